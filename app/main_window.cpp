@@ -1,0 +1,249 @@
+#include "app/main_window.h"
+
+#include <shellapi.h>
+
+#include "app/process_state.h"
+#include "app/start_page_resource.h"
+#include "app/swf_header.h"
+#include "resources/resource_ids.h"
+
+namespace brim {
+
+namespace {
+
+// The window being created: CreateWindowExA takes no creation parameter here, so the object
+// reaches its first messages through this.
+MainWindow* g_creating = nullptr;
+
+// The size Windows 2000 and later accept for the first version of the tray icon structure.
+constexpr DWORD kTrayIconDataSize = 88;
+
+NOTIFYICONDATAA TrayIconData(HWND window) {
+  NOTIFYICONDATAA data{};
+  data.cbSize = kTrayIconDataSize;
+  data.hWnd = window;
+  data.uID = IDC_TRAY_ICON;
+  return data;
+}
+
+}  // namespace
+
+MainWindow::~MainWindow() {
+  if (contextMenuBar_) DestroyMenu(contextMenuBar_);
+}
+
+HWND MainWindow::Create(HINSTANCE instance) {
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = instance;
+  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MAIN));
+  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszClassName = kClassName;
+  RegisterClassExA(&wc);
+
+  g_creating = this;
+  HWND made = CreateWindowExA(0, kClassName, "Brimloft", WS_POPUP | WS_SYSMENU, 0, 0, 0, 0,
+                              nullptr, nullptr, instance, nullptr);
+  g_creating = nullptr;
+  return made;
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                        LPARAM lParam) {
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!self && g_creating) {
+    self = g_creating;
+    self->window_ = window;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  if (!self) return DefWindowProcA(window, message, wParam, lParam);
+  LRESULT result = self->HandleMessage(message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    self->window_ = nullptr;
+  }
+  return result;
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate();
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    case WM_CLOSE:
+      OnCloseRequest();
+      return 0;
+    case WM_SIZE:
+      OnSize(wParam, LOWORD(lParam), HIWORD(lParam));
+      return 0;
+    case WM_PAINT: {
+      // Everything visible is drawn by the control's host; this only validates.
+      PAINTSTRUCT ps;
+      BeginPaint(window_, &ps);
+      EndPaint(window_, &ps);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_DISPLAYCHANGE:
+      if (controlHost_) SendMessageA(controlHost_, message, wParam, lParam);
+      return 0;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam));
+      return 0;
+    case WM_TIMER:
+      return 0;
+    case WM_TRAY_CALLBACK:
+      return 0;
+    default:
+      return DefWindowProcA(window_, message, wParam, lParam);
+  }
+}
+
+LRESULT MainWindow::OnCreate() {
+  clickToMove_ = 1;
+  closeInterceptArmed_ = 1;
+  fullScreen_ = 0;
+  quitDisabled_ = 0;
+  commandsLocked_ = 0;
+  g_speedLevel = 1;
+  iconPathA_[0] = iconPathB_[0] = '\0';
+
+  if (layeredWanted_) {
+    SetWindowLongA(window_, GWL_EXSTYLE, GetWindowLongA(window_, GWL_EXSTYLE) | WS_EX_LAYERED);
+  }
+  SetWindowLongA(window_, GWL_STYLE, GetWindowLongA(window_, GWL_STYLE) & ~WS_CAPTION);
+
+  largeIcon_ = smallIcon_ = nullptr;
+  hoverTimerId_ = SetTimer(window_, kHoverTimer, 100, nullptr);
+
+  contextMenuBar_ = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_CONTEXT_MENU));
+  contextMenu_ = contextMenuBar_ ? GetSubMenu(contextMenuBar_, 0) : nullptr;
+  if (contextMenu_) {
+    if (layeredWanted_) {
+      CheckMenuItem(contextMenu_, ID_SIMULATE_9X, MF_BYCOMMAND | MF_UNCHECKED);
+    } else {
+      RemoveMenuCommand(ID_SIMULATE_9X);
+    }
+  }
+
+  if (payload_.Loaded()) {
+    PrepareProjectorMovie();
+  } else {
+    PrepareAuthoringMovie();
+  }
+  menuItemBaseCount_ = contextMenu_ ? GetMenuItemCount(contextMenu_) : 0;
+
+  ReadStageSize(currentMoviePath_, &movieWidth_, &movieHeight_);
+  SetWindowPos(window_, HWND_TOPMOST, 0, 0, movieWidth_, movieHeight_,
+               SWP_NOMOVE | SWP_NOOWNERZORDER);
+  ShowWindow(window_, SW_SHOW);
+  return 0;
+}
+
+void MainWindow::PrepareProjectorMovie() {
+  char directory[kPathCapacity];
+  if (GetTempPathA(sizeof directory, directory) == 0) {
+    GetWindowsDirectoryA(directory, sizeof directory);
+  }
+  GetTempFileNameA(directory, "QVL", 0, currentMoviePath_);
+  payload_.WriteMovieFile(currentMoviePath_);
+
+  char own[kPathCapacity];
+  DWORD n = GetModuleFileNameA(nullptr, own, sizeof own);
+  if (n > 0 && n < sizeof own && KeepDirectory(own)) {
+    CopyText(initialDirectory_, own);
+    SetCurrentDirectoryA(initialDirectory_);
+  }
+
+  if (contextMenu_) {
+    for (UINT id : {ID_OPEN, ID_RELOAD, ID_CREATE_PROJECTOR, ID_CHANGE_ICON, ID_SIMULATE_9X,
+                    ID_START_PAGE, ID_DISABLE_QUIT}) {
+      RemoveMenuCommand(id);
+    }
+    for (int i = 0; i < 3; ++i) RemoveMenu(contextMenu_, 0, MF_BYPOSITION);
+  }
+}
+
+void MainWindow::PrepareAuthoringMovie() {
+  char own[kPathCapacity];
+  DWORD n = GetModuleFileNameA(nullptr, own, sizeof own);
+  if (n > 0 && n < sizeof own && KeepDirectory(own) && AppendText(own, "Brimloft.swf")) {
+    CopyText(currentMoviePath_, own);
+  }
+  CopyText(defaultMoviePath_, currentMoviePath_);
+  AddTrayIcon();
+  if (currentMoviePath_[0]) {
+    WriteStartPageMovie(GetModuleHandleA(nullptr), currentMoviePath_, window_);
+  }
+}
+
+void MainWindow::AddTrayIcon() {
+  NOTIFYICONDATAA data = TrayIconData(window_);
+  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  data.uCallbackMessage = WM_TRAY_CALLBACK;
+  data.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN));
+  CopyText(data.szTip, "Brimloft");
+  Shell_NotifyIconA(NIM_ADD, &data);
+  if (data.hIcon) DestroyIcon(data.hIcon);
+}
+
+void MainWindow::RemoveMenuCommand(UINT id) {
+  RemoveMenu(contextMenu_, id, MF_BYCOMMAND);
+}
+
+void MainWindow::OnCloseRequest() {
+  DestroyWindow(window_);
+}
+
+void MainWindow::OnDestroy() {
+  NOTIFYICONDATAA data = TrayIconData(window_);
+  Shell_NotifyIconA(NIM_DELETE, &data);
+  if (hoverTimerId_) {
+    KillTimer(window_, hoverTimerId_);
+    hoverTimerId_ = 0;
+  }
+  if (contextMenuBar_) {
+    DestroyMenu(contextMenuBar_);
+    contextMenuBar_ = contextMenu_ = nullptr;
+  }
+  if (largeIcon_) DestroyIcon(largeIcon_);
+  if (smallIcon_) DestroyIcon(smallIcon_);
+  largeIcon_ = smallIcon_ = nullptr;
+  PostQuitMessage(0);
+}
+
+void MainWindow::OnSize(WPARAM kind, int width, int height) {
+  switch (kind) {
+    case SIZE_RESTORED:
+      if (controlHost_) {
+        SetWindowPos(controlHost_, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOCOPYBITS);
+      }
+      break;
+    case SIZE_MAXIMIZED:
+      ShowWindow(window_, SW_SHOW);
+      break;
+    case SIZE_MAXHIDE:
+      ShowWindow(window_, SW_HIDE);
+      break;
+    default:
+      break;
+  }
+}
+
+void MainWindow::OnCommand(WORD id) {
+  switch (id) {
+    case ID_EXIT:
+      PostMessageA(window_, WM_CLOSE, 0, 0);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace brim

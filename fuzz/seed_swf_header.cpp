@@ -1,0 +1,31 @@
+// Seeds for fuzz_swf_header: small movies, plain and compressed, with a few stage rectangles.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "tests/support/swf_builder.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: seed_swf_header DIR\n");
+    return 2;
+  }
+  const std::filesystem::path dir = argv[1];
+  std::error_code error;
+  std::filesystem::create_directories(dir, error);
+
+  const swfb::Rect stages[] = {{0, 11000, 0, 8000}, {-200, 10800, 0, 8000}, {0, 11010, 0, 20}};
+  int index = 0;
+  for (const auto& stage : stages) {
+    for (bool compressed : {false, true}) {
+      swfb::Movie movie({.stage = stage, .compressed = compressed});
+      movie.SetBackgroundColor({255, 255, 255, 255});
+      movie.ShowFrame();
+      if (!movie.Save((dir / ("seed_" + std::to_string(index++) + ".swf")).string())) {
+        std::fprintf(stderr, "seed_swf_header: cannot write into %s\n", argv[1]);
+        return 1;
+      }
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,94 @@
+// Writes builder-made movies that reach every part of the player: each shape and fill kind,
+// bitmaps, sprites, masks, labels and the compressed container.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/support/swf_builder.h"
+
+namespace {
+
+swfb::Shape Styled(swfb::Fill fill, bool line) {
+  swfb::Shape s;
+  s.SetFill1(s.AddFill(fill));
+  if (line) s.SetLine(s.AddLine(swfb::Line::Solid(40, {0, 0, 0, 255})));
+  s.Rectangle({0, 400, 0, 300});
+  s.Circle(200, 150, 100, true);
+  s.MoveTo(0, 0).CurveTo(200, -100, 400, 0);
+  return s;
+}
+
+swfb::Movie Base(bool compressed) {
+  swfb::MovieHeader h;
+  h.stage = {0, 800, 0, 600};
+  h.compressed = compressed;
+  swfb::Movie m(h);
+  m.SetBackgroundColor({20, 40, 60, 255});
+  return m;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 1;
+  const std::string dir = argv[1];
+  std::vector<std::pair<std::string, swfb::Movie>> movies;
+
+  swfb::Gradient g;
+  g.spread = swfb::Spread::Reflect;
+  g.stops = {{0, {255, 0, 0, 255}}, {128, {0, 255, 0, 128}}, {255, {0, 0, 255, 255}}};
+  const swfb::Matrix box = swfb::Fill::GradientBox({0, 400, 0, 300});
+  const swfb::Image image{2, 2, {{255, 0, 0, 255}, {0, 255, 0, 128}, {0, 0, 255, 0}, {9, 9, 9, 255}}};
+
+  for (int version = 1; version <= 4; ++version) {
+    swfb::Movie m = Base(version == 2);
+    const uint16_t bitmap = m.DefineBitsLossless2(image, swfb::LosslessFormat::Rgb24);
+    m.DefineBitsLossless(image, swfb::LosslessFormat::Palette);
+    const std::vector<swfb::Fill> fills = {
+        swfb::Fill::Solid({255, 0, 0, 200}), swfb::Fill::Linear(box, g),
+        swfb::Fill::Radial(box, g), swfb::Fill::Focal(box, g, 0.5),
+        swfb::Fill::Bitmap(bitmap, swfb::Matrix::Scale(20, 20), swfb::FillType::RepeatingBitmap)};
+    uint16_t depth = 1;
+    for (const swfb::Fill& f : fills) {
+      if (f.type == swfb::FillType::FocalGradient && version < 4) continue;
+      swfb::Place p;
+      p.depth = depth++;
+      p.characterId = m.DefineShape(Styled(f, depth % 2 == 0), version);
+      p.matrix = swfb::Matrix::Transform(1.5, 0.5, 0.3, 40 * depth, 20);
+      p.colorTransform = swfb::ColorTransform{200, 256, 100, 180, 10, -20, 30, 0};
+      m.PlaceObject2(p);
+    }
+    m.ShowFrame();
+    movies.push_back({"shapes" + std::to_string(version), m});
+  }
+
+  {
+    swfb::Movie m = Base(false);
+    const uint16_t shape = m.DefineShape(Styled(swfb::Fill::Solid({0, 255, 0, 255}), true));
+    swfb::Sprite inner;
+    swfb::Place mask;
+    mask.depth = 1;
+    mask.characterId = shape;
+    mask.clipDepth = 3;
+    inner.PlaceObject2(mask).PlaceObject(shape, 2, swfb::Matrix::Scale(2, 2)).ShowFrame();
+    inner.RemoveObject2(2).FrameLabel("gone").ShowFrame();
+    const uint16_t sprite = m.DefineSprite(inner);
+    swfb::Place p;
+    p.depth = 1;
+    p.characterId = sprite;
+    p.name = "clip";
+    m.PlaceObject2(p).FrameLabel("one").ShowFrame();
+    p.depth = 2;
+    p.matrix = swfb::Matrix::Translate(100, 100);
+    m.PlaceObject3(p).ShowFrame();
+    m.RemoveObject2(1).ShowFrame();
+    movies.push_back({"sprites", m});
+  }
+
+  int failures = 0;
+  for (const auto& [name, movie] : movies) {
+    if (!movie.Save(dir + "/" + name + ".swf")) ++failures;
+  }
+  if (failures) std::fprintf(stderr, "could not write %d seeds into %s\n", failures, dir.c_str());
+  return failures ? 1 : 0;
+}

@@ -1,0 +1,146 @@
+#include "player/compose.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "player/render.h"
+
+namespace swf {
+namespace {
+
+size_t EdgeCount(const Shape& shape) {
+  size_t n = 0;
+  for (const Path& p : shape.paths) n += p.edges.size();
+  return n;
+}
+
+struct Composer {
+  const Canvas& canvas;
+  const Movie& movie;
+  PixelRect area;  // canvas clip within the canvas
+  size_t edgesLeft = kMaxEdgesPerFrame;
+
+  bool Charge(const Shape& shape) {
+    const size_t edges = EdgeCount(shape);
+    if (edges > edgesLeft) {
+      edgesLeft = 0;
+      return false;
+    }
+    edgesLeft -= edges;
+    return true;
+  }
+
+  // The shapes of `object` and everything inside it, unioned into `mask`.
+  void Coverage(const DisplayObject& object, const Matrix& m, const CoverageMask* clip,
+                CoverageMask& mask) {
+    if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
+      if (Charge(*shape)) DrawShapeCoverage(mask, *shape, {m, {}, &movie, clip});
+    }
+    for (const auto& [depth, child] : object.children) {
+      // A mask inside a mask does not mask its siblings here; its own shapes still count.
+      Coverage(*child, m * child->matrix, clip, mask);
+    }
+  }
+
+  void Draw(const DisplayObject& object, const Matrix& m, const ColorTransform& colors,
+            const CoverageMask* clip) {
+    if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
+      if (Charge(*shape)) DrawShape(canvas, *shape, {m, colors, &movie, clip});
+    }
+    if (object.children.empty()) return;
+    struct Layer {
+      uint16_t untilDepth;
+      CoverageMask mask;
+    };
+    std::vector<std::unique_ptr<Layer>> masks;
+    for (const auto& [depth, child] : object.children) {
+      while (!masks.empty() && depth > masks.back()->untilDepth) masks.pop_back();
+      const CoverageMask* current = masks.empty() ? clip : &masks.back()->mask;
+      const Matrix childMatrix = m * child->matrix;
+      if (child->clipDepth > 0) {
+        auto layer = std::make_unique<Layer>();
+        layer->untilDepth = child->clipDepth;
+        layer->mask.area = area;
+        layer->mask.coverage.assign(static_cast<size_t>(area.right - area.left) *
+                                        static_cast<size_t>(area.bottom - area.top),
+                                    0);
+        Coverage(*child, childMatrix, current, layer->mask);
+        masks.push_back(std::move(layer));
+        continue;
+      }
+      Draw(*child, childMatrix, colors * child->colors, current);
+    }
+  }
+};
+
+bool ShapeHit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
+  if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
+    if (ShapeContains(*shape, m, pixel)) return true;
+  }
+  for (const auto& [depth, child] : object.children) {
+    if (ShapeHit(movie, *child, m * child->matrix, pixel)) return true;
+  }
+  return false;
+}
+
+bool Hit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
+  if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
+    if (ShapeContains(*shape, m, pixel)) return true;
+  }
+  struct Mask {
+    uint16_t untilDepth;
+    bool contains;
+  };
+  std::vector<Mask> masks;
+  for (const auto& [depth, child] : object.children) {
+    while (!masks.empty() && depth > masks.back().untilDepth) masks.pop_back();
+    const bool open = std::all_of(masks.begin(), masks.end(), [](const Mask& k) { return k.contains; });
+    const Matrix childMatrix = m * child->matrix;
+    if (child->clipDepth > 0) {
+      masks.push_back({child->clipDepth, open && ShapeHit(movie, *child, childMatrix, pixel)});
+      continue;
+    }
+    if (open && Hit(movie, *child, childMatrix, pixel)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+Matrix ViewMatrix(const TwipsRect& stage, ScaleMode mode, int width, int height) {
+  const double stageWidth = Twips{stage.xMax - stage.xMin}.Pixels();
+  const double stageHeight = Twips{stage.yMax - stage.yMin}.Pixels();
+  double sx = 1, sy = 1;
+  if (stageWidth > 0 && stageHeight > 0 && width > 0 && height > 0) {
+    const double fx = width / stageWidth, fy = height / stageHeight;
+    switch (mode) {
+      case ScaleMode::ShowAll: sx = sy = std::min(fx, fy); break;
+      case ScaleMode::NoBorder: sx = sy = std::max(fx, fy); break;
+      case ScaleMode::ExactFit: sx = fx, sy = fy; break;
+      case ScaleMode::NoScale: break;
+    }
+  }
+  const double left = (width - stageWidth * sx) / 2;
+  const double top = (height - stageHeight * sy) / 2;
+  return {sx / 20, 0, 0, sy / 20, left - Twips{stage.xMin}.Pixels() * sx,
+          top - Twips{stage.yMin}.Pixels() * sy};
+}
+
+void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject& root,
+                  const Matrix& view) {
+  PixelRect area = canvas.clip;
+  area.left = std::max(area.left, 0);
+  area.top = std::max(area.top, 0);
+  area.right = std::min(area.right, canvas.width);
+  area.bottom = std::min(area.bottom, canvas.height);
+  if (area.Empty() || !canvas.base) return;
+  Composer composer{canvas, movie, area};
+  composer.Draw(root, view * root.matrix, root.colors, nullptr);
+}
+
+bool HitTestFrame(const Movie& movie, const DisplayObject& root, const Matrix& view, Point pixel) {
+  return Hit(movie, root, view * root.matrix, pixel);
+}
+
+}  // namespace swf

@@ -1,0 +1,28 @@
+#pragma once
+// Turning the display list into pixels: the view transform, masks, nested sprites.
+#include <cstddef>
+
+#include "player/canvas.h"
+#include "player/display_list.h"
+#include "player/geometry.h"
+#include "player/movie.h"
+
+namespace swf {
+
+// As the control reports them.
+enum class ScaleMode : int { ShowAll = 0, NoBorder = 1, ExactFit = 2, NoScale = 3 };
+
+// Drawing a frame stops after this many edges: a movie cannot make one frame take unbounded time.
+inline constexpr size_t kMaxEdgesPerFrame = 4'000'000;
+
+// Maps the stage (twips) onto a viewport of `width` x `height` pixels, centred.
+Matrix ViewMatrix(const TwipsRect& stage, ScaleMode mode, int width, int height);
+
+// Draws the display list onto `canvas` with `view` (twips to pixels) over what is there.
+void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject& root,
+                  const Matrix& view);
+
+// Whether a drawn (unmasked) part of a shape lies under `pixel`.
+bool HitTestFrame(const Movie& movie, const DisplayObject& root, const Matrix& view, Point pixel);
+
+}  // namespace swf

@@ -1,0 +1,220 @@
+#include "player/display_list.h"
+
+namespace swf {
+namespace {
+
+size_t CountTree(const DisplayObject& object) {
+  size_t n = 1;
+  for (const auto& [depth, child] : object.children) n += CountTree(*child);
+  return n;
+}
+
+// A placement as replaying the timeline leaves it, before any object exists.
+struct Placement {
+  uint16_t characterId = 0;
+  Matrix matrix;
+  ColorTransform colors;
+  uint16_t ratio = 0;
+  std::string name;
+  uint16_t clipDepth = 0;
+};
+
+void ApplyProperties(const PlaceObject& place, Placement& p) {
+  if (place.matrix) p.matrix = *place.matrix;
+  if (place.colorTransform) p.colors = *place.colorTransform;
+  if (place.ratio) p.ratio = *place.ratio;
+  if (place.name) p.name = *place.name;
+  if (place.clipDepth) p.clipDepth = *place.clipDepth;
+}
+
+void ApplyProperties(const PlaceObject& place, DisplayObject& o) {
+  if (place.matrix) o.matrix = *place.matrix;
+  if (place.colorTransform) o.colors = *place.colorTransform;
+  if (place.ratio) o.ratio = *place.ratio;
+  if (place.name) o.name = *place.name;
+  if (place.clipDepth) o.clipDepth = *place.clipDepth;
+}
+
+}  // namespace
+
+void DisplayList::Reset(const Movie* movie) {
+  movie_ = movie;
+  root_ = DisplayObject{};
+  objectCount_ = 1;
+  tick_ = 0;
+  pending_.clear();
+  if (!movie_) return;
+  root_.timeline = &movie_->timeline;
+  ApplyFrame(root_, 0, 0);
+  std::vector<uint16_t> path;
+  QueueActions(root_, path);
+  Flush();
+}
+
+void DisplayList::Tick() {
+  if (!movie_) return;
+  ++tick_;
+  std::vector<uint16_t> path;
+  Advance(root_, 0, path);
+  Flush();
+}
+
+bool DisplayList::GotoFrame(size_t frame) {
+  if (!movie_ || frame >= root_.timeline->frameCount) return false;
+  Goto(root_, frame, 0, {});
+  Flush();
+  return true;
+}
+
+void DisplayList::Advance(DisplayObject& clip, int nesting, std::vector<uint16_t>& path) {
+  if (clip.timeline && clip.playing && clip.timeline->frameCount > 1) {
+    const size_t next = clip.frame + 1;
+    Goto(clip, next < clip.timeline->frameCount ? next : 0, nesting, path);
+  }
+  // Clips placed during this tick showed their first frame already.
+  for (auto& [depth, child] : clip.children) {
+    if (!child->timeline || child->bornTick >= tick_) continue;
+    path.push_back(depth);
+    Advance(*child, nesting + 1, path);
+    path.pop_back();
+  }
+}
+
+void DisplayList::Goto(DisplayObject& clip, size_t frame, int nesting,
+                       const std::vector<uint16_t>& path) {
+  if (frame == clip.frame) return;
+  if (frame < clip.frame) {
+    Rebuild(clip, frame, nesting);
+  } else {
+    for (size_t f = clip.frame + 1; f <= frame; ++f) ApplyFrame(clip, f, nesting);
+  }
+  clip.frame = frame;
+  QueueActions(clip, path);
+}
+
+void DisplayList::ApplyFrame(DisplayObject& clip, size_t frame, int nesting) {
+  for (const DisplayCommand& command : clip.timeline->At(frame).commands) {
+    if (const auto* place = std::get_if<PlaceObject>(&command)) {
+      Place(clip, *place, nesting);
+    } else {
+      Erase(clip, std::get<RemoveObject>(command).depth);
+    }
+  }
+}
+
+void DisplayList::Place(DisplayObject& clip, const PlaceObject& place, int nesting) {
+  auto it = clip.children.find(place.depth);
+  DisplayObject* existing = it == clip.children.end() ? nullptr : it->second.get();
+  if (existing && (!place.characterId || *place.characterId == existing->characterId)) {
+    // Moving an object, or placing the same character again: the instance (and a sprite's
+    // own timeline) carries on.
+    ApplyProperties(place, *existing);
+    return;
+  }
+  if (!place.characterId) return;  // a move of nothing
+  std::unique_ptr<DisplayObject> object = Instantiate(*place.characterId, nesting + 1);
+  if (!object) return;
+  if (existing && place.move) {
+    // Replacing the character keeps where and how the old one was shown.
+    object->matrix = existing->matrix;
+    object->colors = existing->colors;
+    object->ratio = existing->ratio;
+    object->name = existing->name;
+    object->clipDepth = existing->clipDepth;
+  }
+  if (existing) Erase(clip, place.depth);
+  object->depth = place.depth;
+  ApplyProperties(place, *object);
+  objectCount_ += CountTree(*object);
+  clip.children[place.depth] = std::move(object);
+}
+
+std::unique_ptr<DisplayObject> DisplayList::Instantiate(uint16_t id, int nesting) {
+  const Character* character = movie_->Find(id);
+  if (!character || objectCount_ >= kMaxDisplayObjects) return nullptr;
+  auto object = std::make_unique<DisplayObject>();
+  object->characterId = id;
+  object->bornTick = tick_;
+  if (const auto* sprite = std::get_if<Sprite>(character)) {
+    // Too deep a nesting stays an empty clip rather than recursing further.
+    if (nesting >= kMaxNesting) return object;
+    object->timeline = &sprite->timeline;
+    // The caller counts the finished subtree when it attaches it; meanwhile count this object
+    // and whatever its first frame places, so that the limit holds while it is being built.
+    const size_t before = objectCount_;
+    ++objectCount_;
+    ApplyFrame(*object, 0, nesting);
+    objectCount_ = before;
+  }
+  return object;
+}
+
+void DisplayList::Erase(DisplayObject& clip, uint16_t depth) {
+  auto it = clip.children.find(depth);
+  if (it == clip.children.end()) return;
+  objectCount_ -= CountTree(*it->second);
+  clip.children.erase(it);
+}
+
+void DisplayList::Rebuild(DisplayObject& clip, size_t frame, int nesting) {
+  std::map<uint16_t, Placement> target;
+  for (size_t f = 0; f <= frame; ++f) {
+    for (const DisplayCommand& command : clip.timeline->At(f).commands) {
+      if (const auto* place = std::get_if<PlaceObject>(&command)) {
+        auto it = target.find(place->depth);
+        if (it != target.end() && (!place->characterId || *place->characterId == it->second.characterId)) {
+          ApplyProperties(*place, it->second);
+        } else if (place->characterId) {
+          Placement p;
+          if (it != target.end() && place->move) p = it->second;
+          p.characterId = *place->characterId;
+          ApplyProperties(*place, p);
+          target[place->depth] = std::move(p);
+        }
+      } else {
+        target.erase(std::get<RemoveObject>(command).depth);
+      }
+    }
+  }
+  for (auto it = clip.children.begin(); it != clip.children.end();) {
+    auto t = target.find(it->first);
+    if (t == target.end() || t->second.characterId != it->second->characterId) {
+      objectCount_ -= CountTree(*it->second);
+      it = clip.children.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (const auto& [depth, p] : target) {
+    auto existing = clip.children.find(depth);
+    DisplayObject* object = existing == clip.children.end() ? nullptr : existing->second.get();
+    if (!object) {
+      std::unique_ptr<DisplayObject> created = Instantiate(p.characterId, nesting + 1);
+      if (!created) continue;
+      object = created.get();
+      object->depth = depth;
+      objectCount_ += CountTree(*created);
+      clip.children[depth] = std::move(created);
+    }
+    object->matrix = p.matrix;
+    object->colors = p.colors;
+    object->ratio = p.ratio;
+    object->name = p.name;
+    object->clipDepth = p.clipDepth;
+  }
+}
+
+void DisplayList::QueueActions(const DisplayObject& clip, const std::vector<uint16_t>& path) {
+  if (!hook_) return;
+  for (const ActionBlock& block : clip.timeline->At(clip.frame).actions) {
+    pending_.push_back({path, &block});
+  }
+}
+
+void DisplayList::Flush() {
+  std::vector<FrameActions> actions;
+  actions.swap(pending_);
+  for (const FrameActions& a : actions) hook_(a);
+}
+
+}  // namespace swf

@@ -1,0 +1,289 @@
+#include "player/movie.h"
+
+#include <algorithm>
+
+#include "player/bitmap_parser.h"
+#include "player/byte_reader.h"
+#include "player/shape_parser.h"
+
+namespace swf {
+namespace {
+
+constexpr uint16_t kMaxFrames = 0xFFFF;
+
+struct ParseState {
+  std::span<const uint8_t> file;  // the uncompressed file, to turn positions into offsets
+  Movie& movie;
+  size_t elementBudget = kMaxMovieElements;
+  size_t pixelBudget = kMaxMovieBitmapPixels;
+  std::span<const uint8_t> jpegTables;
+
+  size_t OffsetOf(std::span<const uint8_t> part) const {
+    return static_cast<size_t>(part.data() - file.data());
+  }
+};
+
+MovieError TagError(ErrorKind kind, const Tag& tag) { return {kind, tag.code, tag.offset}; }
+
+// Filters are read only to reach the fields that follow them.
+bool SkipFilters(ByteReader& r) {
+  const uint8_t count = r.U8();
+  for (uint8_t i = 0; i < count && r.Ok(); ++i) {
+    switch (r.U8()) {
+      case 0: r.Skip(23); break;  // drop shadow
+      case 1: r.Skip(9); break;   // blur
+      case 2: r.Skip(15); break;  // glow
+      case 3: r.Skip(27); break;  // bevel
+      case 4:                     // gradient glow
+      case 7: {                   // gradient bevel
+        const uint8_t colors = r.U8();
+        r.Skip(colors * 5u + 19);
+        break;
+      }
+      case 5: {  // convolution
+        const uint8_t x = r.U8(), y = r.U8();
+        r.Skip(8 + 4u * x * y + 5);
+        break;
+      }
+      case 6: r.Skip(80); break;  // colour matrix
+      default: return false;
+    }
+  }
+  return r.Ok();
+}
+
+ErrorKind ReadPlaceObject(TagCode code, std::span<const uint8_t> body, PlaceObject& out) {
+  ByteReader r(body);
+  if (code == TagCode::PlaceObject) {
+    out.characterId = r.U16();
+    out.depth = r.U16();
+    out.matrix = r.MatrixRecord();
+    if (r.Ok() && !r.AtEnd()) out.colorTransform = r.ColorTransformRecord(false);
+    return r.Ok() ? ErrorKind::None : ErrorKind::Truncated;
+  }
+  const uint8_t flags = r.U8();
+  const uint8_t flags2 = code == TagCode::PlaceObject3 ? r.U8() : 0;
+  out.depth = r.U16();
+  out.move = flags & 0x01;
+  const bool hasImage = flags2 & 0x10, hasClassName = flags2 & 0x08;
+  if (hasClassName || (hasImage && (flags & 0x02))) r.String();
+  if (flags & 0x02) out.characterId = r.U16();
+  if (flags & 0x04) out.matrix = r.MatrixRecord();
+  if (flags & 0x08) out.colorTransform = r.ColorTransformRecord(true);
+  if (flags & 0x10) out.ratio = r.U16();
+  if (flags & 0x20) out.name = r.String();
+  if (flags & 0x40) out.clipDepth = r.U16();
+  if (!r.Ok()) return ErrorKind::Truncated;
+  // What follows (filters, blend mode, caching, clip actions) does not change what is drawn
+  // yet; a damaged tail is not worth refusing the movie for.
+  if ((flags2 & 0x01) && !SkipFilters(r)) return ErrorKind::None;
+  if (flags2 & 0x02) {
+    const uint8_t blend = r.U8();
+    if (r.Ok()) out.blendMode = blend;
+  }
+  return ErrorKind::None;
+}
+
+bool IsDefinition(TagCode code) {
+  switch (code) {
+    case TagCode::DefineShape:
+    case TagCode::DefineShape2:
+    case TagCode::DefineShape3:
+    case TagCode::DefineShape4:
+    case TagCode::DefineBits:
+    case TagCode::DefineBitsJpeg2:
+    case TagCode::DefineBitsJpeg3:
+    case TagCode::DefineBitsLossless:
+    case TagCode::DefineBitsLossless2:
+    case TagCode::DefineSprite:
+    case TagCode::JpegTables:
+    case TagCode::SetBackgroundColor: return true;
+    default: return false;
+  }
+}
+
+MovieError ParseTimeline(std::span<const uint8_t> data, uint16_t declaredFrames, bool root,
+                         ParseState& st, Timeline& out);
+
+MovieError ParseDefinition(const Tag& tag, ParseState& st) {
+  const TagCode code = static_cast<TagCode>(tag.code);
+  Movie& movie = st.movie;
+  uint16_t id = 0;
+  ErrorKind kind = ErrorKind::None;
+  switch (code) {
+    case TagCode::SetBackgroundColor: {
+      ByteReader r(tag.body);
+      const Rgba color = r.Rgb();
+      if (!r.Ok()) return TagError(ErrorKind::Truncated, tag);
+      movie.background = color;
+      return {};
+    }
+    case TagCode::JpegTables:
+      st.jpegTables = tag.body;
+      return {};
+    case TagCode::DefineShape:
+    case TagCode::DefineShape2:
+    case TagCode::DefineShape3:
+    case TagCode::DefineShape4: {
+      Shape shape;
+      kind = ParseShape(code, tag.body, id, shape, st.elementBudget);
+      if (kind == ErrorKind::None) movie.dictionary.try_emplace(id, std::move(shape));
+      break;
+    }
+    case TagCode::DefineBitsLossless:
+    case TagCode::DefineBitsLossless2: {
+      Bitmap bitmap;
+      kind = ParseLossless(code, tag.body, st.pixelBudget, id, bitmap);
+      if (kind == ErrorKind::None) movie.dictionary.try_emplace(id, std::move(bitmap));
+      break;
+    }
+    case TagCode::DefineBits:
+    case TagCode::DefineBitsJpeg2:
+    case TagCode::DefineBitsJpeg3: {
+      std::optional<Bitmap> bitmap;
+      kind = ParseJpeg(code, tag.body, st.jpegTables, st.pixelBudget, id, bitmap);
+      if (kind == ErrorKind::None && bitmap) movie.dictionary.try_emplace(id, std::move(*bitmap));
+      break;
+    }
+    case TagCode::DefineSprite: {
+      ByteReader r(tag.body);
+      id = r.U16();
+      const uint16_t frames = r.U16();
+      if (!r.Ok()) return TagError(ErrorKind::Truncated, tag);
+      Sprite sprite;
+      if (MovieError e = ParseTimeline(r.Rest(), frames, false, st, sprite.timeline); !e.Ok()) {
+        return e;
+      }
+      movie.dictionary.try_emplace(id, std::move(sprite));
+      break;
+    }
+    default: break;
+  }
+  if (kind != ErrorKind::None) return TagError(kind, tag);
+  return {};
+}
+
+MovieError ParseTimeline(std::span<const uint8_t> data, uint16_t declaredFrames, bool root,
+                         ParseState& st, Timeline& out) {
+  TagStream tags(data, st.OffsetOf(data));
+  Frame frame;
+  bool frameHasContent = false;
+  Tag tag;
+  auto charge = [&]() { return st.elementBudget > 0 ? (--st.elementBudget, true) : false; };
+  while (tags.Next(tag)) {
+    const TagCode code = static_cast<TagCode>(tag.code);
+    switch (code) {
+      case TagCode::ShowFrame:
+        if (out.frames.size() >= kMaxFrames || !charge()) return TagError(ErrorKind::TooLarge, tag);
+        out.frames.push_back(std::move(frame));
+        frame = {};
+        frameHasContent = false;
+        break;
+      case TagCode::PlaceObject:
+      case TagCode::PlaceObject2:
+      case TagCode::PlaceObject3: {
+        PlaceObject place;
+        if (ErrorKind e = ReadPlaceObject(code, tag.body, place); e != ErrorKind::None) {
+          return TagError(e, tag);
+        }
+        if (!charge()) return TagError(ErrorKind::TooLarge, tag);
+        frame.commands.emplace_back(std::move(place));
+        frameHasContent = true;
+        break;
+      }
+      case TagCode::RemoveObject:
+      case TagCode::RemoveObject2: {
+        ByteReader r(tag.body);
+        if (code == TagCode::RemoveObject) r.U16();  // the character id is not needed
+        RemoveObject remove{r.U16()};
+        if (!r.Ok()) return TagError(ErrorKind::Truncated, tag);
+        if (!charge()) return TagError(ErrorKind::TooLarge, tag);
+        frame.commands.emplace_back(remove);
+        frameHasContent = true;
+        break;
+      }
+      case TagCode::FrameLabel: {
+        ByteReader r(tag.body);
+        std::string label = r.String();
+        if (!r.Ok()) return TagError(ErrorKind::Malformed, tag);
+        frame.labels.push_back(std::move(label));
+        frameHasContent = true;
+        break;
+      }
+      case TagCode::DoAction:
+        frame.actions.push_back({false, 0, {tag.body.begin(), tag.body.end()}});
+        frameHasContent = true;
+        break;
+      case TagCode::DoInitAction: {
+        ByteReader r(tag.body);
+        const uint16_t sprite = r.U16();
+        if (!r.Ok()) return TagError(ErrorKind::Truncated, tag);
+        const auto bytes = r.Rest();
+        frame.actions.push_back({true, sprite, {bytes.begin(), bytes.end()}});
+        frameHasContent = true;
+        break;
+      }
+      default:
+        // Definitions belong to the movie; inside a sprite they are not allowed and skipped.
+        if (root && IsDefinition(code)) {
+          if (MovieError e = ParseDefinition(tag, st); !e.Ok()) return e;
+        }
+        break;
+    }
+  }
+  if (!tags.error().Ok()) return tags.error();
+  // Commands after the last ShowFrame still make a frame, as players show them.
+  if (frameHasContent && out.frames.size() < kMaxFrames) out.frames.push_back(std::move(frame));
+  out.frameCount = static_cast<uint16_t>(
+      std::max<size_t>({size_t{1}, declaredFrames, out.frames.size()}));
+  return {};
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const Frame& Timeline::At(size_t index) const {
+  static const Frame kEmpty;
+  return index < frames.size() ? frames[index] : kEmpty;
+}
+
+std::optional<size_t> Timeline::FindLabel(std::string_view label) const {
+  for (size_t i = 0; i < frames.size(); ++i) {
+    for (const std::string& l : frames[i].labels) {
+      if (EqualsIgnoringCase(l, label)) return i;
+    }
+  }
+  return std::nullopt;
+}
+
+const Character* Movie::Find(uint16_t id) const {
+  auto it = dictionary.find(id);
+  return it == dictionary.end() ? nullptr : &it->second;
+}
+
+const Bitmap* Movie::FindBitmap(uint16_t id) const {
+  return std::get_if<Bitmap>(Find(id));
+}
+
+MovieError ParseMovie(std::span<const uint8_t> file, Movie& out) {
+  out.header = {};
+  out.background = {255, 255, 255, 255};
+  out.timeline = {};
+  out.dictionary.clear();
+  MovieFile container;
+  if (MovieError e = ReadMovieFile(file, container); !e.Ok()) return e;
+  out.header = container.header;
+  ParseState st{container.bytes, out, kMaxMovieElements, kMaxMovieBitmapPixels, {}};
+  const auto tags = std::span<const uint8_t>(container.bytes).subspan(container.tagsOffset);
+  return ParseTimeline(tags, container.header.frameCount, true, st, out.timeline);
+}
+
+}  // namespace swf

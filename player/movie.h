@@ -1,0 +1,88 @@
+#pragma once
+// A parsed movie: its header, its dictionary of characters and its timelines, as plain data.
+// Nothing here runs; the display list (display_list.h) plays it.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "player/bitmap.h"
+#include "player/geometry.h"
+#include "player/movie_error.h"
+#include "player/movie_file.h"
+#include "player/shape.h"
+
+namespace swf {
+
+// What the engine accepts; larger movies are refused rather than exhausting memory.
+inline constexpr size_t kMaxMovieBitmapPixels = 32u << 20;  // all bitmaps of a movie together
+// Edges, styles, display commands and frames of a whole movie together: what bounds the
+// memory a parsed movie takes whatever its file claims.
+inline constexpr size_t kMaxMovieElements = 2'000'000;
+
+// PlaceObject, PlaceObject2 and PlaceObject3; absent fields keep what the object had.
+struct PlaceObject {
+  uint16_t depth = 0;
+  bool move = false;  // changes the object at `depth` instead of placing a new one
+  std::optional<uint16_t> characterId;
+  std::optional<Matrix> matrix;
+  std::optional<ColorTransform> colorTransform;
+  std::optional<uint16_t> ratio;
+  std::optional<std::string> name;
+  std::optional<uint16_t> clipDepth;
+  uint8_t blendMode = 0;  // read but not applied yet
+};
+
+struct RemoveObject {
+  uint16_t depth = 0;
+};
+
+using DisplayCommand = std::variant<PlaceObject, RemoveObject>;
+
+// Bytecode the frame carries, kept verbatim for the script interpreter.
+struct ActionBlock {
+  bool init = false;      // DoInitAction: runs once, before the frame's DoAction blocks
+  uint16_t spriteId = 0;  // DoInitAction only: the sprite it initialises
+  std::vector<uint8_t> bytes;
+};
+
+struct Frame {
+  std::vector<DisplayCommand> commands;  // in file order
+  std::vector<ActionBlock> actions;
+  std::vector<std::string> labels;
+};
+
+struct Timeline {
+  uint16_t frameCount = 1;    // at least 1, and at least frames.size()
+  std::vector<Frame> frames;  // frames past the last ShowFrame are empty and not stored
+
+  const Frame& At(size_t index) const;
+  // Frame index of `label` (ASCII case-insensitive, as movies address them), if any.
+  std::optional<size_t> FindLabel(std::string_view label) const;
+};
+
+struct Sprite {
+  Timeline timeline;
+};
+
+using Character = std::variant<Shape, Bitmap, Sprite>;
+
+struct Movie : BitmapSource {
+  MovieHeader header;
+  Rgba background{255, 255, 255, 255};
+  Timeline timeline;
+  std::map<uint16_t, Character> dictionary;
+
+  const Character* Find(uint16_t id) const;
+  const Bitmap* FindBitmap(uint16_t id) const override;
+};
+
+// Parses a whole file ("FWS" or "CWS"). On error `out` holds what was read before it.
+MovieError ParseMovie(std::span<const uint8_t> file, Movie& out);
+
+}  // namespace swf

@@ -1,0 +1,78 @@
+#pragma once
+// The engine as a host sees it: load a movie, let time pass, draw it, ask what is under the
+// mouse. The player control wraps this class; it has no knowledge of windows.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "player/canvas.h"
+#include "player/compose.h"
+#include "player/display_list.h"
+#include "player/movie.h"
+
+namespace swf {
+
+enum class RenderMode {
+  Transparent,  // only what the movie draws; every other pixel keeps what the caller put there
+  Opaque,       // the background colour first
+};
+
+struct FrameLabel {
+  std::string name;
+  size_t frame = 0;  // from 0
+};
+
+class Player {
+ public:
+  Player();
+  ~Player();
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
+
+  // Replaces any loaded movie; on error nothing stays loaded.
+  MovieError Load(std::span<const uint8_t> file);
+  bool IsLoaded() const { return loaded_; }
+
+  // Stage size in whole pixels (rounded), frame rate in frames a second.
+  int StageWidth() const;
+  int StageHeight() const;
+  double FrameRate() const;
+  size_t FrameCount() const;
+  Rgba BackgroundColor() const;
+
+  // One frame of movie time (the host calls it at FrameRate()).
+  void Tick();
+  void Play() { playing_ = true; }
+  void Stop() { playing_ = false; }
+  bool IsPlaying() const { return playing_; }
+
+  // Frames are numbered from 0, as the control reports them. Playing state is unchanged.
+  bool GotoFrame(size_t frame);
+  bool GotoLabel(std::string_view label);
+  size_t CurrentFrame() const;
+  std::vector<FrameLabel> FrameLabels() const;
+
+  // Draws the current frame into `canvas`, the stage fitted into a viewport of
+  // viewWidth x viewHeight pixels whose top-left is the canvas's pixel (0, 0).
+  void Render(const Canvas& canvas, RenderMode mode, ScaleMode scale, int viewWidth,
+              int viewHeight) const;
+  // Whether a shape is drawn at viewport pixel `pixel` under the same view.
+  bool HitTest(Point pixel, ScaleMode scale, int viewWidth, int viewHeight) const;
+
+  // Called with each frame's action blocks as frames are entered (the script engine).
+  void SetActionHook(ActionHook hook) { display_.SetActionHook(std::move(hook)); }
+  const Movie& movie() const { return *movie_; }
+  const DisplayList& displayList() const { return display_; }
+
+ private:
+  std::unique_ptr<Movie> movie_;
+  DisplayList display_;
+  bool loaded_ = false;
+  bool playing_ = true;
+};
+
+}  // namespace swf

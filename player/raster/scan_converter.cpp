@@ -1,0 +1,144 @@
+#include "player/raster/scan_converter.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace swf::raster {
+namespace {
+
+// Sub-scanline crossings we are willing to compute for one pass. A hostile shape with millions
+// of long edges gets fewer sub-scanlines, and past the last step nothing, rather than minutes.
+constexpr double kCrossingBudget = 3e8;
+
+int PickSubScanlines(const std::vector<Segment>& segments) {
+  double rows = 0;
+  for (const Segment& s : segments) rows += s.yBottom - s.yTop + 1;
+  for (int n = ScanConverter::kSubScanlines; n >= 1; n /= 4) {
+    if (rows * n <= kCrossingBudget) return n;
+  }
+  return 0;
+}
+
+int Log2(int n) {
+  int shift = 0;
+  while ((1 << shift) < n) ++shift;
+  return shift;
+}
+
+}  // namespace
+
+void ScanConverter::AddSpan(int32_t from, int32_t to) {
+  if (from >= to) return;
+  // The span covers part of pixel `a`, whole pixels after it, and part of pixel `b`; written as
+  // differences so that a whole span costs four additions whatever its length.
+  const int32_t a = from >> 8, b = to >> 8;
+  const int32_t fa = 256 - (from & 255), fb = to & 255;
+  cells_[a] += fa;
+  cells_[a + 1] += 256 - fa;
+  cells_[b] -= 256 - fb;
+  cells_[b + 1] -= fb;
+  touchedMin_ = std::min(touchedMin_, a);
+  touchedMax_ = std::max(touchedMax_, b + 1);
+}
+
+void ScanConverter::Run(SegmentList& list, CoverageSink& sink) {
+  std::vector<Segment>& segs = list.segments();
+  if (segs.empty()) return;
+  const PixelRect& clip = list.clip();
+  const int subs = PickSubScanlines(segs);
+  if (subs == 0) return;
+  const int shift = Log2(subs);
+
+  std::sort(segs.begin(), segs.end(),
+            [](const Segment& p, const Segment& q) { return p.yTop < q.yTop; });
+
+  const int x0 = std::max(clip.left, static_cast<int>(std::floor(list.minX())));
+  const int x1 = std::min(clip.right, static_cast<int>(std::floor(list.maxX())) + 1);
+  if (x1 <= x0) return;
+  const int width = x1 - x0;
+  const int32_t spanEnd = width * 256;
+  const double left = x0, right = x1;
+  cells_.assign(static_cast<size_t>(width) + 2, 0);
+  coverage_.resize(static_cast<size_t>(width) + 1);
+  active_.clear();
+
+  const size_t n = segs.size();
+  size_t next = 0;
+  const int yEnd = std::min(clip.bottom, static_cast<int>(std::ceil(list.maxY())));
+  int y = std::max(clip.top, static_cast<int>(std::floor(segs[0].yTop)));
+  while (y < yEnd) {
+    if (active_.empty()) {
+      if (next >= n) break;
+      // Sparse rows: jump straight to the next row that any segment reaches.
+      y = std::max(y, static_cast<int>(std::floor(segs[next].yTop)));
+      if (y >= yEnd) break;
+    }
+    const double rowBottom = y + 1.0;
+    while (next < n && segs[next].yTop < rowBottom) active_.push_back(static_cast<uint32_t>(next++));
+
+    touchedMin_ = INT_MAX;
+    touchedMax_ = -1;
+    for (int sub = 0; sub < subs; ++sub) {
+      const double sampleY = y + (sub + 0.5) / subs;
+      crossings_.clear();
+      for (uint32_t index : active_) {
+        const Segment& s = segs[index];
+        if (sampleY < s.yTop || sampleY >= s.yBottom) continue;
+        double x = s.xTop + (sampleY - s.yTop) * s.slope;
+        if (!(x > left)) x = left;
+        if (x > right) x = right;
+        crossings_.push_back({static_cast<int32_t>((x - left) * 256 + 0.5), s.winding});
+      }
+      if (crossings_.empty()) continue;
+      if (crossings_.size() <= 24) {
+        for (size_t i = 1; i < crossings_.size(); ++i) {
+          const Crossing c = crossings_[i];
+          size_t j = i;
+          for (; j > 0 && crossings_[j - 1].x > c.x; --j) crossings_[j] = crossings_[j - 1];
+          crossings_[j] = c;
+        }
+      } else {
+        std::sort(crossings_.begin(), crossings_.end(),
+                  [](const Crossing& p, const Crossing& q) { return p.x < q.x; });
+      }
+      int winding = 0;
+      int32_t start = 0;
+      for (const Crossing& c : crossings_) {
+        const int before = winding;
+        winding += c.winding;
+        if (before == 0 && winding != 0) {
+          start = c.x;
+        } else if (before != 0 && winding == 0) {
+          AddSpan(start, c.x);
+        }
+      }
+      if (winding != 0) AddSpan(start, spanEnd);  // an outline left open runs to the clip
+    }
+
+    if (touchedMax_ >= 0) {
+      const int last = std::min(touchedMax_, width);  // exclusive
+      int32_t sum = 0;
+      int first = -1, end = -1;
+      for (int i = touchedMin_; i < last; ++i) {
+        sum += cells_[i];
+        cells_[i] = 0;
+        const int32_t value = sum >> shift;
+        coverage_[i] = static_cast<uint16_t>(value > kFullCoverage ? kFullCoverage : value);
+        if (value > 0) {
+          if (first < 0) first = i;
+          end = i + 1;
+        }
+      }
+      for (int i = last; i <= touchedMax_ && i < width + 2; ++i) cells_[i] = 0;
+      if (first >= 0) sink.Row(y, x0 + first, x0 + end, coverage_.data() + first);
+    }
+
+    active_.erase(std::remove_if(active_.begin(), active_.end(),
+                                 [&](uint32_t index) { return segs[index].yBottom <= rowBottom; }),
+                  active_.end());
+    ++y;
+  }
+}
+
+}  // namespace swf::raster

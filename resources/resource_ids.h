@@ -1,0 +1,61 @@
+#pragma once
+// Resource and command identifiers, shared by the resource script and the code.
+
+// Strings shown to the user (message boxes and dialog titles).
+#define IDS_APP_NAME 100
+#define IDS_HOSTOBJ_CLASS 101
+#define IDS_PRODUCT_NAME 102
+#define IDS_SELECT_FLASH_FILE 103
+#define IDS_OUT_OF_MEMORY 104
+#define IDS_BRIMLOFT_ERROR 105
+#define IDS_NO_FLASH_CONTROL 108
+#define IDS_CREATE_EXECUTION_FILE 109
+#define IDS_FILE_OPEN_ERROR 110
+#define IDS_FILE_SAVE_ERROR 111
+#define IDS_CREATE_PROJECTOR_FAILED 112
+#define IDS_OPEN_SOURCE_FAILED 113
+#define IDS_WRITE_PROJECTOR_FAILED 114
+#define IDS_FILE_READ_ERROR 115
+#define IDS_PUT_SWF_FAILED 116
+#define IDS_FLASH_VERSION_FAILED 121
+#define IDS_NEED_NT_SP3 123
+#define IDS_TEMP_CREATE_FAILED 124
+#define IDS_TEMP_WRITE_FAILED 125
+#define IDS_OCX_OPEN_FAILED 127
+#define IDS_HELP_OPEN_FAILED 128
+#define IDS_OCX_COMPRESS_FAILED 129
+#define IDS_BINARY_NOT_FOUND 131
+#define IDS_BINARY_LOAD_FAILED 132
+#define IDS_BINARY_LOCK_FAILED 133
+#define IDS_BINARY_CORRUPTED 134
+
+// Menus, dialog, icons, bitmaps and the start-page movie.
+#define IDR_CONTEXT_MENU 203
+#define IDD_ABOUT 205
+#define IDR_TRAY_MENU 206
+#define IDI_MAIN 211
+#define IDI_DOCUMENT 222
+#define IDR_START_PAGE 235
+#define IDB_PRODUCT 247
+#define IDB_MAKER 317
+#define IDR_ACCELERATORS 100
+
+// Commands.
+#define ID_SIMULATE_9X 208
+#define ID_CHOOSE_ICON_B 241
+#define ID_START_PAGE 245
+#define ID_ABOUT 32772
+#define ID_EXIT 32774
+#define ID_CREATE_PROJECTOR 32775
+#define ID_RELOAD 32776
+#define ID_CHANGE_ICON 32779
+#define ID_OPEN 32781
+#define ID_SHOW 32782
+#define ID_HIDE 32783
+#define ID_DISABLE_QUIT 32784
+#define ID_MOVIE_MENU_FIRST 25000
+#define ID_MOVIE_MENU_LAST 25099
+
+// Notification-area icon.
+#define IDC_TRAY_ICON 221
+#define WM_TRAY_CALLBACK (WM_USER + 66)

@@ -1,0 +1,122 @@
+"""Runs Brimloft.exe under Wine for whole-program tests and reads its state back.
+
+The tests run inside scripts/with-display, which provides DISPLAY (a private Xvfb) and the
+build tree's Wine prefix. Window state comes from probe.exe, a small Win32 helper; pixels come
+from screenshots of the root window."""
+import os
+import shutil
+import subprocess
+import time
+from pathlib import Path
+
+BUILD = Path(os.environ.get("BRIMLOFT_BUILD", Path(__file__).resolve().parents[2] / "build" / "win32"))
+SOURCE = Path(os.environ.get("BRIMLOFT_SOURCE", Path(__file__).resolve().parents[2]))
+RUNS = BUILD / "e2e-runs"
+MAIN_CLASS = "QuorvelSprite"
+
+
+def wine_env():
+    env = dict(os.environ)
+    env.setdefault("WINEARCH", "win32")
+    env.setdefault("WINEPREFIX", str(BUILD / "wineprefix"))
+    env.setdefault("WINEDEBUG", "-all")
+    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+    return env
+
+
+def probe(*args, timeout=30):
+    """Runs probe.exe; returns (exit code, stdout lines)."""
+    done = subprocess.run(["wine", str(BUILD / "tests" / "e2e" / "probe.exe"), *map(str, args)],
+                          env=wine_env(), capture_output=True, text=True, timeout=timeout)
+    return done.returncode, [line.strip() for line in done.stdout.splitlines() if line.strip()]
+
+
+def parse_fields(line):
+    """'a=1 b=x title=rest of line' -> dict; the title takes the rest of the line."""
+    fields = {}
+    head, _, title = line.partition(" title=")
+    for part in head.split():
+        key, _, value = part.partition("=")
+        fields[key] = value
+    fields["title"] = title
+    for key in ("x", "y", "width", "height", "client_width", "client_height", "topmost",
+                "visible", "pid"):
+        if key in fields:
+            fields[key] = int(fields[key])
+    for key in ("style", "exstyle"):
+        if key in fields:
+            fields[key] = int(fields[key], 16)
+    return fields
+
+
+def wine_temp_dir():
+    """The Unix path of the temporary folder Windows programs in the prefix use."""
+    code, lines = probe("temp-path")
+    assert code == 0 and lines, "probe could not tell the temporary folder"
+    unix = subprocess.run(["winepath", "-u", lines[0]], env=wine_env(), capture_output=True,
+                          text=True, check=True).stdout.strip()
+    return Path(unix)
+
+
+def screenshot(path):
+    subprocess.run(["import", "-window", "root", str(path)], check=True, timeout=30)
+    return Path(path)
+
+
+def pixel(path, x, y):
+    """(r, g, b) of one pixel of an image file."""
+    out = subprocess.run(["convert", str(path), "-format", f"%[fx:int(255*p{{{x},{y}}}.r)],"
+                          f"%[fx:int(255*p{{{x},{y}}}.g)],%[fx:int(255*p{{{x},{y}}}.b)]", "info:"],
+                         capture_output=True, text=True, check=True).stdout
+    return tuple(int(v) for v in out.strip().split(","))
+
+
+class Program:
+    """One run of a Brimloft executable, copied into a folder of its own so that files it writes
+    beside itself belong to this run only."""
+
+    def __init__(self, name, exe=None, folder=None):
+        self.folder = Path(folder) if folder else RUNS / name
+        if not folder:
+            shutil.rmtree(self.folder, ignore_errors=True)
+            self.folder.mkdir(parents=True)
+        source = Path(exe) if exe else BUILD / "app" / "Brimloft.exe"
+        self.exe = self.folder / "Brimloft.exe"
+        if source.resolve() != self.exe.resolve():
+            shutil.copyfile(source, self.exe)
+        self.process = None
+
+    def start(self, *args):
+        self.process = subprocess.Popen(["wine", str(self.exe), *args], cwd=self.folder,
+                                        env=wine_env(), stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        return self
+
+    def wait_window(self, timeout_ms=20000):
+        code, lines = probe("wait-window", MAIN_CLASS, timeout_ms, timeout=timeout_ms / 1000 + 30)
+        assert code == 0 and lines, "the main window did not appear"
+        return parse_fields(lines[0])
+
+    def wait_message_box(self, caption="Quorvel", timeout_ms=20000):
+        code, lines = probe("wait-msgbox", caption, timeout_ms, timeout=timeout_ms / 1000 + 30)
+        assert code == 0, f"no message box captioned {caption!r} appeared"
+        texts = [l[len("text="):] for l in lines if l.startswith("text=")]
+        buttons = [l[len("button="):] for l in lines if l.startswith("button=")]
+        return texts, buttons
+
+    def press_ok(self, caption="Quorvel"):
+        code, _ = probe("press-ok", caption)
+        assert code == 0, "could not answer the message box"
+
+    def close(self):
+        code, _ = probe("close", MAIN_CLASS)
+        assert code == 0, "no main window to close"
+        return self.wait_exit()
+
+    def wait_exit(self, timeout=30):
+        return self.process.wait(timeout=timeout)
+
+    def kill(self):
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()

@@ -1,0 +1,127 @@
+// A small Win32 helper the whole-program tests run beside Brimloft.exe under Wine: it finds
+// windows and reports their state on stdout, closes them, and reads and answers message boxes.
+// One command per run; exit code 0 on success, 1 when what was asked for did not happen.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+DWORD Now() { return GetTickCount(); }
+
+// Finds a visible top-level window of `className`, waiting up to `timeoutMs`. Waiting for
+// visibility matters: a window exists before its creation has finished setting it up.
+HWND WaitForWindow(const char* className, const char* title, DWORD timeoutMs) {
+  const DWORD start = Now();
+  for (;;) {
+    HWND w = FindWindowA(className, title);
+    if (w && IsWindowVisible(w)) return w;
+    if (Now() - start >= timeoutMs) return nullptr;
+    Sleep(50);
+  }
+}
+
+void PrintWindow(HWND w) {
+  RECT r{};
+  GetWindowRect(w, &r);
+  RECT c{};
+  GetClientRect(w, &c);
+  const LONG style = GetWindowLongA(w, GWL_STYLE);
+  const LONG exStyle = GetWindowLongA(w, GWL_EXSTYLE);
+  char title[256] = {};
+  GetWindowTextA(w, title, sizeof title);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  std::printf(
+      "hwnd=%p x=%ld y=%ld width=%ld height=%ld client_width=%ld client_height=%ld "
+      "style=0x%08lx exstyle=0x%08lx topmost=%d visible=%d pid=%lu title=%s\n",
+      static_cast<void*>(w), r.left, r.top, r.right - r.left, r.bottom - r.top, c.right,
+      c.bottom, static_cast<unsigned long>(style), static_cast<unsigned long>(exStyle),
+      (exStyle & WS_EX_TOPMOST) ? 1 : 0, IsWindowVisible(w) ? 1 : 0,
+      static_cast<unsigned long>(pid), title);
+}
+
+struct BoxContents {
+  std::vector<std::string> texts;
+  std::vector<std::string> buttons;
+};
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM param) {
+  auto* box = reinterpret_cast<BoxContents*>(param);
+  char cls[64] = {};
+  GetClassNameA(child, cls, sizeof cls);
+  char text[1024] = {};
+  GetWindowTextA(child, text, sizeof text);
+  if (lstrcmpiA(cls, "Button") == 0) {
+    box->buttons.emplace_back(text);
+  } else if (lstrcmpiA(cls, "Static") == 0 && text[0]) {
+    box->texts.emplace_back(text);
+  }
+  return TRUE;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: probe wait-window CLASS [TIMEOUT_MS]\n"
+               "       probe wait-gone CLASS [TIMEOUT_MS]\n"
+               "       probe close CLASS\n"
+               "       probe wait-msgbox CAPTION [TIMEOUT_MS]\n"
+               "       probe press-ok CAPTION\n"
+               "       probe temp-path\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const std::string command = argv[1];
+  const DWORD timeout = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 10000;
+
+  if (command == "temp-path") {
+    char path[MAX_PATH] = {};
+    GetTempPathA(sizeof path, path);
+    std::printf("%s\n", path);
+    return 0;
+  }
+  if (argc < 3) return Usage();
+  const char* name = argv[2];
+
+  if (command == "wait-window") {
+    HWND w = WaitForWindow(name, nullptr, timeout);
+    if (!w) return 1;
+    PrintWindow(w);
+    return 0;
+  }
+  if (command == "wait-gone") {
+    const DWORD start = Now();
+    while (FindWindowA(name, nullptr)) {
+      if (Now() - start >= timeout) return 1;
+      Sleep(50);
+    }
+    return 0;
+  }
+  if (command == "close") {
+    HWND w = FindWindowA(name, nullptr);
+    return w && PostMessageA(w, WM_CLOSE, 0, 0) ? 0 : 1;
+  }
+  if (command == "wait-msgbox") {
+    HWND box = WaitForWindow("#32770", name, timeout);
+    if (!box) return 1;
+    BoxContents contents;
+    EnumChildWindows(box, CollectChild, reinterpret_cast<LPARAM>(&contents));
+    for (const auto& t : contents.texts) std::printf("text=%s\n", t.c_str());
+    for (const auto& b : contents.buttons) std::printf("button=%s\n", b.c_str());
+    return 0;
+  }
+  if (command == "press-ok") {
+    HWND box = FindWindowA("#32770", name);
+    if (!box) return 1;
+    return PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
+  }
+  return Usage();
+}

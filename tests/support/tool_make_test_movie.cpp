@@ -1,0 +1,76 @@
+// Writes small test movies for whole-program tests:
+//   make_test_movie OUT.swf --width W --height H [--compressed] [--frames N] [--color RRGGBB]
+// The stage is W x H pixels; a rounded panel in the given colour fills most of it, and a white
+// disc moves across it from frame to frame so that consecutive frames differ.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "tests/support/swf_builder.h"
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: make_test_movie OUT.swf --width W --height H [--compressed]"
+                         " [--frames N] [--color RRGGBB]\n");
+    return 2;
+  }
+  int width = 200, height = 150, frames = 1;
+  unsigned color = 0x2080E0;
+  bool compressed = false;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : "0"; };
+    if (arg == "--width") width = std::atoi(next());
+    else if (arg == "--height") height = std::atoi(next());
+    else if (arg == "--frames") frames = std::atoi(next());
+    else if (arg == "--color") color = static_cast<unsigned>(std::strtoul(next(), nullptr, 16));
+    else if (arg == "--compressed") compressed = true;
+    else {
+      std::fprintf(stderr, "make_test_movie: unknown option %s\n", arg.c_str());
+      return 2;
+    }
+  }
+  if (width <= 0 || height <= 0 || frames <= 0) return 2;
+
+  swfb::MovieHeader header;
+  header.stage = {0, width * 20, 0, height * 20};
+  header.compressed = compressed;
+  header.frameRate = 12;
+  swfb::Movie movie(header);
+  movie.SetBackgroundColor({255, 255, 255, 255});
+
+  const swfb::Rgba panelColor{static_cast<uint8_t>(color >> 16), static_cast<uint8_t>(color >> 8),
+                              static_cast<uint8_t>(color), 255};
+  swfb::Shape panel;
+  panel.SetFill0(panel.AddFill(swfb::Fill::Solid(panelColor)));
+  const int margin = 10 * 20;
+  panel.RoundedRectangle({margin, width * 20 - margin, margin, height * 20 - margin}, 15 * 20);
+  const uint16_t panelId = movie.DefineShape(panel, 3);
+
+  swfb::Shape disc;
+  disc.SetFill0(disc.AddFill(swfb::Fill::Solid({255, 255, 255, 255})));
+  const int radius = 12 * 20;
+  disc.Circle(0, 0, radius);
+  const uint16_t discId = movie.DefineShape(disc, 3);
+
+  swfb::Place place;
+  place.depth = 1;
+  place.characterId = panelId;
+  movie.PlaceObject2(place);
+  for (int f = 0; f < frames; ++f) {
+    const int travel = width * 20 - 2 * (margin + 2 * radius);
+    const int x = margin + 2 * radius + (frames > 1 ? travel * f / (frames - 1) : travel / 2);
+    swfb::Place dot;
+    dot.depth = 2;
+    dot.matrix = swfb::Matrix::Translate(x, height * 10);
+    if (f == 0) {
+      dot.characterId = discId;
+    } else {
+      dot.move = true;
+    }
+    movie.PlaceObject2(dot);
+    movie.ShowFrame();
+  }
+  return movie.Save(argv[1]) ? 0 : 1;
+}

@@ -1,0 +1,159 @@
+#include "app/swf_header.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace brim {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Stage {
+  int32_t xMin, xMax, yMin, yMax;
+};
+
+// The stage RECT encoded here bit by bit, so that the reader is checked against an encoding
+// of its own rather than against the test builder's.
+void PutRect(Bytes& out, const Stage& r) {
+  auto bitsFor = [](int64_t v) {
+    unsigned n = 1;
+    while (v < -(int64_t{1} << (n - 1)) || v >= (int64_t{1} << (n - 1))) ++n;
+    return n;
+  };
+  const unsigned n = std::max({bitsFor(r.xMin), bitsFor(r.xMax), bitsFor(r.yMin), bitsFor(r.yMax)});
+  std::vector<bool> bits;
+  auto put = [&](uint32_t v, unsigned count) {
+    for (unsigned i = count; i-- > 0;) bits.push_back((v >> i) & 1);
+  };
+  put(n, 5);
+  for (int32_t v : {r.xMin, r.xMax, r.yMin, r.yMax}) put(static_cast<uint32_t>(v), n);
+  for (size_t i = 0; i < bits.size(); i += 8) {
+    uint8_t byte = 0;
+    for (size_t j = 0; j < 8; ++j) byte |= (i + j < bits.size() && bits[i + j]) << (7 - j);
+    out.push_back(byte);
+  }
+}
+
+// Header, frame rate and count, `filler` bytes that do not compress, and an End tag.
+Bytes MakeSwf(const Stage& stage, bool compressed, size_t filler = 16) {
+  Bytes body;
+  PutRect(body, stage);
+  body.insert(body.end(), {0, 24, 1, 0});
+  uint32_t noise = 12345;
+  for (size_t i = 0; i < filler; ++i) body.push_back(static_cast<uint8_t>((noise *= 1103515245u) >> 24));
+  body.insert(body.end(), {0, 0});
+  const uint32_t length = static_cast<uint32_t>(8 + body.size());
+  Bytes file = {compressed ? uint8_t('C') : uint8_t('F'), 'W', 'S', 8};
+  for (int i = 0; i < 4; ++i) file.push_back(static_cast<uint8_t>(length >> (8 * i)));
+  if (compressed) {
+    uLongf size = compressBound(static_cast<uLong>(body.size()));
+    Bytes packed(size);
+    compress(packed.data(), &size, body.data(), static_cast<uLong>(body.size()));
+    packed.resize(size);
+    body = packed;
+  }
+  file.insert(file.end(), body.begin(), body.end());
+  return file;
+}
+
+std::string WriteTemp(const std::string& name, const Bytes& bytes) {
+  const std::string path = testing::TempDir() + "swf_header_test_" + name;
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  EXPECT_NE(f, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+  return path;
+}
+
+TEST(SwfHeader, StageSizeRoundsTwipsToPixelsHalfAwayFromZero) {
+  const struct {
+    const char* what;
+    Stage stage;
+    int width, height;
+  } cases[] = {
+      {"ordinary stage", {0, 11000, 0, 8000}, 550, 400},
+      {"half pixel", {0, 11010, 0, 8000}, 551, 400},
+      {"origin left of zero", {-200, 10800, 0, 8000}, 550, 400},
+      {"inverted rectangle", {0, -11010, 0, -10}, -551, -1},
+      {"empty rectangle", {0, 0, 0, 0}, 0, 0},
+      {"widest fields", {-(1 << 30), (1 << 30) - 1, 0, 1}, 107374182, 0},
+  };
+  for (const auto& c : cases) {
+    for (bool compressed : {false, true}) {
+      SCOPED_TRACE(std::string(c.what) + (compressed ? " (CWS)" : " (FWS)"));
+      const std::string path = WriteTemp("stage", MakeSwf(c.stage, compressed));
+      int width = -7, height = -7;
+      ASSERT_EQ(ReadStageSize(path.c_str(), &width, &height), 0);
+      EXPECT_EQ(width, c.width);
+      EXPECT_EQ(height, c.height);
+    }
+  }
+}
+
+TEST(SwfHeader, ReadsExactlyTheRequestedBytesOrFails) {
+  const Stage stage{0, 11000, 0, 8000};
+  const Bytes plain = MakeSwf(stage, false, 3000);
+  const Bytes packed = MakeSwf(stage, true, 3000);
+  ASSERT_GT(packed.size(), 2048u);  // the inflater has to come back for more input
+  Bytes cut = packed;
+  cut.resize(packed.size() / 2);
+  Bytes corrupt = packed;
+  for (size_t i = 8; i < corrupt.size(); ++i) corrupt[i] ^= 0x5A;
+  Bytes unknown = plain;
+  unknown[0] = 'Z';
+
+  const struct {
+    const char* what;
+    Bytes file;
+    size_t size;
+    int result;
+  } cases[] = {
+      {"whole FWS file", plain, plain.size(), 1},
+      {"whole CWS file", packed, plain.size(), 1},
+      {"smallest request", packed, 25, 1},
+      {"request below a stage rectangle", plain, 24, 0},
+      {"FWS shorter than asked", plain, plain.size() + 1, 0},
+      {"CWS shorter than asked", packed, plain.size() + 1, 0},
+      {"CWS cut in half", cut, plain.size(), 0},
+      {"CWS with corrupt data", corrupt, plain.size(), 0},
+      {"unknown signature", unknown, 25, 0},
+      {"signature only", Bytes{'F', 'W', 'S'}, 25, 0},
+      {"empty file", Bytes{}, 25, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bytes fromFile(c.size), fromBytes(c.size);
+    const std::string path = WriteTemp("read", c.file);
+    EXPECT_EQ(ReadSwfHeader(path.c_str(), fromFile.data(), c.size), c.result);
+    EXPECT_EQ(ReadSwfHeaderFromBytes(c.file, fromBytes.data(), c.size), c.result);
+    if (c.result == 1) {
+      EXPECT_EQ(fromFile, Bytes(plain.begin(), plain.begin() + c.size));
+      EXPECT_EQ(fromBytes, fromFile);
+    }
+  }
+}
+
+TEST(SwfHeader, StageSizeFailureLeavesTheOutputsAlone) {
+  Bytes truncated = MakeSwf({0, 11000, 0, 8000}, true);
+  truncated.resize(12);
+  const std::string missing = testing::TempDir() + "swf_header_test_missing.swf";
+  std::remove(missing.c_str());
+  for (const std::string& path : {missing, WriteTemp("truncated", truncated)}) {
+    int width = 17, height = 19;
+    EXPECT_EQ(ReadStageSize(path.c_str(), &width, &height), -1);
+    EXPECT_EQ(width, 17);
+    EXPECT_EQ(height, 19);
+  }
+  const std::string good = WriteTemp("good", MakeSwf({0, 20, 0, 20}, false));
+  int size = 0;
+  EXPECT_EQ(ReadStageSize(good.c_str(), nullptr, &size), -1);
+  EXPECT_EQ(ReadStageSize(good.c_str(), &size, nullptr), -1);
+  EXPECT_EQ(ReadStageSize(nullptr, &size, &size), -1);
+}
+
+}  // namespace
+}  // namespace brim
