@@ -1,6 +1,7 @@
 // Writes builder-made movies that reach every part of the player: each shape and fill kind,
 // bitmaps, sprites, masks, labels and the compressed container.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,8 @@ swfb::Movie Base(bool compressed) {
 int main(int argc, char** argv) {
   if (argc < 2) return 1;
   const std::string dir = argv[1];
+  std::error_code error;
+  std::filesystem::create_directories(dir, error);
   std::vector<std::pair<std::string, swfb::Movie>> movies;
 
   swfb::Gradient g;
