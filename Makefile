@@ -31,7 +31,7 @@ demo: win32
 fuzz: native
 	scripts/fuzz $(FUZZ_SECONDS)
 
-bench: deps
+bench: win32
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench
 	scripts/bench

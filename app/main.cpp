@@ -7,11 +7,14 @@
 #include "app/handles.h"
 #include "app/main_window.h"
 #include "app/process_state.h"
+#include "host/ax_host.h"
+#include "packaging/runtime_provisioning.h"
 #include "resources/resource_ids.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   GetCommandLineA();  // read, as every Windows program does, and then ignored
   brim::ComInit com;
+  brim::RegisterAxHostClasses(instance);
 
   char ownPath[brim::kPathCapacity] = {};
   GetModuleFileNameA(nullptr, ownPath, sizeof ownPath);
@@ -19,22 +22,31 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   auto mainWindow = std::make_unique<brim::MainWindow>();
   HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
   mainWindow->Payload().ReadPayload(ownPath);
+  brim::InstallRuntime(mainWindow->Payload());
   brim::g_payloadPresent = mainWindow->Payload().Loaded();
 
-  mainWindow->Create(instance);
-
+  // Without a window (no player control could be had) there is nothing to run: go straight to
+  // the clean-up.
+  const bool running = mainWindow->Create(instance) != nullptr;
   MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  while (running && GetMessageA(&msg, nullptr, 0, 0) > 0) {
     if (!TranslateAcceleratorA(mainWindow->Handle(), accelerators, &msg)) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
   }
 
-  // The temporary copy of the movie belongs to this run only.
+  // The private copy of the control and the temporary copy of the movie belong to this run
+  // only. The control object was released with the window, so its module can go first.
+  if (brim::g_flashModule) {
+    FreeLibrary(brim::g_flashModule);
+    brim::g_flashModule = nullptr;
+  }
+  if (brim::g_runtimeTempPath[0]) DeleteFileA(brim::g_runtimeTempPath);
   if (brim::g_payloadPresent && mainWindow->CurrentMoviePath()[0]) {
     DeleteFileA(mainWindow->CurrentMoviePath());
   }
+  brim::UnregisterAxHostClasses(instance);
   com.reset();
   mainWindow.reset();
   return 0;

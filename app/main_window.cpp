@@ -1,11 +1,18 @@
 #include "app/main_window.h"
 
+#include <ocidl.h>
 #include <shellapi.h>
 
 #include "app/process_state.h"
+#include "app/show_message.h"
 #include "app/start_page_resource.h"
 #include "app/swf_header.h"
+#include "control/flash_interfaces.h"
+#include "host/ax_host.h"
+#include "packaging/runtime_provisioning.h"
 #include "resources/resource_ids.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace brim {
 
@@ -45,14 +52,13 @@ HWND MainWindow::Create(HINSTANCE instance) {
   RegisterClassExA(&wc);
 
   g_creating = this;
-  HWND made = CreateWindowExA(0, kClassName, "Brimloft", WS_POPUP | WS_SYSMENU, 0, 0, 0, 0,
-                              nullptr, nullptr, instance, nullptr);
+  HWND made = CreateWindowExA(0, kClassName, "Brimloft", WS_POPUP | WS_SYSMENU, 0, 0, 0, 0, nullptr,
+                              nullptr, instance, nullptr);
   g_creating = nullptr;
   return made;
 }
 
-LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                        LPARAM lParam) {
+LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (!self && g_creating) {
     self = g_creating;
@@ -106,6 +112,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT MainWindow::OnCreate() {
+  hostServices_.SetWindow(window_);
   clickToMove_ = 1;
   closeInterceptArmed_ = 1;
   fullScreen_ = 0;
@@ -114,10 +121,23 @@ LRESULT MainWindow::OnCreate() {
   g_speedLevel = 1;
   iconPathA_[0] = iconPathB_[0] = '\0';
 
+  RECT client{};
+  GetClientRect(window_, &client);
+  controlHost_ = CreateWindowExA(0, kAxHostClass, nullptr, WS_CHILD | WS_VISIBLE, client.left,
+                                 client.top, client.right - client.left, client.bottom - client.top,
+                                 window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(100)),
+                                 GetModuleHandleA(nullptr), nullptr);
+  layeredWanted_ = hostSubclass_.IsLayeredCapable() ? 1 : 0;
   if (layeredWanted_) {
     SetWindowLongA(window_, GWL_EXSTYLE, GetWindowLongA(window_, GWL_EXSTYLE) | WS_EX_LAYERED);
   }
   SetWindowLongA(window_, GWL_STYLE, GetWindowLongA(window_, GWL_STYLE) & ~WS_CAPTION);
+
+  if (!SetUpControl()) {
+    // Nothing can play without a control: say so once and let the run end.
+    ShowMessage(IDS_NO_FLASH_CONTROL, nullptr);
+    return -1;
+  }
 
   largeIcon_ = smallIcon_ = nullptr;
   hoverTimerId_ = SetTimer(window_, kHoverTimer, 100, nullptr);
@@ -140,11 +160,104 @@ LRESULT MainWindow::OnCreate() {
   menuItemBaseCount_ = contextMenu_ ? GetMenuItemCount(contextMenu_) : 0;
 
   ReadStageSize(currentMoviePath_, &movieWidth_, &movieHeight_);
+  PutMovie(currentMoviePath_);
   SetWindowPos(window_, HWND_TOPMOST, 0, 0, movieWidth_, movieHeight_,
                SWP_NOMOVE | SWP_NOOWNERZORDER);
   ShowWindow(window_, SW_SHOW);
+  RedrawWindow(controlHost_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   return 0;
 }
+
+bool MainWindow::SetUpControl() {
+  if (!controlHost_) return false;
+  auto* host = reinterpret_cast<IUnknown*>(SendMessageA(controlHost_, AxGetHostMessage(), 0, 0));
+  ComPtr<IAxWinHostWindow> hostWindow;
+  ComPtr<IObjectWithSite> withSite;
+  if (!host ||
+      FAILED(host->QueryInterface(IID_IUnknown,
+                                  reinterpret_cast<void**>(hostSiteUnknown_.GetAddressOf()))) ||
+      FAILED(host->QueryInterface(IID_IAxWinHostWindow,
+                                  reinterpret_cast<void**>(hostWindow.GetAddressOf()))) ||
+      FAILED(host->QueryInterface(IID_IObjectWithSite,
+                                  reinterpret_cast<void**>(withSite.GetAddressOf())))) {
+    return false;
+  }
+  withSite->SetSite(&hostServices_);
+
+  CreateFlashControl(payload_, control_.ReleaseAndGetAddressOf());
+  if (!control_) return false;
+
+  ComPtr<IShockwaveFlash> flash;
+  if (SUCCEEDED(control_.As(&flash))) {
+    BSTR opaque = SysAllocString(L"Opaque");
+    flash->put_WMode(opaque);
+    SysFreeString(opaque);
+  }
+  hostWindow->AttachControl(control_.Get(), controlHost_);
+  movieEventSink_.Connect(control_.Get(), this);
+  hostSubclass_.Attach(controlHost_, this);
+  return true;
+}
+
+void MainWindow::PutMovie(const char* path) {
+  ComPtr<IShockwaveFlash> flash;
+  if (!control_ || FAILED(control_.As(&flash))) return;
+  // Paths are ANSI text in the system's code page; the control takes wide text.
+  wchar_t wide[kPathCapacity] = {};
+  MultiByteToWideChar(CP_ACP, 0, path, -1, wide, kPathCapacity - 1);
+  BSTR movie = SysAllocString(wide);
+  flash->put_Movie(movie);
+  SysFreeString(movie);
+}
+
+int MainWindow::LoadMovie(const char* path) {
+  ClearMovieMenus();
+  if (ReadStageSize(path, &movieWidth_, &movieHeight_) != 0) return 0;
+  CopyText(currentMoviePath_, path);
+  g_speedLevel = 2;
+  ResetMovieState();
+  PutMovie(currentMoviePath_);
+  allowScale_ = 1;
+  fullScreen_ = 0;
+
+  RECT rect{};
+  GetClientRect(window_, &rect);
+  POINT topLeft{rect.left, rect.top};
+  ClientToScreen(window_, &topLeft);
+  rect = {topLeft.x, topLeft.y, topLeft.x + movieWidth_, topLeft.y + movieHeight_};
+  AdjustWindowRect(&rect, static_cast<DWORD>(GetWindowLongA(window_, GWL_STYLE)), FALSE);
+  MoveWindow(window_, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
+
+  char directory[kPathCapacity];
+  CopyText(directory, currentMoviePath_);
+  if (KeepDirectory(directory)) {
+    CopyText(initialDirectory_, directory);
+    SetCurrentDirectoryA(initialDirectory_);
+  }
+  RedrawWindow(controlHost_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  SetFocus(controlHost_);
+  return 1;
+}
+
+void MainWindow::ClearMovieMenus() {
+  if (!contextMenu_) return;
+  // Movies put their items above ours; at most 100 of them.
+  int added = GetMenuItemCount(contextMenu_) - menuItemBaseCount_;
+  if (added > 100) added = 100;
+  for (int i = 0; i < added; ++i) RemoveMenu(contextMenu_, 0, MF_BYPOSITION);
+}
+
+void MainWindow::ResetMovieState() {
+  clickToMove_ = 1;
+  commandsLocked_ = 0;
+}
+
+bool MainWindow::QuerySpriteBound(SpriteBoundValues&) {
+  // The movie cannot set a sprite bound yet: the whole client area is the sprite.
+  return false;
+}
+
+void MainWindow::OnFSCommand(const std::wstring&, const std::wstring&) {}
 
 void MainWindow::PrepareProjectorMovie() {
   char directory[kPathCapacity];
@@ -193,13 +306,9 @@ void MainWindow::AddTrayIcon() {
   if (data.hIcon) DestroyIcon(data.hIcon);
 }
 
-void MainWindow::RemoveMenuCommand(UINT id) {
-  RemoveMenu(contextMenu_, id, MF_BYCOMMAND);
-}
+void MainWindow::RemoveMenuCommand(UINT id) { RemoveMenu(contextMenu_, id, MF_BYCOMMAND); }
 
-void MainWindow::OnCloseRequest() {
-  DestroyWindow(window_);
-}
+void MainWindow::OnCloseRequest() { DestroyWindow(window_); }
 
 void MainWindow::OnDestroy() {
   NOTIFYICONDATAA data = TrayIconData(window_);
@@ -208,6 +317,9 @@ void MainWindow::OnDestroy() {
     KillTimer(window_, hoverTimerId_);
     hoverTimerId_ = 0;
   }
+  movieEventSink_.Disconnect();
+  hostSubclass_.Detach();
+  control_.Reset();
   if (contextMenuBar_) {
     DestroyMenu(contextMenuBar_);
     contextMenuBar_ = contextMenu_ = nullptr;
@@ -240,6 +352,15 @@ void MainWindow::OnCommand(WORD id) {
   switch (id) {
     case ID_EXIT:
       PostMessageA(window_, WM_CLOSE, 0, 0);
+      break;
+    case ID_SIMULATE_9X:
+      // The item reads "simulate": checked means the layered path is off.
+      layeredWanted_ = !layeredWanted_;
+      if (contextMenu_) {
+        CheckMenuItem(contextMenu_, ID_SIMULATE_9X,
+                      MF_BYCOMMAND | (layeredWanted_ ? MF_UNCHECKED : MF_CHECKED));
+      }
+      hostSubclass_.SetLayeredMode(layeredWanted_ != 0);
       break;
     default:
       break;

@@ -2,13 +2,17 @@
 // The program's one top-level window: a borderless popup at the screen's top-left corner,
 // sized to the movie's stage, topmost. It owns everything else of the program's own.
 #include <windows.h>
+#include <wrl/client.h>
 
 #include "app/bounded_text.h"
 #include "packaging/payload_reader.h"
+#include "render/host_subclass.h"
+#include "scripting/host_services.h"
+#include "scripting/movie_event_sink.h"
 
 namespace brim {
 
-class MainWindow {
+class MainWindow final : public HostOwner, public FSCommandTarget {
  public:
   static constexpr const char* kClassName = "QuorvelSprite";
   static constexpr UINT_PTR kHoverTimer = 1;
@@ -23,12 +27,32 @@ class MainWindow {
   HWND Handle() const { return window_; }
   PayloadReader& Payload() { return payload_; }
   const char* CurrentMoviePath() const { return currentMoviePath_; }
+  // Plays the movie at `path` from its start and sizes the window to its stage. 1 when the
+  // movie was loaded, 0 when its header could not be read (nothing then changes but the items
+  // the previous movie added to the context menu).
+  int LoadMovie(const char* path);
+  // False when set-up could not get a player control; the run then ends.
+  bool HasControl() const { return static_cast<bool>(control_); }
+
+  // HostOwner
+  HWND MainHandle() const override { return window_; }
+  IUnknown* Control() const override { return control_.Get(); }
+  int MovieWidth() const override { return movieWidth_; }
+  int MovieHeight() const override { return movieHeight_; }
+  bool QuerySpriteBound(SpriteBoundValues& values) override;
+
+  // FSCommandTarget
+  void OnFSCommand(const std::wstring& command, const std::wstring& args) override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   LRESULT OnCreate();
+  bool SetUpControl();
+  void PutMovie(const char* path);
+  void ClearMovieMenus();
+  void ResetMovieState();
   void OnDestroy();
   void OnCloseRequest();
   void OnSize(WPARAM kind, int width, int height);
@@ -39,9 +63,14 @@ class MainWindow {
   void RemoveMenuCommand(UINT id);
 
   HWND window_ = nullptr;
+  HostSubclass hostSubclass_;
   HWND controlHost_ = nullptr;
+  MovieEventSink movieEventSink_;
   int clickToMove_ = 1;
+  Microsoft::WRL::ComPtr<IUnknown> control_;
+  Microsoft::WRL::ComPtr<IUnknown> hostSiteUnknown_;
   UINT_PTR hoverTimerId_ = 0;
+  HostServices hostServices_;
   char defaultMoviePath_[kPathCapacity] = {};
   char iconPathA_[kPathCapacity] = {};
   char iconPathB_[kPathCapacity] = {};

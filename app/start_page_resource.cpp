@@ -31,8 +31,8 @@ int WriteStartPageMovie(HMODULE module, const char* destination, HWND owner) {
   std::vector<uint8_t> movie;
   StartPageStatus status;
   try {
-    status = UnscrambleStartPage(std::span(static_cast<const uint8_t*>(bytes), size),
-                                 kStartPageKey, movie);
+    status = UnscrambleStartPage(std::span(static_cast<const uint8_t*>(bytes), size), kStartPageKey,
+                                 movie);
   } catch (const std::bad_alloc&) {
     ShowMessage(IDS_OUT_OF_MEMORY, owner);
     return 0;

@@ -85,8 +85,7 @@ int ReadSwfHeaderFromBytes(std::span<const uint8_t> file, uint8_t* buffer, size_
       buffer, size);
 }
 
-int StageSizeFromHeader(std::span<const uint8_t, kSwfHeaderBytes> header, int* width,
-                        int* height) {
+int StageSizeFromHeader(std::span<const uint8_t, kSwfHeaderBytes> header, int* width, int* height) {
   if (width == nullptr || height == nullptr) return -1;
   if (header[0] != 'F' || header[1] != 'W' || header[2] != 'S') return -1;
 

@@ -7,8 +7,9 @@ if(BRIMLOFT_WIN32)
   set_target_properties(zlib_static PROPERTIES IMPORTED_LOCATION ${ZLIB_STATIC_LIB}
                                                INTERFACE_INCLUDE_DIRECTORIES ${ZLIB_STATIC_INCLUDE})
   set(BRIMLOFT_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
-  # ASLR and DEP for everything we ship.
-  set(BRIMLOFT_PE_SECURITY -Wl,--dynamicbase -Wl,--nxcompat -Wl,--enable-reloc-section)
+  # For everything we ship: ASLR and DEP, and no debug symbols (the player control travels
+  # inside every projector, so its size counts).
+  set(BRIMLOFT_PE_SECURITY -Wl,--dynamicbase -Wl,--nxcompat -Wl,--enable-reloc-section -s)
 else()
   find_package(ZLIB REQUIRED)
   add_library(zlib_static INTERFACE)

@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!player.Load(std::span<const uint8_t>(data, size)).Ok()) return 0;
   constexpr int kSize = 48;
   std::vector<uint32_t> pixels(kSize * kSize, 0x01000000);
-  const swf::Canvas canvas{reinterpret_cast<uint8_t*>(pixels.data()), kSize * 4, kSize, kSize,
-                           {0, 0, kSize, kSize}};
+  const swf::Canvas canvas{
+      reinterpret_cast<uint8_t*>(pixels.data()), kSize * 4, kSize, kSize, {0, 0, kSize, kSize}};
   // The last input byte picks a scale mode, so every mode meets odd stages.
   const auto scale = static_cast<swf::ScaleMode>(data[size - 1] & 3);
   for (int frame = 0; frame < 3; ++frame) {

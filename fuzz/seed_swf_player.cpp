@@ -41,15 +41,16 @@ int main(int argc, char** argv) {
   g.spread = swfb::Spread::Reflect;
   g.stops = {{0, {255, 0, 0, 255}}, {128, {0, 255, 0, 128}}, {255, {0, 0, 255, 255}}};
   const swfb::Matrix box = swfb::Fill::GradientBox({0, 400, 0, 300});
-  const swfb::Image image{2, 2, {{255, 0, 0, 255}, {0, 255, 0, 128}, {0, 0, 255, 0}, {9, 9, 9, 255}}};
+  const swfb::Image image{
+      2, 2, {{255, 0, 0, 255}, {0, 255, 0, 128}, {0, 0, 255, 0}, {9, 9, 9, 255}}};
 
   for (int version = 1; version <= 4; ++version) {
     swfb::Movie m = Base(version == 2);
     const uint16_t bitmap = m.DefineBitsLossless2(image, swfb::LosslessFormat::Rgb24);
     m.DefineBitsLossless(image, swfb::LosslessFormat::Palette);
     const std::vector<swfb::Fill> fills = {
-        swfb::Fill::Solid({255, 0, 0, 200}), swfb::Fill::Linear(box, g),
-        swfb::Fill::Radial(box, g), swfb::Fill::Focal(box, g, 0.5),
+        swfb::Fill::Solid({255, 0, 0, 200}), swfb::Fill::Linear(box, g), swfb::Fill::Radial(box, g),
+        swfb::Fill::Focal(box, g, 0.5),
         swfb::Fill::Bitmap(bitmap, swfb::Matrix::Scale(20, 20), swfb::FillType::RepeatingBitmap)};
     uint16_t depth = 1;
     for (const swfb::Fill& f : fills) {

@@ -50,7 +50,7 @@ class MemoryByteSource : public ByteSource {
 struct PayloadInfo {
   uint32_t flashVersionMS = 0;
   uint32_t flashVersionLS = 0;
-  uint32_t runtimeNameLength = 0;  // N, the NUL included
+  uint32_t runtimeNameLength = 0;               // N, the NUL included
   char runtimeName[kRuntimeNameCapacity] = {};  // always NUL-terminated
   uint32_t runtimeSize = 0;
   uint32_t runtimeCompressedSize = 0;
@@ -69,8 +69,8 @@ struct PayloadContents {
   uint32_t flashVersionMS = 0;
   uint32_t flashVersionLS = 0;
   const char* runtimeName = "\\flash.ocx";  // with its leading backslash
-  std::span<const uint8_t> runtime;          // the control module, uncompressed
-  std::span<const uint8_t> movie;            // the SWF file as stored
+  std::span<const uint8_t> runtime;         // the control module, uncompressed
+  std::span<const uint8_t> movie;           // the SWF file as stored
 };
 
 // Appends payload and trailer to `file` (the executable's bytes). False when the runtime cannot

@@ -113,9 +113,15 @@ ErrorKind ParseLossless(TagCode code, std::span<const uint8_t> body, size_t& pix
   const size_t entryBytes = withAlpha ? 4 : 3;
   size_t rowBytes = 0, headBytes = 0;
   switch (format) {
-    case 3: rowBytes = (width + 3u) & ~3u, headBytes = tableSize * entryBytes; break;
-    case 4: rowBytes = (width * 2u + 3u) & ~3u; break;
-    default: rowBytes = width * 4u; break;
+    case 3:
+      rowBytes = (width + 3u) & ~3u, headBytes = tableSize * entryBytes;
+      break;
+    case 4:
+      rowBytes = (width * 2u + 3u) & ~3u;
+      break;
+    default:
+      rowBytes = width * 4u;
+      break;
   }
   std::vector<uint8_t> data;
   if (!InflateExactly(r.Rest(), headBytes + rowBytes * height, data)) return ErrorKind::Truncated;
@@ -135,12 +141,14 @@ ErrorKind ParseLossless(TagCode code, std::span<const uint8_t> body, size_t& pix
     uint32_t* dst = out.pixels.data() + static_cast<size_t>(width) * y;
     for (int x = 0; x < width; ++x) {
       switch (format) {
-        case 3: dst[x] = palette[row[x]]; break;
+        case 3:
+          dst[x] = palette[row[x]];
+          break;
         case 4: {
           const unsigned v = (row[x * 2] << 8) | row[x * 2 + 1];
           auto expand = [](unsigned c) { return static_cast<uint8_t>((c << 3) | (c >> 2)); };
-          dst[x] = PackPremultiplied(expand((v >> 10) & 31), expand((v >> 5) & 31),
-                                     expand(v & 31), 255);
+          dst[x] =
+              PackPremultiplied(expand((v >> 10) & 31), expand((v >> 5) & 31), expand(v & 31), 255);
           break;
         }
         default: {

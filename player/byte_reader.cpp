@@ -67,7 +67,8 @@ int32_t ByteReader::SBits(unsigned count) {
   if (count == 0) return 0;
   if (count > 32) count = 32;
   const uint32_t v = UBits(count);
-  if (count < 32 && (v & (1u << (count - 1)))) return static_cast<int32_t>(v | ~((1u << count) - 1));
+  if (count < 32 && (v & (1u << (count - 1))))
+    return static_cast<int32_t>(v | ~((1u << count) - 1));
   return static_cast<int32_t>(v);
 }
 

@@ -19,7 +19,9 @@ struct Canvas {
   int height = 0;
   PixelRect clip;  // only pixels inside it (and inside width x height) are ever touched
 
-  uint32_t* Row(int y) const { return reinterpret_cast<uint32_t*>(base + static_cast<intptr_t>(pitch) * y); }
+  uint32_t* Row(int y) const {
+    return reinterpret_cast<uint32_t*>(base + static_cast<intptr_t>(pitch) * y);
+  }
 };
 
 // Anti-aliased coverage of a clip-depth mask, 0..255 per pixel, over a pixel rectangle.

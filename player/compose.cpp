@@ -95,7 +95,8 @@ bool Hit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point
   std::vector<Mask> masks;
   for (const auto& [depth, child] : object.children) {
     while (!masks.empty() && depth > masks.back().untilDepth) masks.pop_back();
-    const bool open = std::all_of(masks.begin(), masks.end(), [](const Mask& k) { return k.contains; });
+    const bool open =
+        std::all_of(masks.begin(), masks.end(), [](const Mask& k) { return k.contains; });
     const Matrix childMatrix = m * child->matrix;
     if (child->clipDepth > 0) {
       masks.push_back({child->clipDepth, open && ShapeHit(movie, *child, childMatrix, pixel)});
@@ -115,15 +116,26 @@ Matrix ViewMatrix(const TwipsRect& stage, ScaleMode mode, int width, int height)
   if (stageWidth > 0 && stageHeight > 0 && width > 0 && height > 0) {
     const double fx = width / stageWidth, fy = height / stageHeight;
     switch (mode) {
-      case ScaleMode::ShowAll: sx = sy = std::min(fx, fy); break;
-      case ScaleMode::NoBorder: sx = sy = std::max(fx, fy); break;
-      case ScaleMode::ExactFit: sx = fx, sy = fy; break;
-      case ScaleMode::NoScale: break;
+      case ScaleMode::ShowAll:
+        sx = sy = std::min(fx, fy);
+        break;
+      case ScaleMode::NoBorder:
+        sx = sy = std::max(fx, fy);
+        break;
+      case ScaleMode::ExactFit:
+        sx = fx, sy = fy;
+        break;
+      case ScaleMode::NoScale:
+        break;
     }
   }
   const double left = (width - stageWidth * sx) / 2;
   const double top = (height - stageHeight * sy) / 2;
-  return {sx / 20, 0, 0, sy / 20, left - Twips{stage.xMin}.Pixels() * sx,
+  return {sx / 20,
+          0,
+          0,
+          sy / 20,
+          left - Twips{stage.xMin}.Pixels() * sx,
           top - Twips{stage.yMin}.Pixels() * sy};
 }
 

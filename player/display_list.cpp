@@ -1,5 +1,7 @@
 #include "player/display_list.h"
 
+#include <algorithm>
+
 namespace swf {
 namespace {
 
@@ -45,9 +47,9 @@ void DisplayList::Reset(const Movie* movie) {
   pending_.clear();
   if (!movie_) return;
   root_.timeline = &movie_->timeline;
-  ApplyFrame(root_, 0, 0);
   std::vector<uint16_t> path;
-  QueueActions(root_, path);
+  ApplyFrame(root_, 0, 0, path);
+  QueueActions(root_, path, 0);
   Flush();
 }
 
@@ -61,7 +63,8 @@ void DisplayList::Tick() {
 
 bool DisplayList::GotoFrame(size_t frame) {
   if (!movie_ || frame >= root_.timeline->frameCount) return false;
-  Goto(root_, frame, 0, {});
+  std::vector<uint16_t> path;
+  Goto(root_, frame, 0, path);
   Flush();
   return true;
 }
@@ -81,28 +84,31 @@ void DisplayList::Advance(DisplayObject& clip, int nesting, std::vector<uint16_t
 }
 
 void DisplayList::Goto(DisplayObject& clip, size_t frame, int nesting,
-                       const std::vector<uint16_t>& path) {
+                       std::vector<uint16_t>& path) {
   if (frame == clip.frame) return;
+  const size_t mark = pending_.size();
   if (frame < clip.frame) {
-    Rebuild(clip, frame, nesting);
+    Rebuild(clip, frame, nesting, path);
   } else {
-    for (size_t f = clip.frame + 1; f <= frame; ++f) ApplyFrame(clip, f, nesting);
+    for (size_t f = clip.frame + 1; f <= frame; ++f) ApplyFrame(clip, f, nesting, path);
   }
   clip.frame = frame;
-  QueueActions(clip, path);
+  QueueActions(clip, path, mark);
 }
 
-void DisplayList::ApplyFrame(DisplayObject& clip, size_t frame, int nesting) {
+void DisplayList::ApplyFrame(DisplayObject& clip, size_t frame, int nesting,
+                             std::vector<uint16_t>& path) {
   for (const DisplayCommand& command : clip.timeline->At(frame).commands) {
     if (const auto* place = std::get_if<PlaceObject>(&command)) {
-      Place(clip, *place, nesting);
+      Place(clip, *place, nesting, path);
     } else {
       Erase(clip, std::get<RemoveObject>(command).depth);
     }
   }
 }
 
-void DisplayList::Place(DisplayObject& clip, const PlaceObject& place, int nesting) {
+void DisplayList::Place(DisplayObject& clip, const PlaceObject& place, int nesting,
+                        std::vector<uint16_t>& path) {
   auto it = clip.children.find(place.depth);
   DisplayObject* existing = it == clip.children.end() ? nullptr : it->second.get();
   if (existing && (!place.characterId || *place.characterId == existing->characterId)) {
@@ -112,7 +118,9 @@ void DisplayList::Place(DisplayObject& clip, const PlaceObject& place, int nesti
     return;
   }
   if (!place.characterId) return;  // a move of nothing
-  std::unique_ptr<DisplayObject> object = Instantiate(*place.characterId, nesting + 1);
+  path.push_back(place.depth);
+  std::unique_ptr<DisplayObject> object = Instantiate(*place.characterId, nesting + 1, path);
+  path.pop_back();
   if (!object) return;
   if (existing && place.move) {
     // Replacing the character keeps where and how the old one was shown.
@@ -129,7 +137,8 @@ void DisplayList::Place(DisplayObject& clip, const PlaceObject& place, int nesti
   clip.children[place.depth] = std::move(object);
 }
 
-std::unique_ptr<DisplayObject> DisplayList::Instantiate(uint16_t id, int nesting) {
+std::unique_ptr<DisplayObject> DisplayList::Instantiate(uint16_t id, int nesting,
+                                                        std::vector<uint16_t>& path) {
   const Character* character = movie_->Find(id);
   if (!character || objectCount_ >= kMaxDisplayObjects) return nullptr;
   auto object = std::make_unique<DisplayObject>();
@@ -143,7 +152,9 @@ std::unique_ptr<DisplayObject> DisplayList::Instantiate(uint16_t id, int nesting
     // and whatever its first frame places, so that the limit holds while it is being built.
     const size_t before = objectCount_;
     ++objectCount_;
-    ApplyFrame(*object, 0, nesting);
+    const size_t mark = pending_.size();
+    ApplyFrame(*object, 0, nesting, path);
+    QueueActions(*object, path, mark);
     objectCount_ = before;
   }
   return object;
@@ -156,13 +167,15 @@ void DisplayList::Erase(DisplayObject& clip, uint16_t depth) {
   clip.children.erase(it);
 }
 
-void DisplayList::Rebuild(DisplayObject& clip, size_t frame, int nesting) {
+void DisplayList::Rebuild(DisplayObject& clip, size_t frame, int nesting,
+                          std::vector<uint16_t>& path) {
   std::map<uint16_t, Placement> target;
   for (size_t f = 0; f <= frame; ++f) {
     for (const DisplayCommand& command : clip.timeline->At(f).commands) {
       if (const auto* place = std::get_if<PlaceObject>(&command)) {
         auto it = target.find(place->depth);
-        if (it != target.end() && (!place->characterId || *place->characterId == it->second.characterId)) {
+        if (it != target.end() &&
+            (!place->characterId || *place->characterId == it->second.characterId)) {
           ApplyProperties(*place, it->second);
         } else if (place->characterId) {
           Placement p;
@@ -189,7 +202,9 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame, int nesting) {
     auto existing = clip.children.find(depth);
     DisplayObject* object = existing == clip.children.end() ? nullptr : existing->second.get();
     if (!object) {
-      std::unique_ptr<DisplayObject> created = Instantiate(p.characterId, nesting + 1);
+      path.push_back(depth);
+      std::unique_ptr<DisplayObject> created = Instantiate(p.characterId, nesting + 1, path);
+      path.pop_back();
       if (!created) continue;
       object = created.get();
       object->depth = depth;
@@ -204,11 +219,15 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame, int nesting) {
   }
 }
 
-void DisplayList::QueueActions(const DisplayObject& clip, const std::vector<uint16_t>& path) {
+void DisplayList::QueueActions(const DisplayObject& clip, const std::vector<uint16_t>& path,
+                               size_t at) {
   if (!hook_) return;
+  std::vector<FrameActions> mine;
   for (const ActionBlock& block : clip.timeline->At(clip.frame).actions) {
-    pending_.push_back({path, &block});
+    mine.push_back({path, &block});
   }
+  pending_.insert(pending_.begin() + static_cast<ptrdiff_t>(std::min(at, pending_.size())),
+                  mine.begin(), mine.end());
 }
 
 void DisplayList::Flush() {

@@ -63,15 +63,20 @@ class DisplayList {
 
  private:
   void Advance(DisplayObject& clip, int nesting, std::vector<uint16_t>& path);
-  void ApplyFrame(DisplayObject& clip, size_t frame, int nesting);
-  void Place(DisplayObject& clip, const PlaceObject& place, int nesting);
+  // `path` names `clip` as FrameActions does.
+  void ApplyFrame(DisplayObject& clip, size_t frame, int nesting, std::vector<uint16_t>& path);
+  void Place(DisplayObject& clip, const PlaceObject& place, int nesting,
+             std::vector<uint16_t>& path);
   // Going back: the display list the frame would have when played from the start, keeping the
   // instances that are still there.
-  void Rebuild(DisplayObject& clip, size_t frame, int nesting);
-  void Goto(DisplayObject& clip, size_t frame, int nesting, const std::vector<uint16_t>& path);
-  std::unique_ptr<DisplayObject> Instantiate(uint16_t id, int nesting);
+  void Rebuild(DisplayObject& clip, size_t frame, int nesting, std::vector<uint16_t>& path);
+  void Goto(DisplayObject& clip, size_t frame, int nesting, std::vector<uint16_t>& path);
+  // `path` names the new object; a sprite's first frame is applied and its actions queued.
+  std::unique_ptr<DisplayObject> Instantiate(uint16_t id, int nesting, std::vector<uint16_t>& path);
   void Erase(DisplayObject& clip, uint16_t depth);
-  void QueueActions(const DisplayObject& clip, const std::vector<uint16_t>& path);
+  // A clip's frame actions run before those of the clips its frame placed: `at` is where the
+  // queue stood before the frame was applied.
+  void QueueActions(const DisplayObject& clip, const std::vector<uint16_t>& path, size_t at);
   void Flush();
 
   const Movie* movie_ = nullptr;

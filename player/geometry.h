@@ -57,8 +57,8 @@ struct Matrix {
   constexpr Point Apply(Point p) const { return {a * p.x + c * p.y + tx, b * p.x + d * p.y + ty}; }
   // (*this) after (inner): first inner, then this.
   constexpr Matrix operator*(const Matrix& inner) const {
-    return {a * inner.a + c * inner.b,   b * inner.a + d * inner.b,
-            a * inner.c + c * inner.d,   b * inner.c + d * inner.d,
+    return {a * inner.a + c * inner.b,        b * inner.a + d * inner.b,
+            a * inner.c + c * inner.d,        b * inner.c + d * inner.d,
             a * inner.tx + c * inner.ty + tx, b * inner.tx + d * inner.ty + ty};
   }
   // Inverse; a singular matrix gives the zero matrix, which maps everything to the origin.

@@ -30,12 +30,20 @@ bool SkipFilters(ByteReader& r) {
   const uint8_t count = r.U8();
   for (uint8_t i = 0; i < count && r.Ok(); ++i) {
     switch (r.U8()) {
-      case 0: r.Skip(23); break;  // drop shadow
-      case 1: r.Skip(9); break;   // blur
-      case 2: r.Skip(15); break;  // glow
-      case 3: r.Skip(27); break;  // bevel
-      case 4:                     // gradient glow
-      case 7: {                   // gradient bevel
+      case 0:
+        r.Skip(23);
+        break;  // drop shadow
+      case 1:
+        r.Skip(9);
+        break;  // blur
+      case 2:
+        r.Skip(15);
+        break;  // glow
+      case 3:
+        r.Skip(27);
+        break;   // bevel
+      case 4:    // gradient glow
+      case 7: {  // gradient bevel
         const uint8_t colors = r.U8();
         r.Skip(colors * 5u + 19);
         break;
@@ -45,8 +53,11 @@ bool SkipFilters(ByteReader& r) {
         r.Skip(8 + 4u * x * y + 5);
         break;
       }
-      case 6: r.Skip(80); break;  // colour matrix
-      default: return false;
+      case 6:
+        r.Skip(80);
+        break;  // colour matrix
+      default:
+        return false;
     }
   }
   return r.Ok();
@@ -97,8 +108,10 @@ bool IsDefinition(TagCode code) {
     case TagCode::DefineBitsLossless2:
     case TagCode::DefineSprite:
     case TagCode::JpegTables:
-    case TagCode::SetBackgroundColor: return true;
-    default: return false;
+    case TagCode::SetBackgroundColor:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -157,7 +170,8 @@ MovieError ParseDefinition(const Tag& tag, ParseState& st) {
       movie.dictionary.try_emplace(id, std::move(sprite));
       break;
     }
-    default: break;
+    default:
+      break;
   }
   if (kind != ErrorKind::None) return TagError(kind, tag);
   return {};
@@ -234,8 +248,8 @@ MovieError ParseTimeline(std::span<const uint8_t> data, uint16_t declaredFrames,
   if (!tags.error().Ok()) return tags.error();
   // Commands after the last ShowFrame still make a frame, as players show them.
   if (frameHasContent && out.frames.size() < kMaxFrames) out.frames.push_back(std::move(frame));
-  out.frameCount = static_cast<uint16_t>(
-      std::max<size_t>({size_t{1}, declaredFrames, out.frames.size()}));
+  out.frameCount =
+      static_cast<uint16_t>(std::max<size_t>({size_t{1}, declaredFrames, out.frames.size()}));
   return {};
 }
 
@@ -269,9 +283,7 @@ const Character* Movie::Find(uint16_t id) const {
   return it == dictionary.end() ? nullptr : &it->second;
 }
 
-const Bitmap* Movie::FindBitmap(uint16_t id) const {
-  return std::get_if<Bitmap>(Find(id));
-}
+const Bitmap* Movie::FindBitmap(uint16_t id) const { return std::get_if<Bitmap>(Find(id)); }
 
 MovieError ParseMovie(std::span<const uint8_t> file, Movie& out) {
   out.header = {};

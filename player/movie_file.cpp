@@ -38,13 +38,20 @@ MovieError Inflate(std::span<const uint8_t> in, size_t expected, std::vector<uin
 
 const char* ErrorKindName(ErrorKind kind) {
   switch (kind) {
-    case ErrorKind::None: return "none";
-    case ErrorKind::NotSwf: return "not a SWF file";
-    case ErrorKind::UnsupportedCompression: return "unsupported compression";
-    case ErrorKind::Truncated: return "truncated";
-    case ErrorKind::CorruptCompressedData: return "corrupt compressed data";
-    case ErrorKind::TooLarge: return "too large";
-    case ErrorKind::Malformed: return "malformed";
+    case ErrorKind::None:
+      return "none";
+    case ErrorKind::NotSwf:
+      return "not a SWF file";
+    case ErrorKind::UnsupportedCompression:
+      return "unsupported compression";
+    case ErrorKind::Truncated:
+      return "truncated";
+    case ErrorKind::CorruptCompressedData:
+      return "corrupt compressed data";
+    case ErrorKind::TooLarge:
+      return "too large";
+    case ErrorKind::Malformed:
+      return "malformed";
   }
   return "unknown";
 }

@@ -1,5 +1,6 @@
 #include "player/player.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace swf {
@@ -70,8 +71,10 @@ void Player::Render(const Canvas& canvas, RenderMode mode, ScaleMode scale, int 
     const Rgba bg = movie_->background;
     const uint32_t word = static_cast<uint32_t>(bg.b) | (static_cast<uint32_t>(bg.g) << 8) |
                           (static_cast<uint32_t>(bg.r) << 16) | 0xFF000000u;
-    const int left = std::max(canvas.clip.left, 0), right = std::min(canvas.clip.right, canvas.width);
-    const int top = std::max(canvas.clip.top, 0), bottom = std::min(canvas.clip.bottom, canvas.height);
+    const int left = std::max(canvas.clip.left, 0),
+              right = std::min(canvas.clip.right, canvas.width);
+    const int top = std::max(canvas.clip.top, 0),
+              bottom = std::min(canvas.clip.bottom, canvas.height);
     if (canvas.base) {
       for (int y = top; y < bottom; ++y) {
         uint32_t* row = canvas.Row(y);

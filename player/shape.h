@@ -32,7 +32,7 @@ struct GradientStop {
 struct Gradient {
   SpreadMode spread = SpreadMode::Pad;
   InterpolationMode interpolation = InterpolationMode::Normal;
-  double focalPoint = 0;  // -1..1, focal gradients only
+  double focalPoint = 0;            // -1..1, focal gradients only
   std::vector<GradientStop> stops;  // 1 to 15 stops as stored (ratios may be unordered)
 };
 

@@ -14,15 +14,25 @@ struct ShapeVersion {
 FillKind ToFillKind(uint8_t type, bool& known) {
   known = true;
   switch (type) {
-    case 0x00: return FillKind::Solid;
-    case 0x10: return FillKind::LinearGradient;
-    case 0x12: return FillKind::RadialGradient;
-    case 0x13: return FillKind::FocalGradient;
-    case 0x40: return FillKind::RepeatingBitmap;
-    case 0x41: return FillKind::ClippedBitmap;
-    case 0x42: return FillKind::NonSmoothedRepeatingBitmap;
-    case 0x43: return FillKind::NonSmoothedClippedBitmap;
-    default: known = false; return FillKind::Solid;
+    case 0x00:
+      return FillKind::Solid;
+    case 0x10:
+      return FillKind::LinearGradient;
+    case 0x12:
+      return FillKind::RadialGradient;
+    case 0x13:
+      return FillKind::FocalGradient;
+    case 0x40:
+      return FillKind::RepeatingBitmap;
+    case 0x41:
+      return FillKind::ClippedBitmap;
+    case 0x42:
+      return FillKind::NonSmoothedRepeatingBitmap;
+    case 0x43:
+      return FillKind::NonSmoothedClippedBitmap;
+    default:
+      known = false;
+      return FillKind::Solid;
   }
 }
 
@@ -43,8 +53,8 @@ bool ReadFillStyle(ByteReader& r, ShapeVersion v, FillStyle& fill) {
       const uint32_t count = r.UBits(4);
       // Reserved values draw as the defaults.
       fill.gradient.spread = spread <= 2 ? static_cast<SpreadMode>(spread) : SpreadMode::Pad;
-      fill.gradient.interpolation = interpolation == 1 ? InterpolationMode::Linear
-                                                       : InterpolationMode::Normal;
+      fill.gradient.interpolation =
+          interpolation == 1 ? InterpolationMode::Linear : InterpolationMode::Normal;
       for (uint32_t i = 0; i < count && r.Ok(); ++i) {
         GradientStop stop;
         stop.ratio = r.U8();
@@ -126,11 +136,20 @@ ErrorKind ParseShape(TagCode code, std::span<const uint8_t> body, uint16_t& id, 
                      size_t& budget) {
   ShapeVersion v;
   switch (code) {
-    case TagCode::DefineShape: v.number = 1; break;
-    case TagCode::DefineShape2: v.number = 2; break;
-    case TagCode::DefineShape3: v.number = 3; break;
-    case TagCode::DefineShape4: v.number = 4; break;
-    default: return ErrorKind::Malformed;
+    case TagCode::DefineShape:
+      v.number = 1;
+      break;
+    case TagCode::DefineShape2:
+      v.number = 2;
+      break;
+    case TagCode::DefineShape3:
+      v.number = 3;
+      break;
+    case TagCode::DefineShape4:
+      v.number = 4;
+      break;
+    default:
+      return ErrorKind::Malformed;
   }
   ByteReader r(body);
   out = {};

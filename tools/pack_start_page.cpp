@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::vector<uint8_t> check;
-  if (brim::UnscrambleStartPage(resource, brim::kStartPageKey, check) != brim::StartPageStatus::Ok ||
+  if (brim::UnscrambleStartPage(resource, brim::kStartPageKey, check) !=
+          brim::StartPageStatus::Ok ||
       check != movie) {
     std::fprintf(stderr, "pack_start_page: the packed resource does not read back\n");
     return 1;

@@ -155,8 +155,7 @@ void Paint::Set(const FillStyle& style, const Matrix& toPixels, const ColorTrans
       bitmap_ = bitmap;
       repeat_ = style.kind == FillKind::RepeatingBitmap ||
                 style.kind == FillKind::NonSmoothedRepeatingBitmap;
-      smooth_ =
-          style.kind == FillKind::RepeatingBitmap || style.kind == FillKind::ClippedBitmap;
+      smooth_ = style.kind == FillKind::RepeatingBitmap || style.kind == FillKind::ClippedBitmap;
       colors_ = colors;
       transformBitmap_ = !colors.IsIdentity();
       kind_ = Kind::Bitmap;
@@ -245,8 +244,10 @@ void Paint::ShadeBitmap(int x, int y, int count, uint32_t* out) const {
       const double su = u - 0.5, sv = v - 0.5;
       const double fu = std::floor(su), fv = std::floor(sv);
       const int ix = static_cast<int>(fu), iy = static_cast<int>(fv);
-      const uint32_t wx = static_cast<uint32_t>((su - fu) * 256), wy = static_cast<uint32_t>((sv - fv) * 256);
-      const uint32_t top = AddSaturate(Scale256(fetch(ix, iy), 256 - wx), Scale256(fetch(ix + 1, iy), wx));
+      const uint32_t wx = static_cast<uint32_t>((su - fu) * 256),
+                     wy = static_cast<uint32_t>((sv - fv) * 256);
+      const uint32_t top =
+          AddSaturate(Scale256(fetch(ix, iy), 256 - wx), Scale256(fetch(ix + 1, iy), wx));
       const uint32_t bottom =
           AddSaturate(Scale256(fetch(ix, iy + 1), 256 - wx), Scale256(fetch(ix + 1, iy + 1), wx));
       c = AddSaturate(Scale256(top, 256 - wy), Scale256(bottom, wy));

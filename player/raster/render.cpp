@@ -46,9 +46,13 @@ struct Scratch {
   std::vector<std::vector<std::pair<uint32_t, bool>>> fillPaths;
 };
 
+// Kept for the thread's life and never destroyed: a thread-local object with a destructor makes
+// the runtime pin the module that holds it until the thread ends, and the player control built
+// from this code must be unloadable (a projector deletes its private copy at exit).
 Scratch& ThreadScratch() {
-  thread_local Scratch scratch;
-  return scratch;
+  thread_local Scratch* scratch = nullptr;
+  if (!scratch) scratch = new Scratch;
+  return *scratch;
 }
 
 void AddEdge(const Edge& e, const Matrix& m, bool reversed, SegmentList& out) {
@@ -175,10 +179,10 @@ class CanvasSink final : public CoverageSink {
     const int count = x1 - x0;
     if (mask_) {
       // The mask's area contains the clip, so every pixel here has a mask value.
-      const uint8_t* m = mask_->coverage.data() +
-                         static_cast<size_t>(y - mask_->area.top) *
-                             (mask_->area.right - mask_->area.left) +
-                         (x0 - mask_->area.left);
+      const uint8_t* m =
+          mask_->coverage.data() +
+          static_cast<size_t>(y - mask_->area.top) * (mask_->area.right - mask_->area.left) +
+          (x0 - mask_->area.left);
       if (s_.masked.size() < static_cast<size_t>(count)) s_.masked.resize(count);
       for (int i = 0; i < count; ++i) {
         s_.masked[i] = static_cast<uint16_t>((coverage[i] * m[i] + 127) / 255);

@@ -7,17 +7,20 @@
 namespace swf::raster {
 namespace {
 
-// Sub-scanline crossings we are willing to compute for one pass. A hostile shape with millions
-// of long edges gets fewer sub-scanlines, and past the last step nothing, rather than minutes.
-constexpr double kCrossingBudget = 3e8;
+// Sub-scanline crossings we are willing to compute (and sort) for one pass. A full-screen shape
+// with a thousand edges on every row stays well inside it; a hostile shape with hundreds of
+// thousands of long edges gets fewer sub-scanlines, and past the last step nothing at all,
+// rather than taking minutes.
+constexpr double kCrossingBudget = 2e7;
+constexpr double kLastResortBudget = 1.6e8;
 
 int PickSubScanlines(const std::vector<Segment>& segments) {
   double rows = 0;
   for (const Segment& s : segments) rows += s.yBottom - s.yTop + 1;
-  for (int n = ScanConverter::kSubScanlines; n >= 1; n /= 4) {
+  for (int n = ScanConverter::kSubScanlines; n > 1; n /= 4) {
     if (rows * n <= kCrossingBudget) return n;
   }
-  return 0;
+  return rows <= kLastResortBudget ? 1 : 0;
 }
 
 int Log2(int n) {
@@ -27,6 +30,34 @@ int Log2(int n) {
 }
 
 }  // namespace
+
+void ScanConverter::SortCrossings(int32_t maxX) {
+  const size_t n = crossings_.size();
+  auto byX = [](const Crossing& p, const Crossing& q) { return p.x < q.x; };
+  if (n <= 32) {
+    // Usually a handful: insertion sort beats everything else.
+    for (size_t i = 1; i < n; ++i) {
+      const Crossing c = crossings_[i];
+      size_t j = i;
+      for (; j > 0 && crossings_[j - 1].x > c.x; --j) crossings_[j] = crossings_[j - 1];
+      crossings_[j] = c;
+    }
+  } else if (n < 2048 || maxX >= (1 << 24)) {
+    std::sort(crossings_.begin(), crossings_.end(), byX);
+  } else {
+    // Shapes with thousands of edges on one row: two counting passes of 12 bits each, linear in
+    // the number of crossings.
+    sorted_.resize(n);
+    for (int shift = 0; shift < 24; shift += 12) {
+      std::vector<Crossing>& from = shift == 0 ? crossings_ : sorted_;
+      std::vector<Crossing>& to = shift == 0 ? sorted_ : crossings_;
+      uint32_t counts[4097] = {};
+      for (const Crossing& c : from) ++counts[((c.x >> shift) & 4095) + 1];
+      for (int i = 0; i < 4096; ++i) counts[i + 1] += counts[i];
+      for (const Crossing& c : from) to[counts[(c.x >> shift) & 4095]++] = c;
+    }
+  }
+}
 
 void ScanConverter::AddSpan(int32_t from, int32_t to) {
   if (from >= to) return;
@@ -75,33 +106,35 @@ void ScanConverter::Run(SegmentList& list, CoverageSink& sink) {
       if (y >= yEnd) break;
     }
     const double rowBottom = y + 1.0;
-    while (next < n && segs[next].yTop < rowBottom) active_.push_back(static_cast<uint32_t>(next++));
+    while (next < n && segs[next].yTop < rowBottom)
+      active_.push_back(static_cast<uint32_t>(next++));
 
     touchedMin_ = INT_MAX;
     touchedMax_ = -1;
+    // Each segment visits only the sub-scanlines it crosses, dropping its crossings into one
+    // bucket per sub-scanline; a sample exactly on a shared vertex counts for one side only.
+    for (int sub = 0; sub < subs; ++sub) buckets_[sub].clear();
+    for (uint32_t index : active_) {
+      const Segment& s = segs[index];
+      const int first = std::max(0, static_cast<int>(std::ceil((s.yTop - y) * subs - 0.5)));
+      const int end = std::min(subs, static_cast<int>(std::ceil((s.yBottom - y) * subs - 0.5)));
+      if (first >= end) continue;
+      double x = s.xTop + (y + (first + 0.5) / subs - s.yTop) * s.slope;
+      const double step = s.slope / subs;
+      for (int sub = first; sub < end; ++sub, x += step) {
+        double cx = x;
+        if (!(cx > left)) cx = left;
+        if (cx > right) cx = right;
+        buckets_[sub].push_back({static_cast<int32_t>((cx - left) * 256 + 0.5), s.winding});
+      }
+    }
     for (int sub = 0; sub < subs; ++sub) {
-      const double sampleY = y + (sub + 0.5) / subs;
-      crossings_.clear();
-      for (uint32_t index : active_) {
-        const Segment& s = segs[index];
-        if (sampleY < s.yTop || sampleY >= s.yBottom) continue;
-        double x = s.xTop + (sampleY - s.yTop) * s.slope;
-        if (!(x > left)) x = left;
-        if (x > right) x = right;
-        crossings_.push_back({static_cast<int32_t>((x - left) * 256 + 0.5), s.winding});
+      crossings_.swap(buckets_[sub]);
+      if (crossings_.empty()) {
+        crossings_.swap(buckets_[sub]);
+        continue;
       }
-      if (crossings_.empty()) continue;
-      if (crossings_.size() <= 24) {
-        for (size_t i = 1; i < crossings_.size(); ++i) {
-          const Crossing c = crossings_[i];
-          size_t j = i;
-          for (; j > 0 && crossings_[j - 1].x > c.x; --j) crossings_[j] = crossings_[j - 1];
-          crossings_[j] = c;
-        }
-      } else {
-        std::sort(crossings_.begin(), crossings_.end(),
-                  [](const Crossing& p, const Crossing& q) { return p.x < q.x; });
-      }
+      SortCrossings(spanEnd);
       int winding = 0;
       int32_t start = 0;
       for (const Crossing& c : crossings_) {
@@ -114,6 +147,7 @@ void ScanConverter::Run(SegmentList& list, CoverageSink& sink) {
         }
       }
       if (winding != 0) AddSpan(start, spanEnd);  // an outline left open runs to the clip
+      crossings_.swap(buckets_[sub]);
     }
 
     if (touchedMax_ >= 0) {

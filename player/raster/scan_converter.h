@@ -23,7 +23,7 @@ class CoverageSink {
 class ScanConverter {
  public:
   // Sub-scanlines per pixel row when the work allows (a power of two).
-  static constexpr int kSubScanlines = 16;
+  static constexpr int kSubScanlines = 8;
 
   // Sorts `segments` in place. Rows without coverage are never passed to the sink.
   void Run(SegmentList& segments, CoverageSink& sink);
@@ -34,10 +34,12 @@ class ScanConverter {
     int32_t winding;
   };
   void AddSpan(int32_t from, int32_t to);
+  void SortCrossings(int32_t maxX);
 
   std::vector<int32_t> cells_;  // coverage differences along the row
   std::vector<uint16_t> coverage_;
-  std::vector<Crossing> crossings_;
+  std::vector<Crossing> crossings_, sorted_;
+  std::vector<Crossing> buckets_[kSubScanlines];
   std::vector<uint32_t> active_;
   int touchedMin_ = 0, touchedMax_ = 0;
 };

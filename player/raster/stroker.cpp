@@ -122,8 +122,8 @@ void StrokePolyline(const Point* points, size_t count, bool closed, const Stroke
       Circle(points[0], h, out);
     } else if (style.startCap == CapStyle::Square) {
       const Point p = points[0];
-      const Point pts[4] = {{p.x - h, p.y - h}, {p.x + h, p.y - h}, {p.x + h, p.y + h},
-                            {p.x - h, p.y + h}};
+      const Point pts[4] = {
+          {p.x - h, p.y - h}, {p.x + h, p.y - h}, {p.x + h, p.y + h}, {p.x - h, p.y + h}};
       out.Polygon(pts, 4);
     }
     return;

@@ -58,6 +58,38 @@ def wine_temp_dir():
     return Path(unix)
 
 
+PLAYER = BUILD / "player" / "control" / "flash.ocx"
+
+
+def regsvr32(*args):
+    subprocess.run(["wine", "regsvr32", "/s", *args], env=wine_env(), check=True, timeout=60,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def register_player(path=PLAYER):
+    """Registers our player control in the test prefix, as a user would with regsvr32."""
+    regsvr32(str(path))
+
+
+def unregister_player(path=PLAYER):
+    regsvr32("/u", str(path))
+
+
+def registered_player_path():
+    """The InprocServer32 path registered for the player class, or None."""
+    done = subprocess.run(["wine", "reg", "query",
+                           "HKCR\\CLSID\\{D27CDB6E-AE6D-11cf-96B8-444553540000}\\InprocServer32",
+                           "/ve"], env=wine_env(), capture_output=True, text=True, timeout=60)
+    for line in done.stdout.splitlines():
+        if "REG_SZ" in line:
+            return line.split("REG_SZ", 1)[1].strip()
+    return None
+
+
+def system32():
+    return Path(wine_env()["WINEPREFIX"]) / "drive_c" / "windows" / "system32"
+
+
 def screenshot(path):
     subprocess.run(["import", "-window", "root", str(path)], check=True, timeout=30)
     return Path(path)
@@ -115,6 +147,18 @@ class Program:
 
     def wait_exit(self, timeout=30):
         return self.process.wait(timeout=timeout)
+
+    def region(self):
+        """The main window's region as a list of rectangles, or None when it has none."""
+        code, lines = probe("region", MAIN_CLASS)
+        assert code == 0, "no main window"
+        if lines[0] == "region=none":
+            return None
+        return [tuple(int(v) for v in l[len("rect="):].split(",")) for l in lines[1:]]
+
+    def command(self, command_id):
+        code, _ = probe("post-command", MAIN_CLASS, command_id)
+        assert code == 0, "no main window"
 
     def kill(self):
         if self.process and self.process.poll() is None:

@@ -39,10 +39,30 @@ void PrintWindow(HWND w) {
   std::printf(
       "hwnd=%p x=%ld y=%ld width=%ld height=%ld client_width=%ld client_height=%ld "
       "style=0x%08lx exstyle=0x%08lx topmost=%d visible=%d pid=%lu title=%s\n",
-      static_cast<void*>(w), r.left, r.top, r.right - r.left, r.bottom - r.top, c.right,
-      c.bottom, static_cast<unsigned long>(style), static_cast<unsigned long>(exStyle),
+      static_cast<void*>(w), r.left, r.top, r.right - r.left, r.bottom - r.top, c.right, c.bottom,
+      static_cast<unsigned long>(style), static_cast<unsigned long>(exStyle),
       (exStyle & WS_EX_TOPMOST) ? 1 : 0, IsWindowVisible(w) ? 1 : 0,
       static_cast<unsigned long>(pid), title);
+}
+
+struct CountContext {
+  const char* className;
+  int count;
+};
+
+BOOL CALLBACK CountWindow(HWND w, LPARAM param) {
+  auto* context = reinterpret_cast<CountContext*>(param);
+  char cls[128] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (lstrcmpA(cls, context->className) == 0 && IsWindowVisible(w)) ++context->count;
+  return TRUE;
+}
+
+BOOL CALLBACK PostCloseTo(HWND w, LPARAM param) {
+  char cls[128] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (lstrcmpA(cls, reinterpret_cast<const char*>(param)) == 0) PostMessageA(w, WM_CLOSE, 0, 0);
+  return TRUE;
 }
 
 struct BoxContents {
@@ -71,7 +91,11 @@ int Usage() {
                "       probe close CLASS\n"
                "       probe wait-msgbox CAPTION [TIMEOUT_MS]\n"
                "       probe press-ok CAPTION\n"
-               "       probe temp-path\n");
+               "       probe temp-path\n"
+               "       probe post-command CLASS ID\n"
+               "       probe region CLASS\n"
+               "       probe count CLASS\n"
+               "       probe close-all CLASS\n");
   return 2;
 }
 
@@ -108,6 +132,46 @@ int main(int argc, char** argv) {
   if (command == "close") {
     HWND w = FindWindowA(name, nullptr);
     return w && PostMessageA(w, WM_CLOSE, 0, 0) ? 0 : 1;
+  }
+  if (command == "close-all") {
+    EnumWindows(PostCloseTo, reinterpret_cast<LPARAM>(name));
+    return 0;
+  }
+  if (command == "count") {
+    CountContext context{name, 0};
+    EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&context));
+    std::printf("count=%d\n", context.count);
+    return 0;
+  }
+  if (command == "post-command") {
+    HWND w = FindWindowA(name, nullptr);
+    if (!w || argc < 4) return 1;
+    return PostMessageA(w, WM_COMMAND, std::strtoul(argv[3], nullptr, 10), 0) ? 0 : 1;
+  }
+  if (command == "region") {
+    // The window's region as one-pixel-high runs merged by the system into rectangles, in
+    // window coordinates; "region=none" when the window has no region at all.
+    HWND w = FindWindowA(name, nullptr);
+    if (!w) return 1;
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    const int kind = GetWindowRgn(w, region);
+    if (kind == ERROR) {
+      std::printf("region=none\n");
+      DeleteObject(region);
+      return 0;
+    }
+    const DWORD size = GetRegionData(region, 0, nullptr);
+    std::vector<char> data(size);
+    auto* rgn = reinterpret_cast<RGNDATA*>(data.data());
+    GetRegionData(region, size, rgn);
+    const RECT* rects = reinterpret_cast<const RECT*>(rgn->Buffer);
+    std::printf("region=%lu\n", static_cast<unsigned long>(rgn->rdh.nCount));
+    for (DWORD i = 0; i < rgn->rdh.nCount; ++i) {
+      std::printf("rect=%ld,%ld,%ld,%ld\n", rects[i].left, rects[i].top, rects[i].right,
+                  rects[i].bottom);
+    }
+    DeleteObject(region);
+    return 0;
   }
   if (command == "wait-msgbox") {
     HWND box = WaitForWindow("#32770", name, timeout);

@@ -4,7 +4,7 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import BUILD, Program, probe, wine_temp_dir
+from harness import BUILD, PLAYER, Program, probe, register_player, wine_temp_dir
 from swf_info import stage_size
 
 START_PAGE = BUILD / "resources" / "start_page.swf"
@@ -14,12 +14,19 @@ WS_CAPTION = 0x00C00000
 WS_POPUP = 0x80000000
 
 
-def make_projector(folder, movie, *extra):
+def make_projector(folder, movie, *extra, runtime=PLAYER):
+    """A projector as "Create Projector" makes one: our executable, the player control packed
+    into it, and the movie."""
     folder.mkdir(parents=True, exist_ok=True)
     out = folder / "Projector.exe"
     subprocess.run([str(MAKE_PROJECTOR), "--exe", str(BUILD / "app" / "Brimloft.exe"), "--out",
-                    str(out), "--movie", str(movie), *extra], check=True)
+                    str(out), "--movie", str(movie), "--runtime", str(runtime), *extra],
+                   check=True)
     return out
+
+
+def setUpModule():
+    register_player()
 
 
 def qvl_files(temp):
@@ -68,14 +75,15 @@ class Startup(unittest.TestCase):
         for movie in ("panel_320x240.swf", "panel_320x240_cws.swf"):
             with self.subTest(movie=movie):
                 source = MOVIES / movie
-                exe = make_projector(Path(BUILD / "e2e-runs" / "projector"), source,
-                                     "--version", str(6 << 16), str(29 << 16))
+                exe = make_projector(Path(BUILD / "e2e-runs" / "projector"), source)
                 before = qvl_files(temp)
                 program = Program("projector", exe=exe, folder=exe.parent)
                 window = self.run_until_window(program)
                 made = qvl_files(temp) - before
-                self.assertEqual(len(made), 1, f"expected one temporary movie, found {made}")
-                self.assertEqual((temp / made.pop()).read_bytes(), source.read_bytes())
+                # One private copy of the player, one of the movie.
+                self.assertEqual(len(made), 2, f"expected two temporary files, found {made}")
+                contents = sorted((temp / name).read_bytes() for name in made)
+                self.assertEqual(contents, sorted([source.read_bytes(), PLAYER.read_bytes()]))
                 self.assert_placed(window, source)
                 self.assertFalse((program.folder / "Brimloft.swf").exists())
                 self.assertEqual(program.close(), 0)

@@ -138,7 +138,7 @@ class Writer {
 };
 
 // Fewest bits that hold `v` as a UB / SB field. SignedBits(0) is 0, so an all-zero record
-// uses a zero width, as the reference encoder does.
+// (an empty rectangle, a zero translation) takes a zero width and no value bits.
 int UnsignedBits(uint32_t v);
 int SignedBits(int32_t v);
 

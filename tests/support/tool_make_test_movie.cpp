@@ -1,42 +1,58 @@
 // Writes small test movies for whole-program tests:
 //   make_test_movie OUT.swf --width W --height H [--compressed] [--frames N] [--color RRGGBB]
+//                   [--shapes N] [--fps F]
 // The stage is W x H pixels; a rounded panel in the given colour fills most of it, and a white
-// disc moves across it from frame to frame so that consecutive frames differ.
+// disc moves across it from frame to frame so that consecutive frames differ. With --shapes,
+// N gradient-filled, outlined curved shapes turn over the panel as well: a vector-heavy movie
+// for measuring drawing speed.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tests/support/swf_builder.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: make_test_movie OUT.swf --width W --height H [--compressed]"
-                         " [--frames N] [--color RRGGBB]\n");
+    std::fprintf(stderr,
+                 "usage: make_test_movie OUT.swf --width W --height H [--compressed]"
+                 " [--frames N] [--color RRGGBB]\n");
     return 2;
   }
-  int width = 200, height = 150, frames = 1;
+  int width = 200, height = 150, frames = 1, shapes = 0;
+  double fps = 12;
   unsigned color = 0x2080E0;
   bool compressed = false;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : "0"; };
-    if (arg == "--width") width = std::atoi(next());
-    else if (arg == "--height") height = std::atoi(next());
-    else if (arg == "--frames") frames = std::atoi(next());
-    else if (arg == "--color") color = static_cast<unsigned>(std::strtoul(next(), nullptr, 16));
-    else if (arg == "--compressed") compressed = true;
+    if (arg == "--width")
+      width = std::atoi(next());
+    else if (arg == "--height")
+      height = std::atoi(next());
+    else if (arg == "--frames")
+      frames = std::atoi(next());
+    else if (arg == "--color")
+      color = static_cast<unsigned>(std::strtoul(next(), nullptr, 16));
+    else if (arg == "--compressed")
+      compressed = true;
+    else if (arg == "--shapes")
+      shapes = std::atoi(next());
+    else if (arg == "--fps")
+      fps = std::atof(next());
     else {
       std::fprintf(stderr, "make_test_movie: unknown option %s\n", arg.c_str());
       return 2;
     }
   }
-  if (width <= 0 || height <= 0 || frames <= 0) return 2;
+  if (width <= 0 || height <= 0 || frames <= 0 || shapes < 0 || fps <= 0) return 2;
 
   swfb::MovieHeader header;
   header.stage = {0, width * 20, 0, height * 20};
   header.compressed = compressed;
-  header.frameRate = 12;
+  header.frameRate = fps;
   swfb::Movie movie(header);
   movie.SetBackgroundColor({255, 255, 255, 255});
 
@@ -54,11 +70,46 @@ int main(int argc, char** argv) {
   disc.Circle(0, 0, radius);
   const uint16_t discId = movie.DefineShape(disc, 3);
 
+  // A rounded star of curves with a radial gradient and an outline, one per turning shape.
+  std::vector<uint16_t> petals;
+  for (int i = 0; i < shapes; ++i) {
+    swfb::Shape petal;
+    const int r = (12 + (i * 7) % 40) * 20;
+    const swfb::Rgba inner{static_cast<uint8_t>(40 + i * 37 % 200), 200,
+                           static_cast<uint8_t>(255 - i * 13 % 200), 230};
+    swfb::Gradient g;
+    g.stops = {{0, inner}, {255, {20, 30, 60, 200}}};
+    petal.SetFill0(petal.AddFill(swfb::Fill::Radial(swfb::Fill::GradientBox({-r, r, -r, r}), g)));
+    petal.SetLine(petal.AddLine(swfb::Line::Solid(30, {255, 255, 255, 180})));
+    const int points = 5 + i % 4;
+    petal.MoveTo(r, 0);
+    for (int k = 1; k <= points; ++k) {
+      const double a = 2 * M_PI * k / points, mid = a - M_PI / points;
+      petal.CurveTo(static_cast<int32_t>(std::cos(mid) * r * 0.3),
+                    static_cast<int32_t>(std::sin(mid) * r * 0.3),
+                    static_cast<int32_t>(std::cos(a) * r), static_cast<int32_t>(std::sin(a) * r));
+    }
+    petals.push_back(movie.DefineShape(petal, 3));
+  }
+
   swfb::Place place;
   place.depth = 1;
   place.characterId = panelId;
   movie.PlaceObject2(place);
   for (int f = 0; f < frames; ++f) {
+    for (int i = 0; i < shapes; ++i) {
+      swfb::Place p;
+      p.depth = static_cast<uint16_t>(10 + i);
+      if (f == 0) {
+        p.characterId = petals[i];
+      } else {
+        p.move = true;
+      }
+      const double turn = 2 * M_PI * f / frames * (i % 2 ? 1 : -1) + i;
+      const int x = (i * 97) % width * 20, y = (i * 61) % height * 20;
+      p.matrix = swfb::Matrix::Transform(1, 1, turn, x, y);
+      movie.PlaceObject2(p);
+    }
     const int travel = width * 20 - 2 * (margin + 2 * radius);
     const int x = margin + 2 * radius + (frames > 1 ? travel * f / (frames - 1) : travel / 2);
     swfb::Place dot;

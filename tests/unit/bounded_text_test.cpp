@@ -13,7 +13,9 @@ TEST(BoundedText, CopiesAreCutToTheBuffer) {
   const struct {
     const char* source;
     std::string expected;
-  } cases[] = {{"C:\\a.swf", "C:\\a.swf"}, {"", ""}, {nullptr, ""},
+  } cases[] = {{"C:\\a.swf", "C:\\a.swf"},
+               {"", ""},
+               {nullptr, ""},
                {longText.c_str(), std::string(kPathCapacity - 1, 'x')}};
   for (const auto& c : cases) {
     char buffer[kPathCapacity];

@@ -128,8 +128,8 @@ TEST(PayloadFormat, WritesTheVersionSixLayoutExactly) {
   ASSERT_TRUE(AppendPayload(file, {6 * 65536, 29 * 65536, "\\Flash.ocx", runtime, movie}));
 
   const Bytes compressed = Compress(runtime);
-  const Bytes expected =
-      Encode(Exe(), {6 * 65536, 29 * 65536, std::string("\\Flash.ocx", 11), 500, compressed, movie});
+  const Bytes expected = Encode(
+      Exe(), {6 * 65536, 29 * 65536, std::string("\\Flash.ocx", 11), 500, compressed, movie});
   EXPECT_EQ(file, expected);
   EXPECT_EQ(Get32(file, 64 + 8), 11u);
   EXPECT_EQ(Get32(file, file.size() - 4), 16 + 11 + compressed.size() + movie.size());
@@ -160,6 +160,8 @@ TEST(PayloadFormat, RefusesFilesWithoutAConsistentPayload) {
     change(p);
     return Encode(Exe(), p);
   };
+  Bytes zeroTail = Exe();
+  zeroTail.resize(100);
   PayloadInfo info;
   ASSERT_TRUE(Locate(base, info));
 
@@ -169,16 +171,18 @@ TEST(PayloadFormat, RefusesFilesWithoutAConsistentPayload) {
   } cases[] = {
       {"shorter than a trailer", Bytes(11, 0)},
       {"nothing but a zero trailer", Bytes(12, 0)},
-      {"executable ending in zeros", [] { Bytes f = Exe(); f.resize(100); return f; }()},
+      {"executable ending in zeros", zeroTail},
       {"length one too large", patched(trailer + 8, static_cast<uint32_t>(trailer - start + 1))},
       {"length one too small", patched(trailer + 8, static_cast<uint32_t>(trailer - start - 1))},
       // -1 as start with length T + 1 agrees with T - start = length: only the sign refuses it.
-      {"negative start", [&] {
+      {"negative start",
+       [&] {
          Bytes f = patched(trailer + 4, 0xFFFFFFFFu);
          Patch32(f, trailer + 8, static_cast<uint32_t>(trailer + 1));
          return f;
        }()},
-      {"start beyond the trailer", [&] {
+      {"start beyond the trailer",
+       [&] {
          Bytes f = patched(trailer + 4, static_cast<uint32_t>(trailer + 1));
          Patch32(f, trailer + 8, 0xFFFFFFFFu);
          return f;
@@ -189,7 +193,7 @@ TEST(PayloadFormat, RefusesFilesWithoutAConsistentPayload) {
       {"runtime size past the end", patched(trailer, 0x7FFFFFF0u)},
       {"runtime size wrapping", patched(trailer, 0xFFFFFFFFu)},
       {"movie not a SWF file", raw([](RawPayload& p) { p.movie = Movie("XWS"); })},
-      {"movie signature cut short", raw([](RawPayload& p) { p.movie = Movie("FWX"); })},
+      {"wrong last signature byte", raw([](RawPayload& p) { p.movie = Movie("FWX"); })},
       // Z = 'S' puts an "S" right after a two-byte "FW" movie: the trailer must not complete it.
       {"movie of two bytes", raw([](RawPayload& p) {
          p.runtimeCompressed.assign('S', 0);

@@ -1,6 +1,6 @@
 // The builder's encodings checked against bytes worked out by hand from the SWF record layouts.
 // Expected bit fields are written out field by field, most significant bit first, so that each
-// case can be read against the format's tables.
+// case reads like the record it checks.
 #include "tests/support/swf_builder.h"
 
 #include <gtest/gtest.h>
@@ -204,6 +204,95 @@ TEST(SwfBuilderShape, LongEdgesAreSplitIntoRecordsThatFit) {
       "000000");
   expected.insert(expected.end(), records.begin(), records.end());
   EXPECT_EQ(s.Encode(1), expected);
+}
+
+TEST(SwfBuilderShape, LineStylesFollowTheShapeVersion) {
+  swfb::Line l = swfb::Line::Solid(40, {1, 2, 3, 4});
+  l.startCap = swfb::Cap::Square;
+  l.endCap = swfb::Cap::None;
+  l.join = swfb::Join::Miter;
+  l.miterLimit = 2.5;
+  l.noHScale = l.pixelHinting = l.noClose = true;
+  swfb::Shape s;
+  s.AddLine(l);
+  struct Case {
+    int version;
+    Bytes expected;  // fill count, line count, the style, index widths, end record
+  } cases[] = {
+      {1, {0x00, 0x01, 0x28, 0x00, 0x01, 0x02, 0x03, 0x01, 0x00}},
+      {3, {0x00, 0x01, 0x28, 0x00, 0x01, 0x02, 0x03, 0x04, 0x01, 0x00}},
+      // Caps, join and flags as bit fields, then the 8.8 miter limit before the colour.
+      {4, {0x00, 0x01, 0x28, 0x00, 0xA5, 0x05, 0x80, 0x02, 0x01, 0x02, 0x03, 0x04, 0x01, 0x00}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(s.Encode(c.version), c.expected) << c.version;
+}
+
+TEST(SwfBuilderShape, MoreThan254StylesUseTheExtendedCount) {
+  struct Case {
+    int fills;
+    Bytes start;
+  } cases[] = {{254, {0xFE}}, {255, {0xFF, 0xFF, 0x00}}, {300, {0xFF, 0x2C, 0x01}}};
+  for (const Case& c : cases) {
+    swfb::Shape s;
+    for (int i = 0; i < c.fills; ++i) s.AddFill(swfb::Fill::Solid({}));
+    const Bytes encoded = s.Encode(3);
+    ASSERT_GE(encoded.size(), c.start.size());
+    EXPECT_EQ(Bytes(encoded.begin(), encoded.begin() + c.start.size()), c.start) << c.fills;
+  }
+}
+
+TEST(SwfBuilderTimeline, PlaceTagsSetAFlagForEachPresentField) {
+  swfb::Place named;
+  named.depth = 2;
+  named.characterId = 5;
+  named.matrix = swfb::Matrix{};
+  named.name = "a";
+  swfb::Place moved;
+  moved.depth = 3;
+  moved.move = true;
+  moved.ratio = 0x102;
+  moved.clipDepth = 7;
+  swfb::Place faded;
+  faded.colorTransform = swfb::ColorTransform{};
+  faded.colorTransform->aMul = 128;
+  swfb::Place styled;
+  styled.characterId = 2;
+  styled.className = "C";
+  styled.blendMode = 5;
+  styled.cacheAsBitmap = 1;
+  const Bytes fadedCx = FromBits("0 1 1010 0100000000 0100000000 0100000000 0010000000");
+  Bytes fadedTag = {0x89, 0x06, 0x08, 0x01, 0x00};
+  fadedTag.insert(fadedTag.end(), fadedCx.begin(), fadedCx.end());
+  struct Case {
+    const char* what;
+    swfb::Place place;
+    bool third;
+    Bytes expected;
+  } cases[] = {
+      {"character, matrix, name",
+       named,
+       false,
+       {0x88, 0x06, 0x26, 0x02, 0x00, 0x05, 0x00, 0x00, 'a', 0x00}},
+      {"move, ratio, clip depth",
+       moved,
+       false,
+       {0x87, 0x06, 0x51, 0x03, 0x00, 0x02, 0x01, 0x07, 0x00}},
+      {"colour transform with alpha", faded, false, fadedTag},
+      // Class name right after the depth; blend mode and bitmap caching at the end.
+      {"PlaceObject3 extras",
+       styled,
+       true,
+       {0x8A, 0x11, 0x02, 0x0E, 0x01, 0x00, 'C', 0x00, 0x02, 0x00, 0x05, 0x01}},
+  };
+  for (const Case& c : cases) {
+    swfb::Sprite t;
+    if (c.third) {
+      t.PlaceObject3(c.place);
+    } else {
+      t.PlaceObject2(c.place);
+    }
+    EXPECT_EQ(t.Tags(), c.expected) << c.what;
+  }
 }
 
 swfb::Movie SmallMovie(bool compressed) {

@@ -44,7 +44,8 @@ Bytes MakeSwf(const Stage& stage, bool compressed, size_t filler = 16) {
   PutRect(body, stage);
   body.insert(body.end(), {0, 24, 1, 0});
   uint32_t noise = 12345;
-  for (size_t i = 0; i < filler; ++i) body.push_back(static_cast<uint8_t>((noise *= 1103515245u) >> 24));
+  for (size_t i = 0; i < filler; ++i)
+    body.push_back(static_cast<uint8_t>((noise *= 1103515245u) >> 24));
   body.insert(body.end(), {0, 0});
   const uint32_t length = static_cast<uint32_t>(8 + body.size());
   Bytes file = {compressed ? uint8_t('C') : uint8_t('F'), 'W', 'S', 8};

@@ -46,8 +46,19 @@ TEST(PayloadReader, CopiesTheMovieIntoTheStreamAndBackOut) {
     std::vector<uint8_t> exe(3000, 0x90);
     std::vector<uint8_t> runtime(5000);
     for (size_t i = 0; i < runtime.size(); ++i) runtime[i] = static_cast<uint8_t>(i * 7);
-    std::vector<uint8_t> movie = {uint8_t(signature[0]), uint8_t(signature[1]),
-                                  uint8_t(signature[2]), 8, 99, 0, 0, 0, 1, 2, 3, 4, 5};
+    std::vector<uint8_t> movie = {uint8_t(signature[0]),
+                                  uint8_t(signature[1]),
+                                  uint8_t(signature[2]),
+                                  8,
+                                  99,
+                                  0,
+                                  0,
+                                  0,
+                                  1,
+                                  2,
+                                  3,
+                                  4,
+                                  5};
     PayloadContents contents;
     contents.flashVersionMS = 6 << 16;
     contents.flashVersionLS = 29 << 16;

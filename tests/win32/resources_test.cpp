@@ -81,18 +81,27 @@ std::vector<std::pair<UINT, std::string>> MenuItems(HMENU menu) {
 
 TEST_F(ShippedResources, MenusOfferTheCommandsInOrder) {
   const std::vector<std::pair<UINT, std::string>> common = {
-      {245, "Start Page"},       {0, ""},        {32781, "Open"},
-      {32776, "Reload"},         {32775, "Create Projector"},
-      {0, ""},                   {32779, "Change Icon"},
-      {208, "Simulate 95/98/ME"}};
+      {245, "Start Page"},         {0, ""}, {32781, "Open"},        {32776, "Reload"},
+      {32775, "Create Projector"}, {0, ""}, {32779, "Change Icon"}, {208, "Simulate 95/98/ME"}};
   struct {
     UINT id;
     std::vector<std::pair<UINT, std::string>> tail;
   } menus[] = {
-      {203, {{32784, "Disable fscommand(\"quit\")"}, {0, ""}, {32772, "About Brimloft"}, {0, ""},
-             {32774, "Exit"}}},
-      {206, {{32784, "Disable fscommand(\"quit\") "}, {0, ""}, {32772, "About Brimloft"}, {0, ""},
-             {32782, "Show"}, {32783, "Hide"}, {0, ""}, {32774, "Exit"}}},
+      {203,
+       {{32784, "Disable fscommand(\"quit\")"},
+        {0, ""},
+        {32772, "About Brimloft"},
+        {0, ""},
+        {32774, "Exit"}}},
+      {206,
+       {{32784, "Disable fscommand(\"quit\") "},
+        {0, ""},
+        {32772, "About Brimloft"},
+        {0, ""},
+        {32782, "Show"},
+        {32783, "Hide"},
+        {0, ""},
+        {32774, "Exit"}}},
   };
   for (const auto& m : menus) {
     HMENU bar = LoadMenuA(module_, MAKEINTRESOURCEA(m.id));
@@ -108,8 +117,8 @@ TEST_F(ShippedResources, IconsBitmapsDialogAndVersionArePresent) {
   for (UINT id : {IDI_MAIN, IDI_DOCUMENT}) {
     EXPECT_NE(FindResourceA(module_, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(14)), nullptr) << id;
     for (int size : {16, 32, 48, 256}) {
-      HICON icon = static_cast<HICON>(
-          LoadImageA(module_, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+      HICON icon =
+          static_cast<HICON>(LoadImageA(module_, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
       EXPECT_NE(icon, nullptr) << id << " at " << size;
       if (icon) DestroyIcon(icon);
     }

@@ -18,8 +18,8 @@ struct Surface {
   std::vector<uint32_t> pixels;
   Surface(int w, int h, uint32_t fill = kMarker) : width(w), height(h), pixels(w * h, fill) {}
   swf::Canvas Canvas() {
-    return {reinterpret_cast<uint8_t*>(pixels.data()), width * 4, width, height,
-            {0, 0, width, height}};
+    return {
+        reinterpret_cast<uint8_t*>(pixels.data()), width * 4, width, height, {0, 0, width, height}};
   }
   uint32_t At(int x, int y) const { return pixels[y * width + x]; }
 };
@@ -78,8 +78,8 @@ struct Probe {
 void ExpectPixels(const Surface& s, const std::vector<Probe>& probes, const char* what) {
   for (const Probe& p : probes) {
     EXPECT_TRUE(Near(s.At(p.x, p.y), p.expected, p.tolerance))
-        << what << " at " << p.x << "," << p.y << ": " << std::hex << s.At(p.x, p.y)
-        << " expected " << p.expected;
+        << what << " at " << p.x << "," << p.y << ": " << std::hex << s.At(p.x, p.y) << " expected "
+        << p.expected;
   }
 }
 
@@ -91,16 +91,26 @@ TEST(Compose, AppliesMatricesAndColourTransforms) {
     std::vector<Probe> probes;
   };
   const std::vector<Case> cases = {
-      {"translate", swfb::Matrix::Translate(swfb::ToTwips(20), swfb::ToTwips(30)), {},
+      {"translate",
+       swfb::Matrix::Translate(swfb::ToTwips(20), swfb::ToTwips(30)),
+       {},
        {{25, 35, kRed}, {15, 35, kWhite}, {25, 25, kWhite}, {31, 35, kWhite}}},
-      {"scale", swfb::Matrix::Scale(3, 2, swfb::ToTwips(10), 0), {},
+      {"scale",
+       swfb::Matrix::Scale(3, 2, swfb::ToTwips(10), 0),
+       {},
        {{38, 18, kRed}, {42, 18, kWhite}, {38, 22, kWhite}}},
-      {"rotate 90", swfb::Matrix::Transform(1, 1, 3.14159265358979 / 2, swfb::ToTwips(50), 0), {},
+      {"rotate 90",
+       swfb::Matrix::Transform(1, 1, 3.14159265358979 / 2, swfb::ToTwips(50), 0),
+       {},
        {{45, 5, kRed}, {55, 5, kWhite}}},
-      {"colour transform", swfb::Matrix::Translate(0, 0),
-       swfb::ColorTransform{0, 256, 256, 256, 0, 0, 255, 0}, {{5, 5, 0xFF0000FF}}},
-      {"half alpha over white", swfb::Matrix::Translate(0, 0),
-       swfb::ColorTransform{256, 256, 256, 128, 0, 0, 0, 0}, {{5, 5, 0xFFFF7F7F, 1}}},
+      {"colour transform",
+       swfb::Matrix::Translate(0, 0),
+       swfb::ColorTransform{0, 256, 256, 256, 0, 0, 255, 0},
+       {{5, 5, 0xFF0000FF}}},
+      {"half alpha over white",
+       swfb::Matrix::Translate(0, 0),
+       swfb::ColorTransform{256, 256, 256, 128, 0, 0, 0, 0},
+       {{5, 5, 0xFFFF7F7F, 1}}},
   };
   for (const Case& c : cases) {
     swfb::Movie m = Stage(100, 100);
@@ -127,8 +137,11 @@ TEST(Compose, NestsSpritesWithTheirTransforms) {
   // The box spans 10..20 in the inner sprite, 20..40 after the scale, 25..45 on stage; it is
   // blue, at half alpha over white.
   ExpectPixels(Render(m, swf::RenderMode::Opaque),
-               {{30, 10, 0xFF7F7FFF, 1}, {44, 24, 0xFF7F7FFF, 1}, {23, 10, kWhite},
-                {46, 10, kWhite}, {30, 26, kWhite}},
+               {{30, 10, 0xFF7F7FFF, 1},
+                {44, 24, 0xFF7F7FFF, 1},
+                {23, 10, kWhite},
+                {46, 10, kWhite},
+                {30, 26, kWhite}},
                "nested");
 }
 
@@ -148,8 +161,13 @@ TEST(Compose, ClipsWithMasksAndNestedMasks) {
   m.PlaceObject2(mask).PlaceObject2(Place(2, blue)).PlaceObject2(Place(3, m.DefineSprite(masked)));
   m.PlaceObject2(Place(4, green)).ShowFrame();
   ExpectPixels(Render(m, swf::RenderMode::Opaque),
-               {{25, 25, kRed}, {25, 75, kBlue}, {75, 25, kWhite}, {75, 75, kWhite},
-                {65, 65, kGreen}, {48, 25, kRed}, {52, 25, kWhite}},
+               {{25, 25, kRed},
+                {25, 75, kBlue},
+                {75, 25, kWhite},
+                {75, 75, kWhite},
+                {65, 65, kGreen},
+                {48, 25, kRed},
+                {52, 25, kWhite}},
                "masks");
 }
 
@@ -196,16 +214,15 @@ TEST(Compose, RenderModesAndHitTesting) {
 
   const Surface opaque = Render(m, swf::RenderMode::Opaque);
   for (uint32_t p : opaque.pixels) ASSERT_EQ(p >> 24, 0xFFu);
-  ExpectPixels(opaque, {{90, 10, 0xFF0080FF}, {70, 70, kGreen}, {40, 30, 0xFF0080FF}},
-               "opaque");
+  ExpectPixels(opaque, {{90, 10, 0xFF0080FF}, {70, 70, kGreen}, {40, 30, 0xFF0080FF}}, "opaque");
 
   const Surface clear = Render(m, swf::RenderMode::Transparent);
   EXPECT_EQ(clear.At(25, 30), 0xC8C80000u) << "premultiplied red at alpha 200";
   int drawn = 0;
   for (int y = 0; y < 100; ++y) {
     for (int x = 0; x < 100; ++x) {
-      const bool maybe = (x >= 14 && x <= 30 && y >= 14 && y <= 46) ||
-                         (x >= 60 && x < 80 && y >= 60 && y < 80);
+      const bool maybe =
+          (x >= 14 && x <= 30 && y >= 14 && y <= 46) || (x >= 60 && x < 80 && y >= 60 && y < 80);
       if (!maybe) ASSERT_EQ(clear.At(x, y), kMarker) << x << "," << y;
       drawn += clear.At(x, y) != kMarker;
     }

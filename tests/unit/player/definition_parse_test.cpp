@@ -128,35 +128,45 @@ uint32_t Bgra(uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
 
 TEST(BitmapParse, DecodesLosslessFormatsToPremultipliedWords) {
   // Lossless2 data is already premultiplied; the 15-bit form keeps 5 bits a channel.
-  const swfb::Image image{3, 2,
-                          {{255, 0, 0, 255}, {0, 128, 0, 128}, {0, 0, 255, 255},
-                           {8, 16, 24, 255}, {0, 0, 0, 0}, {255, 255, 255, 255}}};
+  const swfb::Image image{3,
+                          2,
+                          {{255, 0, 0, 255},
+                           {0, 128, 0, 128},
+                           {0, 0, 255, 255},
+                           {8, 16, 24, 255},
+                           {0, 0, 0, 0},
+                           {255, 255, 255, 255}}};
   struct Case {
     swfb::LosslessFormat format;
     bool alpha;
     std::vector<uint32_t> expected;
   };
   const std::vector<Case> cases = {
-      {swfb::LosslessFormat::Rgb24, true,
-       {Bgra(255, 0, 0, 255), Bgra(0, 64, 0, 128), Bgra(0, 0, 255, 255), Bgra(8, 16, 24, 255),
-        0, Bgra(255, 255, 255, 255)}},
-      {swfb::LosslessFormat::Palette, true,
-       {Bgra(255, 0, 0, 255), Bgra(0, 64, 0, 128), Bgra(0, 0, 255, 255), Bgra(8, 16, 24, 255),
-        0, Bgra(255, 255, 255, 255)}},
-      {swfb::LosslessFormat::Rgb24, false,
+      {swfb::LosslessFormat::Rgb24,
+       true,
+       {Bgra(255, 0, 0, 255), Bgra(0, 64, 0, 128), Bgra(0, 0, 255, 255), Bgra(8, 16, 24, 255), 0,
+        Bgra(255, 255, 255, 255)}},
+      {swfb::LosslessFormat::Palette,
+       true,
+       {Bgra(255, 0, 0, 255), Bgra(0, 64, 0, 128), Bgra(0, 0, 255, 255), Bgra(8, 16, 24, 255), 0,
+        Bgra(255, 255, 255, 255)}},
+      {swfb::LosslessFormat::Rgb24,
+       false,
        {Bgra(255, 0, 0, 255), Bgra(0, 128, 0, 255), Bgra(0, 0, 255, 255), Bgra(8, 16, 24, 255),
         Bgra(0, 0, 0, 255), Bgra(255, 255, 255, 255)}},
-      {swfb::LosslessFormat::Palette, false,
+      {swfb::LosslessFormat::Palette,
+       false,
        {Bgra(255, 0, 0, 255), Bgra(0, 128, 0, 255), Bgra(0, 0, 255, 255), Bgra(8, 16, 24, 255),
         Bgra(0, 0, 0, 255), Bgra(255, 255, 255, 255)}},
-      {swfb::LosslessFormat::Rgb15, false,
+      {swfb::LosslessFormat::Rgb15,
+       false,
        {Bgra(255, 0, 0, 255), Bgra(0, 132, 0, 255), Bgra(0, 0, 255, 255), Bgra(8, 16, 24, 255),
         Bgra(0, 0, 0, 255), Bgra(255, 255, 255, 255)}},
   };
   for (const Case& c : cases) {
     swfb::Movie m;
-    const uint16_t id = c.alpha ? m.DefineBitsLossless2(image, c.format)
-                                : m.DefineBitsLossless(image, c.format);
+    const uint16_t id =
+        c.alpha ? m.DefineBitsLossless2(image, c.format) : m.DefineBitsLossless(image, c.format);
     const swf::Movie movie = ParseOk(m);
     const swf::Bitmap& bitmap = Get<swf::Bitmap>(movie, id);
     EXPECT_EQ(bitmap.width, 3);
@@ -173,20 +183,31 @@ TEST(BitmapParse, DecodesJpegFormsAndQuirks) {
   quirky.insert(quirky.end(), jpeg.begin(), jpeg.end());
   std::vector<uint8_t> quirkyTables = {0xFF, 0xD9, 0xFF, 0xD8};
   quirkyTables.insert(quirkyTables.end(), tables.begin(), tables.end());
-  const std::vector<uint8_t> alpha = {0, 255, 128, 255, 255, 255, 255, 255,
-                                      255, 255, 255, 255, 255, 255, 255, 255,
-                                      255, 255, 255, 255, 255, 255, 255, 255,
-                                      255, 255, 255, 255, 255, 255, 255, 255};
+  const std::vector<uint8_t> alpha = {0,   255, 128, 255, 255, 255, 255, 255, 255, 255, 255,
+                                      255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255,
+                                      255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
   enum Form { Jpeg2, Jpeg2Quirk, Tables, TablesQuirk, Jpeg3 };
   for (Form form : {Jpeg2, Jpeg2Quirk, Tables, TablesQuirk, Jpeg3}) {
     swfb::Movie m;
     uint16_t id = 0;
     switch (form) {
-      case Jpeg2: id = m.DefineBitsJpeg2(jpeg); break;
-      case Jpeg2Quirk: id = m.DefineBitsJpeg2(quirky); break;
-      case Tables: m.JpegTables(tables); id = m.DefineBits(image); break;
-      case TablesQuirk: m.JpegTables(quirkyTables); id = m.DefineBits(image); break;
-      case Jpeg3: id = m.DefineBitsJpeg3(jpeg, alpha); break;
+      case Jpeg2:
+        id = m.DefineBitsJpeg2(jpeg);
+        break;
+      case Jpeg2Quirk:
+        id = m.DefineBitsJpeg2(quirky);
+        break;
+      case Tables:
+        m.JpegTables(tables);
+        id = m.DefineBits(image);
+        break;
+      case TablesQuirk:
+        m.JpegTables(quirkyTables);
+        id = m.DefineBits(image);
+        break;
+      case Jpeg3:
+        id = m.DefineBitsJpeg3(jpeg, alpha);
+        break;
     }
     const swf::Movie movie = ParseOk(m);
     const swf::Bitmap& bitmap = Get<swf::Bitmap>(movie, id);

@@ -183,11 +183,11 @@ TEST(Timeline, ReportsFrameActionsWithTheirClip) {
   p.SetActionHook([&](const swf::FrameActions& a) {
     seen.push_back({a.clipPath, a.block->bytes.at(0)});
   });
-  Load(p, m);
-  p.Tick();  // main timeline to frame 1 (no actions), sprite to its frame 1 (none)
-  p.Tick();  // both loop to their first frames
+  Load(p, m);  // the main timeline's first frame, then that of the sprite it placed
+  p.Tick();    // main timeline to frame 1 (no actions), sprite to its frame 1 (none)
+  p.Tick();    // both loop to their first frames; the sprite instance stays
   using Seen = std::vector<std::pair<std::vector<uint16_t>, uint8_t>>;
-  EXPECT_EQ(seen, (Seen{{{}, 0x07}, {{}, 0x07}, {{5}, 0x06}}));
+  EXPECT_EQ(seen, (Seen{{{}, 0x07}, {{5}, 0x06}, {{}, 0x07}, {{5}, 0x06}}));
 }
 
 }  // namespace

@@ -39,19 +39,26 @@ Shape TwoFills(std::vector<swf::Path> paths) {
 
 TEST(RasterFill, EdgeModelRegionsGetTheirFills) {
   const EdgeModelCase cases[] = {
-      {"rectangle", TwoFills({Rect(2, 2, 8, 8, 1)}),
+      {"rectangle",
+       TwoFills({Rect(2, 2, 8, 8, 1)}),
        {{2, 2, kRedPixel}, {7, 7, kRedPixel}, {1, 5, kMarker}, {8, 5, kMarker}, {5, 8, kMarker}}},
       {"reversed direction fills the same",
        TwoFills({Polygon({{2, 2}, {2, 8}, {8, 8}, {8, 2}}, 1)}),
        {{2, 2, kRedPixel}, {7, 7, kRedPixel}, {1, 1, kMarker}}},
-      {"fill on the right side", TwoFills({Polygon({{2, 2}, {8, 2}, {8, 8}, {2, 8}}, 0, 2)}),
+      {"fill on the right side",
+       TwoFills({Polygon({{2, 2}, {8, 2}, {8, 8}, {2, 8}}, 0, 2)}),
        {{4, 4, kBluePixel}, {9, 9, kMarker}}},
       // Left half red, right half blue, the middle edge carrying both fills.
       {"two fills share an edge",
-       TwoFills({swf::Path{1, 2, 0, {Line({5, 0}, {5, 10})}},
-                 swf::Path{1, 0, 0, {Line({5, 10}, {0, 10}), Line({0, 10}, {0, 0}), Line({0, 0}, {5, 0})}},
-                 swf::Path{0, 2, 0,
-                           {Line({5, 10}, {10, 10}), Line({10, 10}, {10, 0}), Line({10, 0}, {5, 0})}}}),
+       TwoFills(
+           {swf::Path{1, 2, 0, {Line({5, 0}, {5, 10})}},
+            swf::Path{
+                1, 0, 0, {Line({5, 10}, {0, 10}), Line({0, 10}, {0, 0}), Line({0, 0}, {5, 0})}},
+            swf::Path{
+                0,
+                2,
+                0,
+                {Line({5, 10}, {10, 10}), Line({10, 10}, {10, 0}), Line({10, 0}, {5, 0})}}}),
        {{0, 0, kRedPixel}, {4, 9, kRedPixel}, {5, 0, kBluePixel}, {9, 9, kBluePixel}}},
       // The inner square carries the fill on its other side: a hole.
       {"hole through fill1",
@@ -63,9 +70,11 @@ TEST(RasterFill, EdgeModelRegionsGetTheirFills) {
       {"overlap with equal windings stays filled",
        TwoFills({Rect(0, 0, 6, 6, 1), Rect(3, 3, 9, 9, 1)}),
        {{1, 1, kRedPixel}, {4, 4, kRedPixel}, {8, 8, kRedPixel}, {1, 8, kMarker}}},
-      {"same fill on both sides draws nothing", TwoFills({swf::Path{1, 1, 0, Rect(1, 1, 9, 9, 0).edges}}),
+      {"same fill on both sides draws nothing",
+       TwoFills({swf::Path{1, 1, 0, Rect(1, 1, 9, 9, 0).edges}}),
        {{5, 5, kMarker}}},
-      {"style index past the table draws nothing", TwoFills({Rect(1, 1, 9, 9, 7)}),
+      {"style index past the table draws nothing",
+       TwoFills({Rect(1, 1, 9, 9, 7)}),
        {{5, 5, kMarker}}},
       {"curved edge bulges out",
        TwoFills({swf::Path{1, 0, 0, {Line({1, 8}, {9, 8}), Curve({9, 8}, {5, 0}, {1, 8})}}}),
@@ -85,7 +94,7 @@ TEST(RasterFill, PartlyCoveredPixelsGetProportionalCoverage) {
   struct Case {
     double x0, y0, x1, y1;  // rectangle in pixels
     int px, py;
-    int alpha;              // expected alpha, +-3
+    int alpha;  // expected alpha, +-3
   } const cases[] = {
       {2.5, 0, 8, 10, 2, 5, 128},   // half a pixel horizontally
       {0, 2.25, 10, 8, 5, 2, 191},  // three quarters vertically
@@ -151,7 +160,9 @@ TEST(RasterFill, StaysInsideClipAndLeavesOtherPixelsAlone) {
     s.fills = {Solid(kRed)};
     s.lines = {Pen(200, kBlue)};
     // Much larger than the canvas, curved, and stroked with a wide line.
-    s.paths = {swf::Path{1, 0, 1,
+    s.paths = {swf::Path{1,
+                         0,
+                         1,
                          {Line({-50, -50}, {60, -40}), Curve({60, -40}, {90, 20}, {60, 60}),
                           Line({60, 60}, {-50, -50})}}};
     Surface surface(12, 12, bottomUp);
@@ -195,11 +206,14 @@ TEST(RasterFill, MasksLimitDrawingAndRecordCoverage) {
   swf::CoverageMask seam;
   seam.area = {0, 0, 10, 10};
   seam.coverage.assign(100, 0);
-  Shape split = TwoFills({swf::Path{1, 2, 0, {Line({5.5, 0}, {5.5, 10})}},
-                          swf::Path{1, 0, 0, {Line({5.5, 10}, {0, 10}), Line({0, 10}, {0, 0}),
-                                              Line({0, 0}, {5.5, 0})}},
-                          swf::Path{0, 2, 0, {Line({5.5, 10}, {10, 10}), Line({10, 10}, {10, 0}),
-                                              Line({10, 0}, {5.5, 0})}}});
+  Shape split = TwoFills(
+      {swf::Path{1, 2, 0, {Line({5.5, 0}, {5.5, 10})}},
+       swf::Path{
+           1, 0, 0, {Line({5.5, 10}, {0, 10}), Line({0, 10}, {0, 0}), Line({0, 0}, {5.5, 0})}},
+       swf::Path{0,
+                 2,
+                 0,
+                 {Line({5.5, 10}, {10, 10}), Line({10, 10}, {10, 0}), Line({10, 0}, {5.5, 0})}}});
   swf::DrawShapeCoverage(seam, split, Params());
   EXPECT_EQ(seam.At(5, 5), 255);
 
@@ -236,7 +250,7 @@ TEST(RasterFill, HitTestsFollowFillsAndStrokes) {
   struct Case {
     double x, y;
     bool hit;
-  } const cases[] = {{2, 2, true},   {10, 10, false}, {16, 10, true}, {25, 10, false},
+  } const cases[] = {{2, 2, true},     {10, 10, false},   {16, 10, true}, {25, 10, false},
                      {30.8, 10, true}, {31.3, 10, false}, {-1, 5, false}, {30, -0.8, true}};
   for (const auto& c : cases) {
     EXPECT_EQ(swf::ShapeContains(s, kTwipsToPixels, {c.x, c.y}), c.hit) << c.x << "," << c.y;

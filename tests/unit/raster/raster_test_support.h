@@ -17,8 +17,7 @@ constexpr uint32_t kMarker = 0x01000000;
 inline const swf::Matrix kTwipsToPixels{0.05, 0, 0, 0.05, 0, 0};
 
 struct Surface {
-  Surface(int w, int h, bool bottomUp = false)
-      : pixels(static_cast<size_t>(w) * h, kMarker) {
+  Surface(int w, int h, bool bottomUp = false) : pixels(static_cast<size_t>(w) * h, kMarker) {
     canvas.width = w;
     canvas.height = h;
     canvas.clip = {0, 0, w, h};
@@ -43,7 +42,9 @@ inline int B(uint32_t p) { return p & 255; }
 
 inline swf::Point Tw(double x, double y) { return {x * 20, y * 20}; }
 
-inline swf::Edge Line(swf::Point from, swf::Point to) { return {Tw(from.x, from.y), {}, Tw(to.x, to.y), false}; }
+inline swf::Edge Line(swf::Point from, swf::Point to) {
+  return {Tw(from.x, from.y), {}, Tw(to.x, to.y), false};
+}
 inline swf::Edge Curve(swf::Point from, swf::Point control, swf::Point to) {
   return {Tw(from.x, from.y), Tw(control.x, control.y), Tw(to.x, to.y), true};
 }

@@ -1,0 +1,157 @@
+#include "packaging/runtime_provisioning.h"
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "app/show_message.h"
+#include "control/flash_interfaces.h"
+#include "packaging/runtime_core.h"
+#include "resources/resource_ids.h"
+
+namespace brim {
+
+HMODULE g_flashModule = nullptr;
+char g_runtimeTempPath[kPathCapacity] = {};
+
+namespace {
+
+class Win32ClassesRoot : public ClassesRootReader {
+ public:
+  bool KeyExists(const std::string& key) override {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+      return false;
+    }
+    RegCloseKey(handle);
+    return true;
+  }
+  std::optional<std::string> DefaultValue(const std::string& key) override {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    char value[kPathCapacity] = {};
+    DWORD size = sizeof value - 1;  // room for a terminator the registry may not have stored
+    DWORD type = 0;
+    const LONG status =
+        RegQueryValueExA(handle, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(handle);
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
+    value[size < sizeof value ? size : sizeof value - 1] = '\0';
+    return std::string(value);
+  }
+};
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using UniqueStdFile = std::unique_ptr<std::FILE, FileCloser>;
+
+bool TempFileName(char (&path)[kPathCapacity]) {
+  char directory[kPathCapacity];
+  if (GetTempPathA(sizeof directory, directory) == 0) {
+    GetWindowsDirectoryA(directory, sizeof directory);
+  }
+  return GetTempFileNameA(directory, "QVL", 0, path) != 0;
+}
+
+}  // namespace
+
+bool FindRegisteredControl(const char* classText, char (&path)[kPathCapacity]) {
+  Win32ClassesRoot registry;
+  auto found = FindRegisteredServer(registry, classText);
+  if (!found) return false;
+  CopyText(path, found->c_str());
+  return true;
+}
+
+bool QueryFileVersion(const char* path, DWORD& versionMS, DWORD& versionLS) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+  if (size == 0) return false;
+  std::unique_ptr<char[]> block(new (std::nothrow) char[size]);
+  if (!block || !GetFileVersionInfoA(path, 0, size, block.get())) return false;
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(block.get(), "\\", reinterpret_cast<void**>(&info), &length) || !info ||
+      length < sizeof(VS_FIXEDFILEINFO)) {
+    return false;
+  }
+  versionMS = info->dwFileVersionMS;
+  versionLS = info->dwFileVersionLS;
+  return true;
+}
+
+int InstallRuntime(const PayloadReader& payload) {
+  if (!payload.Loaded()) return 0;
+  DWORD installedMS = 0, installedLS = 0;
+  char registered[kPathCapacity];
+  if (!FindRegisteredControl(kShockwaveFlashClassText, registered) ||
+      !QueryFileVersion(registered, installedMS, installedLS)) {
+    installedMS = installedLS = 0;
+  }
+  const PayloadInfo& info = payload.Info();
+  if (InstalledIsNewer(installedMS, installedLS, info.flashVersionMS, info.flashVersionLS)) {
+    return 1;
+  }
+  char destination[kPathCapacity] = {};
+  const UINT n = GetSystemDirectoryA(destination, sizeof destination);
+  if (n == 0 || n >= sizeof destination || !AppendText(destination, "\\Macromed\\Flash") ||
+      !AppendText(destination, info.runtimeName)) {
+    return 0;
+  }
+  ExtractRuntime(payload, destination);
+  HMODULE module = LoadLibraryA(destination);
+  if (!module) return 0;
+  int registeredNow = 0;
+  using RegisterFn = HRESULT(STDAPICALLTYPE*)();
+  if (auto reg = reinterpret_cast<RegisterFn>(
+          reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")))) {
+    reg();
+    registeredNow = 1;
+  }
+  FreeLibrary(module);
+  return registeredNow;
+}
+
+int ExtractRuntime(const PayloadReader& payload, const char* destination) {
+  if (!payload.Loaded()) return 0;
+  UniqueStdFile out(std::fopen(destination, "wb"));
+  if (!out) return 1;
+  UniqueStdFile in(std::fopen(payload.SourcePath(), "rb"));
+  if (in) {
+    InflateRuntime(in.get(), payload.Info().runtimeOffset, payload.Info().runtimeCompressedSize,
+                   out.get());
+  }
+  return 0;
+}
+
+HRESULT CreateFlashControl(const PayloadReader& payload, IUnknown** control) {
+  if (!control) return E_POINTER;
+  *control = nullptr;
+  if (!payload.Loaded()) {
+    return CoCreateInstance(CLSID_ShockwaveFlash, nullptr,
+                            CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER,
+                            IID_IUnknown, reinterpret_cast<void**>(control));
+  }
+  if (!TempFileName(g_runtimeTempPath) || ExtractRuntime(payload, g_runtimeTempPath) != 0) {
+    ShowMessage(IDS_TEMP_CREATE_FAILED, nullptr);
+    return E_FAIL;
+  }
+  g_flashModule = LoadLibraryA(g_runtimeTempPath);
+  if (!g_flashModule) return E_FAIL;
+  using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  auto getClassObject = reinterpret_cast<GetClassObjectFn>(
+      reinterpret_cast<void*>(GetProcAddress(g_flashModule, "DllGetClassObject")));
+  if (!getClassObject) return E_FAIL;
+  IClassFactory* factory = nullptr;
+  getClassObject(CLSID_ShockwaveFlash, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+  if (!factory) return E_FAIL;
+  const HRESULT hr =
+      factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(control));
+  factory->Release();
+  return hr;
+}
+
+}  // namespace brim

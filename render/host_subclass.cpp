@@ -1,0 +1,292 @@
+#include "render/host_subclass.h"
+
+#include <ocidl.h>
+#include <ole2.h>
+#include <wrl/client.h>
+
+#include "control/flash_interfaces.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace brim {
+
+namespace {
+
+constexpr const char* kSubclassProperty = "BrimloftHostSubclass";
+constexpr WORD kCloseCommand = 32773;
+
+BSTR Wide(const wchar_t* text) { return SysAllocString(text); }
+
+}  // namespace
+
+HostSubclass::HostSubclass() {
+  user32Module_ = LoadLibraryA("User32");
+  if (user32Module_) {
+    updateLayeredWindow_ = reinterpret_cast<UpdateLayeredWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(user32Module_, "UpdateLayeredWindow")));
+  }
+  HDC screen = GetDC(nullptr);
+  bitsPerPixel_ = GetDeviceCaps(screen, BITSPIXEL);
+  ReleaseDC(nullptr, screen);
+  layeredActive_ = IsLayeredCapable() ? 1 : 0;
+}
+
+HostSubclass::~HostSubclass() {
+  Detach();
+  if (memoryDc_) DeleteDC(memoryDc_);
+  if (user32Module_) FreeLibrary(user32Module_);
+}
+
+void HostSubclass::Attach(HWND host, HostOwner* owner) {
+  if (!host || hwnd_) return;
+  hwnd_ = host;
+  owner_ = owner;
+  SetPropA(host, kSubclassProperty, this);
+  previous_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(host, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc)));
+}
+
+void HostSubclass::Detach() {
+  if (!hwnd_) return;
+  if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd_, GWLP_WNDPROC)) == &WindowProc) {
+    SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+  }
+  RemovePropA(hwnd_, kSubclassProperty);
+  hwnd_ = nullptr;
+}
+
+LRESULT CALLBACK HostSubclass::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = static_cast<HostSubclass*>(GetPropA(window, kSubclassProperty));
+  if (!self) return DefWindowProcA(window, message, wParam, lParam);
+  bool handled = false;
+  const LRESULT result = self->HandleMessage(message, wParam, lParam, handled);
+  if (handled) return result;
+  WNDPROC next = self->previous_;
+  if (message == WM_NCDESTROY) self->Detach();
+  return next ? CallWindowProcA(next, window, message, wParam, lParam)
+              : DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT HostSubclass::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+  handled = true;
+  switch (message) {
+    case WM_DISPLAYCHANGE:
+      return OnDisplayChange(static_cast<int>(wParam));
+    case WM_PAINT:
+      return layeredActive_ ? PaintLayeredPath() : PaintRegionPath();
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_LBUTTONDOWN:
+      ForwardToControl(message, wParam, lParam);
+      return 0;
+    case WM_LBUTTONUP:
+      ReleaseCapture();
+      break;
+    case WM_SETCURSOR:
+      ForwardToControl(message, wParam, lParam);
+      return 0;
+    case WM_CAPTURECHANGED:
+      if (reinterpret_cast<HWND>(lParam) != hwnd_) dragging_ = 0;
+      break;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kCloseCommand && owner_) {
+        PostMessageA(owner_->MainHandle(), WM_CLOSE, 0, 0);
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  handled = false;
+  return 0;
+}
+
+void HostSubclass::ForwardToControl(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!owner_ || !owner_->Control()) return;
+  ComPtr<IOleInPlaceObjectWindowless> windowless;
+  if (FAILED(owner_->Control()->QueryInterface(
+          IID_IOleInPlaceObjectWindowless, reinterpret_cast<void**>(windowless.GetAddressOf())))) {
+    return;
+  }
+  LRESULT ignored = 0;
+  windowless->OnWindowMessage(message, wParam, lParam, &ignored);
+}
+
+void HostSubclass::RedrawMain() {
+  if (owner_) {
+    RedrawWindow(owner_->MainHandle(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  }
+}
+
+bool HostSubclass::SetLayeredMode(bool on) {
+  if (!IsLayeredCapable()) return false;
+  if ((on ? 1 : 0) == layeredActive_) return true;
+  if (!owner_) return false;
+  HWND main = owner_->MainHandle();
+  const LONG exStyle = GetWindowLongA(main, GWL_EXSTYLE);
+  layeredActive_ = on ? 1 : 0;
+  if (on) {
+    SetWindowRgn(main, nullptr, FALSE);
+    SetWindowLongA(main, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+  } else {
+    SetWindowLongA(main, GWL_EXSTYLE, exStyle & ~WS_EX_LAYERED);
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    POINT topLeft{client.left, client.top}, bottomRight{client.right, client.bottom};
+    ClientToScreen(hwnd_, &topLeft);
+    ClientToScreen(hwnd_, &bottomRight);
+    MoveWindow(main, topLeft.x, topLeft.y, bottomRight.x - topLeft.x, bottomRight.y - topLeft.y,
+               TRUE);
+  }
+  RedrawMain();
+  return true;
+}
+
+LRESULT HostSubclass::OnDisplayChange(int bits) {
+  if (updateLayeredWindow_ && owner_) {
+    HWND main = owner_->MainHandle();
+    const LONG exStyle = GetWindowLongA(main, GWL_EXSTYLE);
+    if (bitsPerPixel_ == 8 && bits > 8) {
+      layeredActive_ = 1;
+      SetWindowRgn(main, nullptr, FALSE);
+      SetWindowLongA(main, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+      RedrawMain();
+    } else if (bitsPerPixel_ > 8 && bits == 8) {
+      layeredActive_ = 0;
+      SetWindowLongA(main, GWL_EXSTYLE, exStyle & ~WS_EX_LAYERED);
+      RedrawMain();
+    }
+  }
+  bitsPerPixel_ = bits;
+  return 0;
+}
+
+RECT HostSubclass::ComputeSpriteBound() {
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  SpriteBoundValues values;
+  if (!owner_ || !owner_->QuerySpriteBound(values) || values.AllZero()) return client;
+  int scaleMode = 0;
+  ComPtr<IShockwaveFlash> flash;
+  if (owner_->Control() &&
+      SUCCEEDED(owner_->Control()->QueryInterface(
+          IID_IShockwaveFlash, reinterpret_cast<void**>(flash.GetAddressOf())))) {
+    flash->get_ScaleMode(&scaleMode);
+  }
+  const PixelRect r = MapSpriteBound(values, client.right, client.bottom, owner_->MovieWidth(),
+                                     owner_->MovieHeight(), scaleMode);
+  return {r.left, r.top, r.right, r.bottom};
+}
+
+RECT HostSubclass::ChoosePaintRect() {
+  const RECT bound = ComputeSpriteBound();
+  if (EqualRect(&bound, &spriteRect_)) {
+    RECT update{};
+    GetUpdateRect(hwnd_, &update, FALSE);
+    return update;
+  }
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  RECT clipped{};
+  IntersectRect(&clipped, &bound, &client);
+  spriteRect_ = clipped;
+  return clipped;
+}
+
+bool HostSubclass::RenderControl(const RECT& rect) {
+  if (!owner_ || !owner_->Control()) return false;
+  ComPtr<IViewObjectEx> view;
+  ComPtr<IShockwaveFlash> flash;
+  IUnknown* control = owner_->Control();
+  if (FAILED(control->QueryInterface(IID_IViewObjectEx,
+                                     reinterpret_cast<void**>(view.GetAddressOf()))) ||
+      FAILED(control->QueryInterface(IID_IShockwaveFlash,
+                                     reinterpret_cast<void**>(flash.GetAddressOf())))) {
+    return false;
+  }
+  if (!memoryDc_) {
+    HDC screen = GetDC(nullptr);
+    memoryDc_ = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    if (!memoryDc_) return false;
+  }
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  BSTR transparent = Wide(L"Transparent");
+  flash->put_WMode(transparent);
+  SysFreeString(transparent);
+  if (!surface_.Ensure(client.right, client.bottom)) return false;
+
+  HGDIOBJ previous = SelectObject(memoryDc_, surface_.Bitmap());
+  FillRect(memoryDc_, &rect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  IntersectClipRect(memoryDc_, rect.left, rect.top, rect.right, rect.bottom);
+  view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memoryDc_, nullptr, nullptr, nullptr,
+             0);
+  SelectClipRgn(memoryDc_, nullptr);
+  SelectObject(memoryDc_, previous);
+  return true;
+}
+
+LRESULT HostSubclass::PaintRegionPath() {
+  if (paintInProgress_) return 0;
+  paintInProgress_ = 1;
+  const RECT paint = ChoosePaintRect();
+  if (!RenderControl(paint)) {
+    paintInProgress_ = 0;
+    return 0;
+  }
+  HWND main = owner_->MainHandle();
+  if (HRGN region = BuildShapeRegion(surface_, spriteRect_)) {
+    POINT origin{0, 0};
+    ClientToScreen(hwnd_, &origin);
+    RECT window{};
+    GetWindowRect(main, &window);
+    OffsetRgn(region, origin.x - window.left, origin.y - window.top);
+    SetWindowRgn(main, region, TRUE);  // the window owns the region from here on
+  }
+  HGDIOBJ previous = SelectObject(memoryDc_, surface_.Bitmap());
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd_, &ps);
+  BitBlt(dc, paint.left, paint.top, paint.right - paint.left, paint.bottom - paint.top, memoryDc_,
+         paint.left, paint.top, SRCCOPY);
+  SelectObject(memoryDc_, previous);
+  EndPaint(hwnd_, &ps);
+  paintInProgress_ = 0;
+  return 0;
+}
+
+LRESULT HostSubclass::PaintLayeredPath() {
+  if (paintInProgress_) return 0;
+  paintInProgress_ = 1;
+  const RECT paint = ChoosePaintRect();
+  if (!RenderControl(paint)) {
+    paintInProgress_ = 0;
+    return 0;
+  }
+  PresentLayered();
+  PAINTSTRUCT ps;
+  BeginPaint(hwnd_, &ps);
+  EndPaint(hwnd_, &ps);
+  paintInProgress_ = 0;
+  return 0;
+}
+
+void HostSubclass::PresentLayered() {
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  HDC screen = GetDC(nullptr);
+  HDC source = CreateCompatibleDC(screen);
+  HGDIOBJ previous = SelectObject(source, surface_.Bitmap());
+  // The sprite's pixels appear where they lie in the host window.
+  POINT destination{spriteRect_.left, spriteRect_.top};
+  ClientToScreen(hwnd_, &destination);
+  SIZE size{spriteRect_.right - spriteRect_.left, spriteRect_.bottom - spriteRect_.top};
+  POINT sourcePoint{spriteRect_.left, spriteRect_.top};
+  updateLayeredWindow_(owner_->MainHandle(), screen, &destination, &size, source, &sourcePoint, 0,
+                       &blend, ULW_ALPHA);
+  SelectObject(source, previous);
+  DeleteDC(source);
+  ReleaseDC(nullptr, screen);
+}
+
+}  // namespace brim

@@ -1,0 +1,75 @@
+#pragma once
+// Our own handling of the control's host window: every paint draws the control into the
+// off-screen surface and presents it, either as the main window's region (region path) or as a
+// per-pixel-alpha layered window (layered path). Messages it does not take go on to the host's
+// own window procedure, which forwards input to the windowless control.
+#include <windows.h>
+
+#include "render/offscreen_surface.h"
+#include "render/sprite_bound.h"
+
+namespace brim {
+
+// What the host window's painting needs from the main window.
+class HostOwner {
+ public:
+  virtual HWND MainHandle() const = 0;
+  virtual IUnknown* Control() const = 0;
+  virtual int MovieWidth() const = 0;
+  virtual int MovieHeight() const = 0;
+  // The movie's sprite bound, when it has set one: fills `values` (after running the movie's
+  // label, if any) and returns true; false means the whole client area is the sprite.
+  virtual bool QuerySpriteBound(SpriteBoundValues& values) = 0;
+
+ protected:
+  ~HostOwner() = default;
+};
+
+class HostSubclass {
+ public:
+  using UpdateLayeredWindowFn = BOOL(WINAPI*)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF,
+                                              BLENDFUNCTION*, DWORD);
+
+  HostSubclass();
+  ~HostSubclass();
+  HostSubclass(const HostSubclass&) = delete;
+  HostSubclass& operator=(const HostSubclass&) = delete;
+
+  bool IsLayeredCapable() const { return updateLayeredWindow_ && bitsPerPixel_ > 8; }
+  bool LayeredActive() const { return layeredActive_ != 0; }
+  // Switches the presentation path; false when layered windows are not available.
+  bool SetLayeredMode(bool on);
+
+  void Attach(HWND host, HostOwner* owner);
+  // Puts the host's own window procedure back, unless someone subclassed it after us.
+  void Detach();
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+
+  LRESULT OnDisplayChange(int bits);
+  RECT ComputeSpriteBound();
+  RECT ChoosePaintRect();
+  bool RenderControl(const RECT& rect);
+  LRESULT PaintRegionPath();
+  LRESULT PaintLayeredPath();
+  void PresentLayered();
+  void ForwardToControl(UINT message, WPARAM wParam, LPARAM lParam);
+  void RedrawMain();
+
+  HWND hwnd_ = nullptr;
+  HostOwner* owner_ = nullptr;
+  WNDPROC previous_ = nullptr;
+  HDC memoryDc_ = nullptr;
+  OffscreenSurface surface_;
+  int paintInProgress_ = 0;
+  int layeredActive_ = 0;
+  RECT spriteRect_{};
+  int bitsPerPixel_ = 0;
+  int dragging_ = 0;
+  HMODULE user32Module_ = nullptr;
+  UpdateLayeredWindowFn updateLayeredWindow_ = nullptr;
+};
+
+}  // namespace brim

@@ -1,0 +1,178 @@
+"""Movies on the desktop: shaped windows on both presentation paths, animation, projectors with
+their private player, and what happens without a player."""
+import subprocess
+import time
+import unittest
+from pathlib import Path
+
+from harness import (BUILD, PLAYER, Program, pixel, probe, register_player, registered_player_path,
+                     screenshot, system32, unregister_player, wine_temp_dir)
+from swf_info import stage_size
+from test_startup import MOVIES, make_projector, qvl_files
+
+DESKTOP = (58, 110, 165)  # the root colour scripts/with-display paints
+WS_EX_LAYERED = 0x00080000
+SIMULATE_9X = 208
+SWFRENDER = BUILD.parent / "native" / "player" / "tools" / "swfrender"
+SHOTS = BUILD / "e2e-shots"
+
+
+def setUpModule():
+    register_player()
+    SHOTS.mkdir(parents=True, exist_ok=True)
+
+
+def close_enough(a, b, tolerance=8):
+    return all(abs(x - y) <= tolerance for x, y in zip(a, b))
+
+
+def alpha_mask(movie, width, height):
+    """The engine's own alpha for the movie's first frame, from the native renderer, or None
+    when the native build is not there."""
+    if not SWFRENDER.exists():
+        return None
+    out = SHOTS / (Path(movie).stem + "-alpha.png")
+    subprocess.run([str(SWFRENDER), str(movie), "--frame", "1", "--out", str(out),
+                    "--transparent"], check=True)
+    raw = subprocess.run(["convert", str(out), "-alpha", "extract", "-depth", "8", "gray:-"],
+                         capture_output=True, check=True).stdout
+    assert len(raw) == width * height
+    return raw
+
+
+class Hosting(unittest.TestCase):
+    def start(self, name, exe=None, folder=None):
+        program = Program(name, exe=exe, folder=folder)
+        self.addCleanup(program.kill)
+        program.start()
+        window = program.wait_window()
+        time.sleep(1.0)  # a few frames, so that the first paints are done
+        return program, window
+
+    def test_start_page_floats_on_the_desktop_with_per_pixel_alpha(self):
+        program, window = self.start("layered")
+        self.assertTrue(window["exstyle"] & WS_EX_LAYERED)
+        self.assertEqual((window["x"], window["y"]), (0, 0))
+        self.assertEqual((window["width"], window["height"]),
+                         stage_size((program.folder / "Brimloft.swf").read_bytes()))
+        self.assertIsNone(program.region(), "the layered path sets no region")
+        shot = screenshot(SHOTS / "start-page-layered.png")
+        self.assertEqual(pixel(shot, 2, 2), DESKTOP, "corner pixels show the desktop")
+        self.assertNotEqual(pixel(shot, 160, 160), DESKTOP, "the badge is drawn")
+        self.assertEqual(program.close(), 0)
+
+    def test_region_path_cuts_the_window_to_the_movie(self):
+        movie = MOVIES / "panel_320x240.swf"
+        exe = make_projector(BUILD / "e2e-runs" / "region", movie)
+        program, window = self.start("region", exe=exe, folder=exe.parent)
+        program.command(SIMULATE_9X)
+        time.sleep(1.0)
+        info = program.wait_window()
+        self.assertFalse(info["exstyle"] & WS_EX_LAYERED)
+        rects = program.region()
+        self.assertIsNotNone(rects)
+        width, height = stage_size(movie.read_bytes())
+        inside = bytearray(width * height)
+        for left, top, right, bottom in rects:
+            for y in range(max(top, 0), min(bottom, height)):
+                for x in range(max(left, 0), min(right, width)):
+                    inside[y * width + x] = 1
+        expected = alpha_mask(movie, width, height)
+        if expected is not None:
+            # Exactly the pixels with alpha of 128 or more; a pixel right at the threshold may
+            # land either side by the rounding of drawing over the undrawn marker.
+            wrong = [(i % width, i // width) for i in range(width * height)
+                     if inside[i] != (expected[i] >= 128) and not 120 <= expected[i] <= 136]
+            self.assertEqual(wrong, [], "region differs from the movie's opaque pixels")
+        shot = screenshot(SHOTS / "panel-region.png")
+        self.assertEqual(pixel(shot, 3, 3), DESKTOP)
+        self.assertEqual(pixel(shot, 11, 11), DESKTOP, "the rounded corner is cut away")
+        self.assertTrue(close_enough(pixel(shot, 40, 40), (0x20, 0x80, 0xE0)))
+        self.assertEqual(pixel(shot, 160, 120), (255, 255, 255), "the disc in the middle")
+        # And back to the layered path.
+        program.command(SIMULATE_9X)
+        time.sleep(0.5)
+        self.assertTrue(program.wait_window()["exstyle"] & WS_EX_LAYERED)
+        self.assertIsNone(program.region())
+        self.assertEqual(program.close(), 0)
+
+    def test_animated_movie_changes_between_frames(self):
+        movie = MOVIES / "anim_240x180.swf"
+        exe = make_projector(BUILD / "e2e-runs" / "anim", movie)
+        program, _ = self.start("anim", exe=exe, folder=exe.parent)
+        first = screenshot(SHOTS / "anim-1.png")
+        time.sleep(0.35)
+        second = screenshot(SHOTS / "anim-2.png")
+        diff = subprocess.run(["compare", "-metric", "AE", "-extract", "240x180+0+0", str(first),
+                               str(second), "null:"], capture_output=True, text=True).stderr
+        self.assertGreater(float(diff.split()[0]), 50, "the moving disc should change pixels")
+        self.assertTrue(close_enough(pixel(second, 20, 90), (0x20, 0x80, 0xE0)))
+        self.assertEqual(program.close(), 0)
+
+    def test_projector_uses_its_own_player_even_without_a_registered_one(self):
+        temp = wine_temp_dir()
+        movie = MOVIES / "panel_320x240.swf"
+        exe = make_projector(BUILD / "e2e-runs" / "private", movie)
+        unregister_player()
+        self.addCleanup(register_player)
+        before = qvl_files(temp)
+        first = Program("private", exe=exe, folder=exe.parent)
+        second_folder = BUILD / "e2e-runs" / "private-2"
+        second_folder.mkdir(parents=True, exist_ok=True)
+        second = Program("private-2", exe=exe, folder=second_folder)
+        for p in (first, second):
+            self.addCleanup(p.kill)
+            p.start()
+            p.wait_window()
+        deadline = time.time() + 20
+        while time.time() < deadline:
+            code, lines = probe("count", "QuorvelSprite")
+            if lines and lines[0] == "count=2":
+                break
+            time.sleep(0.2)
+        self.assertEqual(lines, ["count=2"], "both projectors run at once")
+        made = qvl_files(temp) - before
+        self.assertEqual(len(made), 4, "each run has its own player and movie copies")
+        time.sleep(0.5)
+        shot = screenshot(SHOTS / "private.png")
+        self.assertTrue(close_enough(pixel(shot, 40, 40), (0x20, 0x80, 0xE0)))
+        probe("close-all", "QuorvelSprite")
+        self.assertEqual(first.wait_exit(), 0)
+        self.assertEqual(second.wait_exit(), 0)
+        self.assertEqual(qvl_files(temp) - before, set(), "temporary files left behind")
+
+    def test_install_runtime_only_when_not_older_than_the_registered_one(self):
+        installed = system32() / "Macromed" / "Flash" / "flash.ocx"
+        movie = MOVIES / "panel_320x240.swf"
+        cases = [("older", "0", "0", False), ("newer", str(99 << 16), "0", True)]
+        self.addCleanup(register_player)
+        for name, ms, ls, expect_install in cases:
+            with self.subTest(name):
+                register_player()
+                installed.unlink(missing_ok=True)
+                exe = make_projector(BUILD / "e2e-runs" / f"install-{name}", movie,
+                                     "--runtime-name", "\\flash.ocx", "--version", ms, ls)
+                program, _ = self.start(f"install-{name}", exe=exe, folder=exe.parent)
+                self.assertEqual(program.close(), 0)
+                self.assertEqual(installed.exists(), expect_install)
+                if expect_install:
+                    self.assertEqual(installed.read_bytes(), PLAYER.read_bytes())
+                    self.assertTrue(registered_player_path().lower().endswith(
+                        "\\macromed\\flash\\flash.ocx"))
+
+    def test_no_registered_player_says_so_and_ends(self):
+        unregister_player()
+        self.addCleanup(register_player)
+        program = Program("noplayer")
+        self.addCleanup(program.kill)
+        program.start()
+        texts, buttons = program.wait_message_box("Quorvel")
+        self.assertEqual(len(texts), 1)
+        self.assertTrue(texts[0].startswith("Flash ActiveX control wasn't installed."))
+        self.assertEqual(buttons, ["OK"])
+        program.press_ok()
+        self.assertEqual(program.wait_exit(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,242 @@
+// Real movies from the shared corpus, rendered and compared with what the original player
+// drew. Many need features the engine does not have yet (filters, blend modes, text, video,
+// scripts); those fail the comparison but must never crash or hang. The pass count may only
+// rise: raise kMinimumPassing when more cases pass.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "player/player.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kMinimumPassing = 5;
+constexpr int kMaxFrames = 200;
+
+struct Check {
+  int tolerance = 0;
+  int maxOutliers = 0;
+};
+
+struct Comparison {
+  int trigger = 0;  // frame (from 1) to compare at; 0 means the last one
+  Check base;
+  std::vector<Check> checks;  // when given, each must hold, and `base` is not used
+};
+
+struct CaseSettings {
+  int frames = 1;
+  std::map<std::string, Comparison> comparisons;  // by image name ("output", "output.01")
+};
+
+std::string Trim(std::string s) {
+  const auto first = s.find_first_not_of(" \t\r");
+  const auto last = s.find_last_not_of(" \t\r");
+  return first == std::string::npos ? "" : s.substr(first, last - first + 1);
+}
+
+// Splits `image_comparisons.NAME.rest` into NAME and rest, NAME possibly quoted.
+bool SplitComparisonKey(const std::string& key, std::string& name, std::string& rest) {
+  const std::string prefix = "image_comparisons.";
+  if (key.rfind(prefix, 0) != 0) return false;
+  std::string tail = key.substr(prefix.size());
+  if (!tail.empty() && tail[0] == '"') {
+    const auto end = tail.find('"', 1);
+    if (end == std::string::npos) return false;
+    name = tail.substr(1, end - 1);
+    tail = tail.substr(end + 1);
+  } else {
+    const auto dot = tail.find('.');
+    name = tail.substr(0, dot);
+    tail = dot == std::string::npos ? "" : tail.substr(dot);
+  }
+  rest = !tail.empty() && tail[0] == '.' ? tail.substr(1) : tail;
+  return true;
+}
+
+void SetField(Comparison& c, bool inCheck, const std::string& field, int value) {
+  Check& target = inCheck && !c.checks.empty() ? c.checks.back() : c.base;
+  if (field == "trigger") c.trigger = value;
+  if (field == "tolerance") target.tolerance = value;
+  if (field == "max_outliers") target.maxOutliers = value;
+}
+
+// Just enough TOML for the corpus's test.toml files.
+CaseSettings ReadSettings(const fs::path& path) {
+  CaseSettings settings;
+  std::ifstream in(path);
+  std::string line, section;
+  bool sectionIsCheck = false;
+  while (std::getline(in, line)) {
+    line = Trim(line.substr(0, line.find('#')));
+    if (line.empty()) continue;
+    if (line[0] == '[') {
+      sectionIsCheck = line.rfind("[[", 0) == 0;
+      section =
+          Trim(line.substr(sectionIsCheck ? 2 : 1, line.find(']') - (sectionIsCheck ? 2 : 1)));
+      std::string name, rest;
+      if (SplitComparisonKey(section, name, rest)) {
+        Comparison& c = settings.comparisons[name];
+        if (sectionIsCheck && rest == "checks") c.checks.emplace_back();
+      }
+      continue;
+    }
+    const auto eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = Trim(line.substr(0, eq));
+    const int value = std::atoi(Trim(line.substr(eq + 1)).c_str());
+    if (section.empty() && (key == "num_frames" || key == "num_ticks")) {
+      settings.frames = value;
+      continue;
+    }
+    std::string name, rest;
+    if (section.empty() && SplitComparisonKey(key, name, rest)) {
+      // image_comparisons."output.01".trigger = 1
+      SetField(settings.comparisons[name], false, rest, value);
+    } else if (SplitComparisonKey(section, name, rest)) {
+      SetField(settings.comparisons[name], sectionIsCheck, key, value);
+    }
+  }
+  return settings;
+}
+
+struct Image {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgba;
+};
+
+bool ReadPng(const fs::path& path, Image& out) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGBA;
+  out.width = static_cast<int>(image.width);
+  out.height = static_cast<int>(image.height);
+  out.rgba.resize(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, out.rgba.data(), 0, nullptr)) {
+    png_image_free(&image);
+    return false;
+  }
+  return true;
+}
+
+// Pixels beyond `tolerance` in any channel; -1 when the sizes differ.
+long Outliers(const std::vector<uint32_t>& rendered, int width, int height, const Image& expected,
+              int tolerance) {
+  if (expected.width != width || expected.height != height) return -1;
+  long outliers = 0;
+  for (size_t i = 0; i < rendered.size(); ++i) {
+    const uint32_t p = rendered[i];
+    const uint8_t mine[4] = {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8),
+                             static_cast<uint8_t>(p), static_cast<uint8_t>(p >> 24)};
+    for (int c = 0; c < 4; ++c) {
+      if (std::abs(mine[c] - expected.rgba[i * 4 + c]) > tolerance) {
+        ++outliers;
+        break;
+      }
+    }
+  }
+  return outliers;
+}
+
+struct Result {
+  std::string name;
+  bool passed = false;
+  std::string detail;
+};
+
+Result RunCase(const fs::path& dir, const std::string& name) {
+  Result result{name, false, ""};
+  std::ifstream file(dir / "test.swf", std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                   std::istreambuf_iterator<char>());
+  swf::Player player;
+  if (const swf::MovieError e = player.Load(bytes); !e.Ok()) {
+    result.detail =
+        std::string("refused: ") + swf::ErrorKindName(e.kind) + " in tag " + std::to_string(e.tag);
+    return result;
+  }
+  const CaseSettings settings = ReadSettings(dir / "test.toml");
+  if (settings.comparisons.empty()) {
+    result.detail = "no image comparison";
+    return result;
+  }
+  const int width = std::max(1, player.StageWidth()), height = std::max(1, player.StageHeight());
+  std::map<int, std::vector<std::pair<std::string, const Comparison*>>> byFrame;
+  for (const auto& [image, c] : settings.comparisons) {
+    const int frame = std::clamp(c.trigger > 0 ? c.trigger : settings.frames, 1, kMaxFrames);
+    byFrame[frame].push_back({image, &c});
+  }
+  int frame = 1;
+  bool allPassed = true;
+  std::ostringstream detail;
+  for (const auto& [target, comparisons] : byFrame) {
+    for (; frame < target; ++frame) player.Tick();
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
+    const swf::Canvas canvas{
+        reinterpret_cast<uint8_t*>(pixels.data()), width * 4, width, height, {0, 0, width, height}};
+    player.Render(canvas, swf::RenderMode::Opaque, swf::ScaleMode::ShowAll, width, height);
+    for (const auto& [image, c] : comparisons) {
+      Image expected;
+      if (!ReadPng(dir / (image + ".expected.png"), expected)) {
+        detail << image << ": no expected image ";
+        allPassed = false;
+        continue;
+      }
+      const std::vector<Check> checks = c->checks.empty() ? std::vector<Check>{c->base} : c->checks;
+      for (const Check& check : checks) {
+        const long outliers = Outliers(pixels, width, height, expected, check.tolerance);
+        if (outliers < 0) {
+          detail << image << ": size " << expected.width << "x" << expected.height << " vs "
+                 << width << "x" << height << " ";
+          allPassed = false;
+          break;
+        }
+        if (outliers > check.maxOutliers) {
+          detail << image << ": " << outliers << " > " << check.maxOutliers << " at tolerance "
+                 << check.tolerance << " ";
+          allPassed = false;
+        }
+      }
+    }
+  }
+  result.passed = allPassed;
+  result.detail = detail.str();
+  return result;
+}
+
+TEST(CorpusVisual, RendersRealMoviesLikeTheOriginalPlayer) {
+  const fs::path root = fs::path(BRIMLOFT_CORPUS_DIR) / "visual";
+  if (!fs::exists(root)) GTEST_SKIP() << "no corpus at " << root;
+  std::vector<fs::path> cases;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file() && entry.path().filename() == "test.swf") {
+      cases.push_back(entry.path().parent_path());
+    }
+  }
+  std::sort(cases.begin(), cases.end());
+  ASSERT_FALSE(cases.empty());
+  int passed = 0;
+  std::printf("%-55s %s\n", "case", "result");
+  for (const fs::path& dir : cases) {
+    const Result r = RunCase(dir, fs::relative(dir, root).string());
+    passed += r.passed;
+    std::printf("%-55s %s %s\n", r.name.c_str(), r.passed ? "pass" : "FAIL", r.detail.c_str());
+  }
+  std::printf("%d of %zu cases pass\n", passed, cases.size());
+  EXPECT_GE(passed, kMinimumPassing);
+}
+
+}  // namespace
