@@ -66,7 +66,7 @@ std::vector<FrameLabel> Player::FrameLabels() const {
 }
 
 void Player::Render(const Canvas& canvas, RenderMode mode, ScaleMode scale, int viewWidth,
-                    int viewHeight) const {
+                    int viewHeight, Point viewOrigin) const {
   if (mode == RenderMode::Opaque) {
     const Rgba bg = movie_->background;
     const uint32_t word = static_cast<uint32_t>(bg.b) | (static_cast<uint32_t>(bg.g) << 8) |
@@ -83,8 +83,10 @@ void Player::Render(const Canvas& canvas, RenderMode mode, ScaleMode scale, int 
     }
   }
   if (!loaded_) return;
-  ComposeFrame(canvas, *movie_, display_.Root(),
-               ViewMatrix(movie_->header.stage, scale, viewWidth, viewHeight));
+  Matrix view = ViewMatrix(movie_->header.stage, scale, viewWidth, viewHeight);
+  view.tx += viewOrigin.x;
+  view.ty += viewOrigin.y;
+  ComposeFrame(canvas, *movie_, display_.Root(), view);
 }
 
 bool Player::HitTest(Point pixel, ScaleMode scale, int viewWidth, int viewHeight) const {

@@ -57,9 +57,11 @@ class Player {
   std::vector<FrameLabel> FrameLabels() const;
 
   // Draws the current frame into `canvas`, the stage fitted into a viewport of
-  // viewWidth x viewHeight pixels whose top-left is the canvas's pixel (0, 0).
-  void Render(const Canvas& canvas, RenderMode mode, ScaleMode scale, int viewWidth,
-              int viewHeight) const;
+  // viewWidth x viewHeight pixels whose top-left lies at canvas pixel `viewOrigin` (which may be
+  // outside the canvas: a caller drawing one piece of a larger view passes that piece as the
+  // canvas).
+  void Render(const Canvas& canvas, RenderMode mode, ScaleMode scale, int viewWidth, int viewHeight,
+              Point viewOrigin = {}) const;
   // Whether a shape is drawn at viewport pixel `pixel` under the same view.
   bool HitTest(Point pixel, ScaleMode scale, int viewWidth, int viewHeight) const;
 

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "player/canvas.h"
+#include "player/geometry.h"
 
 namespace brim::control {
 
@@ -158,31 +159,31 @@ inline IntRect Intersect(const IntRect& a, const IntRect& b) {
           std::min(a.bottom, b.bottom)};
 }
 
-// The canvas for drawing the movie's view `view` into a locked piece `locked` of a bitmap
-// (both in the bitmap's coordinates, `locked` inside `view`), where `lockedFirst` is the address
-// of the locked piece's top-left pixel and `pitch` the bytes from one row to the next. The
-// canvas's pixel (0, 0) is the view's top-left, which may lie outside the locked memory; its
-// clip is the locked piece, so only locked pixels are ever touched.
-inline swf::Canvas CanvasForLock(uint8_t* lockedFirst, int32_t pitch, const IntRect& locked,
-                                 const IntRect& view) {
-  swf::Canvas canvas;
+// Where the movie's view `view` is drawn when only the piece `locked` of a bitmap may be
+// written (both in the bitmap's coordinates, `locked` inside `view`): a canvas over exactly the
+// locked pixels, `lockedFirst` being the address of their top-left one and `pitch` the bytes
+// from one row to the next, and the position of the view's top-left in that canvas.
+struct LockedCanvas {
+  swf::Canvas canvas;  // no base when there is nothing to draw
+  swf::Point viewOrigin;
+};
+
+inline LockedCanvas CanvasForLock(uint8_t* lockedFirst, int32_t pitch, const IntRect& locked,
+                                  const IntRect& view) {
+  LockedCanvas out;
   const IntRect inside = Intersect(locked, view);
   if (!lockedFirst || inside.Empty() || inside.left != locked.left || inside.top != locked.top ||
       inside.right != locked.right || inside.bottom != locked.bottom) {
-    return canvas;  // nothing to draw: no base, empty clip
+    return out;
   }
-  const int64_t dx = locked.left - view.left, dy = locked.top - view.top;
-  // Computed as an address, not by stepping a pointer, because the view's origin may lie
-  // outside the bitmap's memory; the renderer only ever forms addresses of clipped rows.
-  const uintptr_t first = reinterpret_cast<uintptr_t>(lockedFirst);
-  canvas.base = reinterpret_cast<uint8_t*>(first - static_cast<uintptr_t>(dx * 4) -
-                                           static_cast<uintptr_t>(dy * pitch));
-  canvas.pitch = pitch;
-  canvas.width = view.Width();
-  canvas.height = view.Height();
-  canvas.clip = {static_cast<int>(dx), static_cast<int>(dy), static_cast<int>(dx) + locked.Width(),
-                 static_cast<int>(dy) + locked.Height()};
-  return canvas;
+  out.canvas.base = lockedFirst;
+  out.canvas.pitch = pitch;
+  out.canvas.width = locked.Width();
+  out.canvas.height = locked.Height();
+  out.canvas.clip = {0, 0, locked.Width(), locked.Height()};
+  out.viewOrigin = {static_cast<double>(view.left - locked.left),
+                    static_cast<double>(view.top - locked.top)};
+  return out;
 }
 
 // Premultiplied opaque pixel for a 0xRRGGBB colour.

@@ -265,7 +265,7 @@ class FlashControl final : public IShockwaveFlash,
   // Draws into the host's locked surface; false when the site offers none for `dc`.
   bool DrawToHostSurface(HDC dc, const control::IntRect& view, const control::IntRect& area);
   void DrawThroughBitmap(HDC dc, const control::IntRect& view, const control::IntRect& area);
-  void RenderInto(const swf::Canvas& canvas, const control::IntRect& view) const;
+  void RenderInto(const control::LockedCanvas& target, const control::IntRect& view) const;
 
   LONG refs_ = 1;
   std::unique_ptr<swf::Player> player_;

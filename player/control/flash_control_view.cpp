@@ -42,7 +42,8 @@ class SurfaceLock {
 
 }  // namespace
 
-void FlashControl::RenderInto(const swf::Canvas& canvas, const IntRect& view) const {
+void FlashControl::RenderInto(const control::LockedCanvas& target, const IntRect& view) const {
+  const swf::Canvas& canvas = target.canvas;
   if (!canvas.base) return;
   swf::RenderMode mode = windowMode_ == control::WindowMode::Transparent
                              ? swf::RenderMode::Transparent
@@ -55,7 +56,7 @@ void FlashControl::RenderInto(const swf::Canvas& canvas, const IntRect& view) co
   }
   if (!Loaded()) return;
   player_->Render(canvas, mode, static_cast<swf::ScaleMode>(scaleMode_), view.Width(),
-                  view.Height());
+                  view.Height(), target.viewOrigin);
 }
 
 bool FlashControl::DrawToHostSurface(HDC dc, const IntRect& view, const IntRect& area) {

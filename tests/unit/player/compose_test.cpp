@@ -242,4 +242,24 @@ TEST(Compose, RenderModesAndHitTesting) {
   EXPECT_TRUE(p.HitTest({140, 140}, swf::ScaleMode::ShowAll, 200, 200));
 }
 
+TEST(Compose, APieceOfTheViewMatchesTheWholeView) {
+  // How the control draws one locked piece of its view: the piece is the canvas and the view's
+  // top-left lies outside it.
+  swfb::Movie m = Stage(100, 100);
+  swfb::Shape circle;
+  circle.SetFill1(circle.AddFill(swfb::Fill::Solid({255, 0, 0, 200})));
+  circle.Circle(swfb::ToTwips(50), swfb::ToTwips(50), swfb::ToTwips(30));
+  m.PlaceObject2(Place(1, m.DefineShape(circle))).ShowFrame();
+  const Surface whole =
+      Render(m, swf::RenderMode::Transparent, 1, swf::ScaleMode::ShowAll, 120, 100);
+  swf::Player p;
+  ASSERT_TRUE(p.Load(m.Build()).Ok());
+  Surface piece(40, 30);
+  p.Render(piece.Canvas(), swf::RenderMode::Transparent, swf::ScaleMode::ShowAll, 120, 100,
+           {-50, -35});
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x)
+      ASSERT_EQ(piece.At(x, y), whole.At(x + 50, y + 35)) << x << "," << y;
+}
+
 }  // namespace
