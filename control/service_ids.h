@@ -2,6 +2,9 @@
 // Identifiers of the services a windowless player asks its container for. Defined here so that
 // neither side depends on which import libraries happen to carry them.
 #include <windows.h>
+#include <oleauto.h>
+
+#include <cstdint>
 
 namespace brim {
 
@@ -26,5 +29,14 @@ inline constexpr IID kIID_IDirectDrawSurface3 = {
 // {332C4427-26CB-11D0-B483-00C04FD90119}
 inline constexpr IID kIID_IHTMLWindow2 = {
     0x332C4427, 0x26CB, 0x11D0, {0xB4, 0x83, 0x00, 0xC0, 0x4F, 0xD9, 0x01, 0x19}};
+
+// Timer services pass times as milliseconds in a 32-bit unsigned variant.
+inline VARIANT MillisecondsVariant(uint32_t milliseconds) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_UI4;
+  v.ulVal = milliseconds;
+  return v;
+}
 
 }  // namespace brim

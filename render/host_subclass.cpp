@@ -228,14 +228,20 @@ bool HostSubclass::RenderControl(const RECT& rect) {
   return true;
 }
 
-LRESULT HostSubclass::PaintRegionPath() {
-  if (paintInProgress_) return 0;
+bool HostSubclass::StartPaint(RECT& paint) {
+  // A paint that arrives while one is under way (the window's region or style being changed)
+  // is dropped.
+  if (paintInProgress_) return false;
   paintInProgress_ = 1;
-  const RECT paint = ChoosePaintRect();
-  if (!RenderControl(paint)) {
-    paintInProgress_ = 0;
-    return 0;
-  }
+  paint = ChoosePaintRect();
+  if (RenderControl(paint)) return true;
+  paintInProgress_ = 0;
+  return false;
+}
+
+LRESULT HostSubclass::PaintRegionPath() {
+  RECT paint;
+  if (!StartPaint(paint)) return 0;
   HWND main = owner_->MainHandle();
   if (HRGN region = BuildShapeRegion(surface_, spriteRect_)) {
     POINT origin{0, 0};
@@ -257,13 +263,8 @@ LRESULT HostSubclass::PaintRegionPath() {
 }
 
 LRESULT HostSubclass::PaintLayeredPath() {
-  if (paintInProgress_) return 0;
-  paintInProgress_ = 1;
-  const RECT paint = ChoosePaintRect();
-  if (!RenderControl(paint)) {
-    paintInProgress_ = 0;
-    return 0;
-  }
+  RECT paint;
+  if (!StartPaint(paint)) return 0;
   PresentLayered();
   PAINTSTRUCT ps;
   BeginPaint(hwnd_, &ps);

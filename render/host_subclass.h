@@ -52,6 +52,9 @@ class HostSubclass {
   RECT ComputeSpriteBound();
   RECT ChoosePaintRect();
   bool RenderControl(const RECT& rect);
+  // Chooses the paint rectangle and draws the control into it; false when this paint ends
+  // here.
+  bool StartPaint(RECT& paint);
   LRESULT PaintRegionPath();
   LRESULT PaintLayeredPath();
   void PresentLayered();

@@ -11,17 +11,9 @@ namespace brim {
 
 namespace {
 
-VARIANT ClockVariant(DWORD milliseconds) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_UI4;
-  v.ulVal = milliseconds;
-  return v;
-}
-
 void CALLBACK TimerTick(HWND, UINT, UINT_PTR id, DWORD) {
   if (id == 0) return;
-  reinterpret_cast<ITimerSink*>(id)->OnTimer(ClockVariant(timeGetTime()));
+  reinterpret_cast<ITimerSink*>(id)->OnTimer(MillisecondsVariant(timeGetTime()));
 }
 
 }  // namespace
@@ -59,7 +51,7 @@ STDMETHODIMP HostTimer::Freeze(WINBOOL freeze) {
 
 STDMETHODIMP HostTimer::GetTime(VARIANT* time) {
   if (!time) return E_POINTER;
-  *time = ClockVariant(frozen_ ? frozenTime_ : timeGetTime());
+  *time = MillisecondsVariant(frozen_ ? frozenTime_ : timeGetTime());
   return S_OK;
 }
 

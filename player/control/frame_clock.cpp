@@ -56,13 +56,6 @@ namespace {
 constexpr const char* kWindowClass = "BrimloftPlayerFrameClock";
 constexpr UINT_PTR kTimerId = 1;
 
-VARIANT Milliseconds(uint32_t ms) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_UI4;
-  v.ulVal = ms;
-  return v;
-}
 
 }  // namespace
 
@@ -93,7 +86,7 @@ bool FrameClock::StartHostTimer(IUnknown* site, uint32_t intervalMs) {
   sink.Attach(new (std::nothrow) TimerSink(this));
   if (!sink) return false;
   DWORD cookie = 0;
-  if (FAILED(timer->Advise(Milliseconds(0), Milliseconds(0), Milliseconds(intervalMs), 0,
+  if (FAILED(timer->Advise(MillisecondsVariant(0), MillisecondsVariant(0), MillisecondsVariant(intervalMs), 0,
                            sink.Get(), &cookie))) {
     sink->Detach();
     return false;
