@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "tests/unit/byte_support.h"
+
 #include <cstring>
 #include <functional>
 #include <string>
@@ -10,18 +12,10 @@
 namespace brim {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using namespace bytetest;
 
-void Put32(Bytes& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
 void Patch32(Bytes& file, size_t offset, uint32_t v) {
   for (int i = 0; i < 4; ++i) file[offset + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t Get32(const Bytes& file, size_t offset) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | file[offset + i];
-  return v;
 }
 
 // The layout written field by field, so that tests can also write what AppendPayload refuses
@@ -62,14 +56,6 @@ Bytes Movie(const char* signature, size_t size = 40) {
   Bytes movie(size, 0x5A);
   std::memcpy(movie.data(), signature, std::min<size_t>(3, size));
   return movie;
-}
-
-Bytes Compress(const Bytes& data) {
-  uLongf size = compressBound(static_cast<uLong>(data.size()));
-  Bytes out(size);
-  EXPECT_EQ(compress(out.data(), &size, data.data(), static_cast<uLong>(data.size())), Z_OK);
-  out.resize(size);
-  return out;
 }
 
 bool Locate(const Bytes& file, PayloadInfo& info) {
@@ -127,12 +113,14 @@ TEST(PayloadFormat, WritesTheVersionSixLayoutExactly) {
   Bytes file = Exe();
   ASSERT_TRUE(AppendPayload(file, {6 * 65536, 29 * 65536, "\\Flash.ocx", runtime, movie}));
 
-  const Bytes compressed = Compress(runtime);
+  // The runtime as zlib's default compression writes it.
+  uLongf size = compressBound(500);
+  Bytes compressed(size);
+  ASSERT_EQ(compress(compressed.data(), &size, runtime.data(), 500), Z_OK);
+  compressed.resize(size);
   const Bytes expected = Encode(
       Exe(), {6 * 65536, 29 * 65536, std::string("\\Flash.ocx", 11), 500, compressed, movie});
   EXPECT_EQ(file, expected);
-  EXPECT_EQ(Get32(file, 64 + 8), 11u);
-  EXPECT_EQ(Get32(file, file.size() - 4), 16 + 11 + compressed.size() + movie.size());
 }
 
 TEST(PayloadFormat, AppendRefusesNamesTheFormatCannotHoldAndLeavesTheFileAlone) {

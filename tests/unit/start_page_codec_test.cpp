@@ -2,24 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/byte_support.h"
+
 namespace brim {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes Words(std::initializer_list<uint32_t> words) {
-  Bytes out;
-  for (uint32_t w : words) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(w >> (8 * i)));
-  }
-  return out;
-}
-
-Bytes Noise(size_t size, uint32_t seed) {
-  Bytes out(size);
-  for (auto& b : out) b = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
-  return out;
-}
+using namespace bytetest;
 
 // Worked by hand: word 5 is scrambled with stored word 1, not with the key.
 TEST(StartPageCodec, MatchesAWorkedExample) {

@@ -1,16 +1,18 @@
 #include "app/swf_header.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/support/swf_builder.h"
+#include "tests/unit/byte_support.h"
+
 namespace brim {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using namespace bytetest;
 
 struct Stage {
   int32_t xMin, xMax, yMin, yMax;
@@ -43,20 +45,12 @@ Bytes MakeSwf(const Stage& stage, bool compressed, size_t filler = 16) {
   Bytes body;
   PutRect(body, stage);
   body.insert(body.end(), {0, 24, 1, 0});
-  uint32_t noise = 12345;
-  for (size_t i = 0; i < filler; ++i)
-    body.push_back(static_cast<uint8_t>((noise *= 1103515245u) >> 24));
+  const Bytes noise = Noise(filler, 12345);
+  body.insert(body.end(), noise.begin(), noise.end());
   body.insert(body.end(), {0, 0});
-  const uint32_t length = static_cast<uint32_t>(8 + body.size());
   Bytes file = {compressed ? uint8_t('C') : uint8_t('F'), 'W', 'S', 8};
-  for (int i = 0; i < 4; ++i) file.push_back(static_cast<uint8_t>(length >> (8 * i)));
-  if (compressed) {
-    uLongf size = compressBound(static_cast<uLong>(body.size()));
-    Bytes packed(size);
-    compress(packed.data(), &size, body.data(), static_cast<uLong>(body.size()));
-    packed.resize(size);
-    body = packed;
-  }
+  Put32(file, static_cast<uint32_t>(8 + body.size()));
+  if (compressed) body = swfb::Deflate(body);
   file.insert(file.end(), body.begin(), body.end());
   return file;
 }

@@ -2,27 +2,20 @@
 // scale modes and the two render modes, checked pixel by pixel.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <memory>
 
 #include "player/player.h"
 #include "tests/support/swf_builder.h"
+#include "tests/unit/pixel_support.h"
 
 namespace {
 
-constexpr uint32_t kMarker = 0x01000000;  // no movie pixel is ever this (alpha 1, colour 0)
+using pixeltest::kMarker;
+using pixeltest::PixelNear;
+using pixeltest::Surface;
+
 constexpr uint32_t kRed = 0xFFFF0000, kBlue = 0xFF0000FF, kGreen = 0xFF00FF00;
 constexpr uint32_t kWhite = 0xFFFFFFFF;
-
-struct Surface {
-  int width, height;
-  std::vector<uint32_t> pixels;
-  Surface(int w, int h, uint32_t fill = kMarker) : width(w), height(h), pixels(w * h, fill) {}
-  swf::Canvas Canvas() {
-    return {
-        reinterpret_cast<uint8_t*>(pixels.data()), width * 4, width, height, {0, 0, width, height}};
-  }
-  uint32_t At(int x, int y) const { return pixels[y * width + x]; }
-};
 
 // A rectangle in pixels as a shape in twips.
 swfb::Shape Rect(double x0, double y0, double x1, double y1, swf::Rgba color) {
@@ -48,25 +41,27 @@ swfb::Place Place(uint16_t depth, uint16_t id, swfb::Matrix matrix = {}) {
   return p;
 }
 
-Surface Render(const swfb::Movie& m, swf::RenderMode mode, int frames = 1,
-               swf::ScaleMode scale = swf::ScaleMode::ShowAll, int w = 100, int h = 100) {
-  swf::Player p;
-  const swf::MovieError e = p.Load(m.Build());
+// A player with `m` loaded; a failed load fails the test.
+std::unique_ptr<swf::Player> Loaded(const swfb::Movie& m) {
+  auto p = std::make_unique<swf::Player>();
+  const swf::MovieError e = p->Load(m.Build());
   EXPECT_TRUE(e.Ok()) << swf::ErrorKindName(e.kind) << " in tag " << e.tag;
-  for (int i = 1; i < frames; ++i) p.Tick();
+  return p;
+}
+
+Surface Render(const swfb::Movie& m, swf::RenderMode mode,
+               swf::ScaleMode scale = swf::ScaleMode::ShowAll, int w = 100, int h = 100) {
   Surface s(w, h);
-  p.Render(s.Canvas(), mode, scale, w, h);
+  Loaded(m)->Render(s.canvas, mode, scale, w, h);
   return s;
 }
 
-bool Near(uint32_t a, uint32_t b, int tolerance) {
-  for (int shift = 0; shift < 32; shift += 8) {
-    if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) >
-        tolerance) {
-      return false;
-    }
-  }
-  return true;
+// A red circle at alpha 200, in pixels, its edges anti-aliased.
+swfb::Shape Circle(double cx, double cy, double r) {
+  swfb::Shape circle;
+  circle.SetFill1(circle.AddFill(swfb::Fill::Solid({255, 0, 0, 200})));
+  circle.Circle(swfb::ToTwips(cx), swfb::ToTwips(cy), swfb::ToTwips(r));
+  return circle;
 }
 
 struct Probe {
@@ -77,9 +72,8 @@ struct Probe {
 
 void ExpectPixels(const Surface& s, const std::vector<Probe>& probes, const char* what) {
   for (const Probe& p : probes) {
-    EXPECT_TRUE(Near(s.At(p.x, p.y), p.expected, p.tolerance))
-        << what << " at " << p.x << "," << p.y << ": " << std::hex << s.At(p.x, p.y) << " expected "
-        << p.expected;
+    EXPECT_TRUE(PixelNear(s.At(p.x, p.y), p.expected, p.tolerance))
+        << what << " at " << p.x << "," << p.y;
   }
 }
 
@@ -187,7 +181,7 @@ TEST(Compose, ScaleModesFitTheStageCentred) {
       {swf::ScaleMode::NoScale, 50, 75, 150, 125},
   };
   for (const Case& c : cases) {
-    const Surface s = Render(m, swf::RenderMode::Transparent, 1, c.mode, 200, 200);
+    const Surface s = Render(m, swf::RenderMode::Transparent, c.mode, 200, 200);
     int wrong = 0;
     for (int y = 0; y < 200; ++y) {
       for (int x = 0; x < 200; ++x) {
@@ -205,11 +199,8 @@ TEST(Compose, RenderModesAndHitTesting) {
   const uint16_t mask = m.DefineShape(Rect(0, 0, 30, 100, {0, 0, 0, 255}));
   swfb::Place maskPlace = Place(1, mask);
   maskPlace.clipDepth = 2;
-  // A circle with anti-aliased edges, half of it under the mask.
-  swfb::Shape circle;
-  circle.SetFill1(circle.AddFill(swfb::Fill::Solid({255, 0, 0, 200})));
-  circle.Circle(swfb::ToTwips(30), swfb::ToTwips(30), swfb::ToTwips(15));
-  m.PlaceObject2(maskPlace).PlaceObject2(Place(2, m.DefineShape(circle)));
+  // Half of the circle lies under the mask.
+  m.PlaceObject2(maskPlace).PlaceObject2(Place(2, m.DefineShape(Circle(30, 30, 15))));
   m.PlaceObject2(Place(3, m.DefineShape(Rect(60, 60, 80, 80, {0, 255, 0, 255})))).ShowFrame();
 
   const Surface opaque = Render(m, swf::RenderMode::Opaque);
@@ -229,34 +220,28 @@ TEST(Compose, RenderModesAndHitTesting) {
   }
   EXPECT_GT(drawn, 400 + 200);
 
-  swf::Player p;
-  ASSERT_TRUE(p.Load(m.Build()).Ok());
+  const auto p = Loaded(m);
   const struct {
     double x, y;
     bool hit;
   } hits[] = {{25, 30, true}, {35, 30, false}, {70, 70, true}, {90, 90, false}, {5, 90, false}};
   for (const auto& h : hits) {
-    EXPECT_EQ(p.HitTest({h.x, h.y}, swf::ScaleMode::ShowAll, 100, 100), h.hit) << h.x << "," << h.y;
+    EXPECT_EQ(p->HitTest({h.x, h.y}, swf::ScaleMode::ShowAll, 100, 100), h.hit)
+        << h.x << "," << h.y;
   }
   // Twice the viewport: the same movie point is twice as far.
-  EXPECT_TRUE(p.HitTest({140, 140}, swf::ScaleMode::ShowAll, 200, 200));
+  EXPECT_TRUE(p->HitTest({140, 140}, swf::ScaleMode::ShowAll, 200, 200));
 }
 
 TEST(Compose, APieceOfTheViewMatchesTheWholeView) {
   // How the control draws one locked piece of its view: the piece is the canvas and the view's
   // top-left lies outside it.
   swfb::Movie m = Stage(100, 100);
-  swfb::Shape circle;
-  circle.SetFill1(circle.AddFill(swfb::Fill::Solid({255, 0, 0, 200})));
-  circle.Circle(swfb::ToTwips(50), swfb::ToTwips(50), swfb::ToTwips(30));
-  m.PlaceObject2(Place(1, m.DefineShape(circle))).ShowFrame();
-  const Surface whole =
-      Render(m, swf::RenderMode::Transparent, 1, swf::ScaleMode::ShowAll, 120, 100);
-  swf::Player p;
-  ASSERT_TRUE(p.Load(m.Build()).Ok());
+  m.PlaceObject2(Place(1, m.DefineShape(Circle(50, 50, 30)))).ShowFrame();
+  const Surface whole = Render(m, swf::RenderMode::Transparent, swf::ScaleMode::ShowAll, 120, 100);
   Surface piece(40, 30);
-  p.Render(piece.Canvas(), swf::RenderMode::Transparent, swf::ScaleMode::ShowAll, 120, 100,
-           {-50, -35});
+  Loaded(m)->Render(piece.canvas, swf::RenderMode::Transparent, swf::ScaleMode::ShowAll, 120, 100,
+                    {-50, -35});
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 40; ++x)
       ASSERT_EQ(piece.At(x, y), whole.At(x + 50, y + 35)) << x << "," << y;

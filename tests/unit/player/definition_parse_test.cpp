@@ -1,10 +1,12 @@
 // Definitions read into the shared shape and bitmap types, and control tags into timelines.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <variant>
 
 #include "player/movie.h"
 #include "tests/support/swf_builder.h"
+#include "tests/unit/pixel_support.h"
 #include "tests/unit/player/jpeg_encode.h"
 
 namespace {
@@ -59,10 +61,9 @@ TEST(ShapeParse, ReadsStylesOfEveryKind) {
   for (int i = 0; i < 3; ++i) {
     const swf::FillStyle& f = shape.fills[1 + i];
     EXPECT_EQ(f.kind, kinds[i]);
-    EXPECT_DOUBLE_EQ(f.matrix.a, 0.5);
-    EXPECT_DOUBLE_EQ(f.matrix.d, 0.25);
-    EXPECT_DOUBLE_EQ(f.matrix.tx, 100);
-    EXPECT_DOUBLE_EQ(f.matrix.ty, 200);
+    const swf::Matrix& x = f.matrix;
+    EXPECT_EQ(std::vector<double>({x.a, x.d, x.tx, x.ty}),
+              std::vector<double>({0.5, 0.25, 100, 200}));
     EXPECT_EQ(f.gradient.spread, swf::SpreadMode::Reflect);
     EXPECT_EQ(f.gradient.interpolation, swf::InterpolationMode::Linear);
     ASSERT_EQ(f.gradient.stops.size(), 2u);
@@ -106,13 +107,11 @@ TEST(ShapeParse, ReadsEdgesAndMakesStyleIndicesAbsolute) {
   EXPECT_EQ(first.fill1, 1u);
   EXPECT_EQ(first.fill0, 0u);
   ASSERT_EQ(first.edges.size(), 3u);
-  EXPECT_EQ(first.edges[0].from.x, 100);
-  EXPECT_EQ(first.edges[0].to.x, 300);
-  EXPECT_TRUE(first.edges[1].curved);
-  EXPECT_EQ(first.edges[1].control.x, 400);
-  EXPECT_EQ(first.edges[1].control.y, 200);
-  EXPECT_EQ(first.edges[1].to.y, 300);
-  EXPECT_EQ(first.edges[2].to.y, 100);
+  const swf::Edge& curve = first.edges[1];
+  EXPECT_TRUE(curve.curved);
+  EXPECT_EQ(std::vector<double>({first.edges[0].from.x, first.edges[0].to.x, curve.control.x,
+                                 curve.control.y, curve.to.y, first.edges[2].to.y}),
+            std::vector<double>({100, 300, 400, 200, 300, 100}));
   // The second array's fill 1 is the shape's fill 2.
   const swf::Path& second = shape.paths[1];
   EXPECT_EQ(second.fill0, 2u);
@@ -136,33 +135,25 @@ TEST(BitmapParse, DecodesLosslessFormatsToPremultipliedWords) {
                            {8, 16, 24, 255},
                            {0, 0, 0, 0},
                            {255, 255, 255, 255}}};
+  // With alpha, premultiplied; without, every pixel opaque and unscaled.
+  const std::vector<uint32_t> withAlpha = {
+      Bgra(255, 0, 0, 255),    Bgra(0, 64, 0, 128), Bgra(0, 0, 255, 255), Bgra(8, 16, 24, 255), 0,
+      Bgra(255, 255, 255, 255)};
+  std::vector<uint32_t> opaque = withAlpha;
+  opaque[1] = Bgra(0, 128, 0, 255);
+  opaque[4] = Bgra(0, 0, 0, 255);
+  std::vector<uint32_t> fifteenBit = opaque;
+  fifteenBit[1] = Bgra(0, 132, 0, 255);
   struct Case {
     swfb::LosslessFormat format;
     bool alpha;
     std::vector<uint32_t> expected;
   };
-  const std::vector<Case> cases = {
-      {swfb::LosslessFormat::Rgb24,
-       true,
-       {Bgra(255, 0, 0, 255), Bgra(0, 64, 0, 128), Bgra(0, 0, 255, 255), Bgra(8, 16, 24, 255), 0,
-        Bgra(255, 255, 255, 255)}},
-      {swfb::LosslessFormat::Palette,
-       true,
-       {Bgra(255, 0, 0, 255), Bgra(0, 64, 0, 128), Bgra(0, 0, 255, 255), Bgra(8, 16, 24, 255), 0,
-        Bgra(255, 255, 255, 255)}},
-      {swfb::LosslessFormat::Rgb24,
-       false,
-       {Bgra(255, 0, 0, 255), Bgra(0, 128, 0, 255), Bgra(0, 0, 255, 255), Bgra(8, 16, 24, 255),
-        Bgra(0, 0, 0, 255), Bgra(255, 255, 255, 255)}},
-      {swfb::LosslessFormat::Palette,
-       false,
-       {Bgra(255, 0, 0, 255), Bgra(0, 128, 0, 255), Bgra(0, 0, 255, 255), Bgra(8, 16, 24, 255),
-        Bgra(0, 0, 0, 255), Bgra(255, 255, 255, 255)}},
-      {swfb::LosslessFormat::Rgb15,
-       false,
-       {Bgra(255, 0, 0, 255), Bgra(0, 132, 0, 255), Bgra(0, 0, 255, 255), Bgra(8, 16, 24, 255),
-        Bgra(0, 0, 0, 255), Bgra(255, 255, 255, 255)}},
-  };
+  const std::vector<Case> cases = {{swfb::LosslessFormat::Rgb24, true, withAlpha},
+                                   {swfb::LosslessFormat::Palette, true, withAlpha},
+                                   {swfb::LosslessFormat::Rgb24, false, opaque},
+                                   {swfb::LosslessFormat::Palette, false, opaque},
+                                   {swfb::LosslessFormat::Rgb15, false, fifteenBit}};
   for (const Case& c : cases) {
     swfb::Movie m;
     const uint16_t id =
@@ -183,45 +174,29 @@ TEST(BitmapParse, DecodesJpegFormsAndQuirks) {
   quirky.insert(quirky.end(), jpeg.begin(), jpeg.end());
   std::vector<uint8_t> quirkyTables = {0xFF, 0xD9, 0xFF, 0xD8};
   quirkyTables.insert(quirkyTables.end(), tables.begin(), tables.end());
-  const std::vector<uint8_t> alpha = {0,   255, 128, 255, 255, 255, 255, 255, 255, 255, 255,
-                                      255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255,
-                                      255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
+  std::vector<uint8_t> alpha(32, 255);
+  alpha[0] = 0;
+  alpha[2] = 128;
+  // Each form defines the same 8x4 image; the last one adds an alpha channel.
   enum Form { Jpeg2, Jpeg2Quirk, Tables, TablesQuirk, Jpeg3 };
-  for (Form form : {Jpeg2, Jpeg2Quirk, Tables, TablesQuirk, Jpeg3}) {
+  const std::function<uint16_t(swfb::Movie&)> define[] = {
+      [&](swfb::Movie& m) { return m.DefineBitsJpeg2(jpeg); },
+      [&](swfb::Movie& m) { return m.DefineBitsJpeg2(quirky); },
+      [&](swfb::Movie& m) { return m.JpegTables(tables), m.DefineBits(image); },
+      [&](swfb::Movie& m) { return m.JpegTables(quirkyTables), m.DefineBits(image); },
+      [&](swfb::Movie& m) { return m.DefineBitsJpeg3(jpeg, alpha); },
+  };
+  for (int form = Jpeg2; form <= Jpeg3; ++form) {
     swfb::Movie m;
-    uint16_t id = 0;
-    switch (form) {
-      case Jpeg2:
-        id = m.DefineBitsJpeg2(jpeg);
-        break;
-      case Jpeg2Quirk:
-        id = m.DefineBitsJpeg2(quirky);
-        break;
-      case Tables:
-        m.JpegTables(tables);
-        id = m.DefineBits(image);
-        break;
-      case TablesQuirk:
-        m.JpegTables(quirkyTables);
-        id = m.DefineBits(image);
-        break;
-      case Jpeg3:
-        id = m.DefineBitsJpeg3(jpeg, alpha);
-        break;
-    }
+    const uint16_t id = define[form](m);
     const swf::Movie movie = ParseOk(m);
     const swf::Bitmap& bitmap = Get<swf::Bitmap>(movie, id);
     ASSERT_EQ(bitmap.width, 8) << form;
     ASSERT_EQ(bitmap.height, 4) << form;
-    const uint32_t p = bitmap.pixels[5];
-    EXPECT_NEAR((p >> 16) & 0xFF, 200, 3) << form;
-    EXPECT_NEAR((p >> 8) & 0xFF, 100, 3) << form;
-    EXPECT_NEAR(p & 0xFF, 50, 3) << form;
-    EXPECT_EQ(p >> 24, 255u) << form;
+    EXPECT_TRUE(pixeltest::PixelNear(bitmap.pixels[5], Bgra(200, 100, 50, 255), 3)) << form;
     if (form == Jpeg3) {
       EXPECT_EQ(bitmap.pixels[0], 0u);
-      EXPECT_EQ(bitmap.pixels[2] >> 24, 128u);
-      EXPECT_NEAR((bitmap.pixels[2] >> 16) & 0xFF, 100, 3);
+      EXPECT_TRUE(pixeltest::PixelNear(bitmap.pixels[2], Bgra(100, 50, 25, 128), 3));
     }
   }
 }
@@ -262,15 +237,12 @@ TEST(TimelineParse, ReadsControlTagsPerFrame) {
   EXPECT_EQ(place.depth, 3);
   EXPECT_FALSE(place.move);
   EXPECT_EQ(place.characterId, spriteId);
-  ASSERT_TRUE(place.matrix);
-  EXPECT_DOUBLE_EQ(place.matrix->a, 2);
-  EXPECT_DOUBLE_EQ(place.matrix->d, 3);
-  EXPECT_DOUBLE_EQ(place.matrix->ty, -100);
-  ASSERT_TRUE(place.colorTransform);
-  EXPECT_EQ(place.colorTransform->rMul, 128);
-  EXPECT_EQ(place.colorTransform->aMul, 64);
-  EXPECT_EQ(place.colorTransform->rAdd, 10);
-  EXPECT_EQ(place.colorTransform->aAdd, -20);
+  ASSERT_TRUE(place.matrix && place.colorTransform);
+  const swf::ColorTransform& ct = *place.colorTransform;
+  EXPECT_EQ(std::vector<double>({place.matrix->a, place.matrix->d, place.matrix->ty}),
+            std::vector<double>({2, 3, -100}));
+  EXPECT_EQ(std::vector<int>({ct.rMul, ct.aMul, ct.rAdd, ct.aAdd}),
+            std::vector<int>({128, 64, 10, -20}));
   EXPECT_EQ(place.ratio, 7);
   EXPECT_EQ(place.name, "clip");
   EXPECT_EQ(place.clipDepth, 9);

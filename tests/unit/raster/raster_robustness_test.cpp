@@ -6,7 +6,6 @@
 #include <limits>
 #include <string>
 
-#include "player/render.h"
 #include "tests/unit/raster/raster_test_support.h"
 
 namespace {
@@ -39,6 +38,13 @@ swf::Shape ManyLongEdges(int count) {
   return s;
 }
 
+// The ordinary square with one thing about it changed.
+swf::Shape Square(void (*change)(swf::Shape&)) {
+  swf::Shape s = Filled(Rect(-5, -5, 30, 30, 1).edges);
+  change(s);
+  return s;
+}
+
 struct Case {
   std::string name;
   swf::Shape shape;
@@ -67,37 +73,28 @@ std::vector<Case> Cases() {
   cases.push_back({"NaN matrix", Filled(square), {kNaN, 0, 0, 0.05, 0, 0}, false});
   cases.push_back({"huge matrix", Filled(square), {1e200, 0, 0, 1e200, -1e10, -1e10}});
   cases.push_back({"flat matrix", Filled(square), {0.05, 0, 0, 0, 0, 5}});
-  {
-    swf::Shape s = Filled(square);
-    s.lines[0].width = 65535;
-    cases.push_back({"widest stroke", s, {100, 0, 0, 100, 0, 0}});
-  }
-  {
-    swf::Shape s = Filled(square);
-    s.fills[0].kind = swf::FillKind::FocalGradient;
-    s.fills[0].gradient.focalPoint = kNaN;
-    s.fills[0].matrix = {0, 0, 0, 0, 0, 0};
-    s.fills[0].gradient.stops = {{0, kRed}, {255, kBlue}};
-    cases.push_back({"gradient with singular matrix", s});
-  }
-  {
-    swf::Shape s = Filled(square);
-    s.fills[0].kind = swf::FillKind::RadialGradient;
-    s.fills[0].gradient.stops.clear();
-    cases.push_back({"gradient without stops", s, kTwipsToPixels, false});
-  }
-  {
-    swf::Shape s = Filled(square);
-    s.fills[0].kind = swf::FillKind::RepeatingBitmap;
-    s.fills[0].bitmapId = 0xFFFF;
-    cases.push_back({"bitmap fill without bitmaps", s, kTwipsToPixels, false});
-  }
-  {
-    swf::Shape s = Filled(square);
-    s.paths[0].fill0 = 0xFFFFFFFF;
-    s.paths[0].line = 0xFFFFFFFF;
-    cases.push_back({"style indices out of range", s, kTwipsToPixels, false});
-  }
+  cases.push_back({"widest stroke",
+                   Square([](swf::Shape& s) { s.lines[0].width = 65535; }),
+                   {100, 0, 0, 100, 0, 0}});
+  cases.push_back({"gradient with singular matrix", Square([](swf::Shape& s) {
+                     s.fills[0].kind = swf::FillKind::FocalGradient;
+                     s.fills[0].gradient.focalPoint = kNaN;
+                     s.fills[0].matrix = {0, 0, 0, 0, 0, 0};
+                     s.fills[0].gradient.stops = {{0, kRed}, {255, kBlue}};
+                   })});
+  cases.push_back({"gradient without stops",
+                   Square([](swf::Shape& s) { s.fills[0].kind = swf::FillKind::RadialGradient; }),
+                   kTwipsToPixels, false});
+  cases.push_back({"bitmap fill without bitmaps", Square([](swf::Shape& s) {
+                     s.fills[0].kind = swf::FillKind::RepeatingBitmap;
+                     s.fills[0].bitmapId = 0xFFFF;
+                   }),
+                   kTwipsToPixels, false});
+  cases.push_back({"style indices out of range", Square([](swf::Shape& s) {
+                     s.paths[0].fill0 = 0xFFFFFFFF;
+                     s.paths[0].line = 0xFFFFFFFF;
+                   }),
+                   kTwipsToPixels, false});
   cases.push_back({"many long edges", ManyLongEdges(30000)});
   return cases;
 }
@@ -108,8 +105,7 @@ TEST(RasterRobustness, HostileShapesStayInsideTheClip) {
     for (bool bottomUp : {false, true}) {
       Surface surface(24, 24, bottomUp);
       surface.canvas.clip = {4, 5, 20, 18};
-      swf::DrawParams params;
-      params.toPixels = c.toPixels;
+      const swf::DrawParams params = Params(c.toPixels);
       const auto start = std::chrono::steady_clock::now();
       swf::DrawShape(surface.canvas, c.shape, params);
       swf::CoverageMask mask;
@@ -138,8 +134,7 @@ TEST(RasterRobustness, HostileShapesStayInsideTheClip) {
 
 TEST(RasterRobustness, BadCanvasesAndMasksAreRefused) {
   const swf::Shape s = Filled(Rect(0, 0, 10, 10, 1).edges);
-  swf::DrawParams params;
-  params.toPixels = kTwipsToPixels;
+  swf::DrawParams params = Params();
   Surface surface(8, 8);
   // A clip reaching past the canvas is cut to it.
   surface.canvas.clip = {-100, -100, 100, 100};
