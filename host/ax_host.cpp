@@ -74,8 +74,6 @@ class AxHost final : public IAxWinHostWindow,
     ComPtr<IOleObject> object;
     HRESULT hr = control_.As(&object);
     if (FAILED(hr)) return hr;
-    DWORD status = 0;
-    object->GetMiscStatus(DVASPECT_CONTENT, &status);
     object->SetClientSite(this);
     RECT rect = ClientRect();
     hr = object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0, window_, &rect);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -12,6 +13,12 @@ namespace brim {
 constexpr uint32_t kMovieStreamMagic = 0x55665566;
 constexpr size_t kTrailerSize = 12;
 constexpr size_t kRuntimeNameCapacity = 260;
+
+// A stdio file that closes itself.
+struct StdFileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using UniqueStdFile = std::unique_ptr<std::FILE, StdFileCloser>;
 
 // Random-access bytes to read a payload from: the running file, or memory in tests and fuzzing.
 class ByteSource {

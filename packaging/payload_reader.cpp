@@ -18,10 +18,6 @@ void PutLe32(uint8_t* at, uint32_t v) {
   at[3] = static_cast<uint8_t>(v >> 24);
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 bool MovieMemory::Allocate(size_t bytes) {
@@ -49,7 +45,7 @@ PayloadReader::~PayloadReader() = default;
 
 int PayloadReader::ReadPayload(const char* path) {
   CopyText(sourcePath_, path);
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(sourcePath_, "rb"));
+  UniqueStdFile file(std::fopen(sourcePath_, "rb"));
   if (!file) return 0;
   FileByteSource source(file.get());
   PayloadInfo info;

@@ -43,11 +43,6 @@ class Win32ClassesRoot : public ClassesRootReader {
   }
 };
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using UniqueStdFile = std::unique_ptr<std::FILE, FileCloser>;
-
 bool TempFileName(char (&path)[kPathCapacity]) {
   char directory[kPathCapacity];
   if (GetTempPathA(sizeof directory, directory) == 0) {
