@@ -1,6 +1,7 @@
 #pragma once
 // Move-only owners of Win32 handles. One template does the owning; a traits type per handle
 // kind says what "no handle" is and how to let go of one.
+#include <oleauto.h>
 #include <windows.h>
 
 #include <utility>
@@ -53,6 +54,7 @@ struct File {
   static void Close(Type h) { CloseHandle(h); }
 };
 inline void DeleteGdiObject(HGDIOBJ h) { DeleteObject(h); }
+inline void FreeBstr(BSTR s) { SysFreeString(s); }
 }  // namespace traits
 
 using UniqueFile = UniqueHandle<traits::File>;
@@ -63,6 +65,8 @@ using UniqueMenu = UniqueHandle<traits::Simple<HMENU, nullptr, DestroyMenu>>;
 using UniqueIcon = UniqueHandle<traits::Simple<HICON, nullptr, DestroyIcon>>;
 using UniqueMemoryDC = UniqueHandle<traits::Simple<HDC, nullptr, DeleteDC>>;
 using UniqueGlobal = UniqueHandle<traits::Simple<HGLOBAL, nullptr, GlobalFree>>;
+// Text for the player control's interfaces.
+using UniqueBstr = UniqueHandle<traits::Simple<BSTR, nullptr, traits::FreeBstr>>;
 
 // A window's device context, given back to the window it came from.
 class WindowDC {

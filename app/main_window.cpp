@@ -189,9 +189,8 @@ bool MainWindow::SetUpControl() {
 
   ComPtr<IShockwaveFlash> flash;
   if (SUCCEEDED(control_.As(&flash))) {
-    BSTR opaque = SysAllocString(L"Opaque");
-    flash->put_WMode(opaque);
-    SysFreeString(opaque);
+    const UniqueBstr opaque(SysAllocString(L"Opaque"));
+    flash->put_WMode(opaque.get());
   }
   hostWindow->AttachControl(control_.Get(), controlHost_);
   movieEventSink_.Connect(control_.Get(), this);
@@ -205,9 +204,8 @@ void MainWindow::PutMovie(const char* path) {
   // Paths are ANSI text in the system's code page; the control takes wide text.
   wchar_t wide[kPathCapacity] = {};
   MultiByteToWideChar(CP_ACP, 0, path, -1, wide, kPathCapacity - 1);
-  BSTR movie = SysAllocString(wide);
-  flash->put_Movie(movie);
-  SysFreeString(movie);
+  const UniqueBstr movie(SysAllocString(wide));
+  flash->put_Movie(movie.get());
 }
 
 int MainWindow::LoadMovie(const char* path) {

@@ -15,8 +15,6 @@ namespace {
 constexpr const char* kSubclassProperty = "BrimloftHostSubclass";
 constexpr WORD kCloseCommand = 32773;
 
-BSTR Wide(const wchar_t* text) { return SysAllocString(text); }
-
 }  // namespace
 
 HostSubclass::HostSubclass() {
@@ -213,9 +211,7 @@ bool HostSubclass::RenderControl(const RECT& rect) {
   }
   RECT client{};
   GetClientRect(hwnd_, &client);
-  BSTR transparent = Wide(L"Transparent");
-  flash->put_WMode(transparent);
-  SysFreeString(transparent);
+  flash->put_WMode(transparentMode_.get());
   if (!surface_.Ensure(client.right, client.bottom)) return false;
 
   HGDIOBJ previous = SelectObject(memoryDc_, surface_.Bitmap());

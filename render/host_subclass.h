@@ -5,6 +5,7 @@
 // own window procedure, which forwards input to the windowless control.
 #include <windows.h>
 
+#include "app/handles.h"
 #include "render/offscreen_surface.h"
 #include "render/sprite_bound.h"
 
@@ -72,6 +73,8 @@ class HostSubclass {
   int bitsPerPixel_ = 0;
   int dragging_ = 0;
   HMODULE user32Module_ = nullptr;
+  // Every drawing asks for this mode; made once rather than on every paint.
+  UniqueBstr transparentMode_{SysAllocString(L"Transparent")};
   UpdateLayeredWindowFn updateLayeredWindow_ = nullptr;
 };
 
