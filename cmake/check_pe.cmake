@@ -1,23 +1,34 @@
 cmake_minimum_required(VERSION 3.25)
-# Checks a shipped PE file: 32-bit, the expected subsystem, ASLR and DEP on, and imports from
-# system DLLs only. Run as a test: cmake -DFILE=... -DOBJDUMP=... -DSUBSYSTEM=2|3 -P check_pe.cmake
+# Checks a shipped PE file: the machine type of its build, the expected subsystem, ASLR (with
+# high entropy on x64) and DEP on, imports from system DLLs only, and, when MANIFEST_ARCH is
+# given, an embedded manifest naming that processor architecture and no other. Windows refuses
+# to start a PE32+ program whose manifest says x86, and Wine does not check, so only this does.
+# Run as a test:
+#   cmake -DFILE=... -DOBJDUMP=... -DBITS=32|64 -DSUBSYSTEM=2|3 [-DMANIFEST_ARCH=...] -P check_pe.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${FILE}")
 endif()
-if(NOT dump MATCHES "file format pei-i386")
-  message(FATAL_ERROR "${FILE} is not a PE32 i386 file")
+if(BITS EQUAL 64)
+  set(format "pei-x86-64")
+  set(kind "PE32+ x86-64")
+  set(wanted_flags 0x160)  # high-entropy ASLR, ASLR, DEP
+else()
+  set(format "pei-i386")
+  set(kind "PE32 i386")
+  set(wanted_flags 0x140)  # ASLR, DEP
+endif()
+if(NOT dump MATCHES "file format ${format}\n")
+  message(FATAL_ERROR "${FILE} is not a ${kind} file")
 endif()
 string(REGEX MATCH "Subsystem[ \t]+0*([0-9a-fA-F]+)" _ "${dump}")
 if(NOT CMAKE_MATCH_1 STREQUAL "${SUBSYSTEM}")
   message(FATAL_ERROR "${FILE}: subsystem ${CMAKE_MATCH_1}, expected ${SUBSYSTEM}")
 endif()
 string(REGEX MATCH "DllCharacteristics[ \t]+([0-9a-fA-F]+)" _ "${dump}")
-math(EXPR flags "0x${CMAKE_MATCH_1}")
-math(EXPR aslr "${flags} & 0x40")
-math(EXPR dep "${flags} & 0x100")
-if(aslr EQUAL 0 OR dep EQUAL 0)
-  message(FATAL_ERROR "${FILE}: ASLR or DEP is off (DllCharacteristics ${CMAKE_MATCH_1})")
+math(EXPR flags "0x${CMAKE_MATCH_1} & ${wanted_flags}")
+if(NOT flags EQUAL ${wanted_flags})
+  message(FATAL_ERROR "${FILE}: DllCharacteristics ${CMAKE_MATCH_1} lack ASLR, DEP or high entropy")
 endif()
 set(system_dlls advapi32 comctl32 comdlg32 gdi32 kernel32 msvcrt ole32 oleaut32 shell32
     shlwapi urlmon user32 uxtheme version windowscodecs winmm)
@@ -34,4 +45,17 @@ foreach(entry IN LISTS names)
     message(FATAL_ERROR "${FILE} imports ${dll}, which is not a system DLL")
   endif()
 endforeach()
-message(STATUS "${FILE}: PE32, subsystem ${SUBSYSTEM}, ASLR and DEP on, system imports only")
+if(MANIFEST_ARCH)
+  # The manifest is stored as plain text inside the resource section.
+  file(STRINGS ${FILE} archs REGEX "processorArchitecture=\"[^\"]*\"")
+  if(NOT archs)
+    message(FATAL_ERROR "${FILE}: no embedded manifest with a processor architecture")
+  endif()
+  foreach(line IN LISTS archs)
+    string(REGEX MATCH "processorArchitecture=\"([^\"]*)\"" _ "${line}")
+    if(NOT CMAKE_MATCH_1 STREQUAL MANIFEST_ARCH)
+      message(FATAL_ERROR "${FILE}: manifest names ${CMAKE_MATCH_1}, expected ${MANIFEST_ARCH}")
+    endif()
+  endforeach()
+endif()
+message(STATUS "${FILE}: ${kind}, subsystem ${SUBSYSTEM}, ASLR and DEP on, system imports only")

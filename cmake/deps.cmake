@@ -10,6 +10,9 @@ if(BRIMLOFT_WIN32)
   # For everything we ship: ASLR and DEP, and no debug symbols (the player control travels
   # inside every projector, so its size counts).
   set(BRIMLOFT_PE_SECURITY -Wl,--dynamicbase -Wl,--nxcompat -Wl,--enable-reloc-section -s)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    list(APPEND BRIMLOFT_PE_SECURITY -Wl,--high-entropy-va)
+  endif()
 else()
   find_package(ZLIB REQUIRED)
   add_library(zlib_static INTERFACE)

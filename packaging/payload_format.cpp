@@ -12,11 +12,6 @@ namespace {
 constexpr int64_t kFormatLimit = std::numeric_limits<int32_t>::max();
 constexpr int64_t kFixedPayloadFields = 16;  // versions, name length, runtime size
 
-uint32_t LoadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
 // Takes 64 bits so that the check means the same with a 32-bit size_t.
 bool FitsFormat(uint64_t value) { return value <= static_cast<uint64_t>(kFormatLimit); }
 

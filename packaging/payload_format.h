@@ -14,6 +14,12 @@ constexpr uint32_t kMovieStreamMagic = 0x55665566;
 constexpr size_t kTrailerSize = 12;
 constexpr size_t kRuntimeNameCapacity = 260;
 
+// A little-endian 32-bit value, as every integer of the projector and PE formats is stored.
+inline uint32_t LoadU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
 // A stdio file that closes itself.
 struct StdFileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }

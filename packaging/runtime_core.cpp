@@ -9,9 +9,13 @@
 
 namespace brim {
 
-bool InflateRuntime(std::FILE* source, int64_t offset, uint32_t compressedSize,
-                    std::FILE* destination) {
-  if (!source || !destination || offset < 0 || offset > LONG_MAX) return false;
+namespace {
+
+// Hands what comes out to `sink`, which answers false to stop (a failed write, or enough).
+// True when the stream ended properly.
+template <typename Sink>
+bool InflateStream(std::FILE* source, int64_t offset, uint32_t compressedSize, Sink&& sink) {
+  if (!source || offset < 0 || offset > LONG_MAX) return false;
   if (std::fseek(source, static_cast<long>(offset), SEEK_SET) != 0) return false;
 
   z_stream stream{};
@@ -40,7 +44,7 @@ bool InflateRuntime(std::FILE* source, int64_t offset, uint32_t compressedSize,
   bool writeFailed = false;
   auto drain = [&] {
     const size_t produced = sizeof out - stream.avail_out;
-    if (produced && std::fwrite(out, 1, produced, destination) != produced) writeFailed = true;
+    if (produced && !sink(out, produced)) writeFailed = true;
     stream.next_out = out;
     stream.avail_out = sizeof out;
     return produced;
@@ -64,6 +68,27 @@ bool InflateRuntime(std::FILE* source, int64_t offset, uint32_t compressedSize,
   }
   inflateEnd(&stream);
   return status == Z_STREAM_END && !writeFailed;
+}
+
+}  // namespace
+
+bool InflateRuntime(std::FILE* source, int64_t offset, uint32_t compressedSize,
+                    std::FILE* destination) {
+  if (!destination) return false;
+  return InflateStream(source, offset, compressedSize, [&](const uint8_t* bytes, size_t size) {
+    return std::fwrite(bytes, 1, size, destination) == size;
+  });
+}
+
+std::vector<uint8_t> InflateRuntimeHead(std::FILE* source, int64_t offset, uint32_t compressedSize,
+                                        size_t limit) {
+  std::vector<uint8_t> head;
+  InflateStream(source, offset, compressedSize, [&](const uint8_t* bytes, size_t size) {
+    const size_t take = size < limit - head.size() ? size : limit - head.size();
+    head.insert(head.end(), bytes, bytes + take);
+    return head.size() < limit;
+  });
+  return head;
 }
 
 std::string StripQuotes(const std::string& text) {

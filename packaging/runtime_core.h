@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace brim {
 
@@ -15,6 +16,10 @@ namespace brim {
 // stream leaves a shorter file; the result says whether the stream ended properly.
 bool InflateRuntime(std::FILE* source, int64_t offset, uint32_t compressedSize,
                     std::FILE* destination);
+// The first `limit` bytes (or fewer) of the same stream, to look at the module's headers
+// without unpacking all of it.
+std::vector<uint8_t> InflateRuntimeHead(std::FILE* source, int64_t offset, uint32_t compressedSize,
+                                        size_t limit);
 
 // Reads keys below HKEY_CLASSES_ROOT. The Win32 side implements it; tests give their own.
 class ClassesRootReader {

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "app/show_message.h"
+#include "base/registry_view.h"
 #include "control/flash_interfaces.h"
+#include "packaging/pe_machine.h"
 #include "packaging/runtime_core.h"
 #include "resources/resource_ids.h"
 
@@ -20,7 +22,8 @@ class Win32ClassesRoot : public ClassesRootReader {
  public:
   bool KeyExists(const std::string& key) override {
     HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ | kOwnRegistryView, &handle) !=
+        ERROR_SUCCESS) {
       return false;
     }
     RegCloseKey(handle);
@@ -28,7 +31,8 @@ class Win32ClassesRoot : public ClassesRootReader {
   }
   std::optional<std::string> DefaultValue(const std::string& key) override {
     HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ | kOwnRegistryView, &handle) !=
+        ERROR_SUCCESS) {
       return std::nullopt;
     }
     char value[kPathCapacity] = {};
@@ -49,6 +53,28 @@ bool TempFileName(char (&path)[kPathCapacity]) {
     GetWindowsDirectoryA(directory, sizeof directory);
   }
   return GetTempFileNameA(directory, "QVL", 0, path) != 0;
+}
+
+// Linkers put the PE headers within the first few hundred bytes; this much always holds them.
+constexpr size_t kModuleHeadBytes = 64 * 1024;
+
+// Whether the module file at `path` is built for this program's processor. A file that cannot
+// be read is left to the loader to judge.
+bool FileFitsThisProgram(const char* path) {
+  UniqueStdFile file(std::fopen(path, "rb"));
+  if (!file) return true;
+  FileByteSource source(file.get());
+  return IsOwnMachine(source);
+}
+
+bool PackedRuntimeFitsThisProgram(const PayloadReader& payload) {
+  UniqueStdFile file(std::fopen(payload.SourcePath(), "rb"));
+  if (!file) return false;
+  const PayloadInfo& info = payload.Info();
+  std::vector<uint8_t> head = InflateRuntimeHead(file.get(), info.runtimeOffset,
+                                                 info.runtimeCompressedSize, kModuleHeadBytes);
+  MemoryByteSource source(head);
+  return IsOwnMachine(source);
 }
 
 }  // namespace
@@ -90,6 +116,9 @@ int InstallRuntime(const PayloadReader& payload) {
   if (InstalledIsNewer(installedMS, installedLS, info.flashVersionMS, info.flashVersionLS)) {
     return 1;
   }
+  // A control of the other bitness could never be loaded here; installing it would only put a
+  // useless file where this machine's control belongs.
+  if (!PackedRuntimeFitsThisProgram(payload)) return 0;
   char destination[kPathCapacity] = {};
   const UINT n = GetSystemDirectoryA(destination, sizeof destination);
   if (n == 0 || n >= sizeof destination || !AppendText(destination, "\\Macromed\\Flash") ||
@@ -126,6 +155,10 @@ HRESULT CreateFlashControl(const PayloadReader& payload, IUnknown** control) {
   if (!control) return E_POINTER;
   *control = nullptr;
   if (!payload.Loaded()) {
+    Win32ClassesRoot registry;
+    const auto server = registry.DefaultValue(std::string("CLSID\\") + kShockwaveFlashClassText +
+                                              "\\InprocServer32");
+    if (server && !FileFitsThisProgram(StripQuotes(*server).c_str())) return E_FAIL;
     return CoCreateInstance(CLSID_ShockwaveFlash, nullptr,
                             CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER,
                             IID_IUnknown, reinterpret_cast<void**>(control));
@@ -134,6 +167,7 @@ HRESULT CreateFlashControl(const PayloadReader& payload, IUnknown** control) {
     ShowMessage(IDS_TEMP_CREATE_FAILED, nullptr);
     return E_FAIL;
   }
+  if (!FileFitsThisProgram(g_runtimeTempPath)) return E_FAIL;
   g_flashModule = LoadLibraryA(g_runtimeTempPath);
   if (!g_flashModule) return E_FAIL;
   using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/bounded_text.h"
+#include "base/registry_view.h"
 #include "control/flash_interfaces.h"
 #include "player/control/flash_control.h"
 #include "player/control/module.h"
@@ -34,8 +35,9 @@ const KeyPath kClassKey("CLSID", kShockwaveFlashClassText);
 
 bool SetValue(const char* key, const char* name, const char* value) {
   HKEY handle = nullptr;
-  if (RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                      nullptr, &handle, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE | kOwnRegistryView, nullptr, &handle,
+                      nullptr) != ERROR_SUCCESS) {
     return false;
   }
   const LONG rc = RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
@@ -47,7 +49,8 @@ bool SetValue(const char* key, const char* name, const char* value) {
 // The default value of HKCR\`key`, or false when there is none (or it does not fit).
 bool ReadDefault(const char* key, char (&out)[kPathCapacity]) {
   HKEY handle = nullptr;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key, 0, KEY_QUERY_VALUE | kOwnRegistryView, &handle) !=
+      ERROR_SUCCESS) {
     return false;
   }
   DWORD type = 0, size = sizeof out - 1;
@@ -63,7 +66,8 @@ bool ReadDefault(const char* key, char (&out)[kPathCapacity]) {
 bool DeleteTree(HKEY parent, const char* name, int depth = 0) {
   if (depth > 8) return false;
   HKEY handle = nullptr;
-  const LONG open = RegOpenKeyExA(parent, name, 0, KEY_READ | KEY_WRITE, &handle);
+  const LONG open =
+      RegOpenKeyExA(parent, name, 0, KEY_READ | KEY_WRITE | kOwnRegistryView, &handle);
   if (open == ERROR_FILE_NOT_FOUND) return true;
   if (open != ERROR_SUCCESS) return false;
   char child[256];
@@ -80,6 +84,8 @@ bool DeleteTree(HKEY parent, const char* name, int depth = 0) {
     }
   }
   RegCloseKey(handle);
+  // RegDeleteKeyA works in the caller's default view, which is its own; RegDeleteKeyExA would
+  // say so explicitly but does not exist on the oldest systems we load on.
   return ok && RegDeleteKeyA(parent, name) == ERROR_SUCCESS;
 }
 

@@ -15,19 +15,24 @@ RUNS = BUILD / "e2e-runs"
 MAIN_CLASS = "QuorvelSprite"
 
 
-def wine_env():
-    env = dict(os.environ)
-    env.setdefault("WINEARCH", "win32")
-    env.setdefault("WINEPREFIX", str(BUILD / "wineprefix"))
-    env.setdefault("WINEDEBUG", "-all")
-    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
-    return env
+BITS = os.environ.get("BRIMLOFT_BITS", "32")
+WINETOOL = SOURCE / "scripts" / "winetool"
+
+
+def wine(*args):
+    """The command line that runs one of Wine's commands for this build's bitness and prefix
+    (see scripts/winetool): wine("wine", exe, ...), wine("regsvr32", ...), wine("winepath", ...)."""
+    return [str(WINETOOL), BITS, *map(str, args)]
+
+
+def wine_prefix():
+    return Path(os.environ.get("WINEPREFIX", BUILD / "wineprefix"))
 
 
 def probe(*args, timeout=30):
     """Runs probe.exe; returns (exit code, stdout lines)."""
-    done = subprocess.run(["wine", str(BUILD / "tests" / "e2e" / "probe.exe"), *map(str, args)],
-                          env=wine_env(), capture_output=True, text=True, timeout=timeout)
+    done = subprocess.run(wine("wine", BUILD / "tests" / "e2e" / "probe.exe", *args),
+                          capture_output=True, text=True, timeout=timeout)
     return done.returncode, [line.strip() for line in done.stdout.splitlines() if line.strip()]
 
 
@@ -53,16 +58,22 @@ def wine_temp_dir():
     """The Unix path of the temporary folder Windows programs in the prefix use."""
     code, lines = probe("temp-path")
     assert code == 0 and lines, "probe could not tell the temporary folder"
-    unix = subprocess.run(["winepath", "-u", lines[0]], env=wine_env(), capture_output=True,
+    unix = subprocess.run(wine("winepath", "-u", lines[0]), capture_output=True,
                           text=True, check=True).stdout.strip()
     return Path(unix)
+
+
+def wine_path(unix_path):
+    """The Windows name programs in the prefix see for a Unix path."""
+    return subprocess.run(wine("winepath", "-w", unix_path), capture_output=True, text=True,
+                          check=True).stdout.strip()
 
 
 PLAYER = BUILD / "player" / "control" / "flash.ocx"
 
 
 def regsvr32(*args):
-    subprocess.run(["wine", "regsvr32", "/s", *args], env=wine_env(), check=True, timeout=60,
+    subprocess.run(wine("regsvr32", "/s", *args), check=True, timeout=60,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
@@ -77,9 +88,9 @@ def unregister_player(path=PLAYER):
 
 def registered_player_path():
     """The InprocServer32 path registered for the player class, or None."""
-    done = subprocess.run(["wine", "reg", "query",
-                           "HKCR\\CLSID\\{D27CDB6E-AE6D-11cf-96B8-444553540000}\\InprocServer32",
-                           "/ve"], env=wine_env(), capture_output=True, text=True, timeout=60)
+    done = subprocess.run(wine("reg", "query",
+                                "HKCR\\CLSID\\{D27CDB6E-AE6D-11cf-96B8-444553540000}\\InprocServer32",
+                                "/ve"), capture_output=True, text=True, timeout=60)
     for line in done.stdout.splitlines():
         if "REG_SZ" in line:
             return line.split("REG_SZ", 1)[1].strip()
@@ -87,7 +98,7 @@ def registered_player_path():
 
 
 def system32():
-    return Path(wine_env()["WINEPREFIX"]) / "drive_c" / "windows" / "system32"
+    return wine_prefix() / "drive_c" / "windows" / "system32"
 
 
 def screenshot(path):
@@ -119,8 +130,8 @@ class Program:
         self.process = None
 
     def start(self, *args):
-        self.process = subprocess.Popen(["wine", str(self.exe), *args], cwd=self.folder,
-                                        env=wine_env(), stdout=subprocess.DEVNULL,
+        self.process = subprocess.Popen(wine("wine", self.exe, *args), cwd=self.folder,
+                                        stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         return self
 

@@ -5,8 +5,9 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import (BUILD, PLAYER, Program, pixel, probe, register_player, registered_player_path,
-                     screenshot, system32, unregister_player, wine_temp_dir)
+from harness import (BITS, BUILD, PLAYER, Program, pixel, probe, register_player,
+                     registered_player_path, screenshot, system32, unregister_player, wine,
+                     wine_path, wine_temp_dir)
 from swf_info import stage_size
 from test_startup import MOVIES, make_projector, qvl_files
 
@@ -15,6 +16,10 @@ WS_EX_LAYERED = 0x00080000
 SIMULATE_9X = 208
 SWFRENDER = BUILD.parent / "native" / "player" / "tools" / "swfrender"
 SHOTS = BUILD / "e2e-shots"
+# A real module built for the other processor, from the MinGW packages.
+OTHER_MACHINE = Path("/usr/i686-w64-mingw32/lib/libwinpthread-1.dll" if BITS == "64" else
+                     "/usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll")
+NO_PLAYER = "Flash ActiveX control wasn't installed."
 
 
 def setUpModule():
@@ -160,18 +165,44 @@ class Hosting(unittest.TestCase):
                     self.assertTrue(registered_player_path().lower().endswith(
                         "\\macromed\\flash\\flash.ocx"))
 
-    def test_no_registered_player_says_so_and_ends(self):
-        unregister_player()
-        self.addCleanup(register_player)
-        program = Program("noplayer")
+    def assert_no_player_message_then_exit(self, program):
         self.addCleanup(program.kill)
         program.start()
         texts, buttons = program.wait_message_box("Quorvel")
         self.assertEqual(len(texts), 1)
-        self.assertTrue(texts[0].startswith("Flash ActiveX control wasn't installed."))
+        self.assertTrue(texts[0].startswith(NO_PLAYER))
         self.assertEqual(buttons, ["OK"])
         program.press_ok()
         self.assertEqual(program.wait_exit(), 0)
+
+    def test_no_registered_player_says_so_and_ends(self):
+        unregister_player()
+        self.addCleanup(register_player)
+        self.assert_no_player_message_then_exit(Program("noplayer"))
+
+    def test_a_player_of_the_other_bitness_is_never_loaded_nor_installed(self):
+        self.assertTrue(OTHER_MACHINE.exists(), "scripts/setup-deps installs the MinGW packages")
+        temp = wine_temp_dir()
+        installed = system32() / "Macromed" / "Flash" / "flash.ocx"
+        register_player()
+        installed.unlink(missing_ok=True)
+        self.addCleanup(register_player)
+        with self.subTest("packed into a projector, newer than the registered one"):
+            exe = make_projector(BUILD / "e2e-runs" / "other-machine",
+                                 MOVIES / "panel_320x240.swf", "--runtime-name", "\\flash.ocx",
+                                 "--version", str(99 << 16), "0", runtime=OTHER_MACHINE)
+            before = qvl_files(temp)
+            self.assert_no_player_message_then_exit(Program("other-machine", exe=exe,
+                                                            folder=exe.parent))
+            self.assertFalse(installed.exists(), "a control of the other bitness was installed")
+            self.assertEqual(registered_player_path().lower(), wine_path(PLAYER).lower())
+            self.assertEqual(qvl_files(temp) - before, set(), "temporary files left behind")
+        with self.subTest("registered"):
+            key = "HKCR\\CLSID\\{D27CDB6E-AE6D-11cf-96B8-444553540000}\\InprocServer32"
+            subprocess.run(wine("reg", "add", key, "/ve", "/d", wine_path(OTHER_MACHINE), "/f"),
+                           check=True,
+                           capture_output=True, timeout=60)
+            self.assert_no_player_message_then_exit(Program("other-machine-registered"))
 
 
 if __name__ == "__main__":

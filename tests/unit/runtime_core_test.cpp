@@ -56,6 +56,9 @@ TEST(InflateRuntime, UnpacksWhatWasPackedAndCutsShortWhatIsBroken) {
     std::fwrite(prefix.data(), 1, prefix.size(), source);
     std::fwrite(packed.data(), 1, c.keep, source);
     EXPECT_EQ(InflateRuntime(source, static_cast<int64_t>(prefix.size()), c.declared, dest), c.ok);
+    // The module's headers can be read without unpacking the rest, whole stream or not.
+    EXPECT_EQ(InflateRuntimeHead(source, static_cast<int64_t>(prefix.size()), c.declared, 5000),
+              std::vector<uint8_t>(module.begin(), module.begin() + 5000));
     const auto out = ReadBack(dest);
     if (c.ok) {
       EXPECT_EQ(out, module);

@@ -1,5 +1,6 @@
 // The payload reader against real files and real global memory.
 #include "packaging/payload_reader.h"
+#include "packaging/pe_machine.h"
 
 #include <gtest/gtest.h>
 
@@ -104,6 +105,23 @@ TEST(PayloadReader, FilesWithoutPayloadLeaveItEmpty) {
     EXPECT_FALSE(reader.Loaded());
     EXPECT_FALSE(reader.Stream().Present());
     EXPECT_STREQ(reader.SourcePath(), path.c_str());
+  }
+}
+
+}  // namespace
+}  // namespace brim
+
+namespace brim {
+namespace {
+
+// What this build ships is of the running program's own bitness, the only kind it may load.
+TEST(PeMachine, TheShippedFilesAreOfThisProgramsMachine) {
+  for (const char* path : {BRIMLOFT_EXE_PATH, BRIMLOFT_FLASH_OCX_PATH}) {
+    SCOPED_TRACE(path);
+    UniqueStdFile file(std::fopen(path, "rb"));
+    ASSERT_TRUE(file);
+    FileByteSource source(file.get());
+    EXPECT_EQ(ReadPeMachine(source), kOwnMachine);
   }
 }
 
