@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "app/handles.h"
 #include "app/main_window.h"
 #include "app/process_state.h"
+#include "base/handles.h"
 #include "host/ax_host.h"
 #include "packaging/runtime_provisioning.h"
 #include "resources/resource_ids.h"
@@ -36,18 +36,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
   }
 
-  // The private copy of the control and the temporary copy of the movie belong to this run
-  // only. The control object was released with the window, so its module can go first.
-  if (brim::g_flashModule) {
-    FreeLibrary(brim::g_flashModule);
-    brim::g_flashModule = nullptr;
-  }
-  if (brim::g_runtimeTempPath[0]) DeleteFileA(brim::g_runtimeTempPath);
-  if (brim::g_payloadPresent && mainWindow->CurrentMoviePath()[0]) {
-    DeleteFileA(mainWindow->CurrentMoviePath());
-  }
+  // The temporary copy of the movie and the private copy of the control belong to this run
+  // only. Every object goes first, then COM, and only then the control's code and its file.
+  char moviePath[brim::kPathCapacity];
+  brim::CopyText(moviePath, brim::g_payloadPresent ? mainWindow->CurrentMoviePath() : "");
+  mainWindow.reset();
   brim::UnregisterAxHostClasses(instance);
   com.reset();
-  mainWindow.reset();
+  brim::ReleaseRuntime();
+  if (moviePath[0]) DeleteFileA(moviePath);
   return 0;
 }

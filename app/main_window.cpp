@@ -4,12 +4,14 @@
 #include <shellapi.h>
 
 #include "app/process_state.h"
-#include "app/show_message.h"
 #include "app/start_page_resource.h"
 #include "app/swf_header.h"
+#include "base/show_message.h"
+#include "base/temp_file.h"
 #include "control/flash_interfaces.h"
 #include "host/ax_host.h"
 #include "packaging/runtime_provisioning.h"
+#include "render/surface_emulator.h"
 #include "resources/resource_ids.h"
 
 using Microsoft::WRL::ComPtr;
@@ -35,9 +37,7 @@ NOTIFYICONDATAA TrayIconData(HWND window) {
 
 }  // namespace
 
-MainWindow::~MainWindow() {
-  if (contextMenuBar_) DestroyMenu(contextMenuBar_);
-}
+MainWindow::MainWindow() : hostServices_(HostServices::Create(&CreateSurfaceEmulator)) {}
 
 HWND MainWindow::Create(HINSTANCE instance) {
   WNDCLASSEXA wc{};
@@ -112,7 +112,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT MainWindow::OnCreate() {
-  hostServices_.SetWindow(window_);
+  if (hostServices_) hostServices_->SetWindow(window_);
   clickToMove_ = 1;
   closeInterceptArmed_ = 1;
   fullScreen_ = 0;
@@ -123,10 +123,11 @@ LRESULT MainWindow::OnCreate() {
 
   RECT client{};
   GetClientRect(window_, &client);
-  controlHost_ = CreateWindowExA(0, kAxHostClass, nullptr, WS_CHILD | WS_VISIBLE, client.left,
-                                 client.top, client.right - client.left, client.bottom - client.top,
-                                 window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(100)),
-                                 GetModuleHandleA(nullptr), nullptr);
+  controlHost_ =
+      CreateWindowExA(0, kAxHostClass, nullptr, WS_CHILD | WS_VISIBLE, client.left, client.top,
+                      client.right - client.left, client.bottom - client.top, window_,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kControlHostId)),
+                      GetModuleHandleA(nullptr), nullptr);
   layeredWanted_ = hostSubclass_.IsLayeredCapable() ? 1 : 0;
   if (layeredWanted_) {
     SetWindowLongA(window_, GWL_EXSTYLE, GetWindowLongA(window_, GWL_EXSTYLE) | WS_EX_LAYERED);
@@ -139,11 +140,12 @@ LRESULT MainWindow::OnCreate() {
     return -1;
   }
 
-  largeIcon_ = smallIcon_ = nullptr;
-  hoverTimerId_ = SetTimer(window_, kHoverTimer, 100, nullptr);
+  largeIcon_.reset();
+  smallIcon_.reset();
+  hoverTimerId_ = SetTimer(window_, kHoverTimer, kHoverIntervalMs, nullptr);
 
-  contextMenuBar_ = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_CONTEXT_MENU));
-  contextMenu_ = contextMenuBar_ ? GetSubMenu(contextMenuBar_, 0) : nullptr;
+  contextMenuBar_.reset(LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_CONTEXT_MENU)));
+  contextMenu_ = contextMenuBar_ ? GetSubMenu(contextMenuBar_.get(), 0) : nullptr;
   if (contextMenu_) {
     if (layeredWanted_) {
       CheckMenuItem(contextMenu_, ID_SIMULATE_9X, MF_BYCOMMAND | MF_UNCHECKED);
@@ -165,6 +167,12 @@ LRESULT MainWindow::OnCreate() {
                SWP_NOMOVE | SWP_NOOWNERZORDER);
   ShowWindow(window_, SW_SHOW);
   RedrawWindow(controlHost_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  if (hostSubclass_.DrawFailed()) {
+    // A control that cannot draw its first frame is no better than none.
+    ShowWindow(window_, SW_HIDE);
+    ShowMessage(IDS_NO_FLASH_CONTROL, nullptr);
+    return -1;
+  }
   return 0;
 }
 
@@ -182,18 +190,25 @@ bool MainWindow::SetUpControl() {
                                   reinterpret_cast<void**>(withSite.GetAddressOf())))) {
     return false;
   }
-  withSite->SetSite(&hostServices_);
+  if (!hostServices_ || FAILED(withSite->SetSite(hostServices_.Get()))) return false;
 
-  CreateFlashControl(payload_, control_.ReleaseAndGetAddressOf());
-  if (!control_) return false;
-
+  if (FAILED(CreateFlashControl(payload_, control_.ReleaseAndGetAddressOf())) || !control_) {
+    control_.Reset();
+    return false;
+  }
   ComPtr<IShockwaveFlash> flash;
   if (SUCCEEDED(control_.As(&flash))) {
     const UniqueBstr opaque(SysAllocString(L"Opaque"));
     flash->put_WMode(opaque.get());
   }
-  hostWindow->AttachControl(control_.Get(), controlHost_);
-  movieEventSink_.Connect(control_.Get(), this);
+  // A control that cannot be activated or cannot tell us its events would give a window that
+  // shows nothing and hears nothing: the same as having no control.
+  if (FAILED(hostWindow->AttachControl(control_.Get(), controlHost_)) ||
+      !movieEventSink_.Connect(control_.Get(), this)) {
+    movieEventSink_.Disconnect();
+    control_.Reset();
+    return false;
+  }
   hostSubclass_.Attach(controlHost_, this);
   return true;
 }
@@ -258,11 +273,10 @@ bool MainWindow::QuerySpriteBound(SpriteBoundValues&) {
 void MainWindow::OnFSCommand(const std::wstring&, const std::wstring&) {}
 
 void MainWindow::PrepareProjectorMovie() {
-  char directory[kPathCapacity];
-  if (GetTempPathA(sizeof directory, directory) == 0) {
-    GetWindowsDirectoryA(directory, sizeof directory);
+  if (!MakeTempFileName(currentMoviePath_)) {
+    ShowMessage(IDS_TEMP_CREATE_FAILED, window_);
+    return;
   }
-  GetTempFileNameA(directory, "QVL", 0, currentMoviePath_);
   payload_.WriteMovieFile(currentMoviePath_);
 
   char own[kPathCapacity];
@@ -318,13 +332,10 @@ void MainWindow::OnDestroy() {
   movieEventSink_.Disconnect();
   hostSubclass_.Detach();
   control_.Reset();
-  if (contextMenuBar_) {
-    DestroyMenu(contextMenuBar_);
-    contextMenuBar_ = contextMenu_ = nullptr;
-  }
-  if (largeIcon_) DestroyIcon(largeIcon_);
-  if (smallIcon_) DestroyIcon(smallIcon_);
-  largeIcon_ = smallIcon_ = nullptr;
+  contextMenu_ = nullptr;
+  contextMenuBar_.reset();
+  largeIcon_.reset();
+  smallIcon_.reset();
   PostQuitMessage(0);
 }
 

@@ -4,7 +4,8 @@
 #include <windows.h>
 #include <wrl/client.h>
 
-#include "app/bounded_text.h"
+#include "base/bounded_text.h"
+#include "base/handles.h"
 #include "packaging/payload_reader.h"
 #include "render/host_subclass.h"
 #include "scripting/host_services.h"
@@ -16,9 +17,13 @@ class MainWindow final : public HostOwner, public FSCommandTarget {
  public:
   static constexpr const char* kClassName = "QuorvelSprite";
   static constexpr UINT_PTR kHoverTimer = 1;
+  // How often the hover check asks whether the pointer has left the movie's shape.
+  static constexpr UINT kHoverIntervalMs = 100;
+  // The control host's child-window id.
+  static constexpr int kControlHostId = 100;
 
-  MainWindow() = default;
-  ~MainWindow();
+  MainWindow();
+  ~MainWindow() = default;
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
@@ -70,7 +75,7 @@ class MainWindow final : public HostOwner, public FSCommandTarget {
   Microsoft::WRL::ComPtr<IUnknown> control_;
   Microsoft::WRL::ComPtr<IUnknown> hostSiteUnknown_;
   UINT_PTR hoverTimerId_ = 0;
-  HostServices hostServices_;
+  Microsoft::WRL::ComPtr<HostServices> hostServices_;
   char defaultMoviePath_[kPathCapacity] = {};
   char iconPathA_[kPathCapacity] = {};
   char iconPathB_[kPathCapacity] = {};
@@ -85,10 +90,10 @@ class MainWindow final : public HostOwner, public FSCommandTarget {
   int movieWidth_ = 0;
   int movieHeight_ = 0;
   int menuItemBaseCount_ = 0;
-  HMENU contextMenuBar_ = nullptr;  // the loaded menu resource; owns contextMenu_
+  UniqueMenu contextMenuBar_;  // the loaded menu resource; owns contextMenu_
   HMENU contextMenu_ = nullptr;
-  HICON largeIcon_ = nullptr;
-  HICON smallIcon_ = nullptr;
+  UniqueIcon largeIcon_;
+  UniqueIcon smallIcon_;
   PayloadReader payload_;
 };
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "app/show_message.h"
+#include "base/show_message.h"
 #include "app/start_page_codec.h"
 #include "resources/resource_ids.h"
 

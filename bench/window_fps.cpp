@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/handles.h"
+#include "base/handles.h"
 #include "app/main_window.h"
 #include "control/flash_interfaces.h"
 #include "host/ax_host.h"

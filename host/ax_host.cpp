@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <new>
 
+#include "base/handles.h"
 #include "control/flash_interfaces.h"
 
 using Microsoft::WRL::ComPtr;
@@ -73,10 +74,15 @@ class AxHost final : public IAxWinHostWindow,
     control_.As(&view_);
     ComPtr<IOleObject> object;
     HRESULT hr = control_.As(&object);
-    if (FAILED(hr)) return hr;
-    object->SetClientSite(this);
+    if (SUCCEEDED(hr)) hr = object->SetClientSite(this);
     RECT rect = ClientRect();
-    hr = object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0, window_, &rect);
+    if (SUCCEEDED(hr))
+      hr = object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0, window_, &rect);
+    if (FAILED(hr)) {
+      // A control we could not place stays out of this window altogether.
+      Detach();
+      return hr;
+    }
     if (inPlace_) inPlace_->SetObjectRects(&rect, &rect);
     ::InvalidateRect(window_, nullptr, TRUE);
     return hr;
@@ -250,15 +256,13 @@ class AxHost final : public IAxWinHostWindow,
     }
   }
   void Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(window_, &ps);
-    if (view_ && dc) {
+    const PaintDC dc(window_);
+    if (view_ && dc.get()) {
       const RECT rect = ClientRect();
       const RECTL bounds{rect.left, rect.top, rect.right, rect.bottom};
-      view_->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr,
-                  0);
+      view_->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc.get(), &bounds, nullptr,
+                  nullptr, 0);
     }
-    EndPaint(window_, &ps);
   }
   // Passes a message to the windowless control; false when the control did not take it.
   bool Forward(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

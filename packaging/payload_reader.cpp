@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/show_message.h"
+#include "base/show_message.h"
 #include "resources/resource_ids.h"
 
 namespace brim {

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "app/bounded_text.h"
-#include "app/handles.h"
+#include "base/bounded_text.h"
+#include "base/handles.h"
 #include "packaging/payload_format.h"
 
 namespace brim {

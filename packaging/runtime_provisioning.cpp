@@ -1,11 +1,15 @@
 #include "packaging/runtime_provisioning.h"
 
+#include <wrl/client.h>
+
 #include <cstdio>
 #include <memory>
 #include <vector>
 
-#include "app/show_message.h"
+#include "base/handles.h"
 #include "base/registry_view.h"
+#include "base/show_message.h"
+#include "base/temp_file.h"
 #include "control/flash_interfaces.h"
 #include "packaging/pe_machine.h"
 #include "packaging/runtime_core.h"
@@ -46,14 +50,6 @@ class Win32ClassesRoot : public ClassesRootReader {
     return std::string(value);
   }
 };
-
-bool TempFileName(char (&path)[kPathCapacity]) {
-  char directory[kPathCapacity];
-  if (GetTempPathA(sizeof directory, directory) == 0) {
-    GetWindowsDirectoryA(directory, sizeof directory);
-  }
-  return GetTempFileNameA(directory, "QVL", 0, path) != 0;
-}
 
 // Linkers put the PE headers within the first few hundred bytes; this much always holds them.
 constexpr size_t kModuleHeadBytes = 64 * 1024;
@@ -126,17 +122,12 @@ int InstallRuntime(const PayloadReader& payload) {
     return 0;
   }
   ExtractRuntime(payload, destination);
-  HMODULE module = LoadLibraryA(destination);
+  UniqueModule module(LoadLibraryA(destination));
   if (!module) return 0;
-  int registeredNow = 0;
   using RegisterFn = HRESULT(STDAPICALLTYPE*)();
-  if (auto reg = reinterpret_cast<RegisterFn>(
-          reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")))) {
-    reg();
-    registeredNow = 1;
-  }
-  FreeLibrary(module);
-  return registeredNow;
+  auto reg = reinterpret_cast<RegisterFn>(
+      reinterpret_cast<void*>(GetProcAddress(module.get(), "DllRegisterServer")));
+  return reg && SUCCEEDED(reg()) ? 1 : 0;
 }
 
 int ExtractRuntime(const PayloadReader& payload, const char* destination) {
@@ -163,7 +154,7 @@ HRESULT CreateFlashControl(const PayloadReader& payload, IUnknown** control) {
                             CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER,
                             IID_IUnknown, reinterpret_cast<void**>(control));
   }
-  if (!TempFileName(g_runtimeTempPath) || ExtractRuntime(payload, g_runtimeTempPath) != 0) {
+  if (!MakeTempFileName(g_runtimeTempPath) || ExtractRuntime(payload, g_runtimeTempPath) != 0) {
     ShowMessage(IDS_TEMP_CREATE_FAILED, nullptr);
     return E_FAIL;
   }
@@ -174,13 +165,30 @@ HRESULT CreateFlashControl(const PayloadReader& payload, IUnknown** control) {
   auto getClassObject = reinterpret_cast<GetClassObjectFn>(
       reinterpret_cast<void*>(GetProcAddress(g_flashModule, "DllGetClassObject")));
   if (!getClassObject) return E_FAIL;
-  IClassFactory* factory = nullptr;
-  getClassObject(CLSID_ShockwaveFlash, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-  if (!factory) return E_FAIL;
-  const HRESULT hr =
-      factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(control));
-  factory->Release();
-  return hr;
+  Microsoft::WRL::ComPtr<IClassFactory> factory;
+  if (FAILED(getClassObject(CLSID_ShockwaveFlash, IID_IClassFactory,
+                            reinterpret_cast<void**>(factory.GetAddressOf()))) ||
+      !factory) {
+    return E_FAIL;
+  }
+  return factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(control));
+}
+
+void ReleaseRuntime() {
+  if (g_flashModule) {
+    // A module that says it still has objects alive stays loaded (and its file stays) rather
+    // than have its code pulled from under them.
+    using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
+    auto canUnload = reinterpret_cast<CanUnloadFn>(
+        reinterpret_cast<void*>(GetProcAddress(g_flashModule, "DllCanUnloadNow")));
+    if (canUnload && canUnload() != S_OK) return;
+    FreeLibrary(g_flashModule);
+    g_flashModule = nullptr;
+  }
+  if (g_runtimeTempPath[0]) {
+    DeleteFileA(g_runtimeTempPath);
+    g_runtimeTempPath[0] = '\0';
+  }
 }
 
 }  // namespace brim

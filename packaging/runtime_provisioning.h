@@ -5,7 +5,7 @@
 // machine.
 #include <windows.h>
 
-#include "app/bounded_text.h"
+#include "base/bounded_text.h"
 #include "packaging/payload_reader.h"
 
 namespace brim {
@@ -25,5 +25,8 @@ int InstallRuntime(const PayloadReader& payload);
 int ExtractRuntime(const PayloadReader& payload, const char* destination);
 // The control object: the private copy in projector mode, the registered class otherwise.
 HRESULT CreateFlashControl(const PayloadReader& payload, IUnknown** control);
+// Frees the private copy of the control and deletes its file; call after every object of the
+// control is released and COM is uninitialised.
+void ReleaseRuntime();
 
 }  // namespace brim

@@ -13,27 +13,23 @@ namespace brim {
 namespace {
 
 constexpr const char* kSubclassProperty = "BrimloftHostSubclass";
+// What the control's own context menu sends when its user picks the close item.
 constexpr WORD kCloseCommand = 32773;
 
 }  // namespace
 
 HostSubclass::HostSubclass() {
-  user32Module_ = LoadLibraryA("User32");
+  user32Module_.reset(LoadLibraryA("User32"));
   if (user32Module_) {
     updateLayeredWindow_ = reinterpret_cast<UpdateLayeredWindowFn>(
-        reinterpret_cast<void*>(GetProcAddress(user32Module_, "UpdateLayeredWindow")));
+        reinterpret_cast<void*>(GetProcAddress(user32Module_.get(), "UpdateLayeredWindow")));
   }
-  HDC screen = GetDC(nullptr);
-  bitsPerPixel_ = GetDeviceCaps(screen, BITSPIXEL);
-  ReleaseDC(nullptr, screen);
+  const WindowDC screen(nullptr);
+  bitsPerPixel_ = GetDeviceCaps(screen.get(), BITSPIXEL);
   layeredActive_ = IsLayeredCapable() ? 1 : 0;
 }
 
-HostSubclass::~HostSubclass() {
-  Detach();
-  if (memoryDc_) DeleteDC(memoryDc_);
-  if (user32Module_) FreeLibrary(user32Module_);
-}
+HostSubclass::~HostSubclass() { Detach(); }
 
 void HostSubclass::Attach(HWND host, HostOwner* owner) {
   if (!host || hwnd_) return;
@@ -204,9 +200,8 @@ bool HostSubclass::RenderControl(const RECT& rect) {
     return false;
   }
   if (!memoryDc_) {
-    HDC screen = GetDC(nullptr);
-    memoryDc_ = CreateCompatibleDC(screen);
-    ReleaseDC(nullptr, screen);
+    const WindowDC screen(nullptr);
+    memoryDc_.reset(CreateCompatibleDC(screen.get()));
     if (!memoryDc_) return false;
   }
   RECT client{};
@@ -214,14 +209,17 @@ bool HostSubclass::RenderControl(const RECT& rect) {
   flash->put_WMode(transparentMode_.get());
   if (!surface_.Ensure(client.right, client.bottom)) return false;
 
-  HGDIOBJ previous = SelectObject(memoryDc_, surface_.Bitmap());
-  FillRect(memoryDc_, &rect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  IntersectClipRect(memoryDc_, rect.left, rect.top, rect.right, rect.bottom);
-  view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memoryDc_, nullptr, nullptr, nullptr,
-             0);
-  SelectClipRgn(memoryDc_, nullptr);
-  SelectObject(memoryDc_, previous);
-  return true;
+  HDC dc = memoryDc_.get();
+  const SelectGuard selected(dc, surface_.Bitmap());
+  FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
+  const HRESULT drawn =
+      view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, nullptr, nullptr, nullptr, 0);
+  SelectClipRgn(dc, nullptr);
+  drawFailed_ = FAILED(drawn);
+  // A control that could not draw leaves the surface black: nothing of it may reach the screen
+  // or the window's shape as if it were the movie.
+  return SUCCEEDED(drawn);
 }
 
 bool HostSubclass::StartPaint(RECT& paint) {
@@ -237,7 +235,11 @@ bool HostSubclass::StartPaint(RECT& paint) {
 
 LRESULT HostSubclass::PaintRegionPath() {
   RECT paint;
-  if (!StartPaint(paint)) return 0;
+  if (!StartPaint(paint)) {
+    // Nothing could be drawn: validate anyway, or the window would be asked to paint forever.
+    ValidateRect(hwnd_, nullptr);
+    return 0;
+  }
   HWND main = owner_->MainHandle();
   if (HRGN region = BuildShapeRegion(surface_, spriteRect_)) {
     POINT origin{0, 0};
@@ -247,43 +249,42 @@ LRESULT HostSubclass::PaintRegionPath() {
     OffsetRgn(region, origin.x - window.left, origin.y - window.top);
     SetWindowRgn(main, region, TRUE);  // the window owns the region from here on
   }
-  HGDIOBJ previous = SelectObject(memoryDc_, surface_.Bitmap());
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(hwnd_, &ps);
-  BitBlt(dc, paint.left, paint.top, paint.right - paint.left, paint.bottom - paint.top, memoryDc_,
-         paint.left, paint.top, SRCCOPY);
-  SelectObject(memoryDc_, previous);
-  EndPaint(hwnd_, &ps);
+  {
+    const SelectGuard selected(memoryDc_.get(), surface_.Bitmap());
+    const PaintDC dc(hwnd_);
+    BitBlt(dc.get(), paint.left, paint.top, paint.right - paint.left, paint.bottom - paint.top,
+           memoryDc_.get(), paint.left, paint.top, SRCCOPY);
+  }
   paintInProgress_ = 0;
   return 0;
 }
 
 LRESULT HostSubclass::PaintLayeredPath() {
   RECT paint;
-  if (!StartPaint(paint)) return 0;
+  if (!StartPaint(paint)) {
+    // Nothing could be drawn: validate anyway, or the window would be asked to paint forever.
+    ValidateRect(hwnd_, nullptr);
+    return 0;
+  }
   PresentLayered();
-  PAINTSTRUCT ps;
-  BeginPaint(hwnd_, &ps);
-  EndPaint(hwnd_, &ps);
+  { const PaintDC validated(hwnd_); }
   paintInProgress_ = 0;
   return 0;
 }
 
 void HostSubclass::PresentLayered() {
   BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  HDC screen = GetDC(nullptr);
-  HDC source = CreateCompatibleDC(screen);
-  HGDIOBJ previous = SelectObject(source, surface_.Bitmap());
+  const WindowDC screen(nullptr);
+  UniqueMemoryDC source(CreateCompatibleDC(screen.get()));
+  if (!source) return;
+  const SelectGuard selected(source.get(), surface_.Bitmap());
   // The sprite's pixels appear where they lie in the host window.
   POINT destination{spriteRect_.left, spriteRect_.top};
   ClientToScreen(hwnd_, &destination);
   SIZE size{spriteRect_.right - spriteRect_.left, spriteRect_.bottom - spriteRect_.top};
   POINT sourcePoint{spriteRect_.left, spriteRect_.top};
-  updateLayeredWindow_(owner_->MainHandle(), screen, &destination, &size, source, &sourcePoint, 0,
-                       &blend, ULW_ALPHA);
-  SelectObject(source, previous);
-  DeleteDC(source);
-  ReleaseDC(nullptr, screen);
+  updateLayeredWindow_(owner_->MainHandle(), screen.get(), &destination, &size, source.get(),
+                       &sourcePoint, 0, &blend, ULW_ALPHA);
 }
 
 }  // namespace brim

@@ -5,7 +5,7 @@
 // own window procedure, which forwards input to the windowless control.
 #include <windows.h>
 
-#include "app/handles.h"
+#include "base/handles.h"
 #include "render/offscreen_surface.h"
 #include "render/sprite_bound.h"
 
@@ -44,6 +44,8 @@ class HostSubclass {
   void Attach(HWND host, HostOwner* owner);
   // Puts the host's own window procedure back, unless someone subclassed it after us.
   void Detach();
+  // Whether the control refused the last drawing we asked of it.
+  bool DrawFailed() const { return drawFailed_; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -65,14 +67,15 @@ class HostSubclass {
   HWND hwnd_ = nullptr;
   HostOwner* owner_ = nullptr;
   WNDPROC previous_ = nullptr;
-  HDC memoryDc_ = nullptr;
+  UniqueMemoryDC memoryDc_;
+  bool drawFailed_ = false;
   OffscreenSurface surface_;
   int paintInProgress_ = 0;
   int layeredActive_ = 0;
   RECT spriteRect_{};
   int bitsPerPixel_ = 0;
   int dragging_ = 0;
-  HMODULE user32Module_ = nullptr;
+  UniqueModule user32Module_;
   // Every drawing asks for this mode; made once rather than on every paint.
   UniqueBstr transparentMode_{SysAllocString(L"Transparent")};
   UpdateLayeredWindowFn updateLayeredWindow_ = nullptr;

@@ -33,11 +33,15 @@ STDMETHODIMP EmulatedSurface::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;
   if (iid == IID_IUnknown || iid == kIID_IDirectDrawSurface3) {
     *out = static_cast<IDirectDrawSurface3*>(this);
+    AddRef();
     return S_OK;
   }
   *out = nullptr;
   return E_NOINTERFACE;
 }
+
+STDMETHODIMP_(ULONG) EmulatedSurface::AddRef() { return owner_.AddRef(); }
+STDMETHODIMP_(ULONG) EmulatedSurface::Release() { return owner_.Release(); }
 
 STDMETHODIMP EmulatedSurface::GetDC(HDC* dc) {
   if (!dc) return E_POINTER;
@@ -110,6 +114,17 @@ STDMETHODIMP SurfaceEmulator::GetSurfaceFromDC(HDC dc, LPDIRECTDRAWSURFACE* surf
   if (!surface) return E_POINTER;
   surface_.Bind(dc);
   return surface_.QueryInterface(kIID_IDirectDrawSurface3, reinterpret_cast<void**>(surface));
+}
+
+HRESULT CreateSurfaceEmulator(REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  auto* emulator = new (std::nothrow) SurfaceEmulator();
+  if (!emulator) return E_OUTOFMEMORY;
+  emulator->AddRef();
+  const HRESULT hr = emulator->QueryInterface(iid, out);
+  emulator->Release();
+  return hr;
 }
 
 }  // namespace brim

@@ -15,9 +15,10 @@ class EmulatedSurface final : public IDirectDrawSurface3 {
   explicit EmulatedSurface(SurfaceEmulator& owner) : owner_(owner) {}
   void Bind(HDC dc) { dc_ = dc; }
 
+  // The surface is a part of its emulator: a control holding it holds the emulator.
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override { return 1; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP AddAttachedSurface(LPDIRECTDRAWSURFACE3) override { return E_NOTIMPL; }
   STDMETHODIMP AddOverlayDirtyRect(LPRECT) override { return E_NOTIMPL; }
   STDMETHODIMP Blt(LPRECT, LPDIRECTDRAWSURFACE3, LPRECT, DWORD, LPDDBLTFX) override {
@@ -116,5 +117,8 @@ class SurfaceEmulator final : public IDirectDraw3 {
   LONG refs_ = 0;
   EmulatedSurface surface_;
 };
+
+// A new emulator answering `iid` (the host's answer to the control's IDirectDraw3 request).
+HRESULT CreateSurfaceEmulator(REFIID iid, void** out);
 
 }  // namespace brim

@@ -5,18 +5,27 @@
 #include <new>
 
 #include "control/service_ids.h"
-#include "render/surface_emulator.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace brim {
 
 namespace {
 
 void CALLBACK TimerTick(HWND, UINT, UINT_PTR id, DWORD) {
+  // The timer holds a reference to every sink whose window timer is alive.
   if (id == 0) return;
   reinterpret_cast<ITimerSink*>(id)->OnTimer(MillisecondsVariant(timeGetTime()));
 }
 
 }  // namespace
+
+HostTimer::~HostTimer() {
+  for (const auto& [id, sink] : sinks_) KillTimer(window_, id);
+}
+
+STDMETHODIMP_(ULONG) HostTimer::AddRef() { return owner_.AddRef(); }
+STDMETHODIMP_(ULONG) HostTimer::Release() { return owner_.Release(); }
 
 STDMETHODIMP HostTimer::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;
@@ -31,15 +40,26 @@ STDMETHODIMP HostTimer::QueryInterface(REFIID iid, void** out) {
 
 STDMETHODIMP HostTimer::Advise(VARIANT, VARIANT, VARIANT interval, DWORD, ITimerSink* sink,
                                DWORD* cookie) {
+  if (!sink) return E_POINTER;
   const auto id = reinterpret_cast<UINT_PTR>(sink);
-  SetTimer(window_, id, interval.ulVal, TimerTick);
+  if (!SetTimer(window_, id, interval.ulVal, TimerTick)) return E_FAIL;
+  sinks_[id] = sink;
   if (cookie) *cookie = static_cast<DWORD>(id);
   frozen_ = FALSE;
   return S_OK;
 }
 
 STDMETHODIMP HostTimer::Unadvise(DWORD cookie) {
-  KillTimer(window_, cookie);
+  // Cookies are the low 32 bits of the sink's address; on x64 the timer id is the whole address.
+  for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
+    if (static_cast<DWORD>(it->first) == cookie) {
+      KillTimer(window_, it->first);
+      // Released last: the sink's release may call back into this timer.
+      ComPtr<ITimerSink> sink = std::move(it->second);
+      sinks_.erase(it);
+      return S_OK;
+    }
+  }
   return S_OK;
 }
 
@@ -55,10 +75,14 @@ STDMETHODIMP HostTimer::GetTime(VARIANT* time) {
   return S_OK;
 }
 
+STDMETHODIMP_(ULONG) HostTimerService::AddRef() { return owner_.AddRef(); }
+STDMETHODIMP_(ULONG) HostTimerService::Release() { return owner_.Release(); }
+
 STDMETHODIMP HostTimerService::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;
   if (iid == IID_IUnknown || iid == kIID_ITimerService) {
     *out = static_cast<ITimerService*>(this);
+    AddRef();
     return S_OK;
   }
   *out = nullptr;
@@ -71,10 +95,24 @@ STDMETHODIMP HostTimerService::CreateTimer(ITimer* reference, ITimer** timer) {
   return timer_.QueryInterface(kIID_ITimer, reinterpret_cast<void**>(timer));
 }
 
+ComPtr<HostServices> HostServices::Create(DrawingSurfaceFactory surfaces) {
+  // Born with no references; the pointer takes the first.
+  return ComPtr<HostServices>(new (std::nothrow) HostServices(surfaces));
+}
+
+STDMETHODIMP_(ULONG) HostServices::AddRef() { return InterlockedIncrement(&refs_); }
+
+STDMETHODIMP_(ULONG) HostServices::Release() {
+  const LONG left = InterlockedDecrement(&refs_);
+  if (left == 0) delete this;
+  return left;
+}
+
 STDMETHODIMP HostServices::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;
   if (iid == IID_IUnknown || iid == IID_IServiceProvider) {
     *out = static_cast<IServiceProvider*>(this);
+    AddRef();
     return S_OK;
   }
   *out = nullptr;
@@ -85,11 +123,7 @@ STDMETHODIMP HostServices::QueryService(REFGUID, REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == kIID_ITimerService) return timerService_.QueryInterface(iid, out);
-  if (iid == kIID_IDirectDraw3) {
-    auto* emulator = new (std::nothrow) SurfaceEmulator();
-    if (!emulator) return E_NOINTERFACE;
-    return emulator->QueryInterface(iid, out);
-  }
+  if (iid == kIID_IDirectDraw3) return surfaces_ ? surfaces_(iid, out) : E_NOINTERFACE;
   if (iid == kIID_IHTMLWindow2) return E_FAIL;
   return E_NOINTERFACE;
 }

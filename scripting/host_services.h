@@ -1,22 +1,37 @@
 #pragma once
 // What the main window offers the control as its container's services: a frame clock built on
-// window timers, and the drawing-surface emulation. One object, living as long as the window.
+// window timers, and the drawing surface. The control may keep any of them longer than the
+// window lives, so they are one reference-counted object on the heap whose parts (timer service,
+// timer) share its count.
 #include <ocmm.h>
 #include <servprov.h>
 #include <windows.h>
+#include <wrl/client.h>
+
+#include <map>
 
 namespace brim {
 
+class HostServices;
+
+// Makes the object answering the control's IDirectDraw3 request (a fresh one each time).
+using DrawingSurfaceFactory = HRESULT (*)(REFIID iid, void** out);
+
 // The one timer the control gets: each advise becomes a window timer on the main window whose
-// id and cookie are the sink's address; every tick reaches the sink with the live clock.
+// id and cookie are the sink's address; every tick reaches the sink with the live clock. The
+// timer holds each advised sink until it is unadvised, so a control that lets go of its sink
+// early cannot leave a tick calling into freed memory.
 class HostTimer final : public ITimer {
  public:
+  explicit HostTimer(HostServices& owner) : owner_(owner) {}
+  ~HostTimer();
+  HostTimer(const HostTimer&) = delete;
+  HostTimer& operator=(const HostTimer&) = delete;
   void SetWindow(HWND window) { window_ = window; }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-  // The host keeps its own reference for as long as it lives, so this never reaches 0.
-  STDMETHODIMP_(ULONG) Release() override { return InterlockedDecrement(&refs_); }
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP Advise(VARIANT timeMin, VARIANT timeMax, VARIANT interval, DWORD flags,
                       ITimerSink* sink, DWORD* cookie) override;
   STDMETHODIMP Unadvise(DWORD cookie) override;
@@ -24,37 +39,47 @@ class HostTimer final : public ITimer {
   STDMETHODIMP GetTime(VARIANT* time) override;
 
  private:
-  LONG refs_ = 1;
+  HostServices& owner_;
   BOOL frozen_ = FALSE;
   DWORD frozenTime_ = 0;
   HWND window_ = nullptr;
+  std::map<UINT_PTR, Microsoft::WRL::ComPtr<ITimerSink>> sinks_;
 };
 
 class HostTimerService final : public ITimerService {
  public:
+  explicit HostTimerService(HostServices& owner) : owner_(owner), timer_(owner) {}
   HostTimer& Timer() { return timer_; }
-
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override { return 1; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP CreateTimer(ITimer* reference, ITimer** timer) override;
   STDMETHODIMP GetNamedTimer(REFGUID, ITimer**) override { return E_NOTIMPL; }
   STDMETHODIMP SetNamedTimerReference(REFGUID, ITimer*) override { return E_NOTIMPL; }
 
  private:
+  HostServices& owner_;
   HostTimer timer_;
 };
 
 class HostServices final : public IServiceProvider {
  public:
-  void SetWindow(HWND window) { timerService_.Timer().SetWindow(window); }
+  // A new object holding one reference for the caller.
+  static Microsoft::WRL::ComPtr<HostServices> Create(DrawingSurfaceFactory surfaces);
 
+  void SetWindow(HWND window) { timerService_.Timer().SetWindow(window); }
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override { return 1; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** out) override;
 
  private:
+  explicit HostServices(DrawingSurfaceFactory surfaces)
+      : surfaces_(surfaces), timerService_(*this) {}
+  ~HostServices() = default;
+
+  LONG refs_ = 0;
+  DrawingSurfaceFactory surfaces_;
   HostTimerService timerService_;
 };
 

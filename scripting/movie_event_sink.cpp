@@ -32,7 +32,6 @@ bool MovieEventSink::Connect(IUnknown* control, FSCommandTarget* target) {
     return false;
   }
   control_ = control;
-  control_->AddRef();
   return true;
 }
 
@@ -47,8 +46,7 @@ void MovieEventSink::Disconnect() {
     }
   }
   cookie_ = 0;
-  if (control_) control_->Release();
-  control_ = nullptr;
+  control_.Reset();
 }
 
 STDMETHODIMP MovieEventSink::QueryInterface(REFIID iid, void** out) {

@@ -2,6 +2,7 @@
 // Receives the control's events (FSCommand among them) through its connection point.
 #include <oaidl.h>
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <string>
 
@@ -34,7 +35,7 @@ class MovieEventSink final : public IDispatch {
 
  private:
   FSCommandTarget* target_ = nullptr;
-  IUnknown* control_ = nullptr;  // held while connected
+  Microsoft::WRL::ComPtr<IUnknown> control_;  // held while connected
   DWORD cookie_ = 0;
 };
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/handles.h"
+#include "base/handles.h"
 #include "player/control/com_util.h"
 #include "player/control/module.h"
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/handles.h"
+#include "base/handles.h"
 #include "control/service_ids.h"
 #include "player/control/com_util.h"
 #include "player/control/flash_control.h"

@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "base/com_ptr.h"
 #include "control/service_ids.h"
 #include "player/control/module.h"
 
@@ -54,8 +55,10 @@ class TimerSink final : public ITimerSink {
 namespace {
 
 constexpr const char* kWindowClass = "BrimloftPlayerFrameClock";
+// Clock windows alive now. The class goes with the last of them, so that it is never left
+// registered to a module that may be unloaded (and never unregistered under the loader lock).
+LONG g_clockWindows = 0;
 constexpr UINT_PTR kTimerId = 1;
-
 
 }  // namespace
 
@@ -82,12 +85,11 @@ bool FrameClock::StartHostTimer(IUnknown* site, uint32_t intervalMs) {
   }
   ComPtr<ITimer> timer;
   if (FAILED(timerService->CreateTimer(nullptr, timer.GetAddressOf())) || !timer) return false;
-  ComPtr<TimerSink> sink;
-  sink.Attach(new (std::nothrow) TimerSink(this));
+  ComPtr<TimerSink> sink = TakeOwnership(new (std::nothrow) TimerSink(this));
   if (!sink) return false;
   DWORD cookie = 0;
-  if (FAILED(timer->Advise(MillisecondsVariant(0), MillisecondsVariant(0), MillisecondsVariant(intervalMs), 0,
-                           sink.Get(), &cookie))) {
+  if (FAILED(timer->Advise(MillisecondsVariant(0), MillisecondsVariant(0),
+                           MillisecondsVariant(intervalMs), 0, sink.Get(), &cookie))) {
     sink->Detach();
     return false;
   }
@@ -106,11 +108,14 @@ bool FrameClock::StartWindowTimer(uint32_t intervalMs) {
   if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
   window_ = CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                             ModuleInstance(), nullptr);
-  if (!window_) return false;
+  if (!window_) {
+    if (g_clockWindows == 0) UnregisterClassA(kWindowClass, ModuleInstance());
+    return false;
+  }
+  ++g_clockWindows;
   SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   if (!SetTimer(window_, kTimerId, intervalMs, nullptr)) {
-    DestroyWindow(window_);
-    window_ = nullptr;
+    Stop();
     return false;
   }
   return true;
@@ -128,10 +133,9 @@ void FrameClock::Stop() {
     SetWindowLongPtrA(window, GWLP_USERDATA, 0);
     KillTimer(window, kTimerId);
     DestroyWindow(window);
+    if (--g_clockWindows == 0) UnregisterClassA(kWindowClass, ModuleInstance());
   }
 }
-
-void FrameClock::UnregisterWindowClass() { UnregisterClassA(kWindowClass, ModuleInstance()); }
 
 LRESULT CALLBACK FrameClock::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_TIMER && wParam == kTimerId) {

@@ -37,9 +37,6 @@ class FrameClock {
   bool Running() const { return timer_ || window_; }
   bool UsesHostTimer() const { return timer_ != nullptr; }
 
-  // Our hidden window's class is registered on first use; the DLL removes it when unloaded.
-  static void UnregisterWindowClass();
-
  private:
   friend class TimerSink;
   bool StartHostTimer(IUnknown* site, uint32_t intervalMs);

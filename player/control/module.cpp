@@ -6,7 +6,6 @@
 
 #include "control/flash_interfaces.h"
 #include "player/control/flash_control.h"
-#include "player/control/frame_clock.h"
 
 namespace brim {
 namespace {
@@ -60,13 +59,12 @@ void ObjectDestroyed() { InterlockedDecrement(&g_objects); }
 
 }  // namespace brim
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+// Only what the loader lock allows: window classes are registered and unregistered by the
+// objects that use them.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     brim::g_module = instance;
     DisableThreadLibraryCalls(instance);
-  } else if (reason == DLL_PROCESS_DETACH && !reserved) {
-    // Only on FreeLibrary: at process exit the window manager is being torn down anyway.
-    brim::FrameClock::UnregisterWindowClass();
   }
   return TRUE;
 }

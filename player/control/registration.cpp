@@ -1,12 +1,13 @@
-// Self-registration: the keys a container needs to create the player class by its class id or
-// its programmatic names, pointing at this very file.
+// Self-registration: the keys a container needs to create the player class by its class id,
+// pointing at this very file. Containers create the control by class id only, so we register no
+// programmatic names: those belong to the vendor's own control.
 #include <windows.h>
 
 #include <olectl.h>
 
 #include <cstdio>
 
-#include "app/bounded_text.h"
+#include "base/bounded_text.h"
 #include "base/registry_view.h"
 #include "control/flash_interfaces.h"
 #include "player/control/flash_control.h"
@@ -15,9 +16,7 @@
 namespace brim {
 namespace {
 
-constexpr const char* kClassName = "Shockwave Flash Object";
-constexpr const char* kProgId = "ShockwaveFlash.ShockwaveFlash.1";
-constexpr const char* kIndependentProgId = "ShockwaveFlash.ShockwaveFlash";
+constexpr const char* kClassName = "Brimloft player control";
 
 // "parent\child", for the few fixed keys we write.
 class KeyPath {
@@ -104,20 +103,12 @@ STDAPI DllRegisterServer() {
   char misc[16];
   std::snprintf(misc, sizeof misc, "%lu", static_cast<unsigned long>(FlashControl::kMiscStatus));
   const char* clsid = kClassKey.get();
-  bool ok =
-      SetValue(clsid, nullptr, kClassName) &&
-      SetValue(KeyPath(clsid, "InprocServer32").get(), nullptr, path) &&
-      SetValue(KeyPath(clsid, "InprocServer32").get(), "ThreadingModel", "Apartment") &&
-      SetValue(KeyPath(clsid, "ProgID").get(), nullptr, kProgId) &&
-      SetValue(KeyPath(clsid, "VersionIndependentProgID").get(), nullptr, kIndependentProgId) &&
-      SetValue(KeyPath(clsid, "Control").get(), nullptr, "") &&
-      SetValue(KeyPath(clsid, "MiscStatus").get(), nullptr, "0") &&
-      SetValue(KeyPath(clsid, "MiscStatus\\1").get(), nullptr, misc);
-  for (const char* progId : {kProgId, kIndependentProgId}) {
-    ok = ok && SetValue(progId, nullptr, kClassName) &&
-         SetValue(KeyPath(progId, "CLSID").get(), nullptr, kShockwaveFlashClassText);
-  }
-  ok = ok && SetValue(KeyPath(kIndependentProgId, "CurVer").get(), nullptr, kProgId);
+  const bool ok = SetValue(clsid, nullptr, kClassName) &&
+                  SetValue(KeyPath(clsid, "InprocServer32").get(), nullptr, path) &&
+                  SetValue(KeyPath(clsid, "InprocServer32").get(), "ThreadingModel", "Apartment") &&
+                  SetValue(KeyPath(clsid, "Control").get(), nullptr, "") &&
+                  SetValue(KeyPath(clsid, "MiscStatus").get(), nullptr, "0") &&
+                  SetValue(KeyPath(clsid, "MiscStatus\\1").get(), nullptr, misc);
   return ok ? S_OK : SELFREG_E_CLASS;
 }
 
@@ -131,8 +122,5 @@ STDAPI DllUnregisterServer() {
       lstrcmpiA(registered, path) != 0) {
     return S_OK;
   }
-  const bool ok = DeleteTree(HKEY_CLASSES_ROOT, kClassKey.get()) &&
-                  DeleteTree(HKEY_CLASSES_ROOT, kProgId) &&
-                  DeleteTree(HKEY_CLASSES_ROOT, kIndependentProgId);
-  return ok ? S_OK : SELFREG_E_CLASS;
+  return DeleteTree(HKEY_CLASSES_ROOT, kClassKey.get()) ? S_OK : SELFREG_E_CLASS;
 }

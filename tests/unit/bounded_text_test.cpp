@@ -1,5 +1,5 @@
 // Fixed text buffers must never overrun, whatever a file or a movie hands over.
-#include "app/bounded_text.h"
+#include "base/bounded_text.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,7 @@
 
 #include "control/flash_interfaces.h"
 #include "control/service_ids.h"
+#include "render/surface_emulator.h"
 #include "scripting/host_services.h"
 
 namespace brim {
@@ -122,8 +123,8 @@ TEST(AxHost, AttachesWindowlessAndRoutesTheSiteToTheWindow) {
             S_OK);
   ASSERT_EQ(unknown->QueryInterface(IID_IObjectWithSite, reinterpret_cast<void**>(&withSite)),
             S_OK);
-  HostServices services;
-  withSite->SetSite(&services);
+  auto services = HostServices::Create(&CreateSurfaceEmulator);
+  withSite->SetSite(services.Get());
 
   FakeControl control;
   ASSERT_EQ(hostWindow->AttachControl(static_cast<IOleObject*>(&control), host), S_OK);

@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "control/service_ids.h"
+#include "render/surface_emulator.h"
 
 namespace brim {
 namespace {
 
 TEST(HostServices, AnswersEachRequestByInterface) {
-  HostServices services;
+  auto services = HostServices::Create(&CreateSurfaceEmulator);
   const struct {
     const IID* iid;
     HRESULT result;
@@ -24,7 +25,7 @@ TEST(HostServices, AnswersEachRequestByInterface) {
   };
   for (const auto& c : cases) {
     IUnknown* out = reinterpret_cast<IUnknown*>(1);
-    EXPECT_EQ(services.QueryService(GUID_NULL, *c.iid, reinterpret_cast<void**>(&out)), c.result);
+    EXPECT_EQ(services->QueryService(GUID_NULL, *c.iid, reinterpret_cast<void**>(&out)), c.result);
     if (c.result == S_OK) {
       ASSERT_NE(out, nullptr);
       out->Release();
@@ -34,8 +35,8 @@ TEST(HostServices, AnswersEachRequestByInterface) {
   }
   // Every surface request makes a fresh emulator.
   IUnknown *a = nullptr, *b = nullptr;
-  services.QueryService(GUID_NULL, kIID_IDirectDraw3, reinterpret_cast<void**>(&a));
-  services.QueryService(GUID_NULL, kIID_IDirectDraw3, reinterpret_cast<void**>(&b));
+  services->QueryService(GUID_NULL, kIID_IDirectDraw3, reinterpret_cast<void**>(&a));
+  services->QueryService(GUID_NULL, kIID_IDirectDraw3, reinterpret_cast<void**>(&b));
   EXPECT_NE(a, b);
   a->Release();
   b->Release();
@@ -63,11 +64,11 @@ VARIANT Milliseconds(DWORD ms) {
 
 TEST(HostTimer, TicksAtTheAdvisedIntervalWithTheLiveClock) {
   HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-  HostServices services;
-  services.SetWindow(window);
+  auto services = HostServices::Create(&CreateSurfaceEmulator);
+  services->SetWindow(window);
   ITimerService* service = nullptr;
   ASSERT_EQ(
-      services.QueryService(GUID_NULL, kIID_ITimerService, reinterpret_cast<void**>(&service)),
+      services->QueryService(GUID_NULL, kIID_ITimerService, reinterpret_cast<void**>(&service)),
       S_OK);
   ITimer *timer = nullptr, *again = nullptr;
   ASSERT_EQ(service->CreateTimer(nullptr, &timer), S_OK);
@@ -101,9 +102,9 @@ TEST(HostTimer, TicksAtTheAdvisedIntervalWithTheLiveClock) {
 }
 
 TEST(HostTimer, FreezeHoldsTheClockUntilThawOrAdvise) {
-  HostServices services;
+  auto services = HostServices::Create(&CreateSurfaceEmulator);
   ITimerService* service = nullptr;
-  services.QueryService(GUID_NULL, kIID_ITimerService, reinterpret_cast<void**>(&service));
+  services->QueryService(GUID_NULL, kIID_ITimerService, reinterpret_cast<void**>(&service));
   ITimer* timer = nullptr;
   ASSERT_EQ(service->CreateTimer(nullptr, &timer), S_OK);
   VARIANT a, b;

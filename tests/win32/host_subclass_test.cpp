@@ -20,8 +20,8 @@ class FakeOwner : public HostOwner {
 class HostSubclassTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    owner_.main = CreateWindowExA(WS_EX_LAYERED, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 100,
-                                  80, nullptr, nullptr, nullptr, nullptr);
+    owner_.main = CreateWindowExA(WS_EX_LAYERED, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 100, 80,
+                                  nullptr, nullptr, nullptr, nullptr);
     host_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 100, 80, owner_.main,
                             nullptr, nullptr, nullptr);
     subclass_.Attach(host_, &owner_);

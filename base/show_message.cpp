@@ -1,4 +1,4 @@
-#include "app/show_message.h"
+#include "base/show_message.h"
 
 namespace brim {
 
