@@ -162,6 +162,7 @@ LRESULT MainWindow::OnCreate() {
   menuItemBaseCount_ = contextMenu_ ? GetMenuItemCount(contextMenu_) : 0;
 
   ReadStageSize(currentMoviePath_, &movieWidth_, &movieHeight_);
+  FitStageToWindowLimit(&movieWidth_, &movieHeight_);
   PutMovie(currentMoviePath_);
   SetWindowPos(window_, HWND_TOPMOST, 0, 0, movieWidth_, movieHeight_,
                SWP_NOMOVE | SWP_NOOWNERZORDER);
@@ -226,6 +227,7 @@ void MainWindow::PutMovie(const char* path) {
 int MainWindow::LoadMovie(const char* path) {
   ClearMovieMenus();
   if (ReadStageSize(path, &movieWidth_, &movieHeight_) != 0) return 0;
+  FitStageToWindowLimit(&movieWidth_, &movieHeight_);
   CopyText(currentMoviePath_, path);
   g_speedLevel = 2;
   ResetMovieState();

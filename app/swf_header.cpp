@@ -121,6 +121,20 @@ int StageSizeFromHeader(std::span<const uint8_t, kSwfHeaderBytes> header, int* w
   return 0;
 }
 
+void FitStageToWindowLimit(int* width, int* height) {
+  const int64_t w = *width, h = *height;
+  const int64_t longest = w > h ? w : h;
+  if (longest <= kMaxWindowSide) return;
+  // Rounded to the nearest pixel, and never below one pixel for a side the stage has.
+  auto scaled = [&](int64_t side) -> int {
+    if (side <= 0) return 0;
+    const int64_t v = (side * kMaxWindowSide + longest / 2) / longest;
+    return static_cast<int>(v < 1 ? 1 : v);
+  };
+  *width = scaled(w);
+  *height = scaled(h);
+}
+
 int ReadStageSize(const char* path, int* width, int* height) {
   if (width == nullptr || height == nullptr) return -1;
   uint8_t header[kSwfHeaderBytes];

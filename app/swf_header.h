@@ -22,4 +22,11 @@ int StageSizeFromHeader(std::span<const uint8_t, kSwfHeaderBytes> header, int* w
 // Stage size of a SWF file; 0 on success, -1 on failure (outputs then unchanged).
 int ReadStageSize(const char* path, int* width, int* height);
 
+// No display comes near this many pixels a side; a window and its surfaces beyond it would only
+// cost gigabytes of memory.
+constexpr int kMaxWindowSide = 8192;
+// The window size for a stage: the stage itself when it fits the limit, otherwise the stage
+// scaled down to fit with its proportions kept (the control scales the movie into the window).
+void FitStageToWindowLimit(int* width, int* height);
+
 }  // namespace brim

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "packaging/payload_format.h"
-#include "tests/support/swf_builder.h"
+#include "tools/swf_builder.h"
 
 namespace {
 

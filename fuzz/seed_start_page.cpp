@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/start_page_codec.h"
-#include "tests/support/swf_builder.h"
+#include "tools/swf_builder.h"
 
 namespace {
 

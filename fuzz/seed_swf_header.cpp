@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/support/swf_builder.h"
+#include "tools/swf_builder.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/swf_builder.h"
+#include "tools/swf_builder.h"
 
 namespace {
 

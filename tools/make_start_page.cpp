@@ -10,7 +10,7 @@
 #include <numbers>
 #include <vector>
 
-#include "tests/support/swf_builder.h"
+#include "tools/swf_builder.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/swf_builder.h"
+#include "tools/swf_builder.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {

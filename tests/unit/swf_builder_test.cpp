@@ -1,7 +1,7 @@
 // The builder's primitive records against bytes worked out by hand. The engine's parse tests
 // read builder movies back, but a builder and parser agreeing on a wrong bit layout would pass
 // them; these pin the layout. Bit fields are spelled out field by field, most significant first.
-#include "tests/support/swf_builder.h"
+#include "tools/swf_builder.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/swf_builder.h"
+#include "tools/swf_builder.h"
 #include "tests/unit/byte_support.h"
 
 namespace brim {
@@ -148,6 +148,23 @@ TEST(SwfHeader, StageSizeFailureLeavesTheOutputsAlone) {
   EXPECT_EQ(ReadStageSize(good.c_str(), nullptr, &size), -1);
   EXPECT_EQ(ReadStageSize(good.c_str(), &size, nullptr), -1);
   EXPECT_EQ(ReadStageSize(nullptr, &size, &size), -1);
+}
+
+TEST(SwfHeader, HugeStagesAreFittedIntoTheWindowLimitWithTheirProportions) {
+  const struct {
+    int width, height;        // the stage
+    int fitWidth, fitHeight;  // the window
+  } cases[] = {
+      {550, 400, 550, 400},         {8192, 8192, 8192, 8192},   {8193, 100, 8192, 100},
+      {20000, 20000, 8192, 8192},   {20000, 10000, 8192, 4096}, {10000, 30000, 2731, 8192},
+      {1000000, 1, 8192, 1},        {0, 20000, 0, 8192},
+  };
+  for (const auto& c : cases) {
+    int width = c.width, height = c.height;
+    FitStageToWindowLimit(&width, &height);
+    EXPECT_EQ(width, c.fitWidth) << c.width << "x" << c.height;
+    EXPECT_EQ(height, c.fitHeight) << c.width << "x" << c.height;
+  }
 }
 
 }  // namespace

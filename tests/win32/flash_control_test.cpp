@@ -24,7 +24,7 @@
 #include "player/control/control_core.h"
 #include "player/control/player_event_source.h"
 #include "render/surface_emulator.h"
-#include "tests/support/swf_builder.h"
+#include "tools/swf_builder.h"
 
 namespace brim {
 namespace {

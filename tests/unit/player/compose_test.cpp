@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "player/player.h"
-#include "tests/support/swf_builder.h"
+#include "tools/swf_builder.h"
 #include "tests/unit/pixel_support.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <variant>
 
 #include "player/movie.h"
-#include "tests/support/swf_builder.h"
+#include "tools/swf_builder.h"
 #include "tests/unit/pixel_support.h"
 #include "tests/unit/player/jpeg_encode.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "player/player.h"
-#include "tests/support/swf_builder.h"
+#include "tools/swf_builder.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "player/bitmap_parser.h"
 #include "player/movie.h"
-#include "tests/support/swf_builder.h"
+#include "tools/swf_builder.h"
 #include "tests/unit/player/jpeg_encode.h"
 
 namespace {

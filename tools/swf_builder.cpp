@@ -1,4 +1,4 @@
-#include "tests/support/swf_builder.h"
+#include "tools/swf_builder.h"
 
 #include <zlib.h>
 
