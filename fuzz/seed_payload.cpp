@@ -4,28 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/seed_folder.h"
 #include "packaging/payload_format.h"
 #include "tools/swf_builder.h"
-
-namespace {
-
-bool Save(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-  std::FILE* f = std::fopen(path.string().c_str(), "wb");
-  if (f == nullptr) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && ok;
-}
-
-}  // namespace
+#include "tools/whole_file.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: seed_payload DIR\n");
-    return 2;
-  }
-  const std::filesystem::path dir = argv[1];
-  std::error_code error;
-  std::filesystem::create_directories(dir, error);
+  const auto folder = SeedFolder(argc, argv, "seed_payload");
+  if (!folder) return 2;
+  const std::filesystem::path& dir = *folder;
 
   std::vector<uint8_t> exe(200, 0x90);
   exe[0] = 'M';
@@ -46,7 +33,7 @@ int main(int argc, char** argv) {
   for (const auto& payload : payloads) {
     std::vector<uint8_t> file = exe;
     if (!brim::AppendPayload(file, payload) ||
-        !Save(dir / ("seed_" + std::to_string(index++)), file)) {
+        !tools::WriteWholeFile((dir / ("seed_" + std::to_string(index++))).string(), file)) {
       std::fprintf(stderr, "seed_payload: cannot write seed %d\n", index);
       return 1;
     }

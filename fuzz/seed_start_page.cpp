@@ -4,36 +4,26 @@
 #include <vector>
 
 #include "app/start_page_codec.h"
+#include "fuzz/seed_folder.h"
 #include "tools/swf_builder.h"
-
-namespace {
-
-bool Save(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-  std::FILE* f = std::fopen(path.string().c_str(), "wb");
-  if (f == nullptr) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && ok;
-}
-
-}  // namespace
+#include "tools/whole_file.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: seed_start_page DIR\n");
-    return 2;
-  }
-  const std::filesystem::path dir = argv[1];
-  std::error_code error;
-  std::filesystem::create_directories(dir, error);
+  const auto folder = SeedFolder(argc, argv, "seed_start_page");
+  if (!folder) return 2;
+  const std::filesystem::path& dir = *folder;
 
   swfb::Movie movie({.compressed = true});
   movie.SetBackgroundColor({0, 0, 0, 255});
   movie.ShowFrame();
   const std::vector<uint8_t> swf = movie.Build();
   const std::vector<uint8_t> odd(swf.begin(), swf.begin() + 7);
-  if (!Save(dir / "seed_movie", brim::ScrambleStartPage(swf, brim::kStartPageKey)) ||
-      !Save(dir / "seed_odd", brim::ScrambleStartPage(odd, brim::kStartPageKey)) ||
-      !Save(dir / "seed_empty", brim::ScrambleStartPage({}, brim::kStartPageKey))) {
+  if (!tools::WriteWholeFile((dir / "seed_movie").string(),
+                             brim::ScrambleStartPage(swf, brim::kStartPageKey)) ||
+      !tools::WriteWholeFile((dir / "seed_odd").string(),
+                             brim::ScrambleStartPage(odd, brim::kStartPageKey)) ||
+      !tools::WriteWholeFile((dir / "seed_empty").string(),
+                             brim::ScrambleStartPage({}, brim::kStartPageKey))) {
     std::fprintf(stderr, "seed_start_page: cannot write into %s\n", argv[1]);
     return 1;
   }

@@ -3,16 +3,13 @@
 #include <filesystem>
 #include <string>
 
+#include "fuzz/seed_folder.h"
 #include "tools/swf_builder.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: seed_swf_header DIR\n");
-    return 2;
-  }
-  const std::filesystem::path dir = argv[1];
-  std::error_code error;
-  std::filesystem::create_directories(dir, error);
+  const auto folder = SeedFolder(argc, argv, "seed_swf_header");
+  if (!folder) return 2;
+  const std::filesystem::path& dir = *folder;
 
   const swfb::Rect stages[] = {{0, 11000, 0, 8000}, {-200, 10800, 0, 8000}, {0, 11010, 0, 20}};
   int index = 0;

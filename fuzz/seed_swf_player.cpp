@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/seed_folder.h"
 #include "tools/swf_builder.h"
 
 namespace {
@@ -31,10 +32,9 @@ swfb::Movie Base(bool compressed) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return 1;
-  const std::string dir = argv[1];
-  std::error_code error;
-  std::filesystem::create_directories(dir, error);
+  const auto folder = SeedFolder(argc, argv, "seed_swf_player");
+  if (!folder) return 2;
+  const std::string dir = folder->string();
   std::vector<std::pair<std::string, swfb::Movie>> movies;
 
   swfb::Gradient g;

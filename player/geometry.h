@@ -61,6 +61,11 @@ struct Matrix {
             a * inner.c + c * inner.d,        b * inner.c + d * inner.d,
             a * inner.tx + c * inner.ty + tx, b * inner.tx + d * inner.ty + ty};
   }
+  // Whether every entry is a number (no NaN, no infinity): one sum tells.
+  bool IsFinite() const {
+    const double sum = a + b + c + d + tx + ty;
+    return sum - sum == 0;
+  }
   // Inverse; a singular matrix gives the zero matrix, which maps everything to the origin.
   Matrix Inverse() const {
     const double det = a * d - b * c;

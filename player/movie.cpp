@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "player/ascii.h"
 #include "player/bitmap_parser.h"
 #include "player/byte_reader.h"
 #include "player/shape_parser.h"
@@ -251,15 +252,6 @@ MovieError ParseTimeline(std::span<const uint8_t> data, uint16_t declaredFrames,
   out.frameCount =
       static_cast<uint16_t>(std::max<size_t>({size_t{1}, declaredFrames, out.frames.size()}));
   return {};
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
 }
 
 }  // namespace

@@ -4,30 +4,7 @@
 #include <vector>
 
 #include "app/start_page_codec.h"
-
-namespace {
-
-bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
-  uint8_t chunk[65536];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-    bytes.insert(bytes.end(), chunk, chunk + got);
-  }
-  const bool ok = !std::ferror(file);
-  std::fclose(file);
-  return ok;
-}
-
-bool WriteWholeFile(const char* path, const std::vector<uint8_t>& bytes) {
-  std::FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && written;
-}
-
-}  // namespace
+#include "tools/whole_file.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -35,7 +12,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<uint8_t> movie;
-  if (!ReadWholeFile(argv[1], movie)) {
+  if (!tools::ReadWholeFile(argv[1], movie)) {
     std::fprintf(stderr, "pack_start_page: cannot read %s\n", argv[1]);
     return 1;
   }
@@ -57,7 +34,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "pack_start_page: the packed resource does not read back\n");
     return 1;
   }
-  if (!WriteWholeFile(argv[2], resource)) {
+  if (!tools::WriteWholeFile(argv[2], resource)) {
     std::remove(argv[2]);  // a half-written resource must not look up to date
     std::fprintf(stderr, "pack_start_page: cannot write %s\n", argv[2]);
     return 1;

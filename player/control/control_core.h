@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "player/ascii.h"
 #include "player/canvas.h"
 #include "player/geometry.h"
 
@@ -38,18 +39,7 @@ inline uint32_t FrameIntervalMs(double framesPerSecond) {
   return static_cast<uint32_t>(std::lround(1000.0 / rate));
 }
 
-// ASCII case-insensitive comparison; the property texts are plain English words.
-template <typename Char>
-bool EqualsIgnoringCase(std::basic_string_view<Char> a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](uint32_t c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-    if (lower(static_cast<uint32_t>(a[i])) != lower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
+using swf::EqualsIgnoringCase;
 
 enum class WindowMode { Window, Opaque, Transparent };
 

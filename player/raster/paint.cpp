@@ -39,11 +39,6 @@ Rgba Mix(Rgba p, Rgba q, double f, bool linearRgb) {
   return out;
 }
 
-bool IsFiniteMatrix(const Matrix& m) {
-  const double sum = m.a + m.b + m.c + m.d + m.tx + m.ty;
-  return sum - sum == 0;
-}
-
 // Maps a gradient parameter to 0..1 by the spread mode; NaN (a degenerate matrix) lands on 0.
 inline double Spread(double t, SpreadMode mode) {
   if (!(t == t)) return 0;
@@ -125,7 +120,7 @@ void Paint::Set(const FillStyle& style, const Matrix& toPixels, const ColorTrans
       if (style.gradient.stops.empty()) return;
       BuildGradientTable(style.gradient, colors, table_);
       inverse_ = (toPixels * style.matrix).Inverse();
-      if (!IsFiniteMatrix(inverse_)) return;
+      if (!inverse_.IsFinite()) return;
       spread_ = style.gradient.spread;
       focal_ = 0;
       if (style.kind == FillKind::LinearGradient) {
@@ -151,7 +146,7 @@ void Paint::Set(const FillStyle& style, const Matrix& toPixels, const ColorTrans
         return;
       }
       inverse_ = (toPixels * style.matrix).Inverse();
-      if (!IsFiniteMatrix(inverse_)) return;
+      if (!inverse_.IsFinite()) return;
       bitmap_ = bitmap;
       repeat_ = style.kind == FillKind::RepeatingBitmap ||
                 style.kind == FillKind::NonSmoothedRepeatingBitmap;

@@ -20,11 +20,6 @@ using raster::Paint;
 using raster::ScanConverter;
 using raster::SegmentList;
 
-bool IsFiniteMatrix(const Matrix& m) {
-  const double sum = m.a + m.b + m.c + m.d + m.tx + m.ty;
-  return sum - sum == 0;
-}
-
 PixelRect Intersect(PixelRect p, const PixelRect& q) {
   p.left = std::max(p.left, q.left);
   p.top = std::max(p.top, q.top);
@@ -256,7 +251,7 @@ void DrawShape(const Canvas& canvas, const Shape& shape, const DrawParams& param
     if (!MaskIsUsable(*params.clip)) return;
     clip = Intersect(clip, params.clip->area);
   }
-  if (clip.Empty() || !IsFiniteMatrix(params.toPixels)) return;
+  if (clip.Empty() || !params.toPixels.IsFinite()) return;
   const Matrix& m = params.toPixels;
   Scratch& s = ThreadScratch();
   Paint paint;
@@ -296,7 +291,7 @@ void DrawShapeCoverage(CoverageMask& mask, const Shape& shape, const DrawParams&
     if (!MaskIsUsable(*params.clip)) return;
     clip = Intersect(clip, params.clip->area);
   }
-  if (clip.Empty() || !IsFiniteMatrix(params.toPixels)) return;
+  if (clip.Empty() || !params.toPixels.IsFinite()) return;
   const Matrix& m = params.toPixels;
   Scratch& s = ThreadScratch();
   MaskSink sink(mask, params.clip);
@@ -313,7 +308,7 @@ void DrawShapeCoverage(CoverageMask& mask, const Shape& shape, const DrawParams&
 }
 
 bool ShapeContains(const Shape& shape, const Matrix& toPixels, Point pixel) {
-  if (!IsFiniteMatrix(toPixels) || !raster::IsFinite(pixel)) return false;
+  if (!toPixels.IsFinite() || !raster::IsFinite(pixel)) return false;
   if (std::fabs(pixel.x) > 1e8 || std::fabs(pixel.y) > 1e8) return false;
   // A small clip around the point keeps flattening and clipping cheap; only winding to the
   // left of the point matters.

@@ -13,28 +13,9 @@
 #include <vector>
 
 #include "packaging/payload_format.h"
+#include "tools/whole_file.h"
 
 namespace {
-
-bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
-  uint8_t chunk[65536];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-    bytes.insert(bytes.end(), chunk, chunk + got);
-  }
-  const bool ok = !std::ferror(file);
-  std::fclose(file);
-  return ok;
-}
-
-bool WriteWholeFile(const char* path, const std::vector<uint8_t>& bytes) {
-  std::FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && written;
-}
 
 bool ParseU32(const char* text, uint32_t& value) {
   errno = 0;
@@ -103,7 +84,7 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> runtime;
   for (const auto& [path, bytes] : {std::pair{exePath, &file}, std::pair{moviePath, &movie},
                                     std::pair{runtimePath, &runtime}}) {
-    if (path != nullptr && !ReadWholeFile(path, *bytes)) {
+    if (path != nullptr && !tools::ReadWholeFile(path, *bytes)) {
       std::fprintf(stderr, "make_projector: cannot read %s\n", path);
       return 1;
     }
@@ -131,7 +112,7 @@ int main(int argc, char** argv) {
     file[movieOffset] = 'X';
   }
 
-  if (!WriteWholeFile(outPath, file)) {
+  if (!tools::WriteWholeFile(outPath, file)) {
     std::remove(outPath);
     std::fprintf(stderr, "make_projector: cannot write %s\n", outPath);
     return 1;
