@@ -136,6 +136,7 @@ LRESULT MainWindow::OnCreate() {
 
   if (!SetUpControl()) {
     // Nothing can play without a control: say so once and let the run end.
+    ReleaseControl();
     ShowMessage(IDS_NO_FLASH_CONTROL, nullptr);
     return -1;
   }
@@ -171,6 +172,7 @@ LRESULT MainWindow::OnCreate() {
   if (hostSubclass_.DrawFailed()) {
     // A control that cannot draw its first frame is no better than none.
     ShowWindow(window_, SW_HIDE);
+    ReleaseControl();
     ShowMessage(IDS_NO_FLASH_CONTROL, nullptr);
     return -1;
   }
@@ -324,7 +326,7 @@ void MainWindow::RemoveMenuCommand(UINT id) { RemoveMenu(contextMenu_, id, MF_BY
 
 void MainWindow::OnCloseRequest() { DestroyWindow(window_); }
 
-void MainWindow::OnDestroy() {
+void MainWindow::ReleaseControl() {
   NOTIFYICONDATAA data = TrayIconData(window_);
   Shell_NotifyIconA(NIM_DELETE, &data);
   if (hoverTimerId_) {
@@ -334,6 +336,17 @@ void MainWindow::OnDestroy() {
   movieEventSink_.Disconnect();
   hostSubclass_.Detach();
   control_.Reset();
+  // The host window holds the control until it is destroyed; a window whose creation fails is
+  // torn down without its children hearing of it, so the host goes here, not with its parent.
+  if (controlHost_) {
+    DestroyWindow(controlHost_);
+    controlHost_ = nullptr;
+  }
+  hostSiteUnknown_.Reset();
+}
+
+void MainWindow::OnDestroy() {
+  ReleaseControl();
   contextMenu_ = nullptr;
   contextMenuBar_.reset();
   largeIcon_.reset();

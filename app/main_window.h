@@ -58,6 +58,8 @@ class MainWindow final : public HostOwner, public FSCommandTarget {
   void PutMovie(const char* path);
   void ClearMovieMenus();
   void ResetMovieState();
+  // Lets go of the control, its host window and everything tied to them (idempotent).
+  void ReleaseControl();
   void OnDestroy();
   void OnCloseRequest();
   void OnSize(WPARAM kind, int width, int height);

@@ -5,8 +5,8 @@
 #include <span>
 #include <vector>
 
-#include "base/show_message.h"
 #include "app/start_page_codec.h"
+#include "base/show_message.h"
 #include "resources/resource_ids.h"
 
 namespace brim {

@@ -8,6 +8,7 @@
 
 #include "control/flash_interfaces.h"
 #include "player/control/control_core.h"
+#include "player/control/fault_injection.h"
 
 namespace brim {
 
@@ -39,6 +40,7 @@ HRESULT EventConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   if (!cookie) return E_POINTER;
   *cookie = 0;
   if (!sink) return E_POINTER;
+  if (FaultRequested("Advise")) return E_FAIL;
   if (connections_.size() >= kMaxSinks) return CONNECT_E_ADVISELIMIT;
   // A sink may answer only to the event interface's own id; its vtable is IDispatch's.
   Microsoft::WRL::ComPtr<IDispatch> dispatch;

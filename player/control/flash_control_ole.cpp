@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "player/control/com_util.h"
+#include "player/control/fault_injection.h"
 #include "player/control/flash_control.h"
 
 namespace brim {
@@ -35,6 +36,7 @@ bool IsButtonRelease(UINT message) {
 // ---- IOleObject
 
 HRESULT FlashControl::SetClientSite(IOleClientSite* site) {
+  if (site && FaultRequested("SetClientSite")) return E_FAIL;
   if (!site) InPlaceDeactivate();
   site_ = site;
   return S_OK;
@@ -71,6 +73,7 @@ HRESULT FlashControl::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG,
     case OLEIVERB_SHOW:
     case OLEIVERB_INPLACEACTIVATE:
     case OLEIVERB_UIACTIVATE:
+      if (FaultRequested("InPlaceActivate")) return E_FAIL;
       // The movie takes no keyboard focus yet, so UI activation is in-place activation.
       return Guarded(
           [&] { return ActivateInPlace(activeSite ? activeSite : site_.Get(), posRect); });

@@ -11,6 +11,7 @@
 #include "base/handles.h"
 #include "control/service_ids.h"
 #include "player/control/com_util.h"
+#include "player/control/fault_injection.h"
 #include "player/control/flash_control.h"
 
 namespace brim {
@@ -124,6 +125,7 @@ HRESULT FlashControl::Draw(DWORD aspect, LONG index, void*, DVTARGETDEVICE*, HDC
   if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
   if (index != -1) return DV_E_LINDEX;
   if (!dc) return E_INVALIDARG;
+  if (FaultRequested("Draw")) return E_FAIL;
   IntRect view;
   if (bounds) {
     view = {bounds->left, bounds->top, bounds->right, bounds->bottom};

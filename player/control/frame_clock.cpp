@@ -7,6 +7,7 @@
 
 #include "base/com_ptr.h"
 #include "control/service_ids.h"
+#include "player/control/fault_injection.h"
 #include "player/control/module.h"
 
 namespace brim {

@@ -129,10 +129,12 @@ class Program:
             shutil.copyfile(source, self.exe)
         self.process = None
 
-    def start(self, *args):
+    def start(self, *args, env=None, stderr=subprocess.DEVNULL):
+        """`env`: variables added to the program's environment; `stderr`: where Wine's own
+        messages go."""
         self.process = subprocess.Popen(wine("wine", self.exe, *args), cwd=self.folder,
-                                        stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
+                                        env={**os.environ, **(env or {})},
+                                        stdout=subprocess.DEVNULL, stderr=stderr)
         return self
 
     def wait_window(self, timeout_ms=20000):

@@ -45,13 +45,15 @@ TEST(HostServices, AnswersEachRequestByInterface) {
 class CountingSink : public ITimerSink {
  public:
   STDMETHODIMP QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-  STDMETHODIMP_(ULONG) AddRef() override { return 1; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  // Lives on the test's stack: counts what others hold of it.
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+  STDMETHODIMP_(ULONG) Release() override { return --refs; }
   STDMETHODIMP OnTimer(VARIANT time) override {
     times.push_back(time.vt == VT_UI4 ? time.ulVal : 0);
     return S_OK;
   }
   std::vector<DWORD> times;
+  ULONG refs = 0;
 };
 
 VARIANT Milliseconds(DWORD ms) {
@@ -80,6 +82,9 @@ TEST(HostTimer, TicksAtTheAdvisedIntervalWithTheLiveClock) {
   ASSERT_EQ(timer->Advise(Milliseconds(0), Milliseconds(0), Milliseconds(83), 0, &sink, &cookie),
             S_OK);
   EXPECT_EQ(cookie, static_cast<DWORD>(reinterpret_cast<UINT_PTR>(&sink)));
+  // The timer holds the sink while advised: a control that lets go of its own reference early
+  // still gets its ticks, and nothing calls into a sink already freed.
+  EXPECT_EQ(sink.refs, 1u);
   const DWORD start = timeGetTime();
   MSG msg;
   while (timeGetTime() - start < 1000) {
@@ -87,6 +92,7 @@ TEST(HostTimer, TicksAtTheAdvisedIntervalWithTheLiveClock) {
     Sleep(5);
   }
   EXPECT_EQ(timer->Unadvise(cookie), S_OK);
+  EXPECT_EQ(sink.refs, 0u);
   EXPECT_EQ(timer->Unadvise(12345), S_OK);  // never advised: no effect
   // About 12 a second; Wine's timers are coarse, so allow a wide margin.
   EXPECT_GE(sink.times.size(), 6u);
@@ -96,8 +102,21 @@ TEST(HostTimer, TicksAtTheAdvisedIntervalWithTheLiveClock) {
   Sleep(200);
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
   EXPECT_EQ(sink.times.size(), ticks) << "no ticks after Unadvise";
+
+  // Sinks still advised when the last reference to the services goes are let go of.
+  CountingSink forgotten;
+  ASSERT_EQ(
+      timer->Advise(Milliseconds(0), Milliseconds(0), Milliseconds(50), 0, &forgotten, &cookie),
+      S_OK);
+  EXPECT_EQ(forgotten.refs, 1u);
   timer->Release();
   again->Release();
+  service->Release();
+  services.Reset();
+  EXPECT_EQ(forgotten.refs, 0u);
+  Sleep(100);
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  EXPECT_TRUE(forgotten.times.empty());
   DestroyWindow(window);
 }
 
@@ -119,6 +138,7 @@ TEST(HostTimer, FreezeHoldsTheClockUntilThawOrAdvise) {
   timer->GetTime(&b);
   EXPECT_GT(b.ulVal, a.ulVal);
   timer->Release();
+  service->Release();
 }
 
 }  // namespace
