@@ -3,6 +3,7 @@
 #include <wrl/client.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -73,6 +74,11 @@ bool PackedRuntimeFitsThisProgram(const PayloadReader& payload) {
   return IsOwnMachine(source);
 }
 
+bool IsPlainFileName(const char* name) {
+  if (!name[0] || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return false;
+  return std::strpbrk(name, "\\/:") == nullptr;
+}
+
 }  // namespace
 
 bool FindRegisteredControl(const char* classText, char (&path)[kPathCapacity]) {
@@ -115,13 +121,24 @@ int InstallRuntime(const PayloadReader& payload) {
   // A control of the other bitness could never be loaded here; installing it would only put a
   // useless file where this machine's control belongs.
   if (!PackedRuntimeFitsThisProgram(payload)) return 0;
+  // The name is one file name behind its backslash, never a path out of the folder.
+  const char* name = info.runtimeName;
+  if (name[0] != '\\' || !IsPlainFileName(name + 1)) return 0;
+  char folder[kPathCapacity] = {};
+  const UINT n = GetSystemDirectoryA(folder, sizeof folder);
   char destination[kPathCapacity] = {};
-  const UINT n = GetSystemDirectoryA(destination, sizeof destination);
-  if (n == 0 || n >= sizeof destination || !AppendText(destination, "\\Macromed\\Flash") ||
-      !AppendText(destination, info.runtimeName)) {
+  if (n == 0 || n >= sizeof folder || !AppendText(folder, "\\Macromed\\Flash")) return 0;
+  CopyText(destination, folder);
+  if (!AppendText(destination, name)) return 0;
+  // Unpacked beside its place under a name of its own, then moved there in one step: projectors
+  // started together never write into the same file, nor into one another is loading.
+  char staging[kPathCapacity] = {};
+  if (GetTempFileNameA(folder, "QVL", 0, staging) == 0) return 0;
+  if (ExtractRuntime(payload, staging) != 0 ||
+      !MoveFileExA(staging, destination, MOVEFILE_REPLACE_EXISTING)) {
+    DeleteFileA(staging);
     return 0;
   }
-  ExtractRuntime(payload, destination);
   UniqueModule module(LoadLibraryA(destination));
   if (!module) return 0;
   using RegisterFn = HRESULT(STDAPICALLTYPE*)();

@@ -165,6 +165,37 @@ class Hosting(unittest.TestCase):
                     self.assertTrue(registered_player_path().lower().endswith(
                         "\\macromed\\flash\\flash.ocx"))
 
+    def test_projectors_started_together_all_play(self):
+        # Packed with the registered control's own version, so that every start installs it.
+        register_player()
+        exe = make_projector(BUILD / "e2e-runs" / "together", MOVIES / "panel_320x240.swf",
+                             "--runtime-name", "\\flash.ocx", "--version", str(1 << 16), "1")
+        installed = system32() / "Macromed" / "Flash" / "flash.ocx"
+        self.addCleanup(register_player)
+        for round_ in range(2):
+            programs = []
+            for i in range(3):
+                folder = BUILD / "e2e-runs" / f"together-{i}"
+                folder.mkdir(parents=True, exist_ok=True)
+                program = Program(folder.name, exe=exe, folder=folder)
+                self.addCleanup(program.kill)
+                programs.append(program.start())
+                time.sleep(0.2)
+            deadline = time.time() + 20
+            while time.time() < deadline:
+                _, lines = probe("count", "QuorvelSprite")
+                if lines == ["count=3"]:
+                    break
+                time.sleep(0.2)
+            self.assertEqual(lines, ["count=3"], f"round {round_}: every copy shows its window")
+            code, _ = probe("wait-msgbox", "Quorvel", 500)
+            self.assertNotEqual(code, 0, "a message box appeared")
+            probe("close-all", "QuorvelSprite")
+            self.assertEqual([p.wait_exit() for p in programs], [0, 0, 0])
+            self.assertEqual(installed.read_bytes(), PLAYER.read_bytes())
+        self.assertEqual(sorted(p.name for p in installed.parent.glob("QVL*")), [],
+                         "unpacking leftovers in the install folder")
+
     def assert_no_player_message_then_exit(self, program):
         self.addCleanup(program.kill)
         program.start()
