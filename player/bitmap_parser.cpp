@@ -96,6 +96,13 @@ std::vector<uint8_t> NormalizeJpeg(std::span<const uint8_t> tables,
   return out;
 }
 
+// The pixel formats of DefineBitsLossless(2).
+enum LosslessFormat : uint8_t {
+  kColormapped8 = 3,  // palette indices, rows padded to 4 bytes
+  kRgb15 = 4,         // 15-bit colour, only without alpha
+  kRgb32 = 5,         // one 32-bit pixel each
+};
+
 ErrorKind ParseLossless(TagCode code, std::span<const uint8_t> body, size_t& pixelBudget,
                         uint16_t& id, Bitmap& out) {
   const bool withAlpha = code == TagCode::DefineBitsLossless2;
@@ -104,19 +111,21 @@ ErrorKind ParseLossless(TagCode code, std::span<const uint8_t> body, size_t& pix
   const uint8_t format = r.U8();
   const int width = r.U16();
   const int height = r.U16();
-  const size_t tableSize = format == 3 ? r.U8() + 1u : 0;
+  const size_t tableSize = format == kColormapped8 ? r.U8() + 1u : 0;
   if (!r.Ok()) return ErrorKind::Truncated;
-  if (format != 3 && format != 5 && !(format == 4 && !withAlpha)) return ErrorKind::Malformed;
+  if (format != kColormapped8 && format != kRgb32 && !(format == kRgb15 && !withAlpha)) {
+    return ErrorKind::Malformed;
+  }
   const size_t pixels = static_cast<size_t>(width) * height;
   if (!Charge(pixelBudget, pixels)) return ErrorKind::TooLarge;
 
   const size_t entryBytes = withAlpha ? 4 : 3;
   size_t rowBytes = 0, headBytes = 0;
   switch (format) {
-    case 3:
+    case kColormapped8:
       rowBytes = (width + 3u) & ~3u, headBytes = tableSize * entryBytes;
       break;
-    case 4:
+    case kRgb15:
       rowBytes = (width * 2u + 3u) & ~3u;
       break;
     default:
@@ -141,10 +150,10 @@ ErrorKind ParseLossless(TagCode code, std::span<const uint8_t> body, size_t& pix
     uint32_t* dst = out.pixels.data() + static_cast<size_t>(width) * y;
     for (int x = 0; x < width; ++x) {
       switch (format) {
-        case 3:
+        case kColormapped8:
           dst[x] = palette[row[x]];
           break;
-        case 4: {
+        case kRgb15: {
           const unsigned v = (row[x * 2] << 8) | row[x * 2 + 1];
           auto expand = [](unsigned c) { return static_cast<uint8_t>((c << 3) | (c >> 2)); };
           dst[x] =

@@ -73,23 +73,39 @@ ErrorKind ReadPlaceObject(TagCode code, std::span<const uint8_t> body, PlaceObje
     if (r.Ok() && !r.AtEnd()) out.colorTransform = r.ColorTransformRecord(false);
     return r.Ok() ? ErrorKind::None : ErrorKind::Truncated;
   }
+  // The fields present, first flag byte (PlaceObject2 and 3) ...
+  enum : uint8_t {
+    kMove = 0x01,
+    kHasCharacter = 0x02,
+    kHasMatrix = 0x04,
+    kHasColorTransform = 0x08,
+    kHasRatio = 0x10,
+    kHasName = 0x20,
+    kHasClipDepth = 0x40,
+  };
+  // ... and second (PlaceObject3).
+  enum : uint8_t {
+    kHasFilters = 0x01,
+    kHasBlendMode = 0x02,
+    kHasClassName = 0x08,
+    kHasImage = 0x10,
+  };
   const uint8_t flags = r.U8();
   const uint8_t flags2 = code == TagCode::PlaceObject3 ? r.U8() : 0;
   out.depth = r.U16();
-  out.move = flags & 0x01;
-  const bool hasImage = flags2 & 0x10, hasClassName = flags2 & 0x08;
-  if (hasClassName || (hasImage && (flags & 0x02))) r.String();
-  if (flags & 0x02) out.characterId = r.U16();
-  if (flags & 0x04) out.matrix = r.MatrixRecord();
-  if (flags & 0x08) out.colorTransform = r.ColorTransformRecord(true);
-  if (flags & 0x10) out.ratio = r.U16();
-  if (flags & 0x20) out.name = r.String();
-  if (flags & 0x40) out.clipDepth = r.U16();
+  out.move = flags & kMove;
+  if ((flags2 & kHasClassName) || ((flags2 & kHasImage) && (flags & kHasCharacter))) r.String();
+  if (flags & kHasCharacter) out.characterId = r.U16();
+  if (flags & kHasMatrix) out.matrix = r.MatrixRecord();
+  if (flags & kHasColorTransform) out.colorTransform = r.ColorTransformRecord(true);
+  if (flags & kHasRatio) out.ratio = r.U16();
+  if (flags & kHasName) out.name = r.String();
+  if (flags & kHasClipDepth) out.clipDepth = r.U16();
   if (!r.Ok()) return ErrorKind::Truncated;
   // What follows (filters, blend mode, caching, clip actions) does not change what is drawn
   // yet; a damaged tail is not worth refusing the movie for.
-  if ((flags2 & 0x01) && !SkipFilters(r)) return ErrorKind::None;
-  if (flags2 & 0x02) {
+  if ((flags2 & kHasFilters) && !SkipFilters(r)) return ErrorKind::None;
+  if (flags2 & kHasBlendMode) {
     const uint8_t blend = r.U8();
     if (r.Ok()) out.blendMode = blend;
   }
