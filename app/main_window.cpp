@@ -89,9 +89,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_PAINT: {
       // Everything visible is drawn by the control's host; this only validates.
-      PAINTSTRUCT ps;
-      BeginPaint(window_, &ps);
-      EndPaint(window_, &ps);
+      const PaintDC validated(window_);
       return 0;
     }
     case WM_ERASEBKGND:

@@ -1,6 +1,7 @@
 #include "render/offscreen_surface.h"
 
 #include <cstring>
+#include <utility>
 
 namespace brim {
 
@@ -16,18 +17,17 @@ bool OffscreenSurface::Ensure(int width, int height) {
   header_.info.biPlanes = 1;
   header_.info.biBitCount = 32;
   header_.info.biCompression = BI_RGB;
-  bitmap_ = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&header_), DIB_RGB_COLORS,
-                             &bits_, nullptr, 0);
+  bitmap_.reset(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&header_), DIB_RGB_COLORS,
+                                 &bits_, nullptr, 0));
   if (!bitmap_) {
     std::memset(&header_, 0, sizeof header_);
     bits_ = nullptr;
   }
-  return bitmap_ != nullptr;
+  return static_cast<bool>(bitmap_);
 }
 
 void OffscreenSurface::Release() {
-  if (bitmap_) DeleteObject(bitmap_);
-  bitmap_ = nullptr;
+  bitmap_.reset();
   bits_ = nullptr;
   std::memset(&header_, 0, sizeof header_);
 }
@@ -48,17 +48,13 @@ namespace {
 // Makes region pieces from batches of runs and merges them into one region.
 class RegionMaker : public RunBatcher::BatchSink {
  public:
-  ~RegionMaker() override {
-    if (result_) DeleteObject(result_);
-  }
   void Flush(const RunBatcher::Batch& batch) override {
     if (failed_) return;
     const size_t count = batch.rects.size();
     const DWORD bytes = static_cast<DWORD>(sizeof(RGNDATAHEADER) + count * sizeof(RECT));
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    auto* data = block ? static_cast<RGNDATA*>(GlobalLock(block)) : nullptr;
+    const UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, bytes));
+    auto* data = block ? static_cast<RGNDATA*>(GlobalLock(block.get())) : nullptr;
     if (!data) {
-      if (block) GlobalFree(block);
       failed_ = true;
       return;
     }
@@ -72,29 +68,22 @@ class RegionMaker : public RunBatcher::BatchSink {
       const PixelRect& r = batch.rects[i];
       rects[i] = {r.left, r.top, r.right, r.bottom};
     }
-    HRGN piece = ExtCreateRegion(nullptr, bytes, data);
-    GlobalUnlock(block);
-    GlobalFree(block);
+    UniqueRegion piece(ExtCreateRegion(nullptr, bytes, data));
+    GlobalUnlock(block.get());
     if (!piece) {
       failed_ = true;
       return;
     }
     if (!result_) {
-      result_ = piece;
-    } else {
-      CombineRgn(result_, result_, piece, RGN_OR);
-      DeleteObject(piece);
+      result_ = std::move(piece);
+    } else if (CombineRgn(result_.get(), result_.get(), piece.get(), RGN_OR) == ERROR) {
+      failed_ = true;
     }
   }
-  HRGN Take() {
-    if (failed_) return nullptr;
-    HRGN r = result_;
-    result_ = nullptr;
-    return r;
-  }
+  HRGN Take() { return failed_ ? nullptr : result_.release(); }
 
  private:
-  HRGN result_ = nullptr;
+  UniqueRegion result_;
   bool failed_ = false;
 };
 

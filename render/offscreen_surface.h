@@ -3,6 +3,7 @@
 // client area. Made on the first paint and remade only when that size changes.
 #include <windows.h>
 
+#include "base/handles.h"
 #include "render/surface_pixels.h"
 
 namespace brim {
@@ -18,7 +19,7 @@ class OffscreenSurface {
   bool Ensure(int width, int height);
   void Release();
 
-  HBITMAP Bitmap() const { return bitmap_; }
+  HBITMAP Bitmap() const { return bitmap_.get(); }
   BottomUpBitmap Pixels() const;
 
  private:
@@ -26,7 +27,7 @@ class OffscreenSurface {
     BITMAPINFOHEADER info;
     DWORD masks[3];
   };
-  HBITMAP bitmap_ = nullptr;
+  UniqueBitmap bitmap_;
   Header header_{};
   void* bits_ = nullptr;
 };
