@@ -25,8 +25,7 @@ std::string Join(Interpreter& vm, Object* array, const std::string& separator) {
   std::string out;
   for (size_t i = 0; i < array->elements.size(); ++i) {
     if (i) out += separator;
-    const Value& v = array->elements[i];
-    if (!v.IsUndefined()) out += vm.ToString(v);
+    out += vm.ToString(array->elements[i]);
   }
   return out;
 }
@@ -200,7 +199,8 @@ void Interpreter::InstallBuiltins() {
     if (!a) return Value();
     const size_t size = a->elements.size();
     const size_t from = Clamp(vm.ToNumber(Arg(args, 0)), size);
-    const size_t to = args.size() < 2 ? size : Clamp(vm.ToNumber(args[1]), size);
+    const size_t to =
+        args.size() < 2 || args[1].IsUndefined() ? size : Clamp(vm.ToNumber(args[1]), size);
     std::vector<Value> out;
     for (size_t i = from; i < to; ++i) out.push_back(a->elements[i]);
     return Value(vm.NewArray(std::move(out)));
@@ -374,6 +374,10 @@ void Interpreter::InstallBuiltins() {
       });
 
   // --- global functions ---
+  if (version_ >= 5) {  // a SWF 4 movie reads these names as undefined variables
+    global_->SetOwn("NaN", kNaN, cs, kDontEnum | kDontDelete);
+    global_->SetOwn("Infinity", INFINITY, cs, kDontEnum | kDontDelete);
+  }
   method(global_, "isNaN", [](Interpreter& vm, const Value&, std::span<const Value> args) {
     return Value(std::isnan(vm.ToNumber(Arg(args, 0))));
   });
@@ -381,6 +385,7 @@ void Interpreter::InstallBuiltins() {
     return Value(std::isfinite(vm.ToNumber(Arg(args, 0))));
   });
   method(global_, "parseFloat", [](Interpreter& vm, const Value&, std::span<const Value> args) {
+    if (args.empty()) return Value();
     const std::string s = vm.ToString(Arg(args, 0));
     size_t i = 0;
     while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
@@ -392,6 +397,7 @@ void Interpreter::InstallBuiltins() {
     return Value(any ? d : kNaN);
   });
   method(global_, "parseInt", [](Interpreter& vm, const Value&, std::span<const Value> args) {
+    if (args.empty()) return Value();
     const std::string s = vm.ToString(Arg(args, 0));
     int radix = args.size() > 1 ? ToInt32(vm.ToNumber(args[1])) : 0;
     size_t i = 0;
@@ -486,8 +492,11 @@ void Interpreter::InstallBuiltins() {
     method(math, isMax ? "max" : "min",
            [isMax](Interpreter& vm, const Value&, std::span<const Value> args) {
              double r = isMax ? -INFINITY : INFINITY;
-             for (const Value& v : args) {
-               const double d = vm.ToNumber(v);
+             // Given any argument at all, the original compares at least two: a lone one meets
+             // undefined, which makes NaN.
+             const size_t count = args.empty() ? 0 : std::max<size_t>(args.size(), 2);
+             for (size_t i = 0; i < count; ++i) {
+               const double d = vm.ToNumber(Arg(args, i));
                if (std::isnan(d)) return Value(kNaN);
                r = isMax ? std::max(r, d) : std::min(r, d);
              }

@@ -39,11 +39,12 @@ bool Executor::RunTry(const Action& a) {
   if (t.finallyEnd > code.size()) return false;
   // The try body, the catch body and the finally body run as parts of this same code.
   auto runRange = [&](size_t from, size_t to) {
-    Executor inner(vm, act, code.first(to));
+    Executor inner(vm, act, code.first(to), &stack);
+    inner.bytes = bytes;
+    inner.base = base;
     inner.pc = from;
     inner.withs = withs;
     const bool ok = inner.Run();
-    for (Value& v : inner.stack) stack.push_back(std::move(v));
     if (inner.returned) {
       returned = true;
       result = inner.result;
@@ -142,9 +143,11 @@ Value Executor::Extract(const std::string& s, double index, double count, bool m
   return out;
 }
 
-Value Interpreter::Execute(const FunctionCode& code, Activation& act) {
+Value Interpreter::Execute(const FunctionCode& code, Activation& act, std::vector<Value>* stack) {
   const std::span<const uint8_t> all(*code.bytes);
-  Executor e(*this, act, all.subspan(code.start, code.size));
+  Executor e(*this, act, all.subspan(code.start, code.size), stack);
+  e.bytes = code.bytes;
+  e.base = code.start;
   e.Run();
   return e.returned ? e.result : Value();
 }
@@ -217,7 +220,7 @@ void Interpreter::RunNested(std::span<const uint8_t> code, const ClipRef& clip) 
   if (!EnterCall()) return;
   ++depth_;
   try {
-    Execute(block, act);
+    Execute(block, act, &stack_);
   } catch (const ScriptException&) {
     --depth_;
     throw;
@@ -226,13 +229,18 @@ void Interpreter::RunNested(std::span<const uint8_t> code, const ClipRef& clip) 
 }
 
 void Interpreter::RunFrameScript(std::span<const uint8_t> code, const ClipRef& clip) {
+  // What one script leaves on the stack the next can take; a script that only pushes must not
+  // grow it without end, though.
+  constexpr size_t kMaxSharedStack = 1 << 16;
+  if (stack_.size() > kMaxSharedStack) stack_.clear();
   budget_ = kInstructionBudget;
   stopped_ = false;
   depth_ = 0;
   try {
     RunNested(code, clip);
-  } catch (const ScriptException&) {
+  } catch (const ScriptException& e) {
     // An exception nobody caught ends the script; the movie plays on.
+    Trace("Warning: Uncaught exception, " + ToString(e.value));
   }
 }
 

@@ -81,14 +81,18 @@ struct Executor {
   Activation& act;
   std::span<const uint8_t> code;
   size_t pc = 0;
-  std::vector<Value> stack;
+  std::vector<Value> ownStack;
+  std::vector<Value>& stack;  // frame scripts share one stack, each function call has its own
+  std::shared_ptr<const std::vector<uint8_t>> bytes;  // what `code` lies in, from `base` on
+  size_t base = 0;
   std::vector<WithScope> withs;
   bool returned = false;
   Value result;
   int version;
 
-  Executor(Interpreter& v, Activation& a, std::span<const uint8_t> c)
-      : vm(v), act(a), code(c), version(v.Version()) {}
+  Executor(Interpreter& v, Activation& a, std::span<const uint8_t> c,
+           std::vector<Value>* shared = nullptr)
+      : vm(v), act(a), code(c), stack(shared ? *shared : ownStack), version(v.Version()) {}
 
   Value Pop() {
     if (stack.empty()) return {};
@@ -286,6 +290,7 @@ struct Executor {
         "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
         "_xmouse",      "_ymouse"};
     if (!o || index < 0 || index >= static_cast<int>(std::size(kNames))) return {};
+    if (index == 11) return o->kind == ObjectKind::Clip ? Value(vm.ClipTarget(o->clip)) : Value();
     return vm.GetMember(o, kNames[index]);
   }
 
@@ -307,9 +312,8 @@ struct Executor {
       fn->paramRegisters.push_back(reg);
     }
     if (!r.U16(size) || code.size() - a.next < size) return false;
-    fn->bytes = std::make_shared<const std::vector<uint8_t>>(code.begin() + a.next,
-                                                             code.begin() + a.next + size);
-    fn->start = 0;
+    fn->bytes = bytes;
+    fn->start = base + a.next;
     fn->size = size;
     fn->constants = act.constants;
     Object* f = vm.NewObject(vm.functionProto_);
@@ -317,7 +321,12 @@ struct Executor {
     if (!f) return true;
     f->kind = ObjectKind::Function;
     f->code = fn;
-    f->scope = act.scope;
+    // SWF 5 functions see only the timeline they were defined on, not the function around them.
+    if (version >= 6) {
+      f->scope = act.scope;
+    } else if (act.base) {
+      f->scope = {act.base};
+    }
     f->target = act.target;
     if (Object* proto = vm.NewPlainObject()) {
       proto->SetOwn("constructor", f, CaseSensitive(), kDontEnum);

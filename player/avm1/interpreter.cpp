@@ -233,15 +233,16 @@ std::vector<std::string> Interpreter::EnumerableNames(Object* object) {
     }
     return false;
   };
+  // The newest property comes first, as the original lists them.
   Object* at = object;
   for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
+    for (auto p = at->props.rbegin(); p != at->props.rend(); ++p) {
+      if (!(p->flags & kDontEnum) && !seen(p->name)) names.push_back(p->name);
+    }
     if (at->kind == ObjectKind::Array) {
-      for (size_t i = 0; i < at->elements.size(); ++i) {
+      for (size_t i = at->elements.size(); i-- > 0;) {
         if (!at->elements[i].IsUndefined()) names.push_back(std::to_string(i));
       }
-    }
-    for (const Property& p : at->props) {
-      if (!(p.flags & kDontEnum) && !seen(p.name)) names.push_back(p.name);
     }
   }
   return names;

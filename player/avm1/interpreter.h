@@ -63,7 +63,7 @@ class Interpreter {
   bool HasProperty(Object* object, std::string_view name);
   void SetMember(const Value& object, std::string_view name, Value value);
   bool DeleteMember(const Value& object, std::string_view name);
-  // Own and inherited enumerable names, most derived first.
+  // Own and inherited enumerable names, most derived first, newest first.
   std::vector<std::string> EnumerableNames(Object* object);
   Value Call(const Value& function, const Value& thisValue, std::span<const Value> args);
   Value Construct(const Value& constructor, std::span<const Value> args);
@@ -98,7 +98,7 @@ class Interpreter {
   friend struct Executor;
   void InstallBuiltins();
   void InstallClipMethods();
-  Value Execute(const FunctionCode& code, Activation& act);
+  Value Execute(const FunctionCode& code, Activation& act, std::vector<Value>* stack = nullptr);
   // False (and the script stopped) when calls nest too deep.
   bool EnterCall();
   Value CallCode(Object* function, const Value& thisValue, std::span<const Value> args);
@@ -111,6 +111,7 @@ class Interpreter {
   Object* global_ = nullptr;
   Object* standInRoot_ = nullptr;  // the main timeline when there is no host
   std::unordered_map<uint64_t, Object*> clips_;
+  std::vector<Value> stack_;  // the stack frame scripts share
   uint64_t budget_ = 0;
   int depth_ = 0;
   bool stopped_ = false;

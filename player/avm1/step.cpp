@@ -348,7 +348,8 @@ bool Executor::StepValues(const Action& a) {
           Push(static_cast<double>(l >> shift));
           break;
         default:
-          Push(static_cast<double>(ToUint32(x) >> shift));
+          // The original gives the shifted value back as a signed 32-bit number.
+          Push(static_cast<double>(static_cast<int32_t>(ToUint32(x) >> shift)));
           break;
       }
       break;
@@ -524,7 +525,7 @@ bool Executor::StepSwf4(const Action& a) {
       break;
     case ActionCode::ToInteger: {
       const double d = PopNumber();
-      Push(std::isnan(d) ? 0.0 : std::isinf(d) ? d : std::trunc(d));
+      Push(static_cast<double>(ToInt32(d)));
       break;
     }
     case ActionCode::Trace: {
@@ -725,9 +726,9 @@ bool Executor::StepTimeline(const Action& a) {
       SetTarget(Pop());
       break;
     case ActionCode::GetProperty: {
-      const double index = PopNumber();
+      const int32_t index = ToInt32(PopNumber());
       Value target = Pop();
-      Push(GetProperty(target, !(index >= 0 && index < 100) ? -1 : static_cast<int>(index)));
+      Push(GetProperty(target, index));
       break;
     }
     case ActionCode::SetProperty: {

@@ -106,7 +106,7 @@ double StringToNumber(std::string_view s, int version) {
   while (start < end && IsSpace(s[start])) ++start;
   std::string_view t = s.substr(start, end - start);
   if (t.empty()) return kNaN;
-  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+  if (version >= 6 && t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
     // Hexadecimal is read as a 32-bit signed integer.
     uint32_t value = 0;
     for (size_t i = 2; i < t.size(); ++i) {
@@ -125,9 +125,6 @@ double StringToNumber(std::string_view s, int version) {
     }
     return static_cast<double>(static_cast<int32_t>(value));
   }
-  while (!t.empty() && IsSpace(t.back())) t.remove_suffix(1);
-  if (t == "Infinity" || t == "+Infinity") return std::numeric_limits<double>::infinity();
-  if (t == "-Infinity") return -std::numeric_limits<double>::infinity();
   const size_t len = DecimalPrefix(t);
   if (len == 0 || len != t.size()) return kNaN;
   return ParseDecimal(t);
