@@ -382,6 +382,7 @@ void Interpreter::InstallBuiltins() {
     return Value(std::isnan(vm.ToNumber(Arg(args, 0))));
   });
   method(global_, "isFinite", [](Interpreter& vm, const Value&, std::span<const Value> args) {
+    if (args.empty()) return Value(false);
     return Value(std::isfinite(vm.ToNumber(Arg(args, 0))));
   });
   method(global_, "parseFloat", [](Interpreter& vm, const Value&, std::span<const Value> args) {

@@ -13,8 +13,21 @@ bool ClipOf(Interpreter& vm, const Value& self, ClipRef& out) {
   return true;
 }
 
-void GotoArg(Interpreter& vm, const ClipRef& clip, const Value& frame, bool play) {
+void GotoArg(Interpreter& vm, ClipRef clip, Value frame, bool play) {
   ClipHost& host = *vm.Host();
+  if (frame.IsString()) {
+    // "/:5" or "_root:label": a frame of the main timeline, whichever clip is asked.
+    const std::string& s = frame.AsString();
+    const size_t colon = s.rfind(':');
+    if (colon != std::string::npos) {
+      const std::string target = s.substr(0, colon);
+      if (target == "/" || NamesEqual(target, "_root", vm.CaseSensitive()) ||
+          NamesEqual(target, "_level0", vm.CaseSensitive())) {
+        clip = host.Root();
+      }
+      frame = s.substr(colon + 1);
+    }
+  }
   size_t index;
   const double n = frame.IsString() ? StringToNumber(frame.AsString(), 5) : vm.ToNumber(frame);
   if (!std::isnan(n)) {

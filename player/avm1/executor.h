@@ -363,7 +363,10 @@ struct Executor {
   }
 
   static bool StrictEquals(const Value& a, const Value& b) {
-    if (a.IsNumber() && b.IsNumber()) return a.AsNumber() == b.AsNumber();
+    // The original finds NaN strictly equal to itself.
+    if (a.IsNumber() && b.IsNumber()) {
+      return a.AsNumber() == b.AsNumber() || (std::isnan(a.AsNumber()) && std::isnan(b.AsNumber()));
+    }
     return a == b;
   }
 

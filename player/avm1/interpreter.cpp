@@ -305,7 +305,8 @@ Value Interpreter::ToPrimitive(const Value& v, bool preferString) {
       if (result.IsPrimitive()) return result;
     }
   }
-  return o->IsCallable() ? Value("[type Function]") : Value("[object Object]");
+  // Neither method gave a primitive (or there is none to call).
+  return o->IsCallable() ? Value("[type Function]") : Value("[type Object]");
 }
 
 double Interpreter::ToNumber(const Value& v) {

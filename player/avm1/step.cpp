@@ -318,7 +318,8 @@ bool Executor::StepValues(const Action& a) {
       break;
     }
     case ActionCode::Modulo: {
-      const double b = PopNumber(), x = PopNumber();
+      const Value bv = Pop(), xv = Pop();
+      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
       Push(Modulo(x, b));
       break;
     }
@@ -328,7 +329,8 @@ bool Executor::StepValues(const Action& a) {
     case ActionCode::BitLShift:
     case ActionCode::BitRShift:
     case ActionCode::BitURShift: {
-      const double b = PopNumber(), x = PopNumber();
+      const Value bv = Pop(), xv = Pop();
+      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
       const int32_t l = ToInt32(x), r = ToInt32(b);
       const uint32_t shift = ToUint32(b) & 31;
       switch (static_cast<ActionCode>(a.code)) {
@@ -425,22 +427,26 @@ bool Executor::StepValues(const Action& a) {
 bool Executor::StepSwf4(const Action& a) {
   switch (static_cast<ActionCode>(a.code)) {
     case ActionCode::Add: {
-      const double b = PopNumber(), x = PopNumber();
+      const Value bv = Pop(), xv = Pop();
+      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
       Push(x + b);
       break;
     }
     case ActionCode::Subtract: {
-      const double b = PopNumber(), x = PopNumber();
+      const Value bv = Pop(), xv = Pop();
+      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
       Push(x - b);
       break;
     }
     case ActionCode::Multiply: {
-      const double b = PopNumber(), x = PopNumber();
+      const Value bv = Pop(), xv = Pop();
+      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
       Push(x * b);
       break;
     }
     case ActionCode::Divide: {
-      const double b = PopNumber(), x = PopNumber();
+      const Value bv = Pop(), xv = Pop();
+      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
       if (b == 0 && version < 5) {
         Push("#ERROR#");
       } else {
@@ -449,12 +455,15 @@ bool Executor::StepSwf4(const Action& a) {
       break;
     }
     case ActionCode::Equals: {
-      const double b = PopNumber(), x = PopNumber();
+      const Value bv = Pop(), xv = Pop();
+      // Equals converts its top operand first, unlike the other SWF 4 operators.
+      const double b = vm.ToNumber(bv), x = vm.ToNumber(xv);
       Push(Truth(x == b));
       break;
     }
     case ActionCode::Less: {
-      const double b = PopNumber(), x = PopNumber();
+      const Value bv = Pop(), xv = Pop();
+      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
       Push(Truth(x < b));
       break;
     }

@@ -107,9 +107,13 @@ double StringToNumber(std::string_view s, int version) {
   std::string_view t = s.substr(start, end - start);
   if (t.empty()) return kNaN;
   if (version >= 6 && t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
-    // Hexadecimal is read as a 32-bit signed integer.
+    // Hexadecimal is read as a 32-bit signed integer; a sign may follow the prefix.
+    size_t i = 2;
+    const bool negative = t[i] == '-';
+    if (t[i] == '-' || t[i] == '+') ++i;
+    if (i == t.size()) return kNaN;
     uint32_t value = 0;
-    for (size_t i = 2; i < t.size(); ++i) {
+    for (; i < t.size(); ++i) {
       const char c = t[i];
       int digit;
       if (IsDigit(c)) {
@@ -123,7 +127,18 @@ double StringToNumber(std::string_view s, int version) {
       }
       value = value * 16 + static_cast<uint32_t>(digit);
     }
-    return static_cast<double>(static_cast<int32_t>(value));
+    const double n = static_cast<double>(static_cast<int32_t>(value));
+    return negative ? -n : n;
+  }
+  if (version >= 6) {
+    // A leading zero followed by octal digits only is an octal number.
+    size_t i = t[0] == '-' || t[0] == '+' ? 1 : 0;
+    if (t.size() - i > 1 && t[i] == '0' &&
+        t.find_first_not_of("01234567", i) == std::string_view::npos) {
+      double n = 0;
+      for (size_t j = i; j < t.size(); ++j) n = n * 8 + (t[j] - '0');
+      return t[0] == '-' ? -n : n;
+    }
   }
   const size_t len = DecimalPrefix(t);
   if (len == 0 || len != t.size()) return kNaN;

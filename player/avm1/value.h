@@ -62,7 +62,8 @@ std::string NumberToRadixString(double d, int radix);
 
 // String to number. A SWF 4 movie reads the longest number at the start and 0 without one;
 // later movies want the whole string to be a number (leading white space aside), accept "0x"
-// hexadecimal from SWF 6 on, and give NaN otherwise (for "Infinity" too).
+// hexadecimal and leading-zero octal from SWF 6 on, and give NaN otherwise (for "Infinity"
+// too).
 double StringToNumber(std::string_view s, int version);
 
 // Primitive conversions (objects are converted by the interpreter, which may call valueOf or
