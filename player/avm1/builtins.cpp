@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "player/avm1/interpreter.h"
+#include "player/avm1/text.h"
 
 namespace swf::avm1 {
 namespace {
@@ -241,6 +242,10 @@ void Interpreter::InstallBuiltins() {
   method(stringProto_, "valueOf", [](Interpreter& vm, const Value& self, std::span<const Value>) {
     return Value(ThisString(vm, self));
   });
+  // SWF 6 and later strings are UTF-8, and their methods count characters, not bytes.
+  auto chars = [](Interpreter& vm, const Value& self) {
+    return Characters(ThisString(vm, self), vm.Version() >= 6);
+  };
   method(stringProto_, "toUpperCase",
          [](Interpreter& vm, const Value& self, std::span<const Value>) {
            std::string s = ThisString(vm, self);
@@ -257,77 +262,100 @@ void Interpreter::InstallBuiltins() {
            }
            return Value(s);
          });
+  // Indices are taken as 32-bit integers: 2^32 + 1 is 1.
   method(stringProto_, "charAt",
-         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-           const std::string s = ThisString(vm, self);
-           const double i = vm.ToNumber(Arg(args, 0));
-           if (std::isnan(i) || i < 0 || i >= static_cast<double>(s.size())) return Value("");
-           return Value(std::string(1, s[static_cast<size_t>(i)]));
+         [chars](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           const auto s = chars(vm, self);
+           const int32_t i = ToInt32(vm.ToNumber(Arg(args, 0)));
+           if (i < 0 || static_cast<size_t>(i) >= s.size()) return Value("");
+           return Value(s[static_cast<size_t>(i)]);
          });
   method(stringProto_, "charCodeAt",
-         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-           const std::string s = ThisString(vm, self);
-           const double i = vm.ToNumber(Arg(args, 0));
-           if (std::isnan(i) || i < 0 || i >= static_cast<double>(s.size())) return Value(kNaN);
-           return Value(static_cast<double>(static_cast<unsigned char>(s[static_cast<size_t>(i)])));
+         [chars](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           const auto s = chars(vm, self);
+           const int32_t i = ToInt32(vm.ToNumber(Arg(args, 0)));
+           if (i < 0 || static_cast<size_t>(i) >= s.size()) return Value(kNaN);
+           return Value(static_cast<double>(CharacterCode(s[static_cast<size_t>(i)])));
          });
-  method(stringProto_, "indexOf",
+  method(stringProto_, "concat",
          [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-           const std::string s = ThisString(vm, self);
-           const std::string what = vm.ToString(Arg(args, 0));
-           const size_t from =
-               args.size() > 1 ? Clamp(std::max(0.0, vm.ToNumber(args[1])), s.size()) : 0;
-           const size_t at = s.find(what, from);
-           return Value(at == std::string::npos ? -1.0 : static_cast<double>(at));
+           std::string out = ThisString(vm, self);
+           for (const Value& v : args) out += vm.ToString(v);
+           return Value(out);
          });
+  method(
+      stringProto_, "indexOf",
+      [chars](Interpreter& vm, const Value& self, std::span<const Value> args) {
+        const auto s = chars(vm, self);
+        const auto what = Characters(vm.ToString(Arg(args, 0)), vm.Version() >= 6);
+        const size_t from =
+            args.size() > 1 ? Clamp(std::max(0.0, vm.ToNumber(args[1])), s.size()) : 0;
+        const auto at = std::search(s.begin() + static_cast<ptrdiff_t>(from), s.end(), what.begin(),
+                                    what.end());
+        return Value(at == s.end() && !what.empty() ? -1.0 : static_cast<double>(at - s.begin()));
+      });
   method(stringProto_, "lastIndexOf",
-         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-           const std::string s = ThisString(vm, self);
-           const std::string what = vm.ToString(Arg(args, 0));
-           size_t from = std::string::npos;
+         [chars](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           const auto s = chars(vm, self);
+           const auto what = Characters(vm.ToString(Arg(args, 0)), vm.Version() >= 6);
+           double from = static_cast<double>(s.size());
            if (args.size() > 1) {
              const double n = vm.ToNumber(args[1]);
              if (n < 0) return Value(-1.0);
-             if (!std::isnan(n)) from = static_cast<size_t>(std::min(n, 1e9));
+             if (!std::isnan(n)) from = std::min(n, from);
            }
-           const size_t at = s.rfind(what, from);
-           return Value(at == std::string::npos ? -1.0 : static_cast<double>(at));
+           for (size_t i = std::min(static_cast<size_t>(from), s.size()) + 1; i-- > 0;) {
+             if (i + what.size() <= s.size() &&
+                 std::equal(what.begin(), what.end(), s.begin() + static_cast<ptrdiff_t>(i))) {
+               return Value(static_cast<double>(i));
+             }
+           }
+           return Value(-1.0);
          });
+  auto part = [](const std::vector<std::string>& s, size_t from, size_t to) {
+    std::string out;
+    for (size_t i = from; i < to && i < s.size(); ++i) out += s[i];
+    return out;
+  };
   method(stringProto_, "substr",
-         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-           const std::string s = ThisString(vm, self);
+         [chars, part](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           const auto s = chars(vm, self);
            const size_t from = Clamp(vm.ToNumber(Arg(args, 0)), s.size());
            size_t count = s.size() - from;
            if (args.size() > 1 && !args[1].IsUndefined()) {
-             const double n = vm.ToNumber(args[1]);
-             count = std::isnan(n) || n < 0 ? 0 : std::min(count, ToIndex(n));
+             double n = vm.ToNumber(args[1]);
+             // A negative length counts back from the end of the string.
+             // A negative length counts back from the end of the string, and gives nothing when
+             // that reaches the end anyway.
+             if (n < 0) {
+               n += static_cast<double>(s.size());
+               if (static_cast<double>(from) + n >= static_cast<double>(s.size())) n = 0;
+             }
+             count = std::min(count, ToIndex(n));
            }
-           return Value(s.substr(from, count));
+           return Value(part(s, from, from + count));
          });
   method(stringProto_, "substring",
-         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-           const std::string s = ThisString(vm, self);
-           auto at = [&](double d) {
-             if (std::isnan(d) || d < 0) return size_t{0};
-             return d > static_cast<double>(s.size()) ? s.size() : static_cast<size_t>(d);
-           };
+         [chars, part](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           const auto s = chars(vm, self);
+           auto at = [&](double d) { return std::min(ToIndex(d), s.size()); };
            size_t from = at(vm.ToNumber(Arg(args, 0)));
            size_t to =
                args.size() > 1 && !args[1].IsUndefined() ? at(vm.ToNumber(args[1])) : s.size();
            if (from > to) std::swap(from, to);
-           return Value(s.substr(from, to - from));
+           return Value(part(s, from, to));
          });
   method(stringProto_, "slice",
-         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-           const std::string s = ThisString(vm, self);
+         [chars, part](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           const auto s = chars(vm, self);
            const size_t from = Clamp(vm.ToNumber(Arg(args, 0)), s.size());
            const size_t to = args.size() > 1 && !args[1].IsUndefined()
                                  ? Clamp(vm.ToNumber(args[1]), s.size())
                                  : s.size();
-           return Value(from < to ? s.substr(from, to - from) : std::string());
+           return Value(from < to ? part(s, from, to) : std::string());
          });
   method(stringProto_, "split",
-         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+         [chars](Interpreter& vm, const Value& self, std::span<const Value> args) {
            const std::string s = ThisString(vm, self);
            std::vector<Value> parts;
            if (Arg(args, 0).IsUndefined()) {
@@ -335,7 +363,7 @@ void Interpreter::InstallBuiltins() {
            } else {
              const std::string sep = vm.ToString(args[0]);
              if (sep.empty()) {
-               for (char c : s) parts.push_back(std::string(1, c));
+               for (std::string& c : chars(vm, self)) parts.push_back(std::move(c));
              } else {
                size_t start = 0;
                for (size_t at; (at = s.find(sep, start)) != std::string::npos;
@@ -347,6 +375,18 @@ void Interpreter::InstallBuiltins() {
            }
            return Value(vm.NewArray(std::move(parts)));
          });
+  if (Object* stringCtor = global_->FindOwn("String", cs)->value.AsObject()) {
+    method(
+        stringCtor, "fromCharCode", [](Interpreter& vm, const Value&, std::span<const Value> args) {
+          std::string out;
+          for (const Value& v : args) {
+            const uint32_t code = ToUint32(vm.ToNumber(v)) & 0xFFFF;
+            out +=
+                vm.Version() >= 6 ? EncodeCharacter(code) : std::string(1, static_cast<char>(code));
+          }
+          return Value(out);
+        });
+  }
 
   constructor(
       "Number", numberProto_,

@@ -128,7 +128,7 @@ void Executor::CallFrame(const Value& frame) {
 }
 
 Value Executor::Extract(const std::string& s, double index, double count, bool multibyte) {
-  const std::vector<std::string> chars = SplitChars(s, multibyte && version >= 6);
+  const std::vector<std::string> chars = Characters(s, multibyte && version >= 6);
   // Indices count from 1; a start before the first character starts at it.
   double start = std::isnan(index) ? 0 : std::trunc(index) - 1;
   if (start < 0) start = 0;

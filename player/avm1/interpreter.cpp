@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "player/avm1/activation.h"
+#include "player/avm1/text.h"
 
 namespace swf::avm1 {
 namespace {
@@ -133,7 +134,9 @@ Value Interpreter::GetMember(const Value& object, std::string_view name) {
   Object* o = object.AsObject();
   if (!o) {
     if (object.IsString()) {
-      if (NamesEqual(name, "length", cs)) return static_cast<double>(object.AsString().size());
+      if (NamesEqual(name, "length", cs)) {
+        return static_cast<double>(Characters(object.AsString(), version_ >= 6).size());
+      }
       o = stringProto_;
     } else if (object.IsNumber()) {
       o = numberProto_;
@@ -152,7 +155,7 @@ Value Interpreter::GetMember(const Value& object, std::string_view name) {
       }
     }
     if (o->kind == ObjectKind::Boxed && o->primitive.IsString() && NamesEqual(name, "length", cs)) {
-      return static_cast<double>(o->primitive.AsString().size());
+      return static_cast<double>(Characters(o->primitive.AsString(), version_ >= 6).size());
     }
   }
   Object* at = o;

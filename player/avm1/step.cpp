@@ -504,7 +504,7 @@ bool Executor::StepSwf4(const Action& a) {
       Push(static_cast<double>(PopString().size()));
       break;
     case ActionCode::MBStringLength:
-      Push(static_cast<double>(SplitChars(PopString(), true).size()));
+      Push(static_cast<double>(Characters(PopString(), true).size()));
       break;
     case ActionCode::StringExtract:
     case ActionCode::MBStringExtract: {
@@ -520,17 +520,17 @@ bool Executor::StepSwf4(const Action& a) {
       break;
     }
     case ActionCode::MBCharToAscii: {
-      const std::vector<std::string> chars = SplitChars(PopString(), true);
-      Push(chars.empty() ? 0.0 : static_cast<double>(DecodeChar(chars[0])));
+      const std::vector<std::string> chars = Characters(PopString(), true);
+      Push(chars.empty() ? 0.0 : static_cast<double>(CharacterCode(chars[0])));
       break;
     }
     case ActionCode::AsciiToChar: {
       const uint32_t c = ToUint32(PopNumber()) & 0xFF;
-      Push(version >= 6 ? EncodeChar(c) : std::string(1, static_cast<char>(c)));
+      Push(version >= 6 ? EncodeCharacter(c) : std::string(1, static_cast<char>(c)));
       break;
     }
     case ActionCode::MBAsciiToChar:
-      Push(EncodeChar(ToUint32(PopNumber()) & 0x1FFFFF));
+      Push(EncodeCharacter(ToUint32(PopNumber()) & 0x1FFFFF));
       break;
     case ActionCode::ToInteger: {
       const double d = PopNumber();
