@@ -99,6 +99,24 @@ void Interpreter::InstallBuiltins() {
            }
            return Value(o->FindOwn(name, vm.CaseSensitive()) != nullptr);
          });
+  method(objectProto_, "addProperty",
+         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           Object* o = self.AsObject();
+           const std::string name = vm.ToString(Arg(args, 0));
+           Object* getter = Arg(args, 1).AsObject();
+           Object* setter = Arg(args, 2).AsObject();
+           if (!o || name.empty() || !getter || !getter->IsCallable()) return Value(false);
+           if (setter && !setter->IsCallable()) return Value(false);
+           if (!Arg(args, 2).IsNull() && !setter) return Value(false);
+           Property* p = o->FindOwn(name, vm.CaseSensitive());
+           if (!p) {
+             o->props.push_back({name, Value(), 0});
+             p = &o->props.back();
+           }
+           p->getter = getter;
+           p->setter = setter;
+           return Value(true);
+         });
   method(objectProto_, "isPrototypeOf",
          [](Interpreter&, const Value& self, std::span<const Value> args) {
            Object* proto = self.AsObject();

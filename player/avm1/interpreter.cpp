@@ -160,7 +160,13 @@ Value Interpreter::GetMember(const Value& object, std::string_view name) {
   }
   Object* at = o;
   for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
-    if (const Property* p = at->FindOwn(name, cs)) return p->value;
+    if (const Property* p = at->FindOwn(name, cs)) {
+      if (p->getter) {
+        Object* getter = p->getter;
+        return Call(getter, object.IsObject() ? object : Value(o), {});
+      }
+      return p->value;
+    }
     if (IsClip(at) && at == o) {
       bool found;
       Value v = GetClipMember(at, name, found);
@@ -211,6 +217,21 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
       o->elements[index] = std::move(value);
       return;
     }
+  }
+  // A property with a setter anywhere up the chain takes the write; one without (a getter
+  // alone) refuses it.
+  Object* at = o;
+  for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
+    Property* p = at->FindOwn(name, cs);
+    if (!p) continue;
+    if (p->getter || p->setter) {
+      if (Object* setter = p->setter) {
+        const Value args[] = {std::move(value)};
+        Call(setter, o, args);
+      }
+      return;
+    }
+    break;
   }
   o->SetOwn(name, std::move(value), cs);
 }

@@ -27,6 +27,9 @@ struct Property {
   std::string name;
   Value value;
   uint8_t flags = 0;
+  // A property made by addProperty: reading calls the getter, writing the setter (if any).
+  Object* getter = nullptr;
+  Object* setter = nullptr;
 };
 
 using NativeFunction =
