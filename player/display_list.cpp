@@ -245,8 +245,11 @@ void DisplayList::QueueActions(const DisplayObject& clip, const std::vector<uint
                                size_t at) {
   if (!hook_) return;
   std::vector<FrameActions> mine;
-  for (const ActionBlock& block : clip.timeline->At(clip.frame).actions) {
-    mine.push_back({path, &block});
+  // Initialisation actions run before the frame's other actions, wherever they stand in it.
+  for (const bool init : {true, false}) {
+    for (const ActionBlock& block : clip.timeline->At(clip.frame).actions) {
+      if (block.init == init) mine.push_back({path, &block});
+    }
   }
   pending_.insert(pending_.begin() + static_cast<ptrdiff_t>(std::min(at, pending_.size())),
                   mine.begin(), mine.end());
