@@ -167,10 +167,7 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
   act.constants = code.constants ? code.constants : noConstants_;
   Object* arguments = NewArray(std::vector<Value>(args.begin(), args.end()));
   if (arguments) arguments->SetOwn("callee", function, cs, kDontEnum);
-  Value super;
-  if (Object* self = act.thisValue.AsObject()) {
-    if (self->proto && self->proto->proto) super = self->proto->proto;
-  }
+  const Value super = MakeSuper(function, act.thisValue);
   if (code.function2) {
     act.registers.resize(std::max<size_t>(code.registerCount, 1));
     const uint8_t high = static_cast<uint8_t>(code.flags & 0xFF);
@@ -202,6 +199,41 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
     }
   }
   return Execute(code, act);
+}
+
+Value Interpreter::MakeSuper(Object* function, const Value& thisValue) {
+  Object* self = thisValue.AsObject();
+  if (!self) return {};
+  // The prototype the running function belongs to: the one it is the constructor of, or the
+  // one holding it as a method; `super` starts looking one step above that.
+  const Property* own = function->FindOwn("prototype", CaseSensitive());
+  Object* home = nullptr;
+  int hops = 0;
+  for (Object* at = self->proto; own && at && !home && hops < 256; at = at->proto, ++hops) {
+    if (own->value.AsObject() == at) home = at;
+  }
+  hops = 0;
+  for (Object* at = self->proto; at && !home && hops < 256; at = at->proto, ++hops) {
+    for (const Property& p : at->props) {
+      // A prototype names its class's superclass as __constructor__; that is not a method.
+      if (p.value.AsObject() == function && !NamesEqual(p.name, "__constructor__", false) &&
+          !NamesEqual(p.name, "constructor", false)) {
+        home = at;
+      }
+    }
+  }
+  if (!home) home = self->proto;
+  if (!home) return {};
+  Object* super = NewObject(home->proto);
+  if (!super) return {};
+  super->kind = ObjectKind::Super;
+  super->boundThis = self;
+  super->native = [home](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    Object* s = self.AsObject();
+    const Value target = s && s->kind == ObjectKind::Super ? Value(s->boundThis) : self;
+    return vm.Call(vm.GetMember(home, "__constructor__"), target, args);
+  };
+  return super;
 }
 
 void Interpreter::RunNested(std::span<const uint8_t> code, const ClipRef& clip) {

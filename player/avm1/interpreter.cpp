@@ -347,7 +347,7 @@ std::string Interpreter::TypeOf(const Value& v) {
   Object* o = v.AsObject();
   if (!o) return std::string(PrimitiveTypeName(v));
   if (o->kind == ObjectKind::Clip) return "movieclip";
-  if (o->IsCallable()) return "function";
+  if (o->kind == ObjectKind::Function) return "function";
   return "object";
 }
 

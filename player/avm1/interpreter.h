@@ -77,6 +77,8 @@ class Interpreter {
   // `_level0`-style dot path of a clip, as a clip converts to a string.
   std::string ClipDotPath(const ClipRef& clip);
   bool InstanceOf(const Value& object, const Value& constructor);
+  // `super` for a call of `function` on `thisValue`.
+  Value MakeSuper(Object* function, const Value& thisValue);
   double Milliseconds() const;
   // A whole number from 0 up to `max` (exclusive).
   double Random(double max);

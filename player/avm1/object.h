@@ -48,7 +48,9 @@ struct FunctionCode {
   std::shared_ptr<const std::vector<std::string>> constants;
 };
 
-enum class ObjectKind { Plain, Array, Function, Clip, Boxed };
+// Super: what `super` names in a method, calling the superclass constructor or its methods on
+// the same `this`.
+enum class ObjectKind { Plain, Array, Function, Clip, Boxed, Super };
 
 struct Object {
   ObjectKind kind = ObjectKind::Plain;
@@ -65,9 +67,10 @@ struct Object {
 
   ClipRef clip;                     // clips
   Value primitive;                  // boxed primitives
+  Object* boundThis = nullptr;      // Super: the `this` its calls use
   std::vector<Object*> interfaces;  // prototypes: what `implements` added
 
-  bool IsCallable() const { return kind == ObjectKind::Function; }
+  bool IsCallable() const { return kind == ObjectKind::Function || kind == ObjectKind::Super; }
 
   Property* FindOwn(std::string_view name, bool caseSensitive);
   const Property* FindOwn(std::string_view name, bool caseSensitive) const;

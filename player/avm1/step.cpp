@@ -211,10 +211,13 @@ bool Executor::StepCalls(const Action& a) {
       Value object = Pop();
       std::vector<Value> args = PopArgs();
       if (name.IsUndefined() || (name.IsString() && name.AsString().empty())) {
-        Push(vm.Call(object, Value(), args));
+        Object* o = object.AsObject();
+        Push(vm.Call(object, o && o->kind == ObjectKind::Super ? object : Value(), args));
       } else {
         Value f = vm.GetMember(object, vm.ToString(name));
-        Push(vm.Call(f, object, args));
+        // Methods reached through `super` run on the caller's own `this`.
+        Object* o = object.AsObject();
+        Push(vm.Call(f, o && o->kind == ObjectKind::Super ? Value(o->boundThis) : object, args));
       }
       break;
     }
