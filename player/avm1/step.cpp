@@ -210,11 +210,13 @@ bool Executor::StepCalls(const Action& a) {
       Value name = Pop();
       Value object = Pop();
       std::vector<Value> args = PopArgs();
-      if (name.IsUndefined() || (name.IsString() && name.AsString().empty())) {
+      // No name (or one that reads as empty) calls the object itself.
+      const std::string method = name.IsUndefined() ? std::string() : vm.ToString(name);
+      if (method.empty()) {
         Object* o = object.AsObject();
         Push(vm.Call(object, o && o->kind == ObjectKind::Super ? object : Value(), args));
       } else {
-        Value f = vm.GetMember(object, vm.ToString(name));
+        Value f = vm.GetMember(object, method);
         // Methods reached through `super` run on the caller's own `this`.
         Object* o = object.AsObject();
         Push(vm.Call(f, o && o->kind == ObjectKind::Super ? Value(o->boundThis) : object, args));
