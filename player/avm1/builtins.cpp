@@ -91,8 +91,9 @@ void Interpreter::InstallBuiltins() {
   method(objectProto_, "hasOwnProperty",
          [](Interpreter& vm, const Value& self, std::span<const Value> args) {
            Object* o = self.AsObject();
-           if (!o) return Value(false);
-           const std::string name = vm.ToString(Arg(args, 0));
+           if (!o || args.empty()) return Value(false);
+           const std::string name = vm.ToString(args[0]);
+           if (name.empty()) return Value(false);
            size_t index;
            if (o->kind == ObjectKind::Array && ArrayIndex(name, index)) {
              return Value(index < o->elements.size());

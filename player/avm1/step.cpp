@@ -595,6 +595,12 @@ bool Executor::StepObjects(const Action& a) {
     case ActionCode::Delete2: {
       const std::string name = PopString();
       bool deleted = false;
+      Value holder;
+      std::string member;
+      if (IsPathLike(name) && SplitPath(name, holder, member)) {
+        Push(vm.DeleteMember(holder, member));
+        break;
+      }
       for (auto it = act.scope.rbegin(); it != act.scope.rend() && !deleted; ++it) {
         Object* o = *it == act.base ? act.target : *it;
         if (o && o->FindOwn(name, CaseSensitive())) deleted = vm.DeleteMember(o, name);
