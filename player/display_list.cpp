@@ -42,6 +42,7 @@ void ApplyProperties(const PlaceObject& place, DisplayObject& o) {
 void DisplayList::Reset(const Movie* movie) {
   movie_ = movie;
   root_ = DisplayObject{};
+  root_.serial = nextSerial_++;
   objectCount_ = 1;
   tick_ = 0;
   pending_.clear();
@@ -67,6 +68,26 @@ bool DisplayList::GotoFrame(size_t frame) {
   Goto(root_, frame, 0, path);
   Flush();
   return true;
+}
+
+bool DisplayList::GotoClip(const std::vector<uint16_t>& path, size_t frame) {
+  DisplayObject* clip = Find(path);
+  if (!clip || !clip->timeline || frame >= clip->timeline->frameCount) return false;
+  std::vector<uint16_t> at = path;
+  Goto(*clip, frame, static_cast<int>(path.size()), at);
+  Flush();
+  return true;
+}
+
+DisplayObject* DisplayList::Find(const std::vector<uint16_t>& path) {
+  if (!movie_) return nullptr;
+  DisplayObject* at = &root_;
+  for (uint16_t depth : path) {
+    auto it = at->children.find(depth);
+    if (it == at->children.end()) return nullptr;
+    at = it->second.get();
+  }
+  return at;
 }
 
 void DisplayList::Advance(DisplayObject& clip, int nesting, std::vector<uint16_t>& path) {
@@ -144,6 +165,7 @@ std::unique_ptr<DisplayObject> DisplayList::Instantiate(uint16_t id, int nesting
   auto object = std::make_unique<DisplayObject>();
   object->characterId = id;
   object->bornTick = tick_;
+  object->serial = nextSerial_++;
   if (const auto* sprite = std::get_if<Sprite>(character)) {
     // Too deep a nesting stays an empty clip rather than recursing further.
     if (nesting >= kMaxNesting) return object;
@@ -223,17 +245,31 @@ void DisplayList::QueueActions(const DisplayObject& clip, const std::vector<uint
                                size_t at) {
   if (!hook_) return;
   std::vector<FrameActions> mine;
-  for (const ActionBlock& block : clip.timeline->At(clip.frame).actions) {
-    mine.push_back({path, &block});
+  // Initialisation actions run before the frame's other actions, wherever they stand in it.
+  for (const bool init : {true, false}) {
+    for (const ActionBlock& block : clip.timeline->At(clip.frame).actions) {
+      if (block.init == init) mine.push_back({path, &block});
+    }
   }
   pending_.insert(pending_.begin() + static_cast<ptrdiff_t>(std::min(at, pending_.size())),
                   mine.begin(), mine.end());
 }
 
 void DisplayList::Flush() {
-  std::vector<FrameActions> actions;
-  actions.swap(pending_);
-  for (const FrameActions& a : actions) hook_(a);
+  // A script that moves a clip queues that frame's actions; they run after the ones already
+  // waiting, in this same loop rather than inside the script that asked for them.
+  if (flushing_) return;
+  flushing_ = true;
+  size_t next = 0;
+  while (next < pending_.size()) {
+    const FrameActions a = pending_[next++];
+    if (hook_) hook_(a);
+    // Entries before `next` have run; drop them so new ones queue at the right place.
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<ptrdiff_t>(next));
+    next = 0;
+  }
+  pending_.clear();
+  flushing_ = false;
 }
 
 }  // namespace swf

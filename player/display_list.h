@@ -35,6 +35,7 @@ struct DisplayObject {
   std::map<uint16_t, std::unique_ptr<DisplayObject>> children;  // by depth
 
   uint64_t bornTick = 0;  // the tick it was placed in: new clips start advancing on the next
+  uint64_t serial = 0;    // unique within a run of the movie: tells a new instance from an old one
 };
 
 // Actions a frame carries, reported after the tick that entered the frame. The clip is named by
@@ -55,6 +56,12 @@ class DisplayList {
   void Tick();
   // Moves the main timeline to `frame` (from 0). False when it does not exist.
   bool GotoFrame(size_t frame);
+
+  // Moves the clip `path` names (as FrameActions does) to `frame`; its frame actions are reported
+  // after any being reported now. False when the clip or the frame does not exist.
+  bool GotoClip(const std::vector<uint16_t>& path, size_t frame);
+  // The clip `path` names, or null.
+  DisplayObject* Find(const std::vector<uint16_t>& path);
 
   const DisplayObject& Root() const { return root_; }
   DisplayObject& Root() { return root_; }
@@ -85,6 +92,8 @@ class DisplayList {
   uint64_t tick_ = 0;
   ActionHook hook_;
   std::vector<FrameActions> pending_;
+  bool flushing_ = false;
+  uint64_t nextSerial_ = 1;
 };
 
 }  // namespace swf

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/avm1/movie_scripts.h"
+
 namespace swf {
 
 Player::Player() : movie_(std::make_unique<Movie>()) {}
@@ -10,8 +12,8 @@ Player::~Player() = default;
 
 MovieError Player::Load(std::span<const uint8_t> file) {
   display_.Reset(nullptr);
+  scripts_.reset();
   loaded_ = false;
-  playing_ = true;
   auto movie = std::make_unique<Movie>();
   const MovieError e = ParseMovie(file, *movie);
   if (!e.Ok()) {
@@ -20,8 +22,19 @@ MovieError Player::Load(std::span<const uint8_t> file) {
   }
   movie_ = std::move(movie);
   loaded_ = true;
+  scripts_ = std::make_unique<avm1::MovieScripts>(*movie_, display_);
+  scripts_->SetTrace(trace_);
+  display_.SetActionHook([this](const FrameActions& actions) {
+    if (scripts_) scripts_->Run(actions);
+    if (userHook_) userHook_(actions);
+  });
   display_.Reset(movie_.get());
   return e;
+}
+
+void Player::SetTraceSink(TraceSink sink) {
+  trace_ = std::move(sink);
+  if (scripts_) scripts_->SetTrace(trace_);
 }
 
 int Player::StageWidth() const {
@@ -42,7 +55,6 @@ Rgba Player::BackgroundColor() const { return movie_->background; }
 
 void Player::Tick() {
   if (!loaded_) return;
-  display_.Root().playing = playing_;
   display_.Tick();
 }
 

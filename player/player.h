@@ -3,6 +3,7 @@
 // mouse. The player control wraps this class; it has no knowledge of windows.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -15,6 +16,9 @@
 #include "player/movie.h"
 
 namespace swf {
+namespace avm1 {
+class MovieScripts;
+}
 
 enum class RenderMode {
   Transparent,  // only what the movie draws; every other pixel keeps what the caller put there
@@ -46,9 +50,10 @@ class Player {
 
   // One frame of movie time (the host calls it at FrameRate()).
   void Tick();
-  void Play() { playing_ = true; }
-  void Stop() { playing_ = false; }
-  bool IsPlaying() const { return playing_; }
+  // The main timeline's playing state, which the movie's own scripts change as well.
+  void Play() { display_.Root().playing = true; }
+  void Stop() { display_.Root().playing = false; }
+  bool IsPlaying() const { return display_.Root().playing; }
 
   // Frames are numbered from 0, as the control reports them. Playing state is unchanged.
   bool GotoFrame(size_t frame);
@@ -65,8 +70,11 @@ class Player {
   // Whether a shape is drawn at viewport pixel `pixel` under the same view.
   bool HitTest(Point pixel, ScaleMode scale, int viewWidth, int viewHeight) const;
 
-  // Called with each frame's action blocks as frames are entered (the script engine).
-  void SetActionHook(ActionHook hook) { display_.SetActionHook(std::move(hook)); }
+  // Called with each frame's action blocks as frames are entered, after the player ran them.
+  void SetActionHook(ActionHook hook) { userHook_ = std::move(hook); }
+  // Receives each line the movie traces. Set it before Load to see the first frame's lines.
+  using TraceSink = std::function<void(std::string_view)>;
+  void SetTraceSink(TraceSink sink);
   const Movie& movie() const { return *movie_; }
   const DisplayList& displayList() const { return display_; }
 
@@ -74,7 +82,9 @@ class Player {
   std::unique_ptr<Movie> movie_;
   DisplayList display_;
   bool loaded_ = false;
-  bool playing_ = true;
+  std::unique_ptr<avm1::MovieScripts> scripts_;
+  ActionHook userHook_;
+  TraceSink trace_;
 };
 
 }  // namespace swf

@@ -172,11 +172,12 @@ TEST(Timeline, SelfPlacingSpritesStayBounded) {
 
 TEST(Timeline, ReportsFrameActionsWithTheirClip) {
   swfb::Sprite s;
-  const uint8_t inSprite[] = {0x06, 0x00};
+  // Actions that leave the timelines alone (Pop, PushDuplicate): the player runs them too.
+  const uint8_t inSprite[] = {0x4C, 0x00};
   s.DoAction(inSprite).ShowFrame().ShowFrame();
   swfb::Movie m;
   const uint16_t sprite = m.DefineSprite(s);
-  const uint8_t first[] = {0x07, 0x00};
+  const uint8_t first[] = {0x17, 0x00};
   m.PlaceObject2(Place(5, sprite)).DoAction(first).ShowFrame().ShowFrame();
   swf::Player p;
   std::vector<std::pair<std::vector<uint16_t>, uint8_t>> seen;
@@ -187,7 +188,7 @@ TEST(Timeline, ReportsFrameActionsWithTheirClip) {
   p.Tick();    // main timeline to frame 1 (no actions), sprite to its frame 1 (none)
   p.Tick();    // both loop to their first frames; the sprite instance stays
   using Seen = std::vector<std::pair<std::vector<uint16_t>, uint8_t>>;
-  EXPECT_EQ(seen, (Seen{{{}, 0x07}, {{5}, 0x06}, {{}, 0x07}, {{5}, 0x06}}));
+  EXPECT_EQ(seen, (Seen{{{}, 0x17}, {{5}, 0x4C}, {{}, 0x17}, {{5}, 0x4C}}));
 }
 
 }  // namespace

@@ -1,0 +1,22 @@
+#pragma once
+// The state one running piece of bytecode keeps: a frame script or one call of a function.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "player/avm1/object.h"
+#include "player/avm1/value.h"
+
+namespace swf::avm1 {
+
+struct Activation {
+  std::vector<Object*> scope;  // outermost first; the global object is looked at after it
+  Object* target = nullptr;    // the clip goto, play and unqualified variables act on
+  Object* base = nullptr;      // the clip the code belongs to (SetTarget "" returns to it)
+  Object* locals = nullptr;    // a function's own variables; null in a frame script
+  Value thisValue;
+  std::vector<Value> registers;
+  std::shared_ptr<const std::vector<std::string>> constants;
+};
+
+}  // namespace swf::avm1

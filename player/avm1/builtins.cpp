@@ -1,0 +1,574 @@
+// The objects every movie starts with: Object, Function, Array, the primitive wrappers, Math,
+// the global functions and the clip methods.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "player/avm1/interpreter.h"
+#include "player/avm1/text.h"
+
+namespace swf::avm1 {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+Value Arg(std::span<const Value> args, size_t i) { return i < args.size() ? args[i] : Value(); }
+
+// The string a string method works on: `this` as a string.
+std::string ThisString(Interpreter& vm, const Value& self) {
+  if (Object* o = self.AsObject(); o && o->kind == ObjectKind::Boxed) {
+    return vm.ToString(o->primitive);
+  }
+  return vm.ToString(self);
+}
+
+std::string Join(Interpreter& vm, Object* array, const std::string& separator) {
+  std::string out;
+  for (size_t i = 0; i < array->elements.size(); ++i) {
+    if (i) out += separator;
+    out += vm.ToString(array->elements[i]);
+  }
+  return out;
+}
+
+Object* ThisArray(const Value& self) {
+  Object* o = self.AsObject();
+  return o && o->kind == ObjectKind::Array ? o : nullptr;
+}
+
+// A relative index (negative counts from the end) clamped into 0..size.
+size_t Clamp(double index, size_t size) {
+  if (std::isnan(index)) return 0;
+  index = std::trunc(index);
+  if (index < 0) index += static_cast<double>(size);
+  if (index < 0) return 0;
+  return index > static_cast<double>(size) ? size : static_cast<size_t>(index);
+}
+
+}  // namespace
+
+void Interpreter::InstallBuiltins() {
+  const bool cs = CaseSensitive();
+  objectProto_ = NewObject(nullptr);
+  functionProto_ = NewObject(objectProto_);
+  arrayProto_ = NewObject(objectProto_);
+  stringProto_ = NewObject(objectProto_);
+  numberProto_ = NewObject(objectProto_);
+  booleanProto_ = NewObject(objectProto_);
+  clipProto_ = NewObject(objectProto_);
+  global_ = NewObject(objectProto_);
+
+  auto method = [&](Object* on, const char* name, NativeFunction fn) {
+    on->SetOwn(name, NewNative(std::move(fn)), cs, kDontEnum);
+  };
+  auto constructor = [&](const char* name, Object* proto, NativeFunction call,
+                         NativeFunction construct) {
+    Object* f = NewNative(std::move(call), std::move(construct));
+    f->SetOwn("prototype", proto, cs, kDontEnum | kDontDelete);
+    proto->SetOwn("constructor", f, cs, kDontEnum);
+    global_->SetOwn(name, f, cs, kDontEnum);
+    return f;
+  };
+
+  // --- Object ---
+  auto makeObject = [](Interpreter& vm, const Value&, std::span<const Value> args) -> Value {
+    const Value v = Arg(args, 0);
+    if (v.IsObject()) return v;
+    if (v.IsUndefined() || v.IsNull()) return vm.NewPlainObject();
+    return vm.BoxPrimitive(v);
+  };
+  constructor("Object", objectProto_, makeObject, makeObject);
+  method(objectProto_, "toString", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    Object* o = self.AsObject();
+    if (o && o->kind == ObjectKind::Boxed) return Value(vm.ToString(o->primitive));
+    return Value(o && o->IsCallable() ? "[type Function]" : "[object Object]");
+  });
+  method(objectProto_, "valueOf", [](Interpreter&, const Value& self, std::span<const Value>) {
+    Object* o = self.AsObject();
+    if (o && o->kind == ObjectKind::Boxed) return o->primitive;
+    return self;
+  });
+  method(objectProto_, "hasOwnProperty",
+         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           Object* o = self.AsObject();
+           if (!o || args.empty()) return Value(false);
+           const std::string name = vm.ToString(args[0]);
+           if (name.empty()) return Value(false);
+           size_t index;
+           if (o->kind == ObjectKind::Array && ArrayIndex(name, index)) {
+             return Value(index < o->elements.size());
+           }
+           return Value(o->FindOwn(name, vm.CaseSensitive()) != nullptr);
+         });
+  method(objectProto_, "addProperty",
+         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           Object* o = self.AsObject();
+           const std::string name = vm.ToString(Arg(args, 0));
+           Object* getter = Arg(args, 1).AsObject();
+           Object* setter = Arg(args, 2).AsObject();
+           if (!o || name.empty() || !getter || !getter->IsCallable()) return Value(false);
+           if (setter && !setter->IsCallable()) return Value(false);
+           if (!Arg(args, 2).IsNull() && !setter) return Value(false);
+           Property* p = o->FindOwn(name, vm.CaseSensitive());
+           if (!p) {
+             o->props.push_back({name, Value(), 0});
+             p = &o->props.back();
+           }
+           p->getter = getter;
+           p->setter = setter;
+           return Value(true);
+         });
+  method(objectProto_, "isPrototypeOf",
+         [](Interpreter&, const Value& self, std::span<const Value> args) {
+           Object* proto = self.AsObject();
+           Object* o = Arg(args, 0).AsObject();
+           int hops = 0;
+           for (Object* at = o ? o->proto : nullptr; at && hops < 256; at = at->proto, ++hops) {
+             if (at == proto) return Value(true);
+           }
+           return Value(false);
+         });
+
+  // --- Function ---
+  Object* functionCtor = constructor(
+      "Function", functionProto_,
+      [](Interpreter&, const Value&, std::span<const Value> args) { return Arg(args, 0); },
+      [](Interpreter& vm, const Value&, std::span<const Value>) {
+        return Value(vm.NewPlainObject());
+      });
+  (void)functionCtor;
+  method(functionProto_, "call",
+         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           return vm.Call(self, Arg(args, 0), args.empty() ? args : args.subspan(1));
+         });
+  method(functionProto_, "apply",
+         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           std::vector<Value> list;
+           if (Object* a = Arg(args, 1).AsObject(); a && a->kind == ObjectKind::Array) {
+             list = a->elements;
+           }
+           return vm.Call(self, Arg(args, 0), list);
+         });
+
+  // --- Array ---
+  auto makeArray = [](Interpreter& vm, const Value&, std::span<const Value> args) -> Value {
+    if (args.size() == 1 && args[0].IsNumber()) {
+      const double n = args[0].AsNumber();
+      Object* a = vm.NewArray();
+      if (a && n >= 0 && n < (1 << 20)) a->elements.resize(static_cast<size_t>(n));
+      return a;
+    }
+    return vm.NewArray(std::vector<Value>(args.begin(), args.end()));
+  };
+  constructor("Array", arrayProto_, makeArray, makeArray);
+  method(arrayProto_, "push", [](Interpreter&, const Value& self, std::span<const Value> args) {
+    Object* a = ThisArray(self);
+    if (!a) return Value();
+    for (const Value& v : args) a->elements.push_back(v);
+    return Value(static_cast<double>(a->elements.size()));
+  });
+  method(arrayProto_, "pop", [](Interpreter&, const Value& self, std::span<const Value>) {
+    Object* a = ThisArray(self);
+    if (!a || a->elements.empty()) return Value();
+    Value v = a->elements.back();
+    a->elements.pop_back();
+    return v;
+  });
+  method(arrayProto_, "shift", [](Interpreter&, const Value& self, std::span<const Value>) {
+    Object* a = ThisArray(self);
+    if (!a || a->elements.empty()) return Value();
+    Value v = a->elements.front();
+    a->elements.erase(a->elements.begin());
+    return v;
+  });
+  method(arrayProto_, "unshift", [](Interpreter&, const Value& self, std::span<const Value> args) {
+    Object* a = ThisArray(self);
+    if (!a) return Value();
+    a->elements.insert(a->elements.begin(), args.begin(), args.end());
+    return Value(static_cast<double>(a->elements.size()));
+  });
+  method(arrayProto_, "reverse", [](Interpreter&, const Value& self, std::span<const Value>) {
+    if (Object* a = ThisArray(self)) std::reverse(a->elements.begin(), a->elements.end());
+    return self;
+  });
+  method(arrayProto_, "join", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    Object* a = ThisArray(self);
+    if (!a) return Value();
+    const Value sep = Arg(args, 0);
+    return Value(Join(vm, a, sep.IsUndefined() ? "," : vm.ToString(sep)));
+  });
+  method(arrayProto_, "toString", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    Object* a = ThisArray(self);
+    return a ? Value(Join(vm, a, ",")) : Value("[object Object]");
+  });
+  method(arrayProto_, "concat",
+         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           Object* a = ThisArray(self);
+           std::vector<Value> out = a ? a->elements : std::vector<Value>{};
+           for (const Value& v : args) {
+             if (Object* other = ThisArray(v)) {
+               out.insert(out.end(), other->elements.begin(), other->elements.end());
+             } else {
+               out.push_back(v);
+             }
+           }
+           return Value(vm.NewArray(std::move(out)));
+         });
+  method(arrayProto_, "slice", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    Object* a = ThisArray(self);
+    if (!a) return Value();
+    const size_t size = a->elements.size();
+    const size_t from = Clamp(vm.ToNumber(Arg(args, 0)), size);
+    const size_t to =
+        args.size() < 2 || args[1].IsUndefined() ? size : Clamp(vm.ToNumber(args[1]), size);
+    std::vector<Value> out;
+    for (size_t i = from; i < to; ++i) out.push_back(a->elements[i]);
+    return Value(vm.NewArray(std::move(out)));
+  });
+  method(arrayProto_, "splice",
+         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           Object* a = ThisArray(self);
+           if (!a || args.empty()) return Value();
+           const size_t size = a->elements.size();
+           const size_t from = Clamp(vm.ToNumber(args[0]), size);
+           size_t count = size - from;
+           if (args.size() > 1) {
+             const double n = vm.ToNumber(args[1]);
+             count = std::isnan(n) || n < 0 ? 0 : std::min(count, ToIndex(n));
+           }
+           const auto begin = a->elements.begin() + static_cast<ptrdiff_t>(from);
+           std::vector<Value> removed(begin, begin + static_cast<ptrdiff_t>(count));
+           a->elements.erase(begin, begin + static_cast<ptrdiff_t>(count));
+           if (args.size() > 2) {
+             a->elements.insert(a->elements.begin() + static_cast<ptrdiff_t>(from),
+                                args.begin() + 2, args.end());
+           }
+           return Value(vm.NewArray(std::move(removed)));
+         });
+
+  // --- String, Number, Boolean ---
+  constructor(
+      "String", stringProto_,
+      [](Interpreter& vm, const Value&, std::span<const Value> args) {
+        return Value(args.empty() ? std::string() : vm.ToString(args[0]));
+      },
+      [](Interpreter& vm, const Value&, std::span<const Value> args) {
+        return Value(vm.BoxPrimitive(args.empty() ? std::string() : vm.ToString(args[0])));
+      });
+  method(stringProto_, "toString", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    return Value(ThisString(vm, self));
+  });
+  method(stringProto_, "valueOf", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    return Value(ThisString(vm, self));
+  });
+  // SWF 6 and later strings are UTF-8, and their methods count characters, not bytes.
+  auto chars = [](Interpreter& vm, const Value& self) {
+    return Characters(ThisString(vm, self), vm.Version() >= 6);
+  };
+  method(stringProto_, "toUpperCase",
+         [](Interpreter& vm, const Value& self, std::span<const Value>) {
+           std::string s = ThisString(vm, self);
+           for (char& c : s) {
+             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+           }
+           return Value(s);
+         });
+  method(stringProto_, "toLowerCase",
+         [](Interpreter& vm, const Value& self, std::span<const Value>) {
+           std::string s = ThisString(vm, self);
+           for (char& c : s) {
+             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+           }
+           return Value(s);
+         });
+  // Indices are taken as 32-bit integers: 2^32 + 1 is 1.
+  method(stringProto_, "charAt",
+         [chars](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           const auto s = chars(vm, self);
+           const int32_t i = ToInt32(vm.ToNumber(Arg(args, 0)));
+           if (i < 0 || static_cast<size_t>(i) >= s.size()) return Value("");
+           return Value(s[static_cast<size_t>(i)]);
+         });
+  method(stringProto_, "charCodeAt",
+         [chars](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           const auto s = chars(vm, self);
+           const int32_t i = ToInt32(vm.ToNumber(Arg(args, 0)));
+           if (i < 0 || static_cast<size_t>(i) >= s.size()) return Value(kNaN);
+           return Value(static_cast<double>(CharacterCode(s[static_cast<size_t>(i)])));
+         });
+  method(stringProto_, "concat",
+         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           std::string out = ThisString(vm, self);
+           for (const Value& v : args) out += vm.ToString(v);
+           return Value(out);
+         });
+  method(
+      stringProto_, "indexOf",
+      [chars](Interpreter& vm, const Value& self, std::span<const Value> args) {
+        const auto s = chars(vm, self);
+        const auto what = Characters(vm.ToString(Arg(args, 0)), vm.Version() >= 6);
+        const size_t from =
+            args.size() > 1 ? Clamp(std::max(0.0, vm.ToNumber(args[1])), s.size()) : 0;
+        const auto at = std::search(s.begin() + static_cast<ptrdiff_t>(from), s.end(), what.begin(),
+                                    what.end());
+        return Value(at == s.end() && !what.empty() ? -1.0 : static_cast<double>(at - s.begin()));
+      });
+  method(stringProto_, "lastIndexOf",
+         [chars](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           const auto s = chars(vm, self);
+           const auto what = Characters(vm.ToString(Arg(args, 0)), vm.Version() >= 6);
+           double from = static_cast<double>(s.size());
+           if (args.size() > 1) {
+             const double n = vm.ToNumber(args[1]);
+             if (n < 0) return Value(-1.0);
+             if (!std::isnan(n)) from = std::min(n, from);
+           }
+           for (size_t i = std::min(static_cast<size_t>(from), s.size()) + 1; i-- > 0;) {
+             if (i + what.size() <= s.size() &&
+                 std::equal(what.begin(), what.end(), s.begin() + static_cast<ptrdiff_t>(i))) {
+               return Value(static_cast<double>(i));
+             }
+           }
+           return Value(-1.0);
+         });
+  auto part = [](const std::vector<std::string>& s, size_t from, size_t to) {
+    std::string out;
+    for (size_t i = from; i < to && i < s.size(); ++i) out += s[i];
+    return out;
+  };
+  method(stringProto_, "substr",
+         [chars, part](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           const auto s = chars(vm, self);
+           const size_t from = Clamp(vm.ToNumber(Arg(args, 0)), s.size());
+           size_t count = s.size() - from;
+           if (args.size() > 1 && !args[1].IsUndefined()) {
+             double n = vm.ToNumber(args[1]);
+             // A negative length counts back from the end of the string.
+             // A negative length counts back from the end of the string, and gives nothing when
+             // that reaches the end anyway.
+             if (n < 0) {
+               n += static_cast<double>(s.size());
+               if (static_cast<double>(from) + n >= static_cast<double>(s.size())) n = 0;
+             }
+             count = std::min(count, ToIndex(n));
+           }
+           return Value(part(s, from, from + count));
+         });
+  method(stringProto_, "substring",
+         [chars, part](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           const auto s = chars(vm, self);
+           auto at = [&](double d) { return std::min(ToIndex(d), s.size()); };
+           size_t from = at(vm.ToNumber(Arg(args, 0)));
+           size_t to =
+               args.size() > 1 && !args[1].IsUndefined() ? at(vm.ToNumber(args[1])) : s.size();
+           if (from > to) std::swap(from, to);
+           return Value(part(s, from, to));
+         });
+  method(stringProto_, "slice",
+         [chars, part](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           const auto s = chars(vm, self);
+           const size_t from = Clamp(vm.ToNumber(Arg(args, 0)), s.size());
+           const size_t to = args.size() > 1 && !args[1].IsUndefined()
+                                 ? Clamp(vm.ToNumber(args[1]), s.size())
+                                 : s.size();
+           return Value(from < to ? part(s, from, to) : std::string());
+         });
+  method(stringProto_, "split",
+         [chars](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           const std::string s = ThisString(vm, self);
+           std::vector<Value> parts;
+           if (Arg(args, 0).IsUndefined()) {
+             parts.push_back(s);
+           } else {
+             const std::string sep = vm.ToString(args[0]);
+             if (sep.empty()) {
+               for (std::string& c : chars(vm, self)) parts.push_back(std::move(c));
+             } else {
+               size_t start = 0;
+               for (size_t at; (at = s.find(sep, start)) != std::string::npos;
+                    start = at + sep.size()) {
+                 parts.push_back(s.substr(start, at - start));
+               }
+               parts.push_back(s.substr(start));
+             }
+           }
+           return Value(vm.NewArray(std::move(parts)));
+         });
+  if (Object* stringCtor = global_->FindOwn("String", cs)->value.AsObject()) {
+    method(
+        stringCtor, "fromCharCode", [](Interpreter& vm, const Value&, std::span<const Value> args) {
+          std::string out;
+          for (const Value& v : args) {
+            const uint32_t code = ToUint32(vm.ToNumber(v)) & 0xFFFF;
+            out +=
+                vm.Version() >= 6 ? EncodeCharacter(code) : std::string(1, static_cast<char>(code));
+          }
+          return Value(out);
+        });
+  }
+
+  constructor(
+      "Number", numberProto_,
+      [](Interpreter& vm, const Value&, std::span<const Value> args) {
+        return Value(args.empty() ? 0.0 : vm.ToNumber(args[0]));
+      },
+      [](Interpreter& vm, const Value&, std::span<const Value> args) {
+        return Value(vm.BoxPrimitive(args.empty() ? 0.0 : vm.ToNumber(args[0])));
+      });
+  method(
+      numberProto_, "toString",
+      [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+        Value v = self;
+        if (Object* o = self.AsObject(); o && o->kind == ObjectKind::Boxed) v = o->primitive;
+        const double radix = args.empty() ? 10 : vm.ToNumber(args[0]);
+        return Value(NumberToRadixString(vm.ToNumber(v), std::isnan(radix) ? 10 : ToInt32(radix)));
+      });
+  constructor(
+      "Boolean", booleanProto_,
+      [](Interpreter& vm, const Value&, std::span<const Value> args) {
+        return Value(ToBoolean(Arg(args, 0), vm.Version()));
+      },
+      [](Interpreter& vm, const Value&, std::span<const Value> args) {
+        return Value(vm.BoxPrimitive(ToBoolean(Arg(args, 0), vm.Version())));
+      });
+
+  // --- global functions ---
+  if (version_ >= 5) {  // a SWF 4 movie reads these names as undefined variables
+    global_->SetOwn("NaN", kNaN, cs, kDontEnum | kDontDelete);
+    global_->SetOwn("Infinity", INFINITY, cs, kDontEnum | kDontDelete);
+  }
+  method(global_, "isNaN", [](Interpreter& vm, const Value&, std::span<const Value> args) {
+    return Value(std::isnan(vm.ToNumber(Arg(args, 0))));
+  });
+  method(global_, "isFinite", [](Interpreter& vm, const Value&, std::span<const Value> args) {
+    if (args.empty()) return Value(false);
+    return Value(std::isfinite(vm.ToNumber(Arg(args, 0))));
+  });
+  method(global_, "parseFloat", [](Interpreter& vm, const Value&, std::span<const Value> args) {
+    if (args.empty()) return Value();
+    const std::string s = vm.ToString(Arg(args, 0));
+    size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
+    const double d = StringToNumber(s.substr(i), 4);
+    // A SWF 4 read gives 0 for "no number at all"; parseFloat gives NaN.
+    const bool any = i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) ||
+                                      ((s[i] == '-' || s[i] == '+' || s[i] == '.') &&
+                                       s.find_first_of("0123456789", i) != std::string::npos));
+    return Value(any ? d : kNaN);
+  });
+  method(global_, "parseInt", [](Interpreter& vm, const Value&, std::span<const Value> args) {
+    if (args.empty()) return Value();
+    const std::string s = vm.ToString(Arg(args, 0));
+    int radix = args.size() > 1 ? ToInt32(vm.ToNumber(args[1])) : 0;
+    size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+    if ((radix == 0 || radix == 16) && s.size() > i + 1 && s[i] == '0' &&
+        (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+      radix = 16;
+      i += 2;
+    } else if (radix == 0 && s.size() > i + 1 && s[i] == '0') {
+      radix = 8;
+    }
+    if (radix == 0) radix = 10;
+    if (radix < 2 || radix > 36) return Value(kNaN);
+    double n = 0;
+    bool any = false;
+    for (; i < s.size(); ++i) {
+      const char c = s[i];
+      int d = c >= '0' && c <= '9'   ? c - '0'
+              : c >= 'a' && c <= 'z' ? c - 'a' + 10
+              : c >= 'A' && c <= 'Z' ? c - 'A' + 10
+                                     : 99;
+      if (d >= radix) break;
+      n = n * radix + d;
+      any = true;
+    }
+    return Value(any ? (negative ? -n : n) : kNaN);
+  });
+  method(global_, "ASSetPropFlags", [](Interpreter& vm, const Value&, std::span<const Value> args) {
+    Object* o = Arg(args, 0).AsObject();
+    if (!o) return Value();
+    const uint8_t set = static_cast<uint8_t>(ToUint32(vm.ToNumber(Arg(args, 2))) & 7);
+    const uint8_t clear = static_cast<uint8_t>(ToUint32(vm.ToNumber(Arg(args, 3))) & 7);
+    std::vector<std::string> names;
+    const Value which = Arg(args, 1);
+    if (Object* list = which.AsObject(); list && list->kind == ObjectKind::Array) {
+      for (const Value& v : list->elements) names.push_back(vm.ToString(v));
+    } else if (which.IsString()) {
+      const std::string& s = which.AsString();
+      size_t start = 0;
+      for (size_t at; (at = s.find(',', start)) != std::string::npos; start = at + 1) {
+        names.push_back(s.substr(start, at - start));
+      }
+      names.push_back(s.substr(start));
+    }
+    for (Property& p : o->props) {
+      const bool all = which.IsNull();
+      bool listed = all;
+      for (const std::string& n : names)
+        listed = listed || NamesEqual(n, p.name, vm.CaseSensitive());
+      if (listed) p.flags = static_cast<uint8_t>((p.flags & ~clear) | set);
+    }
+    return Value();
+  });
+
+  // --- Math ---
+  Object* math = NewPlainObject();
+  global_->SetOwn("Math", math, cs, kDontEnum);
+  using Unary = double (*)(double);
+  const std::pair<const char*, Unary> unary[] = {
+      {"abs", [](double x) { return std::fabs(x); }},
+      {"floor", [](double x) { return std::floor(x); }},
+      {"ceil", [](double x) { return std::ceil(x); }},
+      {"sqrt", [](double x) { return std::sqrt(x); }},
+      {"sin", [](double x) { return std::sin(x); }},
+      {"cos", [](double x) { return std::cos(x); }},
+      {"tan", [](double x) { return std::tan(x); }},
+      {"asin", [](double x) { return std::asin(x); }},
+      {"acos", [](double x) { return std::acos(x); }},
+      {"atan", [](double x) { return std::atan(x); }},
+      {"exp", [](double x) { return std::exp(x); }},
+      {"log", [](double x) { return std::log(x); }},
+      {"round", [](double x) { return std::floor(x + 0.5); }},
+  };
+  for (const auto& entry : unary) {
+    const Unary fn = entry.second;
+    method(math, entry.first, [fn](Interpreter& vm, const Value&, std::span<const Value> args) {
+      return Value(fn(vm.ToNumber(Arg(args, 0))));
+    });
+  }
+  method(math, "pow", [](Interpreter& vm, const Value&, std::span<const Value> args) {
+    return Value(std::pow(vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1))));
+  });
+  method(math, "atan2", [](Interpreter& vm, const Value&, std::span<const Value> args) {
+    return Value(std::atan2(vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1))));
+  });
+  method(math, "random", [](Interpreter& vm, const Value&, std::span<const Value>) {
+    return Value(vm.Random(4294967295.0) / 4294967295.0);
+  });
+  for (const bool isMax : {false, true}) {
+    method(math, isMax ? "max" : "min",
+           [isMax](Interpreter& vm, const Value&, std::span<const Value> args) {
+             double r = isMax ? -INFINITY : INFINITY;
+             // Given any argument at all, the original compares at least two: a lone one meets
+             // undefined, which makes NaN.
+             const size_t count = args.empty() ? 0 : std::max<size_t>(args.size(), 2);
+             for (size_t i = 0; i < count; ++i) {
+               const double d = vm.ToNumber(Arg(args, i));
+               if (std::isnan(d)) return Value(kNaN);
+               r = isMax ? std::max(r, d) : std::min(r, d);
+             }
+             return Value(r);
+           });
+  }
+  const std::pair<const char*, double> constants[] = {
+      {"PI", M_PI},       {"E", M_E},           {"LN2", M_LN2},     {"LN10", M_LN10},
+      {"LOG2E", M_LOG2E}, {"LOG10E", M_LOG10E}, {"SQRT2", M_SQRT2}, {"SQRT1_2", M_SQRT1_2}};
+  for (const auto& [name, value] : constants) math->SetOwn(name, value, cs, kDontEnum | kReadOnly);
+
+  InstallClipMethods();
+}
+
+}  // namespace swf::avm1

@@ -1,0 +1,306 @@
+// The bytecode loop and calls into bytecode functions.
+#include <chrono>
+#include <cmath>
+
+#include "player/avm1/executor.h"
+#include "player/avm1/script_error.h"
+
+namespace swf::avm1 {
+
+bool Executor::Run() {
+  while (!returned && !vm.stopped_) {
+    while (!withs.empty() && pc >= withs.back().end) withs.pop_back();
+    std::optional<Action> a = ReadAction(code, pc);
+    if (!a || a->code == 0) return true;
+    if (vm.budget_ == 0) {
+      vm.stopped_ = true;
+      return false;
+    }
+    --vm.budget_;
+    pc = a->next;
+    if (!Step(*a)) return false;
+  }
+  return true;
+}
+
+bool Executor::RunTry(const Action& a) {
+  PayloadReader r(a.payload);
+  uint8_t flags;
+  uint16_t trySize, catchSize, finallySize;
+  TryBlock t{};
+  if (!r.U8(flags) || !r.U16(trySize) || !r.U16(catchSize) || !r.U16(finallySize)) return false;
+  t.catchInRegister = flags & 4;
+  if (t.catchInRegister ? !r.U8(t.catchRegister) : !r.String(t.catchName)) return false;
+  t.hasCatch = flags & 1;
+  t.hasFinally = flags & 2;
+  t.tryEnd = a.next + trySize;
+  t.catchEnd = t.tryEnd + catchSize;
+  t.finallyEnd = t.catchEnd + finallySize;
+  if (t.finallyEnd > code.size()) return false;
+  // The try body, the catch body and the finally body run as parts of this same code.
+  auto runRange = [&](size_t from, size_t to) {
+    Executor inner(vm, act, code.first(to), &stack);
+    inner.bytes = bytes;
+    inner.base = base;
+    inner.pc = from;
+    inner.withs = withs;
+    const bool ok = inner.Run();
+    if (inner.returned) {
+      returned = true;
+      result = inner.result;
+    }
+    return ok;
+  };
+  bool ok = true;
+  try {
+    ok = runRange(a.next, t.tryEnd);
+  } catch (const ScriptException& e) {
+    if (!t.hasCatch) {
+      if (t.hasFinally && !returned) runRange(t.catchEnd, t.finallyEnd);
+      throw;
+    }
+    if (t.catchInRegister) {
+      if (t.catchRegister < act.registers.size()) act.registers[t.catchRegister] = e.value;
+    } else {
+      SetVariable(t.catchName, e.value);
+    }
+    try {
+      ok = runRange(t.tryEnd, t.catchEnd);
+    } catch (const ScriptException&) {
+      if (t.hasFinally) runRange(t.catchEnd, t.finallyEnd);
+      throw;
+    }
+  }
+  if (ok && t.hasFinally) {
+    const bool wasReturned = returned;
+    returned = false;
+    ok = runRange(t.catchEnd, t.finallyEnd);
+    returned = returned || wasReturned;
+  }
+  pc = t.finallyEnd;
+  return ok;
+}
+
+}  // namespace swf::avm1
+
+namespace swf::avm1 {
+
+bool Executor::FrameLoaded(size_t frame) {
+  ClipRef clip;
+  ClipState state;
+  if (!TargetClip(clip) || !vm.Host()->State(clip, state)) return true;
+  return frame < state.totalFrames;
+}
+
+void Executor::SkipActions(size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    std::optional<Action> a = ReadAction(code, pc);
+    if (!a) return;
+    pc = a->next;
+  }
+}
+
+void Executor::CallFrame(const Value& frame) {
+  ClipRef clip;
+  if (!TargetClip(clip)) return;
+  std::string s = vm.ToString(frame);
+  const size_t colon = s.rfind(':');
+  if (colon != std::string::npos) {
+    Object* o = ResolveTarget(s.substr(0, colon)).AsObject();
+    if (!o || o->kind != ObjectKind::Clip) return;
+    clip = o->clip;
+    s = s.substr(colon + 1);
+  }
+  size_t index;
+  const double n = StringToNumber(s, 5);
+  if (!std::isnan(n)) {
+    if (n < 1) return;
+    index = ToIndex(n) - 1;
+  } else if (std::optional<size_t> label = vm.Host()->FindLabel(clip, s)) {
+    index = *label;
+  } else {
+    return;
+  }
+  for (std::span<const uint8_t> block : vm.Host()->FrameScripts(clip, index)) {
+    vm.RunNested(block, clip);
+    if (vm.stopped_) return;
+  }
+}
+
+Value Executor::Extract(const std::string& s, double index, double count, bool multibyte) {
+  const std::vector<std::string> chars = Characters(s, multibyte && version >= 6);
+  // Indices count from 1; a start before the first character starts at it.
+  double start = std::isnan(index) ? 0 : std::trunc(index) - 1;
+  if (start < 0) start = 0;
+  if (start >= static_cast<double>(chars.size())) return std::string();
+  double n = std::isnan(count) ? 0 : std::trunc(count);
+  const double left = static_cast<double>(chars.size()) - start;
+  if (n < 0 || n > left) n = left;
+  std::string out;
+  for (size_t i = static_cast<size_t>(start), e = i + static_cast<size_t>(n); i < e; ++i) {
+    out += chars[i];
+  }
+  return out;
+}
+
+Value Interpreter::Execute(const FunctionCode& code, Activation& act, std::vector<Value>* stack) {
+  const std::span<const uint8_t> all(*code.bytes);
+  Executor e(*this, act, all.subspan(code.start, code.size), stack);
+  e.bytes = code.bytes;
+  e.base = code.start;
+  e.Run();
+  return e.returned ? e.result : Value();
+}
+
+Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<const Value> args) {
+  const FunctionCode& code = *function->code;
+  const bool cs = CaseSensitive();
+  Activation act;
+  act.scope = function->scope;
+  act.locals = NewObject(nullptr);
+  if (!act.locals) return {};
+  act.scope.push_back(act.locals);
+  act.target = function->target;
+  act.base = function->target;
+  // A method called on something that is not an object sees the clip it was defined on.
+  act.thisValue = thisValue.IsObject() ? thisValue : Value(function->target);
+  act.constants = code.constants ? code.constants : noConstants_;
+  Object* arguments = NewArray(std::vector<Value>(args.begin(), args.end()));
+  if (arguments) arguments->SetOwn("callee", function, cs, kDontEnum);
+  const Value super = MakeSuper(function, act.thisValue);
+  if (code.function2) {
+    act.registers.resize(std::max<size_t>(code.registerCount, 1));
+    const uint8_t high = static_cast<uint8_t>(code.flags & 0xFF);
+    const bool global = code.flags & 0x100;
+    size_t reg = 1;
+    auto preload = [&](bool wanted, Value v) {
+      if (wanted && reg < act.registers.size()) act.registers[reg++] = std::move(v);
+    };
+    preload(high & 0x01, act.thisValue);
+    preload(high & 0x04, Value(arguments));
+    preload(high & 0x10, super);
+    preload(high & 0x40, Host() ? Value(ClipObject(Host()->Root())) : Value(standInRoot_));
+    preload(high & 0x80, act.target ? GetMember(act.target, "_parent") : Value());
+    preload(global, Value(global_));
+    if (!(high & 0x08) && !(high & 0x04)) act.locals->SetOwn("arguments", arguments, cs);
+    if (!(high & 0x20) && !(high & 0x10)) act.locals->SetOwn("super", super, cs);
+  } else {
+    act.registers.resize(4);
+    act.locals->SetOwn("arguments", arguments, cs);
+    act.locals->SetOwn("super", super, cs);
+  }
+  for (size_t i = 0; i < code.params.size(); ++i) {
+    Value arg = i < args.size() ? args[i] : Value();
+    const uint8_t reg = code.paramRegisters[i];
+    if (code.function2 && reg != 0) {
+      if (reg < act.registers.size()) act.registers[reg] = std::move(arg);
+    } else {
+      act.locals->SetOwn(code.params[i], std::move(arg), cs);
+    }
+  }
+  return Execute(code, act);
+}
+
+Value Interpreter::MakeSuper(Object* function, const Value& thisValue) {
+  Object* self = thisValue.AsObject();
+  if (!self) return {};
+  // The prototype the running function belongs to: the one it is the constructor of, or the
+  // one holding it as a method; `super` starts looking one step above that.
+  const Property* own = function->FindOwn("prototype", CaseSensitive());
+  Object* home = nullptr;
+  int hops = 0;
+  for (Object* at = self->proto; own && at && !home && hops < 256; at = at->proto, ++hops) {
+    if (own->value.AsObject() == at) home = at;
+  }
+  hops = 0;
+  for (Object* at = self->proto; at && !home && hops < 256; at = at->proto, ++hops) {
+    for (const Property& p : at->props) {
+      // A prototype names its class's superclass as __constructor__; that is not a method.
+      if (p.value.AsObject() == function && !NamesEqual(p.name, "__constructor__", false) &&
+          !NamesEqual(p.name, "constructor", false)) {
+        home = at;
+      }
+    }
+  }
+  if (!home) home = self->proto;
+  if (!home) return {};
+  Object* super = NewObject(home->proto);
+  if (!super) return {};
+  super->kind = ObjectKind::Super;
+  super->boundThis = self;
+  super->native = [home](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    Object* s = self.AsObject();
+    const Value target = s && s->kind == ObjectKind::Super ? Value(s->boundThis) : self;
+    return vm.Call(vm.GetMember(home, "__constructor__"), target, args);
+  };
+  return super;
+}
+
+void Interpreter::RunNested(std::span<const uint8_t> code, const ClipRef& clip) {
+  Object* self = ClipObject(clip);
+  if (!self) return;
+  FunctionCode block;
+  block.bytes = std::make_shared<const std::vector<uint8_t>>(code.begin(), code.end());
+  block.size = code.size();
+  Activation act;
+  act.scope = {self};
+  act.target = self;
+  act.base = self;
+  act.thisValue = self;
+  act.registers.resize(4);
+  act.constants = noConstants_;
+  if (!EnterCall()) return;
+  ++depth_;
+  try {
+    Execute(block, act, &stack_);
+  } catch (const ScriptException&) {
+    --depth_;
+    throw;
+  }
+  --depth_;
+}
+
+void Interpreter::RunFrameScript(std::span<const uint8_t> code, const ClipRef& clip) {
+  // What one script leaves on the stack the next can take; a script that only pushes must not
+  // grow it without end, though.
+  constexpr size_t kMaxSharedStack = 1 << 16;
+  if (stack_.size() > kMaxSharedStack) stack_.clear();
+  budget_ = kInstructionBudget;
+  stopped_ = false;
+  depth_ = 0;
+  try {
+    RunNested(code, clip);
+  } catch (const ScriptException& e) {
+    // An exception nobody caught ends the script; the movie plays on.
+    Trace("Warning: Uncaught exception, " + ToString(e.value));
+  }
+}
+
+double Interpreter::Milliseconds() const {
+  const auto elapsed = std::chrono::steady_clock::now() - start_;
+  return static_cast<double>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+double Interpreter::Random(double max) {
+  if (!(max >= 1)) return 0;
+  std::uniform_int_distribution<uint64_t> pick(
+      0, static_cast<uint64_t>(std::min(max, 4294967295.0)) - 1);
+  return static_cast<double>(pick(random_));
+}
+
+bool Interpreter::InstanceOf(const Value& object, const Value& constructor) {
+  Object* o = object.AsObject();
+  Object* proto = GetMember(constructor, "prototype").AsObject();
+  if (!o || !proto) return false;
+  int hops = 0;
+  for (Object* at = o->proto; at && hops < 256; at = at->proto, ++hops) {
+    if (at == proto) return true;
+    for (Object* i : at->interfaces) {
+      if (i && GetMember(i, "prototype").AsObject() == proto) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace swf::avm1

@@ -1,0 +1,357 @@
+#pragma once
+// The bytecode loop: one Executor runs one activation's code. Private to the interpreter.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "player/avm1/action_codes.h"
+#include "player/avm1/action_reader.h"
+#include "player/avm1/activation.h"
+#include "player/avm1/interpreter.h"
+#include "player/avm1/text.h"
+
+namespace swf::avm1 {
+
+inline bool IsPathLike(std::string_view name) {
+  return name.find_first_of(":/.") != std::string_view::npos;
+}
+
+struct WithScope {
+  size_t end;
+  Object* object;
+};
+
+struct TryBlock {
+  size_t tryEnd, catchEnd, finallyEnd;
+  bool hasCatch, hasFinally, catchInRegister;
+  uint8_t catchRegister;
+  std::string catchName;
+};
+
+struct Executor {
+  Interpreter& vm;
+  Activation& act;
+  std::span<const uint8_t> code;
+  size_t pc = 0;
+  std::vector<Value> ownStack;
+  std::vector<Value>& stack;  // frame scripts share one stack, each function call has its own
+  std::shared_ptr<const std::vector<uint8_t>> bytes;  // what `code` lies in, from `base` on
+  size_t base = 0;
+  std::vector<WithScope> withs;
+  bool returned = false;
+  Value result;
+  int version;
+
+  Executor(Interpreter& v, Activation& a, std::span<const uint8_t> c,
+           std::vector<Value>* shared = nullptr)
+      : vm(v), act(a), code(c), stack(shared ? *shared : ownStack), version(v.Version()) {}
+
+  Value Pop() {
+    if (stack.empty()) return {};
+    Value v = std::move(stack.back());
+    stack.pop_back();
+    return v;
+  }
+  void Push(Value v) { stack.push_back(std::move(v)); }
+  double PopNumber() { return vm.ToNumber(Pop()); }
+  std::string PopString() { return vm.ToString(Pop()); }
+  bool CaseSensitive() const { return vm.CaseSensitive(); }
+  bool Is(std::string_view a, std::string_view b) const {
+    return NamesEqual(a, b, CaseSensitive());
+  }
+
+  // SWF 4 movies have no booleans: comparisons give 1 or 0.
+  Value Truth(bool b) const { return version < 5 ? Value(b ? 1.0 : 0.0) : Value(b); }
+
+  Object* Root() {
+    if (!vm.Host()) return act.base;
+    return vm.ClipObject(vm.Host()->Root());
+  }
+
+  // --- variables -------------------------------------------------------------------------
+
+  bool Special(std::string_view name, Value& out) {
+    if (Is(name, "this")) {
+      out = act.thisValue;
+      return true;
+    }
+    if (Is(name, "_global") && version >= 6) {
+      out = vm.Global();
+      return true;
+    }
+    if (Is(name, "_root") || Is(name, "_level0")) {
+      out = Root();
+      return true;
+    }
+    return false;
+  }
+
+  Value LookupPlain(std::string_view name) {
+    Value special;
+    if (Special(name, special)) return special;
+    for (auto it = withs.rbegin(); it != withs.rend(); ++it) {
+      if (vm.HasProperty(it->object, name)) return vm.GetMember(it->object, name);
+    }
+    for (auto it = act.scope.rbegin(); it != act.scope.rend(); ++it) {
+      Object* o = *it == act.base ? act.target : *it;
+      if (o && vm.HasProperty(o, name)) return vm.GetMember(o, name);
+    }
+    if (vm.HasProperty(vm.Global(), name)) return vm.GetMember(vm.Global(), name);
+    return {};
+  }
+
+  // A target path ("/a/b", "../c", "_root.d", "e") to the object it names.
+  Value ResolveTarget(std::string_view path) {
+    Value cur = act.target;
+    size_t i = 0;
+    bool first = true;
+    if (!path.empty() && path[0] == '/') {
+      cur = Root();
+      i = 1;
+      first = false;
+    }
+    while (i < path.size()) {
+      if (path.compare(i, 2, "..") == 0) {
+        cur = vm.GetMember(cur, "_parent");
+        i += 2;
+        first = false;
+        continue;
+      }
+      if (path[i] == '/' || path[i] == '.') {
+        ++i;
+        continue;
+      }
+      size_t end = path.find_first_of("/.", i);
+      if (end == std::string_view::npos) end = path.size();
+      const std::string_view segment = path.substr(i, end - i);
+      cur = first ? LookupPlain(segment) : vm.GetMember(cur, segment);
+      first = false;
+      i = end;
+      if (cur.IsUndefined() || cur.IsNull()) return {};
+    }
+    return cur;
+  }
+
+  // Splits "path:name" or "path.name" into its object and the name.
+  bool SplitPath(std::string_view name, Value& object, std::string& var) {
+    size_t split = name.rfind(':');
+    if (split == std::string_view::npos) split = name.rfind('.');
+    if (split == std::string_view::npos ||
+        (split > 0 && name[split] == '.' && name[split - 1] == '.')) {
+      return false;
+    }
+    object = ResolveTarget(name.substr(0, split));
+    var = std::string(name.substr(split + 1));
+    return true;
+  }
+
+  Value GetVariable(std::string_view name) {
+    if (!IsPathLike(name)) return LookupPlain(name);
+    Value object;
+    std::string var;
+    if (SplitPath(name, object, var))
+      return object.IsObject() ? vm.GetMember(object, var) : Value();
+    return ResolveTarget(name);
+  }
+
+  void SetVariable(std::string_view name, Value value) {
+    if (IsPathLike(name)) {
+      Value object;
+      std::string var;
+      if (SplitPath(name, object, var)) vm.SetMember(object, var, std::move(value));
+      return;
+    }
+    for (auto it = withs.rbegin(); it != withs.rend(); ++it) {
+      if (vm.HasProperty(it->object, name)) return vm.SetMember(it->object, name, std::move(value));
+    }
+    for (auto it = act.scope.rbegin(); it != act.scope.rend(); ++it) {
+      Object* o = *it == act.base ? act.target : *it;
+      if (o && o->FindOwn(name, CaseSensitive())) return vm.SetMember(o, name, std::move(value));
+    }
+    vm.SetMember(act.target, name, std::move(value));
+  }
+
+  void DefineLocal(std::string_view name, Value value) {
+    Object* into = act.locals ? act.locals : act.target;
+    if (into) into->SetOwn(name, std::move(value), CaseSensitive());
+  }
+
+  // --- clips -----------------------------------------------------------------------------
+
+  bool TargetClip(ClipRef& out) {
+    if (!vm.Host() || !act.target || act.target->kind != ObjectKind::Clip) return false;
+    out = act.target->clip;
+    return true;
+  }
+
+  void GotoFrame(size_t frame, bool play) {
+    ClipRef clip;
+    if (!TargetClip(clip)) return;
+    vm.Host()->Goto(clip, frame);
+    vm.Host()->SetPlaying(clip, play);
+  }
+
+  // A frame given as a value: a number from 1, or a label, or "target:frame".
+  void GotoValue(const Value& frame, bool play, size_t bias) {
+    ClipRef clip;
+    if (!TargetClip(clip)) return;
+    Value f = frame;
+    if (f.IsString()) {
+      std::string s = f.AsString();
+      const size_t colon = s.rfind(':');
+      if (colon != std::string::npos) {
+        Object* o = ResolveTarget(s.substr(0, colon)).AsObject();
+        if (!o || o->kind != ObjectKind::Clip) return;
+        clip = o->clip;
+        s = s.substr(colon + 1);
+      }
+      const double n = StringToNumber(s, 5);
+      if (std::isnan(n)) {
+        std::optional<size_t> label = vm.Host()->FindLabel(clip, s);
+        if (!label) return;
+        vm.Host()->Goto(clip, *label);
+        vm.Host()->SetPlaying(clip, play);
+        return;
+      }
+      f = n;
+    }
+    const double n = vm.ToNumber(f);
+    if (std::isnan(n) || n < 1) return;
+    vm.Host()->Goto(clip, ToIndex(n) - 1 + bias);
+    vm.Host()->SetPlaying(clip, play);
+  }
+
+  void SetTarget(const Value& target) {
+    if (target.IsString() && target.AsString().empty()) {
+      act.target = act.base;
+      return;
+    }
+    Object* o = target.IsString() ? ResolveTarget(target.AsString()).AsObject() : target.AsObject();
+    // An unknown target leaves the script acting on nothing rather than on its own clip.
+    act.target = o ? o : vm.NewPlainObject();
+  }
+
+  Value GetProperty(const Value& target, int index) {
+    Object* o = target.IsString() && target.AsString().empty()
+                    ? act.target
+                    : (target.IsString() ? ResolveTarget(target.AsString()) : target).AsObject();
+    static constexpr const char* kNames[] = {
+        "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
+        "_totalframes", "_alpha",       "_visible",      "_width",        "_height",
+        "_rotation",    "_target",      "_framesloaded", "_name",         "_droptarget",
+        "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
+        "_xmouse",      "_ymouse"};
+    if (!o || index < 0 || index >= static_cast<int>(std::size(kNames))) return {};
+    if (index == 11) return o->kind == ObjectKind::Clip ? Value(vm.ClipTarget(o->clip)) : Value();
+    return vm.GetMember(o, kNames[index]);
+  }
+
+  // --- functions -------------------------------------------------------------------------
+
+  bool DefineFunction(const Action& a, bool function2) {
+    PayloadReader r(a.payload);
+    auto fn = std::make_shared<FunctionCode>();
+    uint16_t count = 0, size = 0;
+    if (!r.String(fn->name) || !r.U16(count)) return false;
+    fn->function2 = function2;
+    if (function2 && (!r.U8(fn->registerCount) || !r.U16(fn->flags))) return false;
+    for (uint16_t i = 0; i < count; ++i) {
+      uint8_t reg = 0;
+      std::string name;
+      if (function2 && !r.U8(reg)) return false;
+      if (!r.String(name)) return false;
+      fn->params.push_back(std::move(name));
+      fn->paramRegisters.push_back(reg);
+    }
+    if (!r.U16(size) || code.size() - a.next < size) return false;
+    fn->bytes = bytes;
+    fn->start = base + a.next;
+    fn->size = size;
+    fn->constants = act.constants;
+    Object* f = vm.NewObject(vm.functionProto_);
+    pc = a.next + size;
+    if (!f) return true;
+    f->kind = ObjectKind::Function;
+    f->code = fn;
+    // SWF 5 functions see only the timeline they were defined on, not the function around them.
+    if (version >= 6) {
+      f->scope = act.scope;
+    } else if (act.base) {
+      f->scope = {act.base};
+    }
+    f->target = act.target;
+    if (Object* proto = vm.NewPlainObject()) {
+      proto->SetOwn("constructor", f, CaseSensitive(), kDontEnum);
+      f->SetOwn("prototype", proto, CaseSensitive(), kDontEnum);
+    }
+    if (fn->name.empty()) {
+      Push(f);
+    } else {
+      DefineLocal(fn->name, f);
+    }
+    return true;
+  }
+
+  std::vector<Value> PopArgs() {
+    const double n = PopNumber();
+    std::vector<Value> args;
+    if (!(n > 0)) return args;
+    const size_t count = std::min(ToIndex(n), stack.size());
+    for (size_t i = 0; i < count; ++i) args.push_back(Pop());
+    return args;
+  }
+
+  // --- comparisons -----------------------------------------------------------------------
+
+  bool LooseEquals(const Value& a, const Value& b) {
+    if (a.IsObject() && b.IsObject()) return a.AsObject() == b.AsObject();
+    if ((a.IsUndefined() || a.IsNull()) && (b.IsUndefined() || b.IsNull())) return true;
+    if (a.IsUndefined() || a.IsNull() || b.IsUndefined() || b.IsNull()) return false;
+    if (a.IsObject()) return LooseEquals(vm.ToPrimitive(a), b);
+    if (b.IsObject()) return LooseEquals(a, vm.ToPrimitive(b));
+    if (a.IsString() && b.IsString()) return a.AsString() == b.AsString();
+    if (a.IsBool() && b.IsBool()) return a.AsBool() == b.AsBool();
+    return PrimitiveToNumber(a, version) == PrimitiveToNumber(b, version);
+  }
+
+  static bool StrictEquals(const Value& a, const Value& b) {
+    // The original finds NaN strictly equal to itself.
+    if (a.IsNumber() && b.IsNumber()) {
+      return a.AsNumber() == b.AsNumber() || (std::isnan(a.AsNumber()) && std::isnan(b.AsNumber()));
+    }
+    return a == b;
+  }
+
+  // a < b as Less2 does it: undefined when either side is NaN.
+  Value LessThan(const Value& a, const Value& b) {
+    const Value pa = vm.ToPrimitive(a), pb = vm.ToPrimitive(b);
+    if (pa.IsString() && pb.IsString()) return pa.AsString() < pb.AsString();
+    const double x = PrimitiveToNumber(pa, version), y = PrimitiveToNumber(pb, version);
+    if (std::isnan(x) || std::isnan(y)) return Value();
+    return x < y;
+  }
+
+  // --- the loop --------------------------------------------------------------------------
+
+  bool Step(const Action& a);
+  [[gnu::noinline]] bool StepCalls(const Action& a);
+  [[gnu::noinline]] bool StepValues(const Action& a);
+  [[gnu::noinline]] bool StepSwf4(const Action& a);
+  [[gnu::noinline]] bool StepObjects(const Action& a);
+  [[gnu::noinline]] bool StepTimeline(const Action& a);
+  bool Run();
+  bool RunTry(const Action& a);
+  bool Push(const Action& a);
+  bool FrameLoaded(size_t frame);
+  // Skips the next `count` actions (WaitForFrame on a frame that is not there).
+  void SkipActions(size_t count);
+  // The Call action: runs another frame's scripts now, on this clip.
+  void CallFrame(const Value& frame);
+  Value Extract(const std::string& s, double index, double count, bool multibyte);
+};
+
+}  // namespace swf::avm1

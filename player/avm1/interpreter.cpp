@@ -1,0 +1,354 @@
+#include "player/avm1/interpreter.h"
+
+#include <cmath>
+
+#include "player/avm1/activation.h"
+#include "player/avm1/text.h"
+
+namespace swf::avm1 {
+namespace {
+
+// Prototype chains are walked at most this far, so a loop made through __proto__ ends.
+constexpr int kMaxProtoChain = 256;
+
+bool IsClip(const Object* o) { return o && o->kind == ObjectKind::Clip; }
+
+}  // namespace
+
+Interpreter::Interpreter(int version, ClipHost* host) : version_(version), host_(host) {
+  noConstants_ = std::make_shared<const std::vector<std::string>>();
+  InstallBuiltins();
+  if (!host_) standInRoot_ = NewObject(clipProto_);
+}
+
+Interpreter::~Interpreter() = default;
+
+Object* Interpreter::NewObject(Object* proto) {
+  if (heap_.size() >= kMaxObjects) return nullptr;
+  heap_.push_back(std::make_unique<Object>());
+  heap_.back()->proto = proto;
+  return heap_.back().get();
+}
+
+Object* Interpreter::NewArray(std::vector<Value> elements) {
+  Object* a = NewObject(arrayProto_);
+  if (!a) return nullptr;
+  a->kind = ObjectKind::Array;
+  a->elements = std::move(elements);
+  return a;
+}
+
+Object* Interpreter::NewNative(NativeFunction fn, NativeFunction construct) {
+  Object* f = NewObject(functionProto_);
+  if (!f) return nullptr;
+  f->kind = ObjectKind::Function;
+  f->native = std::move(fn);
+  f->construct = std::move(construct);
+  return f;
+}
+
+Object* Interpreter::ClipObject(const ClipRef& clip) {
+  if (!host_) return standInRoot_;
+  auto it = clips_.find(clip.serial);
+  if (it != clips_.end()) return it->second;
+  Object* o = NewObject(clipProto_);
+  if (!o) return nullptr;
+  o->kind = ObjectKind::Clip;
+  o->clip = clip;
+  clips_[clip.serial] = o;
+  return o;
+}
+
+Object* Interpreter::BoxPrimitive(const Value& v) {
+  Object* proto = v.IsString()   ? stringProto_
+                  : v.IsNumber() ? numberProto_
+                  : v.IsBool()   ? booleanProto_
+                                 : objectProto_;
+  Object* o = NewObject(proto);
+  if (!o) return nullptr;
+  o->kind = ObjectKind::Boxed;
+  o->primitive = v;
+  return o;
+}
+
+std::string Interpreter::ClipTarget(const ClipRef& clip) {
+  if (!host_) return "/";
+  std::vector<std::string> names;
+  ClipRef at = clip;
+  ClipState state;
+  while (!at.path.empty() && host_->State(at, state)) {
+    names.push_back(state.name);
+    std::optional<ClipRef> parent = host_->Parent(at);
+    if (!parent) break;
+    at = *parent;
+  }
+  if (names.empty()) return "/";
+  std::string out;
+  for (auto it = names.rbegin(); it != names.rend(); ++it) out += "/" + *it;
+  return out;
+}
+
+std::string Interpreter::ClipDotPath(const ClipRef& clip) {
+  std::string target = ClipTarget(clip);
+  if (target == "/") return "_level0";
+  for (char& c : target) {
+    if (c == '/') c = '.';
+  }
+  return "_level0" + target;
+}
+
+Value Interpreter::GetClipMember(Object* clip, std::string_view name, bool& found) {
+  found = true;
+  if (!host_) {
+    found = false;
+    return {};
+  }
+  const bool cs = CaseSensitive();
+  if (std::optional<ClipRef> child = host_->Child(clip->clip, name, cs)) {
+    return ClipObject(*child);
+  }
+  ClipState state;
+  if (!host_->State(clip->clip, state)) {
+    found = false;
+    return {};
+  }
+  auto is = [&](std::string_view n) { return NamesEqual(name, n, cs); };
+  if (is("_currentframe")) return static_cast<double>(state.frame + 1);
+  if (is("_totalframes") || is("_framesloaded")) return static_cast<double>(state.totalFrames);
+  if (is("_name")) return state.name;
+  if (is("_target")) return ClipTarget(clip->clip);
+  if (is("_x")) return state.x;
+  if (is("_y")) return state.y;
+  if (is("_root") || is("_level0")) return ClipObject(host_->Root());
+  if (is("_parent")) {
+    std::optional<ClipRef> parent = host_->Parent(clip->clip);
+    if (parent) return ClipObject(*parent);
+    return {};
+  }
+  found = false;
+  return {};
+}
+
+Value Interpreter::GetMember(const Value& object, std::string_view name) {
+  const bool cs = CaseSensitive();
+  Object* o = object.AsObject();
+  if (!o) {
+    if (object.IsString()) {
+      if (NamesEqual(name, "length", cs)) {
+        return static_cast<double>(Characters(object.AsString(), version_ >= 6).size());
+      }
+      o = stringProto_;
+    } else if (object.IsNumber()) {
+      o = numberProto_;
+    } else if (object.IsBool()) {
+      o = booleanProto_;
+    } else {
+      return {};
+    }
+  } else {
+    if (NamesEqual(name, "__proto__", cs)) return Value(o->proto);
+    if (o->kind == ObjectKind::Array) {
+      size_t index;
+      if (NamesEqual(name, "length", cs)) return static_cast<double>(o->elements.size());
+      if (ArrayIndex(name, index)) {
+        return index < o->elements.size() ? o->elements[index] : Value();
+      }
+    }
+    if (o->kind == ObjectKind::Boxed && o->primitive.IsString() && NamesEqual(name, "length", cs)) {
+      return static_cast<double>(Characters(o->primitive.AsString(), version_ >= 6).size());
+    }
+  }
+  Object* at = o;
+  for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
+    if (const Property* p = at->FindOwn(name, cs)) {
+      if (p->getter) {
+        Object* getter = p->getter;
+        return Call(getter, object.IsObject() ? object : Value(o), {});
+      }
+      return p->value;
+    }
+    if (IsClip(at) && at == o) {
+      bool found;
+      Value v = GetClipMember(at, name, found);
+      if (found) return v;
+    }
+  }
+  return {};
+}
+
+bool Interpreter::HasProperty(Object* object, std::string_view name) {
+  const bool cs = CaseSensitive();
+  if (object->kind == ObjectKind::Array) {
+    size_t index;
+    if (NamesEqual(name, "length", cs)) return true;
+    if (ArrayIndex(name, index) && index < object->elements.size()) return true;
+  }
+  Object* at = object;
+  for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
+    if (at->FindOwn(name, cs)) return true;
+    if (IsClip(at) && at == object) {
+      bool found;
+      GetClipMember(at, name, found);
+      if (found) return true;
+    }
+  }
+  return false;
+}
+
+void Interpreter::SetMember(const Value& object, std::string_view name, Value value) {
+  Object* o = object.AsObject();
+  if (!o) return;  // primitives keep no properties
+  const bool cs = CaseSensitive();
+  if (NamesEqual(name, "__proto__", cs)) {
+    o->proto = value.AsObject();
+    return;
+  }
+  if (o->kind == ObjectKind::Array) {
+    // Elements past this stay plain properties rather than growing the array without bound.
+    constexpr size_t kMaxElements = 1u << 20;
+    size_t index;
+    if (NamesEqual(name, "length", cs)) {
+      const double n = ToNumber(value);
+      if (n >= 0 && n <= kMaxElements) o->elements.resize(static_cast<size_t>(n));
+      return;
+    }
+    if (ArrayIndex(name, index) && index < kMaxElements) {
+      if (index >= o->elements.size()) o->elements.resize(index + 1);
+      o->elements[index] = std::move(value);
+      return;
+    }
+  }
+  // A property with a setter anywhere up the chain takes the write; one without (a getter
+  // alone) refuses it.
+  Object* at = o;
+  for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
+    Property* p = at->FindOwn(name, cs);
+    if (!p) continue;
+    if (p->getter || p->setter) {
+      if (Object* setter = p->setter) {
+        const Value args[] = {std::move(value)};
+        Call(setter, o, args);
+      }
+      return;
+    }
+    break;
+  }
+  o->SetOwn(name, std::move(value), cs);
+}
+
+bool Interpreter::DeleteMember(const Value& object, std::string_view name) {
+  Object* o = object.AsObject();
+  if (!o) return false;
+  if (o->kind == ObjectKind::Array) {
+    size_t index;
+    if (ArrayIndex(name, index) && index < o->elements.size()) {
+      o->elements[index] = Value();
+      return true;
+    }
+  }
+  return o->DeleteOwn(name, CaseSensitive());
+}
+
+std::vector<std::string> Interpreter::EnumerableNames(Object* object) {
+  std::vector<std::string> names;
+  auto seen = [&](const std::string& n) {
+    for (const std::string& m : names) {
+      if (NamesEqual(m, n, CaseSensitive())) return true;
+    }
+    return false;
+  };
+  // The newest property comes first, as the original lists them.
+  Object* at = object;
+  for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
+    for (auto p = at->props.rbegin(); p != at->props.rend(); ++p) {
+      if (!(p->flags & kDontEnum) && !seen(p->name)) names.push_back(p->name);
+    }
+    if (at->kind == ObjectKind::Array) {
+      for (size_t i = at->elements.size(); i-- > 0;) {
+        if (!at->elements[i].IsUndefined()) names.push_back(std::to_string(i));
+      }
+    }
+  }
+  return names;
+}
+
+// Keeps the call depth right however a call ends (a script exception unwinds through it).
+struct DepthGuard {
+  explicit DepthGuard(int& d) : depth(d) { ++depth; }
+  ~DepthGuard() { --depth; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+  int& depth;
+};
+
+bool Interpreter::EnterCall() {
+  if (depth_ < kMaxCallDepth) return true;
+  stopped_ = true;
+  return false;
+}
+
+Value Interpreter::Call(const Value& function, const Value& thisValue,
+                        std::span<const Value> args) {
+  Object* f = function.AsObject();
+  if (!f || !f->IsCallable() || stopped_ || !EnterCall()) return {};
+  DepthGuard guard(depth_);
+  if (f->native) return f->native(*this, thisValue, args);
+  if (f->code) return CallCode(f, thisValue, args);
+  return {};
+}
+
+Value Interpreter::Construct(const Value& constructor, std::span<const Value> args) {
+  Object* f = constructor.AsObject();
+  if (!f || !f->IsCallable()) return {};
+  if (f->construct) {
+    if (stopped_ || !EnterCall()) return {};
+    DepthGuard guard(depth_);
+    return f->construct(*this, Value(), args);
+  }
+  Object* o = NewObject(GetMember(f, "prototype").AsObject());
+  if (!o) return {};
+  if (version_ >= 6) {
+    o->SetOwn("__constructor__", f, CaseSensitive(), kDontEnum);
+  } else {
+    o->SetOwn("constructor", f, CaseSensitive(), kDontEnum);
+  }
+  Call(f, o, args);
+  return o;
+}
+
+Value Interpreter::ToPrimitive(const Value& v, bool preferString) {
+  Object* o = v.AsObject();
+  if (!o) return v;
+  if (o->kind == ObjectKind::Clip) return ClipDotPath(o->clip);
+  const char* first = preferString ? "toString" : "valueOf";
+  const char* second = preferString ? "valueOf" : "toString";
+  for (const char* name : {first, second}) {
+    Value method = GetMember(v, name);
+    if (method.AsObject() && method.AsObject()->IsCallable()) {
+      Value result = Call(method, v, {});
+      if (result.IsPrimitive()) return result;
+    }
+  }
+  // Neither method gave a primitive (or there is none to call).
+  return o->IsCallable() ? Value("[type Function]") : Value("[type Object]");
+}
+
+double Interpreter::ToNumber(const Value& v) {
+  if (v.IsObject()) return PrimitiveToNumber(ToPrimitive(v), version_);
+  return PrimitiveToNumber(v, version_);
+}
+
+std::string Interpreter::ToString(const Value& v) {
+  if (v.IsObject()) return PrimitiveToString(ToPrimitive(v, true), version_);
+  return PrimitiveToString(v, version_);
+}
+
+std::string Interpreter::TypeOf(const Value& v) {
+  Object* o = v.AsObject();
+  if (!o) return std::string(PrimitiveTypeName(v));
+  if (o->kind == ObjectKind::Clip) return "movieclip";
+  if (o->kind == ObjectKind::Function) return "function";
+  return "object";
+}
+
+}  // namespace swf::avm1

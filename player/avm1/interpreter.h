@@ -1,0 +1,125 @@
+#pragma once
+// The ActionScript 1/2 virtual machine: runs action blocks against a heap of objects and the
+// clips the host shows. Every block runs under an instruction budget and calls nest at most
+// kMaxCallDepth deep, so a runaway script stops and the movie goes on.
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <random>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "player/avm1/clip_host.h"
+#include "player/avm1/object.h"
+#include "player/avm1/value.h"
+
+namespace swf::avm1 {
+
+inline constexpr int kMaxCallDepth = 256;
+// Instructions one action block may run, the functions it calls included.
+inline constexpr uint64_t kInstructionBudget = 400'000;
+// Objects one movie may make; past it `new` and literals give undefined.
+inline constexpr size_t kMaxObjects = 500'000;
+
+struct Activation;
+
+class Interpreter {
+ public:
+  using TraceSink = std::function<void(std::string_view)>;
+
+  // `host` (which must outlive this) may be null: clip actions then do nothing and scripts
+  // run on a plain object standing in for the main timeline.
+  Interpreter(int version, ClipHost* host);
+  ~Interpreter();
+  Interpreter(const Interpreter&) = delete;
+  Interpreter& operator=(const Interpreter&) = delete;
+
+  void SetTrace(TraceSink sink) { trace_ = std::move(sink); }
+  // Runs `code` as a frame script of `clip` (the main timeline when the host is null).
+  void RunFrameScript(std::span<const uint8_t> code, const ClipRef& clip = {});
+  // Whether the last block ran out of budget or of call depth.
+  bool Stopped() const { return stopped_; }
+
+  int Version() const { return version_; }
+  bool CaseSensitive() const { return version_ >= 7; }
+  Object* Global() { return global_; }
+  ClipHost* Host() { return host_; }
+
+  // Objects, made in the heap (null when the heap is full).
+  Object* NewObject(Object* proto);
+  Object* NewPlainObject() { return NewObject(objectProto_); }
+  Object* NewArray(std::vector<Value> elements = {});
+  Object* NewNative(NativeFunction fn, NativeFunction construct = {});
+  Object* ClipObject(const ClipRef& clip);
+  Object* BoxPrimitive(const Value& v);
+
+  Value GetMember(const Value& object, std::string_view name);
+  // Whether `object` or its prototypes (or, for a clip, its children and properties) have `name`.
+  bool HasProperty(Object* object, std::string_view name);
+  void SetMember(const Value& object, std::string_view name, Value value);
+  bool DeleteMember(const Value& object, std::string_view name);
+  // Own and inherited enumerable names, most derived first, newest first.
+  std::vector<std::string> EnumerableNames(Object* object);
+  Value Call(const Value& function, const Value& thisValue, std::span<const Value> args);
+  Value Construct(const Value& constructor, std::span<const Value> args);
+
+  Value ToPrimitive(const Value& v, bool preferString = false);
+  double ToNumber(const Value& v);
+  std::string ToString(const Value& v);
+  std::string TypeOf(const Value& v);
+  // The `_target`-style path of a clip ("/" for the main timeline, "/a/b" below it).
+  std::string ClipTarget(const ClipRef& clip);
+  // `_level0`-style dot path of a clip, as a clip converts to a string.
+  std::string ClipDotPath(const ClipRef& clip);
+  bool InstanceOf(const Value& object, const Value& constructor);
+  // `super` for a call of `function` on `thisValue`.
+  Value MakeSuper(Object* function, const Value& thisValue);
+  double Milliseconds() const;
+  // A whole number from 0 up to `max` (exclusive).
+  double Random(double max);
+  // Runs a block on `clip` within the current budget (the Call action, and frame scripts).
+  void RunNested(std::span<const uint8_t> code, const ClipRef& clip);
+  void Trace(std::string_view line) {
+    if (trace_) trace_(line);
+  }
+
+  Object* objectProto_ = nullptr;
+  Object* functionProto_ = nullptr;
+  Object* arrayProto_ = nullptr;
+  Object* stringProto_ = nullptr;
+  Object* numberProto_ = nullptr;
+  Object* booleanProto_ = nullptr;
+  Object* clipProto_ = nullptr;
+
+ private:
+  friend struct Executor;
+  void InstallBuiltins();
+  void InstallClipMethods();
+  Value Execute(const FunctionCode& code, Activation& act, std::vector<Value>* stack = nullptr);
+  // False (and the script stopped) when calls nest too deep.
+  bool EnterCall();
+  Value CallCode(Object* function, const Value& thisValue, std::span<const Value> args);
+  Value GetClipMember(Object* clip, std::string_view name, bool& found);
+
+  int version_;
+  ClipHost* host_;
+  TraceSink trace_;
+  std::vector<std::unique_ptr<Object>> heap_;
+  Object* global_ = nullptr;
+  Object* standInRoot_ = nullptr;  // the main timeline when there is no host
+  std::unordered_map<uint64_t, Object*> clips_;
+  std::vector<Value> stack_;  // the stack frame scripts share
+  uint64_t budget_ = 0;
+  int depth_ = 0;
+  bool stopped_ = false;
+  std::shared_ptr<const std::vector<std::string>> noConstants_;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::mt19937_64 random_{0x5EED};
+};
+
+}  // namespace swf::avm1

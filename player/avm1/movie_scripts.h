@@ -1,0 +1,42 @@
+#pragma once
+// Runs a movie's frame actions as the display list enters frames, on the clip each belongs to.
+#include <cstdint>
+#include <set>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "player/avm1/clip_host.h"
+#include "player/avm1/interpreter.h"
+#include "player/display_list.h"
+#include "player/movie.h"
+
+namespace swf::avm1 {
+
+class MovieScripts : public ClipHost {
+ public:
+  // `movie` and `display` must outlive this.
+  MovieScripts(const Movie& movie, DisplayList& display);
+
+  void SetTrace(Interpreter::TraceSink sink) { vm_.SetTrace(std::move(sink)); }
+  void Run(const FrameActions& actions);
+
+  ClipRef Root() override;
+  bool State(const ClipRef& clip, ClipState& out) override;
+  std::optional<ClipRef> Child(const ClipRef& clip, std::string_view name,
+                               bool caseSensitive) override;
+  std::optional<ClipRef> Parent(const ClipRef& clip) override;
+  void Goto(const ClipRef& clip, size_t frame) override;
+  void SetPlaying(const ClipRef& clip, bool playing) override;
+  std::optional<size_t> FindLabel(const ClipRef& clip, std::string_view label) override;
+  std::vector<std::span<const uint8_t>> FrameScripts(const ClipRef& clip, size_t frame) override;
+
+ private:
+  DisplayObject* Find(const ClipRef& clip);
+
+  DisplayList& display_;
+  Interpreter vm_;
+  std::set<const ActionBlock*> initDone_;
+};
+
+}  // namespace swf::avm1

@@ -1,0 +1,87 @@
+#pragma once
+// Script objects: properties in the order they were made, a prototype link, and what makes an
+// object special (an array's elements, a function's code, a clip's identity, a boxed primitive).
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "player/avm1/clip_host.h"
+#include "player/avm1/value.h"
+
+namespace swf::avm1 {
+
+class Interpreter;
+
+enum PropertyFlags : uint8_t {
+  kDontEnum = 1,
+  kDontDelete = 2,
+  kReadOnly = 4,
+};
+
+struct Property {
+  std::string name;
+  Value value;
+  uint8_t flags = 0;
+  // A property made by addProperty: reading calls the getter, writing the setter (if any).
+  Object* getter = nullptr;
+  Object* setter = nullptr;
+};
+
+using NativeFunction =
+    std::function<Value(Interpreter& vm, const Value& thisValue, std::span<const Value> args)>;
+
+// A function defined by bytecode: where its body lies and what it was defined with.
+struct FunctionCode {
+  std::shared_ptr<const std::vector<uint8_t>> bytes;  // the whole block the body lies in
+  size_t start = 0, size = 0;
+  std::string name;
+  std::vector<std::string> params;
+  std::vector<uint8_t> paramRegisters;  // DefineFunction2: 0 means "a named local"
+  uint8_t registerCount = 0;
+  uint16_t flags = 0;  // DefineFunction2's preload and suppress bits
+  bool function2 = false;
+  std::shared_ptr<const std::vector<std::string>> constants;
+};
+
+// Super: what `super` names in a method, calling the superclass constructor or its methods on
+// the same `this`.
+enum class ObjectKind { Plain, Array, Function, Clip, Boxed, Super };
+
+struct Object {
+  ObjectKind kind = ObjectKind::Plain;
+  std::vector<Property> props;
+  Object* proto = nullptr;
+
+  std::vector<Value> elements;  // arrays
+
+  std::shared_ptr<const FunctionCode> code;  // functions defined by bytecode
+  NativeFunction native;                     // functions of the player
+  NativeFunction construct;                  // what `new` does, when it differs from a call
+  std::vector<Object*> scope;                // what a bytecode function closes over
+  Object* target = nullptr;                  // the clip a bytecode function was defined on
+
+  ClipRef clip;                     // clips
+  Value primitive;                  // boxed primitives
+  Object* boundThis = nullptr;      // Super: the `this` its calls use
+  std::vector<Object*> interfaces;  // prototypes: what `implements` added
+
+  bool IsCallable() const { return kind == ObjectKind::Function || kind == ObjectKind::Super; }
+
+  Property* FindOwn(std::string_view name, bool caseSensitive);
+  const Property* FindOwn(std::string_view name, bool caseSensitive) const;
+  // Sets an own property, creating it at the end; a read-only one keeps its value.
+  void SetOwn(std::string_view name, Value value, bool caseSensitive, uint8_t flags = 0);
+  bool DeleteOwn(std::string_view name, bool caseSensitive);
+};
+
+// "0", "12": the index an array element name stands for.
+bool ArrayIndex(std::string_view name, size_t& index);
+
+bool NamesEqual(std::string_view a, std::string_view b, bool caseSensitive);
+
+}  // namespace swf::avm1

@@ -1,0 +1,797 @@
+// One action at a time.
+#include <chrono>
+#include <cmath>
+#include <limits>
+
+#include "player/avm1/action_codes.h"
+#include "player/avm1/executor.h"
+#include "player/avm1/script_error.h"
+
+namespace swf::avm1 {
+namespace {
+
+double Modulo(double a, double b) { return std::fmod(a, b); }
+
+}  // namespace
+
+bool Executor::Push(const Action& a) {
+  PayloadReader r(a.payload);
+  while (!r.AtEnd()) {
+    uint8_t type;
+    if (!r.U8(type)) return false;
+    switch (type) {
+      case 0: {
+        std::string s;
+        if (!r.String(s)) return false;
+        Push(Value(std::move(s)));
+        break;
+      }
+      case 1: {
+        float f;
+        if (!r.F32(f)) return false;
+        Push(static_cast<double>(f));
+        break;
+      }
+      case 2:
+        Push(Null{});
+        break;
+      case 3:
+        Push(Undefined{});
+        break;
+      case 4: {
+        uint8_t reg;
+        if (!r.U8(reg)) return false;
+        Push(reg < act.registers.size() ? act.registers[reg] : Value());
+        break;
+      }
+      case 5: {
+        uint8_t b;
+        if (!r.U8(b)) return false;
+        Push(b != 0);
+        break;
+      }
+      case 6: {
+        double d;
+        if (!r.F64(d)) return false;
+        Push(d);
+        break;
+      }
+      case 7: {
+        uint32_t i;
+        if (!r.U32(i)) return false;
+        Push(static_cast<double>(static_cast<int32_t>(i)));
+        break;
+      }
+      case 8:
+      case 9: {
+        uint16_t index = 0;
+        uint8_t small = 0;
+        if (type == 8 ? !r.U8(small) : !r.U16(index)) return false;
+        if (type == 8) index = small;
+        const auto& pool = *act.constants;
+        Push(index < pool.size() ? Value(pool[index]) : Value());
+        break;
+      }
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
+bool Executor::Step(const Action& a) {
+  // One small dispatcher and a function per family keep the native stack a nested call takes
+  // small, so the deepest call chain a script may build fits in it.
+  switch (static_cast<ActionCode>(a.code)) {
+    case ActionCode::Call:
+    case ActionCode::DefineFunction:
+    case ActionCode::DefineFunction2:
+    case ActionCode::CallFunction:
+    case ActionCode::CallMethod:
+    case ActionCode::NewObject:
+    case ActionCode::NewMethod:
+    case ActionCode::Enumerate:
+    case ActionCode::Enumerate2:
+    case ActionCode::Throw:
+    case ActionCode::Try:
+      return StepCalls(a);
+    case ActionCode::Pop:
+    case ActionCode::Push:
+    case ActionCode::Jump:
+    case ActionCode::If:
+    case ActionCode::ConstantPool:
+    case ActionCode::Add2:
+    case ActionCode::Less2:
+    case ActionCode::Greater:
+    case ActionCode::Equals2:
+    case ActionCode::StrictEquals:
+    case ActionCode::Modulo:
+    case ActionCode::BitAnd:
+    case ActionCode::BitOr:
+    case ActionCode::BitXor:
+    case ActionCode::BitLShift:
+    case ActionCode::BitRShift:
+    case ActionCode::BitURShift:
+    case ActionCode::Increment:
+    case ActionCode::Decrement:
+    case ActionCode::PushDuplicate:
+    case ActionCode::StackSwap:
+    case ActionCode::StoreRegister:
+    case ActionCode::TypeOf:
+    case ActionCode::ToNumber:
+    case ActionCode::ToString:
+    case ActionCode::InstanceOf:
+    case ActionCode::Extends:
+    case ActionCode::CastOp:
+    case ActionCode::ImplementsOp:
+      return StepValues(a);
+    case ActionCode::Add:
+    case ActionCode::Subtract:
+    case ActionCode::Multiply:
+    case ActionCode::Divide:
+    case ActionCode::Equals:
+    case ActionCode::Less:
+    case ActionCode::And:
+    case ActionCode::Or:
+    case ActionCode::Not:
+    case ActionCode::StringEquals:
+    case ActionCode::StringLess:
+    case ActionCode::StringGreater:
+    case ActionCode::StringAdd:
+    case ActionCode::StringLength:
+    case ActionCode::MBStringLength:
+    case ActionCode::StringExtract:
+    case ActionCode::MBStringExtract:
+    case ActionCode::CharToAscii:
+    case ActionCode::MBCharToAscii:
+    case ActionCode::AsciiToChar:
+    case ActionCode::MBAsciiToChar:
+    case ActionCode::ToInteger:
+    case ActionCode::Trace:
+    case ActionCode::GetTime:
+    case ActionCode::RandomNumber:
+      return StepSwf4(a);
+    case ActionCode::GetVariable:
+    case ActionCode::SetVariable:
+    case ActionCode::DefineLocal:
+    case ActionCode::DefineLocal2:
+    case ActionCode::Delete:
+    case ActionCode::Delete2:
+    case ActionCode::GetMember:
+    case ActionCode::SetMember:
+    case ActionCode::InitArray:
+    case ActionCode::InitObject:
+    case ActionCode::Return:
+    case ActionCode::With:
+      return StepObjects(a);
+    case ActionCode::NextFrame:
+    case ActionCode::PrevFrame:
+    case ActionCode::Play:
+    case ActionCode::Stop:
+    case ActionCode::GotoFrame:
+    case ActionCode::GotoLabel:
+    case ActionCode::GotoFrame2:
+    case ActionCode::WaitForFrame:
+    case ActionCode::WaitForFrame2:
+    case ActionCode::SetTarget:
+    case ActionCode::SetTarget2:
+    case ActionCode::GetProperty:
+    case ActionCode::SetProperty:
+    case ActionCode::CloneSprite:
+    case ActionCode::RemoveSprite:
+    case ActionCode::StartDrag:
+    case ActionCode::GetUrl2:
+    case ActionCode::TargetPath:
+      return StepTimeline(a);
+    default:
+      // Actions this player does not know (or not yet) are skipped, as the original does.
+      return true;
+  }
+}
+
+bool Executor::StepCalls(const Action& a) {
+  switch (static_cast<ActionCode>(a.code)) {
+    case ActionCode::Call: {
+      Value frame = Pop();
+      CallFrame(frame);
+      break;
+    }
+    case ActionCode::DefineFunction:
+    case ActionCode::DefineFunction2:
+      return DefineFunction(a, a.code == static_cast<uint8_t>(ActionCode::DefineFunction2));
+    case ActionCode::CallFunction: {
+      const std::string name = PopString();
+      std::vector<Value> args = PopArgs();
+      Value f = GetVariable(name);
+      Push(vm.Call(f, Value(), args));
+      break;
+    }
+    case ActionCode::CallMethod: {
+      Value name = Pop();
+      Value object = Pop();
+      std::vector<Value> args = PopArgs();
+      // No name (or one that reads as empty) calls the object itself.
+      const std::string method = name.IsUndefined() ? std::string() : vm.ToString(name);
+      if (method.empty()) {
+        Object* o = object.AsObject();
+        Push(vm.Call(object, o && o->kind == ObjectKind::Super ? object : Value(), args));
+      } else {
+        Value f = vm.GetMember(object, method);
+        // Methods reached through `super` run on the caller's own `this`.
+        Object* o = object.AsObject();
+        Push(vm.Call(f, o && o->kind == ObjectKind::Super ? Value(o->boundThis) : object, args));
+      }
+      break;
+    }
+    case ActionCode::NewObject: {
+      const std::string name = PopString();
+      std::vector<Value> args = PopArgs();
+      Push(vm.Construct(GetVariable(name), args));
+      break;
+    }
+    case ActionCode::NewMethod: {
+      Value name = Pop();
+      Value object = Pop();
+      std::vector<Value> args = PopArgs();
+      const bool anonymous = name.IsUndefined() || (name.IsString() && name.AsString().empty());
+      Push(vm.Construct(anonymous ? object : vm.GetMember(object, vm.ToString(name)), args));
+      break;
+    }
+    case ActionCode::Enumerate:
+    case ActionCode::Enumerate2: {
+      Value v = Pop();
+      Object* o = a.code == static_cast<uint8_t>(ActionCode::Enumerate)
+                      ? GetVariable(vm.ToString(v)).AsObject()
+                      : v.AsObject();
+      Push(Null{});
+      if (!o) break;
+      std::vector<std::string> names = vm.EnumerableNames(o);
+      for (auto it = names.rbegin(); it != names.rend(); ++it) Push(*it);
+      break;
+    }
+    case ActionCode::Throw:
+      throw ScriptException{Pop()};
+    case ActionCode::Try:
+      return RunTry(a);
+    default:
+      break;
+  }
+  return true;
+}
+
+bool Executor::StepValues(const Action& a) {
+  switch (static_cast<ActionCode>(a.code)) {
+    case ActionCode::Pop:
+      Pop();
+      break;
+    case ActionCode::Push:
+      return Push(a);
+    case ActionCode::Jump:
+    case ActionCode::If: {
+      PayloadReader r(a.payload);
+      uint16_t raw;
+      if (!r.U16(raw)) return false;
+      const bool jump =
+          a.code == static_cast<uint8_t>(ActionCode::Jump) || ToBoolean(Pop(), version);
+      if (!jump) break;
+      const int64_t to = static_cast<int64_t>(a.next) + static_cast<int16_t>(raw);
+      if (to < 0 || to > static_cast<int64_t>(code.size())) return false;
+      pc = static_cast<size_t>(to);
+      break;
+    }
+    case ActionCode::ConstantPool: {
+      PayloadReader r(a.payload);
+      uint16_t count;
+      if (!r.U16(count)) return false;
+      auto pool = std::make_shared<std::vector<std::string>>();
+      for (uint16_t i = 0; i < count; ++i) {
+        std::string s;
+        if (!r.String(s)) return false;
+        pool->push_back(std::move(s));
+      }
+      act.constants = std::move(pool);
+      break;
+    }
+    case ActionCode::Add2: {
+      const Value b = vm.ToPrimitive(Pop()), x = vm.ToPrimitive(Pop());
+      if (x.IsString() || b.IsString()) {
+        Push(vm.ToString(x) + vm.ToString(b));
+      } else {
+        Push(PrimitiveToNumber(x, version) + PrimitiveToNumber(b, version));
+      }
+      break;
+    }
+    case ActionCode::Less2: {
+      const Value b = Pop(), x = Pop();
+      Push(LessThan(x, b));
+      break;
+    }
+    case ActionCode::Greater: {
+      const Value b = Pop(), x = Pop();
+      Value r = LessThan(b, x);
+      Push(r.IsUndefined() ? Value(false) : r);
+      break;
+    }
+    case ActionCode::Equals2: {
+      const Value b = Pop(), x = Pop();
+      Push(LooseEquals(x, b));
+      break;
+    }
+    case ActionCode::StrictEquals: {
+      const Value b = Pop(), x = Pop();
+      Push(StrictEquals(x, b));
+      break;
+    }
+    case ActionCode::Modulo: {
+      const Value bv = Pop(), xv = Pop();
+      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
+      Push(Modulo(x, b));
+      break;
+    }
+    case ActionCode::BitAnd:
+    case ActionCode::BitOr:
+    case ActionCode::BitXor:
+    case ActionCode::BitLShift:
+    case ActionCode::BitRShift:
+    case ActionCode::BitURShift: {
+      const Value bv = Pop(), xv = Pop();
+      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
+      const int32_t l = ToInt32(x), r = ToInt32(b);
+      const uint32_t shift = ToUint32(b) & 31;
+      switch (static_cast<ActionCode>(a.code)) {
+        case ActionCode::BitAnd:
+          Push(static_cast<double>(l & r));
+          break;
+        case ActionCode::BitOr:
+          Push(static_cast<double>(l | r));
+          break;
+        case ActionCode::BitXor:
+          Push(static_cast<double>(l ^ r));
+          break;
+        case ActionCode::BitLShift:
+          Push(static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(l) << shift)));
+          break;
+        case ActionCode::BitRShift:
+          Push(static_cast<double>(l >> shift));
+          break;
+        default:
+          // The original gives the shifted value back as a signed 32-bit number.
+          Push(static_cast<double>(static_cast<int32_t>(ToUint32(x) >> shift)));
+          break;
+      }
+      break;
+    }
+    case ActionCode::Increment:
+      Push(PopNumber() + 1);
+      break;
+    case ActionCode::Decrement:
+      Push(PopNumber() - 1);
+      break;
+    case ActionCode::PushDuplicate: {
+      Value v = stack.empty() ? Value() : stack.back();
+      Push(std::move(v));
+      break;
+    }
+    case ActionCode::StackSwap: {
+      Value b = Pop(), x = Pop();
+      Push(std::move(b));
+      Push(std::move(x));
+      break;
+    }
+    case ActionCode::StoreRegister: {
+      PayloadReader r(a.payload);
+      uint8_t reg;
+      if (!r.U8(reg)) return false;
+      if (reg < act.registers.size()) act.registers[reg] = stack.empty() ? Value() : stack.back();
+      break;
+    }
+    case ActionCode::TypeOf:
+      Push(vm.TypeOf(Pop()));
+      break;
+    case ActionCode::ToNumber:
+      Push(PopNumber());
+      break;
+    case ActionCode::ToString:
+      Push(PopString());
+      break;
+    case ActionCode::InstanceOf: {
+      Value constructor = Pop(), object = Pop();
+      Push(vm.InstanceOf(object, constructor));
+      break;
+    }
+    case ActionCode::Extends: {
+      Value superclass = Pop(), subclass = Pop();
+      Object* proto = vm.NewObject(vm.GetMember(superclass, "prototype").AsObject());
+      if (proto && subclass.IsObject()) {
+        proto->SetOwn("__constructor__", superclass, CaseSensitive(), kDontEnum);
+        subclass.AsObject()->SetOwn("prototype", proto, CaseSensitive(), kDontEnum);
+      }
+      break;
+    }
+    case ActionCode::CastOp: {
+      Value object = Pop(), constructor = Pop();
+      Push(vm.InstanceOf(object, constructor) ? object : Value(Null{}));
+      break;
+    }
+    case ActionCode::ImplementsOp: {
+      Value constructor = Pop();
+      std::vector<Value> interfaces = PopArgs();
+      if (Object* c = constructor.AsObject()) {
+        if (Object* proto = vm.GetMember(c, "prototype").AsObject()) {
+          for (const Value& i : interfaces) proto->interfaces.push_back(i.AsObject());
+        }
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return true;
+}
+
+bool Executor::StepSwf4(const Action& a) {
+  switch (static_cast<ActionCode>(a.code)) {
+    case ActionCode::Add: {
+      const Value bv = Pop(), xv = Pop();
+      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
+      Push(x + b);
+      break;
+    }
+    case ActionCode::Subtract: {
+      const Value bv = Pop(), xv = Pop();
+      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
+      Push(x - b);
+      break;
+    }
+    case ActionCode::Multiply: {
+      const Value bv = Pop(), xv = Pop();
+      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
+      Push(x * b);
+      break;
+    }
+    case ActionCode::Divide: {
+      const Value bv = Pop(), xv = Pop();
+      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
+      if (b == 0 && version < 5) {
+        Push("#ERROR#");
+      } else {
+        Push(x / b);
+      }
+      break;
+    }
+    case ActionCode::Equals: {
+      const Value bv = Pop(), xv = Pop();
+      // Equals converts its top operand first, unlike the other SWF 4 operators.
+      const double b = vm.ToNumber(bv), x = vm.ToNumber(xv);
+      Push(Truth(x == b));
+      break;
+    }
+    case ActionCode::Less: {
+      const Value bv = Pop(), xv = Pop();
+      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
+      Push(Truth(x < b));
+      break;
+    }
+    case ActionCode::And: {
+      const bool b = ToBoolean(Pop(), version), x = ToBoolean(Pop(), version);
+      Push(Truth(x && b));
+      break;
+    }
+    case ActionCode::Or: {
+      const bool b = ToBoolean(Pop(), version), x = ToBoolean(Pop(), version);
+      Push(Truth(x || b));
+      break;
+    }
+    case ActionCode::Not:
+      Push(Truth(!ToBoolean(Pop(), version)));
+      break;
+    case ActionCode::StringEquals: {
+      const std::string b = PopString(), x = PopString();
+      Push(Truth(x == b));
+      break;
+    }
+    case ActionCode::StringLess: {
+      const std::string b = PopString(), x = PopString();
+      Push(Truth(x < b));
+      break;
+    }
+    case ActionCode::StringGreater: {
+      const std::string b = PopString(), x = PopString();
+      Push(Truth(x > b));
+      break;
+    }
+    case ActionCode::StringAdd: {
+      const std::string b = PopString(), x = PopString();
+      Push(x + b);
+      break;
+    }
+    case ActionCode::StringLength:
+      Push(static_cast<double>(PopString().size()));
+      break;
+    case ActionCode::MBStringLength:
+      Push(static_cast<double>(Characters(PopString(), true).size()));
+      break;
+    case ActionCode::StringExtract:
+    case ActionCode::MBStringExtract: {
+      const double count = PopNumber(), index = PopNumber();
+      const std::string s = PopString();
+      const bool mb = a.code == static_cast<uint8_t>(ActionCode::MBStringExtract);
+      Push(Extract(s, index, count, mb));
+      break;
+    }
+    case ActionCode::CharToAscii: {
+      const std::string s = PopString();
+      Push(s.empty() ? 0.0 : static_cast<double>(static_cast<unsigned char>(s[0])));
+      break;
+    }
+    case ActionCode::MBCharToAscii: {
+      const std::vector<std::string> chars = Characters(PopString(), true);
+      Push(chars.empty() ? 0.0 : static_cast<double>(CharacterCode(chars[0])));
+      break;
+    }
+    case ActionCode::AsciiToChar: {
+      const uint32_t c = ToUint32(PopNumber()) & 0xFF;
+      Push(version >= 6 ? EncodeCharacter(c) : std::string(1, static_cast<char>(c)));
+      break;
+    }
+    case ActionCode::MBAsciiToChar:
+      Push(EncodeCharacter(ToUint32(PopNumber()) & 0x1FFFFF));
+      break;
+    case ActionCode::ToInteger: {
+      const double d = PopNumber();
+      Push(static_cast<double>(ToInt32(d)));
+      break;
+    }
+    case ActionCode::Trace: {
+      Value v = Pop();
+      vm.Trace(v.IsUndefined() ? std::string("undefined") : vm.ToString(v));
+      break;
+    }
+    case ActionCode::GetTime:
+      Push(vm.Milliseconds());
+      break;
+    case ActionCode::RandomNumber: {
+      const double max = PopNumber();
+      Push(vm.Random(max));
+      break;
+    }
+
+    default:
+      break;
+  }
+  return true;
+}
+
+bool Executor::StepObjects(const Action& a) {
+  switch (static_cast<ActionCode>(a.code)) {
+    case ActionCode::GetVariable: {
+      const std::string name = PopString();
+      Push(GetVariable(name));
+      break;
+    }
+    case ActionCode::SetVariable: {
+      Value value = Pop();
+      const std::string name = PopString();
+      SetVariable(name, std::move(value));
+      break;
+    }
+    case ActionCode::DefineLocal: {
+      Value value = Pop();
+      DefineLocal(PopString(), std::move(value));
+      break;
+    }
+    case ActionCode::DefineLocal2: {
+      const std::string name = PopString();
+      Object* into = act.locals ? act.locals : act.target;
+      if (into && !into->FindOwn(name, CaseSensitive())) DefineLocal(name, Value());
+      break;
+    }
+    case ActionCode::Delete: {
+      const std::string name = PopString();
+      Value object = Pop();
+      Push(vm.DeleteMember(object, name));
+      break;
+    }
+    case ActionCode::Delete2: {
+      const std::string name = PopString();
+      bool deleted = false;
+      Value holder;
+      std::string member;
+      if (IsPathLike(name) && SplitPath(name, holder, member)) {
+        Push(vm.DeleteMember(holder, member));
+        break;
+      }
+      for (auto it = act.scope.rbegin(); it != act.scope.rend() && !deleted; ++it) {
+        Object* o = *it == act.base ? act.target : *it;
+        if (o && o->FindOwn(name, CaseSensitive())) deleted = vm.DeleteMember(o, name);
+      }
+      if (!deleted && vm.Global()->FindOwn(name, CaseSensitive())) {
+        deleted = vm.DeleteMember(vm.Global(), name);
+      }
+      Push(deleted);
+      break;
+    }
+    case ActionCode::GetMember: {
+      Value name = Pop();
+      Value object = Pop();
+      Push(vm.GetMember(object, vm.ToString(name)));
+      break;
+    }
+    case ActionCode::SetMember: {
+      Value value = Pop();
+      Value name = Pop();
+      Value object = Pop();
+      vm.SetMember(object, vm.ToString(name), std::move(value));
+      break;
+    }
+    case ActionCode::InitArray: {
+      const double n = PopNumber();
+      std::vector<Value> elements;
+      const size_t count = n > 0 ? std::min(ToIndex(n), stack.size()) : 0;
+      for (size_t i = 0; i < count; ++i) elements.push_back(Pop());
+      Push(Value(vm.NewArray(std::move(elements))));
+      break;
+    }
+    case ActionCode::InitObject: {
+      const double n = PopNumber();
+      Object* o = vm.NewPlainObject();
+      const size_t count = n > 0 ? std::min(ToIndex(n), stack.size() / 2) : 0;
+      std::vector<std::pair<std::string, Value>> pairs;
+      for (size_t i = 0; i < count; ++i) {
+        Value value = Pop();
+        pairs.emplace_back(PopString(), std::move(value));
+      }
+      // The first pair pushed comes last off the stack; properties keep source order.
+      for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) {
+        if (o) vm.SetMember(o, it->first, std::move(it->second));
+      }
+      Push(Value(o));
+      break;
+    }
+    case ActionCode::Return:
+      result = Pop();
+      returned = true;
+      break;
+    case ActionCode::With: {
+      PayloadReader r(a.payload);
+      uint16_t size;
+      if (!r.U16(size) || code.size() - a.next < size) return false;
+      Value object = Pop();
+      Object* o = object.IsObject() ? object.AsObject() : vm.BoxPrimitive(object);
+      if (o) withs.push_back({a.next + size, o});
+      break;
+    }
+
+    default:
+      break;
+  }
+  return true;
+}
+
+bool Executor::StepTimeline(const Action& a) {
+  switch (static_cast<ActionCode>(a.code)) {
+    case ActionCode::NextFrame:
+    case ActionCode::PrevFrame: {
+      ClipRef clip;
+      ClipState state;
+      if (!TargetClip(clip) || !vm.Host()->State(clip, state)) break;
+      if (a.code == static_cast<uint8_t>(ActionCode::NextFrame)) {
+        if (state.frame + 1 < state.totalFrames) vm.Host()->Goto(clip, state.frame + 1);
+      } else if (state.frame > 0) {
+        vm.Host()->Goto(clip, state.frame - 1);
+      }
+      vm.Host()->SetPlaying(clip, false);
+      break;
+    }
+    case ActionCode::Play:
+    case ActionCode::Stop: {
+      ClipRef clip;
+      if (TargetClip(clip)) {
+        vm.Host()->SetPlaying(clip, a.code == static_cast<uint8_t>(ActionCode::Play));
+      }
+      break;
+    }
+    case ActionCode::GotoFrame: {
+      PayloadReader r(a.payload);
+      uint16_t frame;
+      if (!r.U16(frame)) return false;
+      GotoFrame(frame, false);
+      break;
+    }
+    case ActionCode::GotoLabel: {
+      PayloadReader r(a.payload);
+      std::string label;
+      if (!r.String(label)) return false;
+      ClipRef clip;
+      if (!TargetClip(clip)) break;
+      if (std::optional<size_t> frame = vm.Host()->FindLabel(clip, label)) {
+        GotoFrame(*frame, false);
+      }
+      break;
+    }
+    case ActionCode::GotoFrame2: {
+      PayloadReader r(a.payload);
+      uint8_t flags;
+      uint16_t bias = 0;
+      if (!r.U8(flags)) return false;
+      if ((flags & 2) && !r.U16(bias)) return false;
+      GotoValue(Pop(), flags & 1, bias);
+      break;
+    }
+    case ActionCode::WaitForFrame: {
+      // A movie plays fully loaded: every frame it has is there.
+      PayloadReader r(a.payload);
+      uint16_t frame;
+      uint8_t skip;
+      if (!r.U16(frame) || !r.U8(skip)) return false;
+      if (!FrameLoaded(frame)) SkipActions(skip);
+      break;
+    }
+    case ActionCode::WaitForFrame2: {
+      PayloadReader r(a.payload);
+      uint8_t skip;
+      if (!r.U8(skip)) return false;
+      const double frame = PopNumber();
+      if (!(frame >= 1) || !FrameLoaded(ToIndex(frame) - 1)) SkipActions(skip);
+      break;
+    }
+    case ActionCode::SetTarget: {
+      PayloadReader r(a.payload);
+      std::string target;
+      if (!r.String(target)) return false;
+      SetTarget(Value(target));
+      break;
+    }
+    case ActionCode::SetTarget2:
+      SetTarget(Pop());
+      break;
+    case ActionCode::GetProperty: {
+      const int32_t index = ToInt32(PopNumber());
+      Value target = Pop();
+      Push(GetProperty(target, index));
+      break;
+    }
+    case ActionCode::SetProperty: {
+      Value value = Pop();
+      Pop();
+      Pop();
+      (void)value;  // clip properties are not settable from scripts yet
+      break;
+    }
+    case ActionCode::CloneSprite:
+      Pop();
+      Pop();
+      Pop();
+      break;
+    case ActionCode::RemoveSprite:
+      Pop();
+      break;
+    case ActionCode::StartDrag: {
+      Pop();
+      Pop();
+      if (ToBoolean(Pop(), version)) {
+        for (int i = 0; i < 4; ++i) Pop();
+      }
+      break;
+    }
+    case ActionCode::GetUrl2:
+      Pop();
+      Pop();
+      break;
+    case ActionCode::TargetPath: {
+      Object* o = Pop().AsObject();
+      if (o && o->kind == ObjectKind::Clip) {
+        Push(vm.ClipDotPath(o->clip));
+      } else {
+        Push(Undefined{});
+      }
+      break;
+    }
+
+    default:
+      break;
+  }
+  return true;
+}
+
+}  // namespace swf::avm1

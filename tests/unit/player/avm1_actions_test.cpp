@@ -1,0 +1,248 @@
+// Action families run as bytecode, with what they trace. Also: malformed and runaway scripts
+// stop without harm, and the player runs frame scripts on the clip that carries them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "player/avm1/interpreter.h"
+#include "player/player.h"
+#include "tests/support/swf_builder.h"
+
+namespace {
+
+// A small assembler for test scripts.
+struct Code {
+  std::vector<uint8_t> bytes;
+
+  Code& Op(uint8_t code) {
+    bytes.push_back(code);
+    return *this;
+  }
+  Code& Record(uint8_t code, const std::vector<uint8_t>& payload) {
+    bytes.push_back(code);
+    bytes.push_back(static_cast<uint8_t>(payload.size()));
+    bytes.push_back(static_cast<uint8_t>(payload.size() >> 8));
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    return *this;
+  }
+  Code& Str(const std::string& s) {
+    std::vector<uint8_t> p{0};
+    p.insert(p.end(), s.begin(), s.end());
+    p.push_back(0);
+    return Record(0x96, p);
+  }
+  Code& Num(double d) {
+    uint64_t bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    std::vector<uint8_t> p{6};
+    for (int shift : {32, 40, 48, 56, 0, 8, 16, 24})
+      p.push_back(static_cast<uint8_t>(bits >> shift));
+    return Record(0x96, p);
+  }
+  Code& Undef() { return Record(0x96, {3}); }
+  Code& Trace() { return Op(0x26); }
+  Code& Jump(uint8_t code, int16_t by) {
+    return Record(code,
+                  {static_cast<uint8_t>(by), static_cast<uint8_t>(static_cast<uint16_t>(by) >> 8)});
+  }
+  Code& Then(const Code& more) {
+    bytes.insert(bytes.end(), more.bytes.begin(), more.bytes.end());
+    return *this;
+  }
+};
+
+std::vector<std::string> RunScript(int version, const std::vector<uint8_t>& bytes, int times = 1) {
+  std::vector<std::string> lines;
+  swf::avm1::Interpreter vm(version, nullptr);
+  vm.SetTrace([&](std::string_view line) { lines.emplace_back(line); });
+  for (int i = 0; i < times; ++i) vm.RunFrameScript(bytes);
+  return lines;
+}
+
+struct Case {
+  const char* name;
+  int version;
+  Code code;
+  std::vector<std::string> traced;
+};
+
+void RunCases(const std::vector<Case>& cases) {
+  for (const Case& c : cases) {
+    EXPECT_EQ(RunScript(c.version, c.code.bytes), c.traced) << c.name;
+  }
+}
+
+TEST(Avm1Actions, Swf4ArithmeticAndStrings) {
+  RunCases({
+      {"add reads leading numbers", 4, Code().Str("300").Str("150a").Op(0x0A).Trace(), {"450"}},
+      {"add in SWF 5 wants whole numbers",
+       5,
+       Code().Str("300").Str("150a").Op(0x0A).Trace(),
+       {"NaN"}},
+      {"divide by zero in SWF 4", 4, Code().Num(1).Num(0).Op(0x0D).Trace(), {"#ERROR#"}},
+      {"divide by zero later", 5, Code().Num(1).Num(0).Op(0x0D).Trace(), {"Infinity"}},
+      {"equals gives 1 in SWF 4", 4, Code().Num(2).Str("2").Op(0x0E).Trace(), {"1"}},
+      {"equals gives true later", 6, Code().Num(2).Str("2").Op(0x0E).Trace(), {"true"}},
+      {"not", 5, Code().Num(0).Op(0x12).Trace(), {"true"}},
+      {"string add", 4, Code().Str("ab").Str("cd").Op(0x21).Trace(), {"abcd"}},
+      {"string extract from 1", 4, Code().Str("hello").Num(2).Num(3).Op(0x15).Trace(), {"ell"}},
+      {"string extract past the end",
+       4,
+       Code().Str("hello").Num(4).Num(9).Op(0x15).Trace(),
+       {"lo"}},
+      {"multibyte length", 6, Code().Str("h\xC3\xA9").Op(0x31).Trace(), {"2"}},
+      {"char codes",
+       6,
+       Code().Str("A").Op(0x32).Num(233).Op(0x37).Trace().Trace(),
+       {"\xC3\xA9", "65"}},
+      {"to integer wraps", 5, Code().Num(4294967295.0).Op(0x18).Trace(), {"-1"}},
+      {"trace of undefined", 5, Code().Undef().Trace(), {"undefined"}},
+      {"popping an empty stack", 5, Code().Op(0x17).Trace(), {"undefined"}},
+  });
+}
+
+TEST(Avm1Actions, Swf5TypedOperators) {
+  RunCases({
+      {"add2 concatenates", 6, Code().Str("1").Num(2).Op(0x47).Trace(), {"12"}},
+      {"add2 adds", 6, Code().Num(1).Num(2).Op(0x47).Trace(), {"3"}},
+      {"less2 with NaN", 6, Code().Num(1).Str("x").Op(0x48).Trace(), {"undefined"}},
+      {"less2 of strings", 6, Code().Str("a").Str("b").Op(0x48).Trace(), {"true"}},
+      {"equals2 null and undefined",
+       6,
+       Code().Record(0x96, {2}).Undef().Op(0x49).Trace(),
+       {"true"}},
+      {"equals2 string and number", 6, Code().Str("16").Num(16).Op(0x49).Trace(), {"true"}},
+      {"strict equals", 6, Code().Str("16").Num(16).Op(0x66).Trace(), {"false"}},
+      {"modulo", 6, Code().Num(-7).Num(3).Op(0x3F).Trace(), {"-1"}},
+      {"unsigned shift stays signed", 8, Code().Num(-3).Num(0).Op(0x65).Trace(), {"-3"}},
+      {"shift counts wrap", 8, Code().Num(1).Num(33).Op(0x63).Trace(), {"2"}},
+      {"typeof", 6, Code().Num(1).Op(0x44).Trace(), {"number"}},
+      {"swap and duplicate",
+       6,
+       Code().Str("a").Str("b").Op(0x4D).Trace().Op(0x4C).Trace().Trace(),
+       {"a", "b", "b"}},
+  });
+}
+
+TEST(Avm1Actions, VariablesObjectsAndControlFlow) {
+  // i = 0; while (i < 3) { trace(i); i++ }
+  Code loop;
+  loop.Str("i").Num(0).Op(0x1D);
+  Code body;
+  body.Str("i").Op(0x1C).Trace().Str("i").Str("i").Op(0x1C).Op(0x50).Op(0x1D);
+  Code test;
+  test.Str("i").Op(0x1C).Num(3).Op(0x48).Op(0x12);
+  const int16_t skipBody = static_cast<int16_t>(body.bytes.size() + 5);
+  const int16_t back = static_cast<int16_t>(-(test.bytes.size() + 5 + body.bytes.size() + 5));
+  loop.Then(test).Jump(0x9D, skipBody).Then(body).Jump(0x99, back);
+
+  RunCases({
+      {"loop", 6, loop, {"0", "1", "2"}},
+      {"object literal",
+       6,
+       Code().Str("a").Num(1).Str("b").Num(2).Num(2).Op(0x43).Str("b").Op(0x4E).Trace(),
+       {"2"}},
+      {"array literal",
+       6,
+       Code().Num(3).Num(2).Num(1).Num(3).Op(0x42).Op(0x4C).Trace().Str("length").Op(0x4E).Trace(),
+       {"1,2,3", "3"}},
+      {"names ignore case before SWF 7",
+       6,
+       Code().Str("Ab").Num(1).Op(0x1D).Str("aB").Op(0x1C).Trace(),
+       {"1"}},
+      {"names keep case from SWF 7",
+       7,
+       Code().Str("Ab").Num(1).Op(0x1D).Str("aB").Op(0x1C).Trace(),
+       {"undefined"}},
+      {"new Array(3) in SWF 6", 6, Code().Num(3).Num(1).Str("Array").Op(0x40).Trace(), {",,"}},
+      {"new Array(3) in SWF 7",
+       7,
+       Code().Num(3).Num(1).Str("Array").Op(0x40).Trace(),
+       {"undefined,undefined,undefined"}},
+      {"method on a string",
+       6,
+       Code().Num(0).Str("abc").Str("toUpperCase").Op(0x52).Trace(),
+       {"ABC"}},
+  });
+}
+
+// function NAME(a) { return a + 1 } (DefineFunction), then trace(NAME(41)).
+Code FunctionAndCall(bool recurse) {
+  Code body;
+  if (recurse) {
+    body.Num(0).Num(0).Str("f").Op(0x3D);  // f() with no arguments, forever
+  }
+  body.Str("a").Op(0x1C).Num(1).Op(0x47).Op(0x3E);
+  std::vector<uint8_t> define{'f', 0, 1, 0, 'a', 0};
+  define.push_back(static_cast<uint8_t>(body.bytes.size()));
+  define.push_back(static_cast<uint8_t>(body.bytes.size() >> 8));
+  Code code;
+  code.Record(0x9B, define).Then(body).Num(41).Num(1).Str("f").Op(0x3D).Trace();
+  return code;
+}
+
+TEST(Avm1Actions, FunctionsAndTheirLimits) {
+  EXPECT_EQ(RunScript(6, FunctionAndCall(false).bytes), std::vector<std::string>{"42"});
+  // Endless recursion stops at the call depth limit, and the script with it.
+  EXPECT_EQ(RunScript(6, FunctionAndCall(true).bytes), std::vector<std::string>{});
+}
+
+TEST(Avm1Actions, MalformedAndRunawayScriptsStopAndTheNextOneRuns) {
+  const std::vector<std::vector<uint8_t>> broken = {
+      {0x96, 0x05, 0x00, 0x00, 'a'},                        // record longer than the block
+      {0x96, 0x02, 0x00, 0x00, 'a'},                        // string without its end
+      {0x96, 0x01, 0x00, 0x09},                             // constant index cut short
+      {0x99, 0x00, 0x10},                                   // jump far past the end
+      {0x9B, 0x03, 0x00, 'f', 0x00, 0x00},                  // function header cut short
+      {0x8E, 0x09, 0x00, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0x7F},  // function body past the end
+      {0x96, 0x02, 0x00, 0x04, 0xFF, 0x26},                 // register out of range
+  };
+  for (const auto& bytes : broken) {
+    std::vector<uint8_t> then = bytes;
+    EXPECT_LE(RunScript(6, then).size(), 1u);
+  }
+  // An endless loop runs out of budget; each block gets a budget of its own.
+  Code spin;
+  spin.Str("tick").Trace().Jump(0x99, -5);
+  Code endless;
+  endless.Jump(0x99, -5);
+  std::vector<uint8_t> once = Code().Str("after").Trace().bytes;
+  swf::avm1::Interpreter vm(6, nullptr);
+  std::vector<std::string> lines;
+  vm.SetTrace([&](std::string_view line) { lines.emplace_back(line); });
+  vm.RunFrameScript(endless.bytes);
+  EXPECT_TRUE(vm.Stopped());
+  vm.RunFrameScript(once);
+  EXPECT_FALSE(vm.Stopped());
+  EXPECT_EQ(lines, std::vector<std::string>{"after"});
+}
+
+TEST(Avm1Actions, PlayerRunsFrameScriptsOnTheirClip) {
+  // Frame 1 traces, frame 2 traces and stops: the movie stays on frame 2.
+  swfb::Movie m;
+  m.DoAction(Code().Str("one").Trace().bytes).ShowFrame();
+  m.DoAction(Code().Str("two").Trace().Op(0x07).bytes).ShowFrame();
+  m.ShowFrame();
+  swf::Player p;
+  std::vector<std::string> lines;
+  p.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+  ASSERT_TRUE(p.Load(m.Build()).Ok());
+  for (int i = 0; i < 4; ++i) p.Tick();
+  EXPECT_EQ(lines, (std::vector<std::string>{"one", "two"}));
+  EXPECT_EQ(p.CurrentFrame(), 1u);
+  EXPECT_FALSE(p.IsPlaying());
+
+  // A script going to a frame runs that frame's script after its own.
+  swfb::Movie jump;
+  jump.DoAction(Code().Record(0x81, {2, 0}).Str("first").Trace().bytes).ShowFrame();
+  jump.ShowFrame();
+  jump.DoAction(Code().Str("third").Trace().bytes).ShowFrame();
+  lines.clear();
+  ASSERT_TRUE(p.Load(jump.Build()).Ok());
+  EXPECT_EQ(lines, (std::vector<std::string>{"first", "third"}));
+  EXPECT_EQ(p.CurrentFrame(), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,164 @@
+// The objects movies start with, called the way scripts call them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "player/avm1/interpreter.h"
+
+namespace {
+
+using swf::avm1::Interpreter;
+using swf::avm1::Null;
+using swf::avm1::Object;
+using swf::avm1::Undefined;
+using swf::avm1::Value;
+
+// Calls `path` ("parseInt", "Math.min", or a method name on `self`) and prints the result.
+std::string Call(Interpreter& vm, const Value& self, const std::string& path,
+                 const std::vector<Value>& args) {
+  Value holder = self.IsUndefined() ? Value(vm.Global()) : self;
+  std::string name = path;
+  if (const size_t dot = path.find('.'); dot != std::string::npos) {
+    holder = vm.GetMember(holder, path.substr(0, dot));
+    name = path.substr(dot + 1);
+  }
+  const Value result = vm.Call(vm.GetMember(holder, name), self, args);
+  return result.IsUndefined() ? "undefined" : vm.ToString(result);
+}
+
+TEST(Avm1Builtins, GlobalAndStringFunctions) {
+  const struct {
+    int version;
+    Value self;
+    const char* function;
+    std::vector<Value> args;
+    const char* result;
+  } cases[] = {
+      {7, Undefined{}, "parseInt", {Value("0x1F")}, "31"},
+      {7, Undefined{}, "parseInt", {Value("  -42px")}, "-42"},
+      {7, Undefined{}, "parseInt", {Value("z"), Value(36)}, "35"},
+      {7, Undefined{}, "parseInt", {}, "undefined"},
+      {7, Undefined{}, "parseFloat", {Value("3.5e1xyz")}, "35"},
+      {7, Undefined{}, "parseFloat", {Value("abc")}, "NaN"},
+      {7, Undefined{}, "isNaN", {Value("abc")}, "true"},
+      {7, Undefined{}, "isFinite", {}, "false"},
+      // A lone argument meets undefined; no argument at all gives the starting value.
+      {7, Undefined{}, "Math.min", {Value(1)}, "NaN"},
+      {7, Undefined{}, "Math.max", {}, "-Infinity"},
+      {7, Undefined{}, "Math.max", {Value(1), Value("3"), Value(2)}, "3"},
+      {7, Undefined{}, "Math.round", {Value(-2.5)}, "-2"},
+      {7, Value("hello world"), "substr", {Value(3), Value(-4)}, "lo worl"},
+      {7, Value("hello world"), "substr", {Value(3), Value(-3)}, ""},
+      {7, Value("hello world"), "substring", {Value(5), Value(0)}, "hello"},
+      {7, Value("hello world"), "slice", {Value(-5)}, "world"},
+      {7, Value("hello"), "charAt", {Value(4294967297.0)}, "e"},
+      {7, Value("hello"), "charCodeAt", {Value(9)}, "NaN"},
+      {7, Value("a,b,,c"), "split", {Value(",")}, "a,b,,c"},
+      {7, Value("abcabc"), "lastIndexOf", {Value("bc")}, "4"},
+      {7, Value("foo"), "concat", {Value(1), Value(Null{}), Value(true)}, "foo1nulltrue"},
+      // UTF-8 characters count as one from SWF 6 on, as bytes before.
+      {6, Value("h\xC3\xA9llo"), "charAt", {Value(1)}, "\xC3\xA9"},
+      {6, Value("h\xC3\xA9llo"), "indexOf", {Value("l")}, "2"},
+      {5, Value("h\xC3\xA9llo"), "indexOf", {Value("l")}, "3"},
+      {7, Value(255), "toString", {Value(16)}, "ff"},
+      {7, Value(-255), "toString", {Value(2)}, "-11111111"},
+  };
+  for (const auto& c : cases) {
+    Interpreter vm(c.version, nullptr);
+    EXPECT_EQ(Call(vm, c.self, c.function, c.args), c.result) << c.function;
+  }
+}
+
+TEST(Avm1Builtins, ArrayMethods) {
+  Interpreter vm(7, nullptr);
+  auto array = [&](std::vector<Value> v) { return Value(vm.NewArray(std::move(v))); };
+  const struct {
+    std::vector<Value> elements;
+    const char* method;
+    std::vector<Value> args;
+    const char* result;
+    const char* after;  // the array afterwards
+  } cases[] = {
+      {{1, 2, 3}, "push", {Value(4), Value(5)}, "5", "1,2,3,4,5"},
+      {{1, 2, 3}, "pop", {}, "3", "1,2"},
+      {{1, 2, 3}, "shift", {}, "1", "2,3"},
+      {{1, 2, 3}, "unshift", {Value(0)}, "4", "0,1,2,3"},
+      {{1, 2, 3}, "reverse", {}, "3,2,1", "3,2,1"},
+      {{1, 2, 3}, "join", {Value("-")}, "1-2-3", "1,2,3"},
+      {{1, 2, 3, 4, 5}, "slice", {Value(1), Value(Undefined{})}, "2,3,4,5", "1,2,3,4,5"},
+      {{1, 2, 3, 4, 5}, "slice", {Value(-2)}, "4,5", "1,2,3,4,5"},
+      {{1, 2, 3, 4, 5}, "splice", {Value(1), Value(2), Value("x")}, "2,3", "1,x,4,5"},
+      {{1, 2}, "concat", {Value(3)}, "1,2,3", "1,2"},
+      {{Value(Undefined{}), 1}, "toString", {}, "undefined,1", "undefined,1"},
+  };
+  for (const auto& c : cases) {
+    const Value a = array(c.elements);
+    EXPECT_EQ(Call(vm, a, c.method, c.args), c.result) << c.method;
+    EXPECT_EQ(vm.ToString(a), c.after) << c.method;
+  }
+  // Setting length cuts or pads.
+  const Value a = array({1, 2, 3});
+  vm.SetMember(a, "length", 1);
+  vm.SetMember(a, "3", "x");
+  EXPECT_EQ(vm.ToString(a), "1,undefined,undefined,x");
+}
+
+TEST(Avm1Builtins, PropertiesGettersSettersAndEnumeration) {
+  Interpreter vm(7, nullptr);
+  Object* o = vm.NewPlainObject();
+  std::vector<std::string> log;
+  double stored = 1;
+  Object* getter = vm.NewNative([&](Interpreter&, const Value&, std::span<const Value>) {
+    log.push_back("get");
+    return Value(stored);
+  });
+  Object* setter = vm.NewNative([&](Interpreter& v, const Value&, std::span<const Value> args) {
+    log.push_back("set");
+    stored = v.ToNumber(args[0]) * 10;
+    return Value();
+  });
+  EXPECT_EQ(Call(vm, o, "addProperty", {Value("p"), Value(getter), Value(setter)}), "true");
+  EXPECT_EQ(Call(vm, o, "addProperty", {Value("q"), Value(1), Value(setter)}), "false");
+  vm.SetMember(o, "p", 2);
+  EXPECT_EQ(vm.ToString(vm.GetMember(o, "p")), "20");
+  // An object inheriting the property goes through the same getter and setter.
+  Object* child = vm.NewObject(o);
+  vm.SetMember(child, "p", 3);
+  EXPECT_EQ(vm.ToString(vm.GetMember(child, "p")), "30");
+  EXPECT_EQ(log, (std::vector<std::string>{"set", "get", "set", "get"}));
+
+  // Newest first; hidden ones left out; inherited ones after own ones.
+  Object* e = vm.NewObject(child);
+  vm.SetMember(e, "a", 1);
+  vm.SetMember(e, "b", 2);
+  vm.SetMember(e, "c", 3);
+  Call(vm, Undefined{}, "ASSetPropFlags", {Value(e), Value("b"), Value(1), Value(0)});
+  EXPECT_EQ(vm.EnumerableNames(e), (std::vector<std::string>{"c", "a", "p"}));
+  // Protected from deletion, then released again.
+  Call(vm, Undefined{}, "ASSetPropFlags", {Value(e), Value(Null{}), Value(2), Value(0)});
+  EXPECT_FALSE(vm.DeleteMember(e, "a"));
+  Call(vm, Undefined{}, "ASSetPropFlags", {Value(e), Value("a"), Value(0), Value(2)});
+  EXPECT_TRUE(vm.DeleteMember(e, "a"));
+  EXPECT_EQ(Call(vm, e, "hasOwnProperty", {Value("a")}), "false");
+  EXPECT_EQ(Call(vm, e, "hasOwnProperty", {Value("c")}), "true");
+}
+
+TEST(Avm1Builtins, ObjectsConvertThroughValueOfAndToString) {
+  Interpreter vm(7, nullptr);
+  Object* o = vm.NewPlainObject();
+  EXPECT_EQ(vm.ToString(o), "[object Object]");
+  o->SetOwn("valueOf", vm.NewNative([](Interpreter&, const Value&, std::span<const Value>) {
+    return Value(5);
+  }),
+            true);
+  EXPECT_EQ(vm.ToNumber(o), 5);
+  EXPECT_EQ(vm.ToString(o), "[object Object]");  // strings still ask toString first
+  o->SetOwn("toString", Value(3), true);         // not callable: valueOf's answer is used
+  EXPECT_EQ(vm.ToString(o), "5");
+  EXPECT_EQ(vm.TypeOf(o), "object");
+  EXPECT_EQ(vm.TypeOf(vm.GetMember(vm.Global(), "Array")), "function");
+  EXPECT_EQ(vm.ToString(vm.Construct(vm.GetMember(vm.Global(), "String"), {})), "");
+}
+
+}  // namespace
