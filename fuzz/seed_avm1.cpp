@@ -1,15 +1,16 @@
 // Seeds for fuzz_avm1: small scripts that loop, call functions, build objects and catch.
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "fuzz/seed_folder.h"
+#include "tools/whole_file.h"
+
 int main(int argc, char** argv) {
-  if (argc < 2) return 2;
-  const std::filesystem::path dir = argv[1];
-  std::filesystem::create_directories(dir);
+  const auto folder = SeedFolder(argc, argv, "seed_avm1");
+  if (!folder) return 2;
+  const std::filesystem::path& dir = *folder;
   const std::vector<std::vector<uint8_t>> seeds = {
       // version 6: i = 0; loop: trace(i); i = i + 1; if (i < 5) goto loop
       {2,    0x96, 0x04, 0x00, 0x00, 'i',  0x00, 0x96, 0x05, 0x00, 0x07, 0,    0,
@@ -32,9 +33,7 @@ int main(int argc, char** argv) {
        0x26, 0x96, 0x06, 0x00, 0x00, 'a', 'b', 'c', 0x00, 0x00, 0x14, 0x26, 0x00},
   };
   for (size_t i = 0; i < seeds.size(); ++i) {
-    std::ofstream out(dir / ("seed" + std::to_string(i)), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(seeds[i].data()),
-              static_cast<std::streamsize>(seeds[i].size()));
+    if (!tools::WriteWholeFile((dir / ("seed" + std::to_string(i))).string(), seeds[i])) return 1;
   }
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 #include "player/avm1/interpreter.h"
 #include "player/avm1/text.h"
@@ -564,8 +565,10 @@ void Interpreter::InstallBuiltins() {
            });
   }
   const std::pair<const char*, double> constants[] = {
-      {"PI", M_PI},       {"E", M_E},           {"LN2", M_LN2},     {"LN10", M_LN10},
-      {"LOG2E", M_LOG2E}, {"LOG10E", M_LOG10E}, {"SQRT2", M_SQRT2}, {"SQRT1_2", M_SQRT1_2}};
+      {"PI", std::numbers::pi},       {"E", std::numbers::e},
+      {"LN2", std::numbers::ln2},     {"LN10", std::numbers::ln10},
+      {"LOG2E", std::numbers::log2e}, {"LOG10E", std::numbers::log10e},
+      {"SQRT2", std::numbers::sqrt2}, {"SQRT1_2", std::numbers::sqrt2 / 2}};
   for (const auto& [name, value] : constants) math->SetOwn(name, value, cs, kDontEnum | kReadOnly);
 
   InstallClipMethods();

@@ -8,7 +8,7 @@
 
 #include "player/avm1/interpreter.h"
 #include "player/player.h"
-#include "tests/support/swf_builder.h"
+#include "tools/swf_builder.h"
 
 namespace {
 
