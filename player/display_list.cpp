@@ -21,20 +21,23 @@ struct Placement {
   uint16_t clipDepth = 0;
 };
 
-void ApplyProperties(const PlaceObject& place, Placement& p) {
-  if (place.matrix) p.matrix = *place.matrix;
-  if (place.colorTransform) p.colors = *place.colorTransform;
-  if (place.ratio) p.ratio = *place.ratio;
-  if (place.name) p.name = *place.name;
-  if (place.clipDepth) p.clipDepth = *place.clipDepth;
+// The properties a placement sets, on a replayed placement or a live object alike.
+template <typename Target>
+void ApplyProperties(const PlaceObject& place, Target& t) {
+  if (place.matrix) t.matrix = *place.matrix;
+  if (place.colorTransform) t.colors = *place.colorTransform;
+  if (place.ratio) t.ratio = *place.ratio;
+  if (place.name) t.name = *place.name;
+  if (place.clipDepth) t.clipDepth = *place.clipDepth;
 }
 
-void ApplyProperties(const PlaceObject& place, DisplayObject& o) {
-  if (place.matrix) o.matrix = *place.matrix;
-  if (place.colorTransform) o.colors = *place.colorTransform;
-  if (place.ratio) o.ratio = *place.ratio;
-  if (place.name) o.name = *place.name;
-  if (place.clipDepth) o.clipDepth = *place.clipDepth;
+template <typename Source>
+void CopyProperties(const Source& from, DisplayObject& to) {
+  to.matrix = from.matrix;
+  to.colors = from.colors;
+  to.ratio = from.ratio;
+  to.name = from.name;
+  to.clipDepth = from.clipDepth;
 }
 
 }  // namespace
@@ -145,11 +148,7 @@ void DisplayList::Place(DisplayObject& clip, const PlaceObject& place, int nesti
   if (!object) return;
   if (existing && place.move) {
     // Replacing the character keeps where and how the old one was shown.
-    object->matrix = existing->matrix;
-    object->colors = existing->colors;
-    object->ratio = existing->ratio;
-    object->name = existing->name;
-    object->clipDepth = existing->clipDepth;
+    CopyProperties(*existing, *object);
   }
   if (existing) Erase(clip, place.depth);
   object->depth = place.depth;
@@ -233,11 +232,7 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame, int nesting,
       objectCount_ += CountTree(*created);
       clip.children[depth] = std::move(created);
     }
-    object->matrix = p.matrix;
-    object->colors = p.colors;
-    object->ratio = p.ratio;
-    object->name = p.name;
-    object->clipDepth = p.clipDepth;
+    CopyProperties(p, *object);
   }
 }
 
