@@ -272,8 +272,6 @@ bool MainWindow::QuerySpriteBound(SpriteBoundValues&) {
   return false;
 }
 
-void MainWindow::OnFSCommand(const std::wstring&, const std::wstring&) {}
-
 void MainWindow::PrepareProjectorMovie() {
   if (!MakeTempFileName(currentMoviePath_)) {
     ShowMessage(IDS_TEMP_CREATE_FAILED, window_);
@@ -376,13 +374,7 @@ void MainWindow::OnCommand(WORD id) {
       PostMessageA(window_, WM_CLOSE, 0, 0);
       break;
     case ID_SIMULATE_9X:
-      // The item reads "simulate": checked means the layered path is off.
-      layeredWanted_ = !layeredWanted_;
-      if (contextMenu_) {
-        CheckMenuItem(contextMenu_, ID_SIMULATE_9X,
-                      MF_BYCOMMAND | (layeredWanted_ ? MF_UNCHECKED : MF_CHECKED));
-      }
-      hostSubclass_.SetLayeredMode(layeredWanted_ != 0);
+      SetSimulate9x(layeredWanted_ != 0);
       break;
     default:
       break;

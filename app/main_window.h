@@ -8,6 +8,7 @@
 #include "base/handles.h"
 #include "packaging/payload_reader.h"
 #include "render/host_subclass.h"
+#include "scripting/fscommand.h"
 #include "scripting/host_services.h"
 #include "scripting/movie_event_sink.h"
 
@@ -68,6 +69,9 @@ class MainWindow final : public HostOwner, public FSCommandTarget {
   void PrepareAuthoringMovie();
   void AddTrayIcon();
   void RemoveMenuCommand(UINT id);
+  // The movie's commands (movie_commands.cpp).
+  void SetSimulate9x(bool on);
+  void Reply(const FsArguments& args, std::initializer_list<int32_t> values);
 
   HWND window_ = nullptr;
   HostSubclass hostSubclass_;
