@@ -1,6 +1,6 @@
 // Writes small test movies for whole-program tests:
 //   make_test_movie OUT.swf --width W --height H [--compressed] [--frames N] [--color RRGGBB]
-//                   [--shapes N] [--fps F]
+//                   [--shapes N] [--fps F] [--fscommand COMMAND ARGS]...
 // The stage is W x H pixels; a rounded panel in the given colour fills most of it, and a white
 // disc moves across it from frame to frame so that consecutive frames differ. With --shapes,
 // N gradient-filled, outlined curved shapes turn over the panel as well: a vector-heavy movie
@@ -25,6 +25,8 @@ int main(int argc, char** argv) {
   double fps = 12;
   unsigned color = 0x2080E0;
   bool compressed = false;
+  // Frame 1's script: each --fscommand as the GetURL("FSCommand:...") it compiles to, then stop.
+  std::vector<uint8_t> script;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : "0"; };
@@ -42,7 +44,17 @@ int main(int argc, char** argv) {
       shapes = std::atoi(next());
     else if (arg == "--fps")
       fps = std::atof(next());
-    else {
+    else if (arg == "--fscommand") {
+      const std::string url = std::string("FSCommand:") + next();
+      const std::string target = next();
+      const size_t length = url.size() + 1 + target.size() + 1;
+      script.insert(script.end(),
+                    {0x83, static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8)});
+      script.insert(script.end(), url.begin(), url.end());
+      script.push_back(0);
+      script.insert(script.end(), target.begin(), target.end());
+      script.push_back(0);
+    } else {
       std::fprintf(stderr, "make_test_movie: unknown option %s\n", arg.c_str());
       return 2;
     }
@@ -121,6 +133,10 @@ int main(int argc, char** argv) {
       dot.move = true;
     }
     movie.PlaceObject2(dot);
+    if (f == 0 && !script.empty()) {
+      script.insert(script.end(), {0x07, 0x00});  // stop, end
+      movie.DoAction(script);
+    }
     movie.ShowFrame();
   }
   return movie.Save(argv[1]) ? 0 : 1;
