@@ -204,9 +204,9 @@ bool MainWindow::SetUpControl() {
   }
   // A control that cannot be activated or cannot tell us its events would give a window that
   // shows nothing and hears nothing: the same as having no control.
-  if (FAILED(hostWindow->AttachControl(control_.Get(), controlHost_)) ||
-      !movieEventSink_.Connect(control_.Get(), this)) {
-    movieEventSink_.Disconnect();
+  if (FAILED(hostWindow->AttachControl(control_.Get(), controlHost_)) || !movieEventSink_ ||
+      !movieEventSink_->Connect(control_.Get(), this)) {
+    if (movieEventSink_) movieEventSink_->Disconnect();
     control_.Reset();
     return false;
   }
@@ -329,7 +329,7 @@ void MainWindow::ReleaseControl() {
     KillTimer(window_, hoverTimerId_);
     hoverTimerId_ = 0;
   }
-  movieEventSink_.Disconnect();
+  if (movieEventSink_) movieEventSink_->Disconnect();
   hostSubclass_.Detach();
   control_.Reset();
   // The host window holds the control until it is destroyed; a window whose creation fails is

@@ -76,7 +76,7 @@ class MainWindow final : public HostOwner, public FSCommandTarget {
   HWND window_ = nullptr;
   HostSubclass hostSubclass_;
   HWND controlHost_ = nullptr;
-  MovieEventSink movieEventSink_;
+  Microsoft::WRL::ComPtr<MovieEventSink> movieEventSink_ = MovieEventSink::Create();
   int clickToMove_ = 1;
   Microsoft::WRL::ComPtr<IUnknown> control_;
   Microsoft::WRL::ComPtr<IUnknown> hostSiteUnknown_;

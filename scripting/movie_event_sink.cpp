@@ -3,6 +3,8 @@
 #include <ocidl.h>
 #include <wrl/client.h>
 
+#include <new>
+
 #include "control/flash_interfaces.h"
 
 using Microsoft::WRL::ComPtr;
@@ -17,6 +19,19 @@ std::wstring TextOf(const VARIANT& v) {
 }
 
 }  // namespace
+
+ComPtr<MovieEventSink> MovieEventSink::Create() {
+  // Born with no references; the pointer takes the first.
+  return ComPtr<MovieEventSink>(new (std::nothrow) MovieEventSink());
+}
+
+STDMETHODIMP_(ULONG) MovieEventSink::AddRef() { return InterlockedIncrement(&refs_); }
+
+STDMETHODIMP_(ULONG) MovieEventSink::Release() {
+  const LONG left = InterlockedDecrement(&refs_);
+  if (left == 0) delete this;
+  return left;
+}
 
 bool MovieEventSink::Connect(IUnknown* control, FSCommandTarget* target) {
   Disconnect();
@@ -47,12 +62,14 @@ void MovieEventSink::Disconnect() {
   }
   cookie_ = 0;
   control_.Reset();
+  target_ = nullptr;
 }
 
 STDMETHODIMP MovieEventSink::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;
   if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_IShockwaveFlashEvents) {
     *out = static_cast<IDispatch*>(this);
+    AddRef();
     return S_OK;
   }
   *out = nullptr;

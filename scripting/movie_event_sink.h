@@ -17,16 +17,20 @@ class FSCommandTarget {
   ~FSCommandTarget() = default;
 };
 
+// Handed to the control, which may hold it past the window's life: counted, and cut loose from
+// its target when disconnected so that a late event goes nowhere.
 class MovieEventSink final : public IDispatch {
  public:
+  // A new sink holding one reference for the caller.
+  static Microsoft::WRL::ComPtr<MovieEventSink> Create();
+
   // Connects to the control's event interface; false when the control offers none.
   bool Connect(IUnknown* control, FSCommandTarget* target);
   void Disconnect();
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  // Lives inside the main window object, so references are not counted.
-  STDMETHODIMP_(ULONG) AddRef() override { return 1; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP GetTypeInfoCount(UINT* count) override;
   STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
@@ -34,6 +38,10 @@ class MovieEventSink final : public IDispatch {
                       UINT*) override;
 
  private:
+  MovieEventSink() = default;
+  ~MovieEventSink() = default;
+
+  LONG refs_ = 0;
   FSCommandTarget* target_ = nullptr;
   Microsoft::WRL::ComPtr<IUnknown> control_;  // held while connected
   DWORD cookie_ = 0;
