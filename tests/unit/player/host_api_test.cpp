@@ -13,6 +13,14 @@ namespace {
 
 using swfb::Actions;
 
+// A named clip at depth 1.
+swfb::Place Named(uint16_t id, const char* name) {
+  swfb::Place p;
+  p.characterId = id;
+  p.name = name;
+  return p;
+}
+
 // A main timeline holding clip "clip", which holds clip "inner"; each timeline sets a
 // variable of its own on its first frame. Main frame 1 ("reply") copies `greeting` into `seen`
 // and traces it; frame 2 ("extra") sets `called`. `first` runs on the main timeline's frame 0.
@@ -22,11 +30,11 @@ std::vector<uint8_t> PathMovie(const Actions& first = {}) {
   inner.DoAction(Actions().Set("v", "inner-own").Bytes()).ShowFrame();
   const uint16_t innerId = movie.DefineSprite(inner);
   swfb::Sprite clip;
-  clip.PlaceObject2({.depth = 1, .characterId = innerId, .name = "inner"});
+  clip.PlaceObject2(Named(innerId, "inner"));
   clip.DoAction(Actions().Set("w", "clip-own").Bytes()).FrameLabel("mark").ShowFrame();
   clip.DoAction(Actions().Set("clipCalled", "yes").Bytes()).FrameLabel("later").ShowFrame();
   const uint16_t clipId = movie.DefineSprite(clip);
-  movie.PlaceObject2({.depth = 1, .characterId = clipId, .name = "clip"});
+  movie.PlaceObject2(Named(clipId, "clip"));
   movie.DoAction(Actions().Set("a", "root-a").Bytes());
   movie.DoAction(first.Bytes()).ShowFrame();
   movie.FrameLabel("reply");
