@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/ascii.h"
 #include "player/avm1/movie_scripts.h"
 
 namespace swf {
@@ -24,12 +25,89 @@ MovieError Player::Load(std::span<const uint8_t> file) {
   loaded_ = true;
   scripts_ = std::make_unique<avm1::MovieScripts>(*movie_, display_);
   scripts_->SetTrace(trace_);
+  scripts_->vm().SetUrlSink([this](const avm1::Interpreter::UrlRequest& r) {
+    RouteUrl(UrlRequest{r.url, r.target, r.method, r.loadTarget, r.loadVariables});
+  });
   display_.SetActionHook([this](const FrameActions& actions) {
     if (scripts_) scripts_->Run(actions);
     if (userHook_) userHook_(actions);
   });
   display_.Reset(movie_.get());
   return e;
+}
+
+void Player::RouteUrl(const UrlRequest& r) {
+  constexpr std::string_view kFsCommand = "FSCommand:";
+  const std::string_view url = r.url;
+  if (url.size() >= kFsCommand.size() &&
+      EqualsIgnoringCase(url.substr(0, kFsCommand.size()), kFsCommand)) {
+    if (fsCommand_) fsCommand_(url.substr(kFsCommand.size()), r.target);
+    return;
+  }
+  if (urlLoader_) urlLoader_(r);
+}
+
+std::optional<std::string> Player::GetVariable(std::string_view path) {
+  if (!scripts_) return std::nullopt;
+  return scripts_->vm().GetPathVariable(path);
+}
+
+bool Player::SetVariable(std::string_view path, std::string_view value) {
+  return scripts_ && scripts_->vm().SetPathVariable(path, value);
+}
+
+std::optional<avm1::ClipRef> Player::Target(std::string_view target) {
+  if (!scripts_) return std::nullopt;
+  return scripts_->vm().ResolveClip(target);
+}
+
+bool Player::CallFrame(std::string_view target, size_t frame) {
+  const std::optional<avm1::ClipRef> clip = Target(target);
+  return clip && scripts_->vm().CallFrame(*clip, frame);
+}
+
+bool Player::CallLabel(std::string_view target, std::string_view label) {
+  const std::optional<avm1::ClipRef> clip = Target(target);
+  if (!clip) return false;
+  const std::optional<size_t> frame = scripts_->FindLabel(*clip, label);
+  return frame && scripts_->vm().CallFrame(*clip, *frame);
+}
+
+bool Player::GotoFrame(std::string_view target, size_t frame) {
+  const std::optional<avm1::ClipRef> clip = Target(target);
+  avm1::ClipState state;
+  if (!clip || !scripts_->State(*clip, state) || frame >= state.totalFrames) return false;
+  scripts_->Goto(*clip, frame);
+  return true;
+}
+
+bool Player::GotoLabel(std::string_view target, std::string_view label) {
+  const std::optional<avm1::ClipRef> clip = Target(target);
+  if (!clip) return false;
+  const std::optional<size_t> frame = scripts_->FindLabel(*clip, label);
+  if (!frame) return false;
+  scripts_->Goto(*clip, *frame);
+  return true;
+}
+
+bool Player::SetPlaying(std::string_view target, bool playing) {
+  const std::optional<avm1::ClipRef> clip = Target(target);
+  if (!clip) return false;
+  scripts_->SetPlaying(*clip, playing);
+  return true;
+}
+
+std::optional<size_t> Player::CurrentFrame(std::string_view target) {
+  const std::optional<avm1::ClipRef> clip = Target(target);
+  avm1::ClipState state;
+  if (!clip || !scripts_->State(*clip, state)) return std::nullopt;
+  return state.frame;
+}
+
+std::optional<std::string> Player::CurrentLabel(std::string_view target) {
+  const std::optional<avm1::ClipRef> clip = Target(target);
+  if (!clip) return std::nullopt;
+  return scripts_->CurrentLabel(*clip);
 }
 
 void Player::SetTraceSink(TraceSink sink) {

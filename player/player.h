@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "player/avm1/clip_host.h"
 #include "player/canvas.h"
 #include "player/compose.h"
 #include "player/display_list.h"
@@ -75,16 +77,56 @@ class Player {
   // Receives each line the movie traces. Set it before Load to see the first frame's lines.
   using TraceSink = std::function<void(std::string_view)>;
   void SetTraceSink(TraceSink sink);
+
+  // What a host reaches in the running movie. Paths and targets are written as hosts write
+  // them: "name" on the main timeline, "/clip/inner:name", "_level0.clip.inner.name"; targets
+  // "" or "/" for the main timeline, "/clip/inner" or "_level0.clip.inner" below it.
+  // A variable the movie does not have reads as nothing.
+  std::optional<std::string> GetVariable(std::string_view path);
+  // Values go in as strings, as a movie's own loaded variables do. False when the path leads
+  // nowhere.
+  bool SetVariable(std::string_view path, std::string_view value);
+  // Runs the scripts of one of `target`'s frames (from 0) now; its playhead stays. False when
+  // the target or the frame is not there.
+  bool CallFrame(std::string_view target, size_t frame);
+  bool CallLabel(std::string_view target, std::string_view label);
+  // The same for a clip's timeline: false (or nothing) when the target is not there.
+  bool GotoFrame(std::string_view target, size_t frame);
+  bool GotoLabel(std::string_view target, std::string_view label);
+  bool SetPlaying(std::string_view target, bool playing);
+  std::optional<size_t> CurrentFrame(std::string_view target);
+  std::optional<std::string> CurrentLabel(std::string_view target);
+
+  // A movie's fscommand: a GetURL whose URL starts "FSCommand:". Called inside the action, so
+  // a variable the handler sets is there for the movie's next action.
+  using FsCommandHandler = std::function<void(std::string_view command, std::string_view args)>;
+  void SetFsCommandHandler(FsCommandHandler handler) { fsCommand_ = std::move(handler); }
+  // Every other GetURL: a page to open or a movie or variables to load.
+  struct UrlRequest {
+    std::string url;
+    std::string target;
+    int method = 0;  // 0 none, 1 GET, 2 POST
+    bool loadTarget = false;
+    bool loadVariables = false;
+  };
+  using UrlLoader = std::function<void(const UrlRequest&)>;
+  void SetUrlLoader(UrlLoader loader) { urlLoader_ = std::move(loader); }
+
   const Movie& movie() const { return *movie_; }
   const DisplayList& displayList() const { return display_; }
 
  private:
+  void RouteUrl(const UrlRequest& request);
+  std::optional<avm1::ClipRef> Target(std::string_view target);
+
   std::unique_ptr<Movie> movie_;
   DisplayList display_;
   bool loaded_ = false;
   std::unique_ptr<avm1::MovieScripts> scripts_;
   ActionHook userHook_;
   TraceSink trace_;
+  FsCommandHandler fsCommand_;
+  UrlLoader urlLoader_;
 };
 
 }  // namespace swf

@@ -382,6 +382,57 @@ class Timeline {
 
 class Sprite : public Timeline {};
 
+// Action bytecode for DoAction, a few records at a time. Bytes() ends it with ActionEnd.
+class Actions {
+ public:
+  enum Op : uint8_t {
+    kStop = 0x07,
+    kStringAdd = 0x21,
+    kGetVariable = 0x1C,
+    kSetVariable = 0x1D,
+    kTrace = 0x26,
+  };
+  Actions& Do(Op op) {
+    bytes_.push_back(op);
+    return *this;
+  }
+  Actions& Push(std::string_view text) {
+    std::vector<uint8_t> p{0};
+    p.insert(p.end(), text.begin(), text.end());
+    p.push_back(0);
+    return Record(0x96, p);
+  }
+  // `name` = `value`, both strings.
+  Actions& Set(std::string_view name, std::string_view value) {
+    return Push(name).Push(value).Do(kSetVariable);
+  }
+  Actions& TraceVariable(std::string_view name) { return Push(name).Do(kGetVariable).Do(kTrace); }
+  Actions& GetUrl(std::string_view url, std::string_view target) {
+    std::vector<uint8_t> p(url.begin(), url.end());
+    p.push_back(0);
+    p.insert(p.end(), target.begin(), target.end());
+    p.push_back(0);
+    return Record(0x83, p);
+  }
+  // URL and target from the stack (pushed in that order).
+  Actions& GetUrl2(uint8_t flags = 0) { return Record(0x9A, {flags}); }
+  Actions& Record(uint8_t code, const std::vector<uint8_t>& payload) {
+    bytes_.push_back(code);
+    bytes_.push_back(static_cast<uint8_t>(payload.size()));
+    bytes_.push_back(static_cast<uint8_t>(payload.size() >> 8));
+    bytes_.insert(bytes_.end(), payload.begin(), payload.end());
+    return *this;
+  }
+  std::vector<uint8_t> Bytes() const {
+    std::vector<uint8_t> out = bytes_;
+    out.push_back(0);
+    return out;
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
 struct MovieHeader {
   uint8_t version = 8;
   Rect stage{0, 11000, 0, 8000};

@@ -264,10 +264,13 @@ void Interpreter::RunFrameScript(std::span<const uint8_t> code, const ClipRef& c
   // What one script leaves on the stack the next can take; a script that only pushes must not
   // grow it without end, though.
   constexpr size_t kMaxSharedStack = 1 << 16;
-  if (stack_.size() > kMaxSharedStack) stack_.clear();
-  budget_ = kInstructionBudget;
-  stopped_ = false;
-  depth_ = 0;
+  // Started from inside a running script (a goto the host makes while answering an
+  // fscommand), a script shares that script's budget rather than resetting it under its feet.
+  if (depth_ == 0) {
+    if (stack_.size() > kMaxSharedStack) stack_.clear();
+    budget_ = kInstructionBudget;
+    stopped_ = false;
+  }
   try {
     RunNested(code, clip);
   } catch (const ScriptException& e) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <span>
 #include <string>
@@ -40,6 +41,32 @@ class Interpreter {
   Interpreter& operator=(const Interpreter&) = delete;
 
   void SetTrace(TraceSink sink) { trace_ = std::move(sink); }
+  // Receives GetURL and GetURL2 requests as the action runs them, so that whatever the host
+  // does in answer (setting a variable, say) is there for the next action.
+  struct UrlRequest {
+    std::string url;
+    std::string target;  // a window name, a clip path or, for fscommand, its arguments
+    int method = 0;      // 0 none, 1 GET, 2 POST
+    bool loadTarget = false;
+    bool loadVariables = false;
+  };
+  using UrlSink = std::function<void(const UrlRequest&)>;
+  void SetUrlSink(UrlSink sink) { urlSink_ = std::move(sink); }
+  void RequestUrl(const UrlRequest& request) {
+    if (urlSink_) urlSink_(request);
+  }
+
+  // The host's way in, with paths as hosts write them: "name" on the main timeline,
+  // "/clip/inner:name", "_level0.clip.name". A variable that is not there (or undefined)
+  // reads as nothing.
+  std::optional<std::string> GetPathVariable(std::string_view path);
+  // False when the path's clip or object is not there.
+  bool SetPathVariable(std::string_view path, std::string_view value);
+  // The clip a host target names ("" and "/" for the main timeline).
+  std::optional<ClipRef> ResolveClip(std::string_view target);
+  // Runs the scripts of `clip`'s frame `frame` (from 0) now, the playhead staying where it is.
+  // False when the clip or the frame is not there.
+  bool CallFrame(const ClipRef& clip, size_t frame);
   // Runs `code` as a frame script of `clip` (the main timeline when the host is null).
   void RunFrameScript(std::span<const uint8_t> code, const ClipRef& clip = {});
   // Whether the last block ran out of budget or of call depth.
@@ -108,7 +135,10 @@ class Interpreter {
 
   int version_;
   ClipHost* host_;
+  // Gives a host call a budget of its own unless it comes from inside a running script.
+  void EnterHost();
   TraceSink trace_;
+  UrlSink urlSink_;
   std::vector<std::unique_ptr<Object>> heap_;
   Object* global_ = nullptr;
   Object* standInRoot_ = nullptr;  // the main timeline when there is no host

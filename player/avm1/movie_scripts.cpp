@@ -75,6 +75,13 @@ std::optional<size_t> MovieScripts::FindLabel(const ClipRef& clip, std::string_v
   return o->timeline->FindLabel(label);
 }
 
+std::string MovieScripts::CurrentLabel(const ClipRef& clip) {
+  const DisplayObject* o = Find(clip);
+  if (!o || !o->timeline || o->frame >= o->timeline->frameCount) return {};
+  const std::vector<std::string>& labels = o->timeline->At(o->frame).labels;
+  return labels.empty() ? std::string() : labels.front();
+}
+
 std::vector<std::span<const uint8_t>> MovieScripts::FrameScripts(const ClipRef& clip,
                                                                  size_t frame) {
   std::vector<std::span<const uint8_t>> out;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <set>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -20,6 +21,9 @@ class MovieScripts : public ClipHost {
 
   void SetTrace(Interpreter::TraceSink sink) { vm_.SetTrace(std::move(sink)); }
   void Run(const FrameActions& actions);
+  Interpreter& vm() { return vm_; }
+  // The label of the frame `clip` shows, empty when it has none.
+  std::string CurrentLabel(const ClipRef& clip);
 
   ClipRef Root() override;
   bool State(const ClipRef& clip, ClipState& out) override;

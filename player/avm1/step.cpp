@@ -180,6 +180,7 @@ bool Executor::Step(const Action& a) {
     case ActionCode::CloneSprite:
     case ActionCode::RemoveSprite:
     case ActionCode::StartDrag:
+    case ActionCode::GetUrl:
     case ActionCode::GetUrl2:
     case ActionCode::TargetPath:
       return StepTimeline(a);
@@ -774,10 +775,26 @@ bool Executor::StepTimeline(const Action& a) {
       }
       break;
     }
-    case ActionCode::GetUrl2:
-      Pop();
-      Pop();
+    case ActionCode::GetUrl: {
+      PayloadReader r(a.payload);
+      Interpreter::UrlRequest request;
+      if (!r.String(request.url) || !r.String(request.target)) return false;
+      vm.RequestUrl(request);
       break;
+    }
+    case ActionCode::GetUrl2: {
+      PayloadReader r(a.payload);
+      uint8_t flags = 0;
+      if (!r.U8(flags)) return false;
+      Interpreter::UrlRequest request;
+      request.target = PopString();
+      request.url = PopString();
+      request.method = flags & 3;
+      request.loadTarget = (flags & 0x40) != 0;
+      request.loadVariables = (flags & 0x80) != 0;
+      vm.RequestUrl(request);
+      break;
+    }
     case ActionCode::TargetPath: {
       Object* o = Pop().AsObject();
       if (o && o->kind == ObjectKind::Clip) {

@@ -21,7 +21,6 @@ inline constexpr size_t kMaxMovieTextChars = 2048;
 inline constexpr size_t kMaxPropertyTextChars = 4096;
 inline constexpr size_t kMaxVariableNameChars = 1024;
 inline constexpr size_t kMaxVariableValueChars = 65536;
-inline constexpr size_t kMaxVariables = 4096;
 // A movie file larger than this is refused before it is read into memory.
 inline constexpr uint64_t kMaxMovieFileBytes = 256u << 20;
 
@@ -79,16 +78,6 @@ inline std::optional<long> ParseHtmlColor(std::wstring_view text) {
     value = value * 16 + digit;
   }
   return value;
-}
-
-// A root variable's own name: "/:name", "_level0.name" and "_root.name" all name "name".
-inline std::wstring_view RootVariableName(std::wstring_view path) {
-  for (std::string_view prefix : {"/:", "_level0.", "_root."}) {
-    if (path.size() > prefix.size() && EqualsIgnoringCase(path.substr(0, prefix.size()), prefix)) {
-      return path.substr(prefix.size());
-    }
-  }
-  return path;
 }
 
 // The movie property's way of saying "no movie".

@@ -189,14 +189,31 @@ HRESULT FlashControl::LoadMovieText(std::wstring_view text) {
   }
   std::vector<uint8_t> bytes;
   if (const HRESULT hr = ReadMovieFile(file, bytes); FAILED(hr)) return hr;
-  auto player = std::make_unique<swf::Player>();
-  if (!player->Load(bytes).Ok()) return HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
+  auto player = std::make_shared<swf::Player>();
+  Wire(*player);
+  // The first frame's scripts run inside Load and may already raise fscommands.
+  player_ = player;
+  if (!player->Load(bytes).Ok()) {
+    player_.reset();
+    return HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
+  }
+  if (player_ != player) return S_OK;  // the container loaded another movie meanwhile
   player->Play();
-  player_ = std::move(player);
   ArmClock();
   Invalidate();
   events_.FireReadyStateChange(4);
   return S_OK;
+}
+
+void FlashControl::Wire(swf::Player& player) {
+  const swf::Player* self = &player;
+  player.SetFsCommandHandler([this, self](std::string_view command, std::string_view args) {
+    // A movie the container has let go of while its script ran speaks to nobody.
+    if (player_.get() != self) return;
+    events_.FireFSCommand(Wide(command).c_str(), Wide(args).c_str());
+  });
+  // Other URLs (pages, movies and variables to load) are not fetched by the control yet.
+  player.SetUrlLoader([](const swf::Player::UrlRequest&) {});
 }
 
 void FlashControl::ArmClock() {
@@ -210,6 +227,7 @@ void FlashControl::ArmClock() {
 void FlashControl::OnFrame() noexcept {
   AddRef();  // the site may let go of us while it repaints
   try {
+    const std::shared_ptr<swf::Player> keep = player_;
     if (Loaded()) {
       // Without looping the main timeline rests on its last frame; its clips keep playing.
       if (!loop_ && player_->IsPlaying() && player_->CurrentFrame() + 1 >= player_->FrameCount()) {
@@ -237,16 +255,17 @@ HRESULT FlashControl::Seek(long frame) {
   if (!Loaded()) return E_FAIL;
   if (frame < 0 || static_cast<size_t>(frame) >= player_->FrameCount()) return E_INVALIDARG;
   return Guarded([&]() -> HRESULT {
-    if (!player_->GotoFrame(static_cast<size_t>(frame))) return E_FAIL;
+    const std::shared_ptr<swf::Player> keep = player_;
+    if (!keep->GotoFrame(static_cast<size_t>(frame))) return E_FAIL;
     Invalidate();
     return S_OK;
   });
 }
 
-bool FlashControl::IsRootTarget(BSTR target) {
-  const auto text = InText(target, 16);
-  return text && (text->empty() || *text == L"/" || control::EqualsIgnoringCase(*text, "_level0") ||
-                  control::EqualsIgnoringCase(*text, "_root"));
+std::optional<std::string> FlashControl::TargetText(BSTR target) {
+  const auto text = InText(target, control::kMaxVariableNameChars);
+  if (!text) return std::nullopt;
+  return Utf8(*text);
 }
 
 // ---- IShockwaveFlash: the movie and playback
@@ -517,14 +536,23 @@ HRESULT FlashControl::put_AllowFullScreen(BSTR fullScreen) {
 // ---- IShockwaveFlash: timelines by target and variables
 
 HRESULT FlashControl::TGotoFrame(BSTR target, long frame) {
-  return IsRootTarget(target) ? Seek(frame) : E_FAIL;
+  const auto where = TargetText(target);
+  if (!where || !Loaded() || frame < 0) return E_FAIL;
+  return Guarded([&]() -> HRESULT {
+    const std::shared_ptr<swf::Player> keep = player_;
+    if (!keep->GotoFrame(*where, static_cast<size_t>(frame))) return E_FAIL;
+    Invalidate();
+    return S_OK;
+  });
 }
 
 HRESULT FlashControl::TGotoLabel(BSTR target, BSTR label) {
+  const auto where = TargetText(target);
   const auto text = InText(label, control::kMaxPropertyTextChars);
-  if (!IsRootTarget(target) || !text || !Loaded()) return E_FAIL;
+  if (!where || !text || !Loaded()) return E_FAIL;
   return Guarded([&]() -> HRESULT {
-    if (!player_->GotoLabel(Utf8(*text))) return E_FAIL;
+    const std::shared_ptr<swf::Player> keep = player_;
+    if (!keep->GotoLabel(*where, Utf8(*text))) return E_FAIL;
     Invalidate();
     return S_OK;
   });
@@ -533,48 +561,61 @@ HRESULT FlashControl::TGotoLabel(BSTR target, BSTR label) {
 HRESULT FlashControl::TCurrentFrame(BSTR target, long* frame) {
   if (!frame) return E_POINTER;
   *frame = 0;
-  return IsRootTarget(target) ? CurrentFrame(frame) : E_FAIL;
+  const auto where = TargetText(target);
+  if (!where) return E_FAIL;
+  if (!Loaded()) return S_OK;
+  return Guarded([&]() -> HRESULT {
+    const std::optional<size_t> at = player_->CurrentFrame(*where);
+    if (!at) return E_FAIL;
+    *frame = static_cast<long>(*at);
+    return S_OK;
+  });
 }
 
 HRESULT FlashControl::TCurrentLabel(BSTR target, BSTR* label) {
   if (!label) return E_POINTER;
   *label = nullptr;
-  if (!IsRootTarget(target)) return E_FAIL;
+  const auto where = TargetText(target);
+  if (!where) return E_FAIL;
   return Guarded([&]() -> HRESULT {
-    std::wstring name;
-    if (Loaded()) {
-      const size_t frame = player_->CurrentFrame();
-      for (const swf::FrameLabel& l : player_->FrameLabels()) {
-        if (l.frame == frame) {
-          name = Wide(l.name);
-          break;
-        }
-      }
-    }
-    return OutText(name, label);
+    if (!Loaded()) return OutText(L"", label);
+    const std::optional<std::string> name = player_->CurrentLabel(*where);
+    return name ? OutText(Wide(*name), label) : E_FAIL;
   });
 }
 
-HRESULT FlashControl::TPlay(BSTR target) { return IsRootTarget(target) ? Play() : E_FAIL; }
+HRESULT FlashControl::TPlay(BSTR target) {
+  const auto where = TargetText(target);
+  if (!where || !Loaded()) return E_FAIL;
+  return Guarded([&]() -> HRESULT { return player_->SetPlaying(*where, true) ? S_OK : E_FAIL; });
+}
 
-HRESULT FlashControl::TStopPlay(BSTR target) { return IsRootTarget(target) ? Stop() : E_FAIL; }
+HRESULT FlashControl::TStopPlay(BSTR target) {
+  const auto where = TargetText(target);
+  if (!where || !Loaded()) return E_FAIL;
+  return Guarded([&]() -> HRESULT { return player_->SetPlaying(*where, false) ? S_OK : E_FAIL; });
+}
 
 HRESULT FlashControl::TCallFrame(BSTR target, int frame) {
-  // The frame's actions run once the script engine is in; until then the call only checks
-  // that there is such a frame.
-  if (!IsRootTarget(target) || !Loaded() || frame < 0 ||
-      static_cast<size_t>(frame) >= player_->FrameCount()) {
-    return E_FAIL;
-  }
-  return S_OK;
+  const auto where = TargetText(target);
+  if (!where || !Loaded() || frame < 0) return E_FAIL;
+  return Guarded([&]() -> HRESULT {
+    const std::shared_ptr<swf::Player> keep = player_;
+    if (!keep->CallFrame(*where, static_cast<size_t>(frame))) return E_FAIL;
+    Invalidate();
+    return S_OK;
+  });
 }
 
 HRESULT FlashControl::TCallLabel(BSTR target, BSTR label) {
-  // As TCallFrame: the label must exist; its actions run once the script engine is in.
+  const auto where = TargetText(target);
   const auto text = InText(label, control::kMaxPropertyTextChars);
-  if (!IsRootTarget(target) || !text || !Loaded()) return E_FAIL;
+  if (!where || !text || !Loaded()) return E_FAIL;
   return Guarded([&]() -> HRESULT {
-    return player_->movie().timeline.FindLabel(Utf8(*text)) ? S_OK : E_FAIL;
+    const std::shared_ptr<swf::Player> keep = player_;
+    if (!keep->CallLabel(*where, Utf8(*text))) return E_FAIL;
+    Invalidate();
+    return S_OK;
   });
 }
 
@@ -582,16 +623,10 @@ HRESULT FlashControl::SetVariable(BSTR name, BSTR value) {
   const auto key = InText(name, control::kMaxVariableNameChars);
   const auto text = InText(value, control::kMaxVariableValueChars);
   if (!key || !text || key->empty()) return E_INVALIDARG;
+  if (!Loaded()) return E_FAIL;
   return Guarded([&]() -> HRESULT {
-    const std::wstring_view own = control::RootVariableName(*key);
-    auto it = variables_.find(std::wstring(own));
-    if (it != variables_.end()) {
-      it->second.assign(*text);
-      return S_OK;
-    }
-    if (variables_.size() >= control::kMaxVariables) return E_OUTOFMEMORY;
-    variables_.emplace(own, *text);
-    return S_OK;
+    const std::shared_ptr<swf::Player> keep = player_;
+    return keep->SetVariable(Utf8(*key), Utf8(*text)) ? S_OK : E_FAIL;
   });
 }
 
@@ -600,9 +635,13 @@ HRESULT FlashControl::GetVariable(BSTR name, BSTR* value) {
   *value = nullptr;
   const auto key = InText(name, control::kMaxVariableNameChars);
   if (!key) return E_INVALIDARG;
+  // A variable the movie does not have (or no movie at all) reads as a null string, which
+  // containers take as the empty text.
+  if (!Loaded()) return S_OK;
   return Guarded([&]() -> HRESULT {
-    const auto it = variables_.find(std::wstring(control::RootVariableName(*key)));
-    return it == variables_.end() ? E_FAIL : OutText(it->second, value);
+    const std::shared_ptr<swf::Player> keep = player_;
+    const std::optional<std::string> text = keep->GetVariable(Utf8(*key));
+    return text ? OutText(Wide(*text), value) : S_OK;
   });
 }
 

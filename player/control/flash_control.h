@@ -13,8 +13,8 @@
 #include <oleidl.h>
 #include <wrl/client.h>
 
-#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -257,8 +257,10 @@ class FlashControl final : public IShockwaveFlash,
   // Starts the frame clock when a movie is loaded and the control is in place.
   void ArmClock();
   void OnFrame() noexcept override;
-  // Whether `target` names the main timeline, the only one the control addresses yet.
-  static bool IsRootTarget(BSTR target);
+  // Raises the movie's fscommands and hands its other URL requests on.
+  void Wire(swf::Player& player);
+  // `target` as the engine takes it (UTF-8), or nothing when it is too long.
+  static std::optional<std::string> TargetText(BSTR target);
   HRESULT ActivateInPlace(IOleClientSite* site, LPCRECT posRect);
   // The extent in HIMETRIC: what the container set, or the movie's stage.
   SIZEL Extent() const;
@@ -268,7 +270,9 @@ class FlashControl final : public IShockwaveFlash,
   void RenderInto(const control::LockedCanvas& target, const control::IntRect& view) const;
 
   LONG refs_ = 1;
-  std::unique_ptr<swf::Player> player_;
+  // Shared so that a movie replaced or unloaded by a container answering its fscommand lives
+  // until its script has returned.
+  std::shared_ptr<swf::Player> player_;
 
   // Properties.
   std::wstring movieText_;
@@ -288,8 +292,6 @@ class FlashControl final : public IShockwaveFlash,
   std::wstring allowScriptAccess_ = L"sameDomain";
   std::wstring allowNetworking_ = L"all";
   std::wstring allowFullScreen_ = L"false";
-  // Root variables, until the script interpreter keeps them.
-  std::map<std::wstring, std::wstring> variables_;
 
   // Embedding.
   Microsoft::WRL::ComPtr<IOleClientSite> site_;

@@ -383,7 +383,7 @@ TEST(FlashControl, NavigatesTheMainTimelineByFrameAndLabel) {
   }
 }
 
-TEST(FlashControl, ReadsPropertyTextsAndVariablesAsContainersWriteThem) {
+TEST(FlashControl, ReadsPropertyTextsAsContainersWriteThem) {
   ComPtr<IShockwaveFlash> control = NewControl();
   ASSERT_TRUE(control);
   const struct {
@@ -417,20 +417,6 @@ TEST(FlashControl, ReadsPropertyTextsAndVariablesAsContainersWriteThem) {
     EXPECT_EQ(Take(text), mode);
     EXPECT_EQ((status & VIEWSTATUS_OPAQUE) == 0, _wcsicmp(mode, L"transparent") == 0) << mode;
   }
-  // Root variables under every name a root path gives them.
-  EXPECT_EQ(control->SetVariable(Bstr(L"greeting"), Bstr(L"hello")), S_OK);
-  EXPECT_EQ(control->SetVariable(Bstr(L"_level0.count"), Bstr(L"3")), S_OK);
-  EXPECT_EQ(control->SetVariable(Bstr(L"/:greeting"), Bstr(L"again")), S_OK);
-  const struct {
-    const wchar_t* name;
-    const wchar_t* value;  // null: no such variable
-  } reads[] = {
-      {L"greeting", L"again"}, {L"_root.greeting", L"again"}, {L"count", L"3"}, {L"missing", {}}};
-  for (const auto& r : reads) {
-    BSTR value = nullptr;
-    EXPECT_EQ(control->GetVariable(Bstr(r.name), &value), r.value ? S_OK : E_FAIL) << r.name;
-    EXPECT_EQ(Take(value), r.value ? r.value : L"") << r.name;
-  }
 }
 
 // ---- Events
@@ -439,6 +425,8 @@ TEST(FlashControl, ReadsPropertyTextsAndVariablesAsContainersWriteThem) {
 class EventSink final : public IDispatch {
  public:
   std::vector<std::wstring> calls;
+  // Called with each FSCommand's command, as a container answering it would be.
+  std::function<void(const std::wstring&)> answer;
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     *out = iid == IID_IUnknown || iid == IID_IDispatch ? this : nullptr;
@@ -454,6 +442,9 @@ class EventSink final : public IDispatch {
     calls.push_back(std::to_wstring(id) + L":");
     for (const VARIANT& v : std::span(params->rgvarg, params->cArgs)) {
       calls.back() += L" [" + (v.vt == VT_BSTR ? std::wstring(v.bstrVal) : L"?") + L"]";
+    }
+    if (answer && id == 150 && params->cArgs == 2 && params->rgvarg[1].vt == VT_BSTR) {
+      answer(params->rgvarg[1].bstrVal ? params->rgvarg[1].bstrVal : L"");
     }
     return S_OK;
   }
@@ -478,6 +469,162 @@ TEST(FlashControl, DeliversFSCommandToEveryConnectedSink) {
   EXPECT_EQ(second.calls,
             (std::vector<std::wstring>{L"150: [true] [fullscreen]", L"150: [] [quit]"}));
   point->Unadvise(secondCookie);
+}
+
+// A named clip at depth 1.
+swfb::Place Named(uint16_t id, const char* name) {
+  swfb::Place p;
+  p.characterId = id;
+  p.name = name;
+  return p;
+}
+
+// A movie that talks to its container, written to a file for the test's life. Frame 0 holds
+// clip "clip" (which sets `w`), sets `a`, raises fscommand "ready" and copies the container's
+// `reply` into `answer`. Frame 1 raises "seen" with `greeting` as its argument; frame 2
+// ("extra") sets `called` and raises "called".
+struct ScriptedMovie {
+  ScriptedMovie() {
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    path = std::string(dir) + "brim scripted test.swf";
+    using swfb::Actions;
+    swfb::Movie movie;
+    swfb::Sprite clip;
+    clip.DoAction(Actions().Set("w", "clip-own").Bytes()).ShowFrame().ShowFrame();
+    movie.PlaceObject2(Named(movie.DefineSprite(clip), "clip"));
+    Actions first;
+    first.Set("a", "root-a").GetUrl("FSCommand:ready", "frame one");
+    first.Push("answer").Push("reply").Do(Actions::kGetVariable).Do(Actions::kSetVariable);
+    movie.DoAction(first.Bytes()).ShowFrame();
+    movie.DoAction(Actions()
+                       .Push("FSCommand:seen")
+                       .Push("greeting")
+                       .Do(Actions::kGetVariable)
+                       .GetUrl2()
+                       .Bytes());
+    movie.ShowFrame();
+    movie.FrameLabel("extra");
+    movie.DoAction(Actions().Set("called", "yes").GetUrl("FSCommand:called", "").Bytes());
+    movie.ShowFrame();
+    EXPECT_TRUE(movie.Save(path));
+  }
+  ~ScriptedMovie() { DeleteFileA(path.c_str()); }
+  std::string path;
+};
+
+// The FSCommand calls among what a sink recorded.
+std::vector<std::wstring> FsCommands(const std::vector<std::wstring>& calls) {
+  std::vector<std::wstring> out;
+  for (const std::wstring& c : calls) {
+    if (c.starts_with(L"150:")) out.push_back(c);
+  }
+  return out;
+}
+
+std::wstring Variable(Flash f, const wchar_t* name, HRESULT* result = nullptr) {
+  BSTR value = nullptr;
+  const HRESULT hr = f->GetVariable(Bstr(name), &value);
+  if (result) *result = hr;
+  return hr == S_OK && value ? Take(value) : (SysFreeString(value), L"<none>");
+}
+
+TEST(FlashControl, VariablesAreTheMovieOwn) {
+  ScriptedMovie movie;
+  ComPtr<IShockwaveFlash> control = NewControl();
+  ASSERT_TRUE(control);
+  EXPECT_EQ(control->SetVariable(Bstr(L"greeting"), Bstr(L"early")), E_FAIL);  // no movie yet
+  EventSink sink;
+  auto container = Query<IConnectionPointContainer>(control.Get());
+  ComPtr<IConnectionPoint> point;
+  ASSERT_EQ(container->FindConnectionPoint(DIID_IShockwaveFlashEvents, point.GetAddressOf()), S_OK);
+  DWORD cookie = 0;
+  ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+  ASSERT_EQ(control->put_Movie(Bstr(Widen(movie.path))), S_OK);
+
+  EXPECT_EQ(control->SetVariable(Bstr(L"_level0.greeting"), Bstr(L"hello")), S_OK);
+  EXPECT_EQ(control->SetVariable(Bstr(L"/clip:x"), Bstr(L"5")), S_OK);
+  EXPECT_EQ(control->SetVariable(Bstr(L"/nowhere:x"), Bstr(L"5")), E_FAIL);
+  const struct {
+    const wchar_t* name;
+    const wchar_t* value;
+  } reads[] = {
+      {L"a", L"root-a"},
+      {L"/:a", L"root-a"},
+      {L"_root.a", L"root-a"},
+      {L"/clip:w", L"clip-own"},
+      {L"_level0.clip.w", L"clip-own"},
+      {L"_level0.clip.x", L"5"},
+      {L"greeting", L"hello"},
+      {L"missing", L"<none>"},
+      {L"/nowhere:a", L"<none>"},
+  };
+  for (const auto& r : reads) {
+    HRESULT hr = E_UNEXPECTED;
+    EXPECT_EQ(Variable(control.Get(), r.name, &hr), r.value) << r.name;
+    EXPECT_EQ(hr, S_OK) << r.name;  // a missing variable is a null string, not a failure
+  }
+  // The next frame's script reads what the container set and says so through fscommand.
+  ASSERT_EQ(control->GotoFrame(1), S_OK);
+  EXPECT_EQ(FsCommands(sink.calls),
+            (std::vector<std::wstring>{L"150: [frame one] [ready]", L"150: [hello] [seen]"}));
+  point->Unadvise(cookie);
+}
+
+TEST(FlashControl, FSCommandAnswersAndCalledLabelsReachTheMovie) {
+  ScriptedMovie movie;
+  ComPtr<IShockwaveFlash> control = NewControl();
+  ASSERT_TRUE(control);
+  EventSink sink;
+  // The container answers "ready" while the movie waits in its action.
+  sink.answer = [&](const std::wstring& command) {
+    if (command == L"ready") control->SetVariable(Bstr(L"reply"), Bstr(L"42"));
+  };
+  auto container = Query<IConnectionPointContainer>(control.Get());
+  ComPtr<IConnectionPoint> point;
+  ASSERT_EQ(container->FindConnectionPoint(DIID_IShockwaveFlashEvents, point.GetAddressOf()), S_OK);
+  DWORD cookie = 0;
+  ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+  ASSERT_EQ(control->put_Movie(Bstr(Widen(movie.path))), S_OK);
+  EXPECT_EQ(Variable(control.Get(), L"answer"), L"42");
+  EXPECT_EQ(FsCommands(sink.calls), std::vector<std::wstring>{L"150: [frame one] [ready]"});
+
+  const Bstr root(L"/"), clip(L"_level0.clip"), nowhere(L"/nowhere"), extra(L"extra"),
+      none(L"none");
+  // Each call, its result and whether the "extra" frame's script ran (once more) because of it.
+  const struct {
+    std::function<HRESULT(Flash)> call;
+    HRESULT result;
+    bool ranExtra;
+  } calls[] = {
+      {[&](Flash f) { return f->TCallLabel(root, extra); }, S_OK, true},
+      {[&](Flash f) { return f->TCallFrame(root, 2); }, S_OK, true},
+      {[&](Flash f) { return f->TCallLabel(root, none); }, E_FAIL, false},
+      {[&](Flash f) { return f->TCallLabel(nowhere, extra); }, E_FAIL, false},
+      {[&](Flash f) { return f->TCallFrame(root, 3); }, E_FAIL, false},
+      {[&](Flash f) { return f->TCallFrame(clip, 1); }, S_OK, false},
+  };
+  for (size_t i = 0; i < std::size(calls); ++i) {
+    sink.calls.clear();
+    EXPECT_EQ(calls[i].call(control.Get()), calls[i].result) << "call " << i;
+    EXPECT_EQ(FsCommands(sink.calls), calls[i].ranExtra
+                                          ? std::vector<std::wstring>{L"150: [] [called]"}
+                                          : std::vector<std::wstring>{})
+        << "call " << i;
+    long frame = -1;
+    EXPECT_EQ(control->TCurrentFrame(root, &frame), S_OK);
+    EXPECT_EQ(frame, 0) << "call " << i;  // the playhead stays
+  }
+  EXPECT_EQ(Variable(control.Get(), L"called"), L"yes");
+  // Clips are addressed by the same paths.
+  long frame = -1;
+  EXPECT_EQ(control->TStopPlay(clip), S_OK);
+  EXPECT_EQ(control->TGotoFrame(clip, 1), S_OK);
+  EXPECT_EQ(control->TCurrentFrame(clip, &frame), S_OK);
+  EXPECT_EQ(frame, 1);
+  EXPECT_EQ(control->TCurrentFrame(nowhere, &frame), E_FAIL);
+  EXPECT_EQ(control->TPlay(nowhere), E_FAIL);
+  point->Unadvise(cookie);
 }
 
 // ---- In place: drawing, hit testing and the frame clock
