@@ -1,5 +1,5 @@
 """The movie drives its window through fscommand: movies made by make_test_movie send the
-commands from their first frame, and the window's state is read back."""
+commands from their second frame (once the window is up), and the window's state is read back."""
 import subprocess
 import time
 import unittest
@@ -12,10 +12,10 @@ RUNS = BUILD / "e2e-runs"
 
 
 def movie_with_commands(name, *commands):
-    """A 320x240 movie whose first frame sends each (command, argument) pair."""
+    """A 320x240 movie of two frames whose second sends each (command, argument) pair."""
     out = RUNS / f"{name}.swf"
     out.parent.mkdir(parents=True, exist_ok=True)
-    args = [str(MAKE_MOVIE), str(out), "--width", "320", "--height", "240"]
+    args = [str(MAKE_MOVIE), str(out), "--width", "320", "--height", "240", "--frames", "2"]
     for command, argument in commands:
         args += ["--fscommand", command, argument]
     subprocess.run(args, check=True)
@@ -35,7 +35,7 @@ class Commands(unittest.TestCase):
         return program, program.wait_window()
 
     def wait_for(self, program, check):
-        """Window state once `check` holds (commands run as the first frame plays)."""
+        """Window state once `check` holds (the commands run as the second frame plays)."""
         deadline = time.time() + 10
         while True:
             state = program.wait_window()

@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
   double fps = 12;
   unsigned color = 0x2080E0;
   bool compressed = false;
-  // Frame 1's script: each --fscommand as the GetURL("FSCommand:...") it compiles to, then stop.
+  // The last frame's script: each --fscommand as the GetURL("FSCommand:...") it compiles to,
+  // then stop.
   std::vector<uint8_t> script;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -133,7 +134,7 @@ int main(int argc, char** argv) {
       dot.move = true;
     }
     movie.PlaceObject2(dot);
-    if (f == 0 && !script.empty()) {
+    if (f == frames - 1 && !script.empty()) {
       script.insert(script.end(), {0x07, 0x00});  // stop, end
       movie.DoAction(script);
     }
