@@ -18,6 +18,8 @@ struct ParseState {
   size_t elementBudget = kMaxMovieElements;
   size_t pixelBudget = kMaxMovieBitmapPixels;
   std::span<const uint8_t> jpegTables;
+  // Where the main timeline's data ran out in the middle of a tag, if it did.
+  MovieError cut;
 
   size_t OffsetOf(std::span<const uint8_t> part) const {
     return static_cast<size_t>(part.data() - file.data());
@@ -262,7 +264,12 @@ MovieError ParseTimeline(std::span<const uint8_t> data, uint16_t declaredFrames,
         break;
     }
   }
-  if (!tags.error().Ok()) return tags.error();
+  if (!tags.error().Ok()) {
+    // A sprite cut short is a broken definition; a main timeline cut short (a download that
+    // stopped) plays what arrived.
+    if (!root) return tags.error();
+    st.cut = tags.error();
+  }
   // Commands after the last ShowFrame still make a frame, as players show them.
   if (frameHasContent && out.frames.size() < kMaxFrames) out.frames.push_back(std::move(frame));
   out.frameCount =
@@ -301,9 +308,23 @@ MovieError ParseMovie(std::span<const uint8_t> file, Movie& out) {
   MovieFile container;
   if (MovieError e = ReadMovieFile(file, container); !e.Ok()) return e;
   out.header = container.header;
-  ParseState st{container.bytes, out, kMaxMovieElements, kMaxMovieBitmapPixels, {}};
+  ParseState st{container.bytes, out, kMaxMovieElements, kMaxMovieBitmapPixels, {}, {}};
   const auto tags = std::span<const uint8_t>(container.bytes).subspan(container.tagsOffset);
-  return ParseTimeline(tags, container.header.frameCount, true, st, out.timeline);
+  if (MovieError e = ParseTimeline(tags, container.header.frameCount, true, st, out.timeline);
+      !e.Ok()) {
+    return e;
+  }
+  const MovieError cut = container.cut.Ok() ? st.cut : container.cut;
+  if (cut.Ok()) return {};
+  // What arrived before the cut plays when there is any of it: something to show or to run.
+  const auto& frames = out.timeline.frames;
+  if (std::any_of(frames.begin(), frames.end(),
+                  [](const Frame& f) { return !f.commands.empty() || !f.actions.empty(); })) {
+    return {};
+  }
+  out.timeline = {};
+  out.dictionary.clear();
+  return cut;
 }
 
 }  // namespace swf

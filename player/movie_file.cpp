@@ -30,7 +30,10 @@ MovieError Inflate(std::span<const uint8_t> in, size_t expected, std::vector<uin
   if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
     return Fail(ErrorKind::CorruptCompressedData, kPrefixBytes);
   }
-  if (produced < expected) return Fail(ErrorKind::Truncated, kPrefixBytes + produced);
+  if (produced < expected) {
+    out.resize(start + produced);
+    return Fail(ErrorKind::Truncated, kPrefixBytes + produced);
+  }
   return {};
 }
 
@@ -75,12 +78,14 @@ MovieError ReadMovieFile(std::span<const uint8_t> file, MovieFile& out) {
 
   if (signature == 'F') {
     // Bytes past the declared length are not part of the movie (some tools pad files).
-    if (file.size() < length) return Fail(ErrorKind::Truncated, file.size());
-    out.bytes.assign(file.begin(), file.begin() + length);
+    if (file.size() < length) out.cut = Fail(ErrorKind::Truncated, file.size());
+    out.bytes.assign(file.begin(), file.begin() + std::min(file.size(), length));
   } else {
     out.bytes.assign(file.begin(), file.begin() + kPrefixBytes);
-    if (MovieError e = Inflate(file.subspan(kPrefixBytes), length - kPrefixBytes, out.bytes);
-        !e.Ok()) {
+    MovieError e = Inflate(file.subspan(kPrefixBytes), length - kPrefixBytes, out.bytes);
+    if (e.kind == ErrorKind::Truncated) {
+      out.cut = e;
+    } else if (!e.Ok()) {
       out.bytes.clear();
       return e;
     }
@@ -91,7 +96,12 @@ MovieError ReadMovieFile(std::span<const uint8_t> file, MovieFile& out) {
   out.header.stage = header.Rect();
   out.header.frameRate = UFixed8{header.U16()};
   out.header.frameCount = header.U16();
-  if (!header.Ok()) return Fail(ErrorKind::Truncated, kPrefixBytes);
+  if (!header.Ok()) {
+    const MovieError cut = out.cut.Ok() ? Fail(ErrorKind::Truncated, kPrefixBytes) : out.cut;
+    out.bytes.clear();
+    out.cut = {};
+    return cut;
+  }
   out.tagsOffset = kPrefixBytes + header.Position();
   return {};
 }

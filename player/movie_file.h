@@ -33,9 +33,12 @@ struct MovieFile {
   MovieHeader header;
   std::vector<uint8_t> bytes;
   size_t tagsOffset = 0;
+  // Set when the file holds fewer bytes than its header declares: `bytes` is what there is.
+  MovieError cut;
 };
 
-// Reads the signature and header and inflates a "CWS" body.
+// Reads the signature and header and inflates a "CWS" body. A body shorter than declared is
+// kept as far as it goes (and noted in `cut`); a header cut short is refused.
 MovieError ReadMovieFile(std::span<const uint8_t> file, MovieFile& out);
 
 // Walks a tag stream (the file's or a sprite's). Next() yields false at the End tag, at the

@@ -2,12 +2,13 @@
 // refusal of damaged files.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <variant>
 
 #include "player/bitmap_parser.h"
 #include "player/movie.h"
-#include "tools/swf_builder.h"
 #include "tests/unit/player/jpeg_encode.h"
+#include "tools/swf_builder.h"
 
 namespace {
 
@@ -155,3 +156,52 @@ TEST(MovieParse, SkipsUnknownTagsAndKeepsFirstDefinition) {
 }
 
 }  // namespace
+
+// A download that stopped early: what arrived whole plays, and a file with nothing to show
+// or run before the cut is still refused as truncated.
+TEST(MovieParse, PlaysWhatArrivedOfACutFile) {
+  auto build = [](bool compressed, std::optional<uint32_t> declared = {}) {
+    swfb::MovieHeader h;
+    h.compressed = compressed;
+    h.fileLength = declared;
+    swfb::Movie m(h);
+    m.PlaceObject(m.DefineShape(Square({255, 0, 0, 255})), 1, {});
+    m.ShowFrame();
+    // A tag long enough to cut inside, of bytes that do not compress: cutting the end of the
+    // compressed stream then cuts this tag.
+    std::vector<uint8_t> noise(40);
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>(i * 151 + 17);
+    m.DoAction(noise);
+    m.ShowFrame();
+    return m.Build();
+  };
+  auto cut = [](std::vector<uint8_t> v, size_t n) {
+    v.resize(v.size() - n);
+    return v;
+  };
+  const size_t whole = build(false).size();
+  const struct {
+    const char* name;
+    std::vector<uint8_t> file;
+    size_t frames;  // 0: refused as truncated
+  } cases[] = {
+      {"plain, cut inside the last action tag", cut(build(false), 20), 1},
+      {"compressed, stream cut short", cut(build(true), 12), 1},
+      {"declared longer than the file", build(false, static_cast<uint32_t>(whole + 100)), 2},
+      {"cut inside the header", cut(build(false), whole - 12), 0},
+      {"cut before anything to show", cut(build(false), whole - 30), 0},
+  };
+  for (const auto& c : cases) {
+    swf::Movie movie;
+    const swf::MovieError e = Parse(c.file, movie);
+    if (c.frames == 0) {
+      EXPECT_EQ(e.kind, ErrorKind::Truncated) << c.name;
+      EXPECT_TRUE(movie.timeline.frames.empty()) << c.name;
+      continue;
+    }
+    ASSERT_TRUE(e.Ok()) << c.name << ": " << swf::ErrorKindName(e.kind);
+    ASSERT_EQ(movie.timeline.frames.size(), c.frames) << c.name;
+    EXPECT_EQ(movie.timeline.frames[0].commands.size(), 1u) << c.name;
+    EXPECT_TRUE(std::get_if<swf::Shape>(movie.Find(1))) << c.name;
+  }
+}
