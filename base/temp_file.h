@@ -7,6 +7,15 @@
 
 namespace brim {
 
+// A new file of this run in `folder`.
+inline bool MakeTempFileNameIn(const char* folder, char (&path)[kPathCapacity]) {
+  if (GetTempFileNameA(folder, "QVL", 0, path) == 0) {
+    path[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
 inline bool MakeTempFileName(char (&path)[kPathCapacity]) {
   char directory[kPathCapacity];
   const DWORD n = GetTempPathA(sizeof directory, directory);
@@ -14,11 +23,7 @@ inline bool MakeTempFileName(char (&path)[kPathCapacity]) {
     const UINT w = GetWindowsDirectoryA(directory, sizeof directory);
     if (w == 0 || w >= sizeof directory) return false;
   }
-  if (GetTempFileNameA(directory, "QVL", 0, path) == 0) {
-    path[0] = '\0';
-    return false;
-  }
-  return true;
+  return MakeTempFileNameIn(directory, path);
 }
 
 }  // namespace brim

@@ -132,8 +132,8 @@ int InstallRuntime(const PayloadReader& payload) {
   if (!AppendText(destination, name)) return 0;
   // Unpacked beside its place under a name of its own, then moved there in one step: projectors
   // started together never write into the same file, nor into one another is loading.
-  char staging[kPathCapacity] = {};
-  if (GetTempFileNameA(folder, "QVL", 0, staging) == 0) return 0;
+  char staging[kPathCapacity];
+  if (!MakeTempFileNameIn(folder, staging)) return 0;
   if (ExtractRuntime(payload, staging) != 0 ||
       !MoveFileExA(staging, destination, MOVEFILE_REPLACE_EXISTING)) {
     DeleteFileA(staging);

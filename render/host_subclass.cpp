@@ -224,22 +224,21 @@ bool HostSubclass::RenderControl(const RECT& rect) {
 
 bool HostSubclass::StartPaint(RECT& paint) {
   // A paint that arrives while one is under way (the window's region or style being changed)
-  // is dropped.
-  if (paintInProgress_) return false;
-  paintInProgress_ = 1;
-  paint = ChoosePaintRect();
-  if (RenderControl(paint)) return true;
-  paintInProgress_ = 0;
+  // is dropped; so is one where nothing could be drawn. Either is validated, or the window
+  // would be asked to paint forever.
+  if (!paintInProgress_) {
+    paintInProgress_ = 1;
+    paint = ChoosePaintRect();
+    if (RenderControl(paint)) return true;
+    paintInProgress_ = 0;
+  }
+  ValidateRect(hwnd_, nullptr);
   return false;
 }
 
 LRESULT HostSubclass::PaintRegionPath() {
   RECT paint;
-  if (!StartPaint(paint)) {
-    // Nothing could be drawn: validate anyway, or the window would be asked to paint forever.
-    ValidateRect(hwnd_, nullptr);
-    return 0;
-  }
+  if (!StartPaint(paint)) return 0;
   HWND main = owner_->MainHandle();
   if (HRGN region = BuildShapeRegion(surface_, spriteRect_)) {
     POINT origin{0, 0};
@@ -261,11 +260,7 @@ LRESULT HostSubclass::PaintRegionPath() {
 
 LRESULT HostSubclass::PaintLayeredPath() {
   RECT paint;
-  if (!StartPaint(paint)) {
-    // Nothing could be drawn: validate anyway, or the window would be asked to paint forever.
-    ValidateRect(hwnd_, nullptr);
-    return 0;
-  }
+  if (!StartPaint(paint)) return 0;
   PresentLayered();
   { const PaintDC validated(hwnd_); }
   paintInProgress_ = 0;

@@ -55,8 +55,8 @@ class HostSubclass {
   RECT ComputeSpriteBound();
   RECT ChoosePaintRect();
   bool RenderControl(const RECT& rect);
-  // Chooses the paint rectangle and draws the control into it; false when this paint ends
-  // here.
+  // Chooses the paint rectangle and draws the control into it; false (and the window
+  // validated) when this paint ends here.
   bool StartPaint(RECT& paint);
   LRESULT PaintRegionPath();
   LRESULT PaintLayeredPath();

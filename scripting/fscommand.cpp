@@ -134,17 +134,18 @@ void ParseLabelCall(const std::optional<std::wstring>& field, LabelCall& call) {
 FsDispatch ParseFsCommand(std::wstring_view command, std::wstring_view argument,
                           bool& commandsLocked, const UpperCaser& upper) {
   FsDispatch out;
-  const std::wstring upperCommand = upper ? upper(command) : AsciiUpper(command);
-  const auto parts = Cut(upperCommand, L'.', 3);
+  auto toUpper = [&](std::wstring_view text) { return upper ? upper(text) : AsciiUpper(text); };
+  const auto parts = Cut(toUpper(command), L'.', 3);
   if (!parts) return out;
   auto fill = [&](std::wstring_view text) {
     const auto fields = Cut(text, L',', kMaxFsFields);
     if (!fields) return false;
+    out.args.fields = {};
     for (size_t i = 0; i < fields->size(); ++i) out.args.fields[i] = (*fields)[i];
-    out.args.whole = std::wstring(argument);
     return true;
   };
   if (!fill(argument)) return out;
+  out.args.whole = std::wstring(argument);
 
   if ((*parts)[0] == kLockWord) {
     commandsLocked = out.args.Flag(1);
@@ -154,9 +155,7 @@ FsDispatch ParseFsCommand(std::wstring_view command, std::wstring_view argument,
   if (commandsLocked) return out;
   if (parts->size() == 1 && (*parts)[0] != kPrefixWord) {
     // The single words read their fields without regard to case.
-    out.args.fields = {};
-    fill(upper ? upper(argument) : AsciiUpper(argument));
-    out.args.whole = std::wstring(argument);
+    fill(toUpper(argument));
     out.command = Find(L"", (*parts)[0]);
   } else if (parts->size() == 3 && !(*parts)[1].empty()) {
     // The prefix is not examined: any word there works.

@@ -104,13 +104,7 @@ void Executor::CallFrame(const Value& frame) {
   ClipRef clip;
   if (!TargetClip(clip)) return;
   std::string s = vm.ToString(frame);
-  const size_t colon = s.rfind(':');
-  if (colon != std::string::npos) {
-    Object* o = ResolveTarget(s.substr(0, colon)).AsObject();
-    if (!o || o->kind != ObjectKind::Clip) return;
-    clip = o->clip;
-    s = s.substr(colon + 1);
-  }
+  if (!SplitFrameTarget(s, clip)) return;
   size_t index;
   const double n = StringToNumber(s, 5);
   if (!std::isnan(n)) {

@@ -195,6 +195,18 @@ struct Executor {
     vm.Host()->SetPlaying(clip, play);
   }
 
+  // "target:frame": the clip the target names replaces `clip` and `frame` keeps what follows
+  // the last colon. False when the target names no clip.
+  bool SplitFrameTarget(std::string& frame, ClipRef& clip) {
+    const size_t colon = frame.rfind(':');
+    if (colon == std::string::npos) return true;
+    Object* o = ResolveTarget(frame.substr(0, colon)).AsObject();
+    if (!o || o->kind != ObjectKind::Clip) return false;
+    clip = o->clip;
+    frame = frame.substr(colon + 1);
+    return true;
+  }
+
   // A frame given as a value: a number from 1, or a label, or "target:frame".
   void GotoValue(const Value& frame, bool play, size_t bias) {
     ClipRef clip;
@@ -202,13 +214,7 @@ struct Executor {
     Value f = frame;
     if (f.IsString()) {
       std::string s = f.AsString();
-      const size_t colon = s.rfind(':');
-      if (colon != std::string::npos) {
-        Object* o = ResolveTarget(s.substr(0, colon)).AsObject();
-        if (!o || o->kind != ObjectKind::Clip) return;
-        clip = o->clip;
-        s = s.substr(colon + 1);
-      }
+      if (!SplitFrameTarget(s, clip)) return;
       const double n = StringToNumber(s, 5);
       if (std::isnan(n)) {
         std::optional<size_t> label = vm.Host()->FindLabel(clip, s);
