@@ -94,6 +94,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_ERASEBKGND:
       return 1;
+    case WM_WINDOWPOSCHANGING:
+      GuardFullScreenPlacement(*reinterpret_cast<WINDOWPOS*>(lParam));
+      return DefWindowProcA(window_, message, wParam, lParam);
     case WM_DISPLAYCHANGE:
       if (controlHost_) SendMessageA(controlHost_, message, wParam, lParam);
       return 0;
@@ -111,11 +114,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT MainWindow::OnCreate() {
   if (hostServices_) hostServices_->SetWindow(window_);
-  clickToMove_ = 1;
-  closeInterceptArmed_ = 1;
+  commands_.State() = FsScriptState();
   fullScreen_ = 0;
-  quitDisabled_ = 0;
-  commandsLocked_ = 0;
   g_speedLevel = 1;
   iconPathA_[0] = iconPathB_[0] = '\0';
 
@@ -147,7 +147,7 @@ LRESULT MainWindow::OnCreate() {
   contextMenu_ = contextMenuBar_ ? GetSubMenu(contextMenuBar_.get(), 0) : nullptr;
   if (contextMenu_) {
     if (layeredWanted_) {
-      CheckMenuItem(contextMenu_, ID_SIMULATE_9X, MF_BYCOMMAND | MF_UNCHECKED);
+      ::CheckMenuItem(contextMenu_, ID_SIMULATE_9X, MF_BYCOMMAND | MF_UNCHECKED);
     } else {
       RemoveMenuCommand(ID_SIMULATE_9X);
     }
@@ -232,7 +232,7 @@ int MainWindow::LoadMovie(const char* path) {
   g_speedLevel = 2;
   ResetMovieState();
   PutMovie(currentMoviePath_);
-  allowScale_ = 1;
+  SetDisplayState(std::nullopt, true);
   fullScreen_ = 0;
 
   RECT rect{};
@@ -262,15 +262,7 @@ void MainWindow::ClearMovieMenus() {
   for (int i = 0; i < added; ++i) RemoveMenu(contextMenu_, 0, MF_BYPOSITION);
 }
 
-void MainWindow::ResetMovieState() {
-  clickToMove_ = 1;
-  commandsLocked_ = 0;
-}
-
-bool MainWindow::QuerySpriteBound(SpriteBoundValues&) {
-  // The movie cannot set a sprite bound yet: the whole client area is the sprite.
-  return false;
-}
+void MainWindow::ResetMovieState() { commands_.ResetForNewMovie(); }
 
 void MainWindow::PrepareProjectorMovie() {
   if (!MakeTempFileName(currentMoviePath_)) {
@@ -320,7 +312,10 @@ void MainWindow::AddTrayIcon() {
 
 void MainWindow::RemoveMenuCommand(UINT id) { RemoveMenu(contextMenu_, id, MF_BYCOMMAND); }
 
-void MainWindow::OnCloseRequest() { DestroyWindow(window_); }
+void MainWindow::OnCloseRequest() {
+  // A movie that registered a close call decides for itself, and ends the run with QUIT.
+  if (!commands_.InterceptClose()) DestroyWindow(window_);
+}
 
 void MainWindow::ReleaseControl() {
   NOTIFYICONDATAA data = TrayIconData(window_);
@@ -376,7 +371,17 @@ void MainWindow::OnCommand(WORD id) {
     case ID_SIMULATE_9X:
       SetSimulate9x(layeredWanted_ != 0);
       break;
+    case ID_DISABLE_QUIT: {
+      bool& disabled = commands_.State().quitDisabled;
+      disabled = !disabled;
+      ::CheckMenuItem(contextMenu_, ID_DISABLE_QUIT,
+                      MF_BYCOMMAND | (disabled ? MF_CHECKED : MF_UNCHECKED));
+      break;
+    }
     default:
+      if (id >= kMovieItemBase && id < kMovieItemBase + kMovieItemCount) {
+        commands_.OnMenuPick(id - kMovieItemBase);
+      }
       break;
   }
 }

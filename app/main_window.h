@@ -14,7 +14,7 @@
 
 namespace brim {
 
-class MainWindow final : public HostOwner, public FSCommandTarget {
+class MainWindow final : public HostOwner, public FSCommandTarget, private FsPlatform {
  public:
   static constexpr const char* kClassName = "QuorvelSprite";
   static constexpr UINT_PTR kHoverTimer = 1;
@@ -70,14 +70,45 @@ class MainWindow final : public HostOwner, public FSCommandTarget {
   void AddTrayIcon();
   void RemoveMenuCommand(UINT id);
   // The movie's commands (movie_commands.cpp).
-  void SetSimulate9x(bool on);
-  void Reply(const FsArguments& args, std::initializer_list<int32_t> values);
+  // What the commands ask of the window and the system (movie_commands.cpp).
+  std::wstring UpperCase(std::wstring_view text) override;
+  void SetVariable(const std::wstring& name, const std::wstring& value) override;
+  void CallLabel(const std::wstring& target, const std::wstring& label) override;
+  void SetTitle(const std::wstring& title) override;
+  void StartMove() override;
+  FsRect WindowRect() override;
+  void PlaceWindow(const FsPlacement& placement, bool keepSize) override;
+  void ShowWindowAs(WindowShow how) override;
+  void SetTopmost(bool on) override;
+  void SetSimulate9x(bool on) override;
+  void SetDisplayState(std::optional<bool> fullScreen, std::optional<bool> scale) override;
+  void SetTaskButton(bool shown) override;
+  FsSize ScreenSize() override;
+  FsSize FullScreenClientSize() override;
+  FsRect WorkArea() override;
+  std::wstring InitialDirectory() override;
+  int ContextMenuItemCount() override;
+  void InsertMenuEntry(int id, const std::wstring* text) override;
+  void RemoveMenuItem(int id) override;
+  void CheckMenuItem(int id, bool checked) override;
+  void StartProgram(const std::wstring& commandLine) override;
+  void OpenDocument(const std::wstring& file) override;
+  void PostClose() override;
+  std::optional<std::wstring> ReadRegistryText(RegistryRoot root, const std::wstring& subkey,
+                                               const std::wstring& value) override;
+  void WriteRegistryText(RegistryRoot root, const std::wstring& subkey, const std::wstring& value,
+                         const std::wstring& text) override;
+  // Full screen and scaling, in this order when both change.
+  void LayOutControlHost(bool scale);
+  void EnterFullScreen();
+  void LeaveFullScreen();
+  // While in full screen the window keeps covering the desktop, whoever tries to move it.
+  void GuardFullScreenPlacement(WINDOWPOS& request) const;
 
   HWND window_ = nullptr;
   HostSubclass hostSubclass_;
   HWND controlHost_ = nullptr;
   Microsoft::WRL::ComPtr<MovieEventSink> movieEventSink_ = MovieEventSink::Create();
-  int clickToMove_ = 1;
   Microsoft::WRL::ComPtr<IUnknown> control_;
   Microsoft::WRL::ComPtr<IUnknown> hostSiteUnknown_;
   UINT_PTR hoverTimerId_ = 0;
@@ -87,12 +118,12 @@ class MainWindow final : public HostOwner, public FSCommandTarget {
   char iconPathB_[kPathCapacity] = {};
   char currentMoviePath_[kPathCapacity] = {};
   char initialDirectory_[kPathCapacity] = {};
+  FsCommandDispatcher commands_{*this};
   int fullScreen_ = 0;
   int allowScale_ = 1;
+  RECT savedWindowRect_{};
+  LONG savedStyle_ = 0;
   int layeredWanted_ = 0;
-  int closeInterceptArmed_ = 1;
-  int quitDisabled_ = 0;
-  int commandsLocked_ = 0;
   int movieWidth_ = 0;
   int movieHeight_ = 0;
   int menuItemBaseCount_ = 0;

@@ -155,8 +155,15 @@ class Program:
 
     def close(self):
         code, _ = probe("close", MAIN_CLASS)
-        assert code == 0, "no main window to close"
+        assert code == 0, f"no main window to close ({self.state()})"
         return self.wait_exit()
+
+    def state(self):
+        """What the program is doing when it has no main window: for a failure's message."""
+        if self.process.poll() is not None:
+            return f"the program ended with exit code {self.process.returncode:#x}"
+        code, lines = probe("wait-msgbox", "Quorvel", 0)
+        return f"the program shows {lines}" if code == 0 else "the program runs without a window"
 
     def wait_exit(self, timeout=30):
         return self.process.wait(timeout=timeout)

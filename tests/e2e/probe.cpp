@@ -92,6 +92,7 @@ int Usage() {
                "       probe wait-msgbox CAPTION [TIMEOUT_MS]\n"
                "       probe press-ok CAPTION\n"
                "       probe temp-path\n"
+               "       probe metrics\n"
                "       probe post-command CLASS ID\n"
                "       probe region CLASS\n"
                "       probe count CLASS\n"
@@ -110,6 +111,15 @@ int main(int argc, char** argv) {
     char path[MAX_PATH] = {};
     GetTempPathA(sizeof path, path);
     std::printf("%s\n", path);
+    return 0;
+  }
+  if (command == "metrics") {
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    std::printf("screen_width=%d screen_height=%d full_width=%d full_height=%d work=%ld,%ld,%ld,%ld\n",
+                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                GetSystemMetrics(SM_CXFULLSCREEN), GetSystemMetrics(SM_CYFULLSCREEN), work.left,
+                work.top, work.right, work.bottom);
     return 0;
   }
   if (argc < 3) return Usage();

@@ -1,15 +1,22 @@
 // Writes small test movies for whole-program tests:
 //   make_test_movie OUT.swf --width W --height H [--compressed] [--frames N] [--color RRGGBB]
-//                   [--shapes N] [--fps F] [--fscommand COMMAND ARGS]...
+//                   [--shapes N] [--fps F] [--fscommand COMMAND ARGS]... [--echo NAMES]...
+//                   [--set NAME VALUE]... [--label LABEL ...]...
 // The stage is W x H pixels; a rounded panel in the given colour fills most of it, and a white
 // disc moves across it from frame to frame so that consecutive frames differ. With --shapes,
 // N gradient-filled, outlined curved shapes turn over the panel as well: a vector-heavy movie
 // for measuring drawing speed.
+// Scripts: the last frame sends each --fscommand in turn, sets each --set variable, and with
+// --echo "a b" puts the values of a and b (joined by spaces) into the window title, then stops.
+// After --label LABEL the options that follow fill the script of a frame labelled LABEL that
+// only a label call runs.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/swf_builder.h"
@@ -25,9 +32,11 @@ int main(int argc, char** argv) {
   double fps = 12;
   unsigned color = 0x2080E0;
   bool compressed = false;
-  // The last frame's script: each --fscommand as the GetURL("FSCommand:...") it compiles to,
-  // then stop.
-  std::vector<uint8_t> script;
+  // The last frame's script, then one per label.
+  std::vector<std::pair<std::string, swfb::Actions>> scripts(1);
+  auto sendCommand = [&](const std::string& command, const std::string& argument) {
+    scripts.back().second.GetUrl("FSCommand:" + command, argument);
+  };
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : "0"; };
@@ -46,15 +55,26 @@ int main(int argc, char** argv) {
     else if (arg == "--fps")
       fps = std::atof(next());
     else if (arg == "--fscommand") {
-      const std::string url = std::string("FSCommand:") + next();
-      const std::string target = next();
-      const size_t length = url.size() + 1 + target.size() + 1;
-      script.insert(script.end(),
-                    {0x83, static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8)});
-      script.insert(script.end(), url.begin(), url.end());
-      script.push_back(0);
-      script.insert(script.end(), target.begin(), target.end());
-      script.push_back(0);
+      const std::string command = next();
+      sendCommand(command, next());
+    } else if (arg == "--set") {
+      const std::string name = next();
+      scripts.back().second.Set(name, next());
+    } else if (arg == "--echo") {
+      swfb::Actions& a = scripts.back().second;
+      a.Push("FSCommand:QVL.WIN.TITLE").Push("");
+      const std::string names = next();
+      size_t start = 0;
+      for (bool first = true; start <= names.size(); first = false) {
+        const size_t end = std::min(names.find(' ', start), names.size());
+        if (!first) a.Push(" ").Do(swfb::Actions::kStringAdd);
+        a.Push(names.substr(start, end - start)).Do(swfb::Actions::kGetVariable);
+        a.Do(swfb::Actions::kStringAdd);
+        start = end + 1;
+      }
+      a.GetUrl2();
+    } else if (arg == "--label") {
+      scripts.emplace_back(next(), swfb::Actions());
     } else {
       std::fprintf(stderr, "make_test_movie: unknown option %s\n", arg.c_str());
       return 2;
@@ -134,10 +154,15 @@ int main(int argc, char** argv) {
       dot.move = true;
     }
     movie.PlaceObject2(dot);
-    if (f == frames - 1 && !script.empty()) {
-      script.insert(script.end(), {0x07, 0x00});  // stop, end
-      movie.DoAction(script);
+    // A movie without scripts loops; one with scripts stops where they ran.
+    if (f == frames - 1 && (scripts.size() > 1 || scripts[0].second.Bytes().size() > 1)) {
+      movie.DoAction(scripts[0].second.Do(swfb::Actions::kStop).Bytes());
     }
+    movie.ShowFrame();
+  }
+  for (size_t i = 1; i < scripts.size(); ++i) {
+    movie.FrameLabel(scripts[i].first);
+    movie.DoAction(scripts[i].second.Bytes());
     movie.ShowFrame();
   }
   return movie.Save(argv[1]) ? 0 : 1;
