@@ -113,7 +113,10 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT MainWindow::OnCreate() {
-  if (hostServices_) hostServices_->SetWindow(window_);
+  if (hostServices_) {
+    hostServices_->SetWindow(window_);
+    hostServices_->Binding().SetProjectorMode(payload_.Loaded());
+  }
   commands_.State() = FsScriptState();
   fullScreen_ = 0;
   g_speedLevel = 1;

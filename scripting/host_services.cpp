@@ -2,6 +2,7 @@
 
 #include <mmsystem.h>
 
+#include <cstring>
 #include <new>
 
 #include "control/service_ids.h"
@@ -125,7 +126,80 @@ STDMETHODIMP HostServices::QueryService(REFGUID, REFIID iid, void** out) {
   if (iid == kIID_ITimerService) return timerService_.QueryInterface(iid, out);
   if (iid == kIID_IDirectDraw3) return surfaces_ ? surfaces_(iid, out) : E_NOINTERFACE;
   if (iid == kIID_IHTMLWindow2) return E_FAIL;
+  if (iid == kIID_IBindHost) return bindHost_.QueryInterface(iid, out);
   return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) BindHost::AddRef() { return owner_.AddRef(); }
+STDMETHODIMP_(ULONG) BindHost::Release() { return owner_.Release(); }
+
+STDMETHODIMP BindHost::QueryInterface(REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  if (iid == IID_IUnknown || iid == kIID_IBindHost) {
+    *out = static_cast<IBindHost*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+namespace {
+
+// The program's own folder as a URL base, ending in its backslash.
+ComPtr<IMoniker> ProgramFolderMoniker() {
+  char path[MAX_PATH + 1] = {};
+  const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return nullptr;
+  char* slash = std::strrchr(path, '\\');
+  if (!slash) return nullptr;
+  slash[1] = '\0';
+  wchar_t wide[MAX_PATH + 1] = {};
+  if (!MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH)) return nullptr;
+  ComPtr<IMoniker> folder;
+  if (FAILED(CreateURLMoniker(nullptr, wide, folder.GetAddressOf()))) return nullptr;
+  return folder;
+}
+
+}  // namespace
+
+STDMETHODIMP BindHost::CreateMoniker(LPOLESTR name, IBindCtx*, IMoniker** moniker, DWORD) {
+  if (!moniker) return E_POINTER;
+  *moniker = nullptr;
+  if (!name) return E_INVALIDARG;
+  if (base_) {
+    CreateURLMoniker(base_.Get(), name, moniker);
+  } else if (projectorMode_) {
+    // The name itself first: a folder that cannot be made a base only means the next name
+    // tries again.
+    CreateURLMoniker(nullptr, name, moniker);
+    base_ = ProgramFolderMoniker();
+  } else if (SUCCEEDED(CreateURLMoniker(nullptr, name, base_.GetAddressOf())) && base_) {
+    base_.CopyTo(moniker);
+  }
+  return *moniker ? S_OK : E_FAIL;
+}
+
+STDMETHODIMP BindHost::MonikerBindToStorage(IMoniker* moniker, IBindCtx* context,
+                                            IBindStatusCallback* callback, REFIID iid,
+                                            void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (!moniker) return E_INVALIDARG;
+  // Binding needs a context; a caller without one gets a fresh one rather than a crash.
+  ComPtr<IBindCtx> own;
+  if (!context) {
+    if (FAILED(CreateBindCtx(0, own.GetAddressOf()))) return E_FAIL;
+    context = own.Get();
+  }
+  if (callback) RegisterBindStatusCallback(context, callback, nullptr, 0);
+  return moniker->BindToStorage(context, nullptr, iid, out);
+}
+
+STDMETHODIMP BindHost::MonikerBindToObject(IMoniker*, IBindCtx*, IBindStatusCallback*, REFIID,
+                                           void** out) {
+  if (out) *out = nullptr;
+  return E_FAIL;
 }
 
 }  // namespace brim

@@ -5,6 +5,7 @@
 // timer) share its count.
 #include <ocmm.h>
 #include <servprov.h>
+#include <urlmon.h>
 #include <windows.h>
 #include <wrl/client.h>
 
@@ -62,12 +63,39 @@ class HostTimerService final : public ITimerService {
   HostTimer timer_;
 };
 
+// Turns the names the control loads into monikers against one base: the projector's folder,
+// or else the location of the first name it is asked about. Counted with its owner, so the
+// control may hold it as long as it likes.
+class BindHost final : public IBindHost {
+ public:
+  explicit BindHost(HostServices& owner) : owner_(owner) {}
+  // In a projector, relative names are files beside the program.
+  void SetProjectorMode(bool on) { projectorMode_ = on; }
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
+  STDMETHODIMP CreateMoniker(LPOLESTR name, IBindCtx* context, IMoniker** moniker,
+                             DWORD reserved) override;
+  STDMETHODIMP MonikerBindToStorage(IMoniker* moniker, IBindCtx* context,
+                                    IBindStatusCallback* callback, REFIID iid,
+                                    void** out) override;
+  STDMETHODIMP MonikerBindToObject(IMoniker*, IBindCtx*, IBindStatusCallback*, REFIID,
+                                   void** out) override;
+
+ private:
+  HostServices& owner_;
+  bool projectorMode_ = false;
+  Microsoft::WRL::ComPtr<IMoniker> base_;  // made once, at the first name
+};
+
 class HostServices final : public IServiceProvider {
  public:
   // A new object holding one reference for the caller.
   static Microsoft::WRL::ComPtr<HostServices> Create(DrawingSurfaceFactory surfaces);
 
   void SetWindow(HWND window) { timerService_.Timer().SetWindow(window); }
+  BindHost& Binding() { return bindHost_; }
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
   STDMETHODIMP_(ULONG) AddRef() override;
   STDMETHODIMP_(ULONG) Release() override;
@@ -75,12 +103,13 @@ class HostServices final : public IServiceProvider {
 
  private:
   explicit HostServices(DrawingSurfaceFactory surfaces)
-      : surfaces_(surfaces), timerService_(*this) {}
+      : surfaces_(surfaces), timerService_(*this), bindHost_(*this) {}
   ~HostServices() = default;
 
   LONG refs_ = 0;
   DrawingSurfaceFactory surfaces_;
   HostTimerService timerService_;
+  BindHost bindHost_;
 };
 
 }  // namespace brim

@@ -129,17 +129,19 @@ class Program:
             shutil.copyfile(source, self.exe)
         self.process = None
 
-    def start(self, *args, env=None, stderr=subprocess.DEVNULL):
-        """`env`: variables added to the program's environment; `stderr`: where Wine's own
-        messages go."""
-        self.process = subprocess.Popen(wine("wine", self.exe, *args), cwd=self.folder,
-                                        env={**os.environ, **(env or {})},
-                                        stdout=subprocess.DEVNULL, stderr=stderr)
+    def start(self, *args, env=None):
+        """`env`: variables added to the program's environment. Wine's own messages go to a
+        log beside the program, which a failure's message quotes."""
+        self.log = self.folder / "wine-stderr.txt"
+        with open(self.log, "wb") as log:
+            self.process = subprocess.Popen(wine("wine", self.exe, *args), cwd=self.folder,
+                                            env={**os.environ, **(env or {})},
+                                            stdout=subprocess.DEVNULL, stderr=log)
         return self
 
     def wait_window(self, timeout_ms=20000):
         code, lines = probe("wait-window", MAIN_CLASS, timeout_ms, timeout=timeout_ms / 1000 + 30)
-        assert code == 0 and lines, "the main window did not appear"
+        assert code == 0 and lines, f"the main window did not appear ({self.state()})"
         return parse_fields(lines[0])
 
     def wait_message_box(self, caption="Quorvel", timeout_ms=20000):
@@ -161,9 +163,12 @@ class Program:
     def state(self):
         """What the program is doing when it has no main window: for a failure's message."""
         if self.process.poll() is not None:
-            return f"the program ended with exit code {self.process.returncode:#x}"
-        code, lines = probe("wait-msgbox", "Quorvel", 0)
-        return f"the program shows {lines}" if code == 0 else "the program runs without a window"
+            doing = f"the program ended with exit code {self.process.returncode:#x}"
+        else:
+            code, lines = probe("wait-msgbox", "Quorvel", 0)
+            doing = f"the program shows {lines}" if code == 0 else "no window"
+        said = self.log.read_text(errors="replace").strip().splitlines()[-15:]
+        return doing + ("; Wine said:\n" + "\n".join(said) if said else "")
 
     def wait_exit(self, timeout=30):
         return self.process.wait(timeout=timeout)

@@ -5,10 +5,17 @@
 #include <gtest/gtest.h>
 #include <mmsystem.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
+
+#include "base/handles.h"
+#include "base/temp_file.h"
 
 #include "control/service_ids.h"
 #include "render/surface_emulator.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace brim {
 namespace {
@@ -20,7 +27,7 @@ TEST(HostServices, AnswersEachRequestByInterface) {
     HRESULT result;
   } cases[] = {
       {&kIID_ITimerService, S_OK},     {&kIID_IDirectDraw3, S_OK},
-      {&kIID_IHTMLWindow2, E_FAIL},    {&kIID_IBindHost, E_NOINTERFACE},
+      {&kIID_IHTMLWindow2, E_FAIL},    {&kIID_IBindHost, S_OK},
       {&IID_IDispatch, E_NOINTERFACE},
   };
   for (const auto& c : cases) {
@@ -40,6 +47,95 @@ TEST(HostServices, AnswersEachRequestByInterface) {
   EXPECT_NE(a, b);
   a->Release();
   b->Release();
+}
+
+std::wstring DisplayName(IMoniker* moniker) {
+  ComPtr<IBindCtx> context;
+  CreateBindCtx(0, context.GetAddressOf());
+  LPOLESTR name = nullptr;
+  if (!moniker || FAILED(moniker->GetDisplayName(context.Get(), nullptr, &name))) return L"";
+  std::wstring out(name);
+  CoTaskMemFree(name);
+  return out;
+}
+
+// Resolves each name in turn through a fresh bind host and gives the monikers' URLs.
+std::vector<std::wstring> Resolve(bool projector, std::initializer_list<const wchar_t*> names) {
+  auto services = HostServices::Create(&CreateSurfaceEmulator);
+  services->Binding().SetProjectorMode(projector);
+  ComPtr<IBindHost> host;
+  services->QueryService(GUID_NULL, kIID_IBindHost, reinterpret_cast<void**>(host.GetAddressOf()));
+  std::vector<std::wstring> urls;
+  for (const wchar_t* name : names) {
+    ComPtr<IMoniker> moniker;
+    const HRESULT made = host->CreateMoniker(const_cast<LPOLESTR>(name), nullptr,
+                                             moniker.GetAddressOf(), 0);
+    urls.push_back(SUCCEEDED(made) ? DisplayName(moniker.Get()) : L"failed");
+  }
+  return urls;
+}
+
+// A file URL's path in one spelling: "file:///C:/a/b" and "file://c:\\a\\b" are both "c:/a/b".
+std::wstring Location(std::wstring url) {
+  for (wchar_t& c : url) c = c == L'\\' ? L'/' : static_cast<wchar_t>(towlower(c));
+  if (url.rfind(L"file:", 0) == 0) url.erase(0, 5);
+  return url.substr(std::min(url.find_first_not_of(L'/'), url.size()));
+}
+
+TEST(BindHost, ResolvesRelativeNamesAgainstTheProgramFolderOrTheFirstName) {
+  const ComInit com;
+  wchar_t exe[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring folder = exe;
+  folder.resize(folder.rfind(L'\\') + 1);
+
+  // In a projector the first name stands as given; later ones live beside the program.
+  const auto projector = Resolve(true, {L"file:///C:/elsewhere/first.swf", L"sub.swf"});
+  EXPECT_EQ(Location(projector[0]), L"c:/elsewhere/first.swf");
+  EXPECT_EQ(Location(projector[1]), Location(folder + L"sub.swf"));
+
+  // Otherwise the first name's location is the base for good.
+  const auto authoring =
+      Resolve(false, {L"file:///C:/games/one.swf", L"data.xml", L"file:///C:/other/two.swf",
+                      L"more/three.swf"});
+  EXPECT_EQ(Location(authoring[1]), L"c:/games/data.xml");
+  EXPECT_EQ(Location(authoring[2]), L"c:/other/two.swf");
+  EXPECT_EQ(Location(authoring[3]), L"c:/games/more/three.swf");
+}
+
+TEST(BindHost, BindsFilesToStreamsAndNeverToObjects) {
+  const ComInit com;
+  char temp[MAX_PATH] = {};
+  ASSERT_TRUE(MakeTempFileName(temp));
+  {
+    const UniqueFile file(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    WriteFile(file.get(), "movie bytes", 11, &written, nullptr);
+  }
+  auto services = HostServices::Create(&CreateSurfaceEmulator);
+  IBindHost& host = services->Binding();
+  wchar_t wide[MAX_PATH] = {};
+  MultiByteToWideChar(CP_ACP, 0, temp, -1, wide, MAX_PATH);
+  ComPtr<IMoniker> moniker;
+  ASSERT_EQ(host.CreateMoniker(wide, nullptr, moniker.GetAddressOf(), 0), S_OK);
+  ComPtr<IStream> stream;
+  ASSERT_EQ(host.MonikerBindToStorage(moniker.Get(), nullptr, nullptr, IID_IStream,
+                                      reinterpret_cast<void**>(stream.GetAddressOf())),
+            S_OK);
+  char bytes[32] = {};
+  ULONG got = 0;
+  stream->Read(bytes, sizeof bytes, &got);
+  EXPECT_EQ(std::string(bytes, got), "movie bytes");
+  stream.Reset();
+  moniker.Reset();
+
+  IUnknown* object = reinterpret_cast<IUnknown*>(1);
+  EXPECT_EQ(host.MonikerBindToObject(nullptr, nullptr, nullptr, IID_IUnknown,
+                                     reinterpret_cast<void**>(&object)),
+            E_FAIL);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(host.CreateMoniker(nullptr, nullptr, moniker.GetAddressOf(), 0), E_INVALIDARG);
+  DeleteFileA(temp);
 }
 
 class CountingSink : public ITimerSink {
