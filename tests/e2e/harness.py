@@ -29,10 +29,14 @@ def wine_prefix():
     return Path(os.environ.get("WINEPREFIX", BUILD / "wineprefix"))
 
 
-def probe(*args, timeout=30):
-    """Runs probe.exe; returns (exit code, stdout lines)."""
+def probe(*args, timeout=30, exe=None, env=None):
+    """Runs probe.exe; returns (exit code, stdout lines). With `exe` (a Windows path) it sees
+    only the windows of that program. Titles come back as the code page's bytes would read in
+    UTF-8, undecodable bytes kept as surrogate escapes."""
     done = subprocess.run(wine("wine", BUILD / "tests" / "e2e" / "probe.exe", *args),
-                          capture_output=True, text=True, timeout=timeout)
+                          capture_output=True, timeout=timeout,
+                          env={**os.environ, **(env or {}), "PROBE_EXE": exe or ""})
+    done.stdout = done.stdout.decode("utf-8", "surrogateescape")
     return done.returncode, [line.strip() for line in done.stdout.splitlines() if line.strip()]
 
 
@@ -128,35 +132,46 @@ class Program:
         if source.resolve() != self.exe.resolve():
             shutil.copyfile(source, self.exe)
         self.process = None
+        self.env = {}
+        self._windows_exe = None
+
+    def probe(self, *args, **kwargs):
+        """probe.exe, seeing only this program's windows."""
+        if self._windows_exe is None:
+            self._windows_exe = wine_path(self.exe)
+        return probe(*args, exe=self._windows_exe, env=self.env, **kwargs)
 
     def start(self, *args, env=None):
         """`env`: variables added to the program's environment. Wine's own messages go to a
         log beside the program, which a failure's message quotes."""
         self.log = self.folder / "wine-stderr.txt"
         with open(self.log, "wb") as log:
+            self.env = env or {}
             self.process = subprocess.Popen(wine("wine", self.exe, *args), cwd=self.folder,
-                                            env={**os.environ, **(env or {})},
+                                            env={**os.environ, **self.env},
                                             stdout=subprocess.DEVNULL, stderr=log)
         return self
 
     def wait_window(self, timeout_ms=20000):
-        code, lines = probe("wait-window", MAIN_CLASS, timeout_ms, timeout=timeout_ms / 1000 + 30)
+        code, lines = self.probe("wait-window", MAIN_CLASS, timeout_ms,
+                                 timeout=timeout_ms / 1000 + 30)
         assert code == 0 and lines, f"the main window did not appear ({self.state()})"
         return parse_fields(lines[0])
 
     def wait_message_box(self, caption="Quorvel", timeout_ms=20000):
-        code, lines = probe("wait-msgbox", caption, timeout_ms, timeout=timeout_ms / 1000 + 30)
+        code, lines = self.probe("wait-msgbox", caption, timeout_ms,
+                                 timeout=timeout_ms / 1000 + 30)
         assert code == 0, f"no message box captioned {caption!r} appeared"
         texts = [l[len("text="):] for l in lines if l.startswith("text=")]
         buttons = [l[len("button="):] for l in lines if l.startswith("button=")]
         return texts, buttons
 
     def press_ok(self, caption="Quorvel"):
-        code, _ = probe("press-ok", caption)
+        code, _ = self.probe("press-ok", caption)
         assert code == 0, "could not answer the message box"
 
     def close(self):
-        code, _ = probe("close", MAIN_CLASS)
+        code, _ = self.probe("close", MAIN_CLASS)
         assert code == 0, f"no main window to close ({self.state()})"
         return self.wait_exit()
 
@@ -165,7 +180,7 @@ class Program:
         if self.process.poll() is not None:
             doing = f"the program ended with exit code {self.process.returncode:#x}"
         else:
-            code, lines = probe("wait-msgbox", "Quorvel", 0)
+            code, lines = self.probe("wait-msgbox", "Quorvel", 0)
             doing = f"the program shows {lines}" if code == 0 else "no window"
         said = self.log.read_text(errors="replace").strip().splitlines()[-15:]
         return doing + ("; Wine said:\n" + "\n".join(said) if said else "")
@@ -175,14 +190,14 @@ class Program:
 
     def region(self):
         """The main window's region as a list of rectangles, or None when it has none."""
-        code, lines = probe("region", MAIN_CLASS)
+        code, lines = self.probe("region", MAIN_CLASS)
         assert code == 0, "no main window"
         if lines[0] == "region=none":
             return None
         return [tuple(int(v) for v in l[len("rect="):].split(",")) for l in lines[1:]]
 
     def command(self, command_id):
-        code, _ = probe("post-command", MAIN_CLASS, command_id)
+        code, _ = self.probe("post-command", MAIN_CLASS, command_id)
         assert code == 0, "no main window"
 
     def kill(self):

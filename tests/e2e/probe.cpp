@@ -13,13 +13,57 @@ namespace {
 
 DWORD Now() { return GetTickCount(); }
 
+// Whether `w` belongs to the program named by PROBE_EXE (any program when it is not set), so
+// that a test never takes another run's window, a lingering one included, for its own.
+bool OwnedByTheProgram(HWND w) {
+  const char* want = std::getenv("PROBE_EXE");
+  if (!want || !*want) return true;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!process) return false;
+  char path[MAX_PATH * 2] = {};
+  DWORD size = sizeof path;
+  const BOOL named = QueryFullProcessImageNameA(process, 0, path, &size);
+  CloseHandle(process);
+  return named && lstrcmpiA(path, want) == 0;
+}
+
+struct FindContext {
+  const char* className;
+  const char* title;
+  bool visibleOnly;
+  HWND found;
+};
+
+BOOL CALLBACK FindOne(HWND w, LPARAM param) {
+  auto* context = reinterpret_cast<FindContext*>(param);
+  char cls[128] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  char title[256] = {};
+  if (context->title) GetWindowTextA(w, title, sizeof title);
+  if (lstrcmpiA(cls, context->className) != 0 ||
+      (context->title && lstrcmpA(title, context->title) != 0) ||
+      (context->visibleOnly && !IsWindowVisible(w)) || !OwnedByTheProgram(w)) {
+    return TRUE;
+  }
+  context->found = w;
+  return FALSE;
+}
+
+HWND FindProgramWindow(const char* className, const char* title = nullptr,
+                       bool visibleOnly = false) {
+  FindContext context{className, title, visibleOnly, nullptr};
+  EnumWindows(FindOne, reinterpret_cast<LPARAM>(&context));
+  return context.found;
+}
+
 // Finds a visible top-level window of `className`, waiting up to `timeoutMs`. Waiting for
 // visibility matters: a window exists before its creation has finished setting it up.
 HWND WaitForWindow(const char* className, const char* title, DWORD timeoutMs) {
   const DWORD start = Now();
   for (;;) {
-    HWND w = FindWindowA(className, title);
-    if (w && IsWindowVisible(w)) return w;
+    if (HWND w = FindProgramWindow(className, title, true)) return w;
     if (Now() - start >= timeoutMs) return nullptr;
     Sleep(50);
   }
@@ -133,14 +177,14 @@ int main(int argc, char** argv) {
   }
   if (command == "wait-gone") {
     const DWORD start = Now();
-    while (FindWindowA(name, nullptr)) {
+    while (FindProgramWindow(name)) {
       if (Now() - start >= timeout) return 1;
       Sleep(50);
     }
     return 0;
   }
   if (command == "close") {
-    HWND w = FindWindowA(name, nullptr);
+    HWND w = FindProgramWindow(name);
     return w && PostMessageA(w, WM_CLOSE, 0, 0) ? 0 : 1;
   }
   if (command == "close-all") {
@@ -154,14 +198,14 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "post-command") {
-    HWND w = FindWindowA(name, nullptr);
+    HWND w = FindProgramWindow(name);
     if (!w || argc < 4) return 1;
     return PostMessageA(w, WM_COMMAND, std::strtoul(argv[3], nullptr, 10), 0) ? 0 : 1;
   }
   if (command == "region") {
     // The window's region as one-pixel-high runs merged by the system into rectangles, in
     // window coordinates; "region=none" when the window has no region at all.
-    HWND w = FindWindowA(name, nullptr);
+    HWND w = FindProgramWindow(name);
     if (!w) return 1;
     HRGN region = CreateRectRgn(0, 0, 0, 0);
     const int kind = GetWindowRgn(w, region);
@@ -193,7 +237,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "press-ok") {
-    HWND box = FindWindowA("#32770", name);
+    HWND box = FindProgramWindow("#32770", name);
     if (!box) return 1;
     return PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
   }

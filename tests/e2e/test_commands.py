@@ -51,12 +51,13 @@ def setUpModule():
 
 
 class Commands(unittest.TestCase):
-    def run_movie(self, name, *options):
+    def run_movie(self, name, *options, env=None, wait=True):
         exe = make_projector(RUNS / name, movie(name, *options))
         program = Program(name, exe=exe, folder=exe.parent)
         self.addCleanup(program.kill)
-        program.start()
-        program.wait_window()
+        program.start(env=env)
+        if wait:
+            program.wait_window()
         return program
 
     def wait_for(self, program, check, what):
@@ -99,6 +100,14 @@ class Commands(unittest.TestCase):
                               (x, y, w, h) and (extra is None or extra(s)),
                               f"{name}: not at {(x, y, w, h)}")
                 self.assertEqual(program.close(), 0)
+
+    def test_titles_reach_the_window_in_the_systems_code_page(self):
+        # A Cyrillic code page: the title goes through it both ways.
+        program = self.run_movie("cmd-cyrillic", *send(("qvl.win.title", "Привет, мир")),
+                                 env={"LC_ALL": "ru_RU.UTF-8"})
+        expected = "Привет".encode("cp1251").decode("utf-8", "surrogateescape")
+        self.wait_for(program, lambda s: s["title"] == expected, "the Cyrillic title")
+        self.assertEqual(program.close(), 0)
 
     def test_queries_answer_into_the_movies_variables(self):
         program = self.run_movie(
@@ -150,7 +159,8 @@ class Commands(unittest.TestCase):
         temp = wine_temp_dir()
         before = qvl_files(temp)
         program = self.run_movie(
-            "cmd-exec", *send(("EXEC", "cmd.exe /c echo a,B>exec-out.txt"), ("quit", "")))
+            "cmd-exec", *send(("EXEC", "cmd.exe /c echo a,B>exec-out.txt"), ("quit", "")),
+            wait=False)
         self.assertEqual(program.wait_exit(), 0)
         out = program.folder / "exec-out.txt"
         wait_for_file(out)
