@@ -200,6 +200,8 @@ bool MainWindow::SetUpControl() {
     control_.Reset();
     return false;
   }
+  // The control's interface table lies in its module, whichever copy it was loaded from.
+  textOutHook_.Install(*reinterpret_cast<void* const*>(control_.Get()));
   ComPtr<IShockwaveFlash> flash;
   if (SUCCEEDED(control_.As(&flash))) {
     const UniqueBstr opaque(SysAllocString(L"Opaque"));
@@ -330,6 +332,7 @@ void MainWindow::ReleaseControl() {
   if (movieEventSink_) movieEventSink_->Disconnect();
   hostSubclass_.Detach();
   control_.Reset();
+  textOutHook_.Remove();
   // The host window holds the control until it is destroyed; a window whose creation fails is
   // torn down without its children hearing of it, so the host goes here, not with its parent.
   if (controlHost_) {

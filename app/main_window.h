@@ -8,6 +8,7 @@
 #include "base/handles.h"
 #include "packaging/payload_reader.h"
 #include "render/host_subclass.h"
+#include "render/text_output_hook.h"
 #include "scripting/fscommand.h"
 #include "scripting/host_services.h"
 #include "scripting/movie_event_sink.h"
@@ -107,6 +108,7 @@ class MainWindow final : public HostOwner, public FSCommandTarget, private FsPla
 
   HWND window_ = nullptr;
   HostSubclass hostSubclass_;
+  TextOutHook textOutHook_;
   HWND controlHost_ = nullptr;
   Microsoft::WRL::ComPtr<MovieEventSink> movieEventSink_ = MovieEventSink::Create();
   Microsoft::WRL::ComPtr<IUnknown> control_;
