@@ -27,6 +27,11 @@ MainWindow* g_creating = nullptr;
 // The size Windows 2000 and later accept for the first version of the tray icon structure.
 constexpr DWORD kTrayIconDataSize = 88;
 
+UINT TaskbarCreatedMessage() {
+  static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+  return message;
+}
+
 NOTIFYICONDATAA TrayIconData(HWND window) {
   NOTIFYICONDATAA data{};
   data.cbSize = kTrayIconDataSize;
@@ -104,10 +109,17 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnCommand(LOWORD(wParam));
       return 0;
     case WM_TIMER:
+      if (wParam == kHoverTimer) hostSubclass_.ReportPointerOutside();
       return 0;
     case WM_TRAY_CALLBACK:
+      if (wParam == IDC_TRAY_ICON && lParam == WM_LBUTTONDOWN) ShowTrayMenu();
       return 0;
     default:
+      // Explorer restarted: its new notification area knows nothing of our icon.
+      if (message == TaskbarCreatedMessage() && message != 0 && !payload_.Loaded()) {
+        AddTrayIcon();
+        return 0;
+      }
       return DefWindowProcA(window_, message, wParam, lParam);
   }
 }
@@ -376,6 +388,25 @@ void MainWindow::OnCommand(WORD id) {
       break;
     case ID_SIMULATE_9X:
       SetSimulate9x(layeredWanted_ != 0);
+      break;
+    case ID_OPEN:
+      OpenMovie();
+      break;
+    case ID_RELOAD:
+      ReplayMovie(currentMoviePath_);
+      break;
+    case ID_START_PAGE:
+      CopyText(currentMoviePath_, defaultMoviePath_);
+      ReplayMovie(currentMoviePath_);
+      break;
+    case ID_ABOUT:
+      ShowAbout();
+      break;
+    case ID_SHOW:
+      ShowWindow(window_, SW_SHOW);
+      break;
+    case ID_HIDE:
+      ShowWindow(window_, SW_HIDE);
       break;
     case ID_DISABLE_QUIT: {
       bool& disabled = commands_.State().quitDisabled;

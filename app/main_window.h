@@ -47,6 +47,9 @@ class MainWindow final : public HostOwner, public FSCommandTarget, private FsPla
   int MovieWidth() const override { return movieWidth_; }
   int MovieHeight() const override { return movieHeight_; }
   bool QuerySpriteBound(SpriteBoundValues& values) override;
+  bool ClickToMove() const override { return commands_.State().clickToMove; }
+  HMENU ContextMenu() const override { return contextMenu_; }
+  IUnknown* ControlSite() const override { return hostSiteUnknown_.Get(); }
 
   // FSCommandTarget
   void OnFSCommand(const std::wstring& command, const std::wstring& args) override;
@@ -69,6 +72,11 @@ class MainWindow final : public HostOwner, public FSCommandTarget, private FsPla
   void PrepareProjectorMovie();
   void PrepareAuthoringMovie();
   void AddTrayIcon();
+  void ShowTrayMenu();
+  void ShowAbout();
+  // The Open dialog's choice, loaded; the movie given again from its start.
+  void OpenMovie();
+  void ReplayMovie(const char* path);
   void RemoveMenuCommand(UINT id);
   // The movie's commands (movie_commands.cpp).
   // What the commands ask of the window and the system (movie_commands.cpp).

@@ -71,10 +71,27 @@ LRESULT HostSubclass::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
     case WM_ERASEBKGND:
       return 1;
     case WM_LBUTTONDOWN:
-      ForwardToControl(message, wParam, lParam);
+      OnLeftButtonDown(wParam, lParam);
+      return 0;
+    case WM_MOUSEMOVE:
+      if (!dragging_) break;
+      if (owner_) {
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        SetWindowPos(owner_->MainHandle(), nullptr,
+                     dragWindowOrigin_.x + cursor.x - dragCursorOrigin_.x,
+                     dragWindowOrigin_.y + cursor.y - dragCursorOrigin_.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER);
+      }
       return 0;
     case WM_LBUTTONUP:
+      // The control hears of the release while any capture it took still stands, so that it
+      // can end its own press; only then is the capture let go.
+      ForwardToControl(message, wParam, lParam);
       ReleaseCapture();
+      return 0;
+    case WM_RBUTTONDOWN:
+      if (OpenContextMenu(lParam)) return 0;
       break;
     case WM_SETCURSOR:
       ForwardToControl(message, wParam, lParam);
@@ -104,6 +121,58 @@ void HostSubclass::ForwardToControl(UINT message, WPARAM wParam, LPARAM lParam) 
   }
   LRESULT ignored = 0;
   windowless->OnWindowMessage(message, wParam, lParam, &ignored);
+}
+
+void HostSubclass::OnLeftButtonDown(WPARAM wParam, LPARAM lParam) {
+  // The control reacts first: a press it takes for itself, it takes with the capture.
+  ForwardToControl(WM_LBUTTONDOWN, wParam, lParam);
+  if (!owner_ || ControlHasCapture() || !owner_->ClickToMove()) return;
+  SetCapture(hwnd_);
+  dragging_ = 1;
+  GetCursorPos(&dragCursorOrigin_);
+  RECT window{};
+  GetWindowRect(owner_->MainHandle(), &window);
+  dragWindowOrigin_ = {window.left, window.top};
+}
+
+bool HostSubclass::ControlHasCapture() const {
+  ComPtr<IOleInPlaceSiteWindowless> site;
+  return owner_ && owner_->ControlSite() &&
+         SUCCEEDED(owner_->ControlSite()->QueryInterface(
+             IID_IOleInPlaceSiteWindowless, reinterpret_cast<void**>(site.GetAddressOf()))) &&
+         site->GetCapture() == S_OK;
+}
+
+bool HostSubclass::OpenContextMenu(LPARAM lParam) {
+  // Over a text field the control shows the I-beam and handles the right button itself.
+  if (GetCursor() == LoadCursorA(nullptr, MAKEINTRESOURCEA(32513))) return false;  // IDC_IBEAM
+  HMENU menu = owner_ ? owner_->ContextMenu() : nullptr;
+  if (!menu) return false;
+  POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  ClientToScreen(hwnd_, &at);
+  TrackPopupMenu(menu, 0, at.x, at.y, 0, owner_->MainHandle(), nullptr);
+  return true;
+}
+
+void HostSubclass::ReportPointerOutside() {
+  if (!owner_ || !owner_->Control() || !hwnd_) return;
+  ComPtr<IViewObjectEx> view;
+  if (FAILED(owner_->Control()->QueryInterface(IID_IViewObjectEx,
+                                               reinterpret_cast<void**>(view.GetAddressOf())))) {
+    return;
+  }
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  ScreenToClient(hwnd_, &cursor);
+  RECT client{};
+  GetClientRect(owner_->MainHandle(), &client);
+  DWORD hit = HITRESULT_HIT;
+  if (FAILED(view->QueryHitPoint(DVASPECT_CONTENT, &client, cursor, 0, &hit)) ||
+      hit != HITRESULT_OUTSIDE) {
+    return;
+  }
+  ForwardToControl(WM_MOUSEMOVE, GetCapture() == hwnd_ ? MK_LBUTTON : 0,
+                   MAKELPARAM(static_cast<WORD>(cursor.x), static_cast<WORD>(cursor.y)));
 }
 
 void HostSubclass::RedrawMain() {

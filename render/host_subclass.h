@@ -21,6 +21,12 @@ class HostOwner {
   // The movie's sprite bound, when it has set one: fills `values` (after running the movie's
   // label, if any) and returns true; false means the whole client area is the sprite.
   virtual bool QuerySpriteBound(SpriteBoundValues& values) = 0;
+  // Whether a press on the movie's background may drag the window.
+  virtual bool ClickToMove() const = 0;
+  // The menu a right click opens; null for none.
+  virtual HMENU ContextMenu() const = 0;
+  // The control's site, which knows whether the control holds the mouse capture.
+  virtual IUnknown* ControlSite() const = 0;
 
  protected:
   ~HostOwner() = default;
@@ -46,6 +52,9 @@ class HostSubclass {
   void Detach();
   // Whether the control refused the last drawing we asked of it.
   bool DrawFailed() const { return drawFailed_; }
+  // Tells the control where the pointer is when it has left the movie's shape, which the
+  // host window no longer hears of by itself (the main window's hover timer calls this).
+  void ReportPointerOutside();
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -62,6 +71,9 @@ class HostSubclass {
   LRESULT PaintLayeredPath();
   void PresentLayered();
   void ForwardToControl(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnLeftButtonDown(WPARAM wParam, LPARAM lParam);
+  bool ControlHasCapture() const;
+  bool OpenContextMenu(LPARAM lParam);
   void RedrawMain();
 
   HWND hwnd_ = nullptr;
@@ -75,6 +87,8 @@ class HostSubclass {
   RECT spriteRect_{};
   int bitsPerPixel_ = 0;
   int dragging_ = 0;
+  POINT dragWindowOrigin_{};
+  POINT dragCursorOrigin_{};
   UniqueModule user32Module_;
   // Every drawing asks for this mode; made once rather than on every paint.
   UniqueBstr transparentMode_{SysAllocString(L"Transparent")};
