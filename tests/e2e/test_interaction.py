@@ -1,0 +1,131 @@
+"""The user handles the window with real X input (xdotool): dragging by the movie, the
+right-click menu and the About box, and in authoring mode Open through the real file dialog,
+Reload and Start Page."""
+import subprocess
+import time
+import unittest
+
+from harness import BUILD, Program, parse_fields, register_player, screenshot, wine_path, \
+    wine_temp_dir
+from swf_info import stage_size
+from test_commands import RUNS, movie, send
+from test_startup import make_projector, qvl_files
+
+SHOTS = BUILD / "e2e-shots"
+
+
+def xdotool(*args):
+    subprocess.run(["xdotool", *map(str, args)], check=True, timeout=30)
+
+
+def drag(start, travel):
+    """Presses at `start`, moves by `travel` in a few steps, releases."""
+    x, y = start
+    xdotool("mousemove", x, y)
+    xdotool("mousedown", 1)
+    for step in range(1, 5):
+        xdotool("mousemove", x + travel[0] * step // 4, y + travel[1] * step // 4)
+        time.sleep(0.1)
+    xdotool("mouseup", 1)
+    time.sleep(0.5)
+
+
+def setUpModule():
+    register_player()
+    SHOTS.mkdir(parents=True, exist_ok=True)
+
+
+class Interaction(unittest.TestCase):
+    def projector(self, name, *options):
+        exe = make_projector(RUNS / name, movie(name, *options))
+        program = Program(name, exe=exe, folder=exe.parent)
+        self.addCleanup(program.kill)
+        program.start()
+        program.wait_window()
+        return program
+
+    def wait_for(self, program, check, what, timeout=15):
+        deadline = time.time() + timeout
+        while True:
+            state = program.wait_window()
+            if check(state):
+                return state
+            if time.time() > deadline:
+                self.fail(f"{what}; the window is {state}")
+            time.sleep(0.2)
+
+    def test_dragging_by_the_movie_moves_the_window_by_the_cursors_travel(self):
+        for path, commands in (("layered", []), ("region", [("QVL.WIN.SIMULATE9X", "true")])):
+            with self.subTest(path):
+                program = self.projector(
+                    f"drag-{path}", *send(*commands, ("QVL.WIN.SETXY", "200,150"),
+                                          ("QVL.WIN.TITLE", "ready")))
+                self.wait_for(program, lambda s: s["title"] == "ready", "the movie did not start")
+                drag((200 + 100, 150 + 100), (60, -40))
+                self.wait_for(program, lambda s: (s["x"], s["y"]) == (260, 110),
+                              "the window did not follow the cursor")
+                self.assertEqual(program.close(), 0)
+
+    def test_right_click_opens_the_menu_whose_about_item_shows_the_about_box(self):
+        program = self.projector("menu", *send(("QVL.WIN.SETXY", "300,200"),
+                                               ("QVL.WIN.TITLE", "ready")))
+        self.wait_for(program, lambda s: s["title"] == "ready", "the movie did not start")
+        xdotool("mousemove", 300 + 120, 200 + 100)
+        xdotool("click", 3)
+        code, lines = program.probe("wait-window", "#32768", 10000, timeout=40)
+        self.assertEqual(code, 0, "no context menu opened")
+        menu = parse_fields(lines[0])
+        screenshot(SHOTS / "context-menu.png")
+        # A projector's menu: "About Brimloft", a separator, "Exit".
+        xdotool("mousemove", menu["x"] + 20, menu["y"] + 10)
+        xdotool("click", 1)
+        code, lines = program.probe("wait-window", "#32770", 10000, timeout=40)
+        self.assertEqual(code, 0, "the About box did not open")
+        about = parse_fields(lines[0])
+        self.assertEqual(about["title"], "Quorvel Brimloft")
+        main = program.wait_window()
+        # Centred over the window (to a pixel of rounding).
+        self.assertLessEqual(abs((about["x"] + about["width"] // 2) -
+                                 (main["x"] + main["width"] // 2)), 1)
+        self.assertLessEqual(abs((about["y"] + about["height"] // 2) -
+                                 (main["y"] + main["height"] // 2)), 1)
+        screenshot(SHOTS / "about.png")
+        program.press_ok("Quorvel Brimloft")
+        self.assertEqual(program.close(), 0)
+
+    def test_open_reload_and_start_page_in_authoring_mode(self):
+        temp = wine_temp_dir()
+        before = qvl_files(temp)
+        chosen = RUNS / "open-chosen.swf"
+        subprocess.run([str(BUILD / "host" / "make_test_movie"), str(chosen), "--width", "400",
+                        "--height", "300", "--fscommand", "QVL.WIN.TITLE", "chosen",
+                        "--frames", "2"], check=True)
+        program = Program("authoring")
+        self.addCleanup(program.kill)
+        program.start()
+        start = program.wait_window()
+        start_page = stage_size((program.folder / "Brimloft.swf").read_bytes())
+        self.assertEqual((start["width"], start["height"]), start_page)
+
+        program.command(32781)  # Open
+        code, lines = program.probe("wait-window", "#32770", 15000, timeout=60)
+        self.assertEqual(code, 0, "the Open dialog did not appear")
+        self.assertEqual(parse_fields(lines[0])["title"], "Select a Flash File")
+        time.sleep(1)
+        xdotool("type", "--delay", "20", wine_path(chosen))
+        xdotool("key", "Return")
+        self.wait_for(program, lambda s: (s["width"], s["height"], s["title"]) ==
+                      (400, 300, "chosen"), "the chosen movie did not load")
+
+        program.command(32776)  # Reload: the same stage again
+        time.sleep(1)
+        self.wait_for(program, lambda s: (s["width"], s["height"]) == (400, 300), "reload")
+        program.command(245)  # Start Page
+        self.wait_for(program, lambda s: (s["width"], s["height"]) == start_page,
+                      "the start page did not come back")
+        self.assertEqual(program.close(), 0)
+        self.assertEqual(qvl_files(temp) - before, set(), "temporary files left behind")
+
+
+if __name__ == "__main__":
+    unittest.main()
