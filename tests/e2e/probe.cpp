@@ -137,6 +137,7 @@ int Usage() {
                "       probe press-ok CAPTION\n"
                "       probe temp-path\n"
                "       probe metrics\n"
+               "       probe menu-items [TIMEOUT_MS]\n"
                "       probe post-command CLASS ID\n"
                "       probe region CLASS\n"
                "       probe count CLASS\n"
@@ -164,6 +165,21 @@ int main(int argc, char** argv) {
                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                 GetSystemMetrics(SM_CXFULLSCREEN), GetSystemMetrics(SM_CYFULLSCREEN), work.left,
                 work.top, work.right, work.bottom);
+    return 0;
+  }
+  if (command == "menu-items") {
+    // The items of the popup menu on screen, with their check marks.
+    HWND popup = WaitForWindow("#32768", nullptr, argc > 2 ? std::strtoul(argv[2], nullptr, 10)
+                                                          : 10000);
+    if (!popup) return 1;
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageA(popup, 0x01E1, 0, 0));  // MN_GETHMENU
+    if (!menu) return 1;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+      char text[256] = {};
+      GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+      const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+      std::printf("item=%s|%s\n", (state & MF_CHECKED) ? "checked" : "", text);
+    }
     return 0;
   }
   if (argc < 3) return Usage();

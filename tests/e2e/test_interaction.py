@@ -127,5 +127,71 @@ class Interaction(unittest.TestCase):
         self.assertEqual(qvl_files(temp) - before, set(), "temporary files left behind")
 
 
+    def test_tray_icon_shows_the_tray_menu_with_the_current_marks(self):
+        program = Program("tray")
+        self.addCleanup(program.kill)
+        program.start()
+        program.wait_window()
+        # Without a desktop's notification area Wine keeps its own tray window.
+        found = subprocess.run(["xdotool", "search", "--sync", "--name", "Wine System Tray"],
+                               capture_output=True, text=True, timeout=30).stdout.split()
+        self.assertTrue(found, "no tray window")
+        geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", found[0]],
+                                  capture_output=True, text=True, check=True).stdout
+        tray = dict(line.split("=") for line in geometry.split())
+        icon = (int(tray["X"]) + 10, int(tray["Y"]) + int(tray["HEIGHT"]) // 2)
+
+        def tray_menu(button):
+            """The rows of the tray menu that carry a check mark, counted from the menu's
+            bottom edge; None when no menu opened."""
+            xdotool("mousemove", *icon)
+            xdotool("click", button)
+            code, lines = program.probe("wait-window", "#32768", 4000, timeout=30)
+            rows = None
+            if code == 0:
+                time.sleep(0.5)
+                menu = parse_fields(lines[0])
+                rows = check_rows(screenshot(SHOTS / "tray-menu.png"), menu)
+            xdotool("key", "Escape")
+            time.sleep(0.5)
+            return rows
+
+        self.assertIsNone(tray_menu(3), "a right click shows nothing")
+        shown = tray_menu(1)
+        self.assertTrue(shown, "a left click shows the tray menu, with \"Show\" checked")
+        program.command(32784)  # Disable fscommand("quit")
+        program.command(32783)  # Hide
+        time.sleep(2)
+        hidden = tray_menu(1)
+        # "Show" and "Hide" are the items above the last separator and "Exit": the mark moves
+        # down by one item, and "Disable fscommand(\"quit\") " gains one further up.
+        self.assertEqual(len(hidden), len(shown) + 1)
+        self.assertTrue(10 <= min(shown) - min(hidden) <= 30, (shown, hidden))
+        program.command(32782)  # Show
+        self.assertEqual(program.close(), 0)
+
+
+def check_rows(shot, menu):
+    """Bottom-relative rows of marks in the menu's left margin, one per mark (runs of dark
+    rows merged)."""
+    x, y, width, height = menu["x"], menu["y"], 18, menu["height"]
+    pgm = subprocess.run(["convert", str(shot), "-crop", f"{width}x{height}+{x}+{y}",
+                          "-colorspace", "gray", "-depth", "8", "pgm:-"],
+                         capture_output=True, check=True).stdout
+    header_end = 0
+    for _ in range(4):  # "P5", width, height, maxval, each ending in white space
+        while pgm[header_end:header_end + 1].isspace():
+            header_end += 1
+        while not pgm[header_end:header_end + 1].isspace():
+            header_end += 1
+    pixels = pgm[header_end + 1:]
+    dark = [any(pixels[r * width + c] < 96 for c in range(2, width)) for r in range(height)]
+    marks = []
+    for r in range(height):
+        if dark[r] and (r == 0 or not dark[r - 1]):
+            marks.append(height - r)
+    return marks
+
+
 if __name__ == "__main__":
     unittest.main()
