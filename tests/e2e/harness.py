@@ -158,6 +158,16 @@ class Program:
         assert code == 0 and lines, f"the main window did not appear ({self.state()})"
         return parse_fields(lines[0])
 
+    def wait_until(self, check, what, timeout=15):
+        """The window's state once `check(state)` holds; fails with `what` after `timeout`."""
+        deadline = time.time() + timeout
+        while True:
+            state = self.wait_window()
+            if check(state):
+                return state
+            assert time.time() < deadline, f"{what}; the window is {state}"
+            time.sleep(0.2)
+
     def wait_message_box(self, caption="Quorvel", timeout_ms=20000):
         code, lines = self.probe("wait-msgbox", caption, timeout_ms,
                                  timeout=timeout_ms / 1000 + 30)

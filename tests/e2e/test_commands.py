@@ -60,16 +60,6 @@ class Commands(unittest.TestCase):
             program.wait_window()
         return program
 
-    def wait_for(self, program, check, what):
-        """The window's state once `check` holds (the commands run as the second frame plays)."""
-        deadline = time.time() + 15
-        while True:
-            state = program.wait_window()
-            if check(state):
-                return state
-            if time.time() > deadline:
-                self.fail(f"{what}; the window is {state}")
-            time.sleep(0.2)
 
     def test_window_commands_place_and_dress_the_window(self):
         m = metrics()
@@ -96,7 +86,7 @@ class Commands(unittest.TestCase):
         for name, commands, (x, y, w, h), extra in rows:
             with self.subTest(name):
                 program = self.run_movie(f"cmd-{name}", *send(*commands))
-                self.wait_for(program, lambda s: (s["x"], s["y"], s["width"], s["height"]) ==
+                program.wait_until(lambda s: (s["x"], s["y"], s["width"], s["height"]) ==
                               (x, y, w, h) and (extra is None or extra(s)),
                               f"{name}: not at {(x, y, w, h)}")
                 self.assertEqual(program.close(), 0)
@@ -106,7 +96,7 @@ class Commands(unittest.TestCase):
         program = self.run_movie("cmd-cyrillic", *send(("qvl.win.title", "Привет, мир")),
                                  env={"LC_ALL": "ru_RU.UTF-8"})
         expected = "Привет".encode("cp1251").decode("utf-8", "surrogateescape")
-        self.wait_for(program, lambda s: s["title"] == expected, "the Cyrillic title")
+        program.wait_until(lambda s: s["title"] == expected, "the Cyrillic title")
         self.assertEqual(program.close(), 0)
 
     def test_queries_answer_into_the_movies_variables(self):
@@ -120,7 +110,7 @@ class Commands(unittest.TestCase):
         folder = wine_path(program.folder) + "\\"
         expected = " ".join(["30", "40", "320", "350", "280", m["screen_width"],
                              m["screen_height"], *m["work"].split(","), folder])
-        self.wait_for(program, lambda s: s["title"] == expected, f"title is not {expected!r}")
+        program.wait_until(lambda s: s["title"] == expected, f"title is not {expected!r}")
         self.assertEqual(program.close(), 0)
 
     def test_full_screen_and_back_through_the_movies_menu_item(self):
@@ -131,10 +121,10 @@ class Commands(unittest.TestCase):
             "--label", "back", *send(("fullscreen", "false")), "--echo", "item")
         m = metrics()
         screen = (0, 0, int(m["screen_width"]), int(m["screen_height"]))
-        self.wait_for(program, lambda s: (s["x"], s["y"], s["width"], s["height"]) == screen,
+        program.wait_until(lambda s: (s["x"], s["y"], s["width"], s["height"]) == screen,
                       "full screen does not cover the screen (or a move got through)")
         program.command(25003)
-        self.wait_for(program, lambda s: (s["x"], s["y"], s["width"], s["height"], s["title"]) ==
+        program.wait_until(lambda s: (s["x"], s["y"], s["width"], s["height"], s["title"]) ==
                       (30, 40, 320, 240, "3"), "the pick did not restore the window")
         self.assertEqual(program.close(), 0)
 
@@ -150,7 +140,7 @@ class Commands(unittest.TestCase):
                   ("QVL.REG.GET", "HKCU\\Software\\BrimloftTest\\Deeper,Score,t"),
                   ("QVL.REG.GET", f"{REG_KEY},Long,u")),
             "--echo", "s t u")
-        self.wait_for(program, lambda s: s["title"] == "42 none none", "registry replies")
+        program.wait_until(lambda s: s["title"] == "42 none none", "registry replies")
         self.assertEqual(program.close(), 0)
         query = reg("query", f"{REG_KEY}\\Deeper", "/v", "Score")
         self.assertRegex(query.stdout, r"Score\s+REG_SZ\s+42")
@@ -190,10 +180,10 @@ class Commands(unittest.TestCase):
                   ("QVL.EVENT.MENU", "/:bye,"), ("QVL.WIN.TITLE", "ready")),
             "--label", "askClose", *send(("QVL.WIN.TITLE", "asked")),
             "--label", "bye", *send(("QUIT", "")))
-        self.wait_for(program, lambda s: s["title"] == "ready", "the movie did not start")
+        program.wait_until(lambda s: s["title"] == "ready", "the movie did not start")
         code, _ = probe("close", "QuorvelSprite")
         self.assertEqual(code, 0)
-        self.wait_for(program, lambda s: s["title"] == "asked", "the close call did not run")
+        program.wait_until(lambda s: s["title"] == "asked", "the close call did not run")
         self.assertIsNone(program.process.poll(), "the window closed despite the close call")
         program.command(25001)
         self.assertEqual(program.wait_exit(), 0)
@@ -204,7 +194,7 @@ class Commands(unittest.TestCase):
                     max(r[2] for r in region), max(r[3] for r in region))
         region_path = [("QVL.WIN.SIMULATE9X", "true")]
         whole = self.run_movie("cmd-unbound", *send(*region_path, ("QVL.WIN.TITLE", "x")))
-        self.wait_for(whole, lambda s: s["title"] == "x", "the movie did not start")
+        whole.wait_until(lambda s: s["title"] == "x", "the movie did not start")
         time.sleep(1)
         self.assertEqual(bounds(whole.region()), (10, 10, 310, 230), "the panel's own shape")
         self.assertEqual(whole.close(), 0)
@@ -213,7 +203,7 @@ class Commands(unittest.TestCase):
             "cmd-bound", "--set", "xMin", "40", "--set", "xMax", "200", "--set", "yMin", "30",
             "--set", "yMax", "150",
             *send(*region_path, ("QVL.EVENT.SPRITEBOUND", ",_root"), ("QVL.WIN.TITLE", "x")))
-        self.wait_for(bound, lambda s: s["title"] == "x", "the movie did not start")
+        bound.wait_until(lambda s: s["title"] == "x", "the movie did not start")
         time.sleep(1)
         # The bound's right and bottom values name the last pixels inside it.
         self.assertEqual(bounds(bound.region()), (40, 30, 201, 151))

@@ -44,15 +44,6 @@ class Interaction(unittest.TestCase):
         program.wait_window()
         return program
 
-    def wait_for(self, program, check, what, timeout=15):
-        deadline = time.time() + timeout
-        while True:
-            state = program.wait_window()
-            if check(state):
-                return state
-            if time.time() > deadline:
-                self.fail(f"{what}; the window is {state}")
-            time.sleep(0.2)
 
     def test_dragging_by_the_movie_moves_the_window_by_the_cursors_travel(self):
         for path, commands in (("layered", []), ("region", [("QVL.WIN.SIMULATE9X", "true")])):
@@ -60,16 +51,16 @@ class Interaction(unittest.TestCase):
                 program = self.projector(
                     f"drag-{path}", *send(*commands, ("QVL.WIN.SETXY", "200,150"),
                                           ("QVL.WIN.TITLE", "ready")))
-                self.wait_for(program, lambda s: s["title"] == "ready", "the movie did not start")
+                program.wait_until(lambda s: s["title"] == "ready", "the movie did not start")
                 drag((200 + 100, 150 + 100), (60, -40))
-                self.wait_for(program, lambda s: (s["x"], s["y"]) == (260, 110),
+                program.wait_until(lambda s: (s["x"], s["y"]) == (260, 110),
                               "the window did not follow the cursor")
                 self.assertEqual(program.close(), 0)
 
     def test_right_click_opens_the_menu_whose_about_item_shows_the_about_box(self):
         program = self.projector("menu", *send(("QVL.WIN.SETXY", "300,200"),
                                                ("QVL.WIN.TITLE", "ready")))
-        self.wait_for(program, lambda s: s["title"] == "ready", "the movie did not start")
+        program.wait_until(lambda s: s["title"] == "ready", "the movie did not start")
         xdotool("mousemove", 300 + 120, 200 + 100)
         xdotool("click", 3)
         code, lines = program.probe("wait-window", "#32768", 10000, timeout=40)
@@ -114,14 +105,14 @@ class Interaction(unittest.TestCase):
         time.sleep(1)
         xdotool("type", "--delay", "20", wine_path(chosen))
         xdotool("key", "Return")
-        self.wait_for(program, lambda s: (s["width"], s["height"], s["title"]) ==
+        program.wait_until(lambda s: (s["width"], s["height"], s["title"]) ==
                       (400, 300, "chosen"), "the chosen movie did not load")
 
         program.command(32776)  # Reload: the same stage again
         time.sleep(1)
-        self.wait_for(program, lambda s: (s["width"], s["height"]) == (400, 300), "reload")
+        program.wait_until(lambda s: (s["width"], s["height"]) == (400, 300), "reload")
         program.command(245)  # Start Page
-        self.wait_for(program, lambda s: (s["width"], s["height"]) == start_page,
+        program.wait_until(lambda s: (s["width"], s["height"]) == start_page,
                       "the start page did not come back")
         self.assertEqual(program.close(), 0)
         self.assertEqual(qvl_files(temp) - before, set(), "temporary files left behind")
