@@ -17,7 +17,7 @@
 #include "packaging/projector_builder.h"
 #include "packaging/resource_updater.h"
 #if defined(_WIN32)
-#include "packaging/output_files_win32.h"
+#include "packaging/projector_win32.h"
 #endif
 
 namespace {
