@@ -34,7 +34,8 @@ struct Setup {
     std::vector<uint8_t> movie = {'F', 'W', 'S', 6};
     uint32_t seed = 1;
     movie.resize(20 << 20);
-    for (size_t i = 4; i < movie.size(); ++i) movie[i] = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+    for (size_t i = 4; i < movie.size(); ++i)
+      movie[i] = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
     request.basePath = std::string(kWine) + "notepad.exe";
     request.controlPath = std::string(kWine) + "combase.dll";
     request.moviePath = (dir / "movie.swf").string();

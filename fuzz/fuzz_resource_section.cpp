@@ -25,7 +25,8 @@ bool SameEntries(const std::vector<brim::ResourceEntry>& a,
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
-  const uint32_t rva = data[0] | data[1] << 8 | data[2] << 16 | static_cast<uint32_t>(data[3]) << 24;
+  const uint32_t rva =
+      data[0] | data[1] << 8 | data[2] << 16 | static_cast<uint32_t>(data[3]) << 24;
   brim::ResourceTable table;
   if (table.Parse({data + 4, size - 4}, rva) != brim::ResourceStatus::kOk) {
     if (!table.Entries().empty()) __builtin_trap();

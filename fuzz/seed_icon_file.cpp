@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
   const uint32_t first = 6 + 32, second = first + static_cast<uint32_t>(bitmap.size());
   for (const auto& [side, bytes, offset] :
        {std::tuple{16, &bitmap, first}, std::tuple{0, &png, second}}) {
-    two.insert(two.end(), {static_cast<uint8_t>(side), static_cast<uint8_t>(side), 0, 0, 1, 0, 32, 0});
+    two.insert(two.end(),
+               {static_cast<uint8_t>(side), static_cast<uint8_t>(side), 0, 0, 1, 0, 32, 0});
     for (uint32_t v : {static_cast<uint32_t>(bytes->size()), offset}) {
       for (int i = 0; i < 4; ++i) two.push_back(static_cast<uint8_t>(v >> (8 * i)));
     }

@@ -31,13 +31,15 @@ std::optional<std::vector<uint16_t>> GroupIconIds(const std::vector<uint8_t>& gr
   const size_t count = Load16(&group[4]);
   if (group.size() < kIconHeaderSize + kGroupEntrySize * count) return std::nullopt;
   std::vector<uint16_t> ids;
-  for (size_t i = 0; i < count; ++i) ids.push_back(Load16(&group[kIconHeaderSize + kGroupEntrySize * i + 12]));
+  for (size_t i = 0; i < count; ++i)
+    ids.push_back(Load16(&group[kIconHeaderSize + kGroupEntrySize * i + 12]));
   return ids;
 }
 
 // The plan that keeps an existing group's icon under new numbers; nothing when the group or
 // one of its images cannot be found.
-std::optional<GroupPlan> KeepGroup(const ResourceTable& table, uint16_t groupId, uint16_t language) {
+std::optional<GroupPlan> KeepGroup(const ResourceTable& table, uint16_t groupId,
+                                   uint16_t language) {
   const ResourceEntry* group = table.Find(kRtGroupIcon, groupId, language);
   if (!group) return std::nullopt;
   const auto ids = GroupIconIds(group->data);
@@ -139,10 +141,12 @@ uint16_t ReplaceIconGroups(ResourceTable& table, const IconFile* mainIcon,
     if (!plan) continue;
     rewritten.push_back(g.id);
     for (const auto& e : table.Entries()) {
-      if (e.type.IsName() || e.type.Id() != kRtGroupIcon || e.name.IsName() || e.name.Id() != g.id) {
+      if (e.type.IsName() || e.type.Id() != kRtGroupIcon || e.name.IsName() ||
+          e.name.Id() != g.id) {
         continue;
       }
-      if (auto ids = GroupIconIds(e.data)) oldImages.insert(oldImages.end(), ids->begin(), ids->end());
+      if (auto ids = GroupIconIds(e.data))
+        oldImages.insert(oldImages.end(), ids->begin(), ids->end());
     }
     (g.icon ? plans : kept).push_back(std::move(*plan));
   }

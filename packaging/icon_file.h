@@ -12,10 +12,10 @@ namespace brim {
 
 enum class IconStatus {
   kOk,
-  kTooShort,       // not even the six header bytes, or fewer entries than the count says
-  kNotIcon,        // the reserved word is not 0 or the type is not 1 (a cursor, or not an icon)
-  kImageOutside,   // an image's offset and size reach outside the file or into the entries
-  kEmptyImage,     // an entry with no bytes
+  kTooShort,      // not even the six header bytes, or fewer entries than the count says
+  kNotIcon,       // the reserved word is not 0 or the type is not 1 (a cursor, or not an icon)
+  kImageOutside,  // an image's offset and size reach outside the file or into the entries
+  kEmptyImage,    // an entry with no bytes
 };
 
 const char* IconStatusText(IconStatus status);

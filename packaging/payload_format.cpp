@@ -132,8 +132,8 @@ bool AppendPayloadHead(std::vector<uint8_t>& out, uint32_t flashVersionMS, uint3
   return true;
 }
 
-void AppendTrailer(std::vector<uint8_t>& out, uint32_t runtimeCompressedSize,
-                   uint32_t payloadStart, uint32_t payloadLength) {
+void AppendTrailer(std::vector<uint8_t>& out, uint32_t runtimeCompressedSize, uint32_t payloadStart,
+                   uint32_t payloadLength) {
   AppendU32(out, runtimeCompressedSize);
   AppendU32(out, payloadStart);
   AppendU32(out, payloadLength);

@@ -92,8 +92,8 @@ struct PayloadContents {
 bool AppendPayloadHead(std::vector<uint8_t>& out, uint32_t flashVersionMS, uint32_t flashVersionLS,
                        const char* runtimeName, uint32_t runtimeSize);
 // The 12 bytes that end every projector.
-void AppendTrailer(std::vector<uint8_t>& out, uint32_t runtimeCompressedSize,
-                   uint32_t payloadStart, uint32_t payloadLength);
+void AppendTrailer(std::vector<uint8_t>& out, uint32_t runtimeCompressedSize, uint32_t payloadStart,
+                   uint32_t payloadLength);
 // The bytes of the payload before the compressed runtime: 16 plus the name with its NUL.
 constexpr uint64_t PayloadHeadSize(size_t runtimeNameChars) { return 16 + runtimeNameChars + 1; }
 

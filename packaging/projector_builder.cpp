@@ -135,8 +135,9 @@ const char* BuildStatusText(BuildStatus status) {
 #if !defined(_WIN32)
 std::optional<std::string> PosixOutputFiles::CreateTempBeside(const std::string& destination) {
   const size_t slash = destination.find_last_of('/');
-  std::string name = (slash == std::string::npos ? std::string(".") : destination.substr(0, slash)) +
-                     "/QVLXXXXXX.tmp";
+  std::string name =
+      (slash == std::string::npos ? std::string(".") : destination.substr(0, slash)) +
+      "/QVLXXXXXX.tmp";
   const int fd = mkstemps(name.data(), 4);
   if (fd < 0) return std::nullopt;
   // mkstemps makes the file private; a projector is an ordinary file of its owner's.
@@ -166,8 +167,8 @@ std::optional<std::pair<uint32_t, uint32_t>> ReadFileVersion(std::span<const uin
   const ResourceEntry* found = nullptr;
   for (const auto& e : table.Entries()) {
     if (e.type.IsName() || e.type.Id() != kRtVersion) continue;
-    if (!found || (!e.name.IsName() && e.name.Id() == 1 &&
-                   (found->name.IsName() || found->name.Id() != 1))) {
+    if (!found ||
+        (!e.name.IsName() && e.name.Id() == 1 && (found->name.IsName() || found->name.Id() != 1))) {
       found = &e;
     }
   }
@@ -324,7 +325,8 @@ BuildReport BuildProjector(const BuildRequest& request, OutputFiles& files) {
     }
     if (!payload.Write(chunk.get(), got)) return Fail(report, BuildStatus::kWriteFailed, *temp);
   }
-  if (std::ferror(movie.get())) return Fail(report, BuildStatus::kCannotOpenMovie, request.moviePath);
+  if (std::ferror(movie.get()))
+    return Fail(report, BuildStatus::kCannotOpenMovie, request.moviePath);
   std::vector<uint8_t> trailer;
   AppendTrailer(trailer, static_cast<uint32_t>(compressedSize),
                 static_cast<uint32_t>(report.imageSize), static_cast<uint32_t>(payload.Written()));

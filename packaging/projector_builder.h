@@ -61,14 +61,14 @@ class PosixOutputFiles : public OutputFiles {
 #endif
 
 struct BuildRequest {
-  std::string basePath;        // the program to copy: the running executable
-  std::string controlPath;     // the player control's module
-  std::string runtimeName;     // stored name with its leading backslash; empty: from controlPath
+  std::string basePath;     // the program to copy: the running executable
+  std::string controlPath;  // the player control's module
+  std::string runtimeName;  // stored name with its leading backslash; empty: from controlPath
   std::string moviePath;
   std::string mainIconPath;    // group 211; empty: keep the program's icon
   std::string secondIconPath;  // group 222; empty: keep
   std::string outputPath;
-  uint32_t resourceTime = 0;   // time stamp of resource directories new to the file
+  uint32_t resourceTime = 0;  // time stamp of resource directories new to the file
   // The desktop goes on without an icon it cannot use; the command line stops instead.
   bool iconsRequired = false;
 };

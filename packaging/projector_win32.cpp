@@ -10,11 +10,13 @@ namespace {
 
 // A number below 0x10000 passed as a pointer, or an ANSI string in the ANSI code page.
 std::optional<ResourceKey> KeyFrom(const char* text) {
-  if (IS_INTRESOURCE(text)) return ResourceKey(static_cast<uint16_t>(reinterpret_cast<ULONG_PTR>(text)));
+  if (IS_INTRESOURCE(text))
+    return ResourceKey(static_cast<uint16_t>(reinterpret_cast<ULONG_PTR>(text)));
   const int chars = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
   if (chars <= 0) return std::nullopt;
   std::u16string wide(static_cast<size_t>(chars), u'\0');
-  if (MultiByteToWideChar(CP_ACP, 0, text, -1, reinterpret_cast<wchar_t*>(wide.data()), chars) <= 0) {
+  if (MultiByteToWideChar(CP_ACP, 0, text, -1, reinterpret_cast<wchar_t*>(wide.data()), chars) <=
+      0) {
     return std::nullopt;
   }
   wide.pop_back();  // the NUL

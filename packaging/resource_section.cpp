@@ -217,8 +217,12 @@ ResourceStatus ResourceTable::Parse(std::span<const uint8_t> section, uint32_t s
         dataTotal += size;
         if (dataTotal > dataLimit) return fail();
         const auto bytes = in.Bytes(address - sectionRva, size);
-        entries_.push_back({*type, *name, static_cast<uint16_t>(language), in.U32(dataEntry + 8),
-                            in.U32(dataEntry + 12), {bytes.begin(), bytes.end()}});
+        entries_.push_back({*type,
+                            *name,
+                            static_cast<uint16_t>(language),
+                            in.U32(dataEntry + 8),
+                            in.U32(dataEntry + 12),
+                            {bytes.begin(), bytes.end()}});
       }
     }
   }
@@ -351,8 +355,8 @@ std::optional<std::vector<uint8_t>> ResourceTable::Build(uint32_t sectionRva,
   std::vector<uint8_t> out(sizes->rawSize, 0);
 
   const uint32_t directorySize = static_cast<uint32_t>(
-      kTableHeaderSize +
-      (kTableHeaderSize + kTableEntrySize) * (tree.types.size() + tree.nameCount + entries_.size()));
+      kTableHeaderSize + (kTableHeaderSize + kTableEntrySize) *
+                             (tree.types.size() + tree.nameCount + entries_.size()));
   std::vector<uint32_t> nameOffsets;
   uint32_t at = directorySize;
   for (const auto& n : names_) {
@@ -398,24 +402,25 @@ std::optional<std::vector<uint8_t>> ResourceTable::Build(uint32_t sectionRva,
     const uint32_t typeTable = next;
     Store32(&out[kTableHeaderSize + kTableEntrySize * t], keyField(typeKey));
     Store32(&out[kTableHeaderSize + kTableEntrySize * t + 4], typeTable | kHighBit);
-    const uint16_t namedNames = countNames(type.names.begin(), type.names.end(),
-                                           [&](const Tree::Name& n) -> const ResourceKey& {
-                                             return entries_[n.first].name;
-                                           });
+    const uint16_t namedNames = countNames(
+        type.names.begin(), type.names.end(),
+        [&](const Tree::Name& n) -> const ResourceKey& { return entries_[n.first].name; });
     writeHeader(typeTable, 1, typeKey, 0, namedNames,
                 static_cast<uint16_t>(type.names.size() - namedNames));
-    next = static_cast<uint32_t>(typeTable + kTableHeaderSize + kTableEntrySize * type.names.size());
+    next =
+        static_cast<uint32_t>(typeTable + kTableHeaderSize + kTableEntrySize * type.names.size());
     for (size_t n = 0; n < type.names.size(); ++n) {
       const auto& name = type.names[n];
       const ResourceKey& nameKey = entries_[name.first].name;
       if (name.count > 0xFFFF) return std::nullopt;
       const uint32_t nameTable = next;
-      const uint32_t slot = static_cast<uint32_t>(typeTable + kTableHeaderSize + kTableEntrySize * n);
+      const uint32_t slot =
+          static_cast<uint32_t>(typeTable + kTableHeaderSize + kTableEntrySize * n);
       Store32(&out[slot], keyField(nameKey));
       Store32(&out[slot + 4], nameTable | kHighBit);
       writeHeader(nameTable, 2, typeKey, nameKey, 0, static_cast<uint16_t>(name.count));
-      uint32_t dataEntry = static_cast<uint32_t>(nameTable + kTableHeaderSize +
-                                                 kTableEntrySize * name.count);
+      uint32_t dataEntry =
+          static_cast<uint32_t>(nameTable + kTableHeaderSize + kTableEntrySize * name.count);
       for (size_t l = 0; l < name.count; ++l) {
         const ResourceEntry& e = entries_[name.first + l];
         const uint32_t langSlot =

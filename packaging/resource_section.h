@@ -14,16 +14,16 @@ namespace brim {
 // Why a resource edit did not happen. The Win32 glue turns these into last-error values.
 enum class ResourceStatus {
   kOk,
-  kOpenFailed,           // the file cannot be opened for reading and writing
-  kNotPe,                // no "MZ", no PE signature, or headers cut short
-  kNoResourceSection,    // no ".rsrc" section, or one without raw data
-  kMalformed,            // an offset, length, count or depth that does not fit its section
-  kUnsupportedLayout,    // the resource table does not start at its section's start
-  kNoRoom,               // the section would have to grow into the section or data after it
-  kTooLarge,             // more than the format's 32-bit sizes can describe
+  kOpenFailed,         // the file cannot be opened for reading and writing
+  kNotPe,              // no "MZ", no PE signature, or headers cut short
+  kNoResourceSection,  // no ".rsrc" section, or one without raw data
+  kMalformed,          // an offset, length, count or depth that does not fit its section
+  kUnsupportedLayout,  // the resource table does not start at its section's start
+  kNoRoom,             // the section would have to grow into the section or data after it
+  kTooLarge,           // more than the format's 32-bit sizes can describe
   kReadFailed,
   kWriteFailed,
-  kNotBegun,             // an edit ended that never began
+  kNotBegun,  // an edit ended that never began
 };
 
 const char* ResourceStatusText(ResourceStatus status);

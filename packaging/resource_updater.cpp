@@ -63,8 +63,8 @@ ResourceStatus ReadPeResourceLayout(ByteSource& file, PeResourceLayout& layout) 
   }
   const uint64_t peOffset = LoadU32(dos + kNewHeaderOffsetField);
   uint8_t pe[4 + kFileHeaderSize];
-  if (!file.ReadAt(static_cast<int64_t>(peOffset), pe, sizeof pe) || pe[0] != 'P' ||
-      pe[1] != 'E' || pe[2] != 0 || pe[3] != 0) {
+  if (!file.ReadAt(static_cast<int64_t>(peOffset), pe, sizeof pe) || pe[0] != 'P' || pe[1] != 'E' ||
+      pe[2] != 0 || pe[3] != 0) {
     return ResourceStatus::kNotPe;
   }
   const uint8_t* fileHeader = pe + 4;
@@ -139,13 +139,13 @@ ResourceStatus ReadPeResourceLayout(ByteSource& file, PeResourceLayout& layout) 
     const uint32_t rawPointer = LoadU32(other + 20);
     if (rva > found.sectionRva) found.nextRva = std::min(found.nextRva.value_or(rva), rva);
     if (rawSize != 0 && rawPointer > found.sectionRawPointer) {
-      found.nextRawPointer = std::min<uint64_t>(found.nextRawPointer.value_or(rawPointer), rawPointer);
+      found.nextRawPointer =
+          std::min<uint64_t>(found.nextRawPointer.value_or(rawPointer), rawPointer);
     }
   }
   for (uint32_t position : {symbolTable, certificateOffset}) {
     if (position > found.sectionRawPointer) {
-      found.nextRawPointer =
-          std::min<uint64_t>(found.nextRawPointer.value_or(position), position);
+      found.nextRawPointer = std::min<uint64_t>(found.nextRawPointer.value_or(position), position);
     }
   }
   layout = found;
@@ -180,19 +180,22 @@ ResourceStatus ResourceEdit::Begin(ByteSource& file, bool discardExisting) {
   if (!file.ReadAt(layout_.sectionRawPointer, section.data(), section.size())) {
     return ResourceStatus::kMalformed;
   }
-  // The file's directory headers are kept even when its resources are not.
+  // The file's directory headers are kept even when its resources are not; a section that
+  // is to be replaced whole need not be readable.
   const ResourceStatus status = table_.Parse(section, layout_.sectionRva);
-  if (status != ResourceStatus::kOk) return status;
-  if (discardExisting) table_.Clear();
-  return ResourceStatus::kOk;
+  if (discardExisting) {
+    table_.Clear();
+    return ResourceStatus::kOk;
+  }
+  return status;
 }
 
 ResourceStatus ResourceEdit::Prepare(uint32_t newDirectoryTime, std::vector<FilePatch>& patches,
                                      SectionSizes* sizesOut) {
   const auto sizes = table_.Measure(layout_.fileAlignment);
   if (!sizes) return ResourceStatus::kTooLarge;
-  const uint64_t virtualEnd =
-      static_cast<uint64_t>(layout_.sectionRva) + Align(sizes->virtualSize, layout_.sectionAlignment);
+  const uint64_t virtualEnd = static_cast<uint64_t>(layout_.sectionRva) +
+                              Align(sizes->virtualSize, layout_.sectionAlignment);
   if (virtualEnd > 0xFFFFFFFFull) return ResourceStatus::kTooLarge;
   if (layout_.nextRva && virtualEnd > *layout_.nextRva) return ResourceStatus::kNoRoom;
   if (layout_.nextRawPointer &&

@@ -96,8 +96,7 @@ int main(int argc, char** argv) {
     std::printf("  program  resources left as they were: %s\n",
                 brim::ResourceStatusText(r.resourceStatus));
   }
-  std::printf("  player   %u.%u.%u.%u, %" PRIu64 " bytes compressed to %" PRIu64
-              " (%.1f%%)\n",
+  std::printf("  player   %u.%u.%u.%u, %" PRIu64 " bytes compressed to %" PRIu64 " (%.1f%%)\n",
               r.flashVersionMS >> 16, r.flashVersionMS & 0xFFFF, r.flashVersionLS >> 16,
               r.flashVersionLS & 0xFFFF, r.controlSize, r.compressedControlSize,
               Percent(r.compressedControlSize, r.controlSize));

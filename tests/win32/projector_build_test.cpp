@@ -70,7 +70,8 @@ TEST(ProjectorBuild, ResourceEditsSpeakInLastErrorValues) {
   // The start page goes by its type's name in any letter case.
   ResourceFileUpdate* edit = BeginResourceEdit(copy.c_str(), false);
   ASSERT_NE(edit, nullptr);
-  EXPECT_TRUE(UpdateResourceEntry(edit, "binary", MAKEINTRESOURCEA(IDR_START_PAGE), 0x409, nullptr, 0));
+  EXPECT_TRUE(
+      UpdateResourceEntry(edit, "binary", MAKEINTRESOURCEA(IDR_START_PAGE), 0x409, nullptr, 0));
   EXPECT_TRUE(EndResourceEdit(edit, false));
   HMODULE module = LoadLibraryExA(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(module, nullptr);

@@ -40,7 +40,7 @@ TEST(IconFile, ChecksEveryEntryAgainstTheFile) {
     const char* name;
     size_t offset;  // one byte changed ...
     uint8_t value;
-    size_t keep;    // ... and the file cut to this length
+    size_t keep;  // ... and the file cut to this length
     IconStatus status;
   } cases[] = {
       {"intact, a PNG image kept as it is", 0, 0, good.size(), IconStatus::kOk},
@@ -122,7 +122,13 @@ TEST(IconFile, GroupsAreNumberedInTurnAndNeverShareImages) {
     size_t mainGroupSize;
   } cases[] = {
       {"a new main icon: the second follows it", &mainIcon, nullptr, {a1, a2, a3}, {old3}, 5, 48},
-      {"a new second icon: it takes the first numbers", nullptr, &secondIcon, {old1, old2}, {b1}, 4, 34},
+      {"a new second icon: it takes the first numbers",
+       nullptr,
+       &secondIcon,
+       {old1, old2},
+       {b1},
+       4,
+       34},
       {"both, a two-image main icon", &twoIcon, &secondIcon, {a1, a2}, {b1}, 4, 34},
       {"an icon file with no images", &emptyIcon, nullptr, {}, {old3}, 2, 6},
   };
@@ -140,8 +146,8 @@ TEST(IconFile, GroupsAreNumberedInTurnAndNeverShareImages) {
     }
     EXPECT_EQ(icons, c.main.size() + c.second.size() + 1) << "old images are not left behind";
     ASSERT_NE(table.Find(kRtIcon, 50, 0x409), nullptr);
-    for (const auto& [id, images] : {std::pair{kMainIconGroup, &c.main},
-                                     std::pair{kSecondIconGroup, &c.second}}) {
+    for (const auto& [id, images] :
+         {std::pair{kMainIconGroup, &c.main}, std::pair{kSecondIconGroup, &c.second}}) {
       const ResourceEntry* g = table.Find(kRtGroupIcon, id, 0x409);
       ASSERT_NE(g, nullptr);
       const auto ids = GroupIds(*g);

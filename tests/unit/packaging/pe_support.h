@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/unit/byte_support.h"
 #include "packaging/resource_section.h"
+#include "tests/unit/byte_support.h"
 
 namespace petest {
 
@@ -45,7 +45,8 @@ inline bytetest::Bytes MakeImage(brim::ResourceTable resources, const ImageShape
   Store(image, optional, shape.pe32Plus ? 0x20B : 0x10B, 2);
   Store(image, optional + 32, kSectionAlign, 4);
   Store(image, optional + 36, kFileAlign, 4);
-  const uint32_t resourceEnd = kRva + (virtualSize + kSectionAlign - 1) / kSectionAlign * kSectionAlign;
+  const uint32_t resourceEnd =
+      kRva + (virtualSize + kSectionAlign - 1) / kSectionAlign * kSectionAlign;
   Store(image, optional + 56, resourceEnd + (sections - 1) * kSectionAlign, 4);
   Store(image, optional + 60, kRaw, 4);
   const size_t directories = optional + (shape.pe32Plus ? 112 : 96);
@@ -82,7 +83,8 @@ inline uint32_t ReadImageSize(const bytetest::Bytes& image) {
 // one "error ..." line for a file it cannot read.
 inline std::map<std::string, std::vector<std::string>> ListResources(
     const std::vector<std::string>& paths) {
-  std::string command = "/usr/bin/python3 " BRIMLOFT_SOURCE_DIR "/tests/unit/packaging/pe_resources.py";
+  std::string command =
+      "/usr/bin/python3 " BRIMLOFT_SOURCE_DIR "/tests/unit/packaging/pe_resources.py";
   for (const auto& p : paths) command += " '" + p + "'";
   std::map<std::string, std::vector<std::string>> listings;
   std::FILE* pipe = popen(command.c_str(), "r");

@@ -63,8 +63,8 @@ struct Inputs {
 // that compresses.
 Inputs MakeInputs(const char* name) {
   Inputs in;
-  in.dir = fs::temp_directory_path() / ("brimloft_" + std::string(name) + "_" +
-                                        std::to_string(::getpid()));
+  in.dir = fs::temp_directory_path() /
+           ("brimloft_" + std::string(name) + "_" + std::to_string(::getpid()));
   fs::remove_all(in.dir);
   fs::create_directories(in.dir);
   ResourceTable program;
@@ -119,8 +119,8 @@ TEST(ProjectorBuilder, WritesThePayloadAndTheEditedResources) {
   EXPECT_EQ(info.runtimeSize, in.control.size());
   EXPECT_EQ(Bytes(out.begin() + info.movieOffset, out.end() - kTrailerSize), in.movie);
   UniqueStdFile runtime(std::tmpfile());
-  ASSERT_TRUE(InflateRuntime(file.get(), info.runtimeOffset, info.runtimeCompressedSize,
-                             runtime.get()));
+  ASSERT_TRUE(
+      InflateRuntime(file.get(), info.runtimeOffset, info.runtimeCompressedSize, runtime.get()));
   Bytes unpacked(in.control.size() + 1);
   std::rewind(runtime.get());
   unpacked.resize(std::fread(unpacked.data(), 1, unpacked.size(), runtime.get()));
@@ -197,15 +197,16 @@ TEST(ProjectorBuilder, EveryFailureLeavesTheDestinationAsItWas) {
       {"program not a PE image", &BuildRequest::basePath, notPe, BuildStatus::kBaseUnusable, 112},
       {"folder of the destination missing", &BuildRequest::outputPath, missing + "/Game.exe",
        BuildStatus::kCannotCreateOutput, 112},
-      {"control missing", &BuildRequest::controlPath, missing, BuildStatus::kCannotOpenControl, 127},
+      {"control missing", &BuildRequest::controlPath, missing, BuildStatus::kCannotOpenControl,
+       127},
       {"control empty", &BuildRequest::controlPath, empty, BuildStatus::kControlReadFailed, 115},
       {"control of the other processor", &BuildRequest::controlPath, other,
        BuildStatus::kControlWrongMachine, 127},
       {"control without a version", &BuildRequest::controlPath, unversioned,
        BuildStatus::kNoControlVersion, 121},
       {"movie missing", &BuildRequest::moviePath, missing, BuildStatus::kCannotOpenMovie, 113},
-      {"icon not an icon, required", &BuildRequest::mainIconPath, notPe,
-       BuildStatus::kIconUnusable, 0},
+      {"icon not an icon, required", &BuildRequest::mainIconPath, notPe, BuildStatus::kIconUnusable,
+       0},
       {"the disk refuses more bytes", &BuildRequest::outputPath, destination,
        BuildStatus::kWriteFailed, 114, true},
   };

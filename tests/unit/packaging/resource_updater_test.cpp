@@ -73,8 +73,8 @@ std::vector<std::string> RealFiles() {
 }
 
 fs::path Scratch(const char* name) {
-  const fs::path dir = fs::temp_directory_path() / ("brimloft_" + std::string(name) + "_" +
-                                                    std::to_string(::getpid()));
+  const fs::path dir = fs::temp_directory_path() /
+                       ("brimloft_" + std::string(name) + "_" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
   return dir;
@@ -189,23 +189,29 @@ TEST(ResourceUpdater, GrowthStopsAtWhateverFollowsTheSection) {
     bool fits;
   } cases[] = {
       {"PE32+ ending in its resources", last, 10000, true},
-      {"PE32 ending in its resources, with bytes appended", [&] {
+      {"PE32 ending in its resources, with bytes appended",
+       [&] {
          auto b = last32;
          b.insert(b.end(), 5000, 0xAB);
          return b;
-       }(), 10000, true},
+       }(),
+       10000, true},
       {"a section after the resources, within the slack", followed, 20, true},
       {"a section after the resources, beyond the slack", followed, 600, false},
-      {"Wine's notepad.exe (relocations after the resources)", [] {
+      {"Wine's notepad.exe (relocations after the resources)",
+       [] {
          bytetest::Bytes b;
          tools::ReadWholeFile("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/notepad.exe", b);
          return b;
-       }(), 70000, false},
-      {"Wine's 32-bit lz32.dll, resources last", [] {
+       }(),
+       70000, false},
+      {"Wine's 32-bit lz32.dll, resources last",
+       [] {
          bytetest::Bytes b;
          tools::ReadWholeFile("/usr/lib/i386-linux-gnu/wine/i386-windows/lz32.dll", b);
          return b;
-       }(), 70000, true},
+       }(),
+       70000, true},
   };
   std::vector<std::string> grown;
   for (const auto& c : cases) {
@@ -229,8 +235,9 @@ TEST(ResourceUpdater, GrowthStopsAtWhateverFollowsTheSection) {
     MemoryByteSource source(after);
     PeResourceLayout layout;
     ASSERT_EQ(ReadPeResourceLayout(source, layout), ResourceStatus::kOk);
-    const uint32_t end = (layout.sectionRva + layout.sectionVirtualSize + layout.sectionAlignment - 1) &
-                         ~(layout.sectionAlignment - 1);
+    const uint32_t end =
+        (layout.sectionRva + layout.sectionVirtualSize + layout.sectionAlignment - 1) &
+        ~(layout.sectionAlignment - 1);
     EXPECT_EQ(layout.sizeOfImage, layout.nextRva ? petest::ReadImageSize(c.bytes) : end);
     grown.push_back(path);
   }
@@ -264,24 +271,38 @@ TEST(ResourceUpdater, RefusesMalformedFilesAndSections) {
       {"no MZ", 0, 'X', 1, good.size(), ResourceStatus::kNotPe},
       {"PE header beyond the file", 0x3C, 0x7FFFFFF0, 4, good.size(), ResourceStatus::kNotPe},
       {"optional header of neither kind", 0x40 + 24, 0x107, 2, good.size(), ResourceStatus::kNotPe},
-      {"file alignment not a power of two", 0x40 + 24 + 36, 0x300, 4, good.size(), ResourceStatus::kNotPe},
+      {"file alignment not a power of two", 0x40 + 24 + 36, 0x300, 4, good.size(),
+       ResourceStatus::kNotPe},
       {"section table beyond the file", 0x40 + 6, 0xFFFF, 2, good.size(), ResourceStatus::kNotPe},
       {"no .rsrc section", kHeader + 1, 'x', 1, good.size(), ResourceStatus::kNoResourceSection},
-      {"resource section without raw data", kHeader + 16, 0, 4, good.size(), ResourceStatus::kNoResourceSection},
-      {"raw data beyond the file", kHeader + 16, 0x10000, 4, good.size(), ResourceStatus::kMalformed},
+      {"resource section without raw data", kHeader + 16, 0, 4, good.size(),
+       ResourceStatus::kNoResourceSection},
+      {"raw data beyond the file", kHeader + 16, 0x10000, 4, good.size(),
+       ResourceStatus::kMalformed},
       {"file cut inside the section", 0, 'M', 1, kSection + 0x40, ResourceStatus::kMalformed},
-      {"table not at the section start", 0x40 + 24 + 96 + 16, 0x1010, 4, good.size(), ResourceStatus::kUnsupportedLayout},
-      {"root entry count beyond the section", kSection + 12, 0xFFFF, 2, good.size(), ResourceStatus::kMalformed},
-      {"type table beyond the section", kSection + 0x14, 0x80000000 | 0x1F8, 4, good.size(), ResourceStatus::kMalformed},
-      {"type table is the root again", kSection + 0x14, 0x80000000, 4, good.size(), ResourceStatus::kMalformed},
-      {"type name beyond the section", kSection + 0x10, 0x800001FF, 4, good.size(), ResourceStatus::kMalformed},
-      {"type name longer than the section", kSection + 0x58, 0xFFFF, 2, good.size(), ResourceStatus::kMalformed},
-      {"a number above 16 bits", kSection + 0x28, 0x10005, 4, good.size(), ResourceStatus::kMalformed},
-      {"a fourth level", kSection + 0x44, 0x80000000 | 0x18, 4, good.size(), ResourceStatus::kMalformed},
+      {"table not at the section start", 0x40 + 24 + 96 + 16, 0x1010, 4, good.size(),
+       ResourceStatus::kUnsupportedLayout},
+      {"root entry count beyond the section", kSection + 12, 0xFFFF, 2, good.size(),
+       ResourceStatus::kMalformed},
+      {"type table beyond the section", kSection + 0x14, 0x80000000 | 0x1F8, 4, good.size(),
+       ResourceStatus::kMalformed},
+      {"type table is the root again", kSection + 0x14, 0x80000000, 4, good.size(),
+       ResourceStatus::kMalformed},
+      {"type name beyond the section", kSection + 0x10, 0x800001FF, 4, good.size(),
+       ResourceStatus::kMalformed},
+      {"type name longer than the section", kSection + 0x58, 0xFFFF, 2, good.size(),
+       ResourceStatus::kMalformed},
+      {"a number above 16 bits", kSection + 0x28, 0x10005, 4, good.size(),
+       ResourceStatus::kMalformed},
+      {"a fourth level", kSection + 0x44, 0x80000000 | 0x18, 4, good.size(),
+       ResourceStatus::kMalformed},
       {"a named language", kSection + 0x40, 0x80000058, 4, good.size(), ResourceStatus::kMalformed},
-      {"data entry beyond the section", kSection + 0x44, 0x1FC, 4, good.size(), ResourceStatus::kMalformed},
-      {"data before the section", kSection + 0x48, 0xFF0, 4, good.size(), ResourceStatus::kMalformed},
-      {"data longer than the section", kSection + 0x4C, 0x1000, 4, good.size(), ResourceStatus::kMalformed},
+      {"data entry beyond the section", kSection + 0x44, 0x1FC, 4, good.size(),
+       ResourceStatus::kMalformed},
+      {"data before the section", kSection + 0x48, 0xFF0, 4, good.size(),
+       ResourceStatus::kMalformed},
+      {"data longer than the section", kSection + 0x4C, 0x1000, 4, good.size(),
+       ResourceStatus::kMalformed},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
