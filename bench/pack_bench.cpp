@@ -1,6 +1,6 @@
 // Building a projector from a 20 MB movie, as a ratio to copying a file of the projector's
 // size (what cp does) in the same run: the cost above the copy is the resource edit and the
-// compression of the control. A Wine program stands in for ours and a 2 MB Wine DLL for the
+// compression of the control. A Wine program stands in for ours and a 1.8 MB Wine DLL for the
 // player control.
 #include <benchmark/benchmark.h>
 
@@ -37,7 +37,7 @@ struct Setup {
     for (size_t i = 4; i < movie.size(); ++i)
       movie[i] = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
     request.basePath = std::string(kWine) + "notepad.exe";
-    request.controlPath = std::string(kWine) + "combase.dll";
+    request.controlPath = std::string(kWine) + "d3d9.dll";
     request.moviePath = (dir / "movie.swf").string();
     request.outputPath = (dir / "Game.exe").string();
     request.resourceTime = 1;
@@ -74,7 +74,7 @@ void Build(benchmark::State& state) {
 int main(int argc, char** argv) {
   Setup setup;
   if (!setup.ok) {
-    std::fprintf(stderr, "pack_bench: cannot build from %snotepad.exe and combase.dll\n", kWine);
+    std::fprintf(stderr, "pack_bench: cannot build from %snotepad.exe and d3d9.dll\n", kWine);
     return 1;
   }
   g_setup = &setup;
