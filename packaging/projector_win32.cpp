@@ -41,8 +41,12 @@ bool Win32OutputFiles::Replace(const std::string& temp, const std::string& desti
 
 std::string AnsiRuntimeName(const char* path) {
   const char* last = nullptr;
-  for (const char* p = path; *p != '\0'; p = CharNextA(p)) {
-    if (*p == '\\') last = p;
+  for (const char* p = path; *p != '\0'; ++p) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1] != '\0') {
+      ++p;
+    } else if (*p == '\\') {
+      last = p;
+    }
   }
   return last ? std::string(last) : std::string();
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "packaging/payload_format.h"
@@ -23,8 +24,10 @@ std::string TempPath(const char* name) {
 TEST(ProjectorBuild, TheNewProgramLoadsWithItsNewIconsAndWithoutTheStartPage) {
   BuildRequest request;
   request.basePath = BRIMLOFT_EXE_PATH;
+  // The registry gives the control's path with backslashes.
   request.controlPath = BRIMLOFT_FLASH_OCX_PATH;
-  request.runtimeName = AnsiRuntimeName(BRIMLOFT_FLASH_OCX_PATH);
+  std::replace(request.controlPath.begin(), request.controlPath.end(), '/', '\\');
+  request.runtimeName = AnsiRuntimeName(request.controlPath.c_str());
   request.moviePath = BRIMLOFT_START_PAGE_SWF;
   request.mainIconPath = BRIMLOFT_RESOURCE_DIR "/icon_document.ico";
   request.secondIconPath = BRIMLOFT_RESOURCE_DIR "/icon_main.ico";
