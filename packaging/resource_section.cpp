@@ -83,7 +83,7 @@ const char* ResourceStatusText(ResourceStatus status) {
     case ResourceStatus::kMalformed:
       return "the resource section is malformed";
     case ResourceStatus::kUnsupportedLayout:
-      return "the resource table does not start at its section's start";
+      return "the resource section shares its place with other parts of the file";
     case ResourceStatus::kNoRoom:
       return "the resource section would grow into what follows it";
     case ResourceStatus::kTooLarge:

@@ -131,12 +131,20 @@ ResourceStatus ReadPeResourceLayout(ByteSource& file, PeResourceLayout& layout) 
   // whatever shares the section at a wrong place.
   if (resourceRva != found.sectionRva) return ResourceStatus::kUnsupportedLayout;
 
+  // The rebuilt section is written over the old one's bytes: they must belong to it alone.
+  if (found.sectionRawPointer < sectionTable + sections.size()) {
+    return ResourceStatus::kUnsupportedLayout;
+  }
   for (int i = 0; i < sectionCount; ++i) {
     if (i == resource) continue;
     const uint8_t* other = &sections[kSectionHeaderSize * i];
     const uint32_t rva = LoadU32(other + 12);
     const uint32_t rawSize = LoadU32(other + kRawSizeField);
     const uint32_t rawPointer = LoadU32(other + 20);
+    if (rawSize != 0 && rawPointer <= found.sectionRawPointer &&
+        static_cast<uint64_t>(rawPointer) + rawSize > found.sectionRawPointer) {
+      return ResourceStatus::kUnsupportedLayout;
+    }
     if (rva > found.sectionRva) found.nextRva = std::min(found.nextRva.value_or(rva), rva);
     if (rawSize != 0 && rawPointer > found.sectionRawPointer) {
       found.nextRawPointer =

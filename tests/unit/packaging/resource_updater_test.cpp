@@ -260,6 +260,8 @@ TEST(ResourceUpdater, RefusesMalformedFilesAndSections) {
       {"no .rsrc section", kHeader + 1, 'x', 1, ResourceStatus::kNoResourceSection},
       {"resource section without raw data", kHeader + 16, 0, 4, ResourceStatus::kNoResourceSection},
       {"raw data beyond the file", kHeader + 16, 0x10000, 4, ResourceStatus::kMalformed},
+      {"section bytes inside the headers", kHeader + 20, 0x100, 4,
+       ResourceStatus::kUnsupportedLayout},
       {"table not at the section start", 0x40 + 24 + 96 + 16, 0x1010, 4,
        ResourceStatus::kUnsupportedLayout},
       {"root entry count beyond the section", kSection + 12, 0xFFFF, 2, ResourceStatus::kMalformed},
