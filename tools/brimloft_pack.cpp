@@ -4,7 +4,9 @@
 //   brimloft-pack --player flash.ocx --movie game.swf [--icon app.ico] [--icon2 tray.ico]
 //                 --base Brimloft.exe -o Game.exe
 //
-// Prints what it wrote; on any failure prints one line saying why and exits non-zero. Resource
+// Prints what it wrote; on any failure prints one line saying why and exits non-zero, leaving
+// the destination as it was. Unlike the desktop, it refuses icons it cannot use and movies
+// that are not SWF files. Resource
 // directories new to the program get the time in SOURCE_DATE_EPOCH when it is set, so that the
 // same inputs give the same file.
 #include <cerrno>
@@ -74,6 +76,19 @@ int main(int argc, char** argv) {
     return Usage();
   }
   request.resourceTime = ResourceTime();
+  // A projector finds its movie only by the signature of an SWF file; anything else would be
+  // packed, and the projector would start without it. The desktop does not look; we do.
+  if (std::FILE* movie = std::fopen(request.moviePath.c_str(), "rb")) {
+    char signature[3] = {};
+    const size_t got = std::fread(signature, 1, sizeof signature, movie);
+    std::fclose(movie);
+    if (got != sizeof signature || (signature[0] != 'F' && signature[0] != 'C') ||
+        signature[1] != 'W' || signature[2] != 'S') {
+      std::fprintf(stderr, "brimloft-pack: %s is not an SWF movie (FWS or CWS)\n",
+                   request.moviePath.c_str());
+      return 1;
+    }
+  }
 
 #if defined(_WIN32)
   brim::Win32OutputFiles files;
