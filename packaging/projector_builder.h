@@ -68,7 +68,9 @@ struct BuildRequest {
   std::string mainIconPath;    // group 211; empty: keep the program's icon
   std::string secondIconPath;  // group 222; empty: keep
   std::string outputPath;
-  uint32_t resourceTime = 0;  // time stamp of resource directories new to the file
+  // Time stamp of resource directories new to the file: the desktop passes the current time
+  // (CurrentResourceTime); equal values give equal files.
+  uint32_t resourceTime = 0;
   // The desktop goes on without an icon it cannot use; the command line stops instead.
   bool iconsRequired = false;
 };
