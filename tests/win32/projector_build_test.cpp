@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "packaging/payload_format.h"
@@ -97,6 +98,30 @@ TEST(ProjectorBuild, ResourceEditsSpeakInLastErrorValues) {
   EXPECT_FALSE(UpdateResourceEntry(nullptr, "BINARY", MAKEINTRESOURCEA(1), 0, nullptr, 0));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
   DeleteFileA(text.c_str());
+  DeleteFileA(copy.c_str());
+}
+
+TEST(ProjectorBuild, AnEditedDllFromTheMinGWPackagesStillLoadsAndFindsItsResources) {
+  const std::string copy = TempPath("brimloft_edited_zlib.dll");
+  ASSERT_TRUE(CopyFileA(BRIMLOFT_MINGW_ZLIB, copy.c_str(), FALSE));
+  const uint8_t added[] = {'B', 'r', 'i', 'm', 'l', 'o', 'f', 't'};
+  ResourceFileUpdate* edit = BeginResourceEdit(copy.c_str(), false);
+  ASSERT_NE(edit, nullptr);
+  ASSERT_TRUE(UpdateResourceEntry(edit, "BRIM", MAKEINTRESOURCEA(1), 0, added, sizeof added));
+  ASSERT_TRUE(EndResourceEdit(edit, false)) << GetLastError();
+
+  // Loaded for real: mapped by its headers, relocated, its entry point run.
+  HMODULE module = LoadLibraryA(copy.c_str());
+  ASSERT_NE(module, nullptr) << GetLastError();
+  EXPECT_NE(GetProcAddress(module, "compress"), nullptr);
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), "brim");
+  ASSERT_NE(found, nullptr);
+  ASSERT_EQ(SizeofResource(module, found), sizeof added);
+  EXPECT_EQ(std::memcmp(LockResource(LoadResource(module, found)), added, sizeof added), 0);
+  EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16)), nullptr);
+  FreeLibrary(module);
+  DWORD ignored = 0;
+  EXPECT_GT(GetFileVersionInfoSizeA(copy.c_str(), &ignored), 0u);
   DeleteFileA(copy.c_str());
 }
 
