@@ -118,6 +118,27 @@ bool LocatePayload(ByteSource& source, PayloadInfo& info) {
   return true;
 }
 
+bool AppendPayloadHead(std::vector<uint8_t>& out, uint32_t flashVersionMS, uint32_t flashVersionLS,
+                       const char* runtimeName, uint32_t runtimeSize) {
+  if (runtimeName == nullptr) return false;
+  const size_t nameChars = std::strlen(runtimeName);
+  if (nameChars == 0 || nameChars >= kRuntimeNameCapacity) return false;
+  const uint32_t nameLength = static_cast<uint32_t>(nameChars + 1);
+  AppendU32(out, flashVersionMS);
+  AppendU32(out, flashVersionLS);
+  AppendU32(out, nameLength);
+  out.insert(out.end(), runtimeName, runtimeName + nameLength);
+  AppendU32(out, runtimeSize);
+  return true;
+}
+
+void AppendTrailer(std::vector<uint8_t>& out, uint32_t runtimeCompressedSize, uint32_t payloadStart,
+                   uint32_t payloadLength) {
+  AppendU32(out, runtimeCompressedSize);
+  AppendU32(out, payloadStart);
+  AppendU32(out, payloadLength);
+}
+
 bool AppendPayload(std::vector<uint8_t>& file, const PayloadContents& contents) {
   if (contents.runtimeName == nullptr) return false;
   const size_t nameChars = std::strlen(contents.runtimeName);
@@ -143,16 +164,12 @@ bool AppendPayload(std::vector<uint8_t>& file, const PayloadContents& contents) 
   if (!FitsFormat(start + payloadLength)) return false;
 
   file.reserve(file.size() + payloadLength + kTrailerSize);
-  AppendU32(file, contents.flashVersionMS);
-  AppendU32(file, contents.flashVersionLS);
-  AppendU32(file, nameLength);
-  file.insert(file.end(), contents.runtimeName, contents.runtimeName + nameLength);
-  AppendU32(file, static_cast<uint32_t>(contents.runtime.size()));
+  AppendPayloadHead(file, contents.flashVersionMS, contents.flashVersionLS, contents.runtimeName,
+                    static_cast<uint32_t>(contents.runtime.size()));
   file.insert(file.end(), compressed.begin(), compressed.begin() + compressedSize);
   file.insert(file.end(), contents.movie.begin(), contents.movie.end());
-  AppendU32(file, static_cast<uint32_t>(compressedSize));
-  AppendU32(file, static_cast<uint32_t>(start));
-  AppendU32(file, static_cast<uint32_t>(payloadLength));
+  AppendTrailer(file, static_cast<uint32_t>(compressedSize), static_cast<uint32_t>(start),
+                static_cast<uint32_t>(payloadLength));
   return true;
 }
 

@@ -86,6 +86,17 @@ struct PayloadContents {
   std::span<const uint8_t> movie;           // the SWF file as stored
 };
 
+// The payload's fields before the compressed runtime: the versions, the name's length, the
+// name with its NUL and the runtime's size. False when the name is empty or longer than 259
+// bytes.
+bool AppendPayloadHead(std::vector<uint8_t>& out, uint32_t flashVersionMS, uint32_t flashVersionLS,
+                       const char* runtimeName, uint32_t runtimeSize);
+// The 12 bytes that end every projector.
+void AppendTrailer(std::vector<uint8_t>& out, uint32_t runtimeCompressedSize, uint32_t payloadStart,
+                   uint32_t payloadLength);
+// The bytes of the payload before the compressed runtime: 16 plus the name with its NUL.
+constexpr uint64_t PayloadHeadSize(size_t runtimeNameChars) { return 16 + runtimeNameChars + 1; }
+
 // Appends payload and trailer to `file` (the executable's bytes). False when the runtime cannot
 // be compressed, the name is empty or longer than 259 bytes, or the result would not fit the
 // format's signed 32-bit offsets.
