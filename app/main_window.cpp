@@ -402,6 +402,15 @@ void MainWindow::OnCommand(WORD id) {
     case ID_ABOUT:
       ShowAbout();
       break;
+    case ID_CREATE_PROJECTOR:
+      CreateProjector();
+      break;
+    case ID_CHANGE_ICON:
+      ChooseIcon(true);
+      break;
+    case ID_CHOOSE_ICON_B:
+      ChooseIcon(false);
+      break;
     case ID_SHOW:
       ShowWindow(window_, SW_SHOW);
       break;

@@ -77,6 +77,9 @@ class MainWindow final : public HostOwner, public FSCommandTarget, private FsPla
   // The Open dialog's choice, loaded; the movie given again from its start.
   void OpenMovie();
   void ReplayMovie(const char* path);
+  // Create Projector, and the two icons a projector is given (projector_commands.cpp).
+  void CreateProjector();
+  void ChooseIcon(bool main);
   void RemoveMenuCommand(UINT id);
   // The movie's commands (movie_commands.cpp).
   // What the commands ask of the window and the system (movie_commands.cpp).

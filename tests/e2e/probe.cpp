@@ -128,6 +128,14 @@ BOOL CALLBACK CollectChild(HWND child, LPARAM param) {
   return TRUE;
 }
 
+BOOL CALLBACK FindEdit(HWND child, LPARAM param) {
+  char cls[64] = {};
+  GetClassNameA(child, cls, sizeof cls);
+  if (lstrcmpiA(cls, "Edit") != 0 || !IsWindowVisible(child)) return TRUE;
+  *reinterpret_cast<HWND*>(param) = child;
+  return FALSE;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: probe wait-window CLASS [TIMEOUT_MS]\n"
@@ -137,6 +145,7 @@ int Usage() {
                "       probe press-ok CAPTION\n"
                "       probe temp-path\n"
                "       probe metrics\n"
+               "       probe fill-dialog CAPTION TEXT\n"
                "       probe menu-items [TIMEOUT_MS]\n"
                "       probe post-command CLASS ID\n"
                "       probe region CLASS\n"
@@ -251,6 +260,19 @@ int main(int argc, char** argv) {
     for (const auto& t : contents.texts) std::printf("text=%s\n", t.c_str());
     for (const auto& b : contents.buttons) std::printf("button=%s\n", b.c_str());
     return 0;
+  }
+  if (command == "fill-dialog") {
+    // A file dialog's name field filled in and the dialog accepted, as a user would.
+    HWND box = WaitForWindow("#32770", name, 15000);
+    if (!box || argc < 4) return 1;
+    HWND edit = nullptr;
+    EnumChildWindows(box, FindEdit, reinterpret_cast<LPARAM>(&edit));
+    if (!edit) return 1;
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]));
+    return PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)))
+               ? 0
+               : 1;
   }
   if (command == "press-ok") {
     HWND box = FindProgramWindow("#32770", name);
