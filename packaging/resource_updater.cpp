@@ -1,5 +1,8 @@
 #include "packaging/resource_updater.h"
 
+#include <cerrno>
+#include <cstdlib>
+
 #include <algorithm>
 #include <ctime>
 
@@ -51,6 +54,14 @@ bool IsResourceSectionName(const uint8_t* name) {
 }  // namespace
 
 uint32_t CurrentResourceTime() {
+  // A build script that sets SOURCE_DATE_EPOCH gets the same file from the same inputs, on the
+  // command line and on the desktop alike.
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(epoch, &end, 10);
+    if (errno == 0 && *end == '\0' && value <= 0xFFFFFFFFull) return static_cast<uint32_t>(value);
+  }
   const std::time_t now = std::time(nullptr);
   return now < 0 ? 0 : static_cast<uint32_t>(now);
 }

@@ -31,17 +31,6 @@ int Usage() {
   return 2;
 }
 
-uint32_t ResourceTime() {
-  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
-  if (epoch != nullptr && *epoch != '\0') {
-    errno = 0;
-    char* end = nullptr;
-    const unsigned long long value = std::strtoull(epoch, &end, 10);
-    if (errno == 0 && *end == '\0' && value <= 0xFFFFFFFFull) return static_cast<uint32_t>(value);
-  }
-  return brim::CurrentResourceTime();
-}
-
 double Percent(uint64_t part, uint64_t whole) {
   return whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole);
 }
@@ -75,7 +64,7 @@ int main(int argc, char** argv) {
       request.outputPath.empty()) {
     return Usage();
   }
-  request.resourceTime = ResourceTime();
+  request.resourceTime = brim::CurrentResourceTime();
   // A projector finds its movie only by the signature of an SWF file; anything else would be
   // packed, and the projector would start without it. The desktop does not look; we do.
   if (std::FILE* movie = std::fopen(request.moviePath.c_str(), "rb")) {
