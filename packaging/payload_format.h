@@ -94,8 +94,6 @@ bool AppendPayloadHead(std::vector<uint8_t>& out, uint32_t flashVersionMS, uint3
 // The 12 bytes that end every projector.
 void AppendTrailer(std::vector<uint8_t>& out, uint32_t runtimeCompressedSize, uint32_t payloadStart,
                    uint32_t payloadLength);
-// The bytes of the payload before the compressed runtime: 16 plus the name with its NUL.
-constexpr uint64_t PayloadHeadSize(size_t runtimeNameChars) { return 16 + runtimeNameChars + 1; }
 
 // Appends payload and trailer to `file` (the executable's bytes). False when the runtime cannot
 // be compressed, the name is empty or longer than 259 bytes, or the result would not fit the

@@ -305,8 +305,10 @@ BuildReport BuildProjector(const BuildRequest& request, OutputFiles& files) {
   UniqueStdFile out(std::fopen(temp->c_str(), "wb"));
   if (!out) return Fail(report, BuildStatus::kCannotCreateOutput, *temp);
   std::vector<uint8_t> head;
-  AppendPayloadHead(head, version->first, version->second, runtimeName.c_str(),
-                    static_cast<uint32_t>(control.size()));
+  if (!AppendPayloadHead(head, version->first, version->second, runtimeName.c_str(),
+                         static_cast<uint32_t>(control.size()))) {
+    return Fail(report, BuildStatus::kNoControlVersion, request.controlPath);
+  }
   if (std::fwrite(image.data(), 1, image.size(), out.get()) != image.size()) {
     return Fail(report, BuildStatus::kWriteFailed, *temp);
   }

@@ -10,6 +10,7 @@ from swf_info import stage_size
 START_PAGE = BUILD / "resources" / "start_page.swf"
 MOVIES = BUILD / "tests" / "e2e" / "movies"
 MAKE_PROJECTOR = BUILD / "host" / "make_projector"
+PACK = BUILD / "host" / "brimloft_pack_host"
 WS_CAPTION = 0x00C00000
 WS_POPUP = 0x80000000
 
@@ -88,6 +89,26 @@ class Startup(unittest.TestCase):
                 self.assertFalse((program.folder / "Brimloft.swf").exists())
                 self.assertEqual(program.close(), 0)
                 self.assertEqual(qvl_files(temp) - before, set(), "temporary files left behind")
+
+    def test_a_projector_from_the_command_line_builder_plays_its_movie(self):
+        temp = wine_temp_dir()
+        source = MOVIES / "panel_320x240_cws.swf"
+        folder = BUILD / "e2e-runs" / "packed"
+        folder.mkdir(parents=True, exist_ok=True)
+        exe = folder / "Game.exe"
+        subprocess.run([str(PACK), "--player", str(PLAYER), "--movie", str(source),
+                        "--icon", str(BUILD / "resources" / "icon_document.ico"),
+                        "--base", str(BUILD / "app" / "Brimloft.exe"), "-o", str(exe)],
+                       check=True, stdout=subprocess.DEVNULL)
+        before = qvl_files(temp)
+        program = Program("packed", exe=exe, folder=folder)
+        window = self.run_until_window(program)
+        made = qvl_files(temp) - before
+        contents = sorted((temp / name).read_bytes() for name in made)
+        self.assertEqual(contents, sorted([source.read_bytes(), PLAYER.read_bytes()]))
+        self.assert_placed(window, source)
+        self.assertFalse((program.folder / "Brimloft.swf").exists())
+        self.assertEqual(program.close(), 0)
 
     def test_damaged_payloads_mean_authoring_mode_without_a_word(self):
         for damage in ("trailer-length-plus-one", "movie-signature"):
