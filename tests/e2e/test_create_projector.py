@@ -1,15 +1,18 @@
 """Create Projector and Change Icon in authoring mode, through the real file dialogs: the new
 file carries the chosen icon and no start page, runs as a projector, and a build that fails
 leaves the destination as it was."""
+import os
 import subprocess
 import time
 import unittest
 
-from harness import BUILD, SOURCE, Program, register_player, wine_path
+from harness import BUILD, PLAYER, SOURCE, Program, register_player, wine_path
 from swf_info import stage_size
 from test_interaction import xdotool
+from test_startup import PACK
 
 ICON = BUILD / "resources" / "icon_document.ico"
+EPOCH = {"SOURCE_DATE_EPOCH": "1700000000"}
 
 
 def resources(path):
@@ -34,7 +37,7 @@ class CreateProjector(unittest.TestCase):
     def authoring(self, name):
         program = Program(name)
         self.addCleanup(program.kill)
-        program.start()
+        program.start(env=EPOCH)
         program.wait_window()
         return program
 
@@ -60,6 +63,14 @@ class CreateProjector(unittest.TestCase):
         self.assertEqual(len(group), 1)
         self.assertNotIn(group[0], base, "icon group 211 is the chosen icon's")
         self.assertEqual(list(program.folder.glob("*.tmp")), [], "temporary files left")
+
+        # The command line makes the same file from the same inputs.
+        packed = program.folder / "Packed.exe"
+        subprocess.run([str(PACK), "--player", str(PLAYER), "--movie",
+                        str(program.folder / "Brimloft.swf"), "--icon", str(ICON), "--base",
+                        str(program.exe), "-o", str(packed)], check=True,
+                       env={**os.environ, **EPOCH}, stdout=subprocess.DEVNULL)
+        self.assertEqual(packed.read_bytes(), out.read_bytes())
 
         projector = Program("built", exe=out)
         self.addCleanup(projector.kill)
