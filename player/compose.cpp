@@ -50,7 +50,7 @@ struct Composer {
     }
     if (object.children.empty()) return;
     struct Layer {
-      uint16_t untilDepth;
+      int32_t untilDepth;
       CoverageMask mask;
     };
     std::vector<std::unique_ptr<Layer>> masks;
@@ -69,7 +69,7 @@ struct Composer {
         masks.push_back(std::move(layer));
         continue;
       }
-      Draw(*child, childMatrix, colors * child->colors, current);
+      if (child->visible) Draw(*child, childMatrix, colors * child->colors, current);
     }
   }
 };
@@ -89,7 +89,7 @@ bool Hit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point
     if (ShapeContains(*shape, m, pixel)) return true;
   }
   struct Mask {
-    uint16_t untilDepth;
+    int32_t untilDepth;
     bool contains;
   };
   std::vector<Mask> masks;
@@ -102,12 +102,53 @@ bool Hit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point
       masks.push_back({child->clipDepth, open && ShapeHit(movie, *child, childMatrix, pixel)});
       continue;
     }
-    if (open && Hit(movie, *child, childMatrix, pixel)) return true;
+    if (open && child->visible && Hit(movie, *child, childMatrix, pixel)) return true;
   }
   return false;
 }
 
 }  // namespace
+
+void Bounds::Add(Point p) {
+  if (empty) {
+    xMin = xMax = p.x;
+    yMin = yMax = p.y;
+    empty = false;
+    return;
+  }
+  xMin = std::min(xMin, p.x);
+  xMax = std::max(xMax, p.x);
+  yMin = std::min(yMin, p.y);
+  yMax = std::max(yMax, p.y);
+}
+
+Bounds ObjectBounds(const Movie& movie, const DisplayObject& object, const Matrix& m) {
+  Bounds out;
+  auto addRect = [&](double x0, double y0, double x1, double y1) {
+    for (const Point corner : {Point{x0, y0}, Point{x1, y0}, Point{x0, y1}, Point{x1, y1}}) {
+      out.Add(m.Apply(corner));
+    }
+  };
+  const Character* character = object.characterId ? movie.Find(object.characterId) : nullptr;
+  if (const Shape* shape = std::get_if<Shape>(character)) {
+    const TwipsRect& r = shape->bounds;
+    addRect(r.xMin, r.yMin, r.xMax, r.yMax);
+  } else if (const Bitmap* bitmap = std::get_if<Bitmap>(character)) {
+    addRect(0, 0, bitmap->width * 20.0, bitmap->height * 20.0);
+  }
+  for (const auto& [depth, child] : object.children) {
+    const Bounds inner = ObjectBounds(movie, *child, m * child->matrix);
+    if (inner.empty) continue;
+    out.Add({inner.xMin, inner.yMin});
+    out.Add({inner.xMax, inner.yMax});
+  }
+  return out;
+}
+
+bool ObjectContains(const Movie& movie, const DisplayObject& object, const Matrix& m,
+                    Point pixel) {
+  return ShapeHit(movie, object, m, pixel);
+}
 
 Matrix ViewMatrix(const TwipsRect& stage, ScaleMode mode, int width, int height) {
   const double stageWidth = Twips{stage.xMax - stage.xMin}.Pixels();

@@ -1,16 +1,90 @@
-// MovieClip.prototype: what scripts call on a clip by name.
+// MovieClip.prototype and the clip properties: what scripts call and read on a clip by name.
 #include <cmath>
+#include <numbers>
 
 #include "player/avm1/interpreter.h"
+#include "player/avm1/script_error.h"
+#include "player/compose.h"
+#include "player/display_list.h"
 
 namespace swf::avm1 {
 namespace {
+
+constexpr double kDegrees = 180.0 / std::numbers::pi;
 
 bool ClipOf(Interpreter& vm, const Value& self, ClipRef& out) {
   Object* o = self.AsObject();
   if (!vm.Host() || !o || o->kind != ObjectKind::Clip) return false;
   out = o->clip;
   return true;
+}
+
+// The live display object behind a script value, or null.
+DisplayObject* ObjectOf(Interpreter& vm, const Value& self) {
+  ClipRef clip;
+  return ClipOf(vm, self, clip) ? vm.Host()->Find(clip) : nullptr;
+}
+
+// From the object's own twips to the stage's.
+Matrix ToStage(const DisplayObject& o) {
+  Matrix m = o.matrix;
+  for (const DisplayObject* p = o.parent; p; p = p->parent) m = p->matrix * m;
+  return m;
+}
+
+double XScale(const DisplayObject& o) {
+  if (o.xscale) return *o.xscale;
+  return std::hypot(o.matrix.a, o.matrix.b) * 100;
+}
+
+double YScale(const DisplayObject& o) {
+  if (o.yscale) return *o.yscale;
+  const double s = std::hypot(o.matrix.c, o.matrix.d) * 100;
+  // A matrix that mirrors shows as a negative vertical scale.
+  return o.matrix.a * o.matrix.d - o.matrix.b * o.matrix.c < 0 ? -s : s;
+}
+
+double Rotation(const DisplayObject& o) {
+  if (o.rotation) return *o.rotation;
+  return std::atan2(o.matrix.b, o.matrix.a) * kDegrees;
+}
+
+// Rebuilds the matrix's scale and rotation part from the three values scripts see.
+void SetTransform(DisplayObject& o, double xscale, double yscale, double rotation) {
+  o.xscale = xscale;
+  o.yscale = yscale;
+  o.rotation = rotation;
+  const double r = rotation / kDegrees;
+  const double sx = xscale / 100, sy = yscale / 100;
+  o.matrix.a = sx * std::cos(r);
+  o.matrix.b = sx * std::sin(r);
+  o.matrix.c = -sy * std::sin(r);
+  o.matrix.d = sy * std::cos(r);
+}
+
+Bounds ParentBounds(const Movie& movie, const DisplayObject& o) {
+  return ObjectBounds(movie, o, o.matrix);
+}
+
+// Twips as scripts see pixels: whole twentieths.
+double Pixels(double twips) { return std::round(twips) / 20; }
+
+// What a script depth argument comes to in timeline numbering, or nothing when it is not a
+// depth a script may use.
+std::optional<int32_t> DepthArg(Interpreter& vm, const Value& v) {
+  const double d = vm.ToNumber(v);
+  if (std::isnan(d)) return std::nullopt;
+  const double whole = std::trunc(d);
+  if (whole < kMinScriptDepth || whole > kMaxScriptDepth) return std::nullopt;
+  return static_cast<int32_t>(whole) + kScriptDepthOffset;
+}
+
+void CopyInit(Interpreter& vm, Object* clip, const Value& init) {
+  Object* from = init.AsObject();
+  if (!clip || !from) return;
+  for (const std::string& name : vm.EnumerableNames(from)) {
+    vm.SetMember(clip, name, vm.GetMember(from, name));
+  }
 }
 
 void GotoArg(Interpreter& vm, ClipRef clip, Value frame, bool play) {
@@ -38,11 +112,163 @@ void GotoArg(Interpreter& vm, ClipRef clip, Value frame, bool play) {
   } else {
     return;
   }
-  host.Goto(clip, index);
   host.SetPlaying(clip, play);
+  host.Goto(clip, index);
+}
+
+Value PointArg(Interpreter& vm, const Value& point, bool toGlobal, const DisplayObject& o) {
+  Object* p = point.AsObject();
+  if (!p) return {};
+  const double x = vm.ToNumber(vm.GetMember(p, "x")), y = vm.ToNumber(vm.GetMember(p, "y"));
+  const Matrix m = ToStage(o);
+  const Point out = (toGlobal ? m : m.Inverse()).Apply({x * 20, y * 20});
+  vm.SetMember(p, "x", out.x / 20);
+  vm.SetMember(p, "y", out.y / 20);
+  return {};
 }
 
 }  // namespace
+
+bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Value& out) {
+  DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
+  if (!o || name.empty() || (name[0] != '_')) return false;
+  const bool cs = CaseSensitive();
+  auto is = [&](std::string_view n) { return NamesEqual(name, n, cs); };
+  const Movie* movie = host_->Display()->movie();
+  if (is("_x")) {
+    out = o->matrix.tx / 20;
+  } else if (is("_y")) {
+    out = o->matrix.ty / 20;
+  } else if (is("_xscale")) {
+    out = XScale(*o);
+  } else if (is("_yscale")) {
+    out = YScale(*o);
+  } else if (is("_rotation")) {
+    out = Rotation(*o);
+  } else if (is("_alpha")) {
+    out = o->colors.aMul / 256.0 * 100;
+  } else if (is("_visible")) {
+    out = o->visible;
+  } else if (is("_width") || is("_height")) {
+    const Bounds b = movie ? ParentBounds(*movie, *o) : Bounds{};
+    out = b.empty ? 0.0 : Pixels(is("_width") ? b.xMax - b.xMin : b.yMax - b.yMin);
+  } else if (is("_currentframe")) {
+    out = static_cast<double>(o->frame + 1);
+  } else if (is("_totalframes") || is("_framesloaded")) {
+    out = static_cast<double>(o->TotalFrames());
+  } else if (is("_name")) {
+    out = o->name;
+  } else if (is("_target")) {
+    out = ClipTarget(clip);
+  } else if (is("_droptarget") || is("_url")) {
+    out = std::string();
+  } else if (is("_xmouse") || is("_ymouse")) {
+    // Without a pointer the mouse rests at the stage's origin.
+    const Point local = ToStage(*o).Inverse().Apply({0, 0});
+    out = Pixels(is("_xmouse") ? local.x : local.y);
+  } else if (is("_root") || is("_level0")) {
+    out = ClipObject(host_->Root());
+  } else if (is("_parent")) {
+    std::optional<ClipRef> parent = host_->Parent(clip);
+    out = parent ? Value(ClipObject(*parent)) : Value();
+  } else if (is("_highquality")) {
+    out = 1.0;
+  } else if (is("_quality")) {
+    out = "HIGH";
+  } else if (is("_focusrect")) {
+    out = true;
+  } else if (is("_soundbuftime")) {
+    out = 5.0;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, const Value& value) {
+  DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
+  if (!o || name.empty() || name[0] != '_') return false;
+  const bool cs = CaseSensitive();
+  auto is = [&](std::string_view n) { return NamesEqual(name, n, cs); };
+  auto number = [&](double& out) {
+    out = ToNumber(value);
+    return !std::isnan(out) && std::isfinite(out);
+  };
+  double n = 0;
+  if (is("_x") || is("_y")) {
+    if (number(n)) (is("_x") ? o->matrix.tx : o->matrix.ty) = std::round(n * 20);
+  } else if (is("_xscale")) {
+    if (number(n)) SetTransform(*o, n, YScale(*o), Rotation(*o));
+  } else if (is("_yscale")) {
+    if (number(n)) SetTransform(*o, XScale(*o), n, Rotation(*o));
+  } else if (is("_rotation")) {
+    if (number(n)) {
+      n = std::fmod(n, 360);
+      if (n > 180) n -= 360;
+      if (n < -180) n += 360;
+      SetTransform(*o, XScale(*o), YScale(*o), n);
+    }
+  } else if (is("_alpha")) {
+    if (number(n)) o->colors.aMul = static_cast<int16_t>(std::clamp(n * 2.56, -32768.0, 32767.0));
+  } else if (is("_visible")) {
+    if (number(n)) o->visible = n != 0;
+  } else if (is("_width") || is("_height")) {
+    const Movie* movie = host_->Display()->movie();
+    if (!number(n) || !movie) return true;
+    const Bounds local = ObjectBounds(*movie, *o, Matrix{});
+    const double extent = is("_width") ? local.xMax - local.xMin : local.yMax - local.yMin;
+    if (local.empty || extent <= 0) return true;
+    const double scale = n * 20 / extent * 100;
+    if (is("_width")) {
+      SetTransform(*o, scale, YScale(*o), Rotation(*o));
+    } else {
+      SetTransform(*o, XScale(*o), scale, Rotation(*o));
+    }
+  } else if (is("_name")) {
+    o->name = ToString(value);
+  } else if (is("_currentframe") || is("_totalframes") || is("_framesloaded") || is("_target") ||
+             is("_droptarget") || is("_url") || is("_xmouse") || is("_ymouse") ||
+             is("_parent") || is("_root")) {
+    // Read-only: the write is dropped.
+  } else if (is("_highquality") || is("_quality") || is("_focusrect") || is("_soundbuftime")) {
+    // Player-wide settings this player does not vary.
+  } else {
+    return false;
+  }
+  o->scripted = o->scripted || !(is("_name") || is("_visible"));
+  return true;
+}
+
+void Interpreter::CallClipMethod(const ClipRef& clip, std::string_view name) {
+  Object* self = ClipObject(clip);
+  if (!self) return;
+  if (depth_ == 0) {
+    budget_ = kInstructionBudget;
+    stopped_ = false;
+  }
+  try {
+    const Value method = GetMember(self, name);
+    Object* f = method.AsObject();
+    if (f && f->IsCallable()) Call(method, self, {});
+  } catch (const ScriptException& e) {
+    Trace("Warning: Uncaught exception, " + ToString(e.value));
+  }
+}
+
+void Interpreter::CloneClip(const Value& source, const std::string& name, double depth) {
+  DisplayObject* o = ObjectOf(*this, source);
+  if (!o || !o->parent || std::isnan(depth)) return;
+  const double whole = std::trunc(depth);
+  if (whole < kMinScriptDepth || whole > kMaxScriptDepth) return;
+  host_->Display()->Duplicate(*o, static_cast<int32_t>(whole) + kScriptDepthOffset, name);
+}
+
+void Interpreter::RemoveClip(const Value& clip) {
+  DisplayObject* o = ObjectOf(*this, clip);
+  // Only clips at the depths scripts use come off; the timeline's own stay.
+  if (!o || !o->parent || o->ScriptDepth() < 0) return;
+  host_->Display()->Remove(*o);
+}
 
 void Interpreter::InstallClipMethods() {
   const bool cs = CaseSensitive();
@@ -73,13 +299,152 @@ void Interpreter::InstallClipMethods() {
              ClipRef clip;
              ClipState state;
              if (!ClipOf(vm, self, clip) || !vm.Host()->State(clip, state)) return Value();
+             vm.Host()->SetPlaying(clip, false);
              if (step > 0 && state.frame + 1 < state.totalFrames) {
                vm.Host()->Goto(clip, state.frame + 1);
              }
              if (step < 0 && state.frame > 0) vm.Host()->Goto(clip, state.frame - 1);
-             vm.Host()->SetPlaying(clip, false);
              return Value();
            });
+  }
+  auto arg = [](std::span<const Value> args, size_t i) { return i < args.size() ? args[i] : Value(); };
+
+  method("attachMovie", [arg](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* o = ObjectOf(vm, self);
+    DisplayList* display = vm.Host() ? vm.Host()->Display() : nullptr;
+    if (!o || !display || !display->movie() || args.size() < 3) return Value();
+    const std::optional<uint16_t> id = display->movie()->FindExport(vm.ToString(args[0]));
+    const std::optional<int32_t> depth = DepthArg(vm, args[2]);
+    if (!id || !depth || !std::holds_alternative<Sprite>(*display->movie()->Find(*id))) {
+      return Value();
+    }
+    DisplayObject* made = display->Attach(*o, *id, *depth, vm.ToString(args[1]));
+    if (!made) return Value();
+    Object* clip = vm.ClipObject(ClipRef{made->id});
+    CopyInit(vm, clip, arg(args, 3));
+    return Value(clip);
+  });
+  method("createEmptyMovieClip", [](Interpreter& vm, const Value& self,
+                                    std::span<const Value> args) {
+    DisplayObject* o = ObjectOf(vm, self);
+    if (!o || args.size() < 2) return Value();
+    const std::optional<int32_t> depth = DepthArg(vm, args[1]);
+    if (!depth) return Value();
+    DisplayObject* made = vm.Host()->Display()->CreateEmpty(*o, *depth, vm.ToString(args[0]));
+    return made ? Value(vm.ClipObject(ClipRef{made->id})) : Value();
+  });
+  method("duplicateMovieClip", [arg](Interpreter& vm, const Value& self,
+                                     std::span<const Value> args) {
+    DisplayObject* o = ObjectOf(vm, self);
+    if (!o || !o->parent || args.size() < 2) return Value();
+    const std::string name = vm.ToString(args[0]);
+    const std::optional<int32_t> depth = DepthArg(vm, args[1]);
+    if (!depth) return Value();
+    DisplayObject* made = vm.Host()->Display()->Duplicate(*o, *depth, name);
+    if (!made) return Value();
+    Object* clip = vm.ClipObject(ClipRef{made->id});
+    CopyInit(vm, clip, arg(args, 2));
+    return Value(clip);
+  });
+  method("removeMovieClip", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    vm.RemoveClip(self);
+    return Value();
+  });
+  method("getDepth", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    DisplayObject* o = ObjectOf(vm, self);
+    return o ? Value(static_cast<double>(o->ScriptDepth())) : Value();
+  });
+  method("getNextHighestDepth", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    DisplayObject* o = ObjectOf(vm, self);
+    if (!o) return Value();
+    int32_t next = 0;
+    if (!o->children.empty()) next = std::max(next, o->children.rbegin()->second->ScriptDepth() + 1);
+    return Value(static_cast<double>(next));
+  });
+  method("getInstanceAtDepth", [](Interpreter& vm, const Value& self,
+                                  std::span<const Value> args) {
+    DisplayObject* o = ObjectOf(vm, self);
+    if (!o || args.empty()) return Value();
+    const std::optional<int32_t> depth = DepthArg(vm, args[0]);
+    if (!depth) return Value();
+    auto it = o->children.find(*depth);
+    if (it == o->children.end()) return Value();
+    // Shapes answer as their parent, as the original does.
+    return Value(vm.ClipObject(ClipRef{it->second->IsClip() ? it->second->id : o->id}));
+  });
+  method("swapDepths", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* o = ObjectOf(vm, self);
+    if (!o || !o->parent || args.empty()) return Value();
+    std::optional<int32_t> depth;
+    if (DisplayObject* other = ObjectOf(vm, args[0])) {
+      if (other->parent == o->parent) depth = other->depth;
+    } else {
+      depth = DepthArg(vm, args[0]);
+    }
+    if (depth) vm.Host()->Display()->SwapDepth(*o, *depth);
+    return Value();
+  });
+  method("getSWFVersion", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    return ObjectOf(vm, self) ? Value(static_cast<double>(vm.Version())) : Value();
+  });
+  method("getBounds", [arg](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* o = ObjectOf(vm, self);
+    const Movie* movie = o ? vm.Host()->Display()->movie() : nullptr;
+    if (!o || !movie) return Value();
+    Matrix m = ToStage(*o);
+    const Value space = arg(args, 0);
+    if (!space.IsUndefined()) {
+      DisplayObject* into = ObjectOf(vm, space);
+      if (!into) return Value();
+      m = ToStage(*into).Inverse() * m;
+    } else {
+      m = Matrix{};
+    }
+    Bounds b = ObjectBounds(*movie, *o, m);
+    if (b.empty) b = {6710886.35 * 20, 6710886.35 * 20, 6710886.35 * 20, 6710886.35 * 20, false};
+    Object* out = vm.NewPlainObject();
+    if (!out) return Value();
+    vm.SetMember(out, "xMin", Pixels(b.xMin));
+    vm.SetMember(out, "xMax", Pixels(b.xMax));
+    vm.SetMember(out, "yMin", Pixels(b.yMin));
+    vm.SetMember(out, "yMax", Pixels(b.yMax));
+    return Value(out);
+  });
+  method("hitTest", [arg](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* o = ObjectOf(vm, self);
+    const Movie* movie = o ? vm.Host()->Display()->movie() : nullptr;
+    if (!o || !movie || args.empty()) return Value(false);
+    const Bounds mine = ObjectBounds(*movie, *o, ToStage(*o));
+    if (args.size() >= 2) {
+      const double x = vm.ToNumber(args[0]) * 20, y = vm.ToNumber(args[1]) * 20;
+      if (std::isnan(x) || std::isnan(y)) return Value(false);
+      if (ToBoolean(arg(args, 2), vm.Version())) {
+        Matrix toPixels = ToStage(*o);
+        toPixels = Matrix{1.0 / 20, 0, 0, 1.0 / 20, 0, 0} * toPixels;
+        return Value(ObjectContains(*movie, *o, toPixels, {x / 20, y / 20}));
+      }
+      return Value(!mine.empty && x >= mine.xMin && x <= mine.xMax && y >= mine.yMin &&
+                   y <= mine.yMax);
+    }
+    DisplayObject* other = args[0].IsString()
+                               ? ObjectOf(vm, vm.GetMember(Value(vm.ClipObject(ClipRef{o->id})),
+                                                           vm.ToString(args[0])))
+                               : ObjectOf(vm, args[0]);
+    if (!other) return Value(false);
+    const Bounds theirs = ObjectBounds(*movie, *other, ToStage(*other));
+    return Value(!mine.empty && !theirs.empty && mine.xMin <= theirs.xMax &&
+                 theirs.xMin <= mine.xMax && mine.yMin <= theirs.yMax && theirs.yMin <= mine.yMax);
+  });
+  for (const bool toGlobal : {true, false}) {
+    method(toGlobal ? "localToGlobal" : "globalToLocal",
+           [toGlobal, arg](Interpreter& vm, const Value& self, std::span<const Value> args) {
+             DisplayObject* o = ObjectOf(vm, self);
+             return o ? PointArg(vm, arg(args, 0), toGlobal, *o) : Value();
+           });
+  }
+  for (const char* name : {"startDrag", "stopDrag"}) {
+    // Nothing drags without a pointer; the calls are accepted.
+    method(name, [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
   }
 }
 

@@ -115,6 +115,15 @@ class Interpreter {
     if (trace_) trace_(line);
   }
 
+  // The clip side (clip_methods.cpp): a clip's built-in properties (_x, _alpha, ...) by name,
+  // false when `name` is none of them; calling a clip's event method (onLoad, ...) from the
+  // host; the SWF 4 clone and remove actions.
+  bool GetClipProperty(const ClipRef& clip, std::string_view name, Value& out);
+  bool SetClipProperty(const ClipRef& clip, std::string_view name, const Value& value);
+  void CallClipMethod(const ClipRef& clip, std::string_view name);
+  void CloneClip(const Value& source, const std::string& name, double depth);
+  void RemoveClip(const Value& clip);
+
   Object* objectProto_ = nullptr;
   Object* functionProto_ = nullptr;
   Object* arrayProto_ = nullptr;

@@ -754,18 +754,18 @@ bool Executor::StepTimeline(const Action& a) {
     }
     case ActionCode::SetProperty: {
       Value value = Pop();
-      Pop();
-      Pop();
-      (void)value;  // clip properties are not settable from scripts yet
+      const int32_t index = ToInt32(PopNumber());
+      SetProperty(Pop(), index, value);
       break;
     }
-    case ActionCode::CloneSprite:
-      Pop();
-      Pop();
-      Pop();
+    case ActionCode::CloneSprite: {
+      const double depth = PopNumber();
+      const std::string name = PopString();
+      vm.CloneClip(ResolveTarget(PopString()), name, depth);
       break;
+    }
     case ActionCode::RemoveSprite:
-      Pop();
+      vm.RemoveClip(ResolveTarget(PopString()));
       break;
     case ActionCode::StartDrag: {
       Pop();
