@@ -1,6 +1,7 @@
 #include "player/compose.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -122,27 +123,49 @@ void Bounds::Add(Point p) {
   yMax = std::max(yMax, p.y);
 }
 
-Bounds ObjectBounds(const Movie& movie, const DisplayObject& object, const Matrix& m) {
+namespace {
+
+Bounds MapBounds(const Bounds& b, const Matrix& m) {
   Bounds out;
-  auto addRect = [&](double x0, double y0, double x1, double y1) {
-    for (const Point corner : {Point{x0, y0}, Point{x1, y0}, Point{x0, y1}, Point{x1, y1}}) {
-      out.Add(m.Apply(corner));
-    }
-  };
+  if (b.empty) return out;
+  for (const Point corner :
+       {Point{b.xMin, b.yMin}, Point{b.xMax, b.yMin}, Point{b.xMin, b.yMax}, Point{b.xMax, b.yMax}}) {
+    out.Add(m.Apply(corner));
+  }
+  // Measured in whole twips at every level.
+  out.xMin = std::round(out.xMin);
+  out.yMin = std::round(out.yMin);
+  out.xMax = std::round(out.xMax);
+  out.yMax = std::round(out.yMax);
+  return out;
+}
+
+// In the object's own twips. Each level measures its children as boxes in its own space, as
+// the original does, so a rotated child adds the corners of its box rather than its outline.
+Bounds LocalBounds(const Movie& movie, const DisplayObject& object) {
+  Bounds out;
   const Character* character = object.characterId ? movie.Find(object.characterId) : nullptr;
   if (const Shape* shape = std::get_if<Shape>(character)) {
     const TwipsRect& r = shape->bounds;
-    addRect(r.xMin, r.yMin, r.xMax, r.yMax);
+    out.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
+    out.Add({static_cast<double>(r.xMax), static_cast<double>(r.yMax)});
   } else if (const Bitmap* bitmap = std::get_if<Bitmap>(character)) {
-    addRect(0, 0, bitmap->width * 20.0, bitmap->height * 20.0);
+    out.Add({0, 0});
+    out.Add({bitmap->width * 20.0, bitmap->height * 20.0});
   }
   for (const auto& [depth, child] : object.children) {
-    const Bounds inner = ObjectBounds(movie, *child, m * child->matrix);
+    const Bounds inner = MapBounds(LocalBounds(movie, *child), child->matrix);
     if (inner.empty) continue;
     out.Add({inner.xMin, inner.yMin});
     out.Add({inner.xMax, inner.yMax});
   }
   return out;
+}
+
+}  // namespace
+
+Bounds ObjectBounds(const Movie& movie, const DisplayObject& object, const Matrix& m) {
+  return MapBounds(LocalBounds(movie, object), m);
 }
 
 bool ObjectContains(const Movie& movie, const DisplayObject& object, const Matrix& m,

@@ -110,14 +110,19 @@ void DisplayList::Advance(DisplayObject& clip) {
 
 void DisplayList::Goto(DisplayObject& clip, size_t frame, bool ownFirst) {
   if (frame == clip.frame) return;
-  const size_t mark = pending_.size();
+  size_t mark = pending_.size();
   if (frame < clip.frame) {
     Rebuild(clip, frame);
+    if (!ownFirst) mark = pending_.size();
   } else {
-    for (size_t f = clip.frame + 1; f <= frame; ++f) ApplyFrame(clip, f);
+    // Clips that frames passed on the way placed run their actions first; those the frame
+    // itself places, after its own.
+    for (size_t f = clip.frame + 1; f < frame; ++f) ApplyFrame(clip, f);
+    mark = pending_.size();
+    ApplyFrame(clip, frame);
   }
   clip.frame = frame;
-  QueueActions(clip, ownFirst ? mark : pending_.size());
+  QueueActions(clip, mark);
 }
 
 void DisplayList::ApplyFrame(DisplayObject& clip, size_t frame) {

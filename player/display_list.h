@@ -54,6 +54,7 @@ struct DisplayObject {
   // _xscale, _yscale and _rotation as a script last set them: the matrix alone cannot tell a
   // mirrored scale from a half turn.
   std::optional<double> xscale, yscale, rotation;
+  bool constructed = false;  // its class (Object.registerClass) has been given to it
   // onClipEvent handlers it was placed with.
   const std::vector<ClipAction>* clipActions = nullptr;
 
@@ -126,8 +127,8 @@ class DisplayList {
 
  private:
   void Advance(DisplayObject& clip);
-  // `ownFirst`: the clip's own actions run before those of the clips the frame placed (a frame
-  // played in time); otherwise after them (a frame reached by a goto).
+  // The frame's own actions run before those of the clips it places. Going back, `ownFirst`
+  // puts them before the clips the rebuild placed (a loop played in time) or after (a goto).
   void Goto(DisplayObject& clip, size_t frame, bool ownFirst);
   void ApplyFrame(DisplayObject& clip, size_t frame);
   void Place(DisplayObject& clip, const PlaceObject& place);

@@ -79,6 +79,40 @@ std::optional<int32_t> DepthArg(Interpreter& vm, const Value& v) {
   return static_cast<int32_t>(whole) + kScriptDepthOffset;
 }
 
+// A clip named by a target path ("../a", "/a/b", "a.b") from `from`, or null.
+DisplayObject* PathFrom(Interpreter& vm, DisplayObject& from, std::string_view path) {
+  DisplayObject* at = &from;
+  size_t i = 0;
+  if (!path.empty() && path[0] == '/') {
+    while (at->parent) at = at->parent;
+    i = 1;
+  }
+  while (at && i < path.size()) {
+    if (path.compare(i, 2, "..") == 0) {
+      at = at->parent;
+      i += 2;
+      continue;
+    }
+    if (path[i] == '/' || path[i] == '.' || path[i] == ':') {
+      ++i;
+      continue;
+    }
+    size_t end = path.find_first_of("/.:", i);
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view name = path.substr(i, end - i);
+    DisplayObject* next = nullptr;
+    for (const auto& [depth, child] : at->children) {
+      if (child->IsClip() && NamesEqual(child->name, name, vm.CaseSensitive())) {
+        next = child.get();
+        break;
+      }
+    }
+    at = next;
+    i = end;
+  }
+  return at;
+}
+
 void CopyInit(Interpreter& vm, Object* clip, const Value& init) {
   Object* from = init.AsObject();
   if (!clip || !from) return;
@@ -255,12 +289,40 @@ void Interpreter::CallClipMethod(const ClipRef& clip, std::string_view name) {
   }
 }
 
+void Interpreter::ConstructClip(const ClipRef& clip) {
+  DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
+  const Movie* movie = o ? host_->Display()->movie() : nullptr;
+  if (!o || o->constructed || !movie || !clipClasses_) return;
+  o->constructed = true;
+  Object* ctor = nullptr;
+  for (const auto& [symbol, id] : movie->exports) {
+    if (id != o->characterId) continue;
+    if (const Property* p = clipClasses_->FindOwn(symbol, false)) ctor = p->value.AsObject();
+    if (ctor) break;
+  }
+  Object* self = ClipObject(clip);
+  if (!ctor || !self) return;
+  if (Object* proto = GetMember(ctor, "prototype").AsObject()) self->proto = proto;
+  if (depth_ == 0) {
+    budget_ = kInstructionBudget;
+    stopped_ = false;
+  }
+  try {
+    Call(ctor, self, {});
+  } catch (const ScriptException& e) {
+    Trace("Warning: Uncaught exception, " + ToString(e.value));
+  }
+}
+
 void Interpreter::CloneClip(const Value& source, const std::string& name, double depth) {
   DisplayObject* o = ObjectOf(*this, source);
   if (!o || !o->parent || std::isnan(depth)) return;
+  // The SWF 4 action numbers depths as the timeline does.
   const double whole = std::trunc(depth);
-  if (whole < kMinScriptDepth || whole > kMaxScriptDepth) return;
-  host_->Display()->Duplicate(*o, static_cast<int32_t>(whole) + kScriptDepthOffset, name);
+  if (whole < kMinScriptDepth + kScriptDepthOffset || whole > kMaxScriptDepth + kScriptDepthOffset) {
+    return;
+  }
+  host_->Display()->Duplicate(*o, static_cast<int32_t>(whole), name);
 }
 
 void Interpreter::RemoveClip(const Value& clip) {
@@ -315,13 +377,15 @@ void Interpreter::InstallClipMethods() {
     if (!o || !display || !display->movie() || args.size() < 3) return Value();
     const std::optional<uint16_t> id = display->movie()->FindExport(vm.ToString(args[0]));
     const std::optional<int32_t> depth = DepthArg(vm, args[2]);
-    if (!id || !depth || !std::holds_alternative<Sprite>(*display->movie()->Find(*id))) {
+    if (!id || !depth || !std::get_if<Sprite>(display->movie()->Find(*id))) {
       return Value();
     }
     DisplayObject* made = display->Attach(*o, *id, *depth, vm.ToString(args[1]));
     if (!made) return Value();
     Object* clip = vm.ClipObject(ClipRef{made->id});
     CopyInit(vm, clip, arg(args, 3));
+    // An attached clip has its class before attachMovie returns.
+    vm.ConstructClip(ClipRef{made->id});
     return Value(clip);
   });
   method("createEmptyMovieClip", [](Interpreter& vm, const Value& self,
@@ -374,12 +438,16 @@ void Interpreter::InstallClipMethods() {
   });
   method("swapDepths", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
     DisplayObject* o = ObjectOf(vm, self);
-    if (!o || !o->parent || args.empty()) return Value();
+    if (!o || !o->parent || args.empty() || args[0].IsUndefined()) return Value();
     std::optional<int32_t> depth;
-    if (DisplayObject* other = ObjectOf(vm, args[0])) {
+    DisplayObject* other = ObjectOf(vm, args[0]);
+    if (!other && args[0].IsString()) other = PathFrom(vm, *o, args[0].AsString());
+    if (other) {
       if (other->parent == o->parent) depth = other->depth;
     } else {
-      depth = DepthArg(vm, args[0]);
+      // Depths wrap as 32-bit integers, and anything that is not a number is depth 0.
+      const int32_t d = ToInt32(vm.ToNumber(args[0]));
+      if (d >= kMinScriptDepth && d <= kMaxScriptDepth) depth = d + kScriptDepthOffset;
     }
     if (depth) vm.Host()->Display()->SwapDepth(*o, *depth);
     return Value();
@@ -387,7 +455,8 @@ void Interpreter::InstallClipMethods() {
   method("getSWFVersion", [](Interpreter& vm, const Value& self, std::span<const Value>) {
     return ObjectOf(vm, self) ? Value(static_cast<double>(vm.Version())) : Value();
   });
-  method("getBounds", [arg](Interpreter& vm, const Value& self, std::span<const Value> args) {
+  const NativeFunction bounds = [arg](Interpreter& vm, const Value& self,
+                                      std::span<const Value> args) {
     DisplayObject* o = ObjectOf(vm, self);
     const Movie* movie = o ? vm.Host()->Display()->movie() : nullptr;
     if (!o || !movie) return Value();
@@ -395,6 +464,9 @@ void Interpreter::InstallClipMethods() {
     const Value space = arg(args, 0);
     if (!space.IsUndefined()) {
       DisplayObject* into = ObjectOf(vm, space);
+      if (!into && space.IsString() && !space.AsString().empty()) {
+        into = PathFrom(vm, *o, space.AsString());
+      }
       if (!into) return Value();
       m = ToStage(*into).Inverse() * m;
     } else {
@@ -409,7 +481,10 @@ void Interpreter::InstallClipMethods() {
     vm.SetMember(out, "yMin", Pixels(b.yMin));
     vm.SetMember(out, "yMax", Pixels(b.yMax));
     return Value(out);
-  });
+  };
+  // Strokes are measured with their shapes here, so the two agree.
+  method("getBounds", bounds);
+  method("getRect", bounds);
   method("hitTest", [arg](Interpreter& vm, const Value& self, std::span<const Value> args) {
     DisplayObject* o = ObjectOf(vm, self);
     const Movie* movie = o ? vm.Host()->Display()->movie() : nullptr;
@@ -441,6 +516,22 @@ void Interpreter::InstallClipMethods() {
              DisplayObject* o = ObjectOf(vm, self);
              return o ? PointArg(vm, arg(args, 0), toGlobal, *o) : Value();
            });
+  }
+  clipClasses_ = NewObject(nullptr);
+  if (Object* object = global_->FindOwn("Object", cs) ? global_->FindOwn("Object", cs)->value.AsObject()
+                                                       : nullptr) {
+    object->SetOwn("registerClass",
+                   NewNative([](Interpreter& vm, const Value&, std::span<const Value> args) {
+                     if (args.size() < 2 || !vm.clipClasses_) return Value(false);
+                     const std::string symbol = vm.ToString(args[0]);
+                     if (args[1].AsObject()) {
+                       vm.clipClasses_->SetOwn(symbol, args[1], false);
+                     } else {
+                       vm.clipClasses_->DeleteOwn(symbol, false);
+                     }
+                     return Value(true);
+                   }),
+                   cs, kDontEnum);
   }
   for (const char* name : {"startDrag", "stopDrag"}) {
     // Nothing drags without a pointer; the calls are accepted.

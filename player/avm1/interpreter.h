@@ -121,6 +121,9 @@ class Interpreter {
   bool GetClipProperty(const ClipRef& clip, std::string_view name, Value& out);
   bool SetClipProperty(const ClipRef& clip, std::string_view name, const Value& value);
   void CallClipMethod(const ClipRef& clip, std::string_view name);
+  // Gives a new clip of a symbol registered with Object.registerClass its class: the
+  // prototype, then the constructor run on it. Once per clip.
+  void ConstructClip(const ClipRef& clip);
   void CloneClip(const Value& source, const std::string& name, double depth);
   void RemoveClip(const Value& clip);
 
@@ -152,6 +155,7 @@ class Interpreter {
   Object* global_ = nullptr;
   Object* standInRoot_ = nullptr;  // the main timeline when there is no host
   std::unordered_map<uint64_t, Object*> clips_;
+  Object* clipClasses_ = nullptr;  // Object.registerClass: symbol name -> constructor
   std::vector<Value> stack_;  // the stack frame scripts share
   uint64_t budget_ = 0;
   int depth_ = 0;

@@ -54,6 +54,7 @@ void MovieScripts::RunEvent(const FrameActions& actions) {
   const ClipRef clip{actions.clip};
   // An unloading clip is gone from the display list already; its handlers still run on it.
   if (actions.event != kEventUnload && !display_.Find(actions.clip)) return;
+  if (actions.event == kEventConstruct) vm_.ConstructClip(clip);
   if (actions.handlers) {
     for (const ClipAction& handler : *actions.handlers) {
       if (handler.events & actions.event) vm_.RunFrameScript(handler.bytes, clip);

@@ -204,7 +204,9 @@ bool Executor::StepCalls(const Action& a) {
       const std::string name = PopString();
       std::vector<Value> args = PopArgs();
       Value f = GetVariable(name);
-      Push(vm.Call(f, Value(), args));
+      // A clip method called bare (getNextHighestDepth()) acts on the timeline it runs on.
+      Object* fo = f.AsObject();
+      Push(vm.Call(f, fo && fo->native ? Value(act.target) : Value(), args));
       break;
     }
     case ActionCode::CallMethod: {
@@ -747,9 +749,10 @@ bool Executor::StepTimeline(const Action& a) {
       SetTarget(Pop());
       break;
     case ActionCode::GetProperty: {
-      const int32_t index = ToInt32(PopNumber());
+      const double n = PopNumber();
       Value target = Pop();
-      Push(GetProperty(target, index));
+      // An index that is no number names no property.
+      Push(std::isnan(n) ? Value() : GetProperty(target, ToInt32(n)));
       break;
     }
     case ActionCode::SetProperty: {
