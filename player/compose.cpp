@@ -128,8 +128,8 @@ namespace {
 Bounds MapBounds(const Bounds& b, const Matrix& m) {
   Bounds out;
   if (b.empty) return out;
-  for (const Point corner :
-       {Point{b.xMin, b.yMin}, Point{b.xMax, b.yMin}, Point{b.xMin, b.yMax}, Point{b.xMax, b.yMax}}) {
+  for (const Point corner : {Point{b.xMin, b.yMin}, Point{b.xMax, b.yMin}, Point{b.xMin, b.yMax},
+                             Point{b.xMax, b.yMax}}) {
     out.Add(m.Apply(corner));
   }
   // Measured in whole twips at every level.
@@ -168,8 +168,7 @@ Bounds ObjectBounds(const Movie& movie, const DisplayObject& object, const Matri
   return MapBounds(LocalBounds(movie, object), m);
 }
 
-bool ObjectContains(const Movie& movie, const DisplayObject& object, const Matrix& m,
-                    Point pixel) {
+bool ObjectContains(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
   return ShapeHit(movie, object, m, pixel);
 }
 

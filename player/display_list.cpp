@@ -54,6 +54,7 @@ void DisplayList::Reset(const Movie* movie) {
   initDone_.clear();
   if (!movie_) return;
   root_.timeline = &movie_->timeline;
+  framesReached_ = 1;
   ApplyFrame(root_, 0);
   QueueActions(root_, 0);
   // The main timeline's load comes after its first frame's scripts, which are where a movie
@@ -122,6 +123,7 @@ void DisplayList::Goto(DisplayObject& clip, size_t frame, bool ownFirst) {
     ApplyFrame(clip, frame);
   }
   clip.frame = frame;
+  if (&clip == &root_) framesReached_ = std::max(framesReached_, frame + 1);
   QueueActions(clip, mark);
 }
 

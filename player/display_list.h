@@ -110,6 +110,8 @@ class DisplayList {
   size_t ObjectCount() const { return objectCount_; }
   void SetActionHook(ActionHook hook) { hook_ = std::move(hook); }
   const Movie* movie() const { return movie_; }
+  // How many of the main timeline's frames have played so far.
+  size_t FramesReached() const { return framesReached_; }
 
   // What scripts do to the tree. Depths are in timeline numbering; a new object replaces what
   // was at its depth. Null when the character is not there or the movie is full.
@@ -149,6 +151,7 @@ class DisplayList {
   DisplayObject root_;
   size_t objectCount_ = 0;
   uint64_t tick_ = 0;
+  size_t framesReached_ = 0;
   ActionHook hook_;
   std::unordered_map<uint64_t, DisplayObject*> live_;
   std::deque<FrameActions> pending_;

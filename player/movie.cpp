@@ -189,8 +189,10 @@ MovieError ParseDefinition(const Tag& tag, ParseState& st) {
       for (uint16_t i = 0; i < count && r.Ok(); ++i) {
         const uint16_t character = r.U16();
         std::string name = r.String();
-        // The first export of a name wins, as a later duplicate cannot replace a symbol.
-        if (r.Ok()) movie.exports.try_emplace(std::move(name), character);
+        // A later export of a name replaces the earlier one.
+        if (r.Ok())
+          movie.exports.insert_or_assign(std::move(name),
+                                         Movie::Export{character, movie.timeline.frames.size()});
       }
       return {};
     }
@@ -257,7 +259,8 @@ MovieError ParseTimeline(std::span<const uint8_t> data, uint16_t declaredFrames,
       case TagCode::PlaceObject2:
       case TagCode::PlaceObject3: {
         PlaceObject place;
-        if (ErrorKind e = ReadPlaceObject(code, tag.body, st.movie.header.version, place); e != ErrorKind::None) {
+        if (ErrorKind e = ReadPlaceObject(code, tag.body, st.movie.header.version, place);
+            e != ErrorKind::None) {
           return TagError(e, tag);
         }
         if (!charge()) return TagError(ErrorKind::TooLarge, tag);
@@ -341,9 +344,9 @@ const Character* Movie::Find(uint16_t id) const {
 
 const Bitmap* Movie::FindBitmap(uint16_t id) const { return std::get_if<Bitmap>(Find(id)); }
 
-std::optional<uint16_t> Movie::FindExport(std::string_view name) const {
-  for (const auto& [exported, id] : exports) {
-    if (EqualsIgnoringCase(exported, name)) return id;
+std::optional<uint16_t> Movie::FindExport(std::string_view name, size_t framesReached) const {
+  for (const auto& [exported, e] : exports) {
+    if (EqualsIgnoringCase(exported, name) && e.frame < framesReached) return e.character;
   }
   return std::nullopt;
 }

@@ -109,12 +109,19 @@ struct Movie : BitmapSource {
   Rgba background{255, 255, 255, 255};
   Timeline timeline;
   std::map<uint16_t, Character> dictionary;
-  // ExportAssets: the names scripts attach library symbols by.
-  std::map<std::string, uint16_t> exports;
+  // ExportAssets: the names scripts attach library symbols by, and the main timeline's frame
+  // (from 0) that exports each.
+  struct Export {
+    uint16_t character = 0;
+    size_t frame = 0;
+  };
+  std::map<std::string, Export> exports;
 
   const Character* Find(uint16_t id) const;
-  // The character exported as `name` (ASCII case-insensitive, as attachMovie looks it up).
-  std::optional<uint16_t> FindExport(std::string_view name) const;
+  // The character exported as `name` (ASCII case-insensitive, as attachMovie looks it up) by
+  // one of the main timeline's first `framesReached` frames: a symbol is there for scripts only
+  // once the frame exporting it has played.
+  std::optional<uint16_t> FindExport(std::string_view name, size_t framesReached) const;
   const Bitmap* FindBitmap(uint16_t id) const override;
 };
 

@@ -261,8 +261,8 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
   } else if (is("_name")) {
     o->name = ToString(value);
   } else if (is("_currentframe") || is("_totalframes") || is("_framesloaded") || is("_target") ||
-             is("_droptarget") || is("_url") || is("_xmouse") || is("_ymouse") ||
-             is("_parent") || is("_root")) {
+             is("_droptarget") || is("_url") || is("_xmouse") || is("_ymouse") || is("_parent") ||
+             is("_root")) {
     // Read-only: the write is dropped.
   } else if (is("_highquality") || is("_quality") || is("_focusrect") || is("_soundbuftime")) {
     // Player-wide settings this player does not vary.
@@ -295,8 +295,8 @@ void Interpreter::ConstructClip(const ClipRef& clip) {
   if (!o || o->constructed || !movie || !clipClasses_) return;
   o->constructed = true;
   Object* ctor = nullptr;
-  for (const auto& [symbol, id] : movie->exports) {
-    if (id != o->characterId) continue;
+  for (const auto& [symbol, e] : movie->exports) {
+    if (e.character != o->characterId) continue;
     if (const Property* p = clipClasses_->FindOwn(symbol, false)) ctor = p->value.AsObject();
     if (ctor) break;
   }
@@ -319,7 +319,8 @@ void Interpreter::CloneClip(const Value& source, const std::string& name, double
   if (!o || !o->parent || std::isnan(depth)) return;
   // The SWF 4 action numbers depths as the timeline does.
   const double whole = std::trunc(depth);
-  if (whole < kMinScriptDepth + kScriptDepthOffset || whole > kMaxScriptDepth + kScriptDepthOffset) {
+  if (whole < kMinScriptDepth + kScriptDepthOffset ||
+      whole > kMaxScriptDepth + kScriptDepthOffset) {
     return;
   }
   host_->Display()->Duplicate(*o, static_cast<int32_t>(whole), name);
@@ -369,13 +370,16 @@ void Interpreter::InstallClipMethods() {
              return Value();
            });
   }
-  auto arg = [](std::span<const Value> args, size_t i) { return i < args.size() ? args[i] : Value(); };
+  auto arg = [](std::span<const Value> args, size_t i) {
+    return i < args.size() ? args[i] : Value();
+  };
 
   method("attachMovie", [arg](Interpreter& vm, const Value& self, std::span<const Value> args) {
     DisplayObject* o = ObjectOf(vm, self);
     DisplayList* display = vm.Host() ? vm.Host()->Display() : nullptr;
     if (!o || !display || !display->movie() || args.size() < 3) return Value();
-    const std::optional<uint16_t> id = display->movie()->FindExport(vm.ToString(args[0]));
+    const std::optional<uint16_t> id =
+        display->movie()->FindExport(vm.ToString(args[0]), display->FramesReached());
     const std::optional<int32_t> depth = DepthArg(vm, args[2]);
     if (!id || !depth || !std::get_if<Sprite>(display->movie()->Find(*id))) {
       return Value();
@@ -388,28 +392,28 @@ void Interpreter::InstallClipMethods() {
     vm.ConstructClip(ClipRef{made->id});
     return Value(clip);
   });
-  method("createEmptyMovieClip", [](Interpreter& vm, const Value& self,
-                                    std::span<const Value> args) {
-    DisplayObject* o = ObjectOf(vm, self);
-    if (!o || args.size() < 2) return Value();
-    const std::optional<int32_t> depth = DepthArg(vm, args[1]);
-    if (!depth) return Value();
-    DisplayObject* made = vm.Host()->Display()->CreateEmpty(*o, *depth, vm.ToString(args[0]));
-    return made ? Value(vm.ClipObject(ClipRef{made->id})) : Value();
-  });
-  method("duplicateMovieClip", [arg](Interpreter& vm, const Value& self,
-                                     std::span<const Value> args) {
-    DisplayObject* o = ObjectOf(vm, self);
-    if (!o || !o->parent || args.size() < 2) return Value();
-    const std::string name = vm.ToString(args[0]);
-    const std::optional<int32_t> depth = DepthArg(vm, args[1]);
-    if (!depth) return Value();
-    DisplayObject* made = vm.Host()->Display()->Duplicate(*o, *depth, name);
-    if (!made) return Value();
-    Object* clip = vm.ClipObject(ClipRef{made->id});
-    CopyInit(vm, clip, arg(args, 2));
-    return Value(clip);
-  });
+  method(
+      "createEmptyMovieClip", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+        DisplayObject* o = ObjectOf(vm, self);
+        if (!o || args.size() < 2) return Value();
+        const std::optional<int32_t> depth = DepthArg(vm, args[1]);
+        if (!depth) return Value();
+        DisplayObject* made = vm.Host()->Display()->CreateEmpty(*o, *depth, vm.ToString(args[0]));
+        return made ? Value(vm.ClipObject(ClipRef{made->id})) : Value();
+      });
+  method("duplicateMovieClip",
+         [arg](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           DisplayObject* o = ObjectOf(vm, self);
+           if (!o || !o->parent || args.size() < 2) return Value();
+           const std::string name = vm.ToString(args[0]);
+           const std::optional<int32_t> depth = DepthArg(vm, args[1]);
+           if (!depth) return Value();
+           DisplayObject* made = vm.Host()->Display()->Duplicate(*o, *depth, name);
+           if (!made) return Value();
+           Object* clip = vm.ClipObject(ClipRef{made->id});
+           CopyInit(vm, clip, arg(args, 2));
+           return Value(clip);
+         });
   method("removeMovieClip", [](Interpreter& vm, const Value& self, std::span<const Value>) {
     vm.RemoveClip(self);
     return Value();
@@ -422,11 +426,11 @@ void Interpreter::InstallClipMethods() {
     DisplayObject* o = ObjectOf(vm, self);
     if (!o) return Value();
     int32_t next = 0;
-    if (!o->children.empty()) next = std::max(next, o->children.rbegin()->second->ScriptDepth() + 1);
+    if (!o->children.empty())
+      next = std::max(next, o->children.rbegin()->second->ScriptDepth() + 1);
     return Value(static_cast<double>(next));
   });
-  method("getInstanceAtDepth", [](Interpreter& vm, const Value& self,
-                                  std::span<const Value> args) {
+  method("getInstanceAtDepth", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
     DisplayObject* o = ObjectOf(vm, self);
     if (!o || args.empty()) return Value();
     const std::optional<int32_t> depth = DepthArg(vm, args[0]);
@@ -501,10 +505,10 @@ void Interpreter::InstallClipMethods() {
       return Value(!mine.empty && x >= mine.xMin && x <= mine.xMax && y >= mine.yMin &&
                    y <= mine.yMax);
     }
-    DisplayObject* other = args[0].IsString()
-                               ? ObjectOf(vm, vm.GetMember(Value(vm.ClipObject(ClipRef{o->id})),
-                                                           vm.ToString(args[0])))
-                               : ObjectOf(vm, args[0]);
+    DisplayObject* other =
+        args[0].IsString()
+            ? ObjectOf(vm, vm.GetMember(Value(vm.ClipObject(ClipRef{o->id})), vm.ToString(args[0])))
+            : ObjectOf(vm, args[0]);
     if (!other) return Value(false);
     const Bounds theirs = ObjectBounds(*movie, *other, ToStage(*other));
     return Value(!mine.empty && !theirs.empty && mine.xMin <= theirs.xMax &&
@@ -518,8 +522,9 @@ void Interpreter::InstallClipMethods() {
            });
   }
   clipClasses_ = NewObject(nullptr);
-  if (Object* object = global_->FindOwn("Object", cs) ? global_->FindOwn("Object", cs)->value.AsObject()
-                                                       : nullptr) {
+  if (Object* object = global_->FindOwn("Object", cs)
+                           ? global_->FindOwn("Object", cs)->value.AsObject()
+                           : nullptr) {
     object->SetOwn("registerClass",
                    NewNative([](Interpreter& vm, const Value&, std::span<const Value> args) {
                      if (args.size() < 2 || !vm.clipClasses_) return Value(false);

@@ -95,7 +95,9 @@ std::optional<ClipRef> MovieScripts::Parent(const ClipRef& clip) {
   return ClipRef{o->parent->id};
 }
 
-void MovieScripts::Goto(const ClipRef& clip, size_t frame) { display_.GotoClip(clip.serial, frame); }
+void MovieScripts::Goto(const ClipRef& clip, size_t frame) {
+  display_.GotoClip(clip.serial, frame);
+}
 
 void MovieScripts::SetPlaying(const ClipRef& clip, bool playing) {
   if (DisplayObject* o = Find(clip)) o->playing = playing;
