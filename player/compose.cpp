@@ -38,6 +38,9 @@ struct Composer {
     if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
       if (Charge(*shape)) DrawShapeCoverage(mask, *shape, {m, {}, &movie, clip});
     }
+    if (object.drawing && Charge(object.drawing->shape())) {
+      DrawShapeCoverage(mask, object.drawing->shape(), {m, {}, &movie, clip});
+    }
     for (const auto& [depth, child] : object.children) {
       // A mask inside a mask does not mask its siblings here; its own shapes still count.
       Coverage(*child, m * child->matrix, clip, mask);
@@ -48,6 +51,9 @@ struct Composer {
             const CoverageMask* clip) {
     if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
       if (Charge(*shape)) DrawShape(canvas, *shape, {m, colors, &movie, clip});
+    }
+    if (object.drawing && Charge(object.drawing->shape())) {
+      DrawShape(canvas, object.drawing->shape(), {m, colors, &movie, clip});
     }
     if (object.children.empty()) return;
     struct Layer {
@@ -75,10 +81,16 @@ struct Composer {
   }
 };
 
-bool ShapeHit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
+// The character's own shape, or what a script drew into the clip.
+bool OwnHit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
   if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
     if (ShapeContains(*shape, m, pixel)) return true;
   }
+  return object.drawing && ShapeContains(object.drawing->shape(), m, pixel);
+}
+
+bool ShapeHit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
+  if (OwnHit(movie, object, m, pixel)) return true;
   for (const auto& [depth, child] : object.children) {
     if (ShapeHit(movie, *child, m * child->matrix, pixel)) return true;
   }
@@ -86,9 +98,7 @@ bool ShapeHit(const Movie& movie, const DisplayObject& object, const Matrix& m, 
 }
 
 bool Hit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
-  if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
-    if (ShapeContains(*shape, m, pixel)) return true;
-  }
+  if (OwnHit(movie, object, m, pixel)) return true;
   struct Mask {
     int32_t untilDepth;
     bool contains;
@@ -152,6 +162,11 @@ Bounds LocalBounds(const Movie& movie, const DisplayObject& object) {
   } else if (const Bitmap* bitmap = std::get_if<Bitmap>(character)) {
     out.Add({0, 0});
     out.Add({bitmap->width * 20.0, bitmap->height * 20.0});
+  }
+  if (object.drawing && !object.drawing->Empty()) {
+    const TwipsRect& r = object.drawing->shape().bounds;
+    out.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
+    out.Add({static_cast<double>(r.xMax), static_cast<double>(r.yMax)});
   }
   for (const auto& [depth, child] : object.children) {
     const Bounds inner = MapBounds(LocalBounds(movie, *child), child->matrix);

@@ -52,6 +52,7 @@ void DisplayList::Reset(const Movie* movie) {
   initializes_.clear();
   constructs_.clear();
   initDone_.clear();
+  instanceCount_ = 0;
   if (!movie_) return;
   root_.timeline = &movie_->timeline;
   framesReached_ = 1;
@@ -155,6 +156,8 @@ void DisplayList::Place(DisplayObject& clip, const PlaceObject& place) {
   }
   if (!place.characterId) return;  // a move of nothing
   std::unique_ptr<DisplayObject> object = Instantiate(*place.characterId, clip);
+  NameUnnamed(object.get(), *place.characterId,
+              place.name.has_value() || (existing && place.move && !existing->name.empty()));
   if (!object) return;
   if (existing && place.move) {
     // Replacing the character keeps where and how the old one was shown.
@@ -182,6 +185,16 @@ std::unique_ptr<DisplayObject> DisplayList::Instantiate(uint16_t id, const Displ
     if (Nesting(parent) < kMaxNesting) object->timeline = &sprite->timeline;
   }
   return object;
+}
+
+void DisplayList::NameUnnamed(DisplayObject* object, uint16_t characterId, bool named) {
+  if (named) return;
+  const Character* character = movie_ ? movie_->Find(characterId) : nullptr;
+  // Shapes go nameless. Characters this player does not show yet (text, buttons) still take
+  // their number, so that the clips after them are called what the movie's author saw.
+  if (character && !std::holds_alternative<Sprite>(*character)) return;
+  ++instanceCount_;
+  if (object) object->name = "instance" + std::to_string(instanceCount_);
 }
 
 int DisplayList::Nesting(const DisplayObject& object) const {
@@ -284,13 +297,17 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame) {
       continue;
     }
     std::unique_ptr<DisplayObject> created = Instantiate(p.characterId, clip);
-    if (!created) continue;
+    if (!created) {
+      NameUnnamed(nullptr, p.characterId, !p.name.empty());
+      continue;
+    }
     created->matrix = p.matrix;
     created->colors = p.colors;
     created->ratio = p.ratio;
     created->name = p.name;
     created->clipDepth = p.clipDepth;
     created->clipActions = p.clipActions;
+    NameUnnamed(created.get(), p.characterId, !p.name.empty());
     Adopt(clip, depth, std::move(created));
   }
 }
@@ -352,6 +369,7 @@ DisplayObject* DisplayList::Duplicate(DisplayObject& source, int32_t depth, std:
   object->yscale = source.yscale;
   object->rotation = source.rotation;
   object->clipActions = source.clipActions;
+  if (source.drawing) object->drawing = std::make_shared<Drawing>(*source.drawing);
   object->name = std::move(name);
   object->dynamic = true;
   object->scripted = source.scripted;

@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "player/drawing.h"
 #include "player/geometry.h"
 #include "player/movie.h"
 
@@ -55,6 +56,8 @@ struct DisplayObject {
   // mirrored scale from a half turn.
   std::optional<double> xscale, yscale, rotation;
   bool constructed = false;  // its class (Object.registerClass) has been given to it
+  // What scripts drew into it (sprites and the main timeline), beneath its children.
+  std::shared_ptr<Drawing> drawing;
   // onClipEvent handlers it was placed with.
   const std::vector<ClipAction>* clipActions = nullptr;
 
@@ -144,6 +147,9 @@ class DisplayList {
   void Erase(DisplayObject& clip, int32_t depth);
   void Release(DisplayObject& object);
   int Nesting(const DisplayObject& object) const;
+  // A timeline placement without a name: clips are called "instance1", "instance2", ... in
+  // the order they are placed. `object` may be null (a character this player cannot show).
+  void NameUnnamed(DisplayObject* object, uint16_t characterId, bool named);
   // Queues the actions of the frame `clip` shows at `at` (its init actions first).
   void QueueActions(const DisplayObject& clip, size_t at);
 
@@ -152,6 +158,7 @@ class DisplayList {
   size_t objectCount_ = 0;
   uint64_t tick_ = 0;
   size_t framesReached_ = 0;
+  uint32_t instanceCount_ = 0;
   ActionHook hook_;
   std::unordered_map<uint64_t, DisplayObject*> live_;
   std::deque<FrameActions> pending_;

@@ -538,10 +538,65 @@ void Interpreter::InstallClipMethods() {
                    }),
                    cs, kDontEnum);
   }
+  InstallDrawingMethods();
   for (const char* name : {"startDrag", "stopDrag"}) {
     // Nothing drags without a pointer; the calls are accepted.
     method(name, [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
   }
+}
+
+void Interpreter::InstallDrawingMethods() {
+  const bool cs = CaseSensitive();
+  // Each drawing method: the clip's drawing (made on first use) and the arguments as numbers.
+  using Draw = void (*)(Drawing&, const std::vector<double>&, size_t given);
+  auto method = [&](const char* name, Draw draw) {
+    clipProto_->SetOwn(
+        name, NewNative([draw](Interpreter& vm, const Value& self, std::span<const Value> args) {
+          DisplayObject* o = ObjectOf(vm, self);
+          if (!o || !o->IsClip()) return Value();
+          std::vector<double> n;
+          for (const Value& a : args) n.push_back(vm.ToNumber(a));
+          n.resize(std::max<size_t>(n.size(), 6), std::nan(""));
+          if (!o->drawing) o->drawing = std::make_shared<Drawing>();
+          draw(*o->drawing, n, args.size());
+          return Value();
+        }),
+        cs, kDontEnum);
+  };
+  // A colour as scripts give it: 0xRRGGBB and an alpha from 0 to 100 (100 when left out).
+  static constexpr auto color = [](double rgb, double alpha) {
+    const uint32_t c = std::isnan(rgb) ? 0 : ToUint32(rgb);
+    const double a = std::isnan(alpha) ? 100 : std::clamp(alpha, 0.0, 100.0);
+    return Rgba{static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
+                static_cast<uint8_t>(c), static_cast<uint8_t>(std::lround(a * 2.55))};
+  };
+  static constexpr auto twips = [](double x, double y) { return Point{x * 20, y * 20}; };
+  method("beginFill", [](Drawing& d, const std::vector<double>& n, size_t given) {
+    if (given == 0 || std::isnan(n[0])) {
+      d.EndFill();
+    } else {
+      d.BeginFill(color(n[0], n[1]));
+    }
+  });
+  method("endFill", [](Drawing& d, const std::vector<double>&, size_t) { d.EndFill(); });
+  method("lineStyle", [](Drawing& d, const std::vector<double>& n, size_t) {
+    if (std::isnan(n[0])) {
+      d.SetLine(std::nullopt);
+      return;
+    }
+    const double width = std::clamp(n[0], 0.0, 255.0) * 20;
+    d.SetLine(static_cast<uint16_t>(std::lround(width)), color(n[1], n[2]));
+  });
+  method("moveTo", [](Drawing& d, const std::vector<double>& n, size_t given) {
+    if (given >= 2) d.MoveTo(twips(n[0], n[1]));
+  });
+  method("lineTo", [](Drawing& d, const std::vector<double>& n, size_t given) {
+    if (given >= 2) d.LineTo(twips(n[0], n[1]));
+  });
+  method("curveTo", [](Drawing& d, const std::vector<double>& n, size_t given) {
+    if (given >= 4) d.CurveTo(twips(n[0], n[1]), twips(n[2], n[3]));
+  });
+  method("clear", [](Drawing& d, const std::vector<double>&, size_t) { d.Clear(); });
 }
 
 }  // namespace swf::avm1

@@ -139,6 +139,7 @@ class Interpreter {
   friend struct Executor;
   void InstallBuiltins();
   void InstallClipMethods();
+  void InstallDrawingMethods();
   Value Execute(const FunctionCode& code, Activation& act, std::vector<Value>* stack = nullptr);
   // False (and the script stopped) when calls nest too deep.
   bool EnterCall();
