@@ -38,7 +38,7 @@ void ClearScriptedTransform(DisplayObject& o) {
 }  // namespace
 
 void DisplayList::Reset(const Movie* movie) {
-  Release(root_);
+  graveyard_.clear();
   movie_ = movie;
   root_ = DisplayObject{};
   root_.kind = DisplayKind::Root;
@@ -80,13 +80,14 @@ void DisplayList::Tick() {
   }
   std::sort(order.begin(), order.end(), std::greater<>());
   for (uint64_t id : order) {
-    if (DisplayObject* clip = Find(id)) Advance(*clip);
+    DisplayObject* clip = Find(id);
+    if (clip && !clip->removed) Advance(*clip);
   }
   // Clips that were there before this tick and still are get their enterFrame before the
   // frame's actions run.
   std::vector<FrameActions> enter;
   for (uint64_t id : order) {
-    if (DisplayObject* clip = Find(id)) {
+    if (DisplayObject* clip = Find(id); clip && !clip->removed) {
       enter.push_back({id, nullptr, kEventEnterFrame, clip->clipActions});
     }
   }
@@ -234,16 +235,32 @@ void DisplayList::Erase(DisplayObject& clip, int32_t depth) {
   if (it == clip.children.end()) return;
   std::unique_ptr<DisplayObject> gone = std::move(it->second);
   clip.children.erase(it);
-  Release(*gone);
+  Bury(std::move(gone));
+}
+
+void DisplayList::Bury(std::unique_ptr<DisplayObject> object) {
+  Release(*object);
+  graveyard_.push_back(std::move(object));
 }
 
 void DisplayList::Release(DisplayObject& object) {
   // Children unload before their parent.
   for (auto& [depth, child] : object.children) Release(*child);
-  if (object.id == 0 || !live_.count(object.id)) return;
-  if (object.IsClip()) unloads_.push_back({object.id, nullptr, kEventUnload, object.clipActions});
-  live_.erase(object.id);
+  if (object.removed || object.id == 0 || !live_.count(object.id)) return;
+  object.removed = true;
   if (objectCount_ > 0) --objectCount_;
+  // A clip stays reachable by its handle until its unload has run: its handlers still see it.
+  if (object.IsClip()) {
+    unloads_.push_back({object.id, nullptr, kEventUnload, object.clipActions});
+  } else {
+    live_.erase(object.id);
+  }
+}
+
+void DisplayList::ForgetTree(const DisplayObject& object) {
+  for (const auto& [depth, child] : object.children) ForgetTree(*child);
+  auto it = live_.find(object.id);
+  if (it != live_.end() && it->second == &object) live_.erase(it);
 }
 
 void DisplayList::Rebuild(DisplayObject& clip, size_t frame) {
@@ -274,7 +291,7 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame) {
     if (!child.dynamic && (t == target.end() || t->second.characterId != child.characterId)) {
       std::unique_ptr<DisplayObject> gone = std::move(it->second);
       it = clip.children.erase(it);
-      Release(*gone);
+      Bury(std::move(gone));
     } else {
       ++it;
     }
@@ -377,8 +394,11 @@ DisplayObject* DisplayList::Duplicate(DisplayObject& source, int32_t depth, std:
 }
 
 void DisplayList::Remove(DisplayObject& object) {
-  if (!object.parent) return;
-  Erase(*object.parent, object.depth);
+  if (!object.parent || object.removed) return;
+  auto it = object.parent->children.find(object.depth);
+  if (it != object.parent->children.end() && it->second.get() == &object) {
+    Erase(*object.parent, object.depth);
+  }
 }
 
 void DisplayList::SwapDepth(DisplayObject& object, int32_t depth) {
@@ -426,7 +446,10 @@ void DisplayList::Flush() {
       break;
     }
     if (hook_) hook_(a);
+    if (a.event == kEventUnload) live_.erase(a.clip);
   }
+  for (const auto& gone : graveyard_) ForgetTree(*gone);
+  graveyard_.clear();
   flushing_ = false;
 }
 

@@ -55,6 +55,7 @@ struct DisplayObject {
   // _xscale, _yscale and _rotation as a script last set them: the matrix alone cannot tell a
   // mirrored scale from a half turn.
   std::optional<double> xscale, yscale, rotation;
+  bool removed = false;      // off the stage; its unload may still be waiting to run
   bool constructed = false;  // its class (Object.registerClass) has been given to it
   // What scripts drew into it (sprites and the main timeline), beneath its children.
   std::shared_ptr<Drawing> drawing;
@@ -145,7 +146,11 @@ class DisplayList {
   // and first frame.
   DisplayObject* Adopt(DisplayObject& parent, int32_t depth, std::unique_ptr<DisplayObject> object);
   void Erase(DisplayObject& clip, int32_t depth);
+  // Takes `object` and what it holds off the stage: their unloads are queued and the objects
+  // kept until those have run.
+  void Bury(std::unique_ptr<DisplayObject> object);
   void Release(DisplayObject& object);
+  void ForgetTree(const DisplayObject& object);
   int Nesting(const DisplayObject& object) const;
   // A timeline placement without a name: clips are called "instance1", "instance2", ... in
   // the order they are placed. `object` may be null (a character this player cannot show).
@@ -161,6 +166,7 @@ class DisplayList {
   uint32_t instanceCount_ = 0;
   ActionHook hook_;
   std::unordered_map<uint64_t, DisplayObject*> live_;
+  std::vector<std::unique_ptr<DisplayObject>> graveyard_;  // removed, unloads still to run
   std::deque<FrameActions> pending_;
   std::deque<FrameActions> unloads_;
   std::deque<FrameActions> initializes_;  // initialize, then construct: before anything else

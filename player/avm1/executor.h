@@ -361,6 +361,9 @@ struct Executor {
   [[gnu::noinline]] bool StepObjects(const Action& a);
   [[gnu::noinline]] bool StepTimeline(const Action& a);
   bool Run();
+  // Whether an action calls out (where a script notices its clip is gone), and whether it is.
+  static bool MayRemoveClips(uint8_t code);
+  bool BaseClipGone();
   bool RunTry(const Action& a);
   bool Push(const Action& a);
   bool FrameLoaded(size_t frame);

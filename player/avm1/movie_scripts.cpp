@@ -41,7 +41,7 @@ void MovieScripts::Run(const FrameActions& actions) {
   }
   if (!actions.block) return;
   const DisplayObject* clip = display_.Find(actions.clip);
-  if (!clip) return;  // removed by an earlier script of the same frame
+  if (!clip || clip->removed) return;  // removed by an earlier script of the same frame
   if (actions.block->init) {
     // Initialisation actions run on the main timeline, whichever timeline carries them.
     vm_.RunFrameScript(actions.block->bytes, Root());
@@ -53,7 +53,8 @@ void MovieScripts::Run(const FrameActions& actions) {
 void MovieScripts::RunEvent(const FrameActions& actions) {
   const ClipRef clip{actions.clip};
   // An unloading clip is gone from the display list already; its handlers still run on it.
-  if (actions.event != kEventUnload && !display_.Find(actions.clip)) return;
+  const DisplayObject* o = display_.Find(actions.clip);
+  if (actions.event != kEventUnload && (!o || o->removed)) return;
   if (actions.event == kEventConstruct) vm_.ConstructClip(clip);
   if (actions.handlers) {
     for (const ClipAction& handler : *actions.handlers) {
