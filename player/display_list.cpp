@@ -288,7 +288,11 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame) {
   for (auto it = clip.children.begin(); it != clip.children.end();) {
     DisplayObject& child = *it->second;
     auto t = target.find(it->first);
-    if (!child.dynamic && (t == target.end() || t->second.characterId != child.characterId)) {
+    // The depths scripts use keep what is there; the timeline's own depths get back what the
+    // timeline had, and a script's clip that strayed into them goes.
+    const bool timelineDepth = it->first < kScriptDepthOffset;
+    if (timelineDepth &&
+        (child.dynamic || t == target.end() || t->second.characterId != child.characterId)) {
       std::unique_ptr<DisplayObject> gone = std::move(it->second);
       it = clip.children.erase(it);
       Bury(std::move(gone));
@@ -299,7 +303,7 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame) {
   for (const auto& [depth, p] : target) {
     auto existing = clip.children.find(depth);
     DisplayObject* object = existing == clip.children.end() ? nullptr : existing->second.get();
-    if (object && object->dynamic) continue;
+    if (depth >= kScriptDepthOffset) continue;
     if (object) {
       // A surviving instance keeps what a script gave it; otherwise it takes the frame's
       // placement as it would have been played.
