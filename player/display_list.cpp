@@ -409,7 +409,7 @@ void DisplayList::SwapDepth(DisplayObject& object, int32_t depth) {
   DisplayObject* parent = object.parent;
   if (!parent || depth == object.depth) return;
   auto self = parent->children.find(object.depth);
-  if (self == parent->children.end()) return;
+  if (self == parent->children.end() || self->second.get() != &object) return;
   std::unique_ptr<DisplayObject> moving = std::move(self->second);
   parent->children.erase(self);
   auto other = parent->children.find(depth);

@@ -100,6 +100,15 @@ DisplayObject* PathFrom(Interpreter& vm, DisplayObject& from, std::string_view p
     size_t end = path.find_first_of("/.:", i);
     if (end == std::string_view::npos) end = path.size();
     const std::string_view name = path.substr(i, end - i);
+    i = end;
+    if (NamesEqual(name, "_root", false) || NamesEqual(name, "_level0", false)) {
+      while (at->parent) at = at->parent;
+      continue;
+    }
+    if (NamesEqual(name, "_parent", false)) {
+      at = at->parent;
+      continue;
+    }
     DisplayObject* next = nullptr;
     for (const auto& [depth, child] : at->children) {
       if (child->IsClip() && NamesEqual(child->name, name, vm.CaseSensitive())) {
@@ -108,7 +117,6 @@ DisplayObject* PathFrom(Interpreter& vm, DisplayObject& from, std::string_view p
       }
     }
     at = next;
-    i = end;
   }
   return at;
 }
@@ -493,22 +501,25 @@ void Interpreter::InstallClipMethods() {
     DisplayObject* o = ObjectOf(vm, self);
     const Movie* movie = o ? vm.Host()->Display()->movie() : nullptr;
     if (!o || !movie || args.empty()) return Value(false);
+    // Everything is compared on the stage; a point is given in the main timeline's space.
     const Bounds mine = ObjectBounds(*movie, *o, ToStage(*o));
     if (args.size() >= 2) {
       const double x = vm.ToNumber(args[0]) * 20, y = vm.ToNumber(args[1]) * 20;
       if (std::isnan(x) || std::isnan(y)) return Value(false);
+      DisplayObject* root = o;
+      while (root->parent) root = root->parent;
+      const Point p = root->matrix.Apply({x, y});
       if (ToBoolean(arg(args, 2), vm.Version())) {
-        Matrix toPixels = ToStage(*o);
-        toPixels = Matrix{1.0 / 20, 0, 0, 1.0 / 20, 0, 0} * toPixels;
-        return Value(ObjectContains(*movie, *o, toPixels, {x / 20, y / 20}));
+        const Matrix toPixels = Matrix{1.0 / 20, 0, 0, 1.0 / 20, 0, 0} * ToStage(*o);
+        return Value(ObjectContains(*movie, *o, toPixels, {p.x / 20, p.y / 20}));
       }
-      return Value(!mine.empty && x >= mine.xMin && x <= mine.xMax && y >= mine.yMin &&
-                   y <= mine.yMax);
+      return Value(!mine.empty && p.x >= mine.xMin && p.x <= mine.xMax && p.y >= mine.yMin &&
+                   p.y <= mine.yMax);
     }
-    DisplayObject* other =
-        args[0].IsString()
-            ? ObjectOf(vm, vm.GetMember(Value(vm.ClipObject(ClipRef{o->id})), vm.ToString(args[0])))
-            : ObjectOf(vm, args[0]);
+    // An empty path names no clip here.
+    DisplayObject* other = !args[0].IsString()          ? ObjectOf(vm, args[0])
+                           : args[0].AsString().empty() ? nullptr
+                                                        : PathFrom(vm, *o, args[0].AsString());
     if (!other) return Value(false);
     const Bounds theirs = ObjectBounds(*movie, *other, ToStage(*other));
     return Value(!mine.empty && !theirs.empty && mine.xMin <= theirs.xMax &&
