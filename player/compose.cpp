@@ -1,6 +1,7 @@
 #include "player/compose.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -37,6 +38,9 @@ struct Composer {
     if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
       if (Charge(*shape)) DrawShapeCoverage(mask, *shape, {m, {}, &movie, clip});
     }
+    if (object.drawing && Charge(object.drawing->shape())) {
+      DrawShapeCoverage(mask, object.drawing->shape(), {m, {}, &movie, clip});
+    }
     for (const auto& [depth, child] : object.children) {
       // A mask inside a mask does not mask its siblings here; its own shapes still count.
       Coverage(*child, m * child->matrix, clip, mask);
@@ -48,9 +52,12 @@ struct Composer {
     if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
       if (Charge(*shape)) DrawShape(canvas, *shape, {m, colors, &movie, clip});
     }
+    if (object.drawing && Charge(object.drawing->shape())) {
+      DrawShape(canvas, object.drawing->shape(), {m, colors, &movie, clip});
+    }
     if (object.children.empty()) return;
     struct Layer {
-      uint16_t untilDepth;
+      int32_t untilDepth;
       CoverageMask mask;
     };
     std::vector<std::unique_ptr<Layer>> masks;
@@ -69,15 +76,21 @@ struct Composer {
         masks.push_back(std::move(layer));
         continue;
       }
-      Draw(*child, childMatrix, colors * child->colors, current);
+      if (child->visible) Draw(*child, childMatrix, colors * child->colors, current);
     }
   }
 };
 
-bool ShapeHit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
+// The character's own shape, or what a script drew into the clip.
+bool OwnHit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
   if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
     if (ShapeContains(*shape, m, pixel)) return true;
   }
+  return object.drawing && ShapeContains(object.drawing->shape(), m, pixel);
+}
+
+bool ShapeHit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
+  if (OwnHit(movie, object, m, pixel)) return true;
   for (const auto& [depth, child] : object.children) {
     if (ShapeHit(movie, *child, m * child->matrix, pixel)) return true;
   }
@@ -85,11 +98,9 @@ bool ShapeHit(const Movie& movie, const DisplayObject& object, const Matrix& m, 
 }
 
 bool Hit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
-  if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
-    if (ShapeContains(*shape, m, pixel)) return true;
-  }
+  if (OwnHit(movie, object, m, pixel)) return true;
   struct Mask {
-    uint16_t untilDepth;
+    int32_t untilDepth;
     bool contains;
   };
   std::vector<Mask> masks;
@@ -102,12 +113,79 @@ bool Hit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point
       masks.push_back({child->clipDepth, open && ShapeHit(movie, *child, childMatrix, pixel)});
       continue;
     }
-    if (open && Hit(movie, *child, childMatrix, pixel)) return true;
+    if (open && child->visible && Hit(movie, *child, childMatrix, pixel)) return true;
   }
   return false;
 }
 
 }  // namespace
+
+void Bounds::Add(Point p) {
+  if (empty) {
+    xMin = xMax = p.x;
+    yMin = yMax = p.y;
+    empty = false;
+    return;
+  }
+  xMin = std::min(xMin, p.x);
+  xMax = std::max(xMax, p.x);
+  yMin = std::min(yMin, p.y);
+  yMax = std::max(yMax, p.y);
+}
+
+namespace {
+
+Bounds MapBounds(const Bounds& b, const Matrix& m) {
+  Bounds out;
+  if (b.empty) return out;
+  for (const Point corner : {Point{b.xMin, b.yMin}, Point{b.xMax, b.yMin}, Point{b.xMin, b.yMax},
+                             Point{b.xMax, b.yMax}}) {
+    out.Add(m.Apply(corner));
+  }
+  // Measured in whole twips at every level.
+  out.xMin = std::round(out.xMin);
+  out.yMin = std::round(out.yMin);
+  out.xMax = std::round(out.xMax);
+  out.yMax = std::round(out.yMax);
+  return out;
+}
+
+// In the object's own twips. Each level measures its children as boxes in its own space, as
+// the original does, so a rotated child adds the corners of its box rather than its outline.
+Bounds LocalBounds(const Movie& movie, const DisplayObject& object) {
+  Bounds out;
+  const Character* character = object.characterId ? movie.Find(object.characterId) : nullptr;
+  if (const Shape* shape = std::get_if<Shape>(character)) {
+    const TwipsRect& r = shape->bounds;
+    out.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
+    out.Add({static_cast<double>(r.xMax), static_cast<double>(r.yMax)});
+  } else if (const Bitmap* bitmap = std::get_if<Bitmap>(character)) {
+    out.Add({0, 0});
+    out.Add({bitmap->width * 20.0, bitmap->height * 20.0});
+  }
+  if (object.drawing && !object.drawing->Empty()) {
+    const TwipsRect& r = object.drawing->shape().bounds;
+    out.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
+    out.Add({static_cast<double>(r.xMax), static_cast<double>(r.yMax)});
+  }
+  for (const auto& [depth, child] : object.children) {
+    const Bounds inner = MapBounds(LocalBounds(movie, *child), child->matrix);
+    if (inner.empty) continue;
+    out.Add({inner.xMin, inner.yMin});
+    out.Add({inner.xMax, inner.yMax});
+  }
+  return out;
+}
+
+}  // namespace
+
+Bounds ObjectBounds(const Movie& movie, const DisplayObject& object, const Matrix& m) {
+  return MapBounds(LocalBounds(movie, object), m);
+}
+
+bool ObjectContains(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
+  return ShapeHit(movie, object, m, pixel);
+}
 
 Matrix ViewMatrix(const TwipsRect& stage, ScaleMode mode, int width, int height) {
   const double stageWidth = Twips{stage.xMax - stage.xMin}.Pixels();

@@ -25,4 +25,16 @@ void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject&
 // Whether a drawn (unmasked) part of a shape lies under `pixel`.
 bool HitTestFrame(const Movie& movie, const DisplayObject& root, const Matrix& view, Point pixel);
 
+// A box in some space; `empty` when nothing was measured into it.
+struct Bounds {
+  double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+  bool empty = true;
+  void Add(Point p);
+};
+// What `object` and everything in it covers, mapped by `m` (from the object's own twips).
+Bounds ObjectBounds(const Movie& movie, const DisplayObject& object, const Matrix& m);
+// Whether a shape of `object` (or of anything in it), mapped by `m` into pixels, lies under
+// `pixel`, masks ignored.
+bool ObjectContains(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel);
+
 }  // namespace swf

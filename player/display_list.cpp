@@ -5,12 +5,6 @@
 namespace swf {
 namespace {
 
-size_t CountTree(const DisplayObject& object) {
-  size_t n = 1;
-  for (const auto& [depth, child] : object.children) n += CountTree(*child);
-  return n;
-}
-
 // A placement as replaying the timeline leaves it, before any object exists.
 struct Placement {
   uint16_t characterId = 0;
@@ -18,179 +12,259 @@ struct Placement {
   ColorTransform colors;
   uint16_t ratio = 0;
   std::string name;
-  uint16_t clipDepth = 0;
+  int32_t clipDepth = 0;
+  const std::vector<ClipAction>* clipActions = nullptr;
 };
 
-// The properties a placement sets, on a replayed placement or a live object alike.
+// The properties a placement sets, on a replayed placement or a live object alike. A clip a
+// script has taken over keeps its transform, colours and name against the timeline.
 template <typename Target>
-void ApplyProperties(const PlaceObject& place, Target& t) {
-  if (place.matrix) t.matrix = *place.matrix;
-  if (place.colorTransform) t.colors = *place.colorTransform;
+void ApplyProperties(const PlaceObject& place, Target& t, bool keepScripted = false) {
+  if (!keepScripted) {
+    if (place.matrix) t.matrix = *place.matrix;
+    if (place.colorTransform) t.colors = *place.colorTransform;
+    if (place.name) t.name = *place.name;
+  }
   if (place.ratio) t.ratio = *place.ratio;
-  if (place.name) t.name = *place.name;
   if (place.clipDepth) t.clipDepth = *place.clipDepth;
 }
 
-template <typename Source>
-void CopyProperties(const Source& from, DisplayObject& to) {
-  to.matrix = from.matrix;
-  to.colors = from.colors;
-  to.ratio = from.ratio;
-  to.name = from.name;
-  to.clipDepth = from.clipDepth;
+void ClearScriptedTransform(DisplayObject& o) {
+  o.xscale.reset();
+  o.yscale.reset();
+  o.rotation.reset();
 }
 
 }  // namespace
 
 void DisplayList::Reset(const Movie* movie) {
+  graveyard_.clear();
   movie_ = movie;
   root_ = DisplayObject{};
-  root_.serial = nextSerial_++;
+  root_.kind = DisplayKind::Root;
+  root_.id = nextId_++;
+  live_.clear();
+  live_[root_.id] = &root_;
   objectCount_ = 1;
   tick_ = 0;
   pending_.clear();
+  unloads_.clear();
+  initializes_.clear();
+  constructs_.clear();
+  initDone_.clear();
+  instanceCount_ = 0;
   if (!movie_) return;
   root_.timeline = &movie_->timeline;
-  std::vector<uint16_t> path;
-  ApplyFrame(root_, 0, 0, path);
-  QueueActions(root_, path, 0);
+  framesReached_ = 1;
+  ApplyFrame(root_, 0);
+  QueueActions(root_, 0);
+  // The main timeline's load comes after its first frame's scripts, which are where a movie
+  // sets its onLoad.
+  pending_.push_back({root_.id, nullptr, kEventLoad, nullptr});
   Flush();
+}
+
+DisplayObject* DisplayList::Find(uint64_t id) {
+  auto it = live_.find(id);
+  return it == live_.end() ? nullptr : it->second;
 }
 
 void DisplayList::Tick() {
   if (!movie_) return;
   ++tick_;
-  std::vector<uint16_t> path;
-  Advance(root_, 0, path);
+  // Newest first, the main timeline last; clips placed during this tick wait for the next.
+  std::vector<uint64_t> order;
+  order.reserve(live_.size());
+  for (const auto& [id, object] : live_) {
+    if (object->IsClip() && object->bornTick < tick_) order.push_back(id);
+  }
+  std::sort(order.begin(), order.end(), std::greater<>());
+  for (uint64_t id : order) {
+    DisplayObject* clip = Find(id);
+    if (clip && !clip->removed) Advance(*clip);
+  }
+  // Clips that were there before this tick and still are get their enterFrame before the
+  // frame's actions run.
+  std::vector<FrameActions> enter;
+  for (uint64_t id : order) {
+    if (DisplayObject* clip = Find(id); clip && !clip->removed) {
+      enter.push_back({id, nullptr, kEventEnterFrame, clip->clipActions});
+    }
+  }
+  pending_.insert(pending_.begin(), enter.begin(), enter.end());
   Flush();
 }
 
-bool DisplayList::GotoFrame(size_t frame) {
-  if (!movie_ || frame >= root_.timeline->frameCount) return false;
-  std::vector<uint16_t> path;
-  Goto(root_, frame, 0, path);
+bool DisplayList::GotoFrame(size_t frame) { return GotoClip(root_.id, frame); }
+
+bool DisplayList::GotoClip(uint64_t id, size_t frame) {
+  DisplayObject* clip = Find(id);
+  if (!movie_ || !clip || !clip->timeline || frame >= clip->timeline->frameCount) return false;
+  Goto(*clip, frame, false);
   Flush();
   return true;
 }
 
-bool DisplayList::GotoClip(const std::vector<uint16_t>& path, size_t frame) {
-  DisplayObject* clip = Find(path);
-  if (!clip || !clip->timeline || frame >= clip->timeline->frameCount) return false;
-  std::vector<uint16_t> at = path;
-  Goto(*clip, frame, static_cast<int>(path.size()), at);
-  Flush();
-  return true;
+void DisplayList::Advance(DisplayObject& clip) {
+  if (!clip.timeline || !clip.playing || clip.timeline->frameCount <= 1) return;
+  const size_t next = clip.frame + 1;
+  Goto(clip, next < clip.timeline->frameCount ? next : 0, true);
 }
 
-DisplayObject* DisplayList::Find(const std::vector<uint16_t>& path) {
-  if (!movie_) return nullptr;
-  DisplayObject* at = &root_;
-  for (uint16_t depth : path) {
-    auto it = at->children.find(depth);
-    if (it == at->children.end()) return nullptr;
-    at = it->second.get();
-  }
-  return at;
-}
-
-void DisplayList::Advance(DisplayObject& clip, int nesting, std::vector<uint16_t>& path) {
-  if (clip.timeline && clip.playing && clip.timeline->frameCount > 1) {
-    const size_t next = clip.frame + 1;
-    Goto(clip, next < clip.timeline->frameCount ? next : 0, nesting, path);
-  }
-  // Clips placed during this tick showed their first frame already.
-  for (auto& [depth, child] : clip.children) {
-    if (!child->timeline || child->bornTick >= tick_) continue;
-    path.push_back(depth);
-    Advance(*child, nesting + 1, path);
-    path.pop_back();
-  }
-}
-
-void DisplayList::Goto(DisplayObject& clip, size_t frame, int nesting,
-                       std::vector<uint16_t>& path) {
+void DisplayList::Goto(DisplayObject& clip, size_t frame, bool ownFirst) {
   if (frame == clip.frame) return;
-  const size_t mark = pending_.size();
+  size_t mark = pending_.size();
   if (frame < clip.frame) {
-    Rebuild(clip, frame, nesting, path);
+    Rebuild(clip, frame);
+    if (!ownFirst) mark = pending_.size();
   } else {
-    for (size_t f = clip.frame + 1; f <= frame; ++f) ApplyFrame(clip, f, nesting, path);
+    // Clips that frames passed on the way placed run their actions first; those the frame
+    // itself places, after its own.
+    for (size_t f = clip.frame + 1; f < frame; ++f) ApplyFrame(clip, f);
+    mark = pending_.size();
+    ApplyFrame(clip, frame);
   }
   clip.frame = frame;
-  QueueActions(clip, path, mark);
+  if (&clip == &root_) framesReached_ = std::max(framesReached_, frame + 1);
+  QueueActions(clip, mark);
 }
 
-void DisplayList::ApplyFrame(DisplayObject& clip, size_t frame, int nesting,
-                             std::vector<uint16_t>& path) {
+void DisplayList::ApplyFrame(DisplayObject& clip, size_t frame) {
   for (const DisplayCommand& command : clip.timeline->At(frame).commands) {
     if (const auto* place = std::get_if<PlaceObject>(&command)) {
-      Place(clip, *place, nesting, path);
+      Place(clip, *place);
     } else {
       Erase(clip, std::get<RemoveObject>(command).depth);
     }
   }
 }
 
-void DisplayList::Place(DisplayObject& clip, const PlaceObject& place, int nesting,
-                        std::vector<uint16_t>& path) {
+void DisplayList::Place(DisplayObject& clip, const PlaceObject& place) {
   auto it = clip.children.find(place.depth);
   DisplayObject* existing = it == clip.children.end() ? nullptr : it->second.get();
+  if (existing && existing->dynamic) {
+    // A script's clip at a timeline depth: the timeline's own object takes the place only
+    // when it brings a character.
+    if (!place.characterId) return;
+    existing = nullptr;
+  }
   if (existing && (!place.characterId || *place.characterId == existing->characterId)) {
     // Moving an object, or placing the same character again: the instance (and a sprite's
     // own timeline) carries on.
-    ApplyProperties(place, *existing);
+    if (place.matrix && !existing->scripted) ClearScriptedTransform(*existing);
+    ApplyProperties(place, *existing, existing->scripted);
     return;
   }
   if (!place.characterId) return;  // a move of nothing
-  path.push_back(place.depth);
-  std::unique_ptr<DisplayObject> object = Instantiate(*place.characterId, nesting + 1, path);
-  path.pop_back();
+  std::unique_ptr<DisplayObject> object = Instantiate(*place.characterId, clip);
+  NameUnnamed(object.get(), *place.characterId,
+              place.name.has_value() || (existing && place.move && !existing->name.empty()));
   if (!object) return;
   if (existing && place.move) {
     // Replacing the character keeps where and how the old one was shown.
-    CopyProperties(*existing, *object);
+    object->matrix = existing->matrix;
+    object->colors = existing->colors;
+    object->ratio = existing->ratio;
+    object->name = existing->name;
+    object->clipDepth = existing->clipDepth;
   }
-  if (existing) Erase(clip, place.depth);
-  object->depth = place.depth;
   ApplyProperties(place, *object);
-  objectCount_ += CountTree(*object);
-  clip.children[place.depth] = std::move(object);
+  if (!place.clipActions.empty()) object->clipActions = &place.clipActions;
+  Adopt(clip, place.depth, std::move(object));
 }
 
-std::unique_ptr<DisplayObject> DisplayList::Instantiate(uint16_t id, int nesting,
-                                                        std::vector<uint16_t>& path) {
-  const Character* character = movie_->Find(id);
+std::unique_ptr<DisplayObject> DisplayList::Instantiate(uint16_t id, const DisplayObject& parent) {
+  const Character* character = movie_ ? movie_->Find(id) : nullptr;
   if (!character || objectCount_ >= kMaxDisplayObjects) return nullptr;
   auto object = std::make_unique<DisplayObject>();
   object->characterId = id;
   object->bornTick = tick_;
-  object->serial = nextSerial_++;
+  if (std::holds_alternative<Bitmap>(*character)) object->kind = DisplayKind::Bitmap;
   if (const auto* sprite = std::get_if<Sprite>(character)) {
+    object->kind = DisplayKind::Sprite;
     // Too deep a nesting stays an empty clip rather than recursing further.
-    if (nesting >= kMaxNesting) return object;
-    object->timeline = &sprite->timeline;
-    // The caller counts the finished subtree when it attaches it; meanwhile count this object
-    // and whatever its first frame places, so that the limit holds while it is being built.
-    const size_t before = objectCount_;
-    ++objectCount_;
-    const size_t mark = pending_.size();
-    ApplyFrame(*object, 0, nesting, path);
-    QueueActions(*object, path, mark);
-    objectCount_ = before;
+    if (Nesting(parent) < kMaxNesting) object->timeline = &sprite->timeline;
   }
   return object;
 }
 
-void DisplayList::Erase(DisplayObject& clip, uint16_t depth) {
-  auto it = clip.children.find(depth);
-  if (it == clip.children.end()) return;
-  objectCount_ -= CountTree(*it->second);
-  clip.children.erase(it);
+void DisplayList::NameUnnamed(DisplayObject* object, uint16_t characterId, bool named) {
+  if (named) return;
+  const Character* character = movie_ ? movie_->Find(characterId) : nullptr;
+  // Shapes go nameless. Characters this player does not show yet (text, buttons) still take
+  // their number, so that the clips after them are called what the movie's author saw.
+  if (character && !std::holds_alternative<Sprite>(*character)) return;
+  ++instanceCount_;
+  if (object) object->name = "instance" + std::to_string(instanceCount_);
 }
 
-void DisplayList::Rebuild(DisplayObject& clip, size_t frame, int nesting,
-                          std::vector<uint16_t>& path) {
-  std::map<uint16_t, Placement> target;
+int DisplayList::Nesting(const DisplayObject& object) const {
+  int n = 0;
+  for (const DisplayObject* at = object.parent; at; at = at->parent) ++n;
+  return n;
+}
+
+DisplayObject* DisplayList::Adopt(DisplayObject& parent, int32_t depth,
+                                  std::unique_ptr<DisplayObject> object) {
+  Erase(parent, depth);
+  object->id = nextId_++;
+  object->depth = depth;
+  object->parent = &parent;
+  DisplayObject* placed = object.get();
+  live_[placed->id] = placed;
+  ++objectCount_;
+  parent.children[depth] = std::move(object);
+  if (placed->IsClip()) {
+    initializes_.push_back({placed->id, nullptr, kEventInitialize, placed->clipActions});
+    constructs_.push_back({placed->id, nullptr, kEventConstruct, placed->clipActions});
+  }
+  // A sprite's first frame is there as soon as the sprite is. Its load and first frame's
+  // actions run before whatever that frame placed.
+  const size_t mark = pending_.size();
+  if (placed->timeline) ApplyFrame(*placed, 0);
+  if (placed->IsClip()) {
+    pending_.insert(pending_.begin() + static_cast<ptrdiff_t>(mark),
+                    {placed->id, nullptr, kEventLoad, placed->clipActions});
+    QueueActions(*placed, mark + 1);
+  }
+  return placed;
+}
+
+void DisplayList::Erase(DisplayObject& clip, int32_t depth) {
+  auto it = clip.children.find(depth);
+  if (it == clip.children.end()) return;
+  std::unique_ptr<DisplayObject> gone = std::move(it->second);
+  clip.children.erase(it);
+  Bury(std::move(gone));
+}
+
+void DisplayList::Bury(std::unique_ptr<DisplayObject> object) {
+  Release(*object);
+  graveyard_.push_back(std::move(object));
+}
+
+void DisplayList::Release(DisplayObject& object) {
+  // Children unload before their parent.
+  for (auto& [depth, child] : object.children) Release(*child);
+  if (object.removed || object.id == 0 || !live_.count(object.id)) return;
+  object.removed = true;
+  if (objectCount_ > 0) --objectCount_;
+  // A clip stays reachable by its handle until its unload has run: its handlers still see it.
+  if (object.IsClip()) {
+    unloads_.push_back({object.id, nullptr, kEventUnload, object.clipActions});
+  } else {
+    live_.erase(object.id);
+  }
+}
+
+void DisplayList::ForgetTree(const DisplayObject& object) {
+  for (const auto& [depth, child] : object.children) ForgetTree(*child);
+  auto it = live_.find(object.id);
+  if (it != live_.end() && it->second == &object) live_.erase(it);
+}
+
+void DisplayList::Rebuild(DisplayObject& clip, size_t frame) {
+  std::map<int32_t, Placement> target;
   for (size_t f = 0; f <= frame; ++f) {
     for (const DisplayCommand& command : clip.timeline->At(f).commands) {
       if (const auto* place = std::get_if<PlaceObject>(&command)) {
@@ -203,6 +277,7 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame, int nesting,
           if (it != target.end() && place->move) p = it->second;
           p.characterId = *place->characterId;
           ApplyProperties(*place, p);
+          p.clipActions = place->clipActions.empty() ? nullptr : &place->clipActions;
           target[place->depth] = std::move(p);
         }
       } else {
@@ -211,10 +286,16 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame, int nesting,
     }
   }
   for (auto it = clip.children.begin(); it != clip.children.end();) {
+    DisplayObject& child = *it->second;
     auto t = target.find(it->first);
-    if (t == target.end() || t->second.characterId != it->second->characterId) {
-      objectCount_ -= CountTree(*it->second);
+    // The depths scripts use keep what is there; the timeline's own depths get back what the
+    // timeline had, and a script's clip that strayed into them goes.
+    const bool timelineDepth = it->first < kScriptDepthOffset;
+    if (timelineDepth &&
+        (child.dynamic || t == target.end() || t->second.characterId != child.characterId)) {
+      std::unique_ptr<DisplayObject> gone = std::move(it->second);
       it = clip.children.erase(it);
+      Bury(std::move(gone));
     } else {
       ++it;
     }
@@ -222,32 +303,127 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame, int nesting,
   for (const auto& [depth, p] : target) {
     auto existing = clip.children.find(depth);
     DisplayObject* object = existing == clip.children.end() ? nullptr : existing->second.get();
-    if (!object) {
-      path.push_back(depth);
-      std::unique_ptr<DisplayObject> created = Instantiate(p.characterId, nesting + 1, path);
-      path.pop_back();
-      if (!created) continue;
-      object = created.get();
-      object->depth = depth;
-      objectCount_ += CountTree(*created);
-      clip.children[depth] = std::move(created);
+    if (depth >= kScriptDepthOffset) continue;
+    if (object) {
+      // A surviving instance keeps what a script gave it; otherwise it takes the frame's
+      // placement as it would have been played.
+      if (!object->scripted) {
+        object->matrix = p.matrix;
+        object->colors = p.colors;
+        object->name = p.name;
+        ClearScriptedTransform(*object);
+      }
+      object->ratio = p.ratio;
+      object->clipDepth = p.clipDepth;
+      continue;
     }
-    CopyProperties(p, *object);
+    std::unique_ptr<DisplayObject> created = Instantiate(p.characterId, clip);
+    if (!created) {
+      NameUnnamed(nullptr, p.characterId, !p.name.empty());
+      continue;
+    }
+    created->matrix = p.matrix;
+    created->colors = p.colors;
+    created->ratio = p.ratio;
+    created->name = p.name;
+    created->clipDepth = p.clipDepth;
+    created->clipActions = p.clipActions;
+    NameUnnamed(created.get(), p.characterId, !p.name.empty());
+    Adopt(clip, depth, std::move(created));
   }
 }
 
-void DisplayList::QueueActions(const DisplayObject& clip, const std::vector<uint16_t>& path,
-                               size_t at) {
-  if (!hook_) return;
+void DisplayList::QueueActions(const DisplayObject& clip, size_t at) {
+  if (!clip.timeline) return;
   std::vector<FrameActions> mine;
-  // Initialisation actions run before the frame's other actions, wherever they stand in it.
-  for (const bool init : {true, false}) {
-    for (const ActionBlock& block : clip.timeline->At(clip.frame).actions) {
-      if (block.init == init) mine.push_back({path, &block});
+  // Initialisation actions run once per sprite, before the frame's other actions.
+  for (const ActionBlock& block : clip.timeline->At(clip.frame).actions) {
+    if (block.init && initDone_.insert(block.spriteId).second) {
+      mine.push_back({clip.id, &block, 0, nullptr});
     }
+  }
+  for (const ActionBlock& block : clip.timeline->At(clip.frame).actions) {
+    if (!block.init) mine.push_back({clip.id, &block, 0, nullptr});
   }
   pending_.insert(pending_.begin() + static_cast<ptrdiff_t>(std::min(at, pending_.size())),
                   mine.begin(), mine.end());
+}
+
+DisplayObject* DisplayList::Attach(DisplayObject& parent, uint16_t characterId, int32_t depth,
+                                   std::string name) {
+  std::unique_ptr<DisplayObject> object = Instantiate(characterId, parent);
+  if (!object) return nullptr;
+  object->name = std::move(name);
+  object->dynamic = true;
+  return Adopt(parent, depth, std::move(object));
+}
+
+DisplayObject* DisplayList::CreateEmpty(DisplayObject& parent, int32_t depth, std::string name) {
+  if (!movie_ || objectCount_ >= kMaxDisplayObjects || Nesting(parent) >= kMaxNesting) {
+    return nullptr;
+  }
+  auto object = std::make_unique<DisplayObject>();
+  object->kind = DisplayKind::Sprite;
+  object->bornTick = tick_;
+  object->name = std::move(name);
+  object->dynamic = true;
+  return Adopt(parent, depth, std::move(object));
+}
+
+DisplayObject* DisplayList::Duplicate(DisplayObject& source, int32_t depth, std::string name) {
+  DisplayObject* parent = source.parent;
+  if (!parent) return nullptr;
+  std::unique_ptr<DisplayObject> object;
+  if (source.characterId) {
+    object = Instantiate(source.characterId, *parent);
+  } else if (objectCount_ < kMaxDisplayObjects) {
+    object = std::make_unique<DisplayObject>();
+    object->kind = source.kind == DisplayKind::Root ? DisplayKind::Sprite : source.kind;
+    object->bornTick = tick_;
+  }
+  if (!object) return nullptr;
+  object->matrix = source.matrix;
+  object->colors = source.colors;
+  object->ratio = source.ratio;
+  object->visible = source.visible;
+  object->xscale = source.xscale;
+  object->yscale = source.yscale;
+  object->rotation = source.rotation;
+  object->clipActions = source.clipActions;
+  if (source.drawing) object->drawing = std::make_shared<Drawing>(*source.drawing);
+  object->name = std::move(name);
+  object->dynamic = true;
+  object->scripted = source.scripted;
+  return Adopt(*parent, depth, std::move(object));
+}
+
+void DisplayList::Remove(DisplayObject& object) {
+  if (!object.parent || object.removed) return;
+  auto it = object.parent->children.find(object.depth);
+  if (it != object.parent->children.end() && it->second.get() == &object) {
+    Erase(*object.parent, object.depth);
+  }
+}
+
+void DisplayList::SwapDepth(DisplayObject& object, int32_t depth) {
+  DisplayObject* parent = object.parent;
+  if (!parent || depth == object.depth) return;
+  auto self = parent->children.find(object.depth);
+  if (self == parent->children.end() || self->second.get() != &object) return;
+  std::unique_ptr<DisplayObject> moving = std::move(self->second);
+  parent->children.erase(self);
+  auto other = parent->children.find(depth);
+  if (other != parent->children.end()) {
+    std::unique_ptr<DisplayObject> displaced = std::move(other->second);
+    parent->children.erase(other);
+    displaced->depth = object.depth;
+    displaced->dynamic = true;
+    parent->children[displaced->depth] = std::move(displaced);
+  }
+  // Once a script moved it, the timeline no longer owns it.
+  moving->depth = depth;
+  moving->dynamic = true;
+  parent->children[depth] = std::move(moving);
 }
 
 void DisplayList::Flush() {
@@ -255,15 +431,29 @@ void DisplayList::Flush() {
   // waiting, in this same loop rather than inside the script that asked for them.
   if (flushing_) return;
   flushing_ = true;
-  size_t next = 0;
-  while (next < pending_.size()) {
-    const FrameActions a = pending_[next++];
+  auto take = [](std::deque<FrameActions>& from) {
+    FrameActions a = from.front();
+    from.pop_front();
+    return a;
+  };
+  for (;;) {
+    FrameActions a;
+    if (!initializes_.empty()) {
+      a = take(initializes_);
+    } else if (!constructs_.empty()) {
+      a = take(constructs_);
+    } else if (!unloads_.empty()) {
+      a = take(unloads_);
+    } else if (!pending_.empty()) {
+      a = take(pending_);
+    } else {
+      break;
+    }
     if (hook_) hook_(a);
-    // Entries before `next` have run; drop them so new ones queue at the right place.
-    pending_.erase(pending_.begin(), pending_.begin() + static_cast<ptrdiff_t>(next));
-    next = 0;
+    if (a.event == kEventUnload) live_.erase(a.clip);
   }
-  pending_.clear();
+  for (const auto& gone : graveyard_) ForgetTree(*gone);
+  graveyard_.clear();
   flushing_ = false;
 }
 

@@ -1,14 +1,22 @@
 #pragma once
 // The running movie: a tree of display objects built from the parsed timelines. The main
-// timeline and every sprite instance keep their own current frame.
+// timeline and every sprite instance keep their own current frame. Every object has a handle
+// (its id) that survives depth changes and dies with the object; queued actions and scripts
+// name clips by it, so a clip that moved or went away is never confused with another.
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "player/drawing.h"
 #include "player/geometry.h"
 #include "player/movie.h"
 
@@ -19,81 +27,153 @@ namespace swf {
 inline constexpr int kMaxNesting = 64;
 inline constexpr size_t kMaxDisplayObjects = 20'000;
 
+// Depths as the timeline numbers them; scripts see them shifted down by this much, so that the
+// depths a timeline uses are negative and those scripts pick are 0 and up.
+inline constexpr int32_t kScriptDepthOffset = 16384;
+// The deepest and highest depths a script may ask for (in script numbering).
+inline constexpr int32_t kMinScriptDepth = -16384;
+inline constexpr int32_t kMaxScriptDepth = 2130690044;
+
+// What kind of character an object shows; each kind draws, measures and hit-tests its own way.
+enum class DisplayKind { Shape, Bitmap, Sprite, Root };
+
 struct DisplayObject {
-  uint16_t depth = 0;
-  uint16_t characterId = 0;  // 0 for the main timeline
+  DisplayKind kind = DisplayKind::Shape;
+  int32_t depth = 0;         // timeline numbering
+  uint16_t characterId = 0;  // 0 for the main timeline and empty clips
   Matrix matrix;             // in the parent's space, translation in twips
   ColorTransform colors;
   uint16_t ratio = 0;
   std::string name;
-  uint16_t clipDepth = 0;  // non-zero: a mask over the depths above it up to this one
+  int32_t clipDepth = 0;  // non-zero: a mask over the depths above it up to this one
+  bool visible = true;
+  // A script changed where or how it is shown: the timeline no longer moves it.
+  bool scripted = false;
+  // Made by a script (attachMovie, duplicateMovieClip, createEmptyMovieClip) rather than placed
+  // by its parent's timeline; going back a frame leaves it alone.
+  bool dynamic = false;
+  // _xscale, _yscale and _rotation as a script last set them: the matrix alone cannot tell a
+  // mirrored scale from a half turn.
+  std::optional<double> xscale, yscale, rotation;
+  bool removed = false;      // off the stage; its unload may still be waiting to run
+  bool constructed = false;  // its class (Object.registerClass) has been given to it
+  // What scripts drew into it (sprites and the main timeline), beneath its children.
+  std::shared_ptr<Drawing> drawing;
+  // onClipEvent handlers it was placed with.
+  const std::vector<ClipAction>* clipActions = nullptr;
 
-  // Sprites and the main timeline; null for shapes.
+  // Sprites and the main timeline; null for shapes and empty clips.
   const Timeline* timeline = nullptr;
   size_t frame = 0;  // current frame, from 0
   bool playing = true;
-  std::map<uint16_t, std::unique_ptr<DisplayObject>> children;  // by depth
+  std::map<int32_t, std::unique_ptr<DisplayObject>> children;  // by depth
+  DisplayObject* parent = nullptr;
 
   uint64_t bornTick = 0;  // the tick it was placed in: new clips start advancing on the next
-  uint64_t serial = 0;    // unique within a run of the movie: tells a new instance from an old one
+  uint64_t id = 0;        // its handle, unique within a run of the movie
+
+  bool IsClip() const { return kind == DisplayKind::Sprite || kind == DisplayKind::Root; }
+  size_t TotalFrames() const { return timeline ? timeline->frameCount : 1; }
+  int32_t ScriptDepth() const { return depth - kScriptDepthOffset; }
 };
 
-// Actions a frame carries, reported after the tick that entered the frame. The clip is named by
-// the depths leading to it from the main timeline (empty for the main timeline itself), so a
-// script that changes the display list never leaves a handler holding a dangling object.
+// Work a tick leaves for the scripts: a frame's action block (init actions included) or a
+// clip event. The clip is named by its handle; for an unload the object is already gone and
+// only the handle and its handlers remain.
 struct FrameActions {
-  std::vector<uint16_t> clipPath;
+  uint64_t clip = 0;
   const ActionBlock* block = nullptr;
+  uint32_t event = 0;  // a ClipEvent bit when this is an event
+  const std::vector<ClipAction>* handlers = nullptr;
 };
 using ActionHook = std::function<void(const FrameActions&)>;
 
 class DisplayList {
  public:
+  DisplayList() = default;
+  DisplayList(const DisplayList&) = delete;
+  DisplayList& operator=(const DisplayList&) = delete;
+
   // Starts `movie` (which must outlive this) at its first frame.
   void Reset(const Movie* movie);
-  // One frame of the movie's time: the main timeline advances when playing, and so does every
-  // sprite instance already on stage.
+  // One frame of the movie's time: every playing timeline advances (the newest clip first, the
+  // main timeline last), clips that were there already get their enterFrame, then the actions
+  // the frame queued run.
   void Tick();
   // Moves the main timeline to `frame` (from 0). False when it does not exist.
   bool GotoFrame(size_t frame);
+  // Moves a clip to `frame`. Asked from inside a running script, the frame's actions run after
+  // that script and those already waiting; asked from outside, before this returns. False when
+  // the clip or the frame does not exist.
+  bool GotoClip(uint64_t clip, size_t frame);
 
-  // Moves the clip `path` names (as FrameActions does) to `frame`; its frame actions are reported
-  // after any being reported now. False when the clip or the frame does not exist.
-  bool GotoClip(const std::vector<uint16_t>& path, size_t frame);
-  // The clip `path` names, or null.
-  DisplayObject* Find(const std::vector<uint16_t>& path);
-
+  // The live object with handle `id`, or null.
+  DisplayObject* Find(uint64_t id);
   const DisplayObject& Root() const { return root_; }
   DisplayObject& Root() { return root_; }
   size_t ObjectCount() const { return objectCount_; }
   void SetActionHook(ActionHook hook) { hook_ = std::move(hook); }
+  const Movie* movie() const { return movie_; }
+  // How many of the main timeline's frames have played so far.
+  size_t FramesReached() const { return framesReached_; }
+
+  // What scripts do to the tree. Depths are in timeline numbering; a new object replaces what
+  // was at its depth. Null when the character is not there or the movie is full.
+  DisplayObject* Attach(DisplayObject& parent, uint16_t characterId, int32_t depth,
+                        std::string name);
+  DisplayObject* CreateEmpty(DisplayObject& parent, int32_t depth, std::string name);
+  // A copy of `source` (same character, transform, colours and handlers) beside it.
+  DisplayObject* Duplicate(DisplayObject& source, int32_t depth, std::string name);
+  // Removes `object` and everything in it (their unload events run after the current script).
+  void Remove(DisplayObject& object);
+  // Moves `object` to `depth` in its parent, trading places with whatever was there.
+  void SwapDepth(DisplayObject& object, int32_t depth);
+  // Runs what is queued now, unless a flush is already under way further up the stack.
+  void Flush();
 
  private:
-  void Advance(DisplayObject& clip, int nesting, std::vector<uint16_t>& path);
-  // `path` names `clip` as FrameActions does.
-  void ApplyFrame(DisplayObject& clip, size_t frame, int nesting, std::vector<uint16_t>& path);
-  void Place(DisplayObject& clip, const PlaceObject& place, int nesting,
-             std::vector<uint16_t>& path);
+  void Advance(DisplayObject& clip);
+  // The frame's own actions run before those of the clips it places. Going back, `ownFirst`
+  // puts them before the clips the rebuild placed (a loop played in time) or after (a goto).
+  void Goto(DisplayObject& clip, size_t frame, bool ownFirst);
+  void ApplyFrame(DisplayObject& clip, size_t frame);
+  void Place(DisplayObject& clip, const PlaceObject& place);
   // Going back: the display list the frame would have when played from the start, keeping the
   // instances that are still there.
-  void Rebuild(DisplayObject& clip, size_t frame, int nesting, std::vector<uint16_t>& path);
-  void Goto(DisplayObject& clip, size_t frame, int nesting, std::vector<uint16_t>& path);
-  // `path` names the new object; a sprite's first frame is applied and its actions queued.
-  std::unique_ptr<DisplayObject> Instantiate(uint16_t id, int nesting, std::vector<uint16_t>& path);
-  void Erase(DisplayObject& clip, uint16_t depth);
-  // A clip's frame actions run before those of the clips its frame placed: `at` is where the
-  // queue stood before the frame was applied.
-  void QueueActions(const DisplayObject& clip, const std::vector<uint16_t>& path, size_t at);
-  void Flush();
+  void Rebuild(DisplayObject& clip, size_t frame);
+  std::unique_ptr<DisplayObject> Instantiate(uint16_t id, const DisplayObject& parent);
+  // Hangs `object` into `parent` at `depth`, replacing what is there, and queues its events
+  // and first frame.
+  DisplayObject* Adopt(DisplayObject& parent, int32_t depth, std::unique_ptr<DisplayObject> object);
+  void Erase(DisplayObject& clip, int32_t depth);
+  // Takes `object` and what it holds off the stage: their unloads are queued and the objects
+  // kept until those have run.
+  void Bury(std::unique_ptr<DisplayObject> object);
+  void Release(DisplayObject& object);
+  void ForgetTree(const DisplayObject& object);
+  int Nesting(const DisplayObject& object) const;
+  // A timeline placement without a name: clips are called "instance1", "instance2", ... in
+  // the order they are placed. `object` may be null (a character this player cannot show).
+  void NameUnnamed(DisplayObject* object, uint16_t characterId, bool named);
+  // Queues the actions of the frame `clip` shows at `at` (its init actions first).
+  void QueueActions(const DisplayObject& clip, size_t at);
 
   const Movie* movie_ = nullptr;
   DisplayObject root_;
   size_t objectCount_ = 0;
   uint64_t tick_ = 0;
+  size_t framesReached_ = 0;
+  uint32_t instanceCount_ = 0;
   ActionHook hook_;
-  std::vector<FrameActions> pending_;
+  std::unordered_map<uint64_t, DisplayObject*> live_;
+  std::vector<std::unique_ptr<DisplayObject>> graveyard_;  // removed, unloads still to run
+  std::deque<FrameActions> pending_;
+  std::deque<FrameActions> unloads_;
+  std::deque<FrameActions> initializes_;  // initialize, then construct: before anything else
+  std::deque<FrameActions> constructs_;
+  std::set<uint16_t> initDone_;  // sprites whose init actions ran
   bool flushing_ = false;
-  uint64_t nextSerial_ = 1;
+  uint64_t nextId_ = 1;
 };
 
 }  // namespace swf

@@ -66,7 +66,32 @@ bool SkipFilters(ByteReader& r) {
   return r.Ok();
 }
 
-ErrorKind ReadPlaceObject(TagCode code, std::span<const uint8_t> body, PlaceObject& out) {
+// The onClipEvent handlers after a PlaceObject2/3. Handlers read before damage are kept.
+void ReadClipActions(ByteReader& r, int version, std::vector<ClipAction>& out) {
+  // SWF 5 stores event flags in 16 bits, later versions in 32.
+  auto flags = [&]() -> uint32_t { return version >= 6 ? r.U32() : r.U16(); };
+  r.U16();  // reserved
+  flags();  // the union of all handlers' events
+  for (;;) {
+    const uint32_t events = flags();
+    if (!r.Ok() || events == 0) return;
+    uint32_t size = r.U32();
+    ClipAction action;
+    action.events = events;
+    if (events & kEventKeyPress) {
+      action.keyCode = r.U8();
+      if (size > 0) --size;
+    }
+    const std::span<const uint8_t> rest = r.Rest();
+    if (!r.Ok() || size > rest.size()) return;
+    action.bytes.assign(rest.begin(), rest.begin() + size);
+    r = ByteReader(rest.subspan(size));
+    out.push_back(std::move(action));
+  }
+}
+
+ErrorKind ReadPlaceObject(TagCode code, std::span<const uint8_t> body, int version,
+                          PlaceObject& out) {
   ByteReader r(body);
   if (code == TagCode::PlaceObject) {
     out.characterId = r.U16();
@@ -84,11 +109,13 @@ ErrorKind ReadPlaceObject(TagCode code, std::span<const uint8_t> body, PlaceObje
     kHasRatio = 0x10,
     kHasName = 0x20,
     kHasClipDepth = 0x40,
+    kHasClipActions = 0x80,
   };
   // ... and second (PlaceObject3).
   enum : uint8_t {
     kHasFilters = 0x01,
     kHasBlendMode = 0x02,
+    kHasCacheAsBitmap = 0x04,
     kHasClassName = 0x08,
     kHasImage = 0x10,
   };
@@ -104,13 +131,15 @@ ErrorKind ReadPlaceObject(TagCode code, std::span<const uint8_t> body, PlaceObje
   if (flags & kHasName) out.name = r.String();
   if (flags & kHasClipDepth) out.clipDepth = r.U16();
   if (!r.Ok()) return ErrorKind::Truncated;
-  // What follows (filters, blend mode, caching, clip actions) does not change what is drawn
-  // yet; a damaged tail is not worth refusing the movie for.
+  // What follows (filters, blend mode, caching, clip actions) is read as far as it is intact;
+  // a damaged tail is not worth refusing the movie for.
   if ((flags2 & kHasFilters) && !SkipFilters(r)) return ErrorKind::None;
   if (flags2 & kHasBlendMode) {
     const uint8_t blend = r.U8();
     if (r.Ok()) out.blendMode = blend;
   }
+  if (flags2 & kHasCacheAsBitmap) r.U8();
+  if ((flags & kHasClipActions) && r.Ok()) ReadClipActions(r, version, out.clipActions);
   return ErrorKind::None;
 }
 
@@ -128,6 +157,7 @@ bool IsDefinition(TagCode code) {
     case TagCode::DefineSprite:
     case TagCode::JpegTables:
     case TagCode::SetBackgroundColor:
+    case TagCode::ExportAssets:
       return true;
     default:
       return false;
@@ -153,6 +183,19 @@ MovieError ParseDefinition(const Tag& tag, ParseState& st) {
     case TagCode::JpegTables:
       st.jpegTables = tag.body;
       return {};
+    case TagCode::ExportAssets: {
+      ByteReader r(tag.body);
+      const uint16_t count = r.U16();
+      for (uint16_t i = 0; i < count && r.Ok(); ++i) {
+        const uint16_t character = r.U16();
+        std::string name = r.String();
+        // A later export of a name replaces the earlier one.
+        if (r.Ok())
+          movie.exports.insert_or_assign(std::move(name),
+                                         Movie::Export{character, movie.timeline.frames.size()});
+      }
+      return {};
+    }
     case TagCode::DefineShape:
     case TagCode::DefineShape2:
     case TagCode::DefineShape3:
@@ -216,7 +259,8 @@ MovieError ParseTimeline(std::span<const uint8_t> data, uint16_t declaredFrames,
       case TagCode::PlaceObject2:
       case TagCode::PlaceObject3: {
         PlaceObject place;
-        if (ErrorKind e = ReadPlaceObject(code, tag.body, place); e != ErrorKind::None) {
+        if (ErrorKind e = ReadPlaceObject(code, tag.body, st.movie.header.version, place);
+            e != ErrorKind::None) {
           return TagError(e, tag);
         }
         if (!charge()) return TagError(ErrorKind::TooLarge, tag);
@@ -300,11 +344,19 @@ const Character* Movie::Find(uint16_t id) const {
 
 const Bitmap* Movie::FindBitmap(uint16_t id) const { return std::get_if<Bitmap>(Find(id)); }
 
+std::optional<uint16_t> Movie::FindExport(std::string_view name, size_t framesReached) const {
+  for (const auto& [exported, e] : exports) {
+    if (EqualsIgnoringCase(exported, name) && e.frame < framesReached) return e.character;
+  }
+  return std::nullopt;
+}
+
 MovieError ParseMovie(std::span<const uint8_t> file, Movie& out) {
   out.header = {};
   out.background = {255, 255, 255, 255};
   out.timeline = {};
   out.dictionary.clear();
+  out.exports.clear();
   MovieFile container;
   if (MovieError e = ReadMovieFile(file, container); !e.Ok()) return e;
   out.header = container.header;

@@ -25,6 +25,37 @@ inline constexpr size_t kMaxMovieBitmapPixels = 32u << 20;  // all bitmaps of a 
 // memory a parsed movie takes whatever its file claims.
 inline constexpr size_t kMaxMovieElements = 2'000'000;
 
+// Clip events a handler of a placed sprite answers, as the flag bits of PlaceObject2/3 name
+// them (the SWF 6 layout: 32 bits; SWF 5's 16 bits are its low half).
+enum ClipEvent : uint32_t {
+  kEventLoad = 1u << 0,
+  kEventEnterFrame = 1u << 1,
+  kEventUnload = 1u << 2,
+  kEventMouseMove = 1u << 3,
+  kEventMouseDown = 1u << 4,
+  kEventMouseUp = 1u << 5,
+  kEventKeyDown = 1u << 6,
+  kEventKeyUp = 1u << 7,
+  kEventData = 1u << 8,
+  kEventInitialize = 1u << 9,
+  kEventPress = 1u << 10,
+  kEventRelease = 1u << 11,
+  kEventReleaseOutside = 1u << 12,
+  kEventRollOver = 1u << 13,
+  kEventRollOut = 1u << 14,
+  kEventDragOver = 1u << 15,
+  kEventDragOut = 1u << 16,
+  kEventKeyPress = 1u << 17,
+  kEventConstruct = 1u << 18,
+};
+
+// One onClipEvent handler: the events it answers and its bytecode.
+struct ClipAction {
+  uint32_t events = 0;
+  uint8_t keyCode = 0;  // kEventKeyPress only
+  std::vector<uint8_t> bytes;
+};
+
 // PlaceObject, PlaceObject2 and PlaceObject3; absent fields keep what the object had.
 struct PlaceObject {
   uint16_t depth = 0;
@@ -36,6 +67,7 @@ struct PlaceObject {
   std::optional<std::string> name;
   std::optional<uint16_t> clipDepth;
   uint8_t blendMode = 0;  // read but not applied yet
+  std::vector<ClipAction> clipActions;
 };
 
 struct RemoveObject {
@@ -77,8 +109,19 @@ struct Movie : BitmapSource {
   Rgba background{255, 255, 255, 255};
   Timeline timeline;
   std::map<uint16_t, Character> dictionary;
+  // ExportAssets: the names scripts attach library symbols by, and the main timeline's frame
+  // (from 0) that exports each.
+  struct Export {
+    uint16_t character = 0;
+    size_t frame = 0;
+  };
+  std::map<std::string, Export> exports;
 
   const Character* Find(uint16_t id) const;
+  // The character exported as `name` (ASCII case-insensitive, as attachMovie looks it up) by
+  // one of the main timeline's first `framesReached` frames: a symbol is there for scripts only
+  // once the frame exporting it has played.
+  std::optional<uint16_t> FindExport(std::string_view name, size_t framesReached) const;
   const Bitmap* FindBitmap(uint16_t id) const override;
 };
 

@@ -72,7 +72,8 @@ class Player {
   // Whether a shape is drawn at viewport pixel `pixel` under the same view.
   bool HitTest(Point pixel, ScaleMode scale, int viewWidth, int viewHeight) const;
 
-  // Called with each frame's action blocks as frames are entered, after the player ran them.
+  // Called with each frame's action blocks and clip events as they are run, after the player
+  // ran them.
   void SetActionHook(ActionHook hook) { userHook_ = std::move(hook); }
   // Receives each line the movie traces. Set it before Load to see the first frame's lines.
   using TraceSink = std::function<void(std::string_view)>;

@@ -1,7 +1,7 @@
 #pragma once
-// What the interpreter asks of the display list. Clips are named by the depths leading to them
-// from the main timeline and the serial number of the instance, so a reference to a clip that
-// has since been removed (or replaced at its depth) simply finds nothing.
+// What the interpreter asks of the display list. Clips are named by their handle, which
+// survives depth changes and dies with the clip, so a reference to a clip that has since been
+// removed (or replaced at its depth) simply finds nothing.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -10,10 +10,14 @@
 #include <string_view>
 #include <vector>
 
+namespace swf {
+struct DisplayObject;
+class DisplayList;
+}  // namespace swf
+
 namespace swf::avm1 {
 
 struct ClipRef {
-  std::vector<uint16_t> path;
   uint64_t serial = 0;
   bool operator==(const ClipRef&) const = default;
 };
@@ -41,6 +45,11 @@ class ClipHost {
   virtual std::optional<size_t> FindLabel(const ClipRef& clip, std::string_view label) = 0;
   // The action blocks of one of the clip's frames, for the Call action.
   virtual std::vector<std::span<const uint8_t>> FrameScripts(const ClipRef& clip, size_t frame) = 0;
+  // The display list itself, for what scripts do to clips (properties, attaching, removing);
+  // null when there is none.
+  virtual DisplayList* Display() { return nullptr; }
+  // The live display object `clip` names, or null.
+  virtual DisplayObject* Find(const ClipRef&) { return nullptr; }
 };
 
 }  // namespace swf::avm1

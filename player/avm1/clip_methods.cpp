@@ -1,16 +1,132 @@
-// MovieClip.prototype: what scripts call on a clip by name.
+// MovieClip.prototype and the clip properties: what scripts call and read on a clip by name.
 #include <cmath>
+#include <numbers>
 
 #include "player/avm1/interpreter.h"
+#include "player/avm1/script_error.h"
+#include "player/compose.h"
+#include "player/display_list.h"
 
 namespace swf::avm1 {
 namespace {
+
+constexpr double kDegrees = 180.0 / std::numbers::pi;
 
 bool ClipOf(Interpreter& vm, const Value& self, ClipRef& out) {
   Object* o = self.AsObject();
   if (!vm.Host() || !o || o->kind != ObjectKind::Clip) return false;
   out = o->clip;
   return true;
+}
+
+// The live display object behind a script value, or null.
+DisplayObject* ObjectOf(Interpreter& vm, const Value& self) {
+  ClipRef clip;
+  return ClipOf(vm, self, clip) ? vm.Host()->Find(clip) : nullptr;
+}
+
+// From the object's own twips to the stage's.
+Matrix ToStage(const DisplayObject& o) {
+  Matrix m = o.matrix;
+  for (const DisplayObject* p = o.parent; p; p = p->parent) m = p->matrix * m;
+  return m;
+}
+
+double XScale(const DisplayObject& o) {
+  if (o.xscale) return *o.xscale;
+  return std::hypot(o.matrix.a, o.matrix.b) * 100;
+}
+
+double YScale(const DisplayObject& o) {
+  if (o.yscale) return *o.yscale;
+  const double s = std::hypot(o.matrix.c, o.matrix.d) * 100;
+  // A matrix that mirrors shows as a negative vertical scale.
+  return o.matrix.a * o.matrix.d - o.matrix.b * o.matrix.c < 0 ? -s : s;
+}
+
+double Rotation(const DisplayObject& o) {
+  if (o.rotation) return *o.rotation;
+  return std::atan2(o.matrix.b, o.matrix.a) * kDegrees;
+}
+
+// Rebuilds the matrix's scale and rotation part from the three values scripts see.
+void SetTransform(DisplayObject& o, double xscale, double yscale, double rotation) {
+  o.xscale = xscale;
+  o.yscale = yscale;
+  o.rotation = rotation;
+  const double r = rotation / kDegrees;
+  const double sx = xscale / 100, sy = yscale / 100;
+  o.matrix.a = sx * std::cos(r);
+  o.matrix.b = sx * std::sin(r);
+  o.matrix.c = -sy * std::sin(r);
+  o.matrix.d = sy * std::cos(r);
+}
+
+Bounds ParentBounds(const Movie& movie, const DisplayObject& o) {
+  return ObjectBounds(movie, o, o.matrix);
+}
+
+// Twips as scripts see pixels: whole twentieths.
+double Pixels(double twips) { return std::round(twips) / 20; }
+
+// What a script depth argument comes to in timeline numbering, or nothing when it is not a
+// depth a script may use.
+std::optional<int32_t> DepthArg(Interpreter& vm, const Value& v) {
+  const double d = vm.ToNumber(v);
+  if (std::isnan(d)) return std::nullopt;
+  const double whole = std::trunc(d);
+  if (whole < kMinScriptDepth || whole > kMaxScriptDepth) return std::nullopt;
+  return static_cast<int32_t>(whole) + kScriptDepthOffset;
+}
+
+// A clip named by a target path ("../a", "/a/b", "a.b") from `from`, or null.
+DisplayObject* PathFrom(Interpreter& vm, DisplayObject& from, std::string_view path) {
+  DisplayObject* at = &from;
+  size_t i = 0;
+  if (!path.empty() && path[0] == '/') {
+    while (at->parent) at = at->parent;
+    i = 1;
+  }
+  while (at && i < path.size()) {
+    if (path.compare(i, 2, "..") == 0) {
+      at = at->parent;
+      i += 2;
+      continue;
+    }
+    if (path[i] == '/' || path[i] == '.' || path[i] == ':') {
+      ++i;
+      continue;
+    }
+    size_t end = path.find_first_of("/.:", i);
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view name = path.substr(i, end - i);
+    i = end;
+    if (NamesEqual(name, "_root", false) || NamesEqual(name, "_level0", false)) {
+      while (at->parent) at = at->parent;
+      continue;
+    }
+    if (NamesEqual(name, "_parent", false)) {
+      at = at->parent;
+      continue;
+    }
+    DisplayObject* next = nullptr;
+    for (const auto& [depth, child] : at->children) {
+      if (child->IsClip() && NamesEqual(child->name, name, vm.CaseSensitive())) {
+        next = child.get();
+        break;
+      }
+    }
+    at = next;
+  }
+  return at;
+}
+
+void CopyInit(Interpreter& vm, Object* clip, const Value& init) {
+  Object* from = init.AsObject();
+  if (!clip || !from) return;
+  for (const std::string& name : vm.EnumerableNames(from)) {
+    vm.SetMember(clip, name, vm.GetMember(from, name));
+  }
 }
 
 void GotoArg(Interpreter& vm, ClipRef clip, Value frame, bool play) {
@@ -38,11 +154,192 @@ void GotoArg(Interpreter& vm, ClipRef clip, Value frame, bool play) {
   } else {
     return;
   }
-  host.Goto(clip, index);
   host.SetPlaying(clip, play);
+  host.Goto(clip, index);
+}
+
+Value PointArg(Interpreter& vm, const Value& point, bool toGlobal, const DisplayObject& o) {
+  Object* p = point.AsObject();
+  if (!p) return {};
+  const double x = vm.ToNumber(vm.GetMember(p, "x")), y = vm.ToNumber(vm.GetMember(p, "y"));
+  const Matrix m = ToStage(o);
+  const Point out = (toGlobal ? m : m.Inverse()).Apply({x * 20, y * 20});
+  vm.SetMember(p, "x", out.x / 20);
+  vm.SetMember(p, "y", out.y / 20);
+  return {};
 }
 
 }  // namespace
+
+bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Value& out) {
+  DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
+  if (!o || name.empty() || (name[0] != '_')) return false;
+  const bool cs = CaseSensitive();
+  auto is = [&](std::string_view n) { return NamesEqual(name, n, cs); };
+  const Movie* movie = host_->Display()->movie();
+  if (is("_x")) {
+    out = o->matrix.tx / 20;
+  } else if (is("_y")) {
+    out = o->matrix.ty / 20;
+  } else if (is("_xscale")) {
+    out = XScale(*o);
+  } else if (is("_yscale")) {
+    out = YScale(*o);
+  } else if (is("_rotation")) {
+    out = Rotation(*o);
+  } else if (is("_alpha")) {
+    out = o->colors.aMul / 256.0 * 100;
+  } else if (is("_visible")) {
+    out = o->visible;
+  } else if (is("_width") || is("_height")) {
+    const Bounds b = movie ? ParentBounds(*movie, *o) : Bounds{};
+    out = b.empty ? 0.0 : Pixels(is("_width") ? b.xMax - b.xMin : b.yMax - b.yMin);
+  } else if (is("_currentframe")) {
+    out = static_cast<double>(o->frame + 1);
+  } else if (is("_totalframes") || is("_framesloaded")) {
+    out = static_cast<double>(o->TotalFrames());
+  } else if (is("_name")) {
+    out = o->name;
+  } else if (is("_target")) {
+    out = ClipTarget(clip);
+  } else if (is("_droptarget") || is("_url")) {
+    out = std::string();
+  } else if (is("_xmouse") || is("_ymouse")) {
+    // Without a pointer the mouse rests at the stage's origin.
+    const Point local = ToStage(*o).Inverse().Apply({0, 0});
+    out = Pixels(is("_xmouse") ? local.x : local.y);
+  } else if (is("_root") || is("_level0")) {
+    out = ClipObject(host_->Root());
+  } else if (is("_parent")) {
+    std::optional<ClipRef> parent = host_->Parent(clip);
+    out = parent ? Value(ClipObject(*parent)) : Value();
+  } else if (is("_highquality")) {
+    out = 1.0;
+  } else if (is("_quality")) {
+    out = "HIGH";
+  } else if (is("_focusrect")) {
+    out = true;
+  } else if (is("_soundbuftime")) {
+    out = 5.0;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, const Value& value) {
+  DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
+  if (!o || name.empty() || name[0] != '_') return false;
+  const bool cs = CaseSensitive();
+  auto is = [&](std::string_view n) { return NamesEqual(name, n, cs); };
+  auto number = [&](double& out) {
+    out = ToNumber(value);
+    return !std::isnan(out) && std::isfinite(out);
+  };
+  double n = 0;
+  if (is("_x") || is("_y")) {
+    if (number(n)) (is("_x") ? o->matrix.tx : o->matrix.ty) = std::round(n * 20);
+  } else if (is("_xscale")) {
+    if (number(n)) SetTransform(*o, n, YScale(*o), Rotation(*o));
+  } else if (is("_yscale")) {
+    if (number(n)) SetTransform(*o, XScale(*o), n, Rotation(*o));
+  } else if (is("_rotation")) {
+    if (number(n)) {
+      n = std::fmod(n, 360);
+      if (n > 180) n -= 360;
+      if (n < -180) n += 360;
+      SetTransform(*o, XScale(*o), YScale(*o), n);
+    }
+  } else if (is("_alpha")) {
+    if (number(n)) o->colors.aMul = static_cast<int16_t>(std::clamp(n * 2.56, -32768.0, 32767.0));
+  } else if (is("_visible")) {
+    if (number(n)) o->visible = n != 0;
+  } else if (is("_width") || is("_height")) {
+    const Movie* movie = host_->Display()->movie();
+    if (!number(n) || !movie) return true;
+    const Bounds local = ObjectBounds(*movie, *o, Matrix{});
+    const double extent = is("_width") ? local.xMax - local.xMin : local.yMax - local.yMin;
+    if (local.empty || extent <= 0) return true;
+    const double scale = n * 20 / extent * 100;
+    if (is("_width")) {
+      SetTransform(*o, scale, YScale(*o), Rotation(*o));
+    } else {
+      SetTransform(*o, XScale(*o), scale, Rotation(*o));
+    }
+  } else if (is("_name")) {
+    o->name = ToString(value);
+  } else if (is("_currentframe") || is("_totalframes") || is("_framesloaded") || is("_target") ||
+             is("_droptarget") || is("_url") || is("_xmouse") || is("_ymouse") || is("_parent") ||
+             is("_root")) {
+    // Read-only: the write is dropped.
+  } else if (is("_highquality") || is("_quality") || is("_focusrect") || is("_soundbuftime")) {
+    // Player-wide settings this player does not vary.
+  } else {
+    return false;
+  }
+  o->scripted = o->scripted || !(is("_name") || is("_visible"));
+  return true;
+}
+
+void Interpreter::CallClipMethod(const ClipRef& clip, std::string_view name) {
+  Object* self = ClipObject(clip);
+  if (!self) return;
+  if (depth_ == 0) {
+    budget_ = kInstructionBudget;
+    stopped_ = false;
+  }
+  try {
+    const Value method = GetMember(self, name);
+    Object* f = method.AsObject();
+    if (f && f->IsCallable()) Call(method, self, {});
+  } catch (const ScriptException& e) {
+    Trace("Warning: Uncaught exception, " + ToString(e.value));
+  }
+}
+
+void Interpreter::ConstructClip(const ClipRef& clip) {
+  DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
+  const Movie* movie = o ? host_->Display()->movie() : nullptr;
+  if (!o || o->constructed || !movie || !clipClasses_) return;
+  o->constructed = true;
+  Object* ctor = nullptr;
+  for (const auto& [symbol, e] : movie->exports) {
+    if (e.character != o->characterId) continue;
+    if (const Property* p = clipClasses_->FindOwn(symbol, false)) ctor = p->value.AsObject();
+    if (ctor) break;
+  }
+  Object* self = ClipObject(clip);
+  if (!ctor || !self) return;
+  if (Object* proto = GetMember(ctor, "prototype").AsObject()) self->proto = proto;
+  if (depth_ == 0) {
+    budget_ = kInstructionBudget;
+    stopped_ = false;
+  }
+  try {
+    Call(ctor, self, {});
+  } catch (const ScriptException& e) {
+    Trace("Warning: Uncaught exception, " + ToString(e.value));
+  }
+}
+
+void Interpreter::CloneClip(const Value& source, const std::string& name, double depth) {
+  DisplayObject* o = ObjectOf(*this, source);
+  if (!o || !o->parent || std::isnan(depth)) return;
+  // The SWF 4 action numbers depths as the timeline does.
+  const double whole = std::trunc(depth);
+  if (whole < kMinScriptDepth + kScriptDepthOffset ||
+      whole > kMaxScriptDepth + kScriptDepthOffset) {
+    return;
+  }
+  host_->Display()->Duplicate(*o, static_cast<int32_t>(whole), name);
+}
+
+void Interpreter::RemoveClip(const Value& clip) {
+  DisplayObject* o = ObjectOf(*this, clip);
+  // Only clips at the depths scripts use come off; the timeline's own stay.
+  if (!o || !o->parent || o->ScriptDepth() < 0) return;
+  host_->Display()->Remove(*o);
+}
 
 void Interpreter::InstallClipMethods() {
   const bool cs = CaseSensitive();
@@ -73,14 +370,244 @@ void Interpreter::InstallClipMethods() {
              ClipRef clip;
              ClipState state;
              if (!ClipOf(vm, self, clip) || !vm.Host()->State(clip, state)) return Value();
+             vm.Host()->SetPlaying(clip, false);
              if (step > 0 && state.frame + 1 < state.totalFrames) {
                vm.Host()->Goto(clip, state.frame + 1);
              }
              if (step < 0 && state.frame > 0) vm.Host()->Goto(clip, state.frame - 1);
-             vm.Host()->SetPlaying(clip, false);
              return Value();
            });
   }
+  auto arg = [](std::span<const Value> args, size_t i) {
+    return i < args.size() ? args[i] : Value();
+  };
+
+  method("attachMovie", [arg](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* o = ObjectOf(vm, self);
+    DisplayList* display = vm.Host() ? vm.Host()->Display() : nullptr;
+    if (!o || !display || !display->movie() || args.size() < 3) return Value();
+    const std::optional<uint16_t> id =
+        display->movie()->FindExport(vm.ToString(args[0]), display->FramesReached());
+    const std::optional<int32_t> depth = DepthArg(vm, args[2]);
+    if (!id || !depth || !std::get_if<Sprite>(display->movie()->Find(*id))) {
+      return Value();
+    }
+    DisplayObject* made = display->Attach(*o, *id, *depth, vm.ToString(args[1]));
+    if (!made) return Value();
+    Object* clip = vm.ClipObject(ClipRef{made->id});
+    CopyInit(vm, clip, arg(args, 3));
+    // An attached clip has its class before attachMovie returns.
+    vm.ConstructClip(ClipRef{made->id});
+    return Value(clip);
+  });
+  method(
+      "createEmptyMovieClip", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+        DisplayObject* o = ObjectOf(vm, self);
+        if (!o || args.size() < 2) return Value();
+        const std::optional<int32_t> depth = DepthArg(vm, args[1]);
+        if (!depth) return Value();
+        DisplayObject* made = vm.Host()->Display()->CreateEmpty(*o, *depth, vm.ToString(args[0]));
+        return made ? Value(vm.ClipObject(ClipRef{made->id})) : Value();
+      });
+  method("duplicateMovieClip",
+         [arg](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           DisplayObject* o = ObjectOf(vm, self);
+           if (!o || !o->parent || args.size() < 2) return Value();
+           const std::string name = vm.ToString(args[0]);
+           const std::optional<int32_t> depth = DepthArg(vm, args[1]);
+           if (!depth) return Value();
+           DisplayObject* made = vm.Host()->Display()->Duplicate(*o, *depth, name);
+           if (!made) return Value();
+           Object* clip = vm.ClipObject(ClipRef{made->id});
+           CopyInit(vm, clip, arg(args, 2));
+           return Value(clip);
+         });
+  method("removeMovieClip", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    vm.RemoveClip(self);
+    return Value();
+  });
+  method("getDepth", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    DisplayObject* o = ObjectOf(vm, self);
+    return o ? Value(static_cast<double>(o->ScriptDepth())) : Value();
+  });
+  method("getNextHighestDepth", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    DisplayObject* o = ObjectOf(vm, self);
+    if (!o) return Value();
+    int32_t next = 0;
+    if (!o->children.empty())
+      next = std::max(next, o->children.rbegin()->second->ScriptDepth() + 1);
+    return Value(static_cast<double>(next));
+  });
+  method("getInstanceAtDepth", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* o = ObjectOf(vm, self);
+    if (!o || args.empty()) return Value();
+    const std::optional<int32_t> depth = DepthArg(vm, args[0]);
+    if (!depth) return Value();
+    auto it = o->children.find(*depth);
+    if (it == o->children.end()) return Value();
+    // Shapes answer as their parent, as the original does.
+    return Value(vm.ClipObject(ClipRef{it->second->IsClip() ? it->second->id : o->id}));
+  });
+  method("swapDepths", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* o = ObjectOf(vm, self);
+    if (!o || !o->parent || args.empty() || args[0].IsUndefined()) return Value();
+    std::optional<int32_t> depth;
+    DisplayObject* other = ObjectOf(vm, args[0]);
+    if (!other && args[0].IsString()) other = PathFrom(vm, *o, args[0].AsString());
+    if (other) {
+      if (other->parent == o->parent) depth = other->depth;
+    } else {
+      // Depths wrap as 32-bit integers, and anything that is not a number is depth 0.
+      const int32_t d = ToInt32(vm.ToNumber(args[0]));
+      if (d >= kMinScriptDepth && d <= kMaxScriptDepth) depth = d + kScriptDepthOffset;
+    }
+    if (depth) vm.Host()->Display()->SwapDepth(*o, *depth);
+    return Value();
+  });
+  method("getSWFVersion", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    return ObjectOf(vm, self) ? Value(static_cast<double>(vm.Version())) : Value();
+  });
+  const NativeFunction bounds = [arg](Interpreter& vm, const Value& self,
+                                      std::span<const Value> args) {
+    DisplayObject* o = ObjectOf(vm, self);
+    const Movie* movie = o ? vm.Host()->Display()->movie() : nullptr;
+    if (!o || !movie) return Value();
+    Matrix m = ToStage(*o);
+    const Value space = arg(args, 0);
+    if (!space.IsUndefined()) {
+      DisplayObject* into = ObjectOf(vm, space);
+      if (!into && space.IsString() && !space.AsString().empty()) {
+        into = PathFrom(vm, *o, space.AsString());
+      }
+      if (!into) return Value();
+      m = ToStage(*into).Inverse() * m;
+    } else {
+      m = Matrix{};
+    }
+    Bounds b = ObjectBounds(*movie, *o, m);
+    if (b.empty) b = {6710886.35 * 20, 6710886.35 * 20, 6710886.35 * 20, 6710886.35 * 20, false};
+    Object* out = vm.NewPlainObject();
+    if (!out) return Value();
+    vm.SetMember(out, "xMin", Pixels(b.xMin));
+    vm.SetMember(out, "xMax", Pixels(b.xMax));
+    vm.SetMember(out, "yMin", Pixels(b.yMin));
+    vm.SetMember(out, "yMax", Pixels(b.yMax));
+    return Value(out);
+  };
+  // Strokes are measured with their shapes here, so the two agree.
+  method("getBounds", bounds);
+  method("getRect", bounds);
+  method("hitTest", [arg](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* o = ObjectOf(vm, self);
+    const Movie* movie = o ? vm.Host()->Display()->movie() : nullptr;
+    if (!o || !movie || args.empty()) return Value(false);
+    // Everything is compared on the stage; a point is given in the main timeline's space.
+    const Bounds mine = ObjectBounds(*movie, *o, ToStage(*o));
+    if (args.size() >= 2) {
+      const double x = vm.ToNumber(args[0]) * 20, y = vm.ToNumber(args[1]) * 20;
+      if (std::isnan(x) || std::isnan(y)) return Value(false);
+      DisplayObject* root = o;
+      while (root->parent) root = root->parent;
+      const Point p = root->matrix.Apply({x, y});
+      if (ToBoolean(arg(args, 2), vm.Version())) {
+        const Matrix toPixels = Matrix{1.0 / 20, 0, 0, 1.0 / 20, 0, 0} * ToStage(*o);
+        return Value(ObjectContains(*movie, *o, toPixels, {p.x / 20, p.y / 20}));
+      }
+      return Value(!mine.empty && p.x >= mine.xMin && p.x <= mine.xMax && p.y >= mine.yMin &&
+                   p.y <= mine.yMax);
+    }
+    // An empty path names no clip here.
+    DisplayObject* other = !args[0].IsString()          ? ObjectOf(vm, args[0])
+                           : args[0].AsString().empty() ? nullptr
+                                                        : PathFrom(vm, *o, args[0].AsString());
+    if (!other) return Value(false);
+    const Bounds theirs = ObjectBounds(*movie, *other, ToStage(*other));
+    return Value(!mine.empty && !theirs.empty && mine.xMin <= theirs.xMax &&
+                 theirs.xMin <= mine.xMax && mine.yMin <= theirs.yMax && theirs.yMin <= mine.yMax);
+  });
+  for (const bool toGlobal : {true, false}) {
+    method(toGlobal ? "localToGlobal" : "globalToLocal",
+           [toGlobal, arg](Interpreter& vm, const Value& self, std::span<const Value> args) {
+             DisplayObject* o = ObjectOf(vm, self);
+             return o ? PointArg(vm, arg(args, 0), toGlobal, *o) : Value();
+           });
+  }
+  clipClasses_ = NewObject(nullptr);
+  if (Object* object = global_->FindOwn("Object", cs)
+                           ? global_->FindOwn("Object", cs)->value.AsObject()
+                           : nullptr) {
+    object->SetOwn("registerClass",
+                   NewNative([](Interpreter& vm, const Value&, std::span<const Value> args) {
+                     if (args.size() < 2 || !vm.clipClasses_) return Value(false);
+                     const std::string symbol = vm.ToString(args[0]);
+                     if (args[1].AsObject()) {
+                       vm.clipClasses_->SetOwn(symbol, args[1], false);
+                     } else {
+                       vm.clipClasses_->DeleteOwn(symbol, false);
+                     }
+                     return Value(true);
+                   }),
+                   cs, kDontEnum);
+  }
+  InstallDrawingMethods();
+  for (const char* name : {"startDrag", "stopDrag"}) {
+    // Nothing drags without a pointer; the calls are accepted.
+    method(name, [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
+  }
+}
+
+void Interpreter::InstallDrawingMethods() {
+  const bool cs = CaseSensitive();
+  // Each drawing method: the clip's drawing (made on first use) and the arguments as numbers.
+  using Draw = void (*)(Drawing&, const std::vector<double>&, size_t given);
+  auto method = [&](const char* name, Draw draw) {
+    clipProto_->SetOwn(
+        name, NewNative([draw](Interpreter& vm, const Value& self, std::span<const Value> args) {
+          DisplayObject* o = ObjectOf(vm, self);
+          if (!o || !o->IsClip()) return Value();
+          std::vector<double> n;
+          for (const Value& a : args) n.push_back(vm.ToNumber(a));
+          n.resize(std::max<size_t>(n.size(), 6), std::nan(""));
+          if (!o->drawing) o->drawing = std::make_shared<Drawing>();
+          draw(*o->drawing, n, args.size());
+          return Value();
+        }),
+        cs, kDontEnum);
+  };
+  // A colour as scripts give it: 0xRRGGBB and an alpha from 0 to 100 (100 when left out).
+  static constexpr auto color = [](double rgb, double alpha) {
+    const uint32_t c = std::isnan(rgb) ? 0 : ToUint32(rgb);
+    const double a = std::isnan(alpha) ? 100 : std::clamp(alpha, 0.0, 100.0);
+    return Rgba{static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
+                static_cast<uint8_t>(c), static_cast<uint8_t>(std::lround(a * 2.55))};
+  };
+  static constexpr auto twips = [](double x, double y) { return Point{x * 20, y * 20}; };
+  method("beginFill", [](Drawing& d, const std::vector<double>& n, size_t given) {
+    if (given == 0 || std::isnan(n[0])) {
+      d.EndFill();
+    } else {
+      d.BeginFill(color(n[0], n[1]));
+    }
+  });
+  method("endFill", [](Drawing& d, const std::vector<double>&, size_t) { d.EndFill(); });
+  method("lineStyle", [](Drawing& d, const std::vector<double>& n, size_t) {
+    if (std::isnan(n[0])) {
+      d.SetLine(std::nullopt);
+      return;
+    }
+    const double width = std::clamp(n[0], 0.0, 255.0) * 20;
+    d.SetLine(static_cast<uint16_t>(std::lround(width)), color(n[1], n[2]));
+  });
+  method("moveTo", [](Drawing& d, const std::vector<double>& n, size_t given) {
+    if (given >= 2) d.MoveTo(twips(n[0], n[1]));
+  });
+  method("lineTo", [](Drawing& d, const std::vector<double>& n, size_t given) {
+    if (given >= 2) d.LineTo(twips(n[0], n[1]));
+  });
+  method("curveTo", [](Drawing& d, const std::vector<double>& n, size_t given) {
+    if (given >= 4) d.CurveTo(twips(n[0], n[1]), twips(n[2], n[3]));
+  });
+  method("clear", [](Drawing& d, const std::vector<double>&, size_t) { d.Clear(); });
 }
 
 }  // namespace swf::avm1

@@ -18,9 +18,32 @@ bool Executor::Run() {
     }
     --vm.budget_;
     pc = a->next;
+    // A method called on nothing calls nothing.
+    const bool calls =
+        MayRemoveClips(a->code) && (a->code != static_cast<uint8_t>(ActionCode::CallMethod) ||
+                                    (stack.size() >= 2 && stack[stack.size() - 2].IsObject()));
     if (!Step(*a)) return false;
+    if (calls && BaseClipGone()) return true;
   }
   return true;
+}
+
+bool Executor::MayRemoveClips(uint8_t code) {
+  switch (static_cast<ActionCode>(code)) {
+    case ActionCode::CallMethod:
+    case ActionCode::CallFunction:
+    case ActionCode::NewObject:
+    case ActionCode::NewMethod:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool Executor::BaseClipGone() {
+  // Code whose clip has left the stage stops at its next call, as the original does.
+  if (!act.base || act.base->kind != ObjectKind::Clip || !vm.Host()) return false;
+  return vm.Host()->Find(act.base->clip) == nullptr;
 }
 
 bool Executor::RunTry(const Action& a) {

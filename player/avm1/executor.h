@@ -241,19 +241,30 @@ struct Executor {
     act.target = o ? o : vm.NewPlainObject();
   }
 
+  static constexpr const char* kPropertyNames[] = {
+      "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
+      "_totalframes", "_alpha",       "_visible",      "_width",        "_height",
+      "_rotation",    "_target",      "_framesloaded", "_name",         "_droptarget",
+      "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
+      "_xmouse",      "_ymouse"};
+
+  Object* PropertyTarget(const Value& target) {
+    return target.IsString() && target.AsString().empty()
+               ? act.target
+               : (target.IsString() ? ResolveTarget(target.AsString()) : target).AsObject();
+  }
+
+  void SetProperty(const Value& target, int index, const Value& value) {
+    Object* o = PropertyTarget(target);
+    if (!o || index < 0 || index >= static_cast<int>(std::size(kPropertyNames))) return;
+    vm.SetMember(o, kPropertyNames[index], value);
+  }
+
   Value GetProperty(const Value& target, int index) {
-    Object* o = target.IsString() && target.AsString().empty()
-                    ? act.target
-                    : (target.IsString() ? ResolveTarget(target.AsString()) : target).AsObject();
-    static constexpr const char* kNames[] = {
-        "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
-        "_totalframes", "_alpha",       "_visible",      "_width",        "_height",
-        "_rotation",    "_target",      "_framesloaded", "_name",         "_droptarget",
-        "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
-        "_xmouse",      "_ymouse"};
-    if (!o || index < 0 || index >= static_cast<int>(std::size(kNames))) return {};
+    Object* o = PropertyTarget(target);
+    if (!o || index < 0 || index >= static_cast<int>(std::size(kPropertyNames))) return {};
     if (index == 11) return o->kind == ObjectKind::Clip ? Value(vm.ClipTarget(o->clip)) : Value();
-    return vm.GetMember(o, kNames[index]);
+    return vm.GetMember(o, kPropertyNames[index]);
   }
 
   // --- functions -------------------------------------------------------------------------
@@ -350,6 +361,9 @@ struct Executor {
   [[gnu::noinline]] bool StepObjects(const Action& a);
   [[gnu::noinline]] bool StepTimeline(const Action& a);
   bool Run();
+  // Whether an action calls out (where a script notices its clip is gone), and whether it is.
+  static bool MayRemoveClips(uint8_t code);
+  bool BaseClipGone();
   bool RunTry(const Action& a);
   bool Push(const Action& a);
   bool FrameLoaded(size_t frame);

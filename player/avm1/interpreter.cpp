@@ -76,10 +76,10 @@ std::string Interpreter::ClipTarget(const ClipRef& clip) {
   std::vector<std::string> names;
   ClipRef at = clip;
   ClipState state;
-  while (!at.path.empty() && host_->State(at, state)) {
-    names.push_back(state.name);
+  while (host_->State(at, state)) {
     std::optional<ClipRef> parent = host_->Parent(at);
     if (!parent) break;
+    names.push_back(state.name);
     at = *parent;
   }
   if (names.empty()) return "/";
@@ -107,26 +107,9 @@ Value Interpreter::GetClipMember(Object* clip, std::string_view name, bool& foun
   if (std::optional<ClipRef> child = host_->Child(clip->clip, name, cs)) {
     return ClipObject(*child);
   }
-  ClipState state;
-  if (!host_->State(clip->clip, state)) {
-    found = false;
-    return {};
-  }
-  auto is = [&](std::string_view n) { return NamesEqual(name, n, cs); };
-  if (is("_currentframe")) return static_cast<double>(state.frame + 1);
-  if (is("_totalframes") || is("_framesloaded")) return static_cast<double>(state.totalFrames);
-  if (is("_name")) return state.name;
-  if (is("_target")) return ClipTarget(clip->clip);
-  if (is("_x")) return state.x;
-  if (is("_y")) return state.y;
-  if (is("_root") || is("_level0")) return ClipObject(host_->Root());
-  if (is("_parent")) {
-    std::optional<ClipRef> parent = host_->Parent(clip->clip);
-    if (parent) return ClipObject(*parent);
-    return {};
-  }
-  found = false;
-  return {};
+  Value v;
+  found = GetClipProperty(clip->clip, name, v);
+  return v;
 }
 
 Value Interpreter::GetMember(const Value& object, std::string_view name) {
@@ -203,6 +186,7 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
     o->proto = value.AsObject();
     return;
   }
+  if (o->kind == ObjectKind::Clip && SetClipProperty(o->clip, name, value)) return;
   if (o->kind == ObjectKind::Array) {
     // Elements past this stay plain properties rather than growing the array without bound.
     constexpr size_t kMaxElements = 1u << 20;

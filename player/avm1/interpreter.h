@@ -115,6 +115,18 @@ class Interpreter {
     if (trace_) trace_(line);
   }
 
+  // The clip side (clip_methods.cpp): a clip's built-in properties (_x, _alpha, ...) by name,
+  // false when `name` is none of them; calling a clip's event method (onLoad, ...) from the
+  // host; the SWF 4 clone and remove actions.
+  bool GetClipProperty(const ClipRef& clip, std::string_view name, Value& out);
+  bool SetClipProperty(const ClipRef& clip, std::string_view name, const Value& value);
+  void CallClipMethod(const ClipRef& clip, std::string_view name);
+  // Gives a new clip of a symbol registered with Object.registerClass its class: the
+  // prototype, then the constructor run on it. Once per clip.
+  void ConstructClip(const ClipRef& clip);
+  void CloneClip(const Value& source, const std::string& name, double depth);
+  void RemoveClip(const Value& clip);
+
   Object* objectProto_ = nullptr;
   Object* functionProto_ = nullptr;
   Object* arrayProto_ = nullptr;
@@ -127,6 +139,7 @@ class Interpreter {
   friend struct Executor;
   void InstallBuiltins();
   void InstallClipMethods();
+  void InstallDrawingMethods();
   Value Execute(const FunctionCode& code, Activation& act, std::vector<Value>* stack = nullptr);
   // False (and the script stopped) when calls nest too deep.
   bool EnterCall();
@@ -143,6 +156,7 @@ class Interpreter {
   Object* global_ = nullptr;
   Object* standInRoot_ = nullptr;  // the main timeline when there is no host
   std::unordered_map<uint64_t, Object*> clips_;
+  Object* clipClasses_ = nullptr;  // Object.registerClass: symbol name -> constructor
   std::vector<Value> stack_;  // the stack frame scripts share
   uint64_t budget_ = 0;
   int depth_ = 0;

@@ -1,36 +1,77 @@
 #include "player/avm1/movie_scripts.h"
 
 namespace swf::avm1 {
+namespace {
+
+// The method a clip event also calls, when the clip (or its class) defines one.
+const char* EventMethod(uint32_t event) {
+  switch (event) {
+    case kEventLoad:
+      return "onLoad";
+    case kEventEnterFrame:
+      return "onEnterFrame";
+    case kEventUnload:
+      return "onUnload";
+    case kEventMouseMove:
+      return "onMouseMove";
+    case kEventMouseDown:
+      return "onMouseDown";
+    case kEventMouseUp:
+      return "onMouseUp";
+    case kEventKeyDown:
+      return "onKeyDown";
+    case kEventKeyUp:
+      return "onKeyUp";
+    case kEventData:
+      return "onData";
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
 
 MovieScripts::MovieScripts(const Movie& movie, DisplayList& display)
     : display_(display), vm_(movie.header.version, this) {}
 
 void MovieScripts::Run(const FrameActions& actions) {
+  if (actions.event) {
+    RunEvent(actions);
+    return;
+  }
   if (!actions.block) return;
-  DisplayObject* clip = display_.Find(actions.clipPath);
-  if (!clip) return;  // removed by an earlier script of the same frame
+  const DisplayObject* clip = display_.Find(actions.clip);
+  if (!clip || clip->removed) return;  // removed by an earlier script of the same frame
   if (actions.block->init) {
-    // Initialisation actions run once, on the main timeline, whichever instance shows them.
-    if (!initDone_.insert(actions.block).second) return;
+    // Initialisation actions run on the main timeline, whichever timeline carries them.
     vm_.RunFrameScript(actions.block->bytes, Root());
     return;
   }
-  vm_.RunFrameScript(actions.block->bytes, ClipRef{actions.clipPath, clip->serial});
+  vm_.RunFrameScript(actions.block->bytes, ClipRef{actions.clip});
 }
 
-DisplayObject* MovieScripts::Find(const ClipRef& clip) {
-  DisplayObject* o = display_.Find(clip.path);
-  return o && o->serial == clip.serial ? o : nullptr;
+void MovieScripts::RunEvent(const FrameActions& actions) {
+  const ClipRef clip{actions.clip};
+  // An unloading clip is gone from the display list already; its handlers still run on it.
+  const DisplayObject* o = display_.Find(actions.clip);
+  if (actions.event != kEventUnload && (!o || o->removed)) return;
+  if (actions.event == kEventConstruct) vm_.ConstructClip(clip);
+  if (actions.handlers) {
+    for (const ClipAction& handler : *actions.handlers) {
+      if (handler.events & actions.event) vm_.RunFrameScript(handler.bytes, clip);
+    }
+  }
+  if (const char* method = EventMethod(actions.event)) vm_.CallClipMethod(clip, method);
 }
 
-ClipRef MovieScripts::Root() { return ClipRef{{}, display_.Root().serial}; }
+ClipRef MovieScripts::Root() { return ClipRef{display_.Root().id}; }
 
 bool MovieScripts::State(const ClipRef& clip, ClipState& out) {
   const DisplayObject* o = Find(clip);
   if (!o) return false;
   out.name = o->name;
   out.frame = o->frame;
-  out.totalFrames = o->timeline ? o->timeline->frameCount : 1;
+  out.totalFrames = o->TotalFrames();
   out.x = o->matrix.tx / 20.0;
   out.y = o->matrix.ty / 20.0;
   out.playing = o->playing;
@@ -42,27 +83,21 @@ std::optional<ClipRef> MovieScripts::Child(const ClipRef& clip, std::string_view
   const DisplayObject* o = Find(clip);
   if (!o || name.empty()) return std::nullopt;
   for (const auto& [depth, child] : o->children) {
-    if (!child->name.empty() && NamesEqual(child->name, name, caseSensitive)) {
-      ClipRef ref{clip.path, child->serial};
-      ref.path.push_back(depth);
-      return ref;
+    if (child->IsClip() && !child->name.empty() && NamesEqual(child->name, name, caseSensitive)) {
+      return ClipRef{child->id};
     }
   }
   return std::nullopt;
 }
 
 std::optional<ClipRef> MovieScripts::Parent(const ClipRef& clip) {
-  if (clip.path.empty() || !Find(clip)) return std::nullopt;
-  ClipRef parent{clip.path, 0};
-  parent.path.pop_back();
-  const DisplayObject* o = display_.Find(parent.path);
-  if (!o) return std::nullopt;
-  parent.serial = o->serial;
-  return parent;
+  const DisplayObject* o = Find(clip);
+  if (!o || !o->parent) return std::nullopt;
+  return ClipRef{o->parent->id};
 }
 
 void MovieScripts::Goto(const ClipRef& clip, size_t frame) {
-  if (Find(clip)) display_.GotoClip(clip.path, frame);
+  display_.GotoClip(clip.serial, frame);
 }
 
 void MovieScripts::SetPlaying(const ClipRef& clip, bool playing) {

@@ -1,7 +1,7 @@
 #pragma once
-// Runs a movie's frame actions as the display list enters frames, on the clip each belongs to.
+// Runs a movie's frame actions and clip events as the display list queues them, on the clip
+// each belongs to.
 #include <cstdint>
-#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,13 +34,14 @@ class MovieScripts : public ClipHost {
   void SetPlaying(const ClipRef& clip, bool playing) override;
   std::optional<size_t> FindLabel(const ClipRef& clip, std::string_view label) override;
   std::vector<std::span<const uint8_t>> FrameScripts(const ClipRef& clip, size_t frame) override;
+  DisplayList* Display() override { return &display_; }
+  DisplayObject* Find(const ClipRef& clip) override { return display_.Find(clip.serial); }
 
  private:
-  DisplayObject* Find(const ClipRef& clip);
+  void RunEvent(const FrameActions& actions);
 
   DisplayList& display_;
   Interpreter vm_;
-  std::set<const ActionBlock*> initDone_;
 };
 
 }  // namespace swf::avm1

@@ -204,7 +204,9 @@ bool Executor::StepCalls(const Action& a) {
       const std::string name = PopString();
       std::vector<Value> args = PopArgs();
       Value f = GetVariable(name);
-      Push(vm.Call(f, Value(), args));
+      // A clip method called bare (getNextHighestDepth()) acts on the timeline it runs on.
+      Object* fo = f.AsObject();
+      Push(vm.Call(f, fo && fo->native ? Value(act.target) : Value(), args));
       break;
     }
     case ActionCode::CallMethod: {
@@ -747,25 +749,26 @@ bool Executor::StepTimeline(const Action& a) {
       SetTarget(Pop());
       break;
     case ActionCode::GetProperty: {
-      const int32_t index = ToInt32(PopNumber());
+      const double n = PopNumber();
       Value target = Pop();
-      Push(GetProperty(target, index));
+      // An index that is no number names no property.
+      Push(std::isnan(n) ? Value() : GetProperty(target, ToInt32(n)));
       break;
     }
     case ActionCode::SetProperty: {
       Value value = Pop();
-      Pop();
-      Pop();
-      (void)value;  // clip properties are not settable from scripts yet
+      const int32_t index = ToInt32(PopNumber());
+      SetProperty(Pop(), index, value);
       break;
     }
-    case ActionCode::CloneSprite:
-      Pop();
-      Pop();
-      Pop();
+    case ActionCode::CloneSprite: {
+      const double depth = PopNumber();
+      const std::string name = PopString();
+      vm.CloneClip(ResolveTarget(PopString()), name, depth);
       break;
+    }
     case ActionCode::RemoveSprite:
-      Pop();
+      vm.RemoveClip(ResolveTarget(PopString()));
       break;
     case ActionCode::StartDrag: {
       Pop();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -243,6 +244,85 @@ TEST(Avm1Actions, PlayerRunsFrameScriptsOnTheirClip) {
   ASSERT_TRUE(p.Load(jump.Build()).Ok());
   EXPECT_EQ(lines, (std::vector<std::string>{"first", "third"}));
   EXPECT_EQ(p.CurrentFrame(), 2u);
+}
+
+// What scripts do to clips: a property a script set outlives the timeline's moves and a trip
+// back in time; a clip keeps its identity through swapDepths; attached clips come and go.
+TEST(Avm1Actions, ClipsKeepWhatScriptsGiveThem) {
+  auto place = [](uint16_t depth, uint16_t id, const char* name, int32_t x, bool move = false) {
+    swfb::Place p;
+    p.depth = depth;
+    if (!move) p.characterId = id;
+    p.move = move;
+    if (name) p.name = name;
+    p.matrix = swfb::Matrix::Translate(x, 0);
+    return p;
+  };
+  auto get = [](const char* clip, const char* index) {
+    return Code().Str(clip).Str(index).Op(0x22).Trace();
+  };
+  auto call = [](const char* clip, const char* method, std::vector<const char*> args) {
+    Code c;
+    for (auto it = args.rbegin(); it != args.rend(); ++it) c.Str(*it);
+    return c.Str(std::to_string(args.size())).Str(clip).Op(0x1C).Str(method).Op(0x52);
+  };
+  struct ClipCase {
+    const char* name;
+    std::function<void(swfb::Movie&)> build;
+    int ticks;
+    std::vector<std::string> traced;
+  };
+  const std::vector<ClipCase> cases = {
+      {"a script's _x survives a timeline move and going back; the timeline's own clip follows",
+       [&](swfb::Movie& m) {
+         const uint16_t s = m.DefineSprite(swfb::Sprite());
+         m.PlaceObject2(place(1, s, "a", 0)).PlaceObject2(place(2, s, "b", 0));
+         m.DoAction(get("a", "0").Then(get("b", "0")).bytes).ShowFrame();
+         m.DoAction(Code().Str("a").Str("0").Str("50").Op(0x23).Then(get("a", "0")).bytes);
+         m.ShowFrame();
+         m.PlaceObject2(place(1, 0, nullptr, 6000, true));
+         m.PlaceObject2(place(2, 0, nullptr, 6000, true));
+         m.DoAction(get("a", "0").Then(get("b", "0")).Record(0x81, {0, 0}).bytes).ShowFrame();
+       },
+       2,
+       {"0", "0", "50", "50", "300", "50", "0"}},
+      {"swapDepths moves the clip, not its name; its own frame scripts follow it",
+       [&](swfb::Movie& m) {
+         swfb::Sprite t;
+         t.ShowFrame().DoAction(Code().Str("").Str("13").Op(0x22).Trace().Op(0x07).bytes);
+         t.ShowFrame();
+         const uint16_t s = m.DefineSprite(t);
+         m.PlaceObject2(place(1, s, "a", 0)).PlaceObject2(place(2, s, "b", 0));
+         Code swap = Code().Str("b").Op(0x1C).Str("1").Str("a").Op(0x1C);
+         swap.Str("swapDepths").Op(0x52).Op(0x17);
+         m.DoAction(swap.Then(call("a", "getDepth", {}).Trace()).bytes).ShowFrame().ShowFrame();
+       },
+       1,
+       {"-16382", "b", "a"}},
+      {"attachMovie places an exported symbol at a script depth; removeMovieClip takes it off",
+       [&](swfb::Movie& m) {
+         const uint16_t s = m.DefineSprite(swfb::Sprite());
+         m.ExportAssets(s, "sym");
+         Code attach = call("_root", "attachMovie", {"SYM", "c", "5"}).Op(0x17);
+         attach.Then(call("c", "getDepth", {}).Trace());
+         attach.Then(call("_root", "getNextHighestDepth", {}).Trace());
+         attach.Then(call("c", "removeMovieClip", {}).Op(0x17));
+         attach.Str("c").Op(0x1C).Op(0x44).Trace();
+         m.DoAction(attach.bytes).ShowFrame();
+       },
+       0,
+       {"5", "6", "undefined"}},
+  };
+  for (const ClipCase& c : cases) {
+    swfb::Movie m;
+    c.build(m);
+    swf::Player p;
+    std::vector<std::string> lines;
+    p.SetTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    ASSERT_TRUE(p.Load(m.Build()).Ok()) << c.name;
+    for (int i = 0; i < c.ticks; ++i) p.Tick();
+    EXPECT_EQ(lines, c.traced) << c.name;
+  }
 }
 
 }  // namespace

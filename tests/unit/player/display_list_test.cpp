@@ -180,15 +180,19 @@ TEST(Timeline, ReportsFrameActionsWithTheirClip) {
   const uint8_t first[] = {0x17, 0x00};
   m.PlaceObject2(Place(5, sprite)).DoAction(first).ShowFrame().ShowFrame();
   swf::Player p;
-  std::vector<std::pair<std::vector<uint16_t>, uint8_t>> seen;
+  // Clips by the depth they sit at (-1 for the main timeline), found through their handle.
+  std::vector<std::pair<int, uint8_t>> seen;
   p.SetActionHook([&](const swf::FrameActions& a) {
-    seen.push_back({a.clipPath, a.block->bytes.at(0)});
+    if (!a.block) return;  // clip events
+    const auto& root = p.displayList().Root();
+    const int depth = a.clip == root.id ? -1 : root.children.at(5)->depth;
+    seen.push_back({depth, a.block->bytes.at(0)});
   });
   Load(p, m);  // the main timeline's first frame, then that of the sprite it placed
   p.Tick();    // main timeline to frame 1 (no actions), sprite to its frame 1 (none)
-  p.Tick();    // both loop to their first frames; the sprite instance stays
-  using Seen = std::vector<std::pair<std::vector<uint16_t>, uint8_t>>;
-  EXPECT_EQ(seen, (Seen{{{}, 0x17}, {{5}, 0x4C}, {{}, 0x17}, {{5}, 0x4C}}));
+  p.Tick();    // both loop to their first frames, the newer clip first; the sprite stays
+  using Seen = std::vector<std::pair<int, uint8_t>>;
+  EXPECT_EQ(seen, (Seen{{-1, 0x17}, {5, 0x4C}, {5, 0x4C}, {-1, 0x17}}));
 }
 
 }  // namespace
