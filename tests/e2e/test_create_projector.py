@@ -6,13 +6,14 @@ import subprocess
 import time
 import unittest
 
-from harness import BUILD, PLAYER, SOURCE, Program, register_player, wine_path
+from harness import BUILD, PLAYER, SOURCE, Program, register_player, wine, wine_path
 from swf_info import stage_size
 from test_interaction import xdotool
 from test_startup import PACK
 
 ICON = BUILD / "resources" / "icon_document.ico"
 EPOCH = {"SOURCE_DATE_EPOCH": "1700000000"}
+CLASS = "{D27CDB6E-AE6D-11cf-96B8-444553540000}"
 
 
 def resources(path):
@@ -79,25 +80,38 @@ class CreateProjector(unittest.TestCase):
         self.assertEqual((window["width"], window["height"]), start_page)
         self.assertEqual(projector.close(), 0)
 
-    def test_a_failed_build_leaves_the_destination_as_it_was(self):
-        program = self.authoring("builder-fails")
-        out = program.folder / "Existing.exe"
-        out.write_bytes(b"the file that was there")
-        # The movie to pack is gone: the build fails after the control was packed.
-        (program.folder / "Brimloft.swf").unlink()
-        program.command(32775)
-        answer_dialog(program, "Create an Execution file", out)
-        # The save dialog first asks whether to replace the file that is there.
-        code, _ = program.probe("wait-msgbox", "Quorvel", 5000, timeout=40)
-        if code != 0:
-            xdotool("key", "Return")
-        texts, _ = program.wait_message_box()
-        self.assertEqual(texts, ["Failed to open source file(.swf)."])
-        program.press_ok()
-        self.assertEqual(out.read_bytes(), b"the file that was there")
-        self.assertEqual(sorted(p.name for p in program.folder.iterdir()),
-                         sorted(["Brimloft.exe", "Existing.exe", "wine-stderr.txt"]))
-        self.assertEqual(program.close(), 0)
+    def test_a_failed_build_says_why_and_leaves_the_destination_as_it_was(self):
+        def movie_gone(program):
+            (program.folder / "Brimloft.swf").unlink()
+
+        def control_gone(program):
+            # The registration now names a file that is not there.
+            self.addCleanup(register_player)
+            subprocess.run(wine("reg", "add", f"HKCR\\CLSID\\{CLASS}\\InprocServer32", "/ve",
+                                "/d", "C:\\nowhere\\flash.ocx", "/f"),
+                           capture_output=True, check=True, timeout=60)
+
+        cases = [(movie_gone, "Failed to open source file(.swf)."),
+                 (control_gone, "Faile to open swflash.ocx or flash.ocx file.")]
+        for fault, message in cases:
+            with self.subTest(fault.__name__):
+                program = self.authoring(f"builder-{fault.__name__}")
+                out = program.folder / "Existing.exe"
+                out.write_bytes(b"the file that was there")
+                fault(program)
+                program.command(32775)
+                answer_dialog(program, "Create an Execution file", out)
+                # The save dialog first asks whether to replace the file that is there.
+                code, _ = program.probe("wait-msgbox", "Quorvel", 5000, timeout=40)
+                if code != 0:
+                    xdotool("key", "Return")
+                texts, _ = program.wait_message_box()
+                self.assertEqual(texts, [message])
+                program.press_ok()
+                self.assertEqual(out.read_bytes(), b"the file that was there")
+                self.assertEqual(list(program.folder.glob("*.tmp")), [], "temporary files left")
+                self.assertEqual(program.close(), 0)
+                register_player()
 
 
 if __name__ == "__main__":
