@@ -5,6 +5,7 @@
 #include <limits>
 #include <numbers>
 
+#include "player/avm1/builtin_support.h"
 #include "player/avm1/interpreter.h"
 #include "player/avm1/text.h"
 
@@ -13,15 +14,6 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-Value Arg(std::span<const Value> args, size_t i) { return i < args.size() ? args[i] : Value(); }
-
-// The string a string method works on: `this` as a string.
-std::string ThisString(Interpreter& vm, const Value& self) {
-  if (Object* o = self.AsObject(); o && o->kind == ObjectKind::Boxed) {
-    return vm.ToString(o->primitive);
-  }
-  return vm.ToString(self);
-}
 
 std::string Join(Interpreter& vm, Object* array, const std::string& separator) {
   std::string out;
@@ -32,10 +24,6 @@ std::string Join(Interpreter& vm, Object* array, const std::string& separator) {
   return out;
 }
 
-Object* ThisArray(const Value& self) {
-  Object* o = self.AsObject();
-  return o && o->kind == ObjectKind::Array ? o : nullptr;
-}
 
 // A relative index (negative counts from the end) clamped into 0..size.
 size_t Clamp(double index, size_t size) {
@@ -57,7 +45,8 @@ void Interpreter::InstallBuiltins() {
   numberProto_ = NewObject(objectProto_);
   booleanProto_ = NewObject(objectProto_);
   clipProto_ = NewObject(objectProto_);
-  global_ = NewObject(objectProto_);
+  // _global inherits nothing: it prints as a bare object.
+  global_ = NewObject(nullptr);
 
   auto method = [&](Object* on, const char* name, NativeFunction fn) {
     on->SetOwn(name, NewNative(std::move(fn)), cs, kDontEnum);
@@ -78,7 +67,15 @@ void Interpreter::InstallBuiltins() {
     if (v.IsUndefined() || v.IsNull()) return vm.NewPlainObject();
     return vm.BoxPrimitive(v);
   };
-  constructor("Object", objectProto_, makeObject, makeObject);
+  // Called as a plain function with nothing to wrap, Object gives a bare object without even
+  // Object.prototype behind it.
+  auto callObject = [makeObject](Interpreter& vm, const Value& self,
+                                 std::span<const Value> args) -> Value {
+    const Value v = Arg(args, 0);
+    if (v.IsUndefined() || v.IsNull()) return vm.NewObject(nullptr);
+    return makeObject(vm, self, args);
+  };
+  constructor("Object", objectProto_, callObject, makeObject);
   method(objectProto_, "toString", [](Interpreter& vm, const Value& self, std::span<const Value>) {
     Object* o = self.AsObject();
     if (o && o->kind == ObjectKind::Boxed) return Value(vm.ToString(o->primitive));
@@ -424,9 +421,23 @@ void Interpreter::InstallBuiltins() {
         const double radix = args.empty() ? 10 : vm.ToNumber(args[0]);
         return Value(NumberToRadixString(vm.ToNumber(v), std::isnan(radix) ? 10 : ToInt32(radix)));
       });
+  // Number and Boolean objects print and compare as the primitive they hold.
+  auto boxedValue = [](Interpreter&, const Value& self, std::span<const Value>) {
+    Object* o = self.AsObject();
+    return o && o->kind == ObjectKind::Boxed ? o->primitive : self;
+  };
+  method(numberProto_, "valueOf", boxedValue);
+  method(booleanProto_, "valueOf", boxedValue);
+  method(booleanProto_, "toString", [](Interpreter&, const Value& self, std::span<const Value>) {
+    Object* o = self.AsObject();
+    const Value v = o && o->kind == ObjectKind::Boxed ? o->primitive : self;
+    if (!v.IsBool()) return Value();
+    return Value(v.AsBool() ? "true" : "false");
+  });
   constructor(
       "Boolean", booleanProto_,
       [](Interpreter& vm, const Value&, std::span<const Value> args) {
+        if (args.empty()) return Value();
         return Value(ToBoolean(Arg(args, 0), vm.Version()));
       },
       [](Interpreter& vm, const Value&, std::span<const Value> args) {
@@ -439,6 +450,7 @@ void Interpreter::InstallBuiltins() {
     global_->SetOwn("Infinity", INFINITY, cs, kDontEnum | kDontDelete);
   }
   method(global_, "isNaN", [](Interpreter& vm, const Value&, std::span<const Value> args) {
+    if (args.empty()) return Value(true);
     return Value(std::isnan(vm.ToNumber(Arg(args, 0))));
   });
   method(global_, "isFinite", [](Interpreter& vm, const Value&, std::span<const Value> args) {
@@ -456,37 +468,6 @@ void Interpreter::InstallBuiltins() {
                                       ((s[i] == '-' || s[i] == '+' || s[i] == '.') &&
                                        s.find_first_of("0123456789", i) != std::string::npos));
     return Value(any ? d : kNaN);
-  });
-  method(global_, "parseInt", [](Interpreter& vm, const Value&, std::span<const Value> args) {
-    if (args.empty()) return Value();
-    const std::string s = vm.ToString(Arg(args, 0));
-    int radix = args.size() > 1 ? ToInt32(vm.ToNumber(args[1])) : 0;
-    size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
-    if ((radix == 0 || radix == 16) && s.size() > i + 1 && s[i] == '0' &&
-        (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-      radix = 16;
-      i += 2;
-    } else if (radix == 0 && s.size() > i + 1 && s[i] == '0') {
-      radix = 8;
-    }
-    if (radix == 0) radix = 10;
-    if (radix < 2 || radix > 36) return Value(kNaN);
-    double n = 0;
-    bool any = false;
-    for (; i < s.size(); ++i) {
-      const char c = s[i];
-      int d = c >= '0' && c <= '9'   ? c - '0'
-              : c >= 'a' && c <= 'z' ? c - 'a' + 10
-              : c >= 'A' && c <= 'Z' ? c - 'A' + 10
-                                     : 99;
-      if (d >= radix) break;
-      n = n * radix + d;
-      any = true;
-    }
-    return Value(any ? (negative ? -n : n) : kNaN);
   });
   method(global_, "ASSetPropFlags", [](Interpreter& vm, const Value&, std::span<const Value> args) {
     Object* o = Arg(args, 0).AsObject();
@@ -571,6 +552,8 @@ void Interpreter::InstallBuiltins() {
       {"SQRT2", std::numbers::sqrt2}, {"SQRT1_2", std::numbers::sqrt2 / 2}};
   for (const auto& [name, value] : constants) math->SetOwn(name, value, cs, kDontEnum | kReadOnly);
 
+  InstallGlobalFunctions();
+  InstallObjectMethods();
   InstallClipMethods();
 }
 

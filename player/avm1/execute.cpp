@@ -9,6 +9,7 @@ namespace swf::avm1 {
 
 bool Executor::Run() {
   while (!returned && !vm.stopped_) {
+    if (pc < rangeStart || pc >= rangeEnd) return true;
     while (!withs.empty() && pc >= withs.back().end) withs.pop_back();
     std::optional<Action> a = ReadAction(code, pc);
     if (!a || a->code == 0) return true;
@@ -37,26 +38,34 @@ bool Executor::RunTry(const Action& a) {
   t.catchEnd = t.tryEnd + catchSize;
   t.finallyEnd = t.catchEnd + finallySize;
   if (t.finallyEnd > code.size()) return false;
-  // The try body, the catch body and the finally body run as parts of this same code.
-  auto runRange = [&](size_t from, size_t to) {
-    Executor inner(vm, act, code.first(to), &stack);
+  // The try body, the catch body and the finally body run as parts of this same code. A
+  // body that jumps out of its range sends the script on from there once finally has run.
+  size_t exitPc = t.finallyEnd;
+  auto runRange = [&](size_t from, size_t to, bool keepExit) {
+    Executor inner(vm, act, code, &stack);
     inner.bytes = bytes;
     inner.base = base;
     inner.pc = from;
+    inner.rangeStart = from;
+    inner.rangeEnd = to;
     inner.withs = withs;
     const bool ok = inner.Run();
     if (inner.returned) {
       returned = true;
       result = inner.result;
     }
+    if (keepExit && (inner.pc < from || inner.pc > to)) exitPc = inner.pc;
     return ok;
   };
   bool ok = true;
+  const size_t depth = stack.size();
   try {
-    ok = runRange(a.next, t.tryEnd);
+    ok = runRange(a.next, t.tryEnd, true);
   } catch (const ScriptException& e) {
+    // What the try body pushed before throwing is dropped; what it popped stays popped.
+    if (stack.size() > depth) stack.resize(depth);
     if (!t.hasCatch) {
-      if (t.hasFinally && !returned) runRange(t.catchEnd, t.finallyEnd);
+      if (t.hasFinally && !returned) runRange(t.catchEnd, t.finallyEnd, false);
       throw;
     }
     if (t.catchInRegister) {
@@ -65,19 +74,19 @@ bool Executor::RunTry(const Action& a) {
       SetVariable(t.catchName, e.value);
     }
     try {
-      ok = runRange(t.tryEnd, t.catchEnd);
+      ok = runRange(t.tryEnd, t.catchEnd, true);
     } catch (const ScriptException&) {
-      if (t.hasFinally) runRange(t.catchEnd, t.finallyEnd);
+      if (t.hasFinally) runRange(t.catchEnd, t.finallyEnd, false);
       throw;
     }
   }
   if (ok && t.hasFinally) {
     const bool wasReturned = returned;
     returned = false;
-    ok = runRange(t.catchEnd, t.finallyEnd);
+    ok = runRange(t.catchEnd, t.finallyEnd, true);
     returned = returned || wasReturned;
   }
-  pc = t.finallyEnd;
+  pc = exitPc;
   return ok;
 }
 

@@ -42,6 +42,10 @@ struct Executor {
   std::shared_ptr<const std::vector<uint8_t>> bytes;  // what `code` lies in, from `base` on
   size_t base = 0;
   std::vector<WithScope> withs;
+  // A try, catch or finally body runs as its own loop over the same code and ends when it
+  // leaves its range, by falling off the end or by jumping out.
+  size_t rangeStart = 0;
+  size_t rangeEnd = std::numeric_limits<size_t>::max();
   bool returned = false;
   Value result;
   int version;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "player/avm1/activation.h"
+#include "player/avm1/script_error.h"
 #include "player/avm1/text.h"
 
 namespace swf::avm1 {
@@ -218,6 +219,7 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
       return;
     }
   }
+  if (!o->watchers.empty()) value = Watched(o, name, std::move(value));
   // A property with a setter anywhere up the chain takes the write; one without (a getter
   // alone) refuses it.
   Object* at = o;
@@ -234,6 +236,37 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
     break;
   }
   o->SetOwn(name, std::move(value), cs);
+}
+
+Value Interpreter::Watched(Object* o, std::string_view name, Value value) {
+  const bool cs = CaseSensitive();
+  auto find = [&]() -> Watcher* {
+    for (Watcher& w : o->watchers) {
+      if (NamesEqual(w.name, name, cs)) return &w;
+    }
+    return nullptr;
+  };
+  Watcher* w = find();
+  if (!w || w->busy) return value;
+  const Property* own = o->FindOwn(name, cs);
+  const Value old = own && !own->getter ? own->value : Value();
+  const Value args[] = {Value(w->name), old, std::move(value), w->userData};
+  Object* callback = w->callback;
+  w->busy = true;
+  // The callback may add or drop watchers, so the entry is found again afterwards.
+  struct Release {
+    std::function<Watcher*()> find;
+    ~Release() {
+      if (Watcher* again = find()) again->busy = false;
+    }
+  } release{find};
+  try {
+    return Call(callback, o, args);
+  } catch (const ScriptException&) {
+    // A watcher that throws still decides the value: it gave none.
+    o->SetOwn(name, Value(), cs);
+    throw;
+  }
 }
 
 bool Interpreter::DeleteMember(const Value& object, std::string_view name) {
@@ -264,9 +297,8 @@ std::vector<std::string> Interpreter::EnumerableNames(Object* object) {
       if (!(p->flags & kDontEnum) && !seen(p->name)) names.push_back(p->name);
     }
     if (at->kind == ObjectKind::Array) {
-      for (size_t i = at->elements.size(); i-- > 0;) {
-        if (!at->elements[i].IsUndefined()) names.push_back(std::to_string(i));
-      }
+      // An element holding undefined is still there to enumerate.
+      for (size_t i = at->elements.size(); i-- > 0;) names.push_back(std::to_string(i));
     }
   }
   return names;

@@ -127,10 +127,14 @@ class Interpreter {
   friend struct Executor;
   void InstallBuiltins();
   void InstallClipMethods();
+  void InstallGlobalFunctions();
+  void InstallObjectMethods();
   Value Execute(const FunctionCode& code, Activation& act, std::vector<Value>* stack = nullptr);
   // False (and the script stopped) when calls nest too deep.
   bool EnterCall();
   Value CallCode(Object* function, const Value& thisValue, std::span<const Value> args);
+  // What a watcher of `name` on `o` makes of a value about to be written.
+  Value Watched(Object* o, std::string_view name, Value value);
   Value GetClipMember(Object* clip, std::string_view name, bool& found);
 
   int version_;

@@ -48,6 +48,14 @@ struct FunctionCode {
   std::shared_ptr<const std::vector<std::string>> constants;
 };
 
+// Object.watch: a function that sees (and may change) every value written to one property.
+struct Watcher {
+  std::string name;
+  Object* callback = nullptr;
+  Value userData;
+  bool busy = false;  // a write from inside the callback goes straight through
+};
+
 // Super: what `super` names in a method, calling the superclass constructor or its methods on
 // the same `this`.
 enum class ObjectKind { Plain, Array, Function, Clip, Boxed, Super };
@@ -69,6 +77,7 @@ struct Object {
   Value primitive;                  // boxed primitives
   Object* boundThis = nullptr;      // Super: the `this` its calls use
   std::vector<Object*> interfaces;  // prototypes: what `implements` added
+  std::vector<Watcher> watchers;
 
   bool IsCallable() const { return kind == ObjectKind::Function || kind == ObjectKind::Super; }
 

@@ -204,7 +204,10 @@ bool Executor::StepCalls(const Action& a) {
       const std::string name = PopString();
       std::vector<Value> args = PopArgs();
       Value f = GetVariable(name);
-      Push(vm.Call(f, Value(), args));
+      // A player function called by its bare name (watch, addProperty) works on the timeline
+      // the script runs on.
+      Object* fo = f.AsObject();
+      Push(vm.Call(f, fo && fo->native ? Value(act.target) : Value(), args));
       break;
     }
     case ActionCode::CallMethod: {
@@ -642,9 +645,10 @@ bool Executor::StepObjects(const Action& a) {
         Value value = Pop();
         pairs.emplace_back(PopString(), std::move(value));
       }
-      // The first pair pushed comes last off the stack; properties keep source order.
-      for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) {
-        if (o) vm.SetMember(o, it->first, std::move(it->second));
+      // Properties are made as the pairs come off the stack, the last written first, so that
+      // for-in (newest first) lists them in the order the source gives.
+      for (auto& [name, value] : pairs) {
+        if (o) vm.SetMember(o, name, std::move(value));
       }
       Push(Value(o));
       break;
