@@ -515,34 +515,46 @@ void Interpreter::InstallBuiltins() {
       {"log", [](double x) { return std::log(x); }},
       {"round", [](double x) { return std::floor(x + 0.5); }},
   };
+  // Math reads a missing argument as NaN, and converts (calling valueOf) its first two
+  // arguments, whether it uses the second or not; it ignores the rest.
+  struct MathArgs {
+    double x, y;
+  };
+  auto mathArgs = [](Interpreter& vm, std::span<const Value> args) {
+    auto number = [&](size_t i) {
+      if (i >= args.size()) return kNaN;
+      return vm.ToNumber(args[i]);
+    };
+    const double x = number(0);
+    return MathArgs{x, number(1)};
+  };
   for (const auto& entry : unary) {
     const Unary fn = entry.second;
-    method(math, entry.first, [fn](Interpreter& vm, const Value&, std::span<const Value> args) {
-      return Value(fn(vm.ToNumber(Arg(args, 0))));
-    });
+    method(math, entry.first,
+           [fn, mathArgs](Interpreter& vm, const Value&, std::span<const Value> args) {
+             return Value(fn(mathArgs(vm, args).x));
+           });
   }
-  method(math, "pow", [](Interpreter& vm, const Value&, std::span<const Value> args) {
-    return Value(std::pow(vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1))));
+  method(math, "pow", [mathArgs](Interpreter& vm, const Value&, std::span<const Value> args) {
+    const MathArgs m = mathArgs(vm, args);
+    return Value(std::pow(m.x, m.y));
   });
-  method(math, "atan2", [](Interpreter& vm, const Value&, std::span<const Value> args) {
-    return Value(std::atan2(vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1))));
+  method(math, "atan2", [mathArgs](Interpreter& vm, const Value&, std::span<const Value> args) {
+    const MathArgs m = mathArgs(vm, args);
+    return Value(std::atan2(m.x, m.y));
   });
-  method(math, "random", [](Interpreter& vm, const Value&, std::span<const Value>) {
+  method(math, "random", [mathArgs](Interpreter& vm, const Value&, std::span<const Value> args) {
+    mathArgs(vm, args);
     return Value(vm.Random(4294967295.0) / 4294967295.0);
   });
   for (const bool isMax : {false, true}) {
     method(math, isMax ? "max" : "min",
-           [isMax](Interpreter& vm, const Value&, std::span<const Value> args) {
-             double r = isMax ? -INFINITY : INFINITY;
-             // Given any argument at all, the original compares at least two: a lone one meets
-             // undefined, which makes NaN.
-             const size_t count = args.empty() ? 0 : std::max<size_t>(args.size(), 2);
-             for (size_t i = 0; i < count; ++i) {
-               const double d = vm.ToNumber(Arg(args, i));
-               if (std::isnan(d)) return Value(kNaN);
-               r = isMax ? std::max(r, d) : std::min(r, d);
-             }
-             return Value(r);
+           [isMax, mathArgs](Interpreter& vm, const Value&, std::span<const Value> args) {
+             if (args.empty()) return Value(isMax ? -INFINITY : INFINITY);
+             // A lone argument meets undefined, which makes NaN.
+             const MathArgs m = mathArgs(vm, args);
+             if (std::isnan(m.x) || std::isnan(m.y)) return Value(kNaN);
+             return Value(isMax ? std::max(m.x, m.y) : std::min(m.x, m.y));
            });
   }
   const std::pair<const char*, double> constants[] = {

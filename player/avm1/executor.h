@@ -338,7 +338,24 @@ struct Executor {
 
   // a < b as Less2 does it: undefined when either side is NaN.
   Value LessThan(const Value& a, const Value& b) {
-    const Value pa = vm.ToPrimitive(a), pb = vm.ToPrimitive(b);
+    // An object whose valueOf gives an object back is not less than anything, nor is
+    // anything less than it, and the other side is then never converted.
+    auto side = [&](const Value& v, bool& opaque) -> Value {
+      Object* o = v.AsObject();
+      if (!o || o->kind == ObjectKind::Clip) return vm.ToPrimitiveNumber(v);
+      Value valueOf = vm.GetMember(v, "valueOf");
+      if (!valueOf.AsObject() || !valueOf.AsObject()->IsCallable()) {
+        return vm.ToPrimitiveNumber(v);
+      }
+      Value r = vm.Call(valueOf, v, {});
+      opaque = !r.IsPrimitive();
+      return r;
+    };
+    bool opaque = false;
+    const Value pa = side(a, opaque);
+    if (opaque) return false;
+    const Value pb = side(b, opaque);
+    if (opaque) return false;
     if (pa.IsString() && pb.IsString()) return pa.AsString() < pb.AsString();
     const double x = PrimitiveToNumber(pa, version), y = PrimitiveToNumber(pb, version);
     if (std::isnan(x) || std::isnan(y)) return Value();

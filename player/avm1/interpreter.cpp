@@ -1,6 +1,7 @@
 #include "player/avm1/interpreter.h"
 
 #include <cmath>
+#include <limits>
 
 #include "player/avm1/activation.h"
 #include "player/avm1/script_error.h"
@@ -365,8 +366,24 @@ Value Interpreter::ToPrimitive(const Value& v, bool preferString) {
   return o->IsCallable() ? Value("[type Function]") : Value("[type Object]");
 }
 
+Value Interpreter::ToPrimitiveNumber(const Value& v) {
+  Object* o = v.AsObject();
+  if (!o) return v;
+  // A clip is a number only in name.
+  if (o->kind == ObjectKind::Clip) return std::numeric_limits<double>::quiet_NaN();
+  for (const char* name : {"valueOf", "toString"}) {
+    Value method = GetMember(v, name);
+    if (method.AsObject() && method.AsObject()->IsCallable()) {
+      Value result = Call(method, v, {});
+      if (result.IsPrimitive()) return result;
+    }
+  }
+  // Nothing gave a primitive: older movies read that as 0.
+  return version_ >= 7 ? std::numeric_limits<double>::quiet_NaN() : 0.0;
+}
+
 double Interpreter::ToNumber(const Value& v) {
-  if (v.IsObject()) return PrimitiveToNumber(ToPrimitive(v), version_);
+  if (v.IsObject()) return PrimitiveToNumber(ToPrimitiveNumber(v), version_);
   return PrimitiveToNumber(v, version_);
 }
 

@@ -96,6 +96,8 @@ class Interpreter {
   Value Construct(const Value& constructor, std::span<const Value> args);
 
   Value ToPrimitive(const Value& v, bool preferString = false);
+  // The primitive an object gives where a number is wanted (comparisons, arithmetic).
+  Value ToPrimitiveNumber(const Value& v);
   double ToNumber(const Value& v);
   std::string ToString(const Value& v);
   std::string TypeOf(const Value& v);

@@ -312,8 +312,7 @@ bool Executor::StepValues(const Action& a) {
     }
     case ActionCode::Greater: {
       const Value b = Pop(), x = Pop();
-      Value r = LessThan(b, x);
-      Push(r.IsUndefined() ? Value(false) : r);
+      Push(LessThan(b, x));
       break;
     }
     case ActionCode::Equals2: {
