@@ -148,13 +148,52 @@ struct Executor {
         (split > 0 && name[split] == '.' && name[split - 1] == '.')) {
       return false;
     }
-    object = ResolveTarget(name.substr(0, split));
+    const std::string_view holder = name.substr(0, split);
+    if (name[split] != '.' || !DottedPath(holder, object)) object = ResolveTarget(holder);
     var = std::string(name.substr(split + 1));
+    return true;
+  }
+
+  // "a.b.c": the first object up the scope chain through which the whole path leads to an
+  // object at every step; one that ends early leaves the next scope to try.
+  bool DottedPath(std::string_view name, Value& out) {
+    if (name.empty() || name.find_first_of(":/") != std::string_view::npos || name.front() == '.' ||
+        name.back() == '.' || name.find("..") != std::string_view::npos) {
+      return false;
+    }
+    std::vector<std::string_view> parts;
+    for (size_t start = 0;;) {
+      const size_t dot = name.find('.', start);
+      parts.push_back(name.substr(start, dot == std::string_view::npos ? dot : dot - start));
+      if (dot == std::string_view::npos) break;
+      start = dot + 1;
+    }
+    auto walk = [&](Value v) {
+      for (size_t i = 1; i < parts.size(); ++i) {
+        if (!v.IsObject() || !vm.HasProperty(v.AsObject(), parts[i])) return false;
+        v = vm.GetMember(v, parts[i]);
+      }
+      out = std::move(v);
+      return true;
+    };
+    Value special;
+    if (Special(parts[0], special)) return walk(special);
+    std::vector<Object*> scopes;
+    for (auto it = withs.rbegin(); it != withs.rend(); ++it) scopes.push_back(it->object);
+    for (auto it = act.scope.rbegin(); it != act.scope.rend(); ++it) {
+      scopes.push_back(*it == act.base ? act.target : *it);
+    }
+    scopes.push_back(vm.Global());
+    for (Object* o : scopes) {
+      if (o && vm.HasProperty(o, parts[0]) && walk(vm.GetMember(o, parts[0]))) return true;
+    }
+    out = Value();
     return true;
   }
 
   Value GetVariable(std::string_view name) {
     if (!IsPathLike(name)) return LookupPlain(name);
+    if (Value v; DottedPath(name, v)) return v;
     Value object;
     std::string var;
     if (SplitPath(name, object, var))
@@ -179,9 +218,14 @@ struct Executor {
     vm.SetMember(act.target, name, std::move(value));
   }
 
+  // In a frame script a local is a timeline variable, written as any other (setters and
+  // watchers see it).
   void DefineLocal(std::string_view name, Value value) {
-    Object* into = act.locals ? act.locals : act.target;
-    if (into) into->SetOwn(name, std::move(value), CaseSensitive());
+    if (act.locals) {
+      act.locals->SetOwn(name, std::move(value), CaseSensitive());
+    } else if (act.target) {
+      vm.SetMember(act.target, name, std::move(value));
+    }
   }
 
   // --- clips -----------------------------------------------------------------------------

@@ -353,16 +353,18 @@ Value Interpreter::ToPrimitive(const Value& v, bool preferString) {
   Object* o = v.AsObject();
   if (!o) return v;
   if (o->kind == ObjectKind::Clip) return ClipDotPath(o->clip);
-  const char* first = preferString ? "toString" : "valueOf";
-  const char* second = preferString ? "valueOf" : "toString";
-  for (const char* name : {first, second}) {
-    Value method = GetMember(v, name);
-    if (method.AsObject() && method.AsObject()->IsCallable()) {
-      Value result = Call(method, v, {});
-      if (result.IsPrimitive()) return result;
-    }
+  if (preferString) return ToString(v);
+  // Without a valueOf to call the object has no value at all; one that gives an object back
+  // leaves it to toString.
+  Value valueOf = GetMember(v, "valueOf");
+  if (!valueOf.AsObject() || !valueOf.AsObject()->IsCallable()) return Value();
+  Value result = Call(valueOf, v, {});
+  if (result.IsPrimitive()) return result;
+  Value toString = GetMember(v, "toString");
+  if (toString.AsObject() && toString.AsObject()->IsCallable()) {
+    result = Call(toString, v, {});
+    if (result.IsPrimitive()) return result;
   }
-  // Neither method gave a primitive (or there is none to call).
   return o->IsCallable() ? Value("[type Function]") : Value("[type Object]");
 }
 
@@ -388,7 +390,16 @@ double Interpreter::ToNumber(const Value& v) {
 }
 
 std::string Interpreter::ToString(const Value& v) {
-  if (v.IsObject()) return PrimitiveToString(ToPrimitive(v, true), version_);
+  if (Object* o = v.AsObject()) {
+    if (o->kind == ObjectKind::Clip) return ClipDotPath(o->clip);
+    // Only a string from toString will do; anything else it gives prints as the object's type.
+    Value method = GetMember(v, "toString");
+    if (method.AsObject() && method.AsObject()->IsCallable()) {
+      Value result = Call(method, v, {});
+      if (result.IsString()) return result.AsString();
+    }
+    return o->IsCallable() ? "[type Function]" : "[type Object]";
+  }
   return PrimitiveToString(v, version_);
 }
 

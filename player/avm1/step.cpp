@@ -586,7 +586,10 @@ bool Executor::StepObjects(const Action& a) {
     case ActionCode::DefineLocal2: {
       const std::string name = PopString();
       Object* into = act.locals ? act.locals : act.target;
-      if (into && !into->FindOwn(name, CaseSensitive())) DefineLocal(name, Value());
+      // A timeline variable that exists anywhere up its prototypes is left alone.
+      const bool exists = act.locals ? into->FindOwn(name, CaseSensitive()) != nullptr
+                                     : into && vm.HasProperty(into, name);
+      if (into && !exists) DefineLocal(name, Value());
       break;
     }
     case ActionCode::Delete: {
