@@ -472,8 +472,8 @@ void Interpreter::InstallBuiltins() {
   method(global_, "ASSetPropFlags", [](Interpreter& vm, const Value&, std::span<const Value> args) {
     Object* o = Arg(args, 0).AsObject();
     if (!o) return Value();
-    const uint8_t set = static_cast<uint8_t>(ToUint32(vm.ToNumber(Arg(args, 2))) & 7);
-    const uint8_t clear = static_cast<uint8_t>(ToUint32(vm.ToNumber(Arg(args, 3))) & 7);
+    const auto set = static_cast<uint16_t>(ToUint32(vm.ToNumber(Arg(args, 2))) & 0xFFFF);
+    const auto clear = static_cast<uint16_t>(ToUint32(vm.ToNumber(Arg(args, 3))) & 0xFFFF);
     std::vector<std::string> names;
     const Value which = Arg(args, 1);
     if (Object* list = which.AsObject(); list && list->kind == ObjectKind::Array) {
@@ -491,7 +491,9 @@ void Interpreter::InstallBuiltins() {
       bool listed = all;
       for (const std::string& n : names)
         listed = listed || NamesEqual(n, p.name, vm.CaseSensitive());
-      if (listed) p.flags = static_cast<uint8_t>((p.flags & ~clear) | set);
+      if (!listed) continue;
+      p.flags = static_cast<uint16_t>((p.flags & ~clear) | set);
+      p.hidden = HiddenFromVersion(p.flags, vm.Version());
     }
     return Value();
   });

@@ -271,7 +271,7 @@ void Interpreter::RunFrameScript(std::span<const uint8_t> code, const ClipRef& c
   // fscommand), a script shares that script's budget rather than resetting it under its feet.
   if (depth_ == 0) {
     if (stack_.size() > kMaxSharedStack) stack_.clear();
-    budget_ = kInstructionBudget;
+    budget_ = budgetPerBlock_;
     stopped_ = false;
   }
   try {

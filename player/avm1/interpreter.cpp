@@ -161,7 +161,12 @@ Value Interpreter::GetMember(const Value& object, std::string_view name) {
     }
   }
   Object* at = o;
-  for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
+  for (int hops = 0; at; ++hops, at = at->proto) {
+    if (hops == kMaxProtoChain) {
+      // A prototype chain this long has a loop in it: the script stops there.
+      stopped_ = true;
+      return {};
+    }
     if (const Property* p = at->FindOwn(name, cs)) {
       if (p->getter) {
         Object* getter = p->getter;

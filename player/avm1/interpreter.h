@@ -22,8 +22,10 @@
 namespace swf::avm1 {
 
 inline constexpr int kMaxCallDepth = 256;
-// Instructions one action block may run, the functions it calls included.
-inline constexpr uint64_t kInstructionBudget = 400'000;
+// Instructions one action block may run, the functions it calls included: enough for a
+// movie's honest long loops (thousands of iterations of a few dozen actions), few enough that
+// a runaway script stops within seconds.
+inline constexpr uint64_t kInstructionBudget = 5'000'000;
 // Objects one movie may make; past it `new` and literals give undefined.
 inline constexpr size_t kMaxObjects = 500'000;
 
@@ -69,6 +71,8 @@ class Interpreter {
   bool CallFrame(const ClipRef& clip, size_t frame);
   // Runs `code` as a frame script of `clip` (the main timeline when the host is null).
   void RunFrameScript(std::span<const uint8_t> code, const ClipRef& clip = {});
+  // Instructions each block may run from now on (kInstructionBudget unless set).
+  void SetInstructionBudget(uint64_t budget) { budgetPerBlock_ = budget; }
   // Whether the last block ran out of budget or of call depth.
   bool Stopped() const { return stopped_; }
 
@@ -151,6 +155,7 @@ class Interpreter {
   std::unordered_map<uint64_t, Object*> clips_;
   std::vector<Value> stack_;  // the stack frame scripts share
   uint64_t budget_ = 0;
+  uint64_t budgetPerBlock_ = kInstructionBudget;
   int depth_ = 0;
   bool stopped_ = false;
   std::shared_ptr<const std::vector<std::string>> noConstants_;

@@ -17,16 +17,22 @@ namespace swf::avm1 {
 
 class Interpreter;
 
-enum PropertyFlags : uint8_t {
+enum PropertyFlags : uint16_t {
   kDontEnum = 1,
   kDontDelete = 2,
   kReadOnly = 4,
 };
 
+// Whether ASSetPropFlags bits keep a property from a movie of `version`: each of these bits
+// makes it visible only from some version on.
+bool HiddenFromVersion(uint16_t flags, int version);
+
 struct Property {
   std::string name;
   Value value;
-  uint8_t flags = 0;
+  uint16_t flags = 0;
+  // ASSetPropFlags can keep a property from movies older than a given version.
+  bool hidden = false;
   // A property made by addProperty: reading calls the getter, writing the setter (if any).
   Object* getter = nullptr;
   Object* setter = nullptr;
@@ -84,7 +90,7 @@ struct Object {
   Property* FindOwn(std::string_view name, bool caseSensitive);
   const Property* FindOwn(std::string_view name, bool caseSensitive) const;
   // Sets an own property, creating it at the end; a read-only one keeps its value.
-  void SetOwn(std::string_view name, Value value, bool caseSensitive, uint8_t flags = 0);
+  void SetOwn(std::string_view name, Value value, bool caseSensitive, uint16_t flags = 0);
   bool DeleteOwn(std::string_view name, bool caseSensitive);
 };
 
