@@ -94,7 +94,7 @@ void Interpreter::InstallBuiltins() {
            if (name.empty()) return Value(false);
            size_t index;
            if (o->kind == ObjectKind::Array && ArrayIndex(name, index)) {
-             return Value(index < o->elements.size());
+             return Value(index < o->elements.size() && !o->elements[index].IsHole());
            }
            return Value(o->FindOwn(name, vm.CaseSensitive()) != nullptr);
          });
@@ -153,7 +153,7 @@ void Interpreter::InstallBuiltins() {
     if (args.size() == 1 && args[0].IsNumber()) {
       const double n = args[0].AsNumber();
       Object* a = vm.NewArray();
-      if (a && n >= 0 && n < (1 << 20)) a->elements.resize(static_cast<size_t>(n));
+      if (a && n >= 0 && n < (1 << 20)) a->elements.resize(static_cast<size_t>(n), Value::Hole());
       return a;
     }
     return vm.NewArray(std::vector<Value>(args.begin(), args.end()));
@@ -478,8 +478,9 @@ void Interpreter::InstallBuiltins() {
     const Value which = Arg(args, 1);
     if (Object* list = which.AsObject(); list && list->kind == ObjectKind::Array) {
       for (const Value& v : list->elements) names.push_back(vm.ToString(v));
-    } else if (which.IsString()) {
-      const std::string& s = which.AsString();
+    } else if (!which.IsNull()) {
+      // Anything else is a comma-separated list, read after both flag arguments.
+      const std::string s = vm.ToString(which);
       size_t start = 0;
       for (size_t at; (at = s.find(',', start)) != std::string::npos; start = at + 1) {
         names.push_back(s.substr(start, at - start));

@@ -154,7 +154,7 @@ void Interpreter::InstallObjectMethods() {
               const std::string name = vm.ToString(a[0]);
               size_t index;
               if (o->kind == ObjectKind::Array && ArrayIndex(name, index)) {
-                return Value(index < o->elements.size());
+                return Value(index < o->elements.size() && !o->elements[index].IsHole());
               }
               const Property* p = o->FindOwn(name, vm.CaseSensitive());
               return Value(p && !(p->flags & kDontEnum));

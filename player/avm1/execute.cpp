@@ -169,7 +169,11 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
   act.thisValue = thisValue.IsObject() ? thisValue : Value(function->target);
   act.constants = code.constants ? code.constants : noConstants_;
   Object* arguments = NewArray(std::vector<Value>(args.begin(), args.end()));
-  if (arguments) arguments->SetOwn("callee", function, cs, kDontEnum);
+  if (arguments) {
+    arguments->SetOwn("callee", function, cs, kDontEnum);
+    arguments->SetOwn("caller", callers_.empty() ? Value(Null{}) : Value(callers_.back()), cs,
+                      kDontEnum);
+  }
   const Value super = MakeSuper(function, act.thisValue);
   if (code.function2) {
     act.registers.resize(std::max<size_t>(code.registerCount, 1));
@@ -183,7 +187,9 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
     preload(high & 0x04, Value(arguments));
     preload(high & 0x10, super);
     preload(high & 0x40, Host() ? Value(ClipObject(Host()->Root())) : Value(standInRoot_));
-    preload(high & 0x80, act.target ? GetMember(act.target, "_parent") : Value());
+    // A timeline without a parent takes no register for it: the next preload moves up.
+    const Value parent = act.target ? GetMember(act.target, "_parent") : Value();
+    preload((high & 0x80) && !parent.IsUndefined(), parent);
     preload(global, Value(global_));
     if (!(high & 0x08) && !(high & 0x04)) act.locals->SetOwn("arguments", arguments, cs);
     if (!(high & 0x20) && !(high & 0x10)) act.locals->SetOwn("super", super, cs);
@@ -201,6 +207,11 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
       act.locals->SetOwn(code.params[i], std::move(arg), cs);
     }
   }
+  callers_.push_back(function);
+  struct PopCaller {
+    std::vector<Object*>& callers;
+    ~PopCaller() { callers.pop_back(); }
+  } popCaller{callers_};
   return Execute(code, act);
 }
 
@@ -299,11 +310,17 @@ bool Interpreter::InstanceOf(const Value& object, const Value& constructor) {
   Object* o = object.AsObject();
   Object* proto = GetMember(constructor, "prototype").AsObject();
   if (!o || !proto) return false;
+  return InheritsFrom(o->proto, proto, 0);
+}
+
+bool Interpreter::InheritsFrom(Object* start, Object* proto, int nesting) {
+  // Interfaces may extend (or implement) others; the nesting bound ends a loop among them.
+  if (nesting > 32) return false;
   int hops = 0;
-  for (Object* at = o->proto; at && hops < 256; at = at->proto, ++hops) {
+  for (Object* at = start; at && hops < 256; at = at->proto, ++hops) {
     if (at == proto) return true;
     for (Object* i : at->interfaces) {
-      if (i && GetMember(i, "prototype").AsObject() == proto) return true;
+      if (i && InheritsFrom(GetMember(i, "prototype").AsObject(), proto, nesting + 1)) return true;
     }
   }
   return false;

@@ -149,11 +149,14 @@ Value Interpreter::GetMember(const Value& object, std::string_view name) {
     }
   } else {
     if (NamesEqual(name, "__proto__", cs)) return Value(o->proto);
-    if (o->kind == ObjectKind::Array) {
+    const Property* own = o->kind == ObjectKind::Array ? o->FindOwn(name, cs) : nullptr;
+    // addProperty can put a getter over an element or the length.
+    if (o->kind == ObjectKind::Array && !(own && own->getter)) {
       size_t index;
       if (NamesEqual(name, "length", cs)) return static_cast<double>(o->elements.size());
       if (ArrayIndex(name, index)) {
-        return index < o->elements.size() ? o->elements[index] : Value();
+        return index < o->elements.size() && !o->elements[index].IsHole() ? o->elements[index]
+                                                                           : Value();
       }
     }
     if (o->kind == ObjectKind::Boxed && o->primitive.IsString() && NamesEqual(name, "length", cs)) {
@@ -188,7 +191,10 @@ bool Interpreter::HasProperty(Object* object, std::string_view name) {
   if (object->kind == ObjectKind::Array) {
     size_t index;
     if (NamesEqual(name, "length", cs)) return true;
-    if (ArrayIndex(name, index) && index < object->elements.size()) return true;
+    if (ArrayIndex(name, index) && index < object->elements.size() &&
+        !object->elements[index].IsHole()) {
+      return true;
+    }
   }
   Object* at = object;
   for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
@@ -216,11 +222,11 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
     size_t index;
     if (NamesEqual(name, "length", cs)) {
       const double n = ToNumber(value);
-      if (n >= 0 && n <= kMaxElements) o->elements.resize(static_cast<size_t>(n));
+      if (n >= 0 && n <= kMaxElements) o->elements.resize(static_cast<size_t>(n), Value::Hole());
       return;
     }
     if (ArrayIndex(name, index) && index < kMaxElements) {
-      if (index >= o->elements.size()) o->elements.resize(index + 1);
+      if (index >= o->elements.size()) o->elements.resize(index + 1, Value::Hole());
       o->elements[index] = std::move(value);
       return;
     }
@@ -281,7 +287,7 @@ bool Interpreter::DeleteMember(const Value& object, std::string_view name) {
   if (o->kind == ObjectKind::Array) {
     size_t index;
     if (ArrayIndex(name, index) && index < o->elements.size()) {
-      o->elements[index] = Value();
+      o->elements[index] = Value::Hole();
       return true;
     }
   }
@@ -303,8 +309,10 @@ std::vector<std::string> Interpreter::EnumerableNames(Object* object) {
       if (!(p->flags & kDontEnum) && !seen(p->name)) names.push_back(p->name);
     }
     if (at->kind == ObjectKind::Array) {
-      // An element holding undefined is still there to enumerate.
-      for (size_t i = at->elements.size(); i-- > 0;) names.push_back(std::to_string(i));
+      // An element holding undefined is still there to enumerate; a hole is not.
+      for (size_t i = at->elements.size(); i-- > 0;) {
+        if (!at->elements[i].IsHole()) names.push_back(std::to_string(i));
+      }
     }
   }
   return names;

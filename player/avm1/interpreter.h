@@ -110,6 +110,8 @@ class Interpreter {
   // `_level0`-style dot path of a clip, as a clip converts to a string.
   std::string ClipDotPath(const ClipRef& clip);
   bool InstanceOf(const Value& object, const Value& constructor);
+  // Whether `proto` is on the chain from `start`, interfaces included.
+  bool InheritsFrom(Object* start, Object* proto, int nesting);
   // `super` for a call of `function` on `thisValue`.
   Value MakeSuper(Object* function, const Value& thisValue);
   double Milliseconds() const;
@@ -157,6 +159,7 @@ class Interpreter {
   uint64_t budget_ = 0;
   uint64_t budgetPerBlock_ = kInstructionBudget;
   int depth_ = 0;
+  std::vector<Object*> callers_;  // the bytecode functions running, innermost last
   bool stopped_ = false;
   std::shared_ptr<const std::vector<std::string>> noConstants_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
