@@ -569,6 +569,7 @@ void Interpreter::InstallBuiltins() {
 
   InstallGlobalFunctions();
   InstallObjectMethods();
+  InstallBroadcaster();
   InstallClipMethods();
 }
 

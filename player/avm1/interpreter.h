@@ -137,6 +137,7 @@ class Interpreter {
   void InstallClipMethods();
   void InstallGlobalFunctions();
   void InstallObjectMethods();
+  void InstallBroadcaster();
   Value Execute(const FunctionCode& code, Activation& act, std::vector<Value>* stack = nullptr);
   // False (and the script stopped) when calls nest too deep.
   bool EnterCall();
