@@ -92,6 +92,7 @@ void Interpreter::InstallBuiltins() {
            if (!o || args.empty()) return Value(false);
            const std::string name = vm.ToString(args[0]);
            if (name.empty()) return Value(false);
+           if (NamesEqual(name, "__proto__", vm.CaseSensitive())) return Value(o->proto != nullptr);
            size_t index;
            if (o->kind == ObjectKind::Array && ArrayIndex(name, index)) {
              return Value(index < o->elements.size() && !o->elements[index].IsHole());

@@ -70,6 +70,11 @@ Object* Interpreter::BoxPrimitive(const Value& v) {
   if (!o) return nullptr;
   o->kind = ObjectKind::Boxed;
   o->primitive = v;
+  // A String object's length is its own property, one a script may overwrite.
+  if (v.IsString()) {
+    o->SetOwn("length", static_cast<double>(Characters(v.AsString(), version_ >= 6).size()),
+              CaseSensitive(), kDontEnum | kDontDelete);
+  }
   return o;
 }
 
@@ -159,9 +164,6 @@ Value Interpreter::GetMember(const Value& object, std::string_view name) {
                                                                            : Value();
       }
     }
-    if (o->kind == ObjectKind::Boxed && o->primitive.IsString() && NamesEqual(name, "length", cs)) {
-      return static_cast<double>(Characters(o->primitive.AsString(), version_ >= 6).size());
-    }
   }
   Object* at = o;
   for (int hops = 0; at; ++hops, at = at->proto) {
@@ -181,6 +183,19 @@ Value Interpreter::GetMember(const Value& object, std::string_view name) {
       bool found;
       Value v = GetClipMember(at, name, found);
       if (found) return v;
+    }
+  }
+  // An object may answer for names it does not have through __resolve (from SWF 6 on).
+  // A __resolve that holds a primitive or a clip is passed over for one further up.
+  if (object.IsObject() && version_ >= 6 && !NamesEqual(name, "__resolve", cs)) {
+    at = o;
+    for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
+      const Property* p = at->FindOwn("__resolve", cs);
+      Object* resolve = p ? p->value.AsObject() : nullptr;
+      if (!resolve || resolve->kind == ObjectKind::Clip) continue;
+      if (!resolve->IsCallable()) break;
+      const Value args[] = {Value(std::string(name))};
+      return Call(resolve, object, args);
     }
   }
   return {};
