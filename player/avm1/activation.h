@@ -15,6 +15,9 @@ struct Activation {
   Object* base = nullptr;      // the clip the code belongs to (SetTarget "" returns to it)
   Object* locals = nullptr;    // a function's own variables; null in a frame script
   Value thisValue;
+  // A DefineFunction2 function that keeps `this` in a register (or drops it) has no variable of
+  // that name.
+  bool thisByName = true;
   std::vector<Value> registers;
   std::shared_ptr<const std::vector<std::string>> constants;
 };

@@ -183,6 +183,7 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
     auto preload = [&](bool wanted, Value v) {
       if (wanted && reg < act.registers.size()) act.registers[reg++] = std::move(v);
     };
+    act.thisByName = !(high & 0x03);
     preload(high & 0x01, act.thisValue);
     preload(high & 0x04, Value(arguments));
     preload(high & 0x10, super);

@@ -79,7 +79,7 @@ struct Executor {
   // --- variables -------------------------------------------------------------------------
 
   bool Special(std::string_view name, Value& out) {
-    if (Is(name, "this")) {
+    if (act.thisByName && Is(name, "this")) {
       out = act.thisValue;
       return true;
     }

@@ -368,11 +368,9 @@ Value Interpreter::Construct(const Value& constructor, std::span<const Value> ar
   }
   Object* o = NewObject(GetMember(f, "prototype").AsObject());
   if (!o) return {};
-  if (version_ >= 6) {
-    o->SetOwn("__constructor__", f, CaseSensitive(), kDontEnum);
-  } else {
-    o->SetOwn("constructor", f, CaseSensitive(), kDontEnum);
-  }
+  // SWF 6 movies see both names on the new object, later ones only __constructor__.
+  if (version_ >= 6) o->SetOwn("__constructor__", f, CaseSensitive(), kDontEnum);
+  if (version_ <= 6) o->SetOwn("constructor", f, CaseSensitive(), kDontEnum);
   Call(f, o, args);
   return o;
 }
