@@ -19,6 +19,13 @@ struct Activation {
   // that name.
   bool thisByName = true;
   std::vector<Value> registers;
+  // Registers past a function's own count are the timeline's four, shared by every script.
+  std::vector<Value>* outerRegisters = nullptr;
+  Value* Register(uint8_t index) {
+    if (index < registers.size()) return &registers[index];
+    if (outerRegisters && index < outerRegisters->size()) return &(*outerRegisters)[index];
+    return nullptr;
+  }
   std::shared_ptr<const std::vector<std::string>> constants;
 };
 

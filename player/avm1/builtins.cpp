@@ -131,7 +131,10 @@ void Interpreter::InstallBuiltins() {
   // --- Function ---
   Object* functionCtor = constructor(
       "Function", functionProto_,
-      [](Interpreter&, const Value&, std::span<const Value> args) { return Arg(args, 0); },
+      // Called with nothing, Function gives a bare object with no prototype at all.
+      [](Interpreter& vm, const Value&, std::span<const Value> args) {
+        return args.empty() ? Value(vm.NewObject(nullptr)) : args[0];
+      },
       [](Interpreter& vm, const Value&, std::span<const Value>) {
         return Value(vm.NewPlainObject());
       });
@@ -572,6 +575,12 @@ void Interpreter::InstallBuiltins() {
   InstallObjectMethods();
   InstallBroadcaster();
   InstallClipMethods();
+  // No script may delete a built-in class's prototype.
+  if (const Property* clip = global_->FindOwn("MovieClip", cs)) {
+    if (Object* ctor = clip->value.AsObject()) {
+      if (Property* proto = ctor->FindOwn("prototype", cs)) proto->flags |= kDontDelete;
+    }
+  }
 }
 
 }  // namespace swf::avm1

@@ -69,7 +69,7 @@ bool Executor::RunTry(const Action& a) {
       throw;
     }
     if (t.catchInRegister) {
-      if (t.catchRegister < act.registers.size()) act.registers[t.catchRegister] = e.value;
+      if (Value* v = act.Register(t.catchRegister)) *v = e.value;
     } else {
       SetVariable(t.catchName, e.value);
     }
@@ -176,7 +176,8 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
   }
   const Value super = MakeSuper(function, act.thisValue);
   if (code.function2) {
-    act.registers.resize(std::max<size_t>(code.registerCount, 1));
+    act.registers.resize(code.registerCount);
+    act.outerRegisters = &globalRegisters_;
     const uint8_t high = static_cast<uint8_t>(code.flags & 0xFF);
     const bool global = code.flags & 0x100;
     size_t reg = 1;
@@ -262,17 +263,23 @@ void Interpreter::RunNested(std::span<const uint8_t> code, const ClipRef& clip) 
   act.target = self;
   act.base = self;
   act.thisValue = self;
-  act.registers.resize(4);
+  act.outerRegisters = &globalRegisters_;
   act.constants = noConstants_;
   if (!EnterCall()) return;
+  // Each block starts with four empty registers of its own, which the functions it calls
+  // reach past their own.
+  std::vector<Value> saved(4);
+  std::swap(saved, globalRegisters_);
+  struct Restore {
+    Interpreter& vm;
+    std::vector<Value>& saved;
+    ~Restore() {
+      std::swap(saved, vm.globalRegisters_);
+      --vm.depth_;
+    }
+  } restore{*this, saved};
   ++depth_;
-  try {
-    Execute(block, act, &stack_);
-  } catch (const ScriptException&) {
-    --depth_;
-    throw;
-  }
-  --depth_;
+  Execute(block, act, &stack_);
 }
 
 void Interpreter::RunFrameScript(std::span<const uint8_t> code, const ClipRef& clip) {

@@ -340,7 +340,7 @@ struct Executor {
     f->target = act.target;
     if (Object* proto = vm.NewPlainObject()) {
       proto->SetOwn("constructor", f, CaseSensitive(), kDontEnum);
-      f->SetOwn("prototype", proto, CaseSensitive(), kDontEnum);
+      f->SetOwn("prototype", proto, CaseSensitive(), kDontEnum | kDontDelete);
     }
     if (fn->name.empty()) {
       Push(f);

@@ -153,7 +153,7 @@ Value Interpreter::GetMember(const Value& object, std::string_view name) {
       return {};
     }
   } else {
-    if (NamesEqual(name, "__proto__", cs)) return Value(o->proto);
+    if (NamesEqual(name, "__proto__", cs)) return o->proto ? Value(o->proto) : Value();
     const Property* own = o->kind == ObjectKind::Array ? o->FindOwn(name, cs) : nullptr;
     // addProperty can put a getter over an element or the length.
     if (o->kind == ObjectKind::Array && !(own && own->getter)) {

@@ -157,6 +157,7 @@ class Interpreter {
   Object* standInRoot_ = nullptr;  // the main timeline when there is no host
   std::unordered_map<uint64_t, Object*> clips_;
   std::vector<Value> stack_;  // the stack frame scripts share
+  std::vector<Value> globalRegisters_ = std::vector<Value>(4);
   uint64_t budget_ = 0;
   uint64_t budgetPerBlock_ = kInstructionBudget;
   int depth_ = 0;

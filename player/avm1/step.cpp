@@ -41,7 +41,8 @@ bool Executor::Push(const Action& a) {
       case 4: {
         uint8_t reg;
         if (!r.U8(reg)) return false;
-        Push(reg < act.registers.size() ? act.registers[reg] : Value());
+        const Value* v = act.Register(reg);
+        Push(v ? *v : Value());
         break;
       }
       case 5: {
@@ -385,7 +386,7 @@ bool Executor::StepValues(const Action& a) {
       PayloadReader r(a.payload);
       uint8_t reg;
       if (!r.U8(reg)) return false;
-      if (reg < act.registers.size()) act.registers[reg] = stack.empty() ? Value() : stack.back();
+      if (Value* v = act.Register(reg)) *v = stack.empty() ? Value() : stack.back();
       break;
     }
     case ActionCode::TypeOf:
