@@ -221,6 +221,13 @@ struct Executor {
   // In a frame script a local is a timeline variable, written as any other (setters and
   // watchers see it).
   void DefineLocal(std::string_view name, Value value) {
+    // Inside `with`, an object that already has the name itself (not by its prototypes)
+    // takes the write.
+    for (auto it = withs.rbegin(); it != withs.rend(); ++it) {
+      if (it->object->FindOwn(name, CaseSensitive())) {
+        return vm.SetMember(it->object, name, std::move(value));
+      }
+    }
     if (act.locals) {
       act.locals->SetOwn(name, std::move(value), CaseSensitive());
     } else if (act.target) {

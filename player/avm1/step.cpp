@@ -633,6 +633,11 @@ bool Executor::StepObjects(const Action& a) {
     }
     case ActionCode::InitArray: {
       const double n = PopNumber();
+      // A count the stack cannot hold makes no array and takes nothing from the stack.
+      if (n > static_cast<double>(stack.size())) {
+        Push(Undefined{});
+        break;
+      }
       std::vector<Value> elements;
       const size_t count = n > 0 ? std::min(ToIndex(n), stack.size()) : 0;
       for (size_t i = 0; i < count; ++i) elements.push_back(Pop());
