@@ -109,7 +109,8 @@ struct Executor {
   }
 
   // A target path ("/a/b", "../c", "_root.d", "e") to the object it names.
-  Value ResolveTarget(std::string_view path) {
+  // With `clipsFirst` (tellTarget) a first step names a child clip before a variable.
+  Value ResolveTarget(std::string_view path, bool clipsFirst = false) {
     Value cur = act.target;
     size_t i = 0;
     bool first = true;
@@ -126,12 +127,23 @@ struct Executor {
         continue;
       }
       if (path[i] == '/' || path[i] == '.') {
+        // An empty step ("a//b") names nothing.
+        if (path[i] == '/' && i + 1 < path.size() && path[i + 1] == '/') return {};
         ++i;
         continue;
       }
       size_t end = path.find_first_of("/.", i);
       if (end == std::string_view::npos) end = path.size();
       const std::string_view segment = path.substr(i, end - i);
+      Object* from = first ? act.target : cur.AsObject();
+      if (clipsFirst && from && from->kind == ObjectKind::Clip && vm.Host()) {
+        if (std::optional<ClipRef> child = vm.Host()->Child(from->clip, segment, CaseSensitive())) {
+          cur = vm.ClipObject(*child);
+          first = false;
+          i = end;
+          continue;
+        }
+      }
       cur = first ? LookupPlain(segment) : vm.GetMember(cur, segment);
       first = false;
       i = end;
@@ -186,6 +198,11 @@ struct Executor {
     scopes.push_back(vm.Global());
     for (Object* o : scopes) {
       if (o && vm.HasProperty(o, parts[0]) && walk(vm.GetMember(o, parts[0]))) return true;
+      // A variable may hide a child clip of the same name; the path still finds the clip.
+      if (o && o->kind == ObjectKind::Clip && vm.Host()) {
+        std::optional<ClipRef> child = vm.Host()->Child(o->clip, parts[0], CaseSensitive());
+        if (child && walk(vm.ClipObject(*child))) return true;
+      }
     }
     out = Value();
     return true;
@@ -291,7 +308,8 @@ struct Executor {
       act.target = act.base;
       return;
     }
-    Object* o = target.IsString() ? ResolveTarget(target.AsString()).AsObject() : target.AsObject();
+    Object* o =
+        target.IsString() ? ResolveTarget(target.AsString(), true).AsObject() : target.AsObject();
     // An unknown target leaves the script acting on nothing rather than on its own clip.
     act.target = o ? o : vm.NewPlainObject();
   }
