@@ -108,9 +108,33 @@ struct Executor {
     return {};
   }
 
+  // A step along a path: where a variable that is no object hides a child clip of the same
+  // name and the path goes on, the clip is the step.
+  Value MemberOrChild(const Value& from, std::string_view name, bool goesOn) {
+    Value v = vm.GetMember(from, name);
+    Object* o = from.AsObject();
+    if (goesOn && !v.IsObject() && o && o->kind == ObjectKind::Clip && vm.Host()) {
+      if (std::optional<ClipRef> child = vm.Host()->Child(o->clip, name, CaseSensitive())) {
+        return vm.ClipObject(*child);
+      }
+    }
+    return v;
+  }
+
   // A target path ("/a/b", "../c", "_root.d", "e") to the object it names.
   // With `clipsFirst` (tellTarget) a first step names a child clip before a variable.
   Value ResolveTarget(std::string_view path, bool clipsFirst = false) {
+    // A target given in slash syntax does not switch to dots half way: past the first slash
+    // a dot may only be part of a ".." step.
+    if (const size_t slash = path.find('/'); slash != std::string_view::npos) {
+      for (size_t at = slash + 1; at <= path.size();) {
+        size_t end = path.find_first_of("/:", at);
+        if (end == std::string_view::npos) end = path.size();
+        const std::string_view step = path.substr(at, end - at);
+        if (step != ".." && step.find('.') != std::string_view::npos) return {};
+        at = end + 1;
+      }
+    }
     Value cur = act.target;
     size_t i = 0;
     bool first = true;
@@ -126,13 +150,13 @@ struct Executor {
         first = false;
         continue;
       }
-      if (path[i] == '/' || path[i] == '.') {
+      if (path[i] == '/' || path[i] == '.' || path[i] == ':') {
         // An empty step ("a//b") names nothing.
         if (path[i] == '/' && i + 1 < path.size() && path[i + 1] == '/') return {};
         ++i;
         continue;
       }
-      size_t end = path.find_first_of("/.", i);
+      size_t end = path.find_first_of("/.:", i);
       if (end == std::string_view::npos) end = path.size();
       const std::string_view segment = path.substr(i, end - i);
       Object* from = first ? act.target : cur.AsObject();
@@ -144,7 +168,14 @@ struct Executor {
           continue;
         }
       }
-      cur = first ? LookupPlain(segment) : vm.GetMember(cur, segment);
+      if (first) {
+        cur = LookupPlain(segment);
+        if (!cur.IsObject() && end < path.size() && act.target) {
+          cur = MemberOrChild(act.target, segment, true);
+        }
+      } else {
+        cur = MemberOrChild(cur, segment, true);
+      }
       first = false;
       i = end;
       if (cur.IsUndefined() || cur.IsNull()) return {};
@@ -154,8 +185,8 @@ struct Executor {
 
   // Splits "path:name" or "path.name" into its object and the name.
   bool SplitPath(std::string_view name, Value& object, std::string& var) {
-    size_t split = name.rfind(':');
-    if (split == std::string_view::npos) split = name.rfind('.');
+    // The last separator splits: "a:b.c" is the variable c of a's b.
+    size_t split = name.find_last_of(":.");
     if (split == std::string_view::npos ||
         (split > 0 && name[split] == '.' && name[split - 1] == '.')) {
       return false;
@@ -183,7 +214,7 @@ struct Executor {
     auto walk = [&](Value v) {
       for (size_t i = 1; i < parts.size(); ++i) {
         if (!v.IsObject() || !vm.HasProperty(v.AsObject(), parts[i])) return false;
-        v = vm.GetMember(v, parts[i]);
+        v = MemberOrChild(v, parts[i], i + 1 < parts.size());
       }
       out = std::move(v);
       return true;
