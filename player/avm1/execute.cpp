@@ -210,10 +210,17 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
     }
   }
   callers_.push_back(function);
-  struct PopCaller {
+  // Functions came with SWF 5: inside one, even a SWF 4 movie has booleans and a true divide.
+  struct Restore {
     std::vector<Object*>& callers;
-    ~PopCaller() { callers.pop_back(); }
-  } popCaller{callers_};
+    int& version;
+    int saved;
+    ~Restore() {
+      callers.pop_back();
+      version = saved;
+    }
+  } restore{callers_, version_, version_};
+  if (version_ < 5) version_ = 5;
   return Execute(code, act);
 }
 

@@ -119,15 +119,18 @@ Value Interpreter::GetClipMember(Object* clip, std::string_view name, bool& foun
     found = false;
     return {};
   }
-  auto is = [&](std::string_view n) { return NamesEqual(name, n, cs); };
+  // Clip properties keep their case-blind names even where variables are case-sensitive.
+  auto is = [&](std::string_view n) { return NamesEqual(name, n, false); };
   if (is("_currentframe")) return static_cast<double>(state.frame + 1);
   if (is("_totalframes") || is("_framesloaded")) return static_cast<double>(state.totalFrames);
   if (is("_name")) return state.name;
   if (is("_target")) return ClipTarget(clip->clip);
   if (is("_x")) return state.x;
   if (is("_y")) return state.y;
-  if (is("_root") || is("_level0")) return ClipObject(host_->Root());
-  if (is("_parent")) {
+  // The names of other timelines, though, follow the movie's case rules like variables.
+  auto named = [&](std::string_view n) { return NamesEqual(name, n, cs); };
+  if (named("_root") || named("_level0")) return ClipObject(host_->Root());
+  if (named("_parent")) {
     std::optional<ClipRef> parent = host_->Parent(clip->clip);
     if (parent) return ClipObject(*parent);
     return {};
