@@ -55,21 +55,22 @@ void Interpreter::InstallBroadcaster() {
                                Object* list = Listeners(vm, self, false);
                                return Value(list && RemoveListener(vm, list, Arg(a, 0)));
                              });
-  Object* broadcast = AddMethod(
-      *this, broadcaster, "broadcastMessage",
-      [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-        if (a.empty()) return Value();
-        Object* list = Listeners(vm, self, false);
-        if (!list) return Value();
-        const std::string name = vm.ToString(a[0]);
-        // Listeners that add or remove listeners do not change who hears this message.
-        const std::vector<Value> listeners = list->elements;
-        for (const Value& listener : listeners) {
-          const Value method = name.empty() ? listener : vm.GetMember(listener, name);
-          vm.Call(method, listener, a.subspan(1));
-        }
-        return Value(!listeners.empty());
-      });
+  Object* broadcast = AddMethod(*this, broadcaster, "broadcastMessage",
+                                [](Interpreter& vm, const Value& self, std::span<const Value> a) {
+                                  if (a.empty()) return Value();
+                                  Object* list = Listeners(vm, self, false);
+                                  if (!list) return Value();
+                                  const std::string name = vm.ToString(a[0]);
+                                  // Listeners that add or remove listeners do not change who hears
+                                  // this message.
+                                  const std::vector<Value> listeners = list->elements;
+                                  for (const Value& listener : listeners) {
+                                    const Value method =
+                                        name.empty() ? listener : vm.GetMember(listener, name);
+                                    vm.Call(method, listener, a.subspan(1));
+                                  }
+                                  return Value(!listeners.empty());
+                                });
   auto initialize = [this, add, remove, broadcast](Object* o) {
     if (!o) return;
     const bool cs = CaseSensitive();
@@ -103,10 +104,10 @@ void Interpreter::InstallBroadcaster() {
   }
   if (key) {
     const std::pair<const char*, int> codes[] = {
-        {"BACKSPACE", 8}, {"TAB", 9},       {"ENTER", 13},    {"SHIFT", 16},   {"CONTROL", 17},
-        {"ALT", 18},      {"CAPSLOCK", 20}, {"ESCAPE", 27},   {"SPACE", 32},   {"PGUP", 33},
-        {"PGDN", 34},     {"END", 35},      {"HOME", 36},     {"LEFT", 37},    {"UP", 38},
-        {"RIGHT", 39},    {"DOWN", 40},     {"INSERT", 45},   {"DELETEKEY", 46}};
+        {"BACKSPACE", 8}, {"TAB", 9},       {"ENTER", 13},  {"SHIFT", 16},    {"CONTROL", 17},
+        {"ALT", 18},      {"CAPSLOCK", 20}, {"ESCAPE", 27}, {"SPACE", 32},    {"PGUP", 33},
+        {"PGDN", 34},     {"END", 35},      {"HOME", 36},   {"LEFT", 37},     {"UP", 38},
+        {"RIGHT", 39},    {"DOWN", 40},     {"INSERT", 45}, {"DELETEKEY", 46}};
     for (const auto& [name, code] : codes) key->SetOwn(name, code, cs, kDontEnum | kReadOnly);
     for (const char* name : {"getCode", "getAscii"}) {
       AddMethod(*this, key, name,

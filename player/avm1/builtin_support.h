@@ -8,7 +8,9 @@
 
 namespace swf::avm1 {
 
-inline Value Arg(std::span<const Value> args, size_t i) { return i < args.size() ? args[i] : Value(); }
+inline Value Arg(std::span<const Value> args, size_t i) {
+  return i < args.size() ? args[i] : Value();
+}
 
 // The string a string method works on: `this` as a string.
 inline std::string ThisString(Interpreter& vm, const Value& self) {

@@ -14,7 +14,6 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-
 std::string Join(Interpreter& vm, Object* array, const std::string& separator) {
   std::string out;
   for (size_t i = 0; i < array->elements.size(); ++i) {
@@ -23,7 +22,6 @@ std::string Join(Interpreter& vm, Object* array, const std::string& separator) {
   }
   return out;
 }
-
 
 // A relative index (negative counts from the end) clamped into 0..size.
 size_t Clamp(double index, size_t size) {

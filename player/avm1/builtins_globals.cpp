@@ -120,8 +120,9 @@ void Interpreter::InstallGlobalFunctions() {
               if (a.empty()) return Value();
               return Value(Unescape(vm.ToString(a[0])));
             });
-  AddMethod(*this, global_, "parseInt",
-            [](Interpreter& vm, const Value&, std::span<const Value> a) { return ParseInt(vm, a); });
+  AddMethod(
+      *this, global_, "parseInt",
+      [](Interpreter& vm, const Value&, std::span<const Value> a) { return ParseInt(vm, a); });
 
   // Error: a message and a name on the prototype, which an instance shadows only when given.
   Object* errorProto = NewPlainObject();

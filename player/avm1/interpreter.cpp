@@ -164,7 +164,7 @@ Value Interpreter::GetMember(const Value& object, std::string_view name) {
       if (NamesEqual(name, "length", cs)) return static_cast<double>(o->elements.size());
       if (ArrayIndex(name, index)) {
         return index < o->elements.size() && !o->elements[index].IsHole() ? o->elements[index]
-                                                                           : Value();
+                                                                          : Value();
       }
     }
   }

@@ -220,7 +220,7 @@ TEST(Avm1Builtins, ObjectsConvertThroughValueOfAndToString) {
             true);
   EXPECT_EQ(vm.ToNumber(o), 5);
   EXPECT_EQ(vm.ToString(o), "[object Object]");  // strings still ask toString first
-  o->SetOwn("toString", Value(3), true);  // not callable: the object prints as its type
+  o->SetOwn("toString", Value(3), true);         // not callable: the object prints as its type
   EXPECT_EQ(vm.ToString(o), "[type Object]");
   EXPECT_EQ(vm.ToString(vm.Global()), "[type Object]");  // _global inherits no toString
   EXPECT_EQ(vm.TypeOf(o), "object");
