@@ -339,8 +339,11 @@ struct Executor {
       act.target = act.base;
       return;
     }
-    Object* o =
-        target.IsString() ? ResolveTarget(target.AsString(), true).AsObject() : target.AsObject();
+    // Anything but a clip names its target by what it prints as.
+    Object* given = target.AsObject();
+    Object* o = given && given->kind == ObjectKind::Clip
+                    ? given
+                    : ResolveTarget(vm.ToString(target), true).AsObject();
     // An unknown target leaves the script acting on nothing rather than on its own clip.
     act.target = o ? o : vm.NewPlainObject();
   }
