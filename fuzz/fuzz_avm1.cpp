@@ -13,6 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int version = 4 + data[0] % 5;  // SWF 4 to 8
   const std::span<const uint8_t> code(data + 1, size - 1);
   swf::avm1::Interpreter vm(version, nullptr);
+  // A smaller budget than a movie gets keeps endless loops from slowing the search down.
+  vm.SetInstructionBudget(100'000);
   size_t traced = 0;
   vm.SetTrace([&](std::string_view line) { traced += line.size(); });
   vm.RunFrameScript(code);

@@ -5,6 +5,7 @@
 #include <limits>
 #include <numbers>
 
+#include "player/avm1/builtin_support.h"
 #include "player/avm1/interpreter.h"
 #include "player/avm1/text.h"
 
@@ -13,16 +14,6 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-Value Arg(std::span<const Value> args, size_t i) { return i < args.size() ? args[i] : Value(); }
-
-// The string a string method works on: `this` as a string.
-std::string ThisString(Interpreter& vm, const Value& self) {
-  if (Object* o = self.AsObject(); o && o->kind == ObjectKind::Boxed) {
-    return vm.ToString(o->primitive);
-  }
-  return vm.ToString(self);
-}
-
 std::string Join(Interpreter& vm, Object* array, const std::string& separator) {
   std::string out;
   for (size_t i = 0; i < array->elements.size(); ++i) {
@@ -30,11 +21,6 @@ std::string Join(Interpreter& vm, Object* array, const std::string& separator) {
     out += vm.ToString(array->elements[i]);
   }
   return out;
-}
-
-Object* ThisArray(const Value& self) {
-  Object* o = self.AsObject();
-  return o && o->kind == ObjectKind::Array ? o : nullptr;
 }
 
 // A relative index (negative counts from the end) clamped into 0..size.
@@ -57,7 +43,8 @@ void Interpreter::InstallBuiltins() {
   numberProto_ = NewObject(objectProto_);
   booleanProto_ = NewObject(objectProto_);
   clipProto_ = NewObject(objectProto_);
-  global_ = NewObject(objectProto_);
+  // _global inherits nothing: it prints as a bare object.
+  global_ = NewObject(nullptr);
 
   auto method = [&](Object* on, const char* name, NativeFunction fn) {
     on->SetOwn(name, NewNative(std::move(fn)), cs, kDontEnum);
@@ -78,7 +65,15 @@ void Interpreter::InstallBuiltins() {
     if (v.IsUndefined() || v.IsNull()) return vm.NewPlainObject();
     return vm.BoxPrimitive(v);
   };
-  constructor("Object", objectProto_, makeObject, makeObject);
+  // Called as a plain function with nothing to wrap, Object gives a bare object without even
+  // Object.prototype behind it.
+  auto callObject = [makeObject](Interpreter& vm, const Value& self,
+                                 std::span<const Value> args) -> Value {
+    const Value v = Arg(args, 0);
+    if (v.IsUndefined() || v.IsNull()) return vm.NewObject(nullptr);
+    return makeObject(vm, self, args);
+  };
+  constructor("Object", objectProto_, callObject, makeObject);
   method(objectProto_, "toString", [](Interpreter& vm, const Value& self, std::span<const Value>) {
     Object* o = self.AsObject();
     if (o && o->kind == ObjectKind::Boxed) return Value(vm.ToString(o->primitive));
@@ -95,9 +90,10 @@ void Interpreter::InstallBuiltins() {
            if (!o || args.empty()) return Value(false);
            const std::string name = vm.ToString(args[0]);
            if (name.empty()) return Value(false);
+           if (NamesEqual(name, "__proto__", vm.CaseSensitive())) return Value(o->proto != nullptr);
            size_t index;
            if (o->kind == ObjectKind::Array && ArrayIndex(name, index)) {
-             return Value(index < o->elements.size());
+             return Value(index < o->elements.size() && !o->elements[index].IsHole());
            }
            return Value(o->FindOwn(name, vm.CaseSensitive()) != nullptr);
          });
@@ -133,7 +129,10 @@ void Interpreter::InstallBuiltins() {
   // --- Function ---
   Object* functionCtor = constructor(
       "Function", functionProto_,
-      [](Interpreter&, const Value&, std::span<const Value> args) { return Arg(args, 0); },
+      // Called with nothing, Function gives a bare object with no prototype at all.
+      [](Interpreter& vm, const Value&, std::span<const Value> args) {
+        return args.empty() ? Value(vm.NewObject(nullptr)) : args[0];
+      },
       [](Interpreter& vm, const Value&, std::span<const Value>) {
         return Value(vm.NewPlainObject());
       });
@@ -156,7 +155,7 @@ void Interpreter::InstallBuiltins() {
     if (args.size() == 1 && args[0].IsNumber()) {
       const double n = args[0].AsNumber();
       Object* a = vm.NewArray();
-      if (a && n >= 0 && n < (1 << 20)) a->elements.resize(static_cast<size_t>(n));
+      if (a && n >= 0 && n < (1 << 20)) a->elements.resize(static_cast<size_t>(n), Value::Hole());
       return a;
     }
     return vm.NewArray(std::vector<Value>(args.begin(), args.end()));
@@ -424,9 +423,23 @@ void Interpreter::InstallBuiltins() {
         const double radix = args.empty() ? 10 : vm.ToNumber(args[0]);
         return Value(NumberToRadixString(vm.ToNumber(v), std::isnan(radix) ? 10 : ToInt32(radix)));
       });
+  // Number and Boolean objects print and compare as the primitive they hold.
+  auto boxedValue = [](Interpreter&, const Value& self, std::span<const Value>) {
+    Object* o = self.AsObject();
+    return o && o->kind == ObjectKind::Boxed ? o->primitive : self;
+  };
+  method(numberProto_, "valueOf", boxedValue);
+  method(booleanProto_, "valueOf", boxedValue);
+  method(booleanProto_, "toString", [](Interpreter&, const Value& self, std::span<const Value>) {
+    Object* o = self.AsObject();
+    const Value v = o && o->kind == ObjectKind::Boxed ? o->primitive : self;
+    if (!v.IsBool()) return Value();
+    return Value(v.AsBool() ? "true" : "false");
+  });
   constructor(
       "Boolean", booleanProto_,
       [](Interpreter& vm, const Value&, std::span<const Value> args) {
+        if (args.empty()) return Value();
         return Value(ToBoolean(Arg(args, 0), vm.Version()));
       },
       [](Interpreter& vm, const Value&, std::span<const Value> args) {
@@ -439,6 +452,7 @@ void Interpreter::InstallBuiltins() {
     global_->SetOwn("Infinity", INFINITY, cs, kDontEnum | kDontDelete);
   }
   method(global_, "isNaN", [](Interpreter& vm, const Value&, std::span<const Value> args) {
+    if (args.empty()) return Value(true);
     return Value(std::isnan(vm.ToNumber(Arg(args, 0))));
   });
   method(global_, "isFinite", [](Interpreter& vm, const Value&, std::span<const Value> args) {
@@ -457,48 +471,18 @@ void Interpreter::InstallBuiltins() {
                                        s.find_first_of("0123456789", i) != std::string::npos));
     return Value(any ? d : kNaN);
   });
-  method(global_, "parseInt", [](Interpreter& vm, const Value&, std::span<const Value> args) {
-    if (args.empty()) return Value();
-    const std::string s = vm.ToString(Arg(args, 0));
-    int radix = args.size() > 1 ? ToInt32(vm.ToNumber(args[1])) : 0;
-    size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
-    if ((radix == 0 || radix == 16) && s.size() > i + 1 && s[i] == '0' &&
-        (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-      radix = 16;
-      i += 2;
-    } else if (radix == 0 && s.size() > i + 1 && s[i] == '0') {
-      radix = 8;
-    }
-    if (radix == 0) radix = 10;
-    if (radix < 2 || radix > 36) return Value(kNaN);
-    double n = 0;
-    bool any = false;
-    for (; i < s.size(); ++i) {
-      const char c = s[i];
-      int d = c >= '0' && c <= '9'   ? c - '0'
-              : c >= 'a' && c <= 'z' ? c - 'a' + 10
-              : c >= 'A' && c <= 'Z' ? c - 'A' + 10
-                                     : 99;
-      if (d >= radix) break;
-      n = n * radix + d;
-      any = true;
-    }
-    return Value(any ? (negative ? -n : n) : kNaN);
-  });
   method(global_, "ASSetPropFlags", [](Interpreter& vm, const Value&, std::span<const Value> args) {
     Object* o = Arg(args, 0).AsObject();
     if (!o) return Value();
-    const uint8_t set = static_cast<uint8_t>(ToUint32(vm.ToNumber(Arg(args, 2))) & 7);
-    const uint8_t clear = static_cast<uint8_t>(ToUint32(vm.ToNumber(Arg(args, 3))) & 7);
+    const auto set = static_cast<uint16_t>(ToUint32(vm.ToNumber(Arg(args, 2))) & 0xFFFF);
+    const auto clear = static_cast<uint16_t>(ToUint32(vm.ToNumber(Arg(args, 3))) & 0xFFFF);
     std::vector<std::string> names;
     const Value which = Arg(args, 1);
     if (Object* list = which.AsObject(); list && list->kind == ObjectKind::Array) {
       for (const Value& v : list->elements) names.push_back(vm.ToString(v));
-    } else if (which.IsString()) {
-      const std::string& s = which.AsString();
+    } else if (!which.IsNull()) {
+      // Anything else is a comma-separated list, read after both flag arguments.
+      const std::string s = vm.ToString(which);
       size_t start = 0;
       for (size_t at; (at = s.find(',', start)) != std::string::npos; start = at + 1) {
         names.push_back(s.substr(start, at - start));
@@ -510,7 +494,9 @@ void Interpreter::InstallBuiltins() {
       bool listed = all;
       for (const std::string& n : names)
         listed = listed || NamesEqual(n, p.name, vm.CaseSensitive());
-      if (listed) p.flags = static_cast<uint8_t>((p.flags & ~clear) | set);
+      if (!listed) continue;
+      p.flags = static_cast<uint16_t>((p.flags & ~clear) | set);
+      p.hidden = HiddenFromVersion(p.flags, vm.Version());
     }
     return Value();
   });
@@ -534,34 +520,46 @@ void Interpreter::InstallBuiltins() {
       {"log", [](double x) { return std::log(x); }},
       {"round", [](double x) { return std::floor(x + 0.5); }},
   };
+  // Math reads a missing argument as NaN, and converts (calling valueOf) its first two
+  // arguments, whether it uses the second or not; it ignores the rest.
+  struct MathArgs {
+    double x, y;
+  };
+  auto mathArgs = [](Interpreter& vm, std::span<const Value> args) {
+    auto number = [&](size_t i) {
+      if (i >= args.size()) return kNaN;
+      return vm.ToNumber(args[i]);
+    };
+    const double x = number(0);
+    return MathArgs{x, number(1)};
+  };
   for (const auto& entry : unary) {
     const Unary fn = entry.second;
-    method(math, entry.first, [fn](Interpreter& vm, const Value&, std::span<const Value> args) {
-      return Value(fn(vm.ToNumber(Arg(args, 0))));
-    });
+    method(math, entry.first,
+           [fn, mathArgs](Interpreter& vm, const Value&, std::span<const Value> args) {
+             return Value(fn(mathArgs(vm, args).x));
+           });
   }
-  method(math, "pow", [](Interpreter& vm, const Value&, std::span<const Value> args) {
-    return Value(std::pow(vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1))));
+  method(math, "pow", [mathArgs](Interpreter& vm, const Value&, std::span<const Value> args) {
+    const MathArgs m = mathArgs(vm, args);
+    return Value(std::pow(m.x, m.y));
   });
-  method(math, "atan2", [](Interpreter& vm, const Value&, std::span<const Value> args) {
-    return Value(std::atan2(vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1))));
+  method(math, "atan2", [mathArgs](Interpreter& vm, const Value&, std::span<const Value> args) {
+    const MathArgs m = mathArgs(vm, args);
+    return Value(std::atan2(m.x, m.y));
   });
-  method(math, "random", [](Interpreter& vm, const Value&, std::span<const Value>) {
+  method(math, "random", [mathArgs](Interpreter& vm, const Value&, std::span<const Value> args) {
+    mathArgs(vm, args);
     return Value(vm.Random(4294967295.0) / 4294967295.0);
   });
   for (const bool isMax : {false, true}) {
     method(math, isMax ? "max" : "min",
-           [isMax](Interpreter& vm, const Value&, std::span<const Value> args) {
-             double r = isMax ? -INFINITY : INFINITY;
-             // Given any argument at all, the original compares at least two: a lone one meets
-             // undefined, which makes NaN.
-             const size_t count = args.empty() ? 0 : std::max<size_t>(args.size(), 2);
-             for (size_t i = 0; i < count; ++i) {
-               const double d = vm.ToNumber(Arg(args, i));
-               if (std::isnan(d)) return Value(kNaN);
-               r = isMax ? std::max(r, d) : std::min(r, d);
-             }
-             return Value(r);
+           [isMax, mathArgs](Interpreter& vm, const Value&, std::span<const Value> args) {
+             if (args.empty()) return Value(isMax ? -INFINITY : INFINITY);
+             // A lone argument meets undefined, which makes NaN.
+             const MathArgs m = mathArgs(vm, args);
+             if (std::isnan(m.x) || std::isnan(m.y)) return Value(kNaN);
+             return Value(isMax ? std::max(m.x, m.y) : std::min(m.x, m.y));
            });
   }
   const std::pair<const char*, double> constants[] = {
@@ -571,7 +569,16 @@ void Interpreter::InstallBuiltins() {
       {"SQRT2", std::numbers::sqrt2}, {"SQRT1_2", std::numbers::sqrt2 / 2}};
   for (const auto& [name, value] : constants) math->SetOwn(name, value, cs, kDontEnum | kReadOnly);
 
+  InstallGlobalFunctions();
+  InstallObjectMethods();
+  InstallBroadcaster();
   InstallClipMethods();
+  // No script may delete a built-in class's prototype.
+  if (const Property* clip = global_->FindOwn("MovieClip", cs)) {
+    if (Object* ctor = clip->value.AsObject()) {
+      if (Property* proto = ctor->FindOwn("prototype", cs)) proto->flags |= kDontDelete;
+    }
+  }
 }
 
 }  // namespace swf::avm1

@@ -174,8 +174,10 @@ Value PointArg(Interpreter& vm, const Value& point, bool toGlobal, const Display
 bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Value& out) {
   DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
   if (!o || name.empty() || (name[0] != '_')) return false;
-  const bool cs = CaseSensitive();
-  auto is = [&](std::string_view n) { return NamesEqual(name, n, cs); };
+  // Clip properties keep their case-blind names even where variables are case-sensitive; the
+  // names of other timelines follow the movie's case rules like variables.
+  auto is = [&](std::string_view n) { return NamesEqual(name, n, false); };
+  auto named = [&](std::string_view n) { return NamesEqual(name, n, CaseSensitive()); };
   const Movie* movie = host_->Display()->movie();
   if (is("_x")) {
     out = o->matrix.tx / 20;
@@ -208,9 +210,9 @@ bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Va
     // Without a pointer the mouse rests at the stage's origin.
     const Point local = ToStage(*o).Inverse().Apply({0, 0});
     out = Pixels(is("_xmouse") ? local.x : local.y);
-  } else if (is("_root") || is("_level0")) {
+  } else if (named("_root") || named("_level0")) {
     out = ClipObject(host_->Root());
-  } else if (is("_parent")) {
+  } else if (named("_parent")) {
     std::optional<ClipRef> parent = host_->Parent(clip);
     out = parent ? Value(ClipObject(*parent)) : Value();
   } else if (is("_highquality")) {
@@ -230,8 +232,7 @@ bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Va
 bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, const Value& value) {
   DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
   if (!o || name.empty() || name[0] != '_') return false;
-  const bool cs = CaseSensitive();
-  auto is = [&](std::string_view n) { return NamesEqual(name, n, cs); };
+  auto is = [&](std::string_view n) { return NamesEqual(name, n, false); };
   auto number = [&](double& out) {
     out = ToNumber(value);
     return !std::isnan(out) && std::isfinite(out);

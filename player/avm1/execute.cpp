@@ -9,6 +9,7 @@ namespace swf::avm1 {
 
 bool Executor::Run() {
   while (!returned && !vm.stopped_) {
+    if (pc < rangeStart || pc >= rangeEnd) return true;
     while (!withs.empty() && pc >= withs.back().end) withs.pop_back();
     std::optional<Action> a = ReadAction(code, pc);
     if (!a || a->code == 0) return true;
@@ -60,47 +61,55 @@ bool Executor::RunTry(const Action& a) {
   t.catchEnd = t.tryEnd + catchSize;
   t.finallyEnd = t.catchEnd + finallySize;
   if (t.finallyEnd > code.size()) return false;
-  // The try body, the catch body and the finally body run as parts of this same code.
-  auto runRange = [&](size_t from, size_t to) {
-    Executor inner(vm, act, code.first(to), &stack);
+  // The try body, the catch body and the finally body run as parts of this same code. A
+  // body that jumps out of its range sends the script on from there once finally has run.
+  size_t exitPc = t.finallyEnd;
+  auto runRange = [&](size_t from, size_t to, bool keepExit) {
+    Executor inner(vm, act, code, &stack);
     inner.bytes = bytes;
     inner.base = base;
     inner.pc = from;
+    inner.rangeStart = from;
+    inner.rangeEnd = to;
     inner.withs = withs;
     const bool ok = inner.Run();
     if (inner.returned) {
       returned = true;
       result = inner.result;
     }
+    if (keepExit && (inner.pc < from || inner.pc > to)) exitPc = inner.pc;
     return ok;
   };
   bool ok = true;
+  const size_t depth = stack.size();
   try {
-    ok = runRange(a.next, t.tryEnd);
+    ok = runRange(a.next, t.tryEnd, true);
   } catch (const ScriptException& e) {
+    // What the try body pushed before throwing is dropped; what it popped stays popped.
+    if (stack.size() > depth) stack.resize(depth);
     if (!t.hasCatch) {
-      if (t.hasFinally && !returned) runRange(t.catchEnd, t.finallyEnd);
+      if (t.hasFinally && !returned) runRange(t.catchEnd, t.finallyEnd, false);
       throw;
     }
     if (t.catchInRegister) {
-      if (t.catchRegister < act.registers.size()) act.registers[t.catchRegister] = e.value;
+      if (Value* v = act.Register(t.catchRegister)) *v = e.value;
     } else {
       SetVariable(t.catchName, e.value);
     }
     try {
-      ok = runRange(t.tryEnd, t.catchEnd);
+      ok = runRange(t.tryEnd, t.catchEnd, true);
     } catch (const ScriptException&) {
-      if (t.hasFinally) runRange(t.catchEnd, t.finallyEnd);
+      if (t.hasFinally) runRange(t.catchEnd, t.finallyEnd, false);
       throw;
     }
   }
   if (ok && t.hasFinally) {
     const bool wasReturned = returned;
     returned = false;
-    ok = runRange(t.catchEnd, t.finallyEnd);
+    ok = runRange(t.catchEnd, t.finallyEnd, true);
     returned = returned || wasReturned;
   }
-  pc = t.finallyEnd;
+  pc = exitPc;
   return ok;
 }
 
@@ -183,21 +192,29 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
   act.thisValue = thisValue.IsObject() ? thisValue : Value(function->target);
   act.constants = code.constants ? code.constants : noConstants_;
   Object* arguments = NewArray(std::vector<Value>(args.begin(), args.end()));
-  if (arguments) arguments->SetOwn("callee", function, cs, kDontEnum);
+  if (arguments) {
+    arguments->SetOwn("callee", function, cs, kDontEnum);
+    arguments->SetOwn("caller", callers_.empty() ? Value(Null{}) : Value(callers_.back()), cs,
+                      kDontEnum);
+  }
   const Value super = MakeSuper(function, act.thisValue);
   if (code.function2) {
-    act.registers.resize(std::max<size_t>(code.registerCount, 1));
+    act.registers.resize(code.registerCount);
+    act.outerRegisters = &globalRegisters_;
     const uint8_t high = static_cast<uint8_t>(code.flags & 0xFF);
     const bool global = code.flags & 0x100;
     size_t reg = 1;
     auto preload = [&](bool wanted, Value v) {
       if (wanted && reg < act.registers.size()) act.registers[reg++] = std::move(v);
     };
+    act.thisByName = !(high & 0x03);
     preload(high & 0x01, act.thisValue);
     preload(high & 0x04, Value(arguments));
     preload(high & 0x10, super);
     preload(high & 0x40, Host() ? Value(ClipObject(Host()->Root())) : Value(standInRoot_));
-    preload(high & 0x80, act.target ? GetMember(act.target, "_parent") : Value());
+    // A timeline without a parent takes no register for it: the next preload moves up.
+    const Value parent = act.target ? GetMember(act.target, "_parent") : Value();
+    preload((high & 0x80) && !parent.IsUndefined(), parent);
     preload(global, Value(global_));
     if (!(high & 0x08) && !(high & 0x04)) act.locals->SetOwn("arguments", arguments, cs);
     if (!(high & 0x20) && !(high & 0x10)) act.locals->SetOwn("super", super, cs);
@@ -215,6 +232,18 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
       act.locals->SetOwn(code.params[i], std::move(arg), cs);
     }
   }
+  callers_.push_back(function);
+  // Functions came with SWF 5: inside one, even a SWF 4 movie has booleans and a true divide.
+  struct Restore {
+    std::vector<Object*>& callers;
+    int& version;
+    int saved;
+    ~Restore() {
+      callers.pop_back();
+      version = saved;
+    }
+  } restore{callers_, version_, version_};
+  if (version_ < 5) version_ = 5;
   return Execute(code, act);
 }
 
@@ -264,17 +293,23 @@ void Interpreter::RunNested(std::span<const uint8_t> code, const ClipRef& clip) 
   act.target = self;
   act.base = self;
   act.thisValue = self;
-  act.registers.resize(4);
+  act.outerRegisters = &globalRegisters_;
   act.constants = noConstants_;
   if (!EnterCall()) return;
+  // Each block starts with four empty registers of its own, which the functions it calls
+  // reach past their own.
+  std::vector<Value> saved(4);
+  std::swap(saved, globalRegisters_);
+  struct Restore {
+    Interpreter& vm;
+    std::vector<Value>& saved;
+    ~Restore() {
+      std::swap(saved, vm.globalRegisters_);
+      --vm.depth_;
+    }
+  } restore{*this, saved};
   ++depth_;
-  try {
-    Execute(block, act, &stack_);
-  } catch (const ScriptException&) {
-    --depth_;
-    throw;
-  }
-  --depth_;
+  Execute(block, act, &stack_);
 }
 
 void Interpreter::RunFrameScript(std::span<const uint8_t> code, const ClipRef& clip) {
@@ -285,7 +320,7 @@ void Interpreter::RunFrameScript(std::span<const uint8_t> code, const ClipRef& c
   // fscommand), a script shares that script's budget rather than resetting it under its feet.
   if (depth_ == 0) {
     if (stack_.size() > kMaxSharedStack) stack_.clear();
-    budget_ = kInstructionBudget;
+    budget_ = budgetPerBlock_;
     stopped_ = false;
   }
   try {
@@ -313,11 +348,17 @@ bool Interpreter::InstanceOf(const Value& object, const Value& constructor) {
   Object* o = object.AsObject();
   Object* proto = GetMember(constructor, "prototype").AsObject();
   if (!o || !proto) return false;
+  return InheritsFrom(o->proto, proto, 0);
+}
+
+bool Interpreter::InheritsFrom(Object* start, Object* proto, int nesting) {
+  // Interfaces may extend (or implement) others; the nesting bound ends a loop among them.
+  if (nesting > 32) return false;
   int hops = 0;
-  for (Object* at = o->proto; at && hops < 256; at = at->proto, ++hops) {
+  for (Object* at = start; at && hops < 256; at = at->proto, ++hops) {
     if (at == proto) return true;
     for (Object* i : at->interfaces) {
-      if (i && GetMember(i, "prototype").AsObject() == proto) return true;
+      if (i && InheritsFrom(GetMember(i, "prototype").AsObject(), proto, nesting + 1)) return true;
     }
   }
   return false;

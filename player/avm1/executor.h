@@ -42,6 +42,10 @@ struct Executor {
   std::shared_ptr<const std::vector<uint8_t>> bytes;  // what `code` lies in, from `base` on
   size_t base = 0;
   std::vector<WithScope> withs;
+  // A try, catch or finally body runs as its own loop over the same code and ends when it
+  // leaves its range, by falling off the end or by jumping out.
+  size_t rangeStart = 0;
+  size_t rangeEnd = std::numeric_limits<size_t>::max();
   bool returned = false;
   Value result;
   int version;
@@ -75,7 +79,7 @@ struct Executor {
   // --- variables -------------------------------------------------------------------------
 
   bool Special(std::string_view name, Value& out) {
-    if (Is(name, "this")) {
+    if (act.thisByName && Is(name, "this")) {
       out = act.thisValue;
       return true;
     }
@@ -104,8 +108,33 @@ struct Executor {
     return {};
   }
 
+  // A step along a path: where a variable that is no object hides a child clip of the same
+  // name and the path goes on, the clip is the step.
+  Value MemberOrChild(const Value& from, std::string_view name, bool goesOn) {
+    Value v = vm.GetMember(from, name);
+    Object* o = from.AsObject();
+    if (goesOn && !v.IsObject() && o && o->kind == ObjectKind::Clip && vm.Host()) {
+      if (std::optional<ClipRef> child = vm.Host()->Child(o->clip, name, CaseSensitive())) {
+        return vm.ClipObject(*child);
+      }
+    }
+    return v;
+  }
+
   // A target path ("/a/b", "../c", "_root.d", "e") to the object it names.
-  Value ResolveTarget(std::string_view path) {
+  // With `clipsFirst` (tellTarget) a first step names a child clip before a variable.
+  Value ResolveTarget(std::string_view path, bool clipsFirst = false) {
+    // A target given in slash syntax does not switch to dots half way: past the first slash
+    // a dot may only be part of a ".." step.
+    if (const size_t slash = path.find('/'); slash != std::string_view::npos) {
+      for (size_t at = slash + 1; at <= path.size();) {
+        size_t end = path.find_first_of("/:", at);
+        if (end == std::string_view::npos) end = path.size();
+        const std::string_view step = path.substr(at, end - at);
+        if (step != ".." && step.find('.') != std::string_view::npos) return {};
+        at = end + 1;
+      }
+    }
     Value cur = act.target;
     size_t i = 0;
     bool first = true;
@@ -121,14 +150,32 @@ struct Executor {
         first = false;
         continue;
       }
-      if (path[i] == '/' || path[i] == '.') {
+      if (path[i] == '/' || path[i] == '.' || path[i] == ':') {
+        // An empty step ("a//b") names nothing.
+        if (path[i] == '/' && i + 1 < path.size() && path[i + 1] == '/') return {};
         ++i;
         continue;
       }
-      size_t end = path.find_first_of("/.", i);
+      size_t end = path.find_first_of("/.:", i);
       if (end == std::string_view::npos) end = path.size();
       const std::string_view segment = path.substr(i, end - i);
-      cur = first ? LookupPlain(segment) : vm.GetMember(cur, segment);
+      Object* from = first ? act.target : cur.AsObject();
+      if (clipsFirst && from && from->kind == ObjectKind::Clip && vm.Host()) {
+        if (std::optional<ClipRef> child = vm.Host()->Child(from->clip, segment, CaseSensitive())) {
+          cur = vm.ClipObject(*child);
+          first = false;
+          i = end;
+          continue;
+        }
+      }
+      if (first) {
+        cur = LookupPlain(segment);
+        if (!cur.IsObject() && end < path.size() && act.target) {
+          cur = MemberOrChild(act.target, segment, true);
+        }
+      } else {
+        cur = MemberOrChild(cur, segment, true);
+      }
       first = false;
       i = end;
       if (cur.IsUndefined() || cur.IsNull()) return {};
@@ -138,19 +185,63 @@ struct Executor {
 
   // Splits "path:name" or "path.name" into its object and the name.
   bool SplitPath(std::string_view name, Value& object, std::string& var) {
-    size_t split = name.rfind(':');
-    if (split == std::string_view::npos) split = name.rfind('.');
+    // The last separator splits: "a:b.c" is the variable c of a's b.
+    size_t split = name.find_last_of(":.");
     if (split == std::string_view::npos ||
         (split > 0 && name[split] == '.' && name[split - 1] == '.')) {
       return false;
     }
-    object = ResolveTarget(name.substr(0, split));
+    const std::string_view holder = name.substr(0, split);
+    if (name[split] != '.' || !DottedPath(holder, object)) object = ResolveTarget(holder);
     var = std::string(name.substr(split + 1));
+    return true;
+  }
+
+  // "a.b.c": the first object up the scope chain through which the whole path leads to an
+  // object at every step; one that ends early leaves the next scope to try.
+  bool DottedPath(std::string_view name, Value& out) {
+    if (name.empty() || name.find_first_of(":/") != std::string_view::npos || name.front() == '.' ||
+        name.back() == '.' || name.find("..") != std::string_view::npos) {
+      return false;
+    }
+    std::vector<std::string_view> parts;
+    for (size_t start = 0;;) {
+      const size_t dot = name.find('.', start);
+      parts.push_back(name.substr(start, dot == std::string_view::npos ? dot : dot - start));
+      if (dot == std::string_view::npos) break;
+      start = dot + 1;
+    }
+    auto walk = [&](Value v) {
+      for (size_t i = 1; i < parts.size(); ++i) {
+        if (!v.IsObject() || !vm.HasProperty(v.AsObject(), parts[i])) return false;
+        v = MemberOrChild(v, parts[i], i + 1 < parts.size());
+      }
+      out = std::move(v);
+      return true;
+    };
+    Value special;
+    if (Special(parts[0], special)) return walk(special);
+    std::vector<Object*> scopes;
+    for (auto it = withs.rbegin(); it != withs.rend(); ++it) scopes.push_back(it->object);
+    for (auto it = act.scope.rbegin(); it != act.scope.rend(); ++it) {
+      scopes.push_back(*it == act.base ? act.target : *it);
+    }
+    scopes.push_back(vm.Global());
+    for (Object* o : scopes) {
+      if (o && vm.HasProperty(o, parts[0]) && walk(vm.GetMember(o, parts[0]))) return true;
+      // A variable may hide a child clip of the same name; the path still finds the clip.
+      if (o && o->kind == ObjectKind::Clip && vm.Host()) {
+        std::optional<ClipRef> child = vm.Host()->Child(o->clip, parts[0], CaseSensitive());
+        if (child && walk(vm.ClipObject(*child))) return true;
+      }
+    }
+    out = Value();
     return true;
   }
 
   Value GetVariable(std::string_view name) {
     if (!IsPathLike(name)) return LookupPlain(name);
+    if (Value v; DottedPath(name, v)) return v;
     Value object;
     std::string var;
     if (SplitPath(name, object, var))
@@ -175,9 +266,21 @@ struct Executor {
     vm.SetMember(act.target, name, std::move(value));
   }
 
+  // In a frame script a local is a timeline variable, written as any other (setters and
+  // watchers see it).
   void DefineLocal(std::string_view name, Value value) {
-    Object* into = act.locals ? act.locals : act.target;
-    if (into) into->SetOwn(name, std::move(value), CaseSensitive());
+    // Inside `with`, an object that already has the name itself (not by its prototypes)
+    // takes the write.
+    for (auto it = withs.rbegin(); it != withs.rend(); ++it) {
+      if (it->object->FindOwn(name, CaseSensitive())) {
+        return vm.SetMember(it->object, name, std::move(value));
+      }
+    }
+    if (act.locals) {
+      act.locals->SetOwn(name, std::move(value), CaseSensitive());
+    } else if (act.target) {
+      vm.SetMember(act.target, name, std::move(value));
+    }
   }
 
   // --- clips -----------------------------------------------------------------------------
@@ -236,7 +339,11 @@ struct Executor {
       act.target = act.base;
       return;
     }
-    Object* o = target.IsString() ? ResolveTarget(target.AsString()).AsObject() : target.AsObject();
+    // Anything but a clip names its target by what it prints as.
+    Object* given = target.AsObject();
+    Object* o = given && given->kind == ObjectKind::Clip
+                    ? given
+                    : ResolveTarget(vm.ToString(target), true).AsObject();
     // An unknown target leaves the script acting on nothing rather than on its own clip.
     act.target = o ? o : vm.NewPlainObject();
   }
@@ -303,7 +410,7 @@ struct Executor {
     f->target = act.target;
     if (Object* proto = vm.NewPlainObject()) {
       proto->SetOwn("constructor", f, CaseSensitive(), kDontEnum);
-      f->SetOwn("prototype", proto, CaseSensitive(), kDontEnum);
+      f->SetOwn("prototype", proto, CaseSensitive(), kDontEnum | kDontDelete);
     }
     if (fn->name.empty()) {
       Push(f);
@@ -345,7 +452,24 @@ struct Executor {
 
   // a < b as Less2 does it: undefined when either side is NaN.
   Value LessThan(const Value& a, const Value& b) {
-    const Value pa = vm.ToPrimitive(a), pb = vm.ToPrimitive(b);
+    // An object whose valueOf gives an object back is not less than anything, nor is
+    // anything less than it, and the other side is then never converted.
+    auto side = [&](const Value& v, bool& opaque) -> Value {
+      Object* o = v.AsObject();
+      if (!o || o->kind == ObjectKind::Clip) return vm.ToPrimitiveNumber(v);
+      Value valueOf = vm.GetMember(v, "valueOf");
+      if (!valueOf.AsObject() || !valueOf.AsObject()->IsCallable()) {
+        return vm.ToPrimitiveNumber(v);
+      }
+      Value r = vm.Call(valueOf, v, {});
+      opaque = !r.IsPrimitive();
+      return r;
+    };
+    bool opaque = false;
+    const Value pa = side(a, opaque);
+    if (opaque) return false;
+    const Value pb = side(b, opaque);
+    if (opaque) return false;
     if (pa.IsString() && pb.IsString()) return pa.AsString() < pb.AsString();
     const double x = PrimitiveToNumber(pa, version), y = PrimitiveToNumber(pb, version);
     if (std::isnan(x) || std::isnan(y)) return Value();

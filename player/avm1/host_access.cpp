@@ -26,7 +26,7 @@ struct RootScope {
 
 void Interpreter::EnterHost() {
   if (depth_ > 0) return;
-  budget_ = kInstructionBudget;
+  budget_ = budgetPerBlock_;
   stopped_ = false;
 }
 

@@ -1,8 +1,10 @@
 #include "player/avm1/interpreter.h"
 
 #include <cmath>
+#include <limits>
 
 #include "player/avm1/activation.h"
+#include "player/avm1/script_error.h"
 #include "player/avm1/text.h"
 
 namespace swf::avm1 {
@@ -68,6 +70,11 @@ Object* Interpreter::BoxPrimitive(const Value& v) {
   if (!o) return nullptr;
   o->kind = ObjectKind::Boxed;
   o->primitive = v;
+  // A String object's length is its own property, one a script may overwrite.
+  if (v.IsString()) {
+    o->SetOwn("length", static_cast<double>(Characters(v.AsString(), version_ >= 6).size()),
+              CaseSensitive(), kDontEnum | kDontDelete);
+  }
   return o;
 }
 
@@ -129,20 +136,25 @@ Value Interpreter::GetMember(const Value& object, std::string_view name) {
       return {};
     }
   } else {
-    if (NamesEqual(name, "__proto__", cs)) return Value(o->proto);
-    if (o->kind == ObjectKind::Array) {
+    if (NamesEqual(name, "__proto__", cs)) return o->proto ? Value(o->proto) : Value();
+    const Property* own = o->kind == ObjectKind::Array ? o->FindOwn(name, cs) : nullptr;
+    // addProperty can put a getter over an element or the length.
+    if (o->kind == ObjectKind::Array && !(own && own->getter)) {
       size_t index;
       if (NamesEqual(name, "length", cs)) return static_cast<double>(o->elements.size());
       if (ArrayIndex(name, index)) {
-        return index < o->elements.size() ? o->elements[index] : Value();
+        return index < o->elements.size() && !o->elements[index].IsHole() ? o->elements[index]
+                                                                          : Value();
       }
-    }
-    if (o->kind == ObjectKind::Boxed && o->primitive.IsString() && NamesEqual(name, "length", cs)) {
-      return static_cast<double>(Characters(o->primitive.AsString(), version_ >= 6).size());
     }
   }
   Object* at = o;
-  for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
+  for (int hops = 0; at; ++hops, at = at->proto) {
+    if (hops == kMaxProtoChain) {
+      // A prototype chain this long has a loop in it: the script stops there.
+      stopped_ = true;
+      return {};
+    }
     if (const Property* p = at->FindOwn(name, cs)) {
       if (p->getter) {
         Object* getter = p->getter;
@@ -156,6 +168,19 @@ Value Interpreter::GetMember(const Value& object, std::string_view name) {
       if (found) return v;
     }
   }
+  // An object may answer for names it does not have through __resolve (from SWF 6 on).
+  // A __resolve that holds a primitive or a clip is passed over for one further up.
+  if (object.IsObject() && version_ >= 6 && !NamesEqual(name, "__resolve", cs)) {
+    at = o;
+    for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
+      const Property* p = at->FindOwn("__resolve", cs);
+      Object* resolve = p ? p->value.AsObject() : nullptr;
+      if (!resolve || resolve->kind == ObjectKind::Clip) continue;
+      if (!resolve->IsCallable()) break;
+      const Value args[] = {Value(std::string(name))};
+      return Call(resolve, object, args);
+    }
+  }
   return {};
 }
 
@@ -164,7 +189,10 @@ bool Interpreter::HasProperty(Object* object, std::string_view name) {
   if (object->kind == ObjectKind::Array) {
     size_t index;
     if (NamesEqual(name, "length", cs)) return true;
-    if (ArrayIndex(name, index) && index < object->elements.size()) return true;
+    if (ArrayIndex(name, index) && index < object->elements.size() &&
+        !object->elements[index].IsHole()) {
+      return true;
+    }
   }
   Object* at = object;
   for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
@@ -193,15 +221,16 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
     size_t index;
     if (NamesEqual(name, "length", cs)) {
       const double n = ToNumber(value);
-      if (n >= 0 && n <= kMaxElements) o->elements.resize(static_cast<size_t>(n));
+      if (n >= 0 && n <= kMaxElements) o->elements.resize(static_cast<size_t>(n), Value::Hole());
       return;
     }
     if (ArrayIndex(name, index) && index < kMaxElements) {
-      if (index >= o->elements.size()) o->elements.resize(index + 1);
+      if (index >= o->elements.size()) o->elements.resize(index + 1, Value::Hole());
       o->elements[index] = std::move(value);
       return;
     }
   }
+  if (!o->watchers.empty()) value = Watched(o, name, std::move(value));
   // A property with a setter anywhere up the chain takes the write; one without (a getter
   // alone) refuses it.
   Object* at = o;
@@ -220,13 +249,44 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
   o->SetOwn(name, std::move(value), cs);
 }
 
+Value Interpreter::Watched(Object* o, std::string_view name, Value value) {
+  const bool cs = CaseSensitive();
+  auto find = [&]() -> Watcher* {
+    for (Watcher& w : o->watchers) {
+      if (NamesEqual(w.name, name, cs)) return &w;
+    }
+    return nullptr;
+  };
+  Watcher* w = find();
+  if (!w || w->busy) return value;
+  const Property* own = o->FindOwn(name, cs);
+  const Value old = own && !own->getter ? own->value : Value();
+  const Value args[] = {Value(w->name), old, std::move(value), w->userData};
+  Object* callback = w->callback;
+  w->busy = true;
+  // The callback may add or drop watchers, so the entry is found again afterwards.
+  struct Release {
+    std::function<Watcher*()> find;
+    ~Release() {
+      if (Watcher* again = find()) again->busy = false;
+    }
+  } release{find};
+  try {
+    return Call(callback, o, args);
+  } catch (const ScriptException&) {
+    // A watcher that throws still decides the value: it gave none.
+    o->SetOwn(name, Value(), cs);
+    throw;
+  }
+}
+
 bool Interpreter::DeleteMember(const Value& object, std::string_view name) {
   Object* o = object.AsObject();
   if (!o) return false;
   if (o->kind == ObjectKind::Array) {
     size_t index;
     if (ArrayIndex(name, index) && index < o->elements.size()) {
-      o->elements[index] = Value();
+      o->elements[index] = Value::Hole();
       return true;
     }
   }
@@ -248,8 +308,9 @@ std::vector<std::string> Interpreter::EnumerableNames(Object* object) {
       if (!(p->flags & kDontEnum) && !seen(p->name)) names.push_back(p->name);
     }
     if (at->kind == ObjectKind::Array) {
+      // An element holding undefined is still there to enumerate; a hole is not.
       for (size_t i = at->elements.size(); i-- > 0;) {
-        if (!at->elements[i].IsUndefined()) names.push_back(std::to_string(i));
+        if (!at->elements[i].IsHole()) names.push_back(std::to_string(i));
       }
     }
   }
@@ -291,11 +352,9 @@ Value Interpreter::Construct(const Value& constructor, std::span<const Value> ar
   }
   Object* o = NewObject(GetMember(f, "prototype").AsObject());
   if (!o) return {};
-  if (version_ >= 6) {
-    o->SetOwn("__constructor__", f, CaseSensitive(), kDontEnum);
-  } else {
-    o->SetOwn("constructor", f, CaseSensitive(), kDontEnum);
-  }
+  // SWF 6 movies see both names on the new object, later ones only __constructor__.
+  if (version_ >= 6) o->SetOwn("__constructor__", f, CaseSensitive(), kDontEnum);
+  if (version_ <= 6) o->SetOwn("constructor", f, CaseSensitive(), kDontEnum);
   Call(f, o, args);
   return o;
 }
@@ -304,26 +363,53 @@ Value Interpreter::ToPrimitive(const Value& v, bool preferString) {
   Object* o = v.AsObject();
   if (!o) return v;
   if (o->kind == ObjectKind::Clip) return ClipDotPath(o->clip);
-  const char* first = preferString ? "toString" : "valueOf";
-  const char* second = preferString ? "valueOf" : "toString";
-  for (const char* name : {first, second}) {
+  if (preferString) return ToString(v);
+  // Without a valueOf to call the object has no value at all; one that gives an object back
+  // leaves it to toString.
+  Value valueOf = GetMember(v, "valueOf");
+  if (!valueOf.AsObject() || !valueOf.AsObject()->IsCallable()) return Value();
+  Value result = Call(valueOf, v, {});
+  if (result.IsPrimitive()) return result;
+  Value toString = GetMember(v, "toString");
+  if (toString.AsObject() && toString.AsObject()->IsCallable()) {
+    result = Call(toString, v, {});
+    if (result.IsPrimitive()) return result;
+  }
+  return o->IsCallable() ? Value("[type Function]") : Value("[type Object]");
+}
+
+Value Interpreter::ToPrimitiveNumber(const Value& v) {
+  Object* o = v.AsObject();
+  if (!o) return v;
+  // A clip is a number only in name.
+  if (o->kind == ObjectKind::Clip) return std::numeric_limits<double>::quiet_NaN();
+  for (const char* name : {"valueOf", "toString"}) {
     Value method = GetMember(v, name);
     if (method.AsObject() && method.AsObject()->IsCallable()) {
       Value result = Call(method, v, {});
       if (result.IsPrimitive()) return result;
     }
   }
-  // Neither method gave a primitive (or there is none to call).
-  return o->IsCallable() ? Value("[type Function]") : Value("[type Object]");
+  // Nothing gave a primitive: older movies read that as 0.
+  return version_ >= 7 ? std::numeric_limits<double>::quiet_NaN() : 0.0;
 }
 
 double Interpreter::ToNumber(const Value& v) {
-  if (v.IsObject()) return PrimitiveToNumber(ToPrimitive(v), version_);
+  if (v.IsObject()) return PrimitiveToNumber(ToPrimitiveNumber(v), version_);
   return PrimitiveToNumber(v, version_);
 }
 
 std::string Interpreter::ToString(const Value& v) {
-  if (v.IsObject()) return PrimitiveToString(ToPrimitive(v, true), version_);
+  if (Object* o = v.AsObject()) {
+    if (o->kind == ObjectKind::Clip) return ClipDotPath(o->clip);
+    // Only a string from toString will do; anything else it gives prints as the object's type.
+    Value method = GetMember(v, "toString");
+    if (method.AsObject() && method.AsObject()->IsCallable()) {
+      Value result = Call(method, v, {});
+      if (result.IsString()) return result.AsString();
+    }
+    return o->IsCallable() ? "[type Function]" : "[type Object]";
+  }
   return PrimitiveToString(v, version_);
 }
 

@@ -22,8 +22,10 @@
 namespace swf::avm1 {
 
 inline constexpr int kMaxCallDepth = 256;
-// Instructions one action block may run, the functions it calls included.
-inline constexpr uint64_t kInstructionBudget = 400'000;
+// Instructions one action block may run, the functions it calls included: enough for a
+// movie's honest long loops (thousands of iterations of a few dozen actions), few enough that
+// a runaway script stops within seconds.
+inline constexpr uint64_t kInstructionBudget = 5'000'000;
 // Objects one movie may make; past it `new` and literals give undefined.
 inline constexpr size_t kMaxObjects = 500'000;
 
@@ -69,6 +71,8 @@ class Interpreter {
   bool CallFrame(const ClipRef& clip, size_t frame);
   // Runs `code` as a frame script of `clip` (the main timeline when the host is null).
   void RunFrameScript(std::span<const uint8_t> code, const ClipRef& clip = {});
+  // Instructions each block may run from now on (kInstructionBudget unless set).
+  void SetInstructionBudget(uint64_t budget) { budgetPerBlock_ = budget; }
   // Whether the last block ran out of budget or of call depth.
   bool Stopped() const { return stopped_; }
 
@@ -96,6 +100,8 @@ class Interpreter {
   Value Construct(const Value& constructor, std::span<const Value> args);
 
   Value ToPrimitive(const Value& v, bool preferString = false);
+  // The primitive an object gives where a number is wanted (comparisons, arithmetic).
+  Value ToPrimitiveNumber(const Value& v);
   double ToNumber(const Value& v);
   std::string ToString(const Value& v);
   std::string TypeOf(const Value& v);
@@ -104,6 +110,8 @@ class Interpreter {
   // `_level0`-style dot path of a clip, as a clip converts to a string.
   std::string ClipDotPath(const ClipRef& clip);
   bool InstanceOf(const Value& object, const Value& constructor);
+  // Whether `proto` is on the chain from `start`, interfaces included.
+  bool InheritsFrom(Object* start, Object* proto, int nesting);
   // `super` for a call of `function` on `thisValue`.
   Value MakeSuper(Object* function, const Value& thisValue);
   double Milliseconds() const;
@@ -140,10 +148,15 @@ class Interpreter {
   void InstallBuiltins();
   void InstallClipMethods();
   void InstallDrawingMethods();
+  void InstallGlobalFunctions();
+  void InstallObjectMethods();
+  void InstallBroadcaster();
   Value Execute(const FunctionCode& code, Activation& act, std::vector<Value>* stack = nullptr);
   // False (and the script stopped) when calls nest too deep.
   bool EnterCall();
   Value CallCode(Object* function, const Value& thisValue, std::span<const Value> args);
+  // What a watcher of `name` on `o` makes of a value about to be written.
+  Value Watched(Object* o, std::string_view name, Value value);
   Value GetClipMember(Object* clip, std::string_view name, bool& found);
 
   int version_;
@@ -158,8 +171,11 @@ class Interpreter {
   std::unordered_map<uint64_t, Object*> clips_;
   Object* clipClasses_ = nullptr;  // Object.registerClass: symbol name -> constructor
   std::vector<Value> stack_;  // the stack frame scripts share
+  std::vector<Value> globalRegisters_ = std::vector<Value>(4);
   uint64_t budget_ = 0;
+  uint64_t budgetPerBlock_ = kInstructionBudget;
   int depth_ = 0;
+  std::vector<Object*> callers_;  // the bytecode functions running, innermost last
   bool stopped_ = false;
   std::shared_ptr<const std::vector<std::string>> noConstants_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();

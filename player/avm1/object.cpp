@@ -28,21 +28,27 @@ bool ArrayIndex(std::string_view name, size_t& index) {
   return true;
 }
 
+bool HiddenFromVersion(uint16_t flags, int version) {
+  return ((flags & 0x80) && version < 6) || ((flags & 0x400) && version < 7) ||
+         ((flags & 0x1000) && version < 8) || ((flags & 0x2000) && version < 9) ||
+         ((flags & 0x4000) && version < 10);
+}
+
 Property* Object::FindOwn(std::string_view name, bool caseSensitive) {
   for (Property& p : props) {
-    if (NamesEqual(p.name, name, caseSensitive)) return &p;
+    if (!p.hidden && NamesEqual(p.name, name, caseSensitive)) return &p;
   }
   return nullptr;
 }
 
 const Property* Object::FindOwn(std::string_view name, bool caseSensitive) const {
   for (const Property& p : props) {
-    if (NamesEqual(p.name, name, caseSensitive)) return &p;
+    if (!p.hidden && NamesEqual(p.name, name, caseSensitive)) return &p;
   }
   return nullptr;
 }
 
-void Object::SetOwn(std::string_view name, Value value, bool caseSensitive, uint8_t flags) {
+void Object::SetOwn(std::string_view name, Value value, bool caseSensitive, uint16_t flags) {
   if (Property* p = FindOwn(name, caseSensitive)) {
     if (!(p->flags & kReadOnly)) p->value = std::move(value);
     return;
@@ -52,7 +58,7 @@ void Object::SetOwn(std::string_view name, Value value, bool caseSensitive, uint
 
 bool Object::DeleteOwn(std::string_view name, bool caseSensitive) {
   auto it = std::find_if(props.begin(), props.end(), [&](const Property& p) {
-    return NamesEqual(p.name, name, caseSensitive);
+    return !p.hidden && NamesEqual(p.name, name, caseSensitive);
   });
   if (it == props.end() || (it->flags & kDontDelete)) return false;
   props.erase(it);

@@ -17,16 +17,22 @@ namespace swf::avm1 {
 
 class Interpreter;
 
-enum PropertyFlags : uint8_t {
+enum PropertyFlags : uint16_t {
   kDontEnum = 1,
   kDontDelete = 2,
   kReadOnly = 4,
 };
 
+// Whether ASSetPropFlags bits keep a property from a movie of `version`: each of these bits
+// makes it visible only from some version on.
+bool HiddenFromVersion(uint16_t flags, int version);
+
 struct Property {
   std::string name;
   Value value;
-  uint8_t flags = 0;
+  uint16_t flags = 0;
+  // ASSetPropFlags can keep a property from movies older than a given version.
+  bool hidden = false;
   // A property made by addProperty: reading calls the getter, writing the setter (if any).
   Object* getter = nullptr;
   Object* setter = nullptr;
@@ -46,6 +52,14 @@ struct FunctionCode {
   uint16_t flags = 0;  // DefineFunction2's preload and suppress bits
   bool function2 = false;
   std::shared_ptr<const std::vector<std::string>> constants;
+};
+
+// Object.watch: a function that sees (and may change) every value written to one property.
+struct Watcher {
+  std::string name;
+  Object* callback = nullptr;
+  Value userData;
+  bool busy = false;  // a write from inside the callback goes straight through
 };
 
 // Super: what `super` names in a method, calling the superclass constructor or its methods on
@@ -69,13 +83,14 @@ struct Object {
   Value primitive;                  // boxed primitives
   Object* boundThis = nullptr;      // Super: the `this` its calls use
   std::vector<Object*> interfaces;  // prototypes: what `implements` added
+  std::vector<Watcher> watchers;
 
   bool IsCallable() const { return kind == ObjectKind::Function || kind == ObjectKind::Super; }
 
   Property* FindOwn(std::string_view name, bool caseSensitive);
   const Property* FindOwn(std::string_view name, bool caseSensitive) const;
   // Sets an own property, creating it at the end; a read-only one keeps its value.
-  void SetOwn(std::string_view name, Value value, bool caseSensitive, uint8_t flags = 0);
+  void SetOwn(std::string_view name, Value value, bool caseSensitive, uint16_t flags = 0);
   bool DeleteOwn(std::string_view name, bool caseSensitive);
 };
 

@@ -41,7 +41,8 @@ bool Executor::Push(const Action& a) {
       case 4: {
         uint8_t reg;
         if (!r.U8(reg)) return false;
-        Push(reg < act.registers.size() ? act.registers[reg] : Value());
+        const Value* v = act.Register(reg);
+        Push(v ? *v : Value());
         break;
       }
       case 5: {
@@ -204,7 +205,8 @@ bool Executor::StepCalls(const Action& a) {
       const std::string name = PopString();
       std::vector<Value> args = PopArgs();
       Value f = GetVariable(name);
-      // A clip method called bare (getNextHighestDepth()) acts on the timeline it runs on.
+      // A player function called by its bare name (watch, getNextHighestDepth) works on the
+      // timeline the script runs on.
       Object* fo = f.AsObject();
       Push(vm.Call(f, fo && fo->native ? Value(act.target) : Value(), args));
       break;
@@ -311,8 +313,7 @@ bool Executor::StepValues(const Action& a) {
     }
     case ActionCode::Greater: {
       const Value b = Pop(), x = Pop();
-      Value r = LessThan(b, x);
-      Push(r.IsUndefined() ? Value(false) : r);
+      Push(LessThan(b, x));
       break;
     }
     case ActionCode::Equals2: {
@@ -385,7 +386,7 @@ bool Executor::StepValues(const Action& a) {
       PayloadReader r(a.payload);
       uint8_t reg;
       if (!r.U8(reg)) return false;
-      if (reg < act.registers.size()) act.registers[reg] = stack.empty() ? Value() : stack.back();
+      if (Value* v = act.Register(reg)) *v = stack.empty() ? Value() : stack.back();
       break;
     }
     case ActionCode::TypeOf:
@@ -586,7 +587,10 @@ bool Executor::StepObjects(const Action& a) {
     case ActionCode::DefineLocal2: {
       const std::string name = PopString();
       Object* into = act.locals ? act.locals : act.target;
-      if (into && !into->FindOwn(name, CaseSensitive())) DefineLocal(name, Value());
+      // A timeline variable that exists anywhere up its prototypes is left alone.
+      const bool exists = act.locals ? into->FindOwn(name, CaseSensitive()) != nullptr
+                                     : into && vm.HasProperty(into, name);
+      if (into && !exists) DefineLocal(name, Value());
       break;
     }
     case ActionCode::Delete: {
@@ -629,6 +633,11 @@ bool Executor::StepObjects(const Action& a) {
     }
     case ActionCode::InitArray: {
       const double n = PopNumber();
+      // A count the stack cannot hold makes no array and takes nothing from the stack.
+      if (n > static_cast<double>(stack.size())) {
+        Push(Undefined{});
+        break;
+      }
       std::vector<Value> elements;
       const size_t count = n > 0 ? std::min(ToIndex(n), stack.size()) : 0;
       for (size_t i = 0; i < count; ++i) elements.push_back(Pop());
@@ -644,9 +653,10 @@ bool Executor::StepObjects(const Action& a) {
         Value value = Pop();
         pairs.emplace_back(PopString(), std::move(value));
       }
-      // The first pair pushed comes last off the stack; properties keep source order.
-      for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) {
-        if (o) vm.SetMember(o, it->first, std::move(it->second));
+      // Properties are made as the pairs come off the stack, the last written first, so that
+      // for-in (newest first) lists them in the order the source gives.
+      for (auto& [name, value] : pairs) {
+        if (o) vm.SetMember(o, name, std::move(value));
       }
       Push(Value(o));
       break;

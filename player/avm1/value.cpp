@@ -130,13 +130,15 @@ double StringToNumber(std::string_view s, int version) {
     const double n = static_cast<double>(static_cast<int32_t>(value));
     return negative ? -n : n;
   }
-  if (version >= 6) {
-    // A leading zero followed by octal digits only is an octal number.
+  if (version >= 6 && start == 0) {
+    // A leading zero followed by octal digits only is an octal number, read as a 32-bit
+    // integer like hexadecimal; white space in front makes it decimal again.
     size_t i = t[0] == '-' || t[0] == '+' ? 1 : 0;
     if (t.size() - i > 1 && t[i] == '0' &&
         t.find_first_not_of("01234567", i) == std::string_view::npos) {
-      double n = 0;
-      for (size_t j = i; j < t.size(); ++j) n = n * 8 + (t[j] - '0');
+      uint32_t value = 0;
+      for (size_t j = i; j < t.size(); ++j) value = value * 8 + static_cast<uint32_t>(t[j] - '0');
+      const double n = static_cast<double>(static_cast<int32_t>(value));
       return t[0] == '-' ? -n : n;
     }
   }

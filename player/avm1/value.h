@@ -12,8 +12,11 @@ namespace swf::avm1 {
 
 struct Object;
 
+// `hole` marks an array slot that was never written (past a grown length): it reads as
+// undefined like any other but is not an element for for-in or hasOwnProperty.
 struct Undefined {
-  bool operator==(const Undefined&) const = default;
+  bool hole = false;
+  bool operator==(const Undefined&) const { return true; }
 };
 struct Null {
   bool operator==(const Null&) const = default;
@@ -23,7 +26,8 @@ struct Null {
 class Value {
  public:
   Value() = default;
-  Value(Undefined) {}
+  Value(Undefined u) : v_(u) {}
+  static Value Hole() { return Value(Undefined{true}); }
   Value(Null n) : v_(n) {}
   Value(bool b) : v_(b) {}
   Value(double d) : v_(d) {}
@@ -36,6 +40,7 @@ class Value {
   }
 
   bool IsUndefined() const { return std::holds_alternative<Undefined>(v_); }
+  bool IsHole() const { return IsUndefined() && std::get<Undefined>(v_).hole; }
   bool IsNull() const { return std::holds_alternative<Null>(v_); }
   bool IsBool() const { return std::holds_alternative<bool>(v_); }
   bool IsNumber() const { return std::holds_alternative<double>(v_); }

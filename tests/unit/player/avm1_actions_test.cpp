@@ -184,7 +184,42 @@ Code FunctionAndCall(bool recurse) {
   return code;
 }
 
+// try { trace("t"); <tail> } catch (e) { trace("c") } trace("skipped"); trace("end"), where
+// the try body's tail either jumps past "skipped" or throws.
+Code TryOutOf(bool jump) {
+  const Code handler = Code().Str("c").Trace();
+  const Code skipped = Code().Str("skipped").Trace();
+  Code body = Code().Str("t").Trace();
+  if (jump) {
+    body.Jump(0x99, static_cast<int16_t>(handler.bytes.size() + skipped.bytes.size()));
+  } else {
+    body.Str("pushed").Str("thrown").Op(0x2A);
+  }
+  const auto u16 = [](size_t n) {
+    return std::vector<uint8_t>{static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8)};
+  };
+  std::vector<uint8_t> header{1};  // a catch block, the value in a variable
+  for (size_t n : {body.bytes.size(), handler.bytes.size(), size_t{0}}) {
+    const auto field = u16(n);
+    header.insert(header.end(), field.begin(), field.end());
+  }
+  header.insert(header.end(), {'e', 0});
+  return Code()
+      .Str("below")
+      .Record(0x8F, header)
+      .Then(body)
+      .Then(handler)
+      .Then(skipped)
+      .Op(0x26)
+      .Str("end")
+      .Trace();
+}
+
 TEST(Avm1Actions, FunctionsAndTheirLimits) {
+  // A jump out of a try body goes on from where it lands; a throw drops what the body pushed.
+  EXPECT_EQ(RunScript(7, TryOutOf(true).bytes), (std::vector<std::string>{"t", "below", "end"}));
+  EXPECT_EQ(RunScript(7, TryOutOf(false).bytes),
+            (std::vector<std::string>{"t", "c", "skipped", "below", "end"}));
   EXPECT_EQ(RunScript(6, FunctionAndCall(false).bytes), std::vector<std::string>{"42"});
   // Endless recursion stops at the call depth limit, and the script with it.
   EXPECT_EQ(RunScript(6, FunctionAndCall(true).bytes), std::vector<std::string>{});

@@ -39,6 +39,21 @@ TEST(Avm1Builtins, GlobalAndStringFunctions) {
       {7, Undefined{}, "parseInt", {Value("  -42px")}, "-42"},
       {7, Undefined{}, "parseInt", {Value("z"), Value(36)}, "35"},
       {7, Undefined{}, "parseInt", {}, "undefined"},
+      // The original's own reading of prefixes: "0x" only at the very start (a sign in front
+      // is dropped with the zero), octal only for a whole run of octal digits.
+      {7, Undefined{}, "parseInt", {Value("-0x100")}, "NaN"},
+      {7, Undefined{}, "parseInt", {Value("0x100"), Value(36)}, "1296"},
+      {7, Undefined{}, "parseInt", {Value("0x-100")}, "-256"},
+      {7, Undefined{}, "parseInt", {Value("077")}, "63"},
+      {7, Undefined{}, "parseInt", {Value("  077")}, "77"},
+      {7, Undefined{}, "parseInt", {Value("100"), Value(0)}, "NaN"},
+      {7, Undefined{}, "escape", {Value("a b@\xC3\xA9")}, "a%20b%40%C3%A9"},
+      {7, Undefined{}, "unescape", {Value("a%20b%4")}, "a b%4"},
+      {6, Undefined{}, "isNaN", {}, "true"},
+      {6, Undefined{}, "Boolean", {}, "undefined"},
+      {6, Undefined{}, "Math.abs", {}, "NaN"},
+      {6, Undefined{}, "Math.abs", {Value(Null{})}, "0"},
+      {7, Undefined{}, "Math.max", {Value(1), Value(2), Value(3)}, "2"},
       {7, Undefined{}, "parseFloat", {Value("3.5e1xyz")}, "35"},
       {7, Undefined{}, "parseFloat", {Value("abc")}, "NaN"},
       {7, Undefined{}, "isNaN", {Value("abc")}, "true"},
@@ -47,6 +62,7 @@ TEST(Avm1Builtins, GlobalAndStringFunctions) {
       {7, Undefined{}, "Math.min", {Value(1)}, "NaN"},
       {7, Undefined{}, "Math.max", {}, "-Infinity"},
       {7, Undefined{}, "Math.max", {Value(1), Value("3"), Value(2)}, "3"},
+      {7, Value(true), "toString", {}, "true"},
       {7, Undefined{}, "Math.round", {Value(-2.5)}, "-2"},
       {7, Value("hello world"), "substr", {Value(3), Value(-4)}, "lo worl"},
       {7, Value("hello world"), "substr", {Value(3), Value(-3)}, ""},
@@ -102,6 +118,10 @@ TEST(Avm1Builtins, ArrayMethods) {
   vm.SetMember(a, "length", 1);
   vm.SetMember(a, "3", "x");
   EXPECT_EQ(vm.ToString(a), "1,undefined,undefined,x");
+  // The padding is holes: no elements to enumerate or own, unlike a written undefined.
+  vm.SetMember(a, "1", Value(Undefined{}));
+  EXPECT_EQ(vm.EnumerableNames(a.AsObject()), (std::vector<std::string>{"3", "1", "0"}));
+  EXPECT_EQ(Call(vm, a, "hasOwnProperty", {Value("2")}), "false");
 }
 
 TEST(Avm1Builtins, PropertiesGettersSettersAndEnumeration) {
@@ -142,6 +162,52 @@ TEST(Avm1Builtins, PropertiesGettersSettersAndEnumeration) {
   EXPECT_TRUE(vm.DeleteMember(e, "a"));
   EXPECT_EQ(Call(vm, e, "hasOwnProperty", {Value("a")}), "false");
   EXPECT_EQ(Call(vm, e, "hasOwnProperty", {Value("c")}), "true");
+  // Bits past the first three hide a property from movies older than a version.
+  Call(vm, Undefined{}, "ASSetPropFlags", {Value(e), Value("c"), Value(0x1000), Value(0)});
+  EXPECT_TRUE(vm.GetMember(e, "c").IsUndefined());
+
+  // A watcher decides what a write stores, until it is taken away.
+  Object* w = vm.NewPlainObject();
+  Object* doubler = vm.NewNative([](Interpreter& v, const Value&, std::span<const Value> args) {
+    return Value(v.ToNumber(args[2]) * 2);
+  });
+  EXPECT_EQ(Call(vm, w, "watch", {Value("x"), Value(doubler)}), "true");
+  vm.SetMember(w, "x", 4);
+  EXPECT_EQ(vm.ToString(vm.GetMember(w, "x")), "8");
+  EXPECT_EQ(Call(vm, w, "unwatch", {Value("x")}), "true");
+  vm.SetMember(w, "x", 4);
+  EXPECT_EQ(vm.ToString(vm.GetMember(w, "x")), "4");
+
+  // __resolve answers for names an object does not have.
+  Object* r = vm.NewPlainObject();
+  r->SetOwn("__resolve",
+            vm.NewNative([](Interpreter& v, const Value&, std::span<const Value> args) {
+              return Value(v.ToString(args[0]) + "!");
+            }),
+            true);
+  EXPECT_EQ(vm.ToString(vm.GetMember(r, "missing")), "missing!");
+}
+
+TEST(Avm1Builtins, BroadcastersKeepOneEntryPerListener) {
+  Interpreter vm(7, nullptr);
+  Object* b = vm.NewPlainObject();
+  Call(vm, Undefined{}, "AsBroadcaster.initialize", {Value(b)});
+  int heard = 0;
+  Object* listener = vm.NewPlainObject();
+  listener->SetOwn("onPing", vm.NewNative([&](Interpreter&, const Value&, std::span<const Value>) {
+    ++heard;
+    return Value();
+  }),
+                   true);
+  Call(vm, b, "addListener", {Value(listener)});
+  Call(vm, b, "addListener", {Value(listener)});
+  EXPECT_EQ(Call(vm, b, "broadcastMessage", {Value("onPing")}), "true");
+  EXPECT_EQ(heard, 1);
+  // undefined and null count as the same listener, as == has them.
+  Call(vm, b, "addListener", {Value(Null{})});
+  EXPECT_EQ(Call(vm, b, "removeListener", {Value(Undefined{})}), "true");
+  EXPECT_EQ(Call(vm, b, "removeListener", {Value(Undefined{})}), "false");
+  EXPECT_EQ(vm.ToString(vm.GetMember(b, "_listeners")), "[object Object]");
 }
 
 TEST(Avm1Builtins, ObjectsConvertThroughValueOfAndToString) {
@@ -154,8 +220,9 @@ TEST(Avm1Builtins, ObjectsConvertThroughValueOfAndToString) {
             true);
   EXPECT_EQ(vm.ToNumber(o), 5);
   EXPECT_EQ(vm.ToString(o), "[object Object]");  // strings still ask toString first
-  o->SetOwn("toString", Value(3), true);         // not callable: valueOf's answer is used
-  EXPECT_EQ(vm.ToString(o), "5");
+  o->SetOwn("toString", Value(3), true);         // not callable: the object prints as its type
+  EXPECT_EQ(vm.ToString(o), "[type Object]");
+  EXPECT_EQ(vm.ToString(vm.Global()), "[type Object]");  // _global inherits no toString
   EXPECT_EQ(vm.TypeOf(o), "object");
   EXPECT_EQ(vm.TypeOf(vm.GetMember(vm.Global(), "Array")), "function");
   EXPECT_EQ(vm.ToString(vm.Construct(vm.GetMember(vm.Global(), "String"), {})), "");
