@@ -1,10 +1,12 @@
 #include "packaging/pe_machine.h"
 
+#include "base/pe_layout.h"
+
 namespace brim {
 
 namespace {
 
-constexpr int64_t kNewHeaderOffsetField = 0x3C;
+using pe::kNewHeaderOffsetField;
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "packaging/resource_updater.h"
 
+#include "base/pe_layout.h"
+
 #include <cerrno>
 #include <cstdlib>
 
@@ -10,18 +12,7 @@ namespace brim {
 
 namespace {
 
-constexpr uint64_t kNewHeaderOffsetField = 0x3C;
-constexpr uint64_t kFileHeaderSize = 20;
-constexpr uint64_t kSectionHeaderSize = 40;
-constexpr uint16_t kMagicPe32 = 0x10B;
-constexpr uint16_t kMagicPe32Plus = 0x20B;
-constexpr uint32_t kResourceDirectory = 2;
-constexpr uint32_t kCertificateDirectory = 4;
-
-// Offsets inside the optional header, the same for both kinds up to the checksum.
-constexpr uint64_t kSectionAlignmentField = 32;
-constexpr uint64_t kFileAlignmentField = 36;
-constexpr uint64_t kSizeOfImageField = 56;
+using namespace pe;
 // Offsets inside a section header.
 constexpr uint64_t kVirtualSizeField = 8;
 constexpr uint64_t kRawSizeField = 16;
@@ -95,7 +86,7 @@ ResourceStatus ReadPeResourceLayout(ByteSource& file, PeResourceLayout& layout) 
   const uint16_t magic = Load16(optional);
   if (magic != kMagicPe32 && magic != kMagicPe32Plus) return ResourceStatus::kNotPe;
   found.pe32Plus = magic == kMagicPe32Plus;
-  const uint64_t directoryCountField = found.pe32Plus ? 108 : 92;
+  const uint64_t directoryCountField = DirectoryCountField(found.pe32Plus);
   const uint64_t directories = directoryCountField + 4;
   if (optionalRead < directories + 8 * (kResourceDirectory + 1)) return ResourceStatus::kNotPe;
   const uint32_t directoryCount = LoadU32(optional + directoryCountField);
@@ -229,7 +220,7 @@ ResourceStatus ResourceEdit::Prepare(uint32_t newDirectoryTime, std::vector<File
   const uint32_t sizeOfImage =
       layout_.nextRva ? layout_.sizeOfImage : static_cast<uint32_t>(virtualEnd);
   const uint64_t resourceDirectory =
-      layout_.optionalHeaderOffset + (layout_.pe32Plus ? 112 : 96) + 8 * kResourceDirectory;
+      layout_.optionalHeaderOffset + DirectoriesField(layout_.pe32Plus) + 8 * kResourceDirectory;
 
   patches.clear();
   patches.push_back({layout_.sectionRawPointer, std::move(*section)});

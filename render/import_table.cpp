@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "base/pe_layout.h"
+
 namespace brim {
 namespace {
 
@@ -10,11 +12,8 @@ constexpr size_t kMaxDescriptors = 4096;
 constexpr size_t kMaxSlots = 1 << 20;
 constexpr size_t kMaxName = 512;
 
-constexpr uint16_t kMagic32 = 0x10B;
-constexpr uint16_t kMagic64 = 0x20B;
-constexpr size_t kImportDirectory = 1;
+using namespace pe;
 constexpr size_t kDescriptorSize = 20;
-constexpr size_t kSectionHeaderSize = 40;
 
 uint32_t Read16(std::span<const uint8_t> b, size_t at) { return b[at] | (b[at + 1] << 8); }
 uint32_t Read32(std::span<const uint8_t> b, size_t at) {
@@ -35,19 +34,19 @@ class Image {
 
   bool ReadHeaders() {
     if (bytes_.size() < 0x40 || bytes_[0] != 'M' || bytes_[1] != 'Z') return false;
-    const uint64_t nt = Read32(bytes_, 0x3C);
-    if (!Fits(nt, 24) || Read32(bytes_, nt) != 0x00004550) return false;
+    const uint64_t nt = Read32(bytes_, kNewHeaderOffsetField);
+    if (!Fits(nt, 24) || Read32(bytes_, nt) != kSignature) return false;
     const uint32_t sections = Read16(bytes_, nt + 6);
     const uint32_t optionalSize = Read16(bytes_, nt + 20);
     const uint64_t optional = nt + 24;
     if (!Fits(optional, optionalSize) || optionalSize < 2) return false;
     const uint32_t magic = Read16(bytes_, optional);
-    if (magic != kMagic32 && magic != kMagic64) return false;
-    is64_ = magic == kMagic64;
-    const uint64_t countAt = optional + (is64_ ? 108 : 92);
+    if (magic != kMagicPe32 && magic != kMagicPe32Plus) return false;
+    is64_ = magic == kMagicPe32Plus;
+    const uint64_t countAt = optional + DirectoryCountField(is64_);
     const uint64_t directories = countAt + 4;
     if (countAt + 4 > optional + optionalSize || optionalSize < 60) return false;
-    sizeOfImage_ = Read32(bytes_, optional + 56);
+    sizeOfImage_ = Read32(bytes_, optional + kSizeOfImageField);
     const uint64_t count = Read32(bytes_, countAt);
     if (count > kImportDirectory &&
         directories + 8 * (kImportDirectory + 1) <= optional + optionalSize) {
