@@ -62,15 +62,20 @@ def wine_temp_dir():
     """The Unix path of the temporary folder Windows programs in the prefix use."""
     code, lines = probe("temp-path")
     assert code == 0 and lines, "probe could not tell the temporary folder"
-    unix = subprocess.run(wine("winepath", "-u", lines[0]), capture_output=True,
-                          text=True, check=True).stdout.strip()
-    return Path(unix)
+    drive, _, rest = lines[0].partition(":\\")
+    parts = [p for p in rest.split("\\") if p]
+    assert drive.upper() in ("C", "Z"), f"temporary folder on an unexpected drive: {lines[0]}"
+    return (wine_prefix() / "drive_c" if drive.upper() == "C" else Path("/")).joinpath(*parts)
 
 
 def wine_path(unix_path):
-    """The Windows name programs in the prefix see for a Unix path."""
-    return subprocess.run(wine("winepath", "-w", unix_path), capture_output=True, text=True,
-                          check=True).stdout.strip()
+    """The Windows name programs in the prefix see for a Unix path: C: is the prefix's drive_c,
+    Z: the Unix root (the prefix's own drive mapping, read without starting a Wine process)."""
+    path = Path(unix_path).absolute()
+    drive_c = wine_prefix() / "drive_c"
+    if path.is_relative_to(drive_c):
+        return "C:\\" + "\\".join(path.relative_to(drive_c).parts)
+    return "Z:" + str(path).replace("/", "\\")
 
 
 PLAYER = BUILD / "player" / "control" / "flash.ocx"
