@@ -58,15 +58,22 @@ HWND FindProgramWindow(const char* className, const char* title = nullptr,
   return context.found;
 }
 
-// Finds a visible top-level window of `className`, waiting up to `timeoutMs`. Waiting for
-// visibility matters: a window exists before its creation has finished setting it up.
-HWND WaitForWindow(const char* className, const char* title, DWORD timeoutMs) {
+// Finds a top-level window of `className` (a visible one when `visibleOnly`: a window exists
+// before its creation has finished setting it up), waiting up to `timeoutMs`.
+HWND WaitForWindow(const char* className, const char* title, DWORD timeoutMs,
+                   bool visibleOnly = true) {
   const DWORD start = Now();
   for (;;) {
-    if (HWND w = FindProgramWindow(className, title, true)) return w;
+    if (HWND w = FindProgramWindow(className, title, visibleOnly)) return w;
     if (Now() - start >= timeoutMs) return nullptr;
     Sleep(50);
   }
+}
+
+// A window the program has now: asked again for a moment, so that one look that misses (the
+// program's process briefly not answering who it is) does not count as an absence.
+HWND ProgramWindow(const char* className, const char* title = nullptr) {
+  return WaitForWindow(className, title, 2000, false);
 }
 
 void PrintWindow(HWND w) {
@@ -209,7 +216,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "close") {
-    HWND w = FindProgramWindow(name);
+    HWND w = ProgramWindow(name);
     return w && PostMessageA(w, WM_CLOSE, 0, 0) ? 0 : 1;
   }
   if (command == "close-all") {
@@ -223,14 +230,14 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "post-command") {
-    HWND w = FindProgramWindow(name);
+    HWND w = ProgramWindow(name);
     if (!w || argc < 4) return 1;
     return PostMessageA(w, WM_COMMAND, std::strtoul(argv[3], nullptr, 10), 0) ? 0 : 1;
   }
   if (command == "region") {
     // The window's region as one-pixel-high runs merged by the system into rectangles, in
     // window coordinates; "region=none" when the window has no region at all.
-    HWND w = FindProgramWindow(name);
+    HWND w = ProgramWindow(name);
     if (!w) return 1;
     HRGN region = CreateRectRgn(0, 0, 0, 0);
     const int kind = GetWindowRgn(w, region);
@@ -275,7 +282,7 @@ int main(int argc, char** argv) {
                : 1;
   }
   if (command == "press-ok") {
-    HWND box = FindProgramWindow("#32770", name);
+    HWND box = ProgramWindow("#32770", name);
     if (!box) return 1;
     return PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
   }
