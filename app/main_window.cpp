@@ -6,6 +6,7 @@
 #include "app/process_state.h"
 #include "app/start_page_resource.h"
 #include "app/swf_header.h"
+#include "base/ansi_text.h"
 #include "base/show_message.h"
 #include "base/temp_file.h"
 #include "control/flash_interfaces.h"
@@ -214,8 +215,7 @@ bool MainWindow::SetUpControl() {
   }
   // The control's interface table lies in its module, whichever copy it was loaded from.
   textOutHook_.Install(*reinterpret_cast<void* const*>(control_.Get()));
-  ComPtr<IShockwaveFlash> flash;
-  if (SUCCEEDED(control_.As(&flash))) {
+  if (const auto flash = Flash()) {
     const UniqueBstr opaque(SysAllocString(L"Opaque"));
     flash->put_WMode(opaque.get());
   }
@@ -232,12 +232,10 @@ bool MainWindow::SetUpControl() {
 }
 
 void MainWindow::PutMovie(const char* path) {
-  ComPtr<IShockwaveFlash> flash;
-  if (!control_ || FAILED(control_.As(&flash))) return;
+  const auto flash = Flash();
+  if (!flash) return;
   // Paths are ANSI text in the system's code page; the control takes wide text.
-  wchar_t wide[kPathCapacity] = {};
-  MultiByteToWideChar(CP_ACP, 0, path, -1, wide, kPathCapacity - 1);
-  const UniqueBstr movie(SysAllocString(wide));
+  const UniqueBstr movie(SysAllocString(Wide(path).c_str()));
   flash->put_Movie(movie.get());
 }
 

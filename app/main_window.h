@@ -6,6 +6,7 @@
 
 #include "base/bounded_text.h"
 #include "base/handles.h"
+#include "control/flash_interfaces.h"
 #include "packaging/payload_reader.h"
 #include "render/host_subclass.h"
 #include "render/text_output_hook.h"
@@ -82,6 +83,8 @@ class MainWindow final : public HostOwner, public FSCommandTarget, private FsPla
   void ChooseIcon(bool main);
   void RemoveMenuCommand(UINT id);
   // The movie's commands (movie_commands.cpp).
+  // The control's scripting interface, or null when it has none (movie_commands.cpp).
+  Microsoft::WRL::ComPtr<IShockwaveFlash> Flash() const;
   // What the commands ask of the window and the system (movie_commands.cpp).
   std::wstring UpperCase(std::wstring_view text) override;
   void SetVariable(const std::wstring& name, const std::wstring& value) override;

@@ -5,11 +5,11 @@
 #include <shellapi.h>
 #include <wrl/client.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "app/main_window.h"
+#include "base/ansi_text.h"
 #include "base/handles.h"
 #include "control/flash_interfaces.h"
 #include "render/sprite_bound.h"
@@ -19,28 +19,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace brim {
 namespace {
-
-// Text through the ANSI code page, as the system's narrow functions take it. Whole strings are
-// converted, embedded zeros included; the narrow calls then stop at the first of them.
-std::string Narrow(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(std::min<size_t>(text.size(), 0x7FFFFFFF / 4));
-  const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return {};
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), length, out.data(), n, nullptr, nullptr);
-  return out;
-}
-
-std::wstring Wide(std::string_view text) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(std::min<size_t>(text.size(), 0x7FFFFFFF / 4));
-  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), length, out.data(), n);
-  return out;
-}
 
 UniqueBstr Bstr(const std::wstring& text) {
   return UniqueBstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
@@ -71,6 +49,12 @@ constexpr DWORD kRegistryReadCapacity = 256;
 
 }  // namespace
 
+ComPtr<IShockwaveFlash> MainWindow::Flash() const {
+  ComPtr<IShockwaveFlash> flash;
+  if (control_) control_.As(&flash);
+  return flash;
+}
+
 void MainWindow::OnFSCommand(const std::wstring& command, const std::wstring& argument) {
   commands_.Dispatch(command, argument);
 }
@@ -85,15 +69,11 @@ std::wstring MainWindow::UpperCase(std::wstring_view text) {
 }
 
 void MainWindow::SetVariable(const std::wstring& name, const std::wstring& value) {
-  ComPtr<IShockwaveFlash> flash;
-  if (!control_ || FAILED(control_.As(&flash))) return;
-  flash->SetVariable(Bstr(name).get(), Bstr(value).get());
+  if (const auto flash = Flash()) flash->SetVariable(Bstr(name).get(), Bstr(value).get());
 }
 
 void MainWindow::CallLabel(const std::wstring& target, const std::wstring& label) {
-  ComPtr<IShockwaveFlash> flash;
-  if (!control_ || FAILED(control_.As(&flash))) return;
-  flash->TCallLabel(Bstr(target).get(), Bstr(label).get());
+  if (const auto flash = Flash()) flash->TCallLabel(Bstr(target).get(), Bstr(label).get());
 }
 
 void MainWindow::SetTitle(const std::wstring& title) {
@@ -317,9 +297,8 @@ void MainWindow::WriteRegistryText(RegistryRoot root, const std::wstring& subkey
 
 bool MainWindow::QuerySpriteBound(SpriteBoundValues& values) {
   const SpriteBoundSettings bound = commands_.State().spriteBound;
-  if (!bound.Registered()) return false;
-  ComPtr<IShockwaveFlash> flash;
-  if (!control_ || FAILED(control_.As(&flash))) return false;
+  const auto flash = Flash();
+  if (!bound.Registered() || !flash) return false;
   if (bound.call.set) CallLabel(bound.call.target, bound.call.label);
   auto read = [&](const std::wstring& name) {
     BSTR text = nullptr;

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "base/ansi_text.h"
 #include "base/temp_file.h"
 
 namespace brim {
@@ -12,15 +13,9 @@ namespace {
 std::optional<ResourceKey> KeyFrom(const char* text) {
   if (IS_INTRESOURCE(text))
     return ResourceKey(static_cast<uint16_t>(reinterpret_cast<ULONG_PTR>(text)));
-  const int chars = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  if (chars <= 0) return std::nullopt;
-  std::u16string wide(static_cast<size_t>(chars), u'\0');
-  if (MultiByteToWideChar(CP_ACP, 0, text, -1, reinterpret_cast<wchar_t*>(wide.data()), chars) <=
-      0) {
-    return std::nullopt;
-  }
-  wide.pop_back();  // the NUL
-  return ResourceKey(std::move(wide));
+  const std::wstring wide = Wide(text);
+  if (wide.empty() && *text) return std::nullopt;
+  return ResourceKey(std::u16string(wide.begin(), wide.end()));
 }
 
 }  // namespace

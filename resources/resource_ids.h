@@ -53,8 +53,6 @@
 #define ID_SHOW 32782
 #define ID_HIDE 32783
 #define ID_DISABLE_QUIT 32784
-#define ID_MOVIE_MENU_FIRST 25000
-#define ID_MOVIE_MENU_LAST 25099
 
 // Notification-area icon.
 #define IDC_TRAY_ICON 221

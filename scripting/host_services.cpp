@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/ansi_text.h"
 #include "control/service_ids.h"
 
 using Microsoft::WRL::ComPtr;
@@ -154,10 +155,11 @@ ComPtr<IMoniker> ProgramFolderMoniker() {
   char* slash = std::strrchr(path, '\\');
   if (!slash) return nullptr;
   slash[1] = '\0';
-  wchar_t wide[MAX_PATH + 1] = {};
-  if (!MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH)) return nullptr;
+  const std::wstring wide = Wide(path);
   ComPtr<IMoniker> folder;
-  if (FAILED(CreateURLMoniker(nullptr, wide, folder.GetAddressOf()))) return nullptr;
+  if (wide.empty() || FAILED(CreateURLMoniker(nullptr, wide.c_str(), folder.GetAddressOf()))) {
+    return nullptr;
+  }
   return folder;
 }
 

@@ -50,7 +50,9 @@ def setUpModule():
     register_player()
 
 
-class Commands(unittest.TestCase):
+class MovieRuns:
+    """For test cases: a projector of a make_test_movie movie, started (and killed at the end)."""
+
     def run_movie(self, name, *options, env=None, wait=True):
         exe = make_projector(RUNS / name, movie(name, *options))
         program = Program(name, exe=exe, folder=exe.parent)
@@ -61,6 +63,7 @@ class Commands(unittest.TestCase):
         return program
 
 
+class Commands(MovieRuns, unittest.TestCase):
     def test_window_commands_place_and_dress_the_window(self):
         m = metrics()
         full_w, full_h = int(m["full_width"]), int(m["full_height"])

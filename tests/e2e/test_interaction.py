@@ -8,8 +8,8 @@ import unittest
 from harness import BUILD, Program, parse_fields, register_player, screenshot, wine_path, \
     wine_temp_dir
 from swf_info import stage_size
-from test_commands import RUNS, movie, send
-from test_startup import make_projector, qvl_files
+from test_commands import RUNS, MovieRuns, send
+from test_startup import qvl_files
 
 SHOTS = BUILD / "e2e-shots"
 
@@ -35,20 +35,11 @@ def setUpModule():
     SHOTS.mkdir(parents=True, exist_ok=True)
 
 
-class Interaction(unittest.TestCase):
-    def projector(self, name, *options):
-        exe = make_projector(RUNS / name, movie(name, *options))
-        program = Program(name, exe=exe, folder=exe.parent)
-        self.addCleanup(program.kill)
-        program.start()
-        program.wait_window()
-        return program
-
-
+class Interaction(MovieRuns, unittest.TestCase):
     def test_dragging_by_the_movie_moves_the_window_by_the_cursors_travel(self):
         for path, commands in (("layered", []), ("region", [("QVL.WIN.SIMULATE9X", "true")])):
             with self.subTest(path):
-                program = self.projector(
+                program = self.run_movie(
                     f"drag-{path}", *send(*commands, ("QVL.WIN.SETXY", "200,150"),
                                           ("QVL.WIN.TITLE", "ready")))
                 program.wait_until(lambda s: s["title"] == "ready", "the movie did not start")
@@ -58,7 +49,7 @@ class Interaction(unittest.TestCase):
                 self.assertEqual(program.close(), 0)
 
     def test_right_click_opens_the_menu_whose_about_item_shows_the_about_box(self):
-        program = self.projector("menu", *send(("QVL.WIN.SETXY", "300,200"),
+        program = self.run_movie("menu", *send(("QVL.WIN.SETXY", "300,200"),
                                                ("QVL.WIN.TITLE", "ready")))
         program.wait_until(lambda s: s["title"] == "ready", "the movie did not start")
         xdotool("mousemove", 300 + 120, 200 + 100)
