@@ -890,25 +890,16 @@ uint16_t Movie::DefineShape(const Shape& shape, int version, uint16_t id) {
   return id;
 }
 
-uint16_t Movie::DefineBitsLossless(const Image& image, LosslessFormat format, uint16_t id) {
-  std::vector<uint8_t> body = EncodeLossless(image, format, false);
+uint16_t Movie::DefineLossless(const Image& image, LosslessFormat format, bool alpha,
+                               uint16_t id) {
+  std::vector<uint8_t> body = EncodeLossless(image, format, alpha);
   if (body.empty()) return 0;
   id = TakeId(id);
   Writer w;
   w.U16(id);
   w.Bytes(body);
-  Put(static_cast<uint16_t>(TagCode::DefineBitsLossless), w.Data());
-  return id;
-}
-
-uint16_t Movie::DefineBitsLossless2(const Image& image, LosslessFormat format, uint16_t id) {
-  std::vector<uint8_t> body = EncodeLossless(image, format, true);
-  if (body.empty()) return 0;
-  id = TakeId(id);
-  Writer w;
-  w.U16(id);
-  w.Bytes(body);
-  Put(static_cast<uint16_t>(TagCode::DefineBitsLossless2), w.Data());
+  Put(static_cast<uint16_t>(alpha ? TagCode::DefineBitsLossless2 : TagCode::DefineBitsLossless),
+      w.Data());
   return id;
 }
 

@@ -454,8 +454,12 @@ class Movie : public Timeline {
   Movie& SetBackgroundColor(Rgba c);
   // DefineShape (version 1), DefineShape2, 3 or 4.
   uint16_t DefineShape(const Shape& shape, int version = 3, uint16_t id = 0);
-  uint16_t DefineBitsLossless(const Image& image, LosslessFormat format, uint16_t id = 0);
-  uint16_t DefineBitsLossless2(const Image& image, LosslessFormat format, uint16_t id = 0);
+  uint16_t DefineBitsLossless(const Image& image, LosslessFormat format, uint16_t id = 0) {
+    return DefineLossless(image, format, false, id);
+  }
+  uint16_t DefineBitsLossless2(const Image& image, LosslessFormat format, uint16_t id = 0) {
+    return DefineLossless(image, format, true, id);
+  }
   Movie& JpegTables(std::span<const uint8_t> tables);
   // JPEG data without tables, decoded with the movie's JPEGTables.
   uint16_t DefineBits(std::span<const uint8_t> jpeg, uint16_t id = 0);
@@ -474,6 +478,8 @@ class Movie : public Timeline {
   bool Save(const std::string& path) const;
 
  private:
+  // DefineBitsLossless (no alpha) or DefineBitsLossless2.
+  uint16_t DefineLossless(const Image& image, LosslessFormat format, bool alpha, uint16_t id);
   uint16_t TakeId(uint16_t id);
 
   MovieHeader header_;
