@@ -134,6 +134,7 @@ Rgba Player::BackgroundColor() const { return movie_->background; }
 void Player::Tick() {
   if (!loaded_) return;
   display_.Tick();
+  if (scripts_) scripts_->FramePassed();
 }
 
 bool Player::GotoFrame(size_t frame) { return loaded_ && display_.GotoFrame(frame); }

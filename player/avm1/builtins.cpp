@@ -572,6 +572,7 @@ void Interpreter::InstallBuiltins() {
   InstallGlobalFunctions();
   InstallObjectMethods();
   InstallBroadcaster();
+  InstallTimers();
   InstallClipMethods();
   // No script may delete a built-in class's prototype.
   if (const Property* clip = global_->FindOwn("MovieClip", cs)) {

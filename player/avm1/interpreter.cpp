@@ -157,8 +157,7 @@ Value Interpreter::GetMember(const Value& object, std::string_view name) {
     }
     if (const Property* p = at->FindOwn(name, cs)) {
       if (p->getter) {
-        Object* getter = p->getter;
-        return Call(getter, object.IsObject() ? object : Value(o), {});
+        return CallAccessor(p->getter, object.IsObject() ? object : Value(o), {});
       }
       return p->value;
     }
@@ -240,7 +239,7 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
     if (p->getter || p->setter) {
       if (Object* setter = p->setter) {
         const Value args[] = {std::move(value)};
-        Call(setter, o, args);
+        CallAccessor(setter, o, args);
       }
       return;
     }
@@ -326,8 +325,15 @@ struct DepthGuard {
   int& depth;
 };
 
+Value Interpreter::CallAccessor(Object* accessor, const Value& self,
+                                std::span<const Value> args) {
+  if (accessorDepth_ >= kMaxAccessorDepth) return {};
+  DepthGuard guard(accessorDepth_);
+  return Call(accessor, self, args);
+}
+
 bool Interpreter::EnterCall() {
-  if (depth_ < kMaxCallDepth) return true;
+  if (depth_ < maxCallDepth_) return true;
   stopped_ = true;
   return false;
 }
