@@ -274,6 +274,7 @@ Value Interpreter::MakeSuper(Object* function, const Value& thisValue) {
   if (!super) return {};
   super->kind = ObjectKind::Super;
   super->boundThis = self;
+  super->home = home;  // keeps what the call below looks at alive as long as `super` is
   super->native = [home](Interpreter& vm, const Value& self, std::span<const Value> args) {
     Object* s = self.AsObject();
     const Value target = s && s->kind == ObjectKind::Super ? Value(s->boundThis) : self;

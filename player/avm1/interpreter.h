@@ -129,6 +129,17 @@ class Interpreter {
     if (trace_) trace_(line);
   }
 
+  // Frees the objects nothing reaches any more. Only between scripts: C++ code running a
+  // script holds objects the collector cannot see. Gives how many it freed.
+  size_t Collect();
+  // Collects once the heap has grown enough since the last time to be worth the walk.
+  void CollectIfDue();
+  size_t HeapSize() const { return heap_.size(); }
+  // Objects that C++ code outside the interpreter keeps (a host's own table of objects, say)
+  // must be reported by a root source, or the collector frees them.
+  using RootSource = std::function<void(const std::function<void(Object*)>& keep)>;
+  void AddRootSource(RootSource source) { rootSources_.push_back(std::move(source)); }
+
   // Lets `milliseconds` of movie time pass: the intervals and timeouts due by then fire.
   void AdvanceClock(double milliseconds);
 
@@ -173,6 +184,8 @@ class Interpreter {
     std::vector<Value> args;
   };
   std::vector<Timer> timers_;
+  std::vector<RootSource> rootSources_;
+  size_t liveAfterCollect_ = 0;
   int nextTimerId_ = 1;
   double clock_ = 0;
   Value Execute(const FunctionCode& code, Activation& act, std::vector<Value>* stack = nullptr);

@@ -41,7 +41,10 @@ MovieScripts::MovieScripts(const Movie& movie, DisplayList& display)
   vm_.SetMaxCallDepth(movie.maxRecursion);
 }
 
-void MovieScripts::FramePassed() { vm_.AdvanceClock(frameMilliseconds_); }
+void MovieScripts::FramePassed() {
+  vm_.AdvanceClock(frameMilliseconds_);
+  vm_.CollectIfDue();
+}
 
 void MovieScripts::Run(const FrameActions& actions) {
   if (actions.event) {

@@ -82,8 +82,10 @@ struct Object {
   ClipRef clip;                     // clips
   Value primitive;                  // boxed primitives
   Object* boundThis = nullptr;      // Super: the `this` its calls use
+  Object* home = nullptr;           // Super: the prototype its class's methods live on
   std::vector<Object*> interfaces;  // prototypes: what `implements` added
   std::vector<Watcher> watchers;
+  bool marked = false;  // reached in the collector's current pass
 
   bool IsCallable() const { return kind == ObjectKind::Function || kind == ObjectKind::Super; }
 
