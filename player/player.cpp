@@ -145,6 +145,8 @@ bool Player::GotoLabel(std::string_view label) {
   return frame && display_.GotoFrame(*frame);
 }
 
+size_t Player::ScriptObjectCount() const { return scripts_ ? scripts_->vm().HeapSize() : 0; }
+
 size_t Player::CurrentFrame() const { return display_.Root().frame; }
 
 std::vector<FrameLabel> Player::FrameLabels() const {

@@ -113,6 +113,8 @@ class Player {
   using UrlLoader = std::function<void(const UrlRequest&)>;
   void SetUrlLoader(UrlLoader loader) { urlLoader_ = std::move(loader); }
 
+  // Objects the movie's scripts hold now, garbage not yet collected included.
+  size_t ScriptObjectCount() const;
   const Movie& movie() const { return *movie_; }
   const DisplayList& displayList() const { return display_; }
 

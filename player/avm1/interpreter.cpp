@@ -6,6 +6,7 @@
 #include "player/avm1/activation.h"
 #include "player/avm1/script_error.h"
 #include "player/avm1/text.h"
+#include "player/display_list.h"
 
 namespace swf::avm1 {
 namespace {
@@ -136,6 +137,8 @@ Value Interpreter::GetMember(const Value& object, std::string_view name) {
       return {};
     }
   } else {
+    // A reference to a clip that has left the stage leads nowhere.
+    if (ClipGone(o)) return {};
     if (NamesEqual(name, "__proto__", cs)) return o->proto ? Value(o->proto) : Value();
     const Property* own = o->kind == ObjectKind::Array ? o->FindOwn(name, cs) : nullptr;
     // addProperty can put a getter over an element or the length.
@@ -365,9 +368,17 @@ Value Interpreter::Construct(const Value& constructor, std::span<const Value> ar
   return o;
 }
 
+bool Interpreter::ClipGone(const Object* o) {
+  if (o->kind != ObjectKind::Clip || !host_) return false;
+  const DisplayObject* d = host_->Find(o->clip);
+  // While a clip's unload handlers run, removed clips still answer.
+  return !d || (d->removed && unloading_ == 0);
+}
+
 Value Interpreter::ToPrimitive(const Value& v, bool preferString) {
   Object* o = v.AsObject();
   if (!o) return v;
+  if (ClipGone(o)) return std::string();
   if (o->kind == ObjectKind::Clip) return ClipDotPath(o->clip);
   if (preferString) return ToString(v);
   // Without a valueOf to call the object has no value at all; one that gives an object back
@@ -407,6 +418,7 @@ double Interpreter::ToNumber(const Value& v) {
 
 std::string Interpreter::ToString(const Value& v) {
   if (Object* o = v.AsObject()) {
+    if (ClipGone(o)) return std::string();
     if (o->kind == ObjectKind::Clip) return ClipDotPath(o->clip);
     // Only a string from toString will do; anything else it gives prints as the object's type.
     Value method = GetMember(v, "toString");

@@ -77,6 +77,9 @@ class Interpreter {
   void RunFrameScript(std::span<const uint8_t> code, const ClipRef& clip = {});
   // Instructions each block may run from now on (kInstructionBudget unless set).
   void SetInstructionBudget(uint64_t budget) { budgetPerBlock_ = budget; }
+  // Brackets a clip's unload handlers, which still see the clip that is leaving.
+  void BeginUnload() { ++unloading_; }
+  void EndUnload() { --unloading_; }
   // How deep calls may nest (a movie's ScriptLimits), at most kMaxCallDepth.
   void SetMaxCallDepth(int depth) { maxCallDepth_ = std::clamp(depth, 1, kMaxCallDepth); }
   // Whether the last block ran out of budget or of call depth.
@@ -195,6 +198,8 @@ class Interpreter {
   // What a watcher of `name` on `o` makes of a value about to be written.
   Value Watched(Object* o, std::string_view name, Value value);
   Value GetClipMember(Object* clip, std::string_view name, bool& found);
+  // Whether `o` is a clip that has left the stage.
+  bool ClipGone(const Object* o);
 
   int version_;
   ClipHost* host_;
@@ -214,6 +219,7 @@ class Interpreter {
   int depth_ = 0;
   int maxCallDepth_ = kMaxCallDepth;
   int accessorDepth_ = 0;
+  int unloading_ = 0;
   // Calls a getter or setter unless they already nest too deep.
   Value CallAccessor(Object* accessor, const Value& self, std::span<const Value> args);
   std::vector<Object*> callers_;  // the bytecode functions running, innermost last

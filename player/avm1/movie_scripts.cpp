@@ -68,6 +68,13 @@ void MovieScripts::RunEvent(const FrameActions& actions) {
   const DisplayObject* o = display_.Find(actions.clip);
   if (actions.event != kEventUnload && (!o || o->removed)) return;
   if (actions.event == kEventConstruct) vm_.ConstructClip(clip);
+  struct Unloading {
+    Interpreter* vm;
+    ~Unloading() {
+      if (vm) vm->EndUnload();
+    }
+  } unloading{actions.event == kEventUnload ? &vm_ : nullptr};
+  if (unloading.vm) vm_.BeginUnload();
   if (actions.handlers) {
     for (const ClipAction& handler : *actions.handlers) {
       if (handler.events & actions.event) vm_.RunFrameScript(handler.bytes, clip);
