@@ -168,6 +168,8 @@ HRESULT FlashControl::LoadMovieText(std::wstring_view text) {
   std::vector<uint8_t> bytes;
   if (const HRESULT hr = ReadMovieFile(file, bytes); FAILED(hr)) return hr;
   movieFolder_ = file.substr(0, file.find_last_of(L"\\/") + 1);
+  IntroduceToBindHost(inPlaceSite_ ? static_cast<IUnknown*>(inPlaceSite_.Get()) : site_.Get(),
+                      file);
   auto player = std::make_shared<swf::Player>();
   Wire(*player);
   // The first frame's scripts run inside Load and may already raise fscommands.

@@ -6,6 +6,7 @@
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "base/handles.h"
 #include "player/control/control_core.h"
@@ -14,23 +15,6 @@ namespace brim {
 namespace {
 
 using Microsoft::WRL::ComPtr;
-
-HRESULT ReadStream(IStream* stream, std::vector<uint8_t>& bytes) {
-  bytes.clear();
-  uint8_t chunk[64 * 1024];
-  for (;;) {
-    ULONG got = 0;
-    const HRESULT hr = stream->Read(chunk, sizeof chunk, &got);
-    if (FAILED(hr)) return hr;
-    if (got == 0) break;
-    if (bytes.size() + got > control::kMaxMovieFileBytes) {
-      return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
-    }
-    bytes.insert(bytes.end(), chunk, chunk + got);
-    if (hr == S_FALSE) break;
-  }
-  return S_OK;
-}
 
 bool IsFileUrl(const std::wstring& name) {
   return name.size() > 5 && CompareStringOrdinal(name.c_str(), 5, L"file:", 5, TRUE) == CSTR_EQUAL;
@@ -43,39 +27,35 @@ HRESULT ReadFileUrl(const std::wstring& url, std::vector<uint8_t>& bytes) {
   return ReadMovieFile(path, bytes);
 }
 
-// The container's way to names, when it has one.
-HRESULT FetchThroughBindHost(IUnknown* site, const std::wstring& name,
-                             std::vector<uint8_t>& bytes) {
+ComPtr<IBindHost> BindHostOf(IUnknown* site) {
   ComPtr<IServiceProvider> services;
   ComPtr<IBindHost> bindHost;
-  if (FAILED(site->QueryInterface(IID_IServiceProvider,
+  if (!site ||
+      FAILED(site->QueryInterface(IID_IServiceProvider,
                                   reinterpret_cast<void**>(services.GetAddressOf()))) ||
       FAILED(services->QueryService(IID_IBindHost, IID_IBindHost,
-                                    reinterpret_cast<void**>(bindHost.GetAddressOf()))) ||
-      !bindHost) {
-    return E_NOINTERFACE;
+                                    reinterpret_cast<void**>(bindHost.GetAddressOf())))) {
+    return nullptr;
   }
+  return bindHost;
+}
+
+// The name as the container resolves it (a URL), or nothing when it has no bind host.
+std::optional<std::wstring> ResolveThroughBindHost(IUnknown* site, const std::wstring& name) {
+  const ComPtr<IBindHost> bindHost = BindHostOf(site);
+  if (!bindHost) return std::nullopt;
   ComPtr<IBindCtx> context;
   ComPtr<IMoniker> moniker;
-  if (FAILED(CreateBindCtx(0, context.GetAddressOf()))) return E_FAIL;
   std::wstring text = name;
-  if (FAILED(bindHost->CreateMoniker(text.data(), context.Get(), moniker.GetAddressOf(), 0)) ||
-      !moniker) {
-    return E_FAIL;
-  }
-  // Files are read directly: it needs nothing of the network stack and reports plain errors.
   LPOLESTR display = nullptr;
-  if (SUCCEEDED(moniker->GetDisplayName(context.Get(), nullptr, &display)) && display) {
-    const std::wstring resolved = display;
-    CoTaskMemFree(display);
-    if (IsFileUrl(resolved)) return ReadFileUrl(resolved, bytes);
+  if (FAILED(CreateBindCtx(0, context.GetAddressOf())) ||
+      FAILED(bindHost->CreateMoniker(text.data(), context.Get(), moniker.GetAddressOf(), 0)) ||
+      !moniker || FAILED(moniker->GetDisplayName(context.Get(), nullptr, &display)) || !display) {
+    return std::wstring();
   }
-  ComPtr<IStream> stream;
-  const HRESULT hr = bindHost->MonikerBindToStorage(moniker.Get(), context.Get(), nullptr,
-                                                    IID_IStream,
-                                                    reinterpret_cast<void**>(stream.GetAddressOf()));
-  if (FAILED(hr) || !stream) return FAILED(hr) ? hr : E_FAIL;
-  return ReadStream(stream.Get(), bytes);
+  std::wstring resolved = display;
+  CoTaskMemFree(display);
+  return resolved;
 }
 
 }  // namespace
@@ -104,16 +84,23 @@ HRESULT ReadMovieFile(const std::wstring& path, std::vector<uint8_t>& bytes) {
   return S_OK;
 }
 
+void IntroduceToBindHost(IUnknown* site, const std::wstring& movieName) {
+  ResolveThroughBindHost(site, movieName);
+}
+
 HRESULT FetchForMovie(IUnknown* site, const std::wstring& movieFolder, const std::wstring& name,
                       std::vector<uint8_t>& bytes) {
   if (name.empty() || name.size() >= 2048) return E_INVALIDARG;
-  if (site) {
-    const HRESULT hr = FetchThroughBindHost(site, name, bytes);
-    if (hr != E_NOINTERFACE) return hr;
-  }
-  if (IsFileUrl(name)) return ReadFileUrl(name, bytes);
-  if (name.find(L"://") != std::wstring::npos) return INET_E_UNKNOWN_PROTOCOL;
   std::wstring path = name;
+  if (const std::optional<std::wstring> resolved = ResolveThroughBindHost(site, name)) {
+    path = *resolved;
+  }
+  // Only files are fetched: a network address would hold the movie (and its window) up while
+  // it answers.
+  if (IsFileUrl(path)) return ReadFileUrl(path, bytes);
+  if (path.find(L':') != std::wstring::npos && path.find(L"://") != std::wstring::npos) {
+    return INET_E_UNKNOWN_PROTOCOL;
+  }
   std::replace(path.begin(), path.end(), L'/', L'\\');
   if (PathIsRelativeW(path.c_str())) path = movieFolder + path;
   if (path.size() >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
