@@ -180,6 +180,7 @@ std::unique_ptr<DisplayObject> DisplayList::Instantiate(uint16_t id, const Displ
   object->characterId = id;
   object->bornTick = tick_;
   if (std::holds_alternative<Bitmap>(*character)) object->kind = DisplayKind::Bitmap;
+  if (std::holds_alternative<Button>(*character)) object->kind = DisplayKind::Button;
   if (const auto* sprite = std::get_if<Sprite>(character)) {
     object->kind = DisplayKind::Sprite;
     // Too deep a nesting stays an empty clip rather than recursing further.
@@ -193,7 +194,10 @@ void DisplayList::NameUnnamed(DisplayObject* object, uint16_t characterId, bool 
   const Character* character = movie_ ? movie_->Find(characterId) : nullptr;
   // Shapes go nameless. Characters this player does not show yet (text, buttons) still take
   // their number, so that the clips after them are called what the movie's author saw.
-  if (character && !std::holds_alternative<Sprite>(*character)) return;
+  if (character && !std::holds_alternative<Sprite>(*character) &&
+      !std::holds_alternative<Button>(*character)) {
+    return;
+  }
   ++instanceCount_;
   if (object) object->name = "instance" + std::to_string(instanceCount_);
 }
@@ -222,6 +226,7 @@ DisplayObject* DisplayList::Adopt(DisplayObject& parent, int32_t depth,
   // actions run before whatever that frame placed.
   const size_t mark = pending_.size();
   if (placed->timeline) ApplyFrame(*placed, 0);
+  if (placed->IsButton() && Nesting(*placed) < kMaxNesting) SetButtonState(*placed, kButtonUp);
   if (placed->IsClip()) {
     pending_.insert(pending_.begin() + static_cast<ptrdiff_t>(mark),
                     {placed->id, nullptr, kEventLoad, placed->clipActions});
@@ -424,6 +429,41 @@ void DisplayList::SwapDepth(DisplayObject& object, int32_t depth) {
   moving->depth = depth;
   moving->dynamic = true;
   parent->children[depth] = std::move(moving);
+}
+
+void DisplayList::SetButtonState(DisplayObject& button, uint8_t state) {
+  const Button* def = movie_ ? std::get_if<Button>(movie_->Find(button.characterId)) : nullptr;
+  if (!def || button.removed) return;
+  const bool first = button.buttonState == 0;
+  button.buttonState = state;
+  std::map<int32_t, const ButtonRecord*> shown;
+  for (const ButtonRecord& record : def->records) {
+    if (record.states & state) shown.emplace(record.depth, &record);
+  }
+  for (auto it = button.children.begin(); it != button.children.end();) {
+    auto want = shown.find(it->first);
+    if (!first && want != shown.end() && want->second->characterId == it->second->characterId) {
+      ++it;
+      continue;
+    }
+    std::unique_ptr<DisplayObject> gone = std::move(it->second);
+    it = button.children.erase(it);
+    Bury(std::move(gone));
+  }
+  for (const auto& [depth, record] : shown) {
+    auto existing = button.children.find(depth);
+    if (existing != button.children.end()) {
+      existing->second->matrix = record->matrix;
+      existing->second->colors = record->colors;
+      continue;
+    }
+    std::unique_ptr<DisplayObject> object = Instantiate(record->characterId, button);
+    NameUnnamed(object.get(), record->characterId, false);
+    if (!object) continue;
+    object->matrix = record->matrix;
+    object->colors = record->colors;
+    Adopt(button, depth, std::move(object));
+  }
 }
 
 void DisplayList::Flush() {

@@ -13,6 +13,7 @@ Player::~Player() = default;
 
 MovieError Player::Load(std::span<const uint8_t> file) {
   display_.Reset(nullptr);
+  input_.reset();
   scripts_.reset();
   loaded_ = false;
   auto movie = std::make_unique<Movie>();
@@ -28,6 +29,8 @@ MovieError Player::Load(std::span<const uint8_t> file) {
   scripts_->vm().SetUrlSink([this](const avm1::Interpreter::UrlRequest& r) {
     RouteUrl(UrlRequest{r.url, r.target, r.method, r.loadTarget, r.loadVariables});
   });
+  input_ = std::make_unique<InputRouter>(*movie_, display_, *scripts_);
+  input_->SetSelectableTextQuery(textQuery_);
   display_.SetActionHook([this](const FrameActions& actions) {
     if (scripts_) scripts_->Run(actions);
     if (userHook_) userHook_(actions);
@@ -178,6 +181,54 @@ void Player::Render(const Canvas& canvas, RenderMode mode, ScaleMode scale, int 
   view.ty += viewOrigin.y;
   ComposeFrame(canvas, *movie_, display_.Root(), view);
 }
+
+void Player::SetViewport(ScaleMode scale, int viewWidth, int viewHeight) {
+  inputScale_ = scale;
+  inputWidth_ = viewWidth;
+  inputHeight_ = viewHeight;
+}
+
+Matrix Player::InputView() const {
+  if (inputWidth_ <= 0 || inputHeight_ <= 0) {
+    return ViewMatrix(movie_->header.stage, ScaleMode::NoScale, StageWidth(), StageHeight());
+  }
+  return ViewMatrix(movie_->header.stage, inputScale_, inputWidth_, inputHeight_);
+}
+
+void Player::MouseMove(Point pixel) {
+  if (input_) input_->MouseMove(pixel, InputView());
+}
+
+void Player::MouseDown(Point pixel) {
+  if (input_) input_->MouseDown(pixel, InputView());
+}
+
+void Player::MouseUp(Point pixel) {
+  if (input_) input_->MouseUp(pixel, InputView());
+}
+
+void Player::MouseWheel(int delta) {
+  if (input_) input_->MouseWheel(delta);
+}
+
+void Player::KeyDown(int code, int ascii) {
+  if (input_) input_->KeyDown(code, ascii);
+}
+
+void Player::KeyUp(int code, int ascii) {
+  if (input_) input_->KeyUp(code, ascii);
+}
+
+Cursor Player::CursorAt(Point pixel) {
+  return input_ ? input_->CursorAt(pixel, InputView()) : Cursor::Arrow;
+}
+
+void Player::SetSelectableTextQuery(SelectableTextQuery query) {
+  textQuery_ = std::move(query);
+  if (input_) input_->SetSelectableTextQuery(textQuery_);
+}
+
+bool Player::MouseHidden() { return scripts_ && !scripts_->vm().Input().mouseVisible; }
 
 bool Player::HitTest(Point pixel, ScaleMode scale, int viewWidth, int viewHeight) const {
   if (!loaded_) return false;

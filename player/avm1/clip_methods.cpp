@@ -204,11 +204,13 @@ bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Va
     out = o->name;
   } else if (is("_target")) {
     out = ClipTarget(clip);
-  } else if (is("_droptarget") || is("_url")) {
+  } else if (is("_url")) {
     out = std::string();
+  } else if (is("_droptarget")) {
+    const uint64_t drop = input_.dropTarget;
+    out = drop && host_->Find(ClipRef{drop}) ? ClipTarget(ClipRef{drop}) : std::string();
   } else if (is("_xmouse") || is("_ymouse")) {
-    // Without a pointer the mouse rests at the stage's origin.
-    const Point local = ToStage(*o).Inverse().Apply({0, 0});
+    const Point local = ToStage(*o).Inverse().Apply(input_.mouse);
     out = Pixels(is("_xmouse") ? local.x : local.y);
   } else if (named("_root") || named("_level0")) {
     out = ClipObject(host_->Root());
