@@ -19,6 +19,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     player.Render(canvas, frame == 1 ? swf::RenderMode::Opaque : swf::RenderMode::Transparent,
                   scale, kSize, kSize);
     player.HitTest({kSize / 2.0, kSize / 2.0}, scale, kSize, kSize);
+    // The pointer and keys wander over the stage, so buttons and handlers run too.
+    player.SetViewport(scale, kSize, kSize);
+    const swf::Point at{(data[frame % size] % kSize) + 0.5, (data[(frame + 1) % size] % kSize) + 0.5};
+    player.MouseMove(at);
+    player.MouseDown(at);
+    player.KeyDown(data[(frame + 2) % size], data[(frame + 3) % size] & 0x7F);
+    player.KeyUp(data[(frame + 2) % size], 0);
+    player.MouseUp({at.y, at.x});
+    player.MouseWheel(frame - 1);
+    player.CursorAt(at);
+    player.KeyDown(9, 0);  // Tab moves the focus
     player.Tick();
   }
   if (player.FrameCount() > 1) player.GotoFrame(0);

@@ -223,6 +223,11 @@ Cursor Player::CursorAt(Point pixel) {
   return input_ ? input_->CursorAt(pixel, InputView()) : Cursor::Arrow;
 }
 
+bool Player::TakesPointer(Point pixel) {
+  if (!input_) return false;
+  return scripts_->vm().Input().drag.clip != 0 || input_->TargetAt(pixel, InputView()) != nullptr;
+}
+
 void Player::SetSelectableTextQuery(SelectableTextQuery query) {
   textQuery_ = std::move(query);
   if (input_) input_->SetSelectableTextQuery(textQuery_);

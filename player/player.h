@@ -85,6 +85,9 @@ class Player {
   void KeyUp(int code, int ascii);
   // The pointer the movie wants at `pixel`: the hand over what takes a click.
   Cursor CursorAt(Point pixel);
+  // Whether a press at `pixel` is the movie's own: on a button, a clip acting as one, or while
+  // a clip is being dragged.
+  bool TakesPointer(Point pixel);
   void SetSelectableTextQuery(SelectableTextQuery query);
   // Whether the movie hid the pointer (Mouse.hide).
   bool MouseHidden();
