@@ -254,8 +254,9 @@ void DisplayList::Release(DisplayObject& object) {
   if (object.removed || object.id == 0 || !live_.count(object.id)) return;
   object.removed = true;
   if (objectCount_ > 0) --objectCount_;
-  // A clip stays reachable by its handle until its unload has run: its handlers still see it.
-  if (object.IsClip()) {
+  // A clip (or a button) stays reachable by its handle until its unload has run: its handlers
+  // still see it.
+  if (object.IsClip() || object.IsButton()) {
     unloads_.push_back({object.id, nullptr, kEventUnload, object.clipActions});
   } else {
     live_.erase(object.id);

@@ -137,6 +137,8 @@ Rgba Player::BackgroundColor() const { return movie_->background; }
 void Player::Tick() {
   if (!loaded_) return;
   display_.Tick();
+  // The timeline may have taken away what had the focus.
+  if (scripts_) scripts_->vm().DropFocusWithin(0);
 }
 
 bool Player::GotoFrame(size_t frame) { return loaded_ && display_.GotoFrame(frame); }

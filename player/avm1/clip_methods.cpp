@@ -257,6 +257,8 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
     if (number(n)) o->colors.aMul = static_cast<int16_t>(std::clamp(n * 2.56, -32768.0, 32767.0));
   } else if (is("_visible")) {
     if (number(n)) o->visible = n != 0;
+    // What cannot be seen cannot keep the keyboard focus.
+    if (!o->visible) DropFocusWithin(o->id);
   } else if (is("_width") || is("_height")) {
     const Movie* movie = host_->Display()->movie();
     if (!number(n) || !movie) return true;
@@ -341,7 +343,9 @@ void Interpreter::RemoveClip(const Value& clip) {
   DisplayObject* o = ObjectOf(*this, clip);
   // Only clips at the depths scripts use come off; the timeline's own stay.
   if (!o || !o->parent || o->ScriptDepth() < 0) return;
+  const uint64_t id = o->id;
   host_->Display()->Remove(*o);
+  DropFocusWithin(id);
 }
 
 void Interpreter::InstallClipMethods() {

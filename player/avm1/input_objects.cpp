@@ -85,9 +85,8 @@ bool Interpreter::SetFocus(uint64_t object) {
   }
   const uint64_t old = input_.focus;
   if (object == old) return true;
-  auto value = [&](uint64_t id) {
-    return id && host_->Find(ClipRef{id}) ? Value(ClipObject(ClipRef{id})) : Value(Null{});
-  };
+  // An object losing the focus because it went away still names itself.
+  auto value = [&](uint64_t id) { return id ? Value(ClipObject(ClipRef{id})) : Value(Null{}); };
   const Value before = value(old), after = value(object);
   auto notify = [&](const Value& on, const char* name, const Value& arg) {
     if (!on.IsObject()) return;
@@ -108,6 +107,17 @@ bool Interpreter::SetFocus(uint64_t object) {
   const Value both[] = {before, after};
   Broadcast("Selection", "onSetFocus", both);
   return true;
+}
+
+void Interpreter::DropFocusWithin(uint64_t object) {
+  if (!host_ || !input_.focus) return;
+  const DisplayObject* focus = host_->Find(ClipRef{input_.focus});
+  bool within = !object, gone = !focus;
+  for (const DisplayObject* at = focus; at; at = at->parent) {
+    within = within || at->id == object;
+    gone = gone || at->removed || !at->visible;
+  }
+  if (within && gone) SetFocus(0);
 }
 
 void Interpreter::InstallInputObjects() {

@@ -143,6 +143,9 @@ class Interpreter {
   void StopDrag();
   // Moves the focus to `object` (0 for none); false when it cannot take it.
   bool SetFocus(uint64_t object);
+  // Takes the focus away when it rests on `object` or inside it and that is off the stage or
+  // hidden (0: whatever has it).
+  void DropFocusWithin(uint64_t object);
   // Tells `broadcaster` (a global such as "Mouse" or "Key") to send `message` to its listeners.
   void Broadcast(std::string_view broadcaster, std::string_view message,
                  std::span<const Value> args = {});
