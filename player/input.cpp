@@ -147,15 +147,18 @@ void InputRouter::Everyone(uint32_t event, const char* broadcaster, const char* 
   std::vector<uint64_t> clips;
   CollectClips(display_.Root(), clips);
   std::sort(clips.begin(), clips.end(), std::greater<>());
+  const bool key = event == kEventKeyDown || event == kEventKeyUp;
+  const uint64_t focus = scripts_.vm().Input().focus;
+  // Key events reach the focused object's method, and every clip's handlers for them.
+  if (key && focus) display_.Queue({focus, nullptr, event, nullptr});
   for (uint64_t id : clips) {
     const DisplayObject* clip = display_.Find(id);
     if (!clip) continue;
-    if ((event == kEventKeyDown || event == kEventKeyUp)) {
-      // Key events reach a clip's handlers; its method only when it has the focus.
+    if (key) {
       const bool handles =
           clip->clipActions && std::any_of(clip->clipActions->begin(), clip->clipActions->end(),
                                            [&](const ClipAction& a) { return a.events & event; });
-      if (!handles && scripts_.vm().Input().focus != id) continue;
+      if (!handles) continue;
     }
     display_.Queue({id, nullptr, event, clip->clipActions});
   }
@@ -273,8 +276,20 @@ void InputRouter::KeyDown(int code, int ascii) {
   in.lastCode = code;
   in.lastAscii = ascii;
   Everyone(kEventKeyDown, "Key", "onKeyDown");
-  if (const uint8_t key = HandlerKey(code, ascii)) KeyPress(key);
-  if (code == 9) MoveFocus(in.keys[16]);
+  const uint8_t key = HandlerKey(code, ascii);
+  if (key && KeyPress(key)) return;
+  if (code == 9) {
+    MoveFocus(in.keys[16]);
+  } else if (code == 13 || code == 32) {
+    // Enter and space click what has the focus, when that takes clicks.
+    const DisplayObject* focus = in.focus ? display_.Find(in.focus) : nullptr;
+    if (focus && !focus->removed && (focus->IsButton() || ActsAsButton(*focus)) &&
+        Enabled(*focus)) {
+      const uint64_t id = focus->id;
+      Fire(id, kEventPress, kCondOverUpToOverDown, kButtonDown);
+      Fire(id, kEventRelease, kCondOverDownToOverUp, hover_ == id ? kButtonOver : kButtonUp);
+    }
+  }
 }
 
 void InputRouter::KeyUp(int code, int ascii) {
@@ -285,7 +300,9 @@ void InputRouter::KeyUp(int code, int ascii) {
   Everyone(kEventKeyUp, "Key", "onKeyUp");
 }
 
-void InputRouter::KeyPress(uint8_t key) {
+bool InputRouter::KeyPress(uint8_t key) {
+  // Only the topmost handler of a key runs: the last found in drawing order.
+  FrameActions chosen;
   std::vector<const DisplayObject*> stack{&display_.Root()};
   while (!stack.empty()) {
     const DisplayObject* o = stack.back();
@@ -293,21 +310,25 @@ void InputRouter::KeyPress(uint8_t key) {
     if (o->IsButton() && o->parent) {
       if (const Button* def = std::get_if<Button>(movie_.Find(o->characterId))) {
         for (const ButtonAction& action : def->actions) {
-          if (action.keyCode == key) display_.Queue({o->parent->id, &action.block, 0, nullptr});
+          if (action.keyCode == key) chosen = {o->parent->id, &action.block, 0, nullptr};
         }
       }
     }
     if (o->clipActions) {
       for (const ClipAction& a : *o->clipActions) {
         if ((a.events & kEventKeyPress) && a.keyCode == key) {
-          display_.Queue({o->id, nullptr, kEventKeyPress, o->clipActions, key});
-          break;
+          chosen = {o->id, nullptr, kEventKeyPress, o->clipActions, key};
         }
       }
     }
-    for (const auto& [depth, child] : o->children) stack.push_back(child.get());
+    for (auto it = o->children.rbegin(); it != o->children.rend(); ++it) {
+      stack.push_back(it->second.get());
+    }
   }
+  if (!chosen.clip) return false;
+  display_.Queue(chosen);
   display_.Flush();
+  return true;
 }
 
 void InputRouter::MoveFocus(bool backwards) {

@@ -50,7 +50,8 @@ class InputRouter {
   void Fire(uint64_t target, uint32_t clipEvent, uint16_t condition, uint8_t buttonState);
   // Sends `event` to every clip (the newest first) and `message` to the Mouse or Key listeners.
   void Everyone(uint32_t event, const char* broadcaster, const char* message);
-  void KeyPress(uint8_t key);
+  // Runs the handler of `key`, if any object has one; false when none has.
+  bool KeyPress(uint8_t key);
   void MoveFocus(bool backwards);
   void Drag(const Matrix& view);
   void UpdateHover(Point pixel, const Matrix& view);

@@ -164,6 +164,8 @@ TEST(Input, PointerAndKeysRunTheHandlersInOrder) {
        {"c onRollOver", "root mouseDown", "c onPress", "c onReleaseOutside"}},
       {"k 75 107", {"75", "true", "b key k"}},
       {"k 65 97", {"65", "false"}},
+      // Tab gives b the focus; Enter then clicks it.
+      {"t k 13 13", {"9", "false", "13", "false", "b press", "b release"}},
   };
   for (const auto& c : cases) {
     Loaded m;
