@@ -81,6 +81,18 @@ bool InputRouter::ActsAsButton(const DisplayObject& clip) {
   return false;
 }
 
+bool InputRouter::TracksAsMenu(const DisplayObject& object) {
+  avm1::Interpreter& vm = scripts_.vm();
+  if (vm.Version() >= 6) {
+    const avm1::Value menu =
+        vm.GetMember(vm.ClipObject(avm1::ClipRef{object.id}), "trackAsMenu");
+    if (!menu.IsUndefined()) return avm1::ToBoolean(menu, vm.Version());
+  }
+  const Button* def = object.IsButton() ? std::get_if<Button>(movie_.Find(object.characterId))
+                                        : nullptr;
+  return def && def->trackAsMenu;
+}
+
 bool InputRouter::Contains(const DisplayObject& object, const Matrix& m, Point pixel) {
   if (object.IsButton()) return ButtonContains(movie_, object, m, pixel);
   // A clip may name another clip whose shapes take the pointer for it.
@@ -203,6 +215,14 @@ void InputRouter::Drag(const Matrix& view) {
 void InputRouter::UpdateHover(Point pixel, const Matrix& view) {
   DisplayObject* now = TargetAt(pixel, view);
   const uint64_t id = now ? now->id : 0;
+  if (down_ && pressed_ && now && id != pressed_ && TracksAsMenu(*now)) {
+    // A menu item takes over a press that started on another item.
+    const uint64_t old = pressed_;
+    pressed_ = hover_ = id;
+    Fire(old, kEventDragOut, kCondOverDownToIdle, kButtonUp);
+    Fire(id, kEventDragOver, kCondIdleToOverDown, kButtonDown);
+    return;
+  }
   if (down_ && pressed_) {
     // While pressed, only the pressed object hears about the pointer leaving and coming back.
     const bool wasOver = hover_ == pressed_, isOver = id == pressed_;

@@ -43,6 +43,7 @@ class InputRouter {
  private:
   bool ActsAsButton(const DisplayObject& clip);
   bool Enabled(const DisplayObject& object);
+  bool TracksAsMenu(const DisplayObject& object);
   bool Contains(const DisplayObject& object, const Matrix& m, Point pixel);
   DisplayObject* Pick(DisplayObject& parent, const Matrix& m, Point pixel);
   // Runs what a transition of `target` means: a button's state and actions, or a clip's

@@ -100,7 +100,8 @@ std::vector<uint8_t> InputMovie() {
   c.matrix = swfb::Matrix::Translate(2000, 0);
   movie.PlaceObject2(c);
   Asm script;
-  for (const char* event : {"onPress", "onRelease", "onReleaseOutside", "onRollOver", "onRollOut"}) {
+  for (const char* event : {"onPress", "onRelease", "onReleaseOutside", "onRollOver", "onRollOut",
+                            "onDragOver"}) {
     script.Handler("c", event, Asm().Trace(std::string("c ") + event));
   }
   script.Handler("_root", "onMouseDown", Asm().Trace("root mouseDown"));
@@ -126,12 +127,17 @@ struct Loaded {
     player.Stop();
     traced.clear();
   }
-  // "m x y" moves, "d x y" presses, "u x y" releases, "k code ascii" types a key, "t" tabs.
+  // "m x y" moves, "d x y" presses, "u x y" releases, "k code ascii" types a key, "t" tabs,
+  // "menu" makes c a menu item.
   void Run(const std::string& steps) {
     std::istringstream in(steps);
     std::string op;
     while (in >> op) {
       double x = 0, y = 0;
+      if (op == "menu") {
+        player.SetVariable("/c:trackAsMenu", "true");
+        continue;
+      }
       if (op == "t") {
         player.KeyDown(9, 0);
         player.KeyUp(9, 0);
@@ -162,6 +168,12 @@ TEST(Input, PointerAndKeysRunTheHandlersInOrder) {
       {"d 110 10 u 110 10", {"c onRollOver", "root mouseDown", "c onPress", "c onRelease"}},
       {"d 110 10 u 300 10",
        {"c onRollOver", "root mouseDown", "c onPress", "c onReleaseOutside"}},
+      // The press holds the pointer: c hears nothing until it is released, unless it is a menu.
+      {"d 10 10 m 110 10 u 110 10",
+       {"over state", "b rollOver", "root mouseDown", "b press", "over state", "b dragOut",
+        "b releaseOutside", "c onRollOver"}},
+      {"menu d 10 10 m 110 10 u 110 10",
+       {"over state", "b rollOver", "root mouseDown", "b press", "c onDragOver", "c onRelease"}},
       {"k 75 107", {"75", "true", "b key k"}},
       {"k 65 97", {"65", "false"}},
       // Tab gives b the focus; Enter then clicks it.
