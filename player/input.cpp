@@ -108,19 +108,50 @@ bool InputRouter::Contains(const DisplayObject& object, const Matrix& m, Point p
   return ObjectContains(movie_, object, m, pixel);
 }
 
-DisplayObject* InputRouter::Pick(DisplayObject& parent, const Matrix& m, Point pixel) {
+namespace {
+
+// The objects that may take the pointer, the topmost first, each before what it holds. Scripts
+// run while the list is judged (handlers looked up, hit areas asked for) may change the tree,
+// so it is taken first and its objects are found again by handle.
+struct Candidate {
+  uint64_t id;
+  Matrix toPixels;
+  size_t end;  // one past the last entry inside this one
+};
+
+void Flatten(const DisplayObject& parent, const Matrix& m, std::vector<Candidate>& out) {
   for (auto it = parent.children.rbegin(); it != parent.children.rend(); ++it) {
-    DisplayObject& child = *it->second;
+    const DisplayObject& child = *it->second;
     if (!child.visible || child.removed || child.clipDepth > 0) continue;
-    const Matrix cm = m * child.matrix;
-    if (child.IsButton() || (child.IsClip() && ActsAsButton(child))) {
-      // A clip acting as a button takes the pointer for everything inside it.
-      if (Contains(child, cm, pixel) && Enabled(child)) return &child;
+    if (!child.IsClip() && !child.IsButton()) continue;
+    const size_t at = out.size();
+    out.push_back({child.id, m * child.matrix, 0});
+    if (child.IsClip()) Flatten(child, m * child.matrix, out);
+    out[at].end = out.size();
+  }
+}
+
+}  // namespace
+
+DisplayObject* InputRouter::Pick(DisplayObject& parent, const Matrix& m, Point pixel) {
+  std::vector<Candidate> list;
+  Flatten(parent, m, list);
+  for (size_t i = 0; i < list.size();) {
+    const Candidate& c = list[i];
+    DisplayObject* o = display_.Find(c.id);
+    if (!o || o->removed) {
+      i = c.end;
       continue;
     }
-    if (child.IsClip()) {
-      if (DisplayObject* found = Pick(child, cm, pixel)) return found;
+    if (!o->IsButton() && !ActsAsButton(*o)) {
+      ++i;
+      continue;
     }
+    // A clip acting as a button takes the pointer for everything inside it.
+    if (Contains(*o, c.toPixels, pixel) && (o = display_.Find(c.id)) && Enabled(*o)) {
+      return display_.Find(c.id);
+    }
+    i = c.end;
   }
   return nullptr;
 }
@@ -353,57 +384,58 @@ bool InputRouter::KeyPress(uint8_t key) {
 
 void InputRouter::MoveFocus(bool backwards) {
   avm1::Interpreter& vm = scripts_.vm();
-  struct Candidate {
+  struct Stop {
     uint64_t id;
     std::optional<double> tabIndex;
     double x, y;
   };
-  std::vector<Candidate> all;
-  auto member = [&](const DisplayObject& o, const char* name) {
-    return vm.GetMember(vm.ClipObject(avm1::ClipRef{o.id}), name);
+  std::vector<Stop> all;
+  auto member = [&](uint64_t id, const char* name) {
+    return vm.GetMember(vm.ClipObject(avm1::ClipRef{id}), name);
   };
-  std::vector<DisplayObject*> stack{&display_.Root()};
-  while (!stack.empty()) {
-    DisplayObject* o = stack.back();
-    stack.pop_back();
-    if (!o->visible || o->removed) continue;
-    if (o->parent && (o->IsClip() || o->IsButton())) {
-      const avm1::Value tabEnabled = member(*o, "tabEnabled");
-      const bool tabbable = tabEnabled.IsUndefined()
-                                ? o->IsButton() || ActsAsButton(*o)
-                                : avm1::ToBoolean(tabEnabled, vm.Version());
-      if (tabbable) {
-        const avm1::Value index = member(*o, "tabIndex");
+  auto flag = [&](uint64_t id, const char* name) -> std::optional<bool> {
+    const avm1::Value v = member(id, name);
+    if (v.IsUndefined()) return std::nullopt;
+    return avm1::ToBoolean(v, vm.Version());
+  };
+  std::vector<Candidate> list;
+  Flatten(display_.Root(), Matrix{}, list);
+  for (size_t i = 0; i < list.size(); ++i) {
+    const uint64_t id = list[i].id;
+    const DisplayObject* o = display_.Find(id);
+    if (!o || o->removed) {
+      i = list[i].end - 1;
+      continue;
+    }
+    const bool clip = o->IsClip();
+    std::optional<bool> tabbable = flag(id, "tabEnabled");
+    if (!tabbable && (o = display_.Find(id))) tabbable = o->IsButton() || ActsAsButton(*o);
+    if (*tabbable) {
+      const avm1::Value index = member(id, "tabIndex");
+      if ((o = display_.Find(id))) {
         const Bounds b = ObjectBounds(movie_, *o, ToStage(*o));
-        all.push_back({o->id,
-                       index.IsNumber() ? std::optional<double>(index.AsNumber()) : std::nullopt,
+        all.push_back({id, index.IsNumber() ? std::optional<double>(index.AsNumber()) : std::nullopt,
                        b.empty ? 0 : b.xMin, b.empty ? 0 : b.yMin});
       }
     }
-    if (o->parent && o->IsClip()) {
-      const avm1::Value tabChildren = member(*o, "tabChildren");
-      if (!tabChildren.IsUndefined() && !avm1::ToBoolean(tabChildren, vm.Version())) continue;
-    }
-    for (auto& [depth, child] : o->children) stack.push_back(child.get());
+    if (clip && !flag(id, "tabChildren").value_or(true)) i = list[i].end - 1;
   }
   // Once any object has a tab index, only those with one take part, in its order; otherwise
   // the order is the reading order of where they stand.
-  const bool indexed = std::any_of(all.begin(), all.end(), [](const Candidate& c) {
-    return c.tabIndex.has_value();
-  });
+  const bool indexed =
+      std::any_of(all.begin(), all.end(), [](const Stop& c) { return c.tabIndex.has_value(); });
   if (indexed) {
-    std::erase_if(all, [](const Candidate& c) { return !c.tabIndex; });
-    std::stable_sort(all.begin(), all.end(), [](const Candidate& a, const Candidate& b) {
-      return *a.tabIndex < *b.tabIndex;
-    });
+    std::erase_if(all, [](const Stop& c) { return !c.tabIndex; });
+    std::stable_sort(all.begin(), all.end(),
+                     [](const Stop& a, const Stop& b) { return *a.tabIndex < *b.tabIndex; });
   } else {
-    std::stable_sort(all.begin(), all.end(), [](const Candidate& a, const Candidate& b) {
+    std::stable_sort(all.begin(), all.end(), [](const Stop& a, const Stop& b) {
       return a.y != b.y ? a.y < b.y : a.x < b.x;
     });
   }
   if (all.empty()) return;
   const uint64_t focus = vm.Input().focus;
-  auto at = std::find_if(all.begin(), all.end(), [&](const Candidate& c) { return c.id == focus; });
+  auto at = std::find_if(all.begin(), all.end(), [&](const Stop& c) { return c.id == focus; });
   size_t next;
   if (at == all.end()) {
     next = backwards ? all.size() - 1 : 0;
