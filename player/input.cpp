@@ -269,8 +269,13 @@ void InputRouter::UpdateHover(Point pixel, const Matrix& view) {
   if (id) Fire(id, kEventRollOver, kCondIdleToOverUp, kButtonOver);
 }
 
+void InputRouter::Refresh(const Matrix& view) {
+  if (pointerSeen_) UpdateHover(pixel_, view);
+}
+
 void InputRouter::MouseMove(Point pixel, const Matrix& view) {
   pixel_ = pixel;
+  pointerSeen_ = true;
   avm1::InputState& in = scripts_.vm().Input();
   in.mouse = view.Inverse().Apply(pixel);
   if (in.drag.clip) Drag(view);

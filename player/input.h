@@ -35,6 +35,8 @@ class InputRouter {
   void KeyDown(int code, int ascii);
   void KeyUp(int code, int ascii);
   Cursor CursorAt(Point pixel, const Matrix& view);
+  // After a frame: what lies under a pointer that did not move may have changed.
+  void Refresh(const Matrix& view);
   void SetSelectableTextQuery(SelectableTextQuery query) { textQuery_ = std::move(query); }
 
   // The object that takes the pointer at `pixel`: a button or a clip acting as one, or null.
@@ -64,6 +66,7 @@ class InputRouter {
   uint64_t hover_ = 0;    // what the pointer is over
   uint64_t pressed_ = 0;  // what took the press, holding the pointer until it is released
   bool down_ = false;
+  bool pointerSeen_ = false;  // the host has placed the pointer at least once
   Point pixel_;
 };
 

@@ -137,8 +137,9 @@ Rgba Player::BackgroundColor() const { return movie_->background; }
 void Player::Tick() {
   if (!loaded_) return;
   display_.Tick();
-  // The timeline may have taken away what had the focus.
+  // The timeline may have taken away what had the focus, or moved something under the pointer.
   if (scripts_) scripts_->vm().DropFocusWithin(0);
+  if (input_) input_->Refresh(InputView());
 }
 
 bool Player::GotoFrame(size_t frame) { return loaded_ && display_.GotoFrame(frame); }

@@ -199,9 +199,14 @@ TEST(Input, HostSeesButtonsAndScriptsSeeThePointer) {
 
   // The viewport may scale the stage: pointer positions come back in stage pixels.
   m.player.SetViewport(swf::ScaleMode::ExactFit, 1100, 800);
-  m.player.MouseMove({300, 200});
-  EXPECT_EQ(m.player.GetVariable("_xmouse"), "150");
-  EXPECT_EQ(m.player.GetVariable("/c:_ymouse"), "100");
+  m.player.MouseMove({230, 20});
+  EXPECT_EQ(m.player.GetVariable("_xmouse"), "115");
+  EXPECT_EQ(m.player.GetVariable("/c:_ymouse"), "10");
+  // A clip that moves away from a resting pointer is rolled out of at the next frame.
+  ASSERT_TRUE(m.player.SetVariable("/c:_x", "400"));
+  m.player.Tick();
+  EXPECT_EQ(m.traced, (std::vector<std::string>{"c onRollOver", "c onRollOut"}));
+
   ASSERT_TRUE(m.player.CallLabel("/", "drag"));
   m.player.MouseMove({500, 300});
   EXPECT_EQ(m.player.GetVariable("/c:_x"), "250");
