@@ -58,6 +58,21 @@ uint8_t HandlerKey(int code, int ascii) {
 InputRouter::InputRouter(const Movie& movie, DisplayList& display, avm1::MovieScripts& scripts)
     : movie_(movie), display_(display), scripts_(scripts) {}
 
+const Movie& InputRouter::Lib(const DisplayObject& object) const {
+  const Movie* library = display_.LibraryOf(object);
+  return library ? *library : movie_;
+}
+
+std::vector<DisplayObject*> InputRouter::Levels() {
+  // The highest level is drawn last, on top of the others.
+  std::vector<DisplayObject*> levels;
+  for (auto it = display_.UpperLevels().rbegin(); it != display_.UpperLevels().rend(); ++it) {
+    levels.push_back(it->second.get());
+  }
+  levels.push_back(&display_.Root());
+  return levels;
+}
+
 bool InputRouter::Enabled(const DisplayObject& object) {
   avm1::Interpreter& vm = scripts_.vm();
   if (vm.Version() < 6 && object.IsButton()) return true;
@@ -88,13 +103,13 @@ bool InputRouter::TracksAsMenu(const DisplayObject& object) {
         vm.GetMember(vm.ClipObject(avm1::ClipRef{object.id}), "trackAsMenu");
     if (!menu.IsUndefined()) return avm1::ToBoolean(menu, vm.Version());
   }
-  const Button* def = object.IsButton() ? std::get_if<Button>(movie_.Find(object.characterId))
+  const Button* def = object.IsButton() ? std::get_if<Button>(Lib(object).Find(object.characterId))
                                         : nullptr;
   return def && def->trackAsMenu;
 }
 
 bool InputRouter::Contains(const DisplayObject& object, const Matrix& m, Point pixel) {
-  if (object.IsButton()) return ButtonContains(movie_, object, m, pixel);
+  if (object.IsButton()) return ButtonContains(Lib(object), object, m, pixel);
   // A clip may name another clip whose shapes take the pointer for it.
   avm1::Interpreter& vm = scripts_.vm();
   const avm1::Object* area =
@@ -103,9 +118,9 @@ bool InputRouter::Contains(const DisplayObject& object, const Matrix& m, Point p
     const DisplayObject* shown = display_.Find(area->clip.serial);
     if (!shown || shown->removed) return false;
     const Matrix view = m * ToStage(object).Inverse();
-    return ObjectContains(movie_, *shown, view * ToStage(*shown), pixel);
+    return ObjectContains(Lib(*shown), *shown, view * ToStage(*shown), pixel);
   }
-  return ObjectContains(movie_, object, m, pixel);
+  return ObjectContains(Lib(object), object, m, pixel);
 }
 
 namespace {
@@ -157,10 +172,20 @@ DisplayObject* InputRouter::Pick(DisplayObject& parent, const Matrix& m, Point p
 }
 
 DisplayObject* InputRouter::TargetAt(Point pixel, const Matrix& view) {
-  DisplayObject& root = display_.Root();
-  const Matrix m = view * root.matrix;
-  if (DisplayObject* found = Pick(root, m, pixel)) return found;
-  if (ActsAsButton(root) && Enabled(root) && ObjectContains(movie_, root, m, pixel)) return &root;
+  std::vector<uint64_t> levels;
+  for (const DisplayObject* level : Levels()) levels.push_back(level->id);
+  for (uint64_t id : levels) {
+    DisplayObject* level = display_.Find(id);
+    if (!level || level->removed || !level->visible) continue;
+    const Matrix m = view * level->matrix;
+    if (DisplayObject* found = Pick(*level, m, pixel)) return found;
+    if (!(level = display_.Find(id))) continue;
+    // A level acting as a button takes the pointer over its own shapes.
+    if (ActsAsButton(*level) && (level = display_.Find(id)) && Enabled(*level) &&
+        (level = display_.Find(id)) && ObjectContains(Lib(*level), *level, m, pixel)) {
+      return level;
+    }
+  }
   return nullptr;
 }
 
@@ -170,7 +195,7 @@ void InputRouter::Fire(uint64_t target, uint32_t clipEvent, uint16_t condition,
   if (!o || o->removed) return;
   if (o->IsButton()) {
     if (buttonState) display_.SetButtonState(*o, buttonState);
-    const Button* def = std::get_if<Button>(movie_.Find(o->characterId));
+    const Button* def = std::get_if<Button>(Lib(*o).Find(o->characterId));
     if (def && o->parent) {
       for (const ButtonAction& action : def->actions) {
         if ((action.conditions & condition) && action.keyCode == 0) {
@@ -188,7 +213,7 @@ void InputRouter::Fire(uint64_t target, uint32_t clipEvent, uint16_t condition,
 
 void InputRouter::Everyone(uint32_t event, const char* broadcaster, const char* message) {
   std::vector<uint64_t> clips;
-  CollectClips(display_.Root(), clips);
+  for (DisplayObject* level : Levels()) CollectClips(*level, clips);
   std::sort(clips.begin(), clips.end(), std::greater<>());
   const bool key = event == kEventKeyDown || event == kEventKeyUp;
   const uint64_t focus = scripts_.vm().Input().focus;
@@ -229,14 +254,14 @@ void InputRouter::Drag(const Matrix& view) {
   // What the dragged clip is over: the topmost other clip with a shape under the pointer.
   in.dropTarget = 0;
   std::vector<uint64_t> clips;
-  CollectClips(display_.Root(), clips);
+  for (DisplayObject* level : Levels()) CollectClips(*level, clips);
   std::sort(clips.begin(), clips.end(), std::greater<>());
   for (uint64_t id : clips) {
     const DisplayObject* c = display_.Find(id);
     bool inside = false;
     for (const DisplayObject* p = c; p && !inside; p = p->parent) inside = p == o;
     if (!c || inside || !c->parent) continue;
-    if (ObjectContains(movie_, *c, view * ToStage(*c), pixel_)) {
+    if (ObjectContains(Lib(*c), *c, view * ToStage(*c), pixel_)) {
       in.dropTarget = id;
       break;
     }
@@ -359,12 +384,13 @@ void InputRouter::KeyUp(int code, int ascii) {
 bool InputRouter::KeyPress(uint8_t key) {
   // Only the topmost handler of a key runs: the last found in drawing order.
   FrameActions chosen;
-  std::vector<const DisplayObject*> stack{&display_.Root()};
+  std::vector<const DisplayObject*> stack;
+  for (const DisplayObject* level : Levels()) stack.push_back(level);
   while (!stack.empty()) {
     const DisplayObject* o = stack.back();
     stack.pop_back();
     if (o->IsButton() && o->parent) {
-      if (const Button* def = std::get_if<Button>(movie_.Find(o->characterId))) {
+      if (const Button* def = std::get_if<Button>(Lib(*o).Find(o->characterId))) {
         for (const ButtonAction& action : def->actions) {
           if (action.keyCode == key) chosen = {o->parent->id, &action.block, 0, nullptr};
         }
@@ -404,7 +430,7 @@ void InputRouter::MoveFocus(bool backwards) {
     return avm1::ToBoolean(v, vm.Version());
   };
   std::vector<Candidate> list;
-  Flatten(display_.Root(), Matrix{}, list);
+  for (const DisplayObject* level : Levels()) Flatten(*level, Matrix{}, list);
   for (size_t i = 0; i < list.size(); ++i) {
     const uint64_t id = list[i].id;
     const DisplayObject* o = display_.Find(id);
@@ -418,7 +444,7 @@ void InputRouter::MoveFocus(bool backwards) {
     if (*tabbable) {
       const avm1::Value index = member(id, "tabIndex");
       if ((o = display_.Find(id))) {
-        const Bounds b = ObjectBounds(movie_, *o, ToStage(*o));
+        const Bounds b = ObjectBounds(Lib(*o), *o, ToStage(*o));
         all.push_back({id, index.IsNumber() ? std::optional<double>(index.AsNumber()) : std::nullopt,
                        b.empty ? 0 : b.xMin, b.empty ? 0 : b.yMin});
       }
@@ -461,13 +487,14 @@ Cursor InputRouter::CursorAt(Point pixel, const Matrix& view) {
     return Cursor::Arrow;
   }
   if (textQuery_) {
-    std::vector<const DisplayObject*> stack{&display_.Root()};
+    std::vector<const DisplayObject*> stack;
+    for (const DisplayObject* level : Levels()) stack.push_back(level);
     while (!stack.empty()) {
       const DisplayObject* o = stack.back();
       stack.pop_back();
       if (!o->visible) continue;
       if (o->parent && textQuery_(*o)) {
-        const Bounds b = ObjectBounds(movie_, *o, view * ToStage(*o));
+        const Bounds b = ObjectBounds(Lib(*o), *o, view * ToStage(*o));
         if (!b.empty && pixel.x >= b.xMin && pixel.x < b.xMax && pixel.y >= b.yMin &&
             pixel.y < b.yMax) {
           return Cursor::IBeam;

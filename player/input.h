@@ -4,6 +4,7 @@
 // dragging, and the keyboard focus moved with Tab.
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "player/display_list.h"
 #include "player/geometry.h"
@@ -43,6 +44,10 @@ class InputRouter {
   DisplayObject* TargetAt(Point pixel, const Matrix& view);
 
  private:
+  // The movie whose characters `object` shows.
+  const Movie& Lib(const DisplayObject& object) const;
+  // The main timeline and the levels above it, the topmost first.
+  std::vector<DisplayObject*> Levels();
   bool ActsAsButton(const DisplayObject& clip);
   bool Enabled(const DisplayObject& object);
   bool TracksAsMenu(const DisplayObject& object);
