@@ -19,6 +19,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     player.Render(canvas, frame == 1 ? swf::RenderMode::Opaque : swf::RenderMode::Transparent,
                   scale, kSize, kSize);
     player.HitTest({kSize / 2.0, kSize / 2.0}, scale, kSize, kSize);
+    if (frame == 1) {
+      // One click and one key somewhere on the stage, so buttons and handlers run too. Every
+      // input event reaches every clip, so once is what keeps a run quick.
+      player.SetViewport(scale, kSize, kSize);
+      const swf::Point at{(data[0] % kSize) + 0.5, (data[size / 2] % kSize) + 0.5};
+      player.MouseDown(at);
+      player.MouseUp({at.y, at.x});
+      player.KeyDown(data[size - 1] & 1 ? 9 : data[size / 3], data[size / 4] & 0x7F);
+      player.CursorAt(at);
+    }
     player.Tick();
   }
   if (player.FrameCount() > 1) player.GotoFrame(0);

@@ -89,6 +89,19 @@ int main(int argc, char** argv) {
     movies.push_back({"sprites", m});
   }
 
+  {
+    // A button over the whole stage whose press and key actions trace, for the input side.
+    swfb::Movie m = Base(false);
+    const uint16_t shape = m.DefineShape(Styled(swfb::Fill::Solid({0, 0, 255, 255}), false));
+    const swfb::Movie::ButtonRecord records[] = {
+        {1 | 8, shape, 1, swfb::Matrix::Scale(8, 8), {}}, {2 | 4, shape, 2, {}, {}}};
+    const std::vector<uint8_t> trace = {0x96, 2, 0, 0, 0, 0x26, 0};
+    const swfb::Movie::ButtonAction actions[] = {{0x04, trace}, {0x08 | ('a' << 9), trace}};
+    m.PlaceObject(m.DefineButton2(records, actions, true), 1, {});
+    m.ShowFrame().ShowFrame();
+    movies.push_back({"button", m});
+  }
+
   int failures = 0;
   for (const auto& [name, movie] : movies) {
     if (!movie.Save(dir + "/" + name + ".swf")) ++failures;

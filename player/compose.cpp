@@ -117,9 +117,27 @@ bool ShapeHit(const Movie& around, const DisplayObject& object, const Matrix& m,
   return false;
 }
 
+// A character as a button's hit state shows it: a shape, or a sprite's first frame.
+bool CharacterHit(const Movie& movie, uint16_t id, const Matrix& m, Point pixel, int nesting) {
+  const Character* character = movie.Find(id);
+  if (const Shape* shape = std::get_if<Shape>(character)) return ShapeContains(*shape, m, pixel);
+  const Sprite* sprite = std::get_if<Sprite>(character);
+  if (!sprite || nesting >= kMaxNesting) return false;
+  for (const DisplayCommand& command : sprite->timeline.At(0).commands) {
+    const auto* place = std::get_if<PlaceObject>(&command);
+    if (place && place->characterId &&
+        CharacterHit(movie, *place->characterId, m * place->matrix.value_or(Matrix{}), pixel,
+                     nesting + 1)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool Hit(const Movie& around, const DisplayObject& object, const Matrix& m, Point pixel) {
   const Movie& movie = Library(object, around);
   if (OwnHit(movie, object, m, pixel)) return true;
+  if (object.IsButton() && ButtonContains(movie, object, m, pixel)) return true;
   struct Mask {
     int32_t untilDepth;
     bool contains;
@@ -203,6 +221,18 @@ Bounds LocalBounds(const Movie& around, const DisplayObject& object) {
 
 Bounds ObjectBounds(const Movie& movie, const DisplayObject& object, const Matrix& m) {
   return MapBounds(LocalBounds(movie, object), m);
+}
+
+bool ButtonContains(const Movie& movie, const DisplayObject& button, const Matrix& m, Point pixel) {
+  const Button* def = std::get_if<Button>(movie.Find(button.characterId));
+  if (!def) return false;
+  for (const ButtonRecord& record : def->records) {
+    if ((record.states & kButtonHit) &&
+        CharacterHit(movie, record.characterId, m * record.matrix, pixel, 0)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 bool ObjectContains(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {

@@ -25,6 +25,9 @@ void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject&
 // Whether a drawn (unmasked) part of a shape lies under `pixel`.
 bool HitTestFrame(const Movie& movie, const DisplayObject& root, const Matrix& view, Point pixel);
 
+// Whether the hit-state shapes of `button`, mapped by `m` into pixels, lie under `pixel`.
+bool ButtonContains(const Movie& movie, const DisplayObject& button, const Matrix& m, Point pixel);
+
 // A box in some space; `empty` when nothing was measured into it.
 struct Bounds {
   double xMin = 0, yMin = 0, xMax = 0, yMax = 0;

@@ -211,6 +211,7 @@ std::unique_ptr<DisplayObject> DisplayList::Instantiate(uint16_t id, const Displ
   object->characterId = id;
   object->bornTick = tick_;
   if (std::holds_alternative<Bitmap>(*character)) object->kind = DisplayKind::Bitmap;
+  if (std::holds_alternative<Button>(*character)) object->kind = DisplayKind::Button;
   if (const auto* sprite = std::get_if<Sprite>(character)) {
     object->kind = DisplayKind::Sprite;
     // Too deep a nesting stays an empty clip rather than recursing further.
@@ -226,7 +227,10 @@ void DisplayList::NameUnnamed(const DisplayObject& clip, DisplayObject* object,
   const Character* character = library ? library->Find(characterId) : nullptr;
   // Shapes go nameless. Characters this player does not show yet (text, buttons) still take
   // their number, so that the clips after them are called what the movie's author saw.
-  if (character && !std::holds_alternative<Sprite>(*character)) return;
+  if (character && !std::holds_alternative<Sprite>(*character) &&
+      !std::holds_alternative<Button>(*character)) {
+    return;
+  }
   ++instanceCount_;
   if (object) object->name = "instance" + std::to_string(instanceCount_);
 }
@@ -260,6 +264,7 @@ void DisplayList::Start(DisplayObject& clip) {
   // actions run before whatever that frame placed.
   const size_t mark = pending_.size();
   if (clip.timeline) ApplyFrame(clip, 0);
+  if (clip.IsButton() && Nesting(clip) < kMaxNesting) SetButtonState(clip, kButtonUp);
   if (clip.IsClip()) {
     pending_.insert(pending_.begin() + static_cast<ptrdiff_t>(mark),
                     {clip.id, nullptr, kEventLoad, clip.clipActions});
@@ -364,8 +369,9 @@ void DisplayList::Release(DisplayObject& object) {
   if (object.removed || object.id == 0 || !live_.count(object.id)) return;
   object.removed = true;
   if (objectCount_ > 0) --objectCount_;
-  // A clip stays reachable by its handle until its unload has run: its handlers still see it.
-  if (object.IsClip()) {
+  // A clip (or a button) stays reachable by its handle until its unload has run: its handlers
+  // still see it.
+  if (object.IsClip() || object.IsButton()) {
     unloads_.push_back({object.id, nullptr, kEventUnload, object.clipActions});
   } else {
     live_.erase(object.id);
@@ -539,6 +545,42 @@ void DisplayList::SwapDepth(DisplayObject& object, int32_t depth) {
   moving->depth = depth;
   moving->dynamic = true;
   parent->children[depth] = std::move(moving);
+}
+
+void DisplayList::SetButtonState(DisplayObject& button, uint8_t state) {
+  const Movie* library = LibraryOf(button);
+  const Button* def = library ? std::get_if<Button>(library->Find(button.characterId)) : nullptr;
+  if (!def || button.removed) return;
+  const bool first = button.buttonState == 0;
+  button.buttonState = state;
+  std::map<int32_t, const ButtonRecord*> shown;
+  for (const ButtonRecord& record : def->records) {
+    if (record.states & state) shown.emplace(record.depth, &record);
+  }
+  for (auto it = button.children.begin(); it != button.children.end();) {
+    auto want = shown.find(it->first);
+    if (!first && want != shown.end() && want->second->characterId == it->second->characterId) {
+      ++it;
+      continue;
+    }
+    std::unique_ptr<DisplayObject> gone = std::move(it->second);
+    it = button.children.erase(it);
+    Bury(std::move(gone));
+  }
+  for (const auto& [depth, record] : shown) {
+    auto existing = button.children.find(depth);
+    if (existing != button.children.end()) {
+      existing->second->matrix = record->matrix;
+      existing->second->colors = record->colors;
+      continue;
+    }
+    std::unique_ptr<DisplayObject> object = Instantiate(record->characterId, button);
+    NameUnnamed(button, object.get(), record->characterId, false);
+    if (!object) continue;
+    object->matrix = record->matrix;
+    object->colors = record->colors;
+    Adopt(button, depth, std::move(object));
+  }
 }
 
 void DisplayList::Notify(DisplayObject& object, uint32_t event) {

@@ -35,7 +35,7 @@ inline constexpr int32_t kMinScriptDepth = -16384;
 inline constexpr int32_t kMaxScriptDepth = 2130690044;
 
 // What kind of character an object shows; each kind draws, measures and hit-tests its own way.
-enum class DisplayKind { Shape, Bitmap, Sprite, Root };
+enum class DisplayKind { Shape, Bitmap, Sprite, Root, Button };
 
 struct DisplayObject {
   DisplayKind kind = DisplayKind::Shape;
@@ -73,10 +73,14 @@ struct DisplayObject {
   std::map<int32_t, std::unique_ptr<DisplayObject>> children;  // by depth
   DisplayObject* parent = nullptr;
 
+  // Buttons: the state whose records are its children now (a ButtonStates bit).
+  uint8_t buttonState = 0;
+
   uint64_t bornTick = 0;  // the tick it was placed in: new clips start advancing on the next
   uint64_t id = 0;        // its handle, unique within a run of the movie
 
   bool IsClip() const { return kind == DisplayKind::Sprite || kind == DisplayKind::Root; }
+  bool IsButton() const { return kind == DisplayKind::Button; }
   size_t TotalFrames() const { return timeline ? timeline->frameCount : 1; }
   int32_t ScriptDepth() const { return depth - kScriptDepthOffset; }
 };
@@ -89,6 +93,7 @@ struct FrameActions {
   const ActionBlock* block = nullptr;
   uint32_t event = 0;  // a ClipEvent bit when this is an event
   const std::vector<ClipAction>* handlers = nullptr;
+  uint8_t key = 0;  // kEventKeyPress: the key pressed, as button and clip key handlers name it
 };
 using ActionHook = std::function<void(const FrameActions&)>;
 
@@ -143,6 +148,12 @@ class DisplayList {
   void Remove(DisplayObject& object);
   // Moves `object` to `depth` in its parent, trading places with whatever was there.
   void SwapDepth(DisplayObject& object, int32_t depth);
+  // Shows `button`'s records for `state` (a ButtonStates bit): records that stay keep their
+  // instance, the others go and the new ones are made, as the timeline places characters.
+  void SetButtonState(DisplayObject& button, uint8_t state);
+  // Queues `block` to run on `clip` (a button's action runs on the timeline that holds it), or
+  // a clip event; Flush runs them.
+  void Queue(const FrameActions& actions) { pending_.push_back(actions); }
   // Runs what is queued now, unless a flush is already under way further up the stack.
   void Flush();
   // Sends `object` a clip event (data that arrived, say) and runs it.

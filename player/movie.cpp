@@ -143,6 +143,72 @@ ErrorKind ReadPlaceObject(TagCode code, std::span<const uint8_t> body, int versi
   return ErrorKind::None;
 }
 
+// DefineButton and DefineButton2. A record or action cut short refuses the button.
+ErrorKind ReadButton(TagCode code, std::span<const uint8_t> body, size_t& budget, uint16_t& id,
+                     Button& out) {
+  ByteReader r(body);
+  id = r.U16();
+  const bool second = code == TagCode::DefineButton2;
+  out.firstKind = !second;
+  size_t actionsAt = 0;
+  if (second) {
+    out.trackAsMenu = r.U8() & 1;
+    const size_t offsetField = r.Position();
+    const uint16_t offset = r.U16();
+    if (offset) actionsAt = offsetField + offset;
+  }
+  enum : uint8_t { kHasFilters = 0x10, kHasBlendMode = 0x20 };
+  for (;;) {
+    const uint8_t flags = r.U8();
+    if (!r.Ok()) return ErrorKind::Truncated;
+    if (flags == 0) break;
+    if (budget == 0) return ErrorKind::TooLarge;
+    --budget;
+    ButtonRecord record;
+    record.states = flags & 0x0F;
+    record.characterId = r.U16();
+    record.depth = r.U16();
+    record.matrix = r.MatrixRecord();
+    if (second) {
+      record.colors = r.ColorTransformRecord(true);
+      if (flags & kHasFilters) {
+        const size_t start = r.Position();
+        if (!SkipFilters(r)) return ErrorKind::Malformed;
+        record.filters.assign(body.begin() + static_cast<ptrdiff_t>(start),
+                              body.begin() + static_cast<ptrdiff_t>(r.Position()));
+      }
+      if (flags & kHasBlendMode) record.blendMode = r.U8();
+    }
+    if (!r.Ok()) return ErrorKind::Truncated;
+    out.records.push_back(std::move(record));
+  }
+  if (!second) {
+    const auto rest = r.Rest();
+    out.actions.push_back({kCondOverDownToOverUp, 0, {false, 0, {rest.begin(), rest.end()}}});
+    return ErrorKind::None;
+  }
+  if (!actionsAt) return ErrorKind::None;
+  if (actionsAt < r.Position() || actionsAt > body.size()) return ErrorKind::Malformed;
+  std::span<const uint8_t> rest = body.subspan(actionsAt);
+  while (!rest.empty()) {
+    ByteReader a(rest);
+    const uint16_t size = a.U16();
+    const uint16_t conditions = a.U16();
+    if (!a.Ok() || (size != 0 && size < 4) || size > rest.size()) return ErrorKind::Malformed;
+    if (budget == 0) return ErrorKind::TooLarge;
+    --budget;
+    const auto bytes = rest.subspan(4, (size ? size : rest.size()) - 4);
+    ButtonAction action;
+    action.conditions = conditions & 0x1FF;
+    action.keyCode = static_cast<uint8_t>(conditions >> 9);
+    action.block.bytes.assign(bytes.begin(), bytes.end());
+    out.actions.push_back(std::move(action));
+    if (size == 0) break;
+    rest = rest.subspan(size);
+  }
+  return ErrorKind::None;
+}
+
 bool IsDefinition(TagCode code) {
   switch (code) {
     case TagCode::DefineShape:
@@ -155,6 +221,9 @@ bool IsDefinition(TagCode code) {
     case TagCode::DefineBitsLossless:
     case TagCode::DefineBitsLossless2:
     case TagCode::DefineSprite:
+    case TagCode::DefineButton:
+    case TagCode::DefineButton2:
+    case TagCode::DefineButtonCxform:
     case TagCode::JpegTables:
     case TagCode::SetBackgroundColor:
     case TagCode::ExportAssets:
@@ -228,6 +297,26 @@ MovieError ParseDefinition(const Tag& tag, ParseState& st) {
       kind = ParseJpeg(code, tag.body, st.jpegTables, st.pixelBudget, id, bitmap);
       if (kind == ErrorKind::None && bitmap) movie.dictionary.try_emplace(id, std::move(*bitmap));
       break;
+    }
+    case TagCode::DefineButton:
+    case TagCode::DefineButton2: {
+      Button button;
+      kind = ReadButton(code, tag.body, st.elementBudget, id, button);
+      if (kind == ErrorKind::None) movie.dictionary.try_emplace(id, std::move(button));
+      break;
+    }
+    case TagCode::DefineButtonCxform: {
+      // Colours for the records of a button of the first kind, which has no place for them.
+      ByteReader r(tag.body);
+      id = r.U16();
+      const ColorTransform colors = r.ColorTransformRecord(false);
+      if (!r.Ok()) return TagError(ErrorKind::Truncated, tag);
+      auto it = movie.dictionary.find(id);
+      if (Button* button = it == movie.dictionary.end() ? nullptr : std::get_if<Button>(&it->second);
+          button && button->firstKind) {
+        for (ButtonRecord& record : button->records) record.colors = colors;
+      }
+      return {};
     }
     case TagCode::DefineSprite: {
       ByteReader r(tag.body);

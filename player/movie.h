@@ -102,7 +102,56 @@ struct Sprite {
   Timeline timeline;
 };
 
-using Character = std::variant<Shape, Bitmap, Sprite>;
+// A button's four states: which records show when the pointer is away (up), over it, pressing
+// it (down), and which shapes take the pointer (hit).
+enum ButtonStates : uint8_t {
+  kButtonUp = 1,
+  kButtonOver = 2,
+  kButtonDown = 4,
+  kButtonHit = 8,
+};
+
+// One character a button shows in some of its states.
+struct ButtonRecord {
+  uint8_t states = 0;  // ButtonStates bits
+  uint16_t characterId = 0;
+  uint16_t depth = 0;
+  Matrix matrix;
+  ColorTransform colors;
+  uint8_t blendMode = 0;
+  std::vector<uint8_t> filters;  // the filter list as stored, count byte first
+};
+
+// The pointer and key transitions a button action answers, as DefineButton2 packs them.
+enum ButtonCondition : uint16_t {
+  kCondIdleToOverUp = 1u << 0,  // roll over
+  kCondOverUpToIdle = 1u << 1,  // roll out
+  kCondOverUpToOverDown = 1u << 2,  // press
+  kCondOverDownToOverUp = 1u << 3,  // release
+  kCondOverDownToOutDown = 1u << 4,  // drag out
+  kCondOutDownToOverDown = 1u << 5,  // drag over
+  kCondOutDownToIdle = 1u << 6,  // release outside
+  kCondIdleToOverDown = 1u << 7,  // drag over (menu)
+  kCondOverDownToIdle = 1u << 8,  // drag out (menu)
+};
+
+struct ButtonAction {
+  uint16_t conditions = 0;  // ButtonCondition bits
+  uint8_t keyCode = 0;      // 0 for none; else the key that runs it (a code or a character)
+  ActionBlock block;
+};
+
+struct Button {
+  std::vector<ButtonRecord> records;
+  std::vector<ButtonAction> actions;
+  // A menu button takes a press that started on another button of the same kind.
+  bool trackAsMenu = false;
+  // DefineButton (the first kind): its one action block runs on release; records carry no
+  // colour transform of their own but may be given one by DefineButtonCxform.
+  bool firstKind = false;
+};
+
+using Character = std::variant<Shape, Bitmap, Sprite, Button>;
 
 struct Movie : BitmapSource {
   MovieHeader header;

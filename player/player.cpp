@@ -14,6 +14,7 @@ Player::~Player() = default;
 
 MovieError Player::Load(std::span<const uint8_t> file) {
   display_.Reset(nullptr);
+  input_.reset();
   scripts_.reset();
   loads_.clear();
   loaded_ = false;
@@ -40,6 +41,7 @@ MovieError Player::LoadLevel(int32_t level, std::span<const uint8_t> file) {
 
 void Player::Start(std::unique_ptr<Movie> movie) {
   display_.Reset(nullptr);
+  input_.reset();
   scripts_.reset();
   loads_.clear();
   movie_ = std::move(movie);
@@ -47,6 +49,8 @@ void Player::Start(std::unique_ptr<Movie> movie) {
   scripts_ = std::make_unique<avm1::MovieScripts>(*movie_, display_);
   scripts_->SetTrace(trace_);
   scripts_->vm().SetUrlSink([this](const avm1::Interpreter::UrlRequest& r) { RouteUrl(r); });
+  input_ = std::make_unique<InputRouter>(*movie_, display_, *scripts_);
+  input_->SetSelectableTextQuery(textQuery_);
   display_.SetActionHook([this](const FrameActions& actions) {
     if (scripts_) scripts_->Run(actions);
     if (userHook_) userHook_(actions);
@@ -230,6 +234,9 @@ void Player::Tick() {
   display_.Tick();
   if (!loads_.empty()) ApplyLoads();
   if (scripts_) scripts_->FramePassed();
+  // The timeline may have taken away what had the focus, or moved something under the pointer.
+  if (scripts_) scripts_->vm().DropFocusWithin(0);
+  if (input_) input_->Refresh(InputView());
 }
 
 bool Player::GotoFrame(size_t frame) { return loaded_ && display_.GotoFrame(frame); }
@@ -279,6 +286,59 @@ void Player::Render(const Canvas& canvas, RenderMode mode, ScaleMode scale, int 
     ComposeFrame(canvas, *movie_, *root, view);
   }
 }
+
+void Player::SetViewport(ScaleMode scale, int viewWidth, int viewHeight) {
+  inputScale_ = scale;
+  inputWidth_ = viewWidth;
+  inputHeight_ = viewHeight;
+}
+
+Matrix Player::InputView() const {
+  if (inputWidth_ <= 0 || inputHeight_ <= 0) {
+    return ViewMatrix(movie_->header.stage, ScaleMode::NoScale, StageWidth(), StageHeight());
+  }
+  return ViewMatrix(movie_->header.stage, inputScale_, inputWidth_, inputHeight_);
+}
+
+void Player::MouseMove(Point pixel) {
+  if (input_) input_->MouseMove(pixel, InputView());
+}
+
+void Player::MouseDown(Point pixel) {
+  if (input_) input_->MouseDown(pixel, InputView());
+}
+
+void Player::MouseUp(Point pixel) {
+  if (input_) input_->MouseUp(pixel, InputView());
+}
+
+void Player::MouseWheel(int delta) {
+  if (input_) input_->MouseWheel(delta);
+}
+
+void Player::KeyDown(int code, int ascii) {
+  if (input_) input_->KeyDown(code, ascii);
+}
+
+void Player::KeyUp(int code, int ascii) {
+  if (input_) input_->KeyUp(code, ascii);
+}
+
+Cursor Player::CursorAt(Point pixel) {
+  return input_ ? input_->CursorAt(pixel, InputView()) : Cursor::Arrow;
+}
+
+bool Player::TakesPointer(Point pixel) {
+  if (!input_) return false;
+  return scripts_->vm().Input().drag.clip != 0 || input_->TargetAt(pixel, InputView()) != nullptr;
+}
+
+void Player::SetSelectableTextQuery(SelectableTextQuery query) {
+  textQuery_ = std::move(query);
+  if (input_) input_->SetSelectableTextQuery(textQuery_);
+}
+
+bool Player::MouseHidden() { return scripts_ && !scripts_->vm().Input().mouseVisible; }
 
 bool Player::HitTest(Point pixel, ScaleMode scale, int viewWidth, int viewHeight) const {
   if (!loaded_) return false;

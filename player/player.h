@@ -17,6 +17,7 @@
 #include "player/canvas.h"
 #include "player/compose.h"
 #include "player/display_list.h"
+#include "player/input.h"
 #include "player/movie.h"
 
 namespace swf {
@@ -76,6 +77,25 @@ class Player {
               Point viewOrigin = {}) const;
   // Whether a shape is drawn at viewport pixel `pixel` under the same view.
   bool HitTest(Point pixel, ScaleMode scale, int viewWidth, int viewHeight) const;
+
+  // Pointer and keyboard input. Points are viewport pixels of the view SetViewport last gave
+  // (until then the stage at its own size, unscaled).
+  void SetViewport(ScaleMode scale, int viewWidth, int viewHeight);
+  void MouseMove(Point pixel);
+  void MouseDown(Point pixel);  // the left button
+  void MouseUp(Point pixel);
+  void MouseWheel(int delta);  // in lines, positive away from the user
+  // `code` as the platform's virtual keys number them, `ascii` the character typed (0 if none).
+  void KeyDown(int code, int ascii);
+  void KeyUp(int code, int ascii);
+  // The pointer the movie wants at `pixel`: the hand over what takes a click.
+  Cursor CursorAt(Point pixel);
+  // Whether a press at `pixel` is the movie's own: on a button, a clip acting as one, or while
+  // a clip is being dragged.
+  bool TakesPointer(Point pixel);
+  void SetSelectableTextQuery(SelectableTextQuery query);
+  // Whether the movie hid the pointer (Mouse.hide).
+  bool MouseHidden();
 
   // Called with each frame's action blocks and clip events as they are run, after the player
   // ran them.
@@ -148,11 +168,16 @@ class Player {
   // Makes `movie` the movie of level 0, as Load does.
   void Start(std::unique_ptr<Movie> movie);
   std::optional<avm1::ClipRef> Target(std::string_view target);
+  Matrix InputView() const;
 
   std::unique_ptr<Movie> movie_;
   DisplayList display_;
   bool loaded_ = false;
   std::unique_ptr<avm1::MovieScripts> scripts_;
+  std::unique_ptr<InputRouter> input_;
+  SelectableTextQuery textQuery_;
+  ScaleMode inputScale_ = ScaleMode::NoScale;
+  int inputWidth_ = 0, inputHeight_ = 0;  // 0: the stage's own size
   ActionHook userHook_;
   TraceSink trace_;
   FsCommandHandler fsCommand_;

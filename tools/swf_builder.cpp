@@ -949,6 +949,35 @@ uint16_t Movie::DefineSprite(const Sprite& sprite, uint16_t id) {
   return id;
 }
 
+uint16_t Movie::DefineButton2(std::span<const ButtonRecord> records,
+                              std::span<const ButtonAction> actions, bool trackAsMenu,
+                              uint16_t id) {
+  id = TakeId(id);
+  Writer w;
+  w.U16(id);
+  w.U8(trackAsMenu ? 1 : 0);
+  Writer body;
+  for (const ButtonRecord& r : records) {
+    body.U8(r.states & 0x0F);
+    body.U16(r.characterId);
+    body.U16(r.depth);
+    WriteMatrix(body, r.matrix);
+    WriteColorTransform(body, r.colors, true);
+  }
+  body.U8(0);
+  // The offset counts from its own field to the first action; 0 when there is none.
+  w.U16(actions.empty() ? 0 : static_cast<uint16_t>(body.Size() + 2));
+  w.Bytes(body.Data());
+  for (size_t i = 0; i < actions.size(); ++i) {
+    const bool last = i + 1 == actions.size();
+    w.U16(last ? 0 : static_cast<uint16_t>(actions[i].actions.size() + 4));
+    w.U16(actions[i].conditions);
+    w.Bytes(actions[i].actions);
+  }
+  Put(static_cast<uint16_t>(TagCode::DefineButton2), w.Data());
+  return id;
+}
+
 Movie& Movie::DoInitAction(uint16_t spriteId, std::span<const uint8_t> actions) {
   Writer w;
   w.U16(spriteId);

@@ -468,6 +468,22 @@ class Movie : public Timeline {
   uint16_t DefineBitsJpeg3(std::span<const uint8_t> jpeg, std::span<const uint8_t> alpha,
                            uint16_t id = 0);
   uint16_t DefineSprite(const Sprite& sprite, uint16_t id = 0);
+  // DefineButton2: records and condition actions, each action's conditions word written as
+  // the format packs it (transition bits, the key code shifted left by 9).
+  struct ButtonRecord {
+    uint8_t states = 0;  // 1 up, 2 over, 4 down, 8 hit
+    uint16_t characterId = 0;
+    uint16_t depth = 1;
+    Matrix matrix;
+    ColorTransform colors;
+  };
+  struct ButtonAction {
+    uint16_t conditions = 0;
+    std::vector<uint8_t> actions;  // ended with ActionEnd by the caller
+  };
+  uint16_t DefineButton2(std::span<const ButtonRecord> records,
+                         std::span<const ButtonAction> actions, bool trackAsMenu = false,
+                         uint16_t id = 0);
   Movie& DoInitAction(uint16_t spriteId, std::span<const uint8_t> actions);
   Movie& ExportAssets(uint16_t characterId, std::string_view name);
 

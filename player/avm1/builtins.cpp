@@ -574,6 +574,7 @@ void Interpreter::InstallBuiltins() {
   InstallBroadcaster();
   InstallTimers();
   InstallClipMethods();
+  InstallInputObjects();
   // No script may delete a built-in class's prototype.
   if (const Property* clip = global_->FindOwn("MovieClip", cs)) {
     if (Object* ctor = clip->value.AsObject()) {

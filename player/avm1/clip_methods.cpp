@@ -208,11 +208,13 @@ bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Va
     out = o->name;
   } else if (is("_target")) {
     out = ClipTarget(clip);
-  } else if (is("_droptarget") || is("_url")) {
+  } else if (is("_url")) {
     out = std::string();
+  } else if (is("_droptarget")) {
+    const uint64_t drop = input_.dropTarget;
+    out = drop && host_->Find(ClipRef{drop}) ? ClipTarget(ClipRef{drop}) : std::string();
   } else if (is("_xmouse") || is("_ymouse")) {
-    // Without a pointer the mouse rests at the stage's origin.
-    const Point local = ToStage(*o).Inverse().Apply({0, 0});
+    const Point local = ToStage(*o).Inverse().Apply(input_.mouse);
     out = Pixels(is("_xmouse") ? local.x : local.y);
   } else if (named("_root")) {
     out = ClipObject(host_->RootOf(clip));
@@ -262,6 +264,8 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
     if (number(n)) o->colors.aMul = static_cast<int16_t>(std::clamp(n * 2.56, -32768.0, 32767.0));
   } else if (is("_visible")) {
     if (number(n)) o->visible = n != 0;
+    // What cannot be seen cannot keep the keyboard focus.
+    if (!o->visible) DropFocusWithin(o->id);
   } else if (is("_width") || is("_height")) {
     const Movie* movie = host_->Display()->LibraryOf(*o);
     if (!number(n) || !movie) return true;
@@ -347,7 +351,9 @@ void Interpreter::RemoveClip(const Value& clip) {
   DisplayObject* o = ObjectOf(*this, clip);
   // Only clips at the depths scripts use come off; the timeline's own stay.
   if (!o || !o->parent || o->ScriptDepth() < 0) return;
+  const uint64_t id = o->id;
   host_->Display()->Remove(*o);
+  DropFocusWithin(id);
 }
 
 void Interpreter::InstallClipMethods() {

@@ -54,7 +54,11 @@ Object* Interpreter::ClipObject(const ClipRef& clip) {
   if (!host_) return standInRoot_;
   auto it = clips_.find(clip.serial);
   if (it != clips_.end()) return it->second;
-  Object* o = NewObject(clipProto_);
+  const DisplayObject* shown = host_->Find(clip);
+  const bool button = shown && shown->IsButton();
+  // Before SWF 6 a button is no object of its own: scripts reach the timeline that holds it.
+  if (button && version_ < 6 && shown->parent) return ClipObject(ClipRef{shown->parent->id});
+  Object* o = NewObject(button && buttonProto_ ? buttonProto_ : clipProto_);
   if (!o) return nullptr;
   o->kind = ObjectKind::Clip;
   o->clip = clip;
@@ -438,7 +442,10 @@ std::string Interpreter::ToString(const Value& v) {
 std::string Interpreter::TypeOf(const Value& v) {
   Object* o = v.AsObject();
   if (!o) return std::string(PrimitiveTypeName(v));
-  if (o->kind == ObjectKind::Clip) return "movieclip";
+  if (o->kind == ObjectKind::Clip) {
+    const DisplayObject* shown = host_ ? host_->Find(o->clip) : nullptr;
+    return shown && shown->IsButton() ? "object" : "movieclip";
+  }
   if (o->kind == ObjectKind::Function) return "function";
   return "object";
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "player/avm1/clip_host.h"
+#include "player/avm1/input_state.h"
 #include "player/avm1/object.h"
 #include "player/avm1/value.h"
 
@@ -162,6 +163,20 @@ class Interpreter {
   void CloneClip(const Value& source, const std::string& name, double depth);
   void RemoveClip(const Value& clip);
 
+  // The input side (input_objects.cpp): the pointer and keys scripts read, dragging, and the
+  // keyboard focus with its events (onKillFocus, onSetFocus, Selection's listeners).
+  InputState& Input() { return input_; }
+  void StartDrag(const ClipRef& clip, bool lockCenter, std::optional<TwipsRect> bounds);
+  void StopDrag();
+  // Moves the focus to `object` (0 for none); false when it cannot take it.
+  bool SetFocus(uint64_t object);
+  // Takes the focus away when it rests on `object` or inside it and that is off the stage or
+  // hidden (0: whatever has it).
+  void DropFocusWithin(uint64_t object);
+  // Tells `broadcaster` (a global such as "Mouse" or "Key") to send `message` to its listeners.
+  void Broadcast(std::string_view broadcaster, std::string_view message,
+                 std::span<const Value> args = {});
+
   Object* objectProto_ = nullptr;
   Object* functionProto_ = nullptr;
   Object* arrayProto_ = nullptr;
@@ -169,6 +184,7 @@ class Interpreter {
   Object* numberProto_ = nullptr;
   Object* booleanProto_ = nullptr;
   Object* clipProto_ = nullptr;
+  Object* buttonProto_ = nullptr;
 
  private:
   friend struct Executor;
@@ -195,6 +211,7 @@ class Interpreter {
   size_t liveAfterCollect_ = 0;
   int nextTimerId_ = 1;
   double clock_ = 0;
+  void InstallInputObjects();
   Value Execute(const FunctionCode& code, Activation& act, std::vector<Value>* stack = nullptr);
   // False (and the script stopped) when calls nest too deep.
   bool EnterCall();
@@ -231,6 +248,7 @@ class Interpreter {
   std::shared_ptr<const std::vector<std::string>> noConstants_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::mt19937_64 random_{0x5EED};
+  InputState input_;
 };
 
 }  // namespace swf::avm1

@@ -26,6 +26,20 @@ const char* EventMethod(uint32_t event) {
       return "onKeyUp";
     case kEventData:
       return "onData";
+    case kEventPress:
+      return "onPress";
+    case kEventRelease:
+      return "onRelease";
+    case kEventReleaseOutside:
+      return "onReleaseOutside";
+    case kEventRollOver:
+      return "onRollOver";
+    case kEventRollOut:
+      return "onRollOut";
+    case kEventDragOver:
+      return "onDragOver";
+    case kEventDragOut:
+      return "onDragOut";
     default:
       return nullptr;
   }
@@ -77,7 +91,9 @@ void MovieScripts::RunEvent(const FrameActions& actions) {
   if (unloading.vm) vm_.BeginUnload();
   if (actions.handlers) {
     for (const ClipAction& handler : *actions.handlers) {
-      if (handler.events & actions.event) vm_.RunFrameScript(handler.bytes, clip);
+      if (!(handler.events & actions.event)) continue;
+      if (actions.event == kEventKeyPress && handler.keyCode != actions.key) continue;
+      vm_.RunFrameScript(handler.bytes, clip);
     }
   }
   if (const char* method = EventMethod(actions.event)) vm_.CallClipMethod(clip, method);
@@ -120,7 +136,8 @@ std::optional<ClipRef> MovieScripts::Child(const ClipRef& clip, std::string_view
   const DisplayObject* o = Find(clip);
   if (!o || name.empty()) return std::nullopt;
   for (const auto& [depth, child] : o->children) {
-    if (child->IsClip() && !child->name.empty() && NamesEqual(child->name, name, caseSensitive)) {
+    if ((child->IsClip() || child->IsButton()) && !child->name.empty() &&
+        NamesEqual(child->name, name, caseSensitive)) {
       return ClipRef{child->id};
     }
   }

@@ -1,4 +1,5 @@
 // One action at a time.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -181,6 +182,7 @@ bool Executor::Step(const Action& a) {
     case ActionCode::CloneSprite:
     case ActionCode::RemoveSprite:
     case ActionCode::StartDrag:
+    case ActionCode::EndDrag:
     case ActionCode::GetUrl:
     case ActionCode::GetUrl2:
     case ActionCode::TargetPath:
@@ -781,13 +783,26 @@ bool Executor::StepTimeline(const Action& a) {
       vm.RemoveClip(ResolveTarget(PopString()));
       break;
     case ActionCode::StartDrag: {
-      Pop();
-      Pop();
+      const Value target = ResolveTarget(PopString());
+      const bool lockCenter = ToBoolean(Pop(), version);
+      std::optional<TwipsRect> bounds;
       if (ToBoolean(Pop(), version)) {
-        for (int i = 0; i < 4; ++i) Pop();
+        double n[4];  // y2, x2, y1, x1 as they come off the stack
+        for (double& v : n) v = PopNumber() * 20;
+        auto twips = [](double v) {
+          return std::isnan(v) ? 0 : static_cast<int32_t>(std::lround(std::clamp(v, -1e9, 1e9)));
+        };
+        bounds = TwipsRect{twips(std::fmin(n[1], n[3])), twips(std::fmax(n[1], n[3])),
+                           twips(std::fmin(n[0], n[2])), twips(std::fmax(n[0], n[2]))};
+      }
+      if (Object* o = target.AsObject(); o && o->kind == ObjectKind::Clip) {
+        vm.StartDrag(o->clip, lockCenter, bounds);
       }
       break;
     }
+    case ActionCode::EndDrag:
+      vm.StopDrag();
+      break;
     case ActionCode::GetUrl: {
       PayloadReader r(a.payload);
       Interpreter::UrlRequest request;

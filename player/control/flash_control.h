@@ -257,6 +257,12 @@ class FlashControl final : public IShockwaveFlash,
   // Starts the frame clock when a movie is loaded and the control is in place.
   void ArmClock();
   void OnFrame() noexcept override;
+  // Mouse and keyboard messages for the movie: pointer positions in the container's client
+  // coordinates, keys as the platform's virtual keys.
+  HRESULT RoutePointer(UINT message, WPARAM wParam, LPARAM lParam);
+  HRESULT RouteKey(UINT message, WPARAM wParam, LPARAM lParam);
+  // Sets the pointer the movie wants where it was last seen.
+  void SetMovieCursor();
   // Raises the movie's fscommands and queues what it asks to load.
   void Wire(swf::Player& player);
   // Fetches what the movie asked to load since the last frame and hands it to the engine.
@@ -308,9 +314,11 @@ class FlashControl final : public IShockwaveFlash,
   Microsoft::WRL::ComPtr<IAdviseSink> viewSink_;
   DWORD viewAspects_ = 0;
   DWORD viewAdviseFlags_ = 0;
-  // Where the pointer was last seen, in movie view pixels; the engine's input comes later.
+  // Where the pointer was last seen, in movie view pixels.
   POINT pointer_{};
   bool pointerDown_ = false;
+  // The control took the capture through its site for a press on something of the movie's.
+  bool captured_ = false;
 
   EventConnectionPoint events_{*this};
   FrameClock clock_{*this};

@@ -194,13 +194,110 @@ HRESULT FlashControl::SetObjectRects(LPCRECT posRect, LPCRECT) {
 
 HRESULT FlashControl::ReactivateAndUndo() { return E_NOTIMPL; }
 
-HRESULT FlashControl::OnWindowMessage(UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
+HRESULT FlashControl::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
+                                      LRESULT* result) {
   if (result) *result = 0;
-  if (!IsClientMouseMessage(message)) return S_FALSE;
-  // The movie has no buttons yet; the pointer is kept in view pixels for when it does.
-  pointer_ = {GET_X_LPARAM(lParam) - posRect_.left, GET_Y_LPARAM(lParam) - posRect_.top};
-  if (message != WM_MOUSEMOVE) pointerDown_ = !IsButtonRelease(message);
-  return S_OK;
+  if (IsClientMouseMessage(message) || message == WM_MOUSEWHEEL) {
+    return RoutePointer(message, wParam, lParam);
+  }
+  if (!Loaded()) return S_FALSE;
+  switch (message) {
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+      return RouteKey(message, wParam, lParam);
+    case WM_SETCURSOR:
+      if (LOWORD(lParam) != HTCLIENT) return S_FALSE;
+      SetMovieCursor();
+      if (result) *result = TRUE;
+      return S_OK;
+    default:
+      return S_FALSE;
+  }
+}
+
+HRESULT FlashControl::RoutePointer(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_MOUSEWHEEL) {
+    pointer_ = {GET_X_LPARAM(lParam) - posRect_.left, GET_Y_LPARAM(lParam) - posRect_.top};
+    if (message != WM_MOUSEMOVE) pointerDown_ = !IsButtonRelease(message);
+  }
+  if (!Loaded()) return S_OK;
+  return Guarded([&]() -> HRESULT {
+    player_->SetViewport(static_cast<swf::ScaleMode>(scaleMode_), posRect_.right - posRect_.left,
+                         posRect_.bottom - posRect_.top);
+    // The pixel's centre, as QueryHitPoint and Draw see it.
+    const swf::Point at{pointer_.x + 0.5, pointer_.y + 0.5};
+    switch (message) {
+      case WM_MOUSEMOVE:
+        player_->MouseMove(at);
+        break;
+      case WM_LBUTTONDOWN:
+      case WM_LBUTTONDBLCLK:
+        player_->MouseDown(at);
+        // A press on something of the movie's is the movie's: taking the capture tells the
+        // container not to treat it as a press on the background.
+        if (inPlaceSite_ && player_->TakesPointer(at) &&
+            SUCCEEDED(inPlaceSite_->SetCapture(TRUE))) {
+          captured_ = true;
+        }
+        break;
+      case WM_LBUTTONUP:
+        player_->MouseUp(at);
+        if (captured_ && inPlaceSite_) inPlaceSite_->SetCapture(FALSE);
+        captured_ = false;
+        break;
+      case WM_MOUSEWHEEL:
+        // A notch is three lines, as the system scrolls text by default.
+        player_->MouseWheel(GET_WHEEL_DELTA_WPARAM(wParam) * 3 / WHEEL_DELTA);
+        break;
+      default:
+        return S_OK;
+    }
+    Invalidate();
+    return S_OK;
+  });
+}
+
+HRESULT FlashControl::RouteKey(UINT message, WPARAM wParam, LPARAM lParam) {
+  return Guarded([&]() -> HRESULT {
+    const UINT code = static_cast<UINT>(wParam) & 0xFF;
+    // The character the key makes with the keyboard's state as it is now.
+    BYTE keys[256] = {};
+    WORD typed = 0;
+    int ascii = 0;
+    if (GetKeyboardState(keys) &&
+        ToAscii(code, (static_cast<UINT>(lParam) >> 16) & 0xFF, keys, &typed, 0) == 1) {
+      ascii = typed & 0xFF;
+    }
+    if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
+      player_->KeyDown(static_cast<int>(code), ascii);
+    } else {
+      player_->KeyUp(static_cast<int>(code), ascii);
+    }
+    Invalidate();
+    return S_OK;
+  });
+}
+
+void FlashControl::SetMovieCursor() {
+  if (player_->MouseHidden()) {
+    SetCursor(nullptr);
+    return;
+  }
+  const swf::Point at{pointer_.x + 0.5, pointer_.y + 0.5};
+  LPCSTR shape = IDC_ARROW;
+  switch (player_->CursorAt(at)) {
+    case swf::Cursor::Hand:
+      shape = IDC_HAND;
+      break;
+    case swf::Cursor::IBeam:
+      shape = IDC_IBEAM;
+      break;
+    case swf::Cursor::Arrow:
+      break;
+  }
+  SetCursor(LoadCursorA(nullptr, shape));
 }
 
 HRESULT FlashControl::GetDropTarget(IDropTarget** target) { return NoObject(target); }

@@ -90,7 +90,8 @@ std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end(
 constexpr uint32_t kRed = 0xFFFF0000, kBackgroundPixel = 0xFF204060;
 
 struct LoadedControl {
-  explicit LoadedControl(double frameRate = 24) {
+  // With `button`, the rectangle is a button's (drawn and taking the pointer) instead.
+  explicit LoadedControl(double frameRate = 24, bool button = false) {
     char dir[MAX_PATH];
     GetTempPathA(MAX_PATH, dir);
     path = std::string(dir) + "brim control test.swf";
@@ -102,7 +103,13 @@ struct LoadedControl {
     swfb::Shape shape;
     shape.SetFill1(shape.AddFill(swfb::Fill::Solid({255, 0, 0, 255})));
     shape.Rectangle({swfb::ToTwips(20), swfb::ToTwips(60), swfb::ToTwips(20), swfb::ToTwips(50)});
-    movie.PlaceObject(movie.DefineShape(shape), 1, {});
+    const uint16_t shapeId = movie.DefineShape(shape);
+    if (button) {
+      const swfb::Movie::ButtonRecord record{1 | 2 | 4 | 8, shapeId, 1, {}, {}};
+      movie.PlaceObject(movie.DefineButton2({&record, 1}, {}), 1, {});
+    } else {
+      movie.PlaceObject(shapeId, 1, {});
+    }
     movie.ShowFrame();
     movie.FrameLabel("second");
     movie.ShowFrame();
@@ -139,6 +146,7 @@ class TestSite final : public IOleClientSite,
   ComPtr<ITimerSink> sink;
   DWORD lastCookie = 0;
   std::vector<DWORD> unadvised;
+  BOOL captured = FALSE;
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
@@ -218,7 +226,10 @@ class TestSite final : public IOleClientSite,
   STDMETHODIMP OnPosRectChange(LPCRECT) override { return E_NOTIMPL; }
   STDMETHODIMP RequestUIActivate() override { return E_NOTIMPL; }
   STDMETHODIMP GetCapture() override { return E_NOTIMPL; }
-  STDMETHODIMP SetCapture(BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP SetCapture(BOOL capture) override {
+    captured = capture;
+    return S_OK;
+  }
   STDMETHODIMP GetFocus() override { return E_NOTIMPL; }
   STDMETHODIMP SetFocus(BOOL) override { return E_NOTIMPL; }
   STDMETHODIMP GetDC(LPCRECT, DWORD, HDC*) override { return E_NOTIMPL; }
@@ -242,6 +253,34 @@ HRESULT Activate(Flash control, TestSite& site) {
 }
 
 void Close(Flash control) { Query<IOleObject>(control)->Close(OLECLOSE_NOSAVE); }
+
+// A press on a button is the movie's (the control takes the capture), one on the background
+// is not; the hand shows over the button. Positions are the container's, the control at (20, 10).
+TEST(FlashControl, TakesPressesOnButtonsAndShowsTheHandOverThem) {
+  TestSite site;
+  LoadedControl c(24, true);
+  ASSERT_EQ(Activate(c.control.Get(), site), S_OK);
+  ASSERT_EQ(c.Load(), S_OK);
+  auto windowless = Query<IOleInPlaceObjectWindowless>(c.control.Get());
+  const LPARAM onButton = MAKELPARAM(50, 40), background = MAKELPARAM(100, 80);
+  const LPARAM client = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
+  LRESULT result = 0;
+  const struct {
+    LPARAM at;
+    LPCSTR cursor;
+    BOOL captured;
+  } cases[] = {{onButton, IDC_HAND, TRUE}, {background, IDC_ARROW, FALSE}};
+  for (const auto& k : cases) {
+    windowless->OnWindowMessage(WM_MOUSEMOVE, 0, k.at, &result);
+    EXPECT_EQ(windowless->OnWindowMessage(WM_SETCURSOR, 0, client, &result), S_OK);
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, k.cursor));
+    windowless->OnWindowMessage(WM_LBUTTONDOWN, MK_LBUTTON, k.at, &result);
+    EXPECT_EQ(site.captured, k.captured);
+    windowless->OnWindowMessage(WM_LBUTTONUP, 0, k.at, &result);
+    EXPECT_FALSE(site.captured);
+  }
+  Close(c.control.Get());
+}
 
 // ---- The server
 

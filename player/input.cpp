@@ -1,0 +1,509 @@
+#include "player/input.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+#include "player/avm1/movie_scripts.h"
+#include "player/compose.h"
+
+namespace swf {
+namespace {
+
+constexpr uint32_t kButtonEvents = kEventPress | kEventRelease | kEventReleaseOutside |
+                                   kEventRollOver | kEventRollOut | kEventDragOver |
+                                   kEventDragOut;
+constexpr const char* kButtonMethods[] = {"onPress",    "onRelease",  "onReleaseOutside",
+                                          "onRollOver", "onRollOut",  "onDragOver",
+                                          "onDragOut"};
+
+// From the object's own twips to the stage's.
+Matrix ToStage(const DisplayObject& o) {
+  Matrix m = o.matrix;
+  for (const DisplayObject* p = o.parent; p; p = p->parent) m = p->matrix * m;
+  return m;
+}
+
+void CollectClips(DisplayObject& o, std::vector<uint64_t>& out) {
+  if (o.IsClip()) out.push_back(o.id);
+  for (auto& [depth, child] : o.children) CollectClips(*child, out);
+}
+
+// The key a button's or a clip's key handler names: a character, or one of the codes the
+// format gives the keys that make none.
+uint8_t HandlerKey(int code, int ascii) {
+  if (ascii >= 32 && ascii <= 126) return static_cast<uint8_t>(ascii);
+  switch (code) {
+    case 37: return 1;   // left
+    case 39: return 2;   // right
+    case 36: return 3;   // home
+    case 35: return 4;   // end
+    case 45: return 5;   // insert
+    case 46: return 6;   // delete
+    case 8: return 8;    // backspace
+    case 13: return 13;  // enter
+    case 38: return 14;  // up
+    case 40: return 15;  // down
+    case 33: return 16;  // page up
+    case 34: return 17;  // page down
+    case 9: return 18;   // tab
+    case 27: return 19;  // escape
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+InputRouter::InputRouter(const Movie& movie, DisplayList& display, avm1::MovieScripts& scripts)
+    : movie_(movie), display_(display), scripts_(scripts) {}
+
+const Movie& InputRouter::Lib(const DisplayObject& object) const {
+  const Movie* library = display_.LibraryOf(object);
+  return library ? *library : movie_;
+}
+
+std::vector<DisplayObject*> InputRouter::Levels() {
+  // The highest level is drawn last, on top of the others.
+  std::vector<DisplayObject*> levels;
+  for (auto it = display_.UpperLevels().rbegin(); it != display_.UpperLevels().rend(); ++it) {
+    levels.push_back(it->second.get());
+  }
+  levels.push_back(&display_.Root());
+  return levels;
+}
+
+bool InputRouter::Enabled(const DisplayObject& object) {
+  avm1::Interpreter& vm = scripts_.vm();
+  if (vm.Version() < 6 && object.IsButton()) return true;
+  const avm1::Value enabled = vm.GetMember(vm.ClipObject(avm1::ClipRef{object.id}), "enabled");
+  return enabled.IsUndefined() || avm1::ToBoolean(enabled, vm.Version());
+}
+
+bool InputRouter::ActsAsButton(const DisplayObject& clip) {
+  if (clip.clipActions) {
+    for (const ClipAction& a : *clip.clipActions) {
+      if (a.events & kButtonEvents) return true;
+    }
+  }
+  avm1::Interpreter& vm = scripts_.vm();
+  avm1::Object* self = vm.ClipObject(avm1::ClipRef{clip.id});
+  if (!self) return false;
+  for (const char* name : kButtonMethods) {
+    const avm1::Object* f = vm.GetMember(self, name).AsObject();
+    if (f && f->IsCallable()) return true;
+  }
+  return false;
+}
+
+bool InputRouter::TracksAsMenu(const DisplayObject& object) {
+  avm1::Interpreter& vm = scripts_.vm();
+  if (vm.Version() >= 6) {
+    const avm1::Value menu =
+        vm.GetMember(vm.ClipObject(avm1::ClipRef{object.id}), "trackAsMenu");
+    if (!menu.IsUndefined()) return avm1::ToBoolean(menu, vm.Version());
+  }
+  const Button* def = object.IsButton() ? std::get_if<Button>(Lib(object).Find(object.characterId))
+                                        : nullptr;
+  return def && def->trackAsMenu;
+}
+
+bool InputRouter::Contains(const DisplayObject& object, const Matrix& m, Point pixel) {
+  if (object.IsButton()) return ButtonContains(Lib(object), object, m, pixel);
+  // A clip may name another clip whose shapes take the pointer for it.
+  avm1::Interpreter& vm = scripts_.vm();
+  const avm1::Object* area =
+      vm.GetMember(vm.ClipObject(avm1::ClipRef{object.id}), "hitArea").AsObject();
+  if (area && area->kind == avm1::ObjectKind::Clip) {
+    const DisplayObject* shown = display_.Find(area->clip.serial);
+    if (!shown || shown->removed) return false;
+    const Matrix view = m * ToStage(object).Inverse();
+    return ObjectContains(Lib(*shown), *shown, view * ToStage(*shown), pixel);
+  }
+  return ObjectContains(Lib(object), object, m, pixel);
+}
+
+namespace {
+
+// The objects that may take the pointer, the topmost first, each before what it holds. Scripts
+// run while the list is judged (handlers looked up, hit areas asked for) may change the tree,
+// so it is taken first and its objects are found again by handle.
+struct Candidate {
+  uint64_t id;
+  Matrix toPixels;
+  size_t end;  // one past the last entry inside this one
+};
+
+void Flatten(const DisplayObject& parent, const Matrix& m, std::vector<Candidate>& out) {
+  for (auto it = parent.children.rbegin(); it != parent.children.rend(); ++it) {
+    const DisplayObject& child = *it->second;
+    if (!child.visible || child.removed || child.clipDepth > 0) continue;
+    if (!child.IsClip() && !child.IsButton()) continue;
+    const size_t at = out.size();
+    out.push_back({child.id, m * child.matrix, 0});
+    if (child.IsClip()) Flatten(child, m * child.matrix, out);
+    out[at].end = out.size();
+  }
+}
+
+}  // namespace
+
+DisplayObject* InputRouter::Pick(DisplayObject& parent, const Matrix& m, Point pixel) {
+  std::vector<Candidate> list;
+  Flatten(parent, m, list);
+  for (size_t i = 0; i < list.size();) {
+    const Candidate& c = list[i];
+    DisplayObject* o = display_.Find(c.id);
+    if (!o || o->removed) {
+      i = c.end;
+      continue;
+    }
+    if (!o->IsButton() && !ActsAsButton(*o)) {
+      ++i;
+      continue;
+    }
+    // A clip acting as a button takes the pointer for everything inside it.
+    if (Contains(*o, c.toPixels, pixel) && (o = display_.Find(c.id)) && Enabled(*o)) {
+      return display_.Find(c.id);
+    }
+    i = c.end;
+  }
+  return nullptr;
+}
+
+DisplayObject* InputRouter::TargetAt(Point pixel, const Matrix& view) {
+  std::vector<uint64_t> levels;
+  for (const DisplayObject* level : Levels()) levels.push_back(level->id);
+  for (uint64_t id : levels) {
+    DisplayObject* level = display_.Find(id);
+    if (!level || level->removed || !level->visible) continue;
+    const Matrix m = view * level->matrix;
+    if (DisplayObject* found = Pick(*level, m, pixel)) return found;
+    if (!(level = display_.Find(id))) continue;
+    // A level acting as a button takes the pointer over its own shapes.
+    if (ActsAsButton(*level) && (level = display_.Find(id)) && Enabled(*level) &&
+        (level = display_.Find(id)) && ObjectContains(Lib(*level), *level, m, pixel)) {
+      return level;
+    }
+  }
+  return nullptr;
+}
+
+void InputRouter::Fire(uint64_t target, uint32_t clipEvent, uint16_t condition,
+                       uint8_t buttonState) {
+  DisplayObject* o = display_.Find(target);
+  if (!o || o->removed) return;
+  if (o->IsButton()) {
+    if (buttonState) display_.SetButtonState(*o, buttonState);
+    const Button* def = std::get_if<Button>(Lib(*o).Find(o->characterId));
+    if (def && o->parent) {
+      for (const ButtonAction& action : def->actions) {
+        if ((action.conditions & condition) && action.keyCode == 0) {
+          display_.Queue({o->parent->id, &action.block, 0, nullptr});
+        }
+      }
+    }
+    // Buttons of SWF 6 and later are objects with handlers of their own.
+    if (scripts_.vm().Version() >= 6) display_.Queue({o->id, nullptr, clipEvent, nullptr});
+  } else {
+    display_.Queue({o->id, nullptr, clipEvent, o->clipActions});
+  }
+  display_.Flush();
+}
+
+void InputRouter::Everyone(uint32_t event, const char* broadcaster, const char* message) {
+  std::vector<uint64_t> clips;
+  for (DisplayObject* level : Levels()) CollectClips(*level, clips);
+  std::sort(clips.begin(), clips.end(), std::greater<>());
+  const bool key = event == kEventKeyDown || event == kEventKeyUp;
+  const uint64_t focus = scripts_.vm().Input().focus;
+  // Key events reach the focused object's method, and every clip's handlers for them.
+  if (key && focus) display_.Queue({focus, nullptr, event, nullptr});
+  for (uint64_t id : clips) {
+    const DisplayObject* clip = display_.Find(id);
+    if (!clip) continue;
+    if (key) {
+      const bool handles =
+          clip->clipActions && std::any_of(clip->clipActions->begin(), clip->clipActions->end(),
+                                           [&](const ClipAction& a) { return a.events & event; });
+      if (!handles) continue;
+    }
+    display_.Queue({id, nullptr, event, clip->clipActions});
+  }
+  display_.Flush();
+  scripts_.vm().Broadcast(broadcaster, message);
+  display_.Flush();
+}
+
+void InputRouter::Drag(const Matrix& view) {
+  avm1::InputState& in = scripts_.vm().Input();
+  DisplayObject* o = in.drag.clip ? display_.Find(in.drag.clip) : nullptr;
+  if (!o || o->removed || !o->parent) {
+    in.drag = {};
+    return;
+  }
+  const Point local = ToStage(*o->parent).Inverse().Apply(in.mouse);
+  double x = local.x + in.drag.offset.x, y = local.y + in.drag.offset.y;
+  if (in.drag.bounds) {
+    x = std::clamp(x, double(in.drag.bounds->xMin), double(in.drag.bounds->xMax));
+    y = std::clamp(y, double(in.drag.bounds->yMin), double(in.drag.bounds->yMax));
+  }
+  o->matrix.tx = std::round(x);
+  o->matrix.ty = std::round(y);
+  o->scripted = true;
+  // What the dragged clip is over: the topmost other clip with a shape under the pointer.
+  in.dropTarget = 0;
+  std::vector<uint64_t> clips;
+  for (DisplayObject* level : Levels()) CollectClips(*level, clips);
+  std::sort(clips.begin(), clips.end(), std::greater<>());
+  for (uint64_t id : clips) {
+    const DisplayObject* c = display_.Find(id);
+    bool inside = false;
+    for (const DisplayObject* p = c; p && !inside; p = p->parent) inside = p == o;
+    if (!c || inside || !c->parent) continue;
+    if (ObjectContains(Lib(*c), *c, view * ToStage(*c), pixel_)) {
+      in.dropTarget = id;
+      break;
+    }
+  }
+}
+
+void InputRouter::UpdateHover(Point pixel, const Matrix& view) {
+  DisplayObject* now = TargetAt(pixel, view);
+  const uint64_t id = now ? now->id : 0;
+  if (down_ && pressed_ && now && id != pressed_ && TracksAsMenu(*now)) {
+    // A menu item takes over a press that started on another item.
+    const uint64_t old = pressed_;
+    pressed_ = hover_ = id;
+    Fire(old, kEventDragOut, kCondOverDownToIdle, kButtonUp);
+    Fire(id, kEventDragOver, kCondIdleToOverDown, kButtonDown);
+    return;
+  }
+  if (down_ && pressed_) {
+    // While pressed, only the pressed object hears about the pointer leaving and coming back.
+    const bool wasOver = hover_ == pressed_, isOver = id == pressed_;
+    hover_ = id;
+    if (wasOver && !isOver) Fire(pressed_, kEventDragOut, kCondOverDownToOutDown, kButtonOver);
+    if (!wasOver && isOver) Fire(pressed_, kEventDragOver, kCondOutDownToOverDown, kButtonDown);
+    return;
+  }
+  if (id == hover_) return;
+  const uint64_t old = hover_;
+  hover_ = id;
+  if (old) Fire(old, kEventRollOut, kCondOverUpToIdle, kButtonUp);
+  if (id) Fire(id, kEventRollOver, kCondIdleToOverUp, kButtonOver);
+}
+
+void InputRouter::Refresh(const Matrix& view) {
+  if (pointerSeen_) UpdateHover(pixel_, view);
+}
+
+void InputRouter::MouseMove(Point pixel, const Matrix& view) {
+  pixel_ = pixel;
+  pointerSeen_ = true;
+  avm1::InputState& in = scripts_.vm().Input();
+  in.mouse = view.Inverse().Apply(pixel);
+  if (in.drag.clip) Drag(view);
+  Everyone(kEventMouseMove, "Mouse", "onMouseMove");
+  UpdateHover(pixel, view);
+}
+
+void InputRouter::MouseDown(Point pixel, const Matrix& view) {
+  if (pixel.x != pixel_.x || pixel.y != pixel_.y) MouseMove(pixel, view);
+  down_ = true;
+  scripts_.vm().Input().keys[1] = true;  // scripts read the left button as key 1
+  Everyone(kEventMouseDown, "Mouse", "onMouseDown");
+  UpdateHover(pixel, view);
+  pressed_ = hover_;
+  if (pressed_) Fire(pressed_, kEventPress, kCondOverUpToOverDown, kButtonDown);
+}
+
+void InputRouter::MouseUp(Point pixel, const Matrix& view) {
+  if (pixel.x != pixel_.x || pixel.y != pixel_.y) MouseMove(pixel, view);
+  down_ = false;
+  scripts_.vm().Input().keys[1] = false;
+  Everyone(kEventMouseUp, "Mouse", "onMouseUp");
+  const uint64_t pressed = pressed_;
+  pressed_ = 0;
+  if (!pressed) return;
+  const DisplayObject* now = TargetAt(pixel, view);
+  if (now && now->id == pressed) {
+    Fire(pressed, kEventRelease, kCondOverDownToOverUp, kButtonOver);
+    hover_ = pressed;
+    return;
+  }
+  Fire(pressed, kEventReleaseOutside, kCondOutDownToIdle, kButtonUp);
+  hover_ = 0;
+  UpdateHover(pixel, view);
+}
+
+void InputRouter::MouseWheel(int delta) {
+  avm1::Interpreter& vm = scripts_.vm();
+  const DisplayObject* over = hover_ ? display_.Find(hover_) : nullptr;
+  const avm1::Value args[] = {
+      avm1::Value(static_cast<double>(delta)),
+      over ? avm1::Value(vm.ClipObject(avm1::ClipRef{over->id})) : avm1::Value()};
+  vm.Broadcast("Mouse", "onMouseWheel", args);
+  display_.Flush();
+}
+
+void InputRouter::KeyDown(int code, int ascii) {
+  avm1::InputState& in = scripts_.vm().Input();
+  if (code > 0 && code < 256) {
+    if (code == 20 && !in.keys[20]) in.capsLock = !in.capsLock;
+    if (code == 144 && !in.keys[144]) in.numLock = !in.numLock;
+    in.keys[static_cast<size_t>(code)] = true;
+  }
+  in.lastCode = code;
+  in.lastAscii = ascii;
+  Everyone(kEventKeyDown, "Key", "onKeyDown");
+  const uint8_t key = HandlerKey(code, ascii);
+  if (key && KeyPress(key)) return;
+  if (code == 9) {
+    MoveFocus(in.keys[16]);
+  } else if (code == 13 || code == 32) {
+    // Enter and space click what has the focus, when that takes clicks.
+    const DisplayObject* focus = in.focus ? display_.Find(in.focus) : nullptr;
+    if (focus && !focus->removed && (focus->IsButton() || ActsAsButton(*focus)) &&
+        Enabled(*focus)) {
+      const uint64_t id = focus->id;
+      Fire(id, kEventPress, kCondOverUpToOverDown, kButtonDown);
+      Fire(id, kEventRelease, kCondOverDownToOverUp, hover_ == id ? kButtonOver : kButtonUp);
+    }
+  }
+}
+
+void InputRouter::KeyUp(int code, int ascii) {
+  avm1::InputState& in = scripts_.vm().Input();
+  if (code > 0 && code < 256) in.keys[static_cast<size_t>(code)] = false;
+  in.lastCode = code;
+  in.lastAscii = ascii;
+  Everyone(kEventKeyUp, "Key", "onKeyUp");
+}
+
+bool InputRouter::KeyPress(uint8_t key) {
+  // Only the topmost handler of a key runs: the last found in drawing order.
+  FrameActions chosen;
+  std::vector<const DisplayObject*> stack;
+  for (const DisplayObject* level : Levels()) stack.push_back(level);
+  while (!stack.empty()) {
+    const DisplayObject* o = stack.back();
+    stack.pop_back();
+    if (o->IsButton() && o->parent) {
+      if (const Button* def = std::get_if<Button>(Lib(*o).Find(o->characterId))) {
+        for (const ButtonAction& action : def->actions) {
+          if (action.keyCode == key) chosen = {o->parent->id, &action.block, 0, nullptr};
+        }
+      }
+    }
+    if (o->clipActions) {
+      for (const ClipAction& a : *o->clipActions) {
+        if ((a.events & kEventKeyPress) && a.keyCode == key) {
+          chosen = {o->id, nullptr, kEventKeyPress, o->clipActions, key};
+        }
+      }
+    }
+    for (auto it = o->children.rbegin(); it != o->children.rend(); ++it) {
+      stack.push_back(it->second.get());
+    }
+  }
+  if (!chosen.clip) return false;
+  display_.Queue(chosen);
+  display_.Flush();
+  return true;
+}
+
+void InputRouter::MoveFocus(bool backwards) {
+  avm1::Interpreter& vm = scripts_.vm();
+  struct Stop {
+    uint64_t id;
+    std::optional<double> tabIndex;
+    double x, y;
+  };
+  std::vector<Stop> all;
+  auto member = [&](uint64_t id, const char* name) {
+    return vm.GetMember(vm.ClipObject(avm1::ClipRef{id}), name);
+  };
+  auto flag = [&](uint64_t id, const char* name) -> std::optional<bool> {
+    const avm1::Value v = member(id, name);
+    if (v.IsUndefined()) return std::nullopt;
+    return avm1::ToBoolean(v, vm.Version());
+  };
+  std::vector<Candidate> list;
+  for (const DisplayObject* level : Levels()) Flatten(*level, Matrix{}, list);
+  for (size_t i = 0; i < list.size(); ++i) {
+    const uint64_t id = list[i].id;
+    const DisplayObject* o = display_.Find(id);
+    if (!o || o->removed) {
+      i = list[i].end - 1;
+      continue;
+    }
+    const bool clip = o->IsClip();
+    std::optional<bool> tabbable = flag(id, "tabEnabled");
+    if (!tabbable && (o = display_.Find(id))) tabbable = o->IsButton() || ActsAsButton(*o);
+    if (*tabbable) {
+      const avm1::Value index = member(id, "tabIndex");
+      if ((o = display_.Find(id))) {
+        const Bounds b = ObjectBounds(Lib(*o), *o, ToStage(*o));
+        all.push_back({id, index.IsNumber() ? std::optional<double>(index.AsNumber()) : std::nullopt,
+                       b.empty ? 0 : b.xMin, b.empty ? 0 : b.yMin});
+      }
+    }
+    if (clip && !flag(id, "tabChildren").value_or(true)) i = list[i].end - 1;
+  }
+  // Once any object has a tab index, only those with one take part, in its order; otherwise
+  // the order is the reading order of where they stand.
+  const bool indexed =
+      std::any_of(all.begin(), all.end(), [](const Stop& c) { return c.tabIndex.has_value(); });
+  if (indexed) {
+    std::erase_if(all, [](const Stop& c) { return !c.tabIndex; });
+    std::stable_sort(all.begin(), all.end(),
+                     [](const Stop& a, const Stop& b) { return *a.tabIndex < *b.tabIndex; });
+  } else {
+    std::stable_sort(all.begin(), all.end(), [](const Stop& a, const Stop& b) {
+      return a.y != b.y ? a.y < b.y : a.x < b.x;
+    });
+  }
+  if (all.empty()) return;
+  const uint64_t focus = vm.Input().focus;
+  auto at = std::find_if(all.begin(), all.end(), [&](const Stop& c) { return c.id == focus; });
+  size_t next;
+  if (at == all.end()) {
+    next = backwards ? all.size() - 1 : 0;
+  } else {
+    const size_t i = static_cast<size_t>(at - all.begin());
+    next = backwards ? (i + all.size() - 1) % all.size() : (i + 1) % all.size();
+  }
+  vm.SetFocus(all[next].id);
+  display_.Flush();
+}
+
+Cursor InputRouter::CursorAt(Point pixel, const Matrix& view) {
+  if (const DisplayObject* target = TargetAt(pixel, view)) {
+    avm1::Interpreter& vm = scripts_.vm();
+    const avm1::Value hand =
+        vm.GetMember(vm.ClipObject(avm1::ClipRef{target->id}), "useHandCursor");
+    if (hand.IsUndefined() || avm1::ToBoolean(hand, vm.Version())) return Cursor::Hand;
+    return Cursor::Arrow;
+  }
+  if (textQuery_) {
+    std::vector<const DisplayObject*> stack;
+    for (const DisplayObject* level : Levels()) stack.push_back(level);
+    while (!stack.empty()) {
+      const DisplayObject* o = stack.back();
+      stack.pop_back();
+      if (!o->visible) continue;
+      if (o->parent && textQuery_(*o)) {
+        const Bounds b = ObjectBounds(Lib(*o), *o, view * ToStage(*o));
+        if (!b.empty && pixel.x >= b.xMin && pixel.x < b.xMax && pixel.y >= b.yMin &&
+            pixel.y < b.yMax) {
+          return Cursor::IBeam;
+        }
+      }
+      for (const auto& [depth, child] : o->children) stack.push_back(child.get());
+    }
+  }
+  return Cursor::Arrow;
+}
+
+}  // namespace swf

@@ -1,0 +1,78 @@
+#pragma once
+// The pointer and the keyboard as a host reports them, turned into what the movie sees: button
+// states and actions, clips acting as buttons, clip events, the Mouse and Key listeners,
+// dragging, and the keyboard focus moved with Tab.
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "player/display_list.h"
+#include "player/geometry.h"
+#include "player/movie.h"
+
+namespace swf {
+namespace avm1 {
+class MovieScripts;
+}
+
+enum class Cursor { Arrow, Hand, IBeam };
+
+// Whether a display object is a text field that takes a selection (the I-beam shows over it).
+using SelectableTextQuery = std::function<bool(const DisplayObject&)>;
+
+class InputRouter {
+ public:
+  // All three must outlive this.
+  InputRouter(const Movie& movie, DisplayList& display, avm1::MovieScripts& scripts);
+
+  // `pixel` is in the viewport; `view` maps the stage (twips) onto it.
+  void MouseMove(Point pixel, const Matrix& view);
+  void MouseDown(Point pixel, const Matrix& view);
+  void MouseUp(Point pixel, const Matrix& view);
+  // `delta` in lines, positive away from the user.
+  void MouseWheel(int delta);
+  // Key codes as the platform's virtual keys number them; `ascii` is the character the key
+  // makes (0 for none).
+  void KeyDown(int code, int ascii);
+  void KeyUp(int code, int ascii);
+  Cursor CursorAt(Point pixel, const Matrix& view);
+  // After a frame: what lies under a pointer that did not move may have changed.
+  void Refresh(const Matrix& view);
+  void SetSelectableTextQuery(SelectableTextQuery query) { textQuery_ = std::move(query); }
+
+  // The object that takes the pointer at `pixel`: a button or a clip acting as one, or null.
+  DisplayObject* TargetAt(Point pixel, const Matrix& view);
+
+ private:
+  // The movie whose characters `object` shows.
+  const Movie& Lib(const DisplayObject& object) const;
+  // The main timeline and the levels above it, the topmost first.
+  std::vector<DisplayObject*> Levels();
+  bool ActsAsButton(const DisplayObject& clip);
+  bool Enabled(const DisplayObject& object);
+  bool TracksAsMenu(const DisplayObject& object);
+  bool Contains(const DisplayObject& object, const Matrix& m, Point pixel);
+  DisplayObject* Pick(DisplayObject& parent, const Matrix& m, Point pixel);
+  // Runs what a transition of `target` means: a button's state and actions, or a clip's
+  // handler; then what it queued.
+  void Fire(uint64_t target, uint32_t clipEvent, uint16_t condition, uint8_t buttonState);
+  // Sends `event` to every clip (the newest first) and `message` to the Mouse or Key listeners.
+  void Everyone(uint32_t event, const char* broadcaster, const char* message);
+  // Runs the handler of `key`, if any object has one; false when none has.
+  bool KeyPress(uint8_t key);
+  void MoveFocus(bool backwards);
+  void Drag(const Matrix& view);
+  void UpdateHover(Point pixel, const Matrix& view);
+
+  const Movie& movie_;
+  DisplayList& display_;
+  avm1::MovieScripts& scripts_;
+  SelectableTextQuery textQuery_;
+  uint64_t hover_ = 0;    // what the pointer is over
+  uint64_t pressed_ = 0;  // what took the press, holding the pointer until it is released
+  bool down_ = false;
+  bool pointerSeen_ = false;  // the host has placed the pointer at least once
+  Point pixel_;
+};
+
+}  // namespace swf
