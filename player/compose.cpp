@@ -20,6 +20,7 @@ struct Composer {
   const Canvas& canvas;
   const Movie& movie;
   PixelRect area;  // canvas clip within the canvas
+  bool aliased = false;
   size_t edgesLeft = kMaxEdgesPerFrame;
 
   bool Charge(const Shape& shape) {
@@ -36,10 +37,10 @@ struct Composer {
   void Coverage(const DisplayObject& object, const Matrix& m, const CoverageMask* clip,
                 CoverageMask& mask) {
     if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
-      if (Charge(*shape)) DrawShapeCoverage(mask, *shape, {m, {}, &movie, clip});
+      if (Charge(*shape)) DrawShapeCoverage(mask, *shape, {m, {}, &movie, clip, aliased});
     }
     if (object.drawing && Charge(object.drawing->shape())) {
-      DrawShapeCoverage(mask, object.drawing->shape(), {m, {}, &movie, clip});
+      DrawShapeCoverage(mask, object.drawing->shape(), {m, {}, &movie, clip, aliased});
     }
     for (const auto& [depth, child] : object.children) {
       // A mask inside a mask does not mask its siblings here; its own shapes still count.
@@ -50,10 +51,10 @@ struct Composer {
   void Draw(const DisplayObject& object, const Matrix& m, const ColorTransform& colors,
             const CoverageMask* clip) {
     if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
-      if (Charge(*shape)) DrawShape(canvas, *shape, {m, colors, &movie, clip});
+      if (Charge(*shape)) DrawShape(canvas, *shape, {m, colors, &movie, clip, aliased});
     }
     if (object.drawing && Charge(object.drawing->shape())) {
-      DrawShape(canvas, object.drawing->shape(), {m, colors, &movie, clip});
+      DrawShape(canvas, object.drawing->shape(), {m, colors, &movie, clip, aliased});
     }
     if (object.children.empty()) return;
     struct Layer {
@@ -218,14 +219,14 @@ Matrix ViewMatrix(const TwipsRect& stage, ScaleMode mode, int width, int height)
 }
 
 void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject& root,
-                  const Matrix& view) {
+                  const Matrix& view, Quality quality) {
   PixelRect area = canvas.clip;
   area.left = std::max(area.left, 0);
   area.top = std::max(area.top, 0);
   area.right = std::min(area.right, canvas.width);
   area.bottom = std::min(area.bottom, canvas.height);
   if (area.Empty() || !canvas.base) return;
-  Composer composer{canvas, movie, area};
+  Composer composer{canvas, movie, area, quality == Quality::Low};
   composer.Draw(root, view * root.matrix, root.colors, nullptr);
 }
 
