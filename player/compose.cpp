@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "player/raster/blend.h"
 #include "player/render.h"
 
 namespace swf {
@@ -16,12 +17,54 @@ size_t EdgeCount(const Shape& shape) {
   return n;
 }
 
+// Off-screen buffers for layers and masks, kept from frame to frame: a frame takes them in
+// stack order and gives them back, so drawing allocates only while a movie's needs grow. Kept
+// for the thread's life and never destroyed, for the same reason as the rasterizer's scratch.
+struct BufferPool {
+  std::vector<std::unique_ptr<std::vector<uint32_t>>> layers;
+  std::vector<std::unique_ptr<CoverageMask>> masks;
+  size_t layersUsed = 0, masksUsed = 0;
+};
+
+BufferPool& ThreadPool() {
+  thread_local BufferPool* pool = nullptr;
+  if (!pool) pool = new BufferPool;
+  return *pool;
+}
+
+PixelRect Intersect(PixelRect p, const PixelRect& q) {
+  p.left = std::max(p.left, q.left);
+  p.top = std::max(p.top, q.top);
+  p.right = std::min(p.right, q.right);
+  p.bottom = std::min(p.bottom, q.bottom);
+  return p;
+}
+
+size_t Area(const PixelRect& r) {
+  return r.Empty() ? 0 : static_cast<size_t>(r.right - r.left) * (r.bottom - r.top);
+}
+
+// Whole pixels that hold everything `object` draws under `m`, with `margin` more on each side.
+PixelRect PixelBounds(const Movie& movie, const DisplayObject& object, const Matrix& m,
+                      double margin) {
+  const Bounds b = ObjectBounds(movie, object, m);
+  if (b.empty) return {};
+  auto clampInt = [](double v) { return static_cast<int>(std::clamp(v, -1e8, 1e8)); };
+  return {clampInt(std::floor(b.xMin - margin)) - 1, clampInt(std::floor(b.yMin - margin)) - 1,
+          clampInt(std::ceil(b.xMax + margin)) + 1, clampInt(std::ceil(b.yMax + margin)) + 1};
+}
+
+// Where drawing goes: the caller's canvas or a layer, and the part of it worth drawing.
+struct Target {
+  Canvas canvas;
+  PixelRect area;
+};
+
 struct Composer {
-  const Canvas& canvas;
   const Movie& movie;
-  PixelRect area;  // canvas clip within the canvas
   bool aliased = false;
   size_t edgesLeft = kMaxEdgesPerFrame;
+  BufferPool& pool = ThreadPool();
 
   bool Charge(const Shape& shape) {
     const size_t edges = EdgeCount(shape);
@@ -48,37 +91,83 @@ struct Composer {
     }
   }
 
-  void Draw(const DisplayObject& object, const Matrix& m, const ColorTransform& colors,
-            const CoverageMask* clip) {
+  CoverageMask& TakeMask(const PixelRect& area) {
+    if (pool.masksUsed == pool.masks.size()) pool.masks.push_back(std::make_unique<CoverageMask>());
+    CoverageMask& mask = *pool.masks[pool.masksUsed++];
+    mask.area = area;
+    mask.coverage.assign(Area(area), 0);
+    return mask;
+  }
+
+  std::vector<uint32_t>& TakeLayer(const PixelRect& area) {
+    if (pool.layersUsed == pool.layers.size()) {
+      pool.layers.push_back(std::make_unique<std::vector<uint32_t>>());
+    }
+    std::vector<uint32_t>& pixels = *pool.layers[pool.layersUsed++];
+    pixels.assign(Area(area), 0);
+    return pixels;
+  }
+
+  // Draws `object` into a layer of its own and blends that onto the target.
+  void DrawLayered(const Target& t, const DisplayObject& object, const Matrix& m,
+                   const ColorTransform& colors, const CoverageMask* clip) {
+    const PixelRect area = Intersect(PixelBounds(movie, object, m, 0), t.area);
+    if (area.Empty()) return;
+    std::vector<uint32_t>& pixels = TakeLayer(area);
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    const Target layer{{reinterpret_cast<uint8_t*>(pixels.data()),
+                        width * 4,
+                        width,
+                        height,
+                        {0, 0, width, height}},
+                       {0, 0, width, height}};
+    Matrix shifted = m;
+    shifted.tx -= area.left;
+    shifted.ty -= area.top;
+    Draw(layer, object, shifted, colors, nullptr);
+    raster::CompositeLayer(t.canvas, {area, pixels.data()}, object.blendMode, clip);
+    --pool.layersUsed;
+  }
+
+  void Draw(const Target& t, const DisplayObject& object, const Matrix& m,
+            const ColorTransform& colors, const CoverageMask* clip) {
     if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
-      if (Charge(*shape)) DrawShape(canvas, *shape, {m, colors, &movie, clip, aliased});
+      if (Charge(*shape)) DrawShape(t.canvas, *shape, {m, colors, &movie, clip, aliased});
     }
     if (object.drawing && Charge(object.drawing->shape())) {
-      DrawShape(canvas, object.drawing->shape(), {m, colors, &movie, clip, aliased});
+      DrawShape(t.canvas, object.drawing->shape(), {m, colors, &movie, clip, aliased});
     }
     if (object.children.empty()) return;
     struct Layer {
       int32_t untilDepth;
-      CoverageMask mask;
+      CoverageMask* mask;
     };
-    std::vector<std::unique_ptr<Layer>> masks;
+    std::vector<Layer> masks;
+    const size_t masksBefore = pool.masksUsed;
     for (const auto& [depth, child] : object.children) {
-      while (!masks.empty() && depth > masks.back()->untilDepth) masks.pop_back();
-      const CoverageMask* current = masks.empty() ? clip : &masks.back()->mask;
+      while (!masks.empty() && depth > masks.back().untilDepth) {
+        masks.pop_back();
+        --pool.masksUsed;
+      }
+      const CoverageMask* current = masks.empty() ? clip : masks.back().mask;
       const Matrix childMatrix = m * child->matrix;
       if (child->clipDepth > 0) {
-        auto layer = std::make_unique<Layer>();
-        layer->untilDepth = child->clipDepth;
-        layer->mask.area = area;
-        layer->mask.coverage.assign(static_cast<size_t>(area.right - area.left) *
-                                        static_cast<size_t>(area.bottom - area.top),
-                                    0);
-        Coverage(*child, childMatrix, current, layer->mask);
-        masks.push_back(std::move(layer));
+        // Only the part of the target the mask's shapes reach can show anything.
+        const PixelRect area = Intersect(PixelBounds(movie, *child, childMatrix, 0), t.area);
+        CoverageMask& mask = TakeMask(area);
+        if (!area.Empty()) Coverage(*child, childMatrix, current, mask);
+        masks.push_back({child->clipDepth, &mask});
         continue;
       }
-      if (child->visible) Draw(*child, childMatrix, colors * child->colors, current);
+      if (!child->visible) continue;
+      const ColorTransform childColors = colors * child->colors;
+      if (child->blendMode != BlendMode::Normal) {
+        DrawLayered(t, *child, childMatrix, childColors, current);
+      } else {
+        Draw(t, *child, childMatrix, childColors, current);
+      }
     }
+    pool.masksUsed = masksBefore;
   }
 };
 
@@ -226,8 +315,8 @@ void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject&
   area.right = std::min(area.right, canvas.width);
   area.bottom = std::min(area.bottom, canvas.height);
   if (area.Empty() || !canvas.base) return;
-  Composer composer{canvas, movie, area, quality == Quality::Low};
-  composer.Draw(root, view * root.matrix, root.colors, nullptr);
+  Composer composer{movie, quality == Quality::Low};
+  composer.Draw({canvas, area}, root, view * root.matrix, root.colors, nullptr);
 }
 
 bool HitTestFrame(const Movie& movie, const DisplayObject& root, const Matrix& view, Point pixel) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "player/bitmap.h"
+#include "player/effects.h"
 #include "player/geometry.h"
 #include "player/movie_error.h"
 #include "player/movie_file.h"
@@ -66,7 +67,9 @@ struct PlaceObject {
   std::optional<uint16_t> ratio;
   std::optional<std::string> name;
   std::optional<uint16_t> clipDepth;
-  uint8_t blendMode = 0;  // read but not applied yet
+  uint8_t blendMode = 0;  // 0: not given; otherwise a BlendMode, normal stored as 1
+  std::optional<std::vector<Filter>> filters;
+  std::optional<bool> cacheAsBitmap;
   std::vector<ClipAction> clipActions;
 };
 
