@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "player/raster/blend.h"
+#include "player/raster/filters.h"
 #include "player/render.h"
 
 namespace swf {
@@ -54,6 +55,9 @@ PixelRect PixelBounds(const Movie& movie, const DisplayObject& object, const Mat
           clampInt(std::ceil(b.xMax + margin)) + 1, clampInt(std::ceil(b.yMax + margin)) + 1};
 }
 
+// Filters together spread an object's pixels at most this far.
+constexpr int kMaxFilterMargin = 2048;
+
 // Where drawing goes: the caller's canvas or a layer, and the part of it worth drawing.
 struct Target {
   Canvas canvas;
@@ -63,6 +67,7 @@ struct Target {
 struct Composer {
   const Movie& movie;
   bool aliased = false;
+  double filterScale = 1;  // pixels per stage pixel: filters grow with the view
   size_t edgesLeft = kMaxEdgesPerFrame;
   BufferPool& pool = ThreadPool();
 
@@ -111,7 +116,14 @@ struct Composer {
   // Draws `object` into a layer of its own and blends that onto the target.
   void DrawLayered(const Target& t, const DisplayObject& object, const Matrix& m,
                    const ColorTransform& colors, const CoverageMask* clip) {
-    const PixelRect area = Intersect(PixelBounds(movie, object, m, 0), t.area);
+    int margin = 0;
+    for (const Filter& f : object.filters) {
+      margin = std::min(margin + raster::FilterMargin(f, filterScale), kMaxFilterMargin);
+    }
+    // A filter spreads what lies just outside the target into it: draw that too.
+    const PixelRect reach{t.area.left - margin, t.area.top - margin, t.area.right + margin,
+                          t.area.bottom + margin};
+    const PixelRect area = Intersect(PixelBounds(movie, object, m, margin), reach);
     if (area.Empty()) return;
     std::vector<uint32_t>& pixels = TakeLayer(area);
     const int width = area.right - area.left, height = area.bottom - area.top;
@@ -125,6 +137,7 @@ struct Composer {
     shifted.tx -= area.left;
     shifted.ty -= area.top;
     Draw(layer, object, shifted, colors, nullptr);
+    for (const Filter& f : object.filters) raster::ApplyFilter(f, filterScale, pixels, width, height);
     raster::CompositeLayer(t.canvas, {area, pixels.data()}, object.blendMode, clip);
     --pool.layersUsed;
   }
@@ -161,7 +174,7 @@ struct Composer {
       }
       if (!child->visible) continue;
       const ColorTransform childColors = colors * child->colors;
-      if (child->blendMode != BlendMode::Normal) {
+      if (child->blendMode != BlendMode::Normal || !child->filters.empty()) {
         DrawLayered(t, *child, childMatrix, childColors, current);
       } else {
         Draw(t, *child, childMatrix, childColors, current);
@@ -315,7 +328,8 @@ void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject&
   area.right = std::min(area.right, canvas.width);
   area.bottom = std::min(area.bottom, canvas.height);
   if (area.Empty() || !canvas.base) return;
-  Composer composer{movie, quality == Quality::Low};
+  Composer composer{movie, quality == Quality::Low,
+                    std::sqrt(std::fabs(view.a * view.d - view.b * view.c)) * 20};
   composer.Draw({canvas, area}, root, view * root.matrix, root.colors, nullptr);
 }
 
