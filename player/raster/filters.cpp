@@ -2,39 +2,48 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "player/raster/pixel.h"
 
 namespace swf::raster {
 namespace {
 
-int BoxWidth(double blur, double scale) {
-  const double pixels = std::clamp(blur, 0.0, kMaxBlur) * scale;
-  return std::clamp(static_cast<int>(std::lround(pixels)), 1, 4096);
+// The original blurs with whole odd-width boxes: the size in pixels, cut down to an odd count
+// of taps (1 and 2 do nothing, 4 takes three taps).
+double BoxWidth(double blur, double scale) {
+  const double pixels = std::clamp(blur * scale, 0.0, kMaxBlur * std::max(scale, 1.0));
+  int taps = static_cast<int>(std::min(pixels, 4096.0));
+  if (taps % 2 == 0) --taps;
+  return std::max(taps, 1);
 }
 
 int Passes(const Filter& f) { return std::clamp(f.passes, 1, kMaxPasses); }
 
-// One box-blur pass over `count` values `stride` apart, with a running sum: the same work
+// One box-blur pass over `count` values `stride` apart, from running sums: the same work
 // whatever the box's width. Values beyond the ends count as zero.
-void BoxLine(uint32_t* values, int count, int stride, int width, std::vector<uint32_t>& line) {
+void BoxLine(uint32_t* values, int count, int stride, double width, std::vector<uint64_t>& sums) {
   if (width <= 1) return;
-  line.resize(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) line[i] = values[static_cast<size_t>(i) * stride];
-  const int before = (width - 1) / 2, after = width / 2;
-  uint32_t sum = 0;
-  for (int i = 0; i < std::min(after, count); ++i) sum += line[i];
+  const int radius = static_cast<int>((width - 1) / 2);  // taps fully inside the box
+  const double edge = (width - (2 * radius + 1)) / 2;    // weight of the next tap each side
+  sums.resize(static_cast<size_t>(count) + 1);
+  sums[0] = 0;
+  for (int i = 0; i < count; ++i) sums[i + 1] = sums[i] + values[static_cast<size_t>(i) * stride];
+  auto at = [&](int i) -> double {
+    return i >= 0 && i < count ? static_cast<double>(sums[i + 1] - sums[i]) : 0.0;
+  };
   for (int i = 0; i < count; ++i) {
-    if (i + after < count) sum += line[i + after];
-    values[static_cast<size_t>(i) * stride] = (sum + width / 2) / width;
-    if (i - before >= 0) sum -= line[i - before];
+    const int lo = std::max(0, i - radius), hi = std::min(count, i + radius + 1);
+    const double inner = static_cast<double>(sums[hi] - sums[lo]);
+    const double v = (inner + edge * (at(i - radius - 1) + at(i + radius + 1))) / width;
+    values[static_cast<size_t>(i) * stride] = static_cast<uint32_t>(v + 0.5);
   }
 }
 
 // Blurs one 8-bit plane (values 0..255 held in 32-bit words).
-void BlurPlane(std::vector<uint32_t>& plane, int width, int height, int boxX, int boxY,
+void BlurPlane(std::vector<uint32_t>& plane, int width, int height, double boxX, double boxY,
                int passes) {
-  std::vector<uint32_t> line;
+  std::vector<uint64_t> line;
   for (int p = 0; p < passes; ++p) {
     for (int y = 0; y < height; ++y) {
       BoxLine(plane.data() + static_cast<size_t>(y) * width, width, 1, boxX, line);
@@ -43,7 +52,7 @@ void BlurPlane(std::vector<uint32_t>& plane, int width, int height, int boxX, in
   }
 }
 
-void BlurPixels(std::vector<uint32_t>& pixels, int width, int height, int boxX, int boxY,
+void BlurPixels(std::vector<uint32_t>& pixels, int width, int height, double boxX, double boxY,
                 int passes) {
   std::vector<uint32_t> plane(pixels.size());
   for (int shift = 0; shift < 32; shift += 8) {
@@ -127,7 +136,8 @@ int FilterMargin(const Filter& f, double scale) {
   if (f.kind == FilterKind::ColorMatrix) return 0;
   if (f.kind == FilterKind::Convolution) return (std::max(f.columns, f.rows) + 1) / 2;
   const int passes = Passes(f);
-  int margin = passes * (std::max(BoxWidth(f.blurX, scale), BoxWidth(f.blurY, scale)) + 1) / 2;
+  int margin = static_cast<int>(
+      passes * (std::max(BoxWidth(f.blurX, scale), BoxWidth(f.blurY, scale)) + 2) / 2);
   if (f.kind != FilterKind::Blur && f.kind != FilterKind::Glow) {
     margin += static_cast<int>(std::min(std::fabs(f.distance) * scale, 4096.0)) + 1;
   }
