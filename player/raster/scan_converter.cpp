@@ -78,7 +78,7 @@ void ScanConverter::AddSpan(int32_t from, int32_t to) {
   touchedMax_ = std::max(touchedMax_, b + 1);
 }
 
-void ScanConverter::Run(SegmentList& list, CoverageSink& sink, bool aliased) {
+void ScanConverter::Run(SegmentList& list, CoverageSink& sink, bool aliased, bool evenOdd) {
   std::vector<Segment>& segs = list.segments();
   if (segs.empty()) return;
   const PixelRect& clip = list.clip();
@@ -143,15 +143,18 @@ void ScanConverter::Run(SegmentList& list, CoverageSink& sink, bool aliased) {
       SortCrossings(spanEnd);
       int winding = 0;
       int32_t start = 0;
+      const int inside = evenOdd ? 1 : -1;  // the bits of the winding number that decide
       for (const Crossing& c : crossings_) {
-        const int before = winding;
+        const int before = winding & inside;
         winding += c.winding;
-        if (before == 0 && winding != 0) {
+        const int after = winding & inside;
+        if (before == 0 && after != 0) {
           start = c.x;
-        } else if (before != 0 && winding == 0) {
+        } else if (before != 0 && after == 0) {
           AddSpan(start, c.x);
         }
       }
+      winding &= inside;
       if (winding != 0) AddSpan(start, spanEnd);  // an outline left open runs to the clip
       crossings_.swap(buckets_[sub]);
     }

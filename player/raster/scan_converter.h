@@ -27,7 +27,8 @@ class ScanConverter {
 
   // Sorts `segments` in place. Rows without coverage are never passed to the sink. `aliased`
   // samples each pixel once, at its centre, so that coverage is all or nothing.
-  void Run(SegmentList& segments, CoverageSink& sink, bool aliased = false);
+  // `evenOdd` fills where the outline winds an odd number of times instead of any non-zero one.
+  void Run(SegmentList& segments, CoverageSink& sink, bool aliased = false, bool evenOdd = false);
 
  private:
   struct Crossing {
