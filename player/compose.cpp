@@ -12,6 +12,18 @@
 namespace swf {
 namespace {
 
+// The shape `object` shows: its character's, or a morph's at the object's ratio (made in
+// `scratch`). Null for characters without a shape.
+const Shape* OwnShape(const Movie& movie, const DisplayObject& object, Shape& scratch) {
+  const Character* character = movie.Find(object.characterId);
+  if (const Shape* shape = std::get_if<Shape>(character)) return shape;
+  if (const MorphShape* morph = std::get_if<MorphShape>(character)) {
+    MorphAt(*morph, object.ratio, scratch);
+    return &scratch;
+  }
+  return nullptr;
+}
+
 size_t EdgeCount(const Shape& shape) {
   size_t n = 0;
   for (const Path& p : shape.paths) n += p.edges.size();
@@ -84,7 +96,8 @@ struct Composer {
   // The shapes of `object` and everything inside it, unioned into `mask`.
   void Coverage(const DisplayObject& object, const Matrix& m, const CoverageMask* clip,
                 CoverageMask& mask) {
-    if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
+    Shape morphed;
+    if (const Shape* shape = OwnShape(movie, object, morphed)) {
       if (Charge(*shape)) DrawShapeCoverage(mask, *shape, {m, {}, &movie, clip, aliased});
     }
     if (object.drawing && Charge(object.drawing->shape())) {
@@ -144,7 +157,8 @@ struct Composer {
 
   void Draw(const Target& t, const DisplayObject& object, const Matrix& m,
             const ColorTransform& colors, const CoverageMask* clip) {
-    if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
+    Shape morphed;
+    if (const Shape* shape = OwnShape(movie, object, morphed)) {
       if (Charge(*shape)) DrawShape(t.canvas, *shape, {m, colors, &movie, clip, aliased});
     }
     if (object.drawing && Charge(object.drawing->shape())) {
@@ -186,7 +200,8 @@ struct Composer {
 
 // The character's own shape, or what a script drew into the clip.
 bool OwnHit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
-  if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
+  Shape morphed;
+  if (const Shape* shape = OwnShape(movie, object, morphed)) {
     if (ShapeContains(*shape, m, pixel)) return true;
   }
   return object.drawing && ShapeContains(object.drawing->shape(), m, pixel);
@@ -258,7 +273,8 @@ Bounds MapBounds(const Bounds& b, const Matrix& m) {
 Bounds LocalBounds(const Movie& movie, const DisplayObject& object) {
   Bounds out;
   const Character* character = object.characterId ? movie.Find(object.characterId) : nullptr;
-  if (const Shape* shape = std::get_if<Shape>(character)) {
+  Shape morphed;
+  if (const Shape* shape = OwnShape(movie, object, morphed)) {
     const TwipsRect& r = shape->bounds;
     out.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
     out.Add({static_cast<double>(r.xMax), static_cast<double>(r.yMax)});

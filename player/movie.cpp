@@ -224,6 +224,8 @@ bool IsDefinition(TagCode code) {
     case TagCode::DefineBitsLossless:
     case TagCode::DefineBitsLossless2:
     case TagCode::DefineSprite:
+    case TagCode::DefineMorphShape:
+    case TagCode::DefineMorphShape2:
     case TagCode::JpegTables:
     case TagCode::SetBackgroundColor:
     case TagCode::ExportAssets:
@@ -272,6 +274,13 @@ MovieError ParseDefinition(const Tag& tag, ParseState& st) {
       Shape shape;
       kind = ParseShape(code, tag.body, id, shape, st.elementBudget);
       if (kind == ErrorKind::None) movie.dictionary.try_emplace(id, std::move(shape));
+      break;
+    }
+    case TagCode::DefineMorphShape:
+    case TagCode::DefineMorphShape2: {
+      MorphShape morph;
+      kind = ParseMorphShape(code, tag.body, id, morph, st.elementBudget);
+      if (kind == ErrorKind::None) movie.dictionary.try_emplace(id, std::move(morph));
       break;
     }
     case TagCode::DefineBitsLossless:

@@ -15,6 +15,7 @@
 #include "player/effects.h"
 #include "player/geometry.h"
 #include "player/movie_error.h"
+#include "player/morph_shape.h"
 #include "player/movie_file.h"
 #include "player/shape.h"
 
@@ -105,7 +106,7 @@ struct Sprite {
   Timeline timeline;
 };
 
-using Character = std::variant<Shape, Bitmap, Sprite>;
+using Character = std::variant<Shape, Bitmap, Sprite, MorphShape>;
 
 struct Movie : BitmapSource {
   MovieHeader header;
