@@ -7,6 +7,7 @@
 
 #include "player/raster/blend.h"
 #include "player/raster/filters.h"
+#include "player/raster/pixel.h"
 #include "player/render.h"
 
 namespace swf {
@@ -149,8 +150,15 @@ struct Composer {
     Matrix shifted = m;
     shifted.tx -= area.left;
     shifted.ty -= area.top;
-    Draw(layer, object, shifted, colors, nullptr);
+    // The object is drawn as itself, then coloured as a whole: overlapping parts of a faded
+    // group do not show through each other, and its filters' glows fade with it.
+    Draw(layer, object, shifted, ColorTransform{}, nullptr);
     for (const Filter& f : object.filters) raster::ApplyFilter(f, filterScale, pixels, width, height);
+    if (!colors.IsIdentity()) {
+      for (uint32_t& p : pixels) {
+        if (p != 0 || colors.aAdd > 0) p = raster::TransformPremultiplied(colors, p);
+      }
+    }
     raster::CompositeLayer(t.canvas, {area, pixels.data()}, object.blendMode, clip);
     --pool.layersUsed;
   }
@@ -188,7 +196,8 @@ struct Composer {
       }
       if (!child->visible) continue;
       const ColorTransform childColors = colors * child->colors;
-      if (child->blendMode != BlendMode::Normal || !child->filters.empty()) {
+      if (child->blendMode != BlendMode::Normal || !child->filters.empty() ||
+          child->cacheAsBitmap) {
         DrawLayered(t, *child, childMatrix, childColors, current);
       } else {
         Draw(t, *child, childMatrix, childColors, current);
