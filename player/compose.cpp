@@ -153,7 +153,8 @@ struct Composer {
     // The object is drawn as itself, then coloured as a whole: overlapping parts of a faded
     // group do not show through each other, and its filters' glows fade with it.
     Draw(layer, object, shifted, ColorTransform{}, nullptr);
-    for (const Filter& f : object.filters) raster::ApplyFilter(f, filterScale, pixels, width, height);
+    for (const Filter& f : object.filters)
+      raster::ApplyFilter(f, filterScale, pixels, width, height);
     if (!colors.IsIdentity()) {
       for (uint32_t& p : pixels) {
         if (p != 0 || colors.aAdd > 0) p = raster::TransformPremultiplied(colors, p);

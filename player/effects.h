@@ -56,10 +56,10 @@ struct Filter {
   double distance = 4;          // pixels
   double strength = 1;
   bool inner = false, knockout = false, onTop = false;
-  bool hideObject = false;  // drop shadow: compositeSource cleared
-  Rgba color{0, 0, 0, 255};       // shadow, glow; bevel shadow
+  bool hideObject = false;             // drop shadow: compositeSource cleared
+  Rgba color{0, 0, 0, 255};            // shadow, glow; bevel shadow
   Rgba highlight{255, 255, 255, 255};  // bevel
-  std::vector<FilterStop> stops;  // gradient glow and bevel
+  std::vector<FilterStop> stops;       // gradient glow and bevel
   float matrix[20] = {1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
   int columns = 0, rows = 0;  // convolution
   double divisor = 1, bias = 0;

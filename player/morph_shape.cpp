@@ -38,7 +38,8 @@ bool ReadMorphFill(ByteReader& r, FillStyle& start, FillStyle& end) {
       }
       if (type == 0x13) {
         const double focal = Fixed8{r.S16()}.Value();
-        start.gradient.focalPoint = end.gradient.focalPoint = focal < -1 ? -1 : (focal > 1 ? 1 : focal);
+        start.gradient.focalPoint = end.gradient.focalPoint =
+            focal < -1 ? -1 : (focal > 1 ? 1 : focal);
       }
       return true;
     }
@@ -255,7 +256,8 @@ void MorphAt(const MorphShape& morph, uint16_t ratio, Shape& out) {
   out.edgeBounds = out.bounds;
   out.nonZero = false;
   out.fills.resize(s.fills.size());
-  for (size_t i = 0; i < s.fills.size(); ++i) MixFill(s.fills[i], morph.endFills[i], t, out.fills[i]);
+  for (size_t i = 0; i < s.fills.size(); ++i)
+    MixFill(s.fills[i], morph.endFills[i], t, out.fills[i]);
   out.lines.resize(s.lines.size());
   for (size_t i = 0; i < s.lines.size(); ++i) {
     const LineStyle& a = s.lines[i];

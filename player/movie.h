@@ -14,8 +14,8 @@
 #include "player/bitmap.h"
 #include "player/effects.h"
 #include "player/geometry.h"
-#include "player/movie_error.h"
 #include "player/morph_shape.h"
+#include "player/movie_error.h"
 #include "player/movie_file.h"
 #include "player/shape.h"
 

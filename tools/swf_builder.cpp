@@ -3,8 +3,8 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <numbers>
 
@@ -1011,8 +1011,7 @@ uint16_t Movie::DefineShape(const Shape& shape, int version, uint16_t id) {
   return id;
 }
 
-uint16_t Movie::DefineLossless(const Image& image, LosslessFormat format, bool alpha,
-                               uint16_t id) {
+uint16_t Movie::DefineLossless(const Image& image, LosslessFormat format, bool alpha, uint16_t id) {
   std::vector<uint8_t> body = EncodeLossless(image, format, alpha);
   if (body.empty()) return 0;
   id = TakeId(id);

@@ -66,8 +66,8 @@ uint32_t BlendPixel(uint32_t d, uint32_t s, BlendMode mode) {
       return Separable(
           d, s, [](int sc, int sa, int dc, int da) { return std::abs(Mul(sc, da) - Mul(dc, sa)); });
     case BlendMode::Overlay:
-      return Separable(
-          d, s, [](int sc, int sa, int dc, int da) { return HardLight(dc, da, sc, sa); });
+      return Separable(d, s,
+                       [](int sc, int sa, int dc, int da) { return HardLight(dc, da, sc, sa); });
     case BlendMode::Hardlight:
       return Separable(d, s, HardLight);
     case BlendMode::Add: {
