@@ -68,8 +68,14 @@ PixelRect PixelBounds(const Movie& movie, const DisplayObject& object, const Mat
           clampInt(std::ceil(b.xMax + margin)) + 1, clampInt(std::ceil(b.yMax + margin)) + 1};
 }
 
-// Filters together spread an object's pixels at most this far.
+// Filters together spread an object's pixels at most this far, and never further than the
+// target is wide: beyond that a blur only thins out what little reaches the target.
 constexpr int kMaxFilterMargin = 2048;
+// Filter work a frame may do, in layer pixels times passes times channels per pixel drawn (and a little more
+// for tiny views); filters past it are left out, so that a movie full of huge blurs costs a
+// bounded time per frame.
+constexpr double kFilterWorkPerPixel = 12;
+constexpr double kFilterWorkExtra = 1 << 16;
 
 // Where drawing goes: the caller's canvas or a layer, and the part of it worth drawing.
 struct Target {
@@ -81,6 +87,7 @@ struct Composer {
   const Movie& movie;
   bool aliased = false;
   double filterScale = 1;  // pixels per stage pixel: filters grow with the view
+  double filterWorkLeft = kFilterWorkExtra;
   size_t edgesLeft = kMaxEdgesPerFrame;
   BufferPool& pool = ThreadPool();
 
@@ -134,6 +141,7 @@ struct Composer {
     for (const Filter& f : object.filters) {
       margin = std::min(margin + raster::FilterMargin(f, filterScale), kMaxFilterMargin);
     }
+    margin = std::min(margin, std::max(t.area.right - t.area.left, t.area.bottom - t.area.top));
     // A filter spreads what lies just outside the target into it: draw that too.
     const PixelRect reach{t.area.left - margin, t.area.top - margin, t.area.right + margin,
                           t.area.bottom + margin};
@@ -153,8 +161,14 @@ struct Composer {
     // The object is drawn as itself, then coloured as a whole: overlapping parts of a faded
     // group do not show through each other, and its filters' glows fade with it.
     Draw(layer, object, shifted, ColorTransform{}, nullptr);
-    for (const Filter& f : object.filters)
+    for (const Filter& f : object.filters) {
+      // A blur works on four channels, the others on one.
+      const double planes = f.kind == FilterKind::Blur ? 4 : 1;
+      const double work = static_cast<double>(width) * height * std::max(1, f.passes) * planes;
+      if (work > filterWorkLeft) break;
+      filterWorkLeft -= work;
       raster::ApplyFilter(f, filterScale, pixels, width, height);
+    }
     if (!colors.IsIdentity()) {
       for (uint32_t& p : pixels) {
         if (p != 0 || colors.aAdd > 0) p = raster::TransformPremultiplied(colors, p);
@@ -355,7 +369,8 @@ void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject&
   area.bottom = std::min(area.bottom, canvas.height);
   if (area.Empty() || !canvas.base) return;
   Composer composer{movie, quality == Quality::Low,
-                    std::sqrt(std::fabs(view.a * view.d - view.b * view.c)) * 20};
+                    std::sqrt(std::fabs(view.a * view.d - view.b * view.c)) * 20,
+                    kFilterWorkExtra + kFilterWorkPerPixel * static_cast<double>(Area(area))};
   composer.Draw({canvas, area}, root, view * root.matrix, root.colors, nullptr);
 }
 
