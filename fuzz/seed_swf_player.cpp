@@ -98,15 +98,16 @@ int main(int argc, char** argv) {
       m.Tag(static_cast<uint16_t>(version == 1 ? 46 : 84),
             swfb::EncodeMorphRectangle(id, {0, 400, 0, 300}, {200, 1400, 100, 900},
                                        {255, 0, 0, 255}, {0, 0, 255, 128}, version));
-      for (uint8_t blend = 0; blend <= 14; blend += 2) {
+      // Few placements: every input grown from this one pays for its layers and filters.
+      for (uint8_t blend = version; blend <= 14; blend += 7) {
         swfb::Place p;
         p.depth = depth++;
         p.characterId = id;
         p.ratio = static_cast<uint16_t>(blend * 4000);
         p.matrix = swfb::Matrix::Translate(60 * blend, 40 * version);
         p.blendMode = blend;
-        p.cacheAsBitmap = blend % 4 == 0;
-        if (blend % 3 == 0) p.filters = swfb::EncodeEveryFilter();
+        p.cacheAsBitmap = blend % 2 == 0;
+        if (blend > 7) p.filters = swfb::EncodeEveryFilter();
         m.PlaceObject3(p);
       }
     }

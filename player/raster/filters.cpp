@@ -20,30 +20,28 @@ double BoxWidth(double blur, double scale) {
 
 int Passes(const Filter& f) { return std::clamp(f.passes, 1, kMaxPasses); }
 
-// One box-blur pass over `count` values `stride` apart, from running sums: the same work
-// whatever the box's width. Values beyond the ends count as zero.
-void BoxLine(uint32_t* values, int count, int stride, double width, std::vector<uint64_t>& sums) {
-  if (width <= 1) return;
-  const int radius = static_cast<int>((width - 1) / 2);  // taps fully inside the box
-  const double edge = (width - (2 * radius + 1)) / 2;    // weight of the next tap each side
-  sums.resize(static_cast<size_t>(count) + 1);
-  sums[0] = 0;
-  for (int i = 0; i < count; ++i) sums[i + 1] = sums[i] + values[static_cast<size_t>(i) * stride];
-  auto at = [&](int i) -> double {
-    return i >= 0 && i < count ? static_cast<double>(sums[i + 1] - sums[i]) : 0.0;
-  };
+// One box-blur pass over `count` values `stride` apart, with a running sum: the same work
+// whatever the box's (odd) width. Values beyond the ends count as zero.
+void BoxLine(uint32_t* values, int count, int stride, double width, std::vector<uint32_t>& line) {
+  const int radius = static_cast<int>(width) / 2;
+  if (radius <= 0) return;
+  const int taps = 2 * radius + 1;
+  line.assign(static_cast<size_t>(count) + 2 * static_cast<size_t>(radius) + 1, 0);
+  for (int i = 0; i < count; ++i) line[i + radius] = values[static_cast<size_t>(i) * stride];
+  uint32_t sum = 0;
+  for (int i = 0; i < taps - 1; ++i) sum += line[i];
+  const uint32_t* in = line.data();
   for (int i = 0; i < count; ++i) {
-    const int lo = std::max(0, i - radius), hi = std::min(count, i + radius + 1);
-    const double inner = static_cast<double>(sums[hi] - sums[lo]);
-    const double v = (inner + edge * (at(i - radius - 1) + at(i + radius + 1))) / width;
-    values[static_cast<size_t>(i) * stride] = static_cast<uint32_t>(v + 0.5);
+    sum += in[i + taps - 1];
+    values[static_cast<size_t>(i) * stride] = (sum + taps / 2) / taps;
+    sum -= in[i];
   }
 }
 
 // Blurs one 8-bit plane (values 0..255 held in 32-bit words).
 void BlurPlane(std::vector<uint32_t>& plane, int width, int height, double boxX, double boxY,
                int passes) {
-  std::vector<uint64_t> line;
+  std::vector<uint32_t> line;
   for (int p = 0; p < passes; ++p) {
     for (int y = 0; y < height; ++y) {
       BoxLine(plane.data() + static_cast<size_t>(y) * width, width, 1, boxX, line);
