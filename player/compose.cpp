@@ -13,6 +13,11 @@
 namespace swf {
 namespace {
 
+// A clip holding a loaded movie (or a level) finds its characters in that movie's dictionary.
+const Movie& Library(const DisplayObject& object, const Movie& around) {
+  return object.library ? *object.library : around;
+}
+
 // The shape `object` shows: its character's, or a morph's at the object's ratio (made in
 // `scratch`). Null for characters without a shape.
 const Shape* OwnShape(const Movie& movie, const DisplayObject& object, Shape& scratch) {
@@ -84,7 +89,7 @@ struct Target {
 };
 
 struct Composer {
-  const Movie& movie;
+  const Movie* movie;
   bool aliased = false;
   double filterScale = 1;  // pixels per stage pixel: filters grow with the view
   double filterWorkLeft = kFilterWorkExtra;
@@ -101,15 +106,27 @@ struct Composer {
     return true;
   }
 
+  // Switches to the dictionary of a loaded movie while its clip is drawn.
+  struct LibraryScope {
+    Composer& c;
+    const Movie* saved;
+    LibraryScope(Composer& composer, const DisplayObject& object)
+        : c(composer), saved(composer.movie) {
+      c.movie = &Library(object, *saved);
+    }
+    ~LibraryScope() { c.movie = saved; }
+  };
+
   // The shapes of `object` and everything inside it, unioned into `mask`.
   void Coverage(const DisplayObject& object, const Matrix& m, const CoverageMask* clip,
                 CoverageMask& mask) {
+    LibraryScope scope(*this, object);
     Shape morphed;
-    if (const Shape* shape = OwnShape(movie, object, morphed)) {
-      if (Charge(*shape)) DrawShapeCoverage(mask, *shape, {m, {}, &movie, clip, aliased});
+    if (const Shape* shape = OwnShape(*movie, object, morphed)) {
+      if (Charge(*shape)) DrawShapeCoverage(mask, *shape, {m, {}, movie, clip, aliased});
     }
     if (object.drawing && Charge(object.drawing->shape())) {
-      DrawShapeCoverage(mask, object.drawing->shape(), {m, {}, &movie, clip, aliased});
+      DrawShapeCoverage(mask, object.drawing->shape(), {m, {}, movie, clip, aliased});
     }
     for (const auto& [depth, child] : object.children) {
       // A mask inside a mask does not mask its siblings here; its own shapes still count.
@@ -145,7 +162,7 @@ struct Composer {
     // A filter spreads what lies just outside the target into it: draw that too.
     const PixelRect reach{t.area.left - margin, t.area.top - margin, t.area.right + margin,
                           t.area.bottom + margin};
-    const PixelRect area = Intersect(PixelBounds(movie, object, m, margin), reach);
+    const PixelRect area = Intersect(PixelBounds(*movie, object, m, margin), reach);
     if (area.Empty()) return;
     std::vector<uint32_t>& pixels = TakeLayer(area);
     const int width = area.right - area.left, height = area.bottom - area.top;
@@ -180,12 +197,13 @@ struct Composer {
 
   void Draw(const Target& t, const DisplayObject& object, const Matrix& m,
             const ColorTransform& colors, const CoverageMask* clip) {
+    LibraryScope scope(*this, object);
     Shape morphed;
-    if (const Shape* shape = OwnShape(movie, object, morphed)) {
-      if (Charge(*shape)) DrawShape(t.canvas, *shape, {m, colors, &movie, clip, aliased});
+    if (const Shape* shape = OwnShape(*movie, object, morphed)) {
+      if (Charge(*shape)) DrawShape(t.canvas, *shape, {m, colors, movie, clip, aliased});
     }
     if (object.drawing && Charge(object.drawing->shape())) {
-      DrawShape(t.canvas, object.drawing->shape(), {m, colors, &movie, clip, aliased});
+      DrawShape(t.canvas, object.drawing->shape(), {m, colors, movie, clip, aliased});
     }
     if (object.children.empty()) return;
     struct Layer {
@@ -203,7 +221,7 @@ struct Composer {
       const Matrix childMatrix = m * child->matrix;
       if (child->clipDepth > 0) {
         // Only the part of the target the mask's shapes reach can show anything.
-        const PixelRect area = Intersect(PixelBounds(movie, *child, childMatrix, 0), t.area);
+        const PixelRect area = Intersect(PixelBounds(*movie, *child, childMatrix, 0), t.area);
         CoverageMask& mask = TakeMask(area);
         if (!area.Empty()) Coverage(*child, childMatrix, current, mask);
         masks.push_back({child->clipDepth, &mask});
@@ -223,7 +241,8 @@ struct Composer {
 };
 
 // The character's own shape, or what a script drew into the clip.
-bool OwnHit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
+bool OwnHit(const Movie& around, const DisplayObject& object, const Matrix& m, Point pixel) {
+  const Movie& movie = Library(object, around);
   Shape morphed;
   if (const Shape* shape = OwnShape(movie, object, morphed)) {
     if (ShapeContains(*shape, m, pixel)) return true;
@@ -231,7 +250,8 @@ bool OwnHit(const Movie& movie, const DisplayObject& object, const Matrix& m, Po
   return object.drawing && ShapeContains(object.drawing->shape(), m, pixel);
 }
 
-bool ShapeHit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
+bool ShapeHit(const Movie& around, const DisplayObject& object, const Matrix& m, Point pixel) {
+  const Movie& movie = Library(object, around);
   if (OwnHit(movie, object, m, pixel)) return true;
   for (const auto& [depth, child] : object.children) {
     if (ShapeHit(movie, *child, m * child->matrix, pixel)) return true;
@@ -239,7 +259,8 @@ bool ShapeHit(const Movie& movie, const DisplayObject& object, const Matrix& m, 
   return false;
 }
 
-bool Hit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
+bool Hit(const Movie& around, const DisplayObject& object, const Matrix& m, Point pixel) {
+  const Movie& movie = Library(object, around);
   if (OwnHit(movie, object, m, pixel)) return true;
   struct Mask {
     int32_t untilDepth;
@@ -294,7 +315,8 @@ Bounds MapBounds(const Bounds& b, const Matrix& m) {
 
 // In the object's own twips. Each level measures its children as boxes in its own space, as
 // the original does, so a rotated child adds the corners of its box rather than its outline.
-Bounds LocalBounds(const Movie& movie, const DisplayObject& object) {
+Bounds LocalBounds(const Movie& around, const DisplayObject& object) {
+  const Movie& movie = Library(object, around);
   Bounds out;
   const Character* character = object.characterId ? movie.Find(object.characterId) : nullptr;
   Shape morphed;
@@ -368,7 +390,7 @@ void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject&
   area.right = std::min(area.right, canvas.width);
   area.bottom = std::min(area.bottom, canvas.height);
   if (area.Empty() || !canvas.base) return;
-  Composer composer{movie, quality == Quality::Low,
+  Composer composer{&movie, quality == Quality::Low,
                     std::sqrt(std::fabs(view.a * view.d - view.b * view.c)) * 20,
                     kFilterWorkExtra + kFilterWorkPerPixel * static_cast<double>(Area(area))};
   composer.Draw({canvas, area}, root, view * root.matrix, root.colors, nullptr);
