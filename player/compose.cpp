@@ -76,9 +76,9 @@ PixelRect PixelBounds(const Movie& movie, const DisplayObject& object, const Mat
 // Filters together spread an object's pixels at most this far, and never further than the
 // target is wide: beyond that a blur only thins out what little reaches the target.
 constexpr int kMaxFilterMargin = 2048;
-// Filter work a frame may do, in layer pixels times passes times channels per pixel drawn (and a little more
-// for tiny views); filters past it are left out, so that a movie full of huge blurs costs a
-// bounded time per frame.
+// Filter work a frame may do, in layer pixels times passes times channels per pixel drawn (and a
+// little more for tiny views); filters past it are left out, so that a movie full of huge blurs
+// costs a bounded time per frame.
 constexpr double kFilterWorkPerPixel = 12;
 constexpr double kFilterWorkExtra = 1 << 16;
 
