@@ -102,6 +102,32 @@ int main(int argc, char** argv) {
     movies.push_back({"button", m});
   }
 
+  {
+    // Morph shapes of both versions at several ratios, under every filter and blend mode.
+    swfb::Movie m = Base(false);
+    uint16_t depth = 1;
+    for (int version = 1; version <= 2; ++version) {
+      const uint16_t id = static_cast<uint16_t>(100 + version);
+      m.Tag(static_cast<uint16_t>(version == 1 ? 46 : 84),
+            swfb::EncodeMorphRectangle(id, {0, 400, 0, 300}, {200, 1400, 100, 900},
+                                       {255, 0, 0, 255}, {0, 0, 255, 128}, version));
+      // Few placements: every input grown from this one pays for its layers and filters.
+      for (uint8_t blend = version; blend <= 14; blend += 7) {
+        swfb::Place p;
+        p.depth = depth++;
+        p.characterId = id;
+        p.ratio = static_cast<uint16_t>(blend * 4000);
+        p.matrix = swfb::Matrix::Translate(60 * blend, 40 * version);
+        p.blendMode = blend;
+        p.cacheAsBitmap = blend % 2 == 0;
+        if (blend > 7) p.filters = swfb::EncodeEveryFilter();
+        m.PlaceObject3(p);
+      }
+    }
+    m.ShowFrame();
+    movies.push_back({"effects", m});
+  }
+
   int failures = 0;
   for (const auto& [name, movie] : movies) {
     if (!movie.Save(dir + "/" + name + ".swf")) ++failures;

@@ -5,10 +5,30 @@
 #include <memory>
 #include <vector>
 
+#include "player/raster/blend.h"
+#include "player/raster/filters.h"
+#include "player/raster/pixel.h"
 #include "player/render.h"
 
 namespace swf {
 namespace {
+
+// A clip holding a loaded movie (or a level) finds its characters in that movie's dictionary.
+const Movie& Library(const DisplayObject& object, const Movie& around) {
+  return object.library ? *object.library : around;
+}
+
+// The shape `object` shows: its character's, or a morph's at the object's ratio (made in
+// `scratch`). Null for characters without a shape.
+const Shape* OwnShape(const Movie& movie, const DisplayObject& object, Shape& scratch) {
+  const Character* character = movie.Find(object.characterId);
+  if (const Shape* shape = std::get_if<Shape>(character)) return shape;
+  if (const MorphShape* morph = std::get_if<MorphShape>(character)) {
+    MorphAt(*morph, object.ratio, scratch);
+    return &scratch;
+  }
+  return nullptr;
+}
 
 size_t EdgeCount(const Shape& shape) {
   size_t n = 0;
@@ -16,16 +36,65 @@ size_t EdgeCount(const Shape& shape) {
   return n;
 }
 
-// A clip holding a loaded movie (or a level) finds its characters in that movie's dictionary.
-const Movie& Library(const DisplayObject& object, const Movie& around) {
-  return object.library ? *object.library : around;
+// Off-screen buffers for layers and masks, kept from frame to frame: a frame takes them in
+// stack order and gives them back, so drawing allocates only while a movie's needs grow. Kept
+// for the thread's life and never destroyed, for the same reason as the rasterizer's scratch.
+struct BufferPool {
+  std::vector<std::unique_ptr<std::vector<uint32_t>>> layers;
+  std::vector<std::unique_ptr<CoverageMask>> masks;
+  size_t layersUsed = 0, masksUsed = 0;
+};
+
+BufferPool& ThreadPool() {
+  thread_local BufferPool* pool = nullptr;
+  if (!pool) pool = new BufferPool;
+  return *pool;
 }
 
+PixelRect Intersect(PixelRect p, const PixelRect& q) {
+  p.left = std::max(p.left, q.left);
+  p.top = std::max(p.top, q.top);
+  p.right = std::min(p.right, q.right);
+  p.bottom = std::min(p.bottom, q.bottom);
+  return p;
+}
+
+size_t Area(const PixelRect& r) {
+  return r.Empty() ? 0 : static_cast<size_t>(r.right - r.left) * (r.bottom - r.top);
+}
+
+// Whole pixels that hold everything `object` draws under `m`, with `margin` more on each side.
+PixelRect PixelBounds(const Movie& movie, const DisplayObject& object, const Matrix& m,
+                      double margin) {
+  const Bounds b = ObjectBounds(movie, object, m);
+  if (b.empty) return {};
+  auto clampInt = [](double v) { return static_cast<int>(std::clamp(v, -1e8, 1e8)); };
+  return {clampInt(std::floor(b.xMin - margin)) - 1, clampInt(std::floor(b.yMin - margin)) - 1,
+          clampInt(std::ceil(b.xMax + margin)) + 1, clampInt(std::ceil(b.yMax + margin)) + 1};
+}
+
+// Filters together spread an object's pixels at most this far, and never further than the
+// target is wide: beyond that a blur only thins out what little reaches the target.
+constexpr int kMaxFilterMargin = 2048;
+// Filter work a frame may do, in layer pixels times passes times channels per pixel drawn (and a
+// little more for tiny views); filters past it are left out, so that a movie full of huge blurs
+// costs a bounded time per frame.
+constexpr double kFilterWorkPerPixel = 12;
+constexpr double kFilterWorkExtra = 1 << 16;
+
+// Where drawing goes: the caller's canvas or a layer, and the part of it worth drawing.
+struct Target {
+  Canvas canvas;
+  PixelRect area;
+};
+
 struct Composer {
-  const Canvas& canvas;
   const Movie* movie;
-  PixelRect area;  // canvas clip within the canvas
+  bool aliased = false;
+  double filterScale = 1;  // pixels per stage pixel: filters grow with the view
+  double filterWorkLeft = kFilterWorkExtra;
   size_t edgesLeft = kMaxEdgesPerFrame;
+  BufferPool& pool = ThreadPool();
 
   bool Charge(const Shape& shape) {
     const size_t edges = EdgeCount(shape);
@@ -37,7 +106,6 @@ struct Composer {
     return true;
   }
 
-  // The shapes of `object` and everything inside it, unioned into `mask`.
   // Switches to the dictionary of a loaded movie while its clip is drawn.
   struct LibraryScope {
     Composer& c;
@@ -49,14 +117,16 @@ struct Composer {
     ~LibraryScope() { c.movie = saved; }
   };
 
+  // The shapes of `object` and everything inside it, unioned into `mask`.
   void Coverage(const DisplayObject& object, const Matrix& m, const CoverageMask* clip,
                 CoverageMask& mask) {
     LibraryScope scope(*this, object);
-    if (const Shape* shape = std::get_if<Shape>(movie->Find(object.characterId))) {
-      if (Charge(*shape)) DrawShapeCoverage(mask, *shape, {m, {}, movie, clip});
+    Shape morphed;
+    if (const Shape* shape = OwnShape(*movie, object, morphed)) {
+      if (Charge(*shape)) DrawShapeCoverage(mask, *shape, {m, {}, movie, clip, aliased});
     }
     if (object.drawing && Charge(object.drawing->shape())) {
-      DrawShapeCoverage(mask, object.drawing->shape(), {m, {}, movie, clip});
+      DrawShapeCoverage(mask, object.drawing->shape(), {m, {}, movie, clip, aliased});
     }
     for (const auto& [depth, child] : object.children) {
       // A mask inside a mask does not mask its siblings here; its own shapes still count.
@@ -64,45 +134,117 @@ struct Composer {
     }
   }
 
-  void Draw(const DisplayObject& object, const Matrix& m, const ColorTransform& colors,
-            const CoverageMask* clip) {
+  CoverageMask& TakeMask(const PixelRect& area) {
+    if (pool.masksUsed == pool.masks.size()) pool.masks.push_back(std::make_unique<CoverageMask>());
+    CoverageMask& mask = *pool.masks[pool.masksUsed++];
+    mask.area = area;
+    mask.coverage.assign(Area(area), 0);
+    return mask;
+  }
+
+  std::vector<uint32_t>& TakeLayer(const PixelRect& area) {
+    if (pool.layersUsed == pool.layers.size()) {
+      pool.layers.push_back(std::make_unique<std::vector<uint32_t>>());
+    }
+    std::vector<uint32_t>& pixels = *pool.layers[pool.layersUsed++];
+    pixels.assign(Area(area), 0);
+    return pixels;
+  }
+
+  // Draws `object` into a layer of its own and blends that onto the target.
+  void DrawLayered(const Target& t, const DisplayObject& object, const Matrix& m,
+                   const ColorTransform& colors, const CoverageMask* clip) {
+    int margin = 0;
+    for (const Filter& f : object.filters) {
+      margin = std::min(margin + raster::FilterMargin(f, filterScale), kMaxFilterMargin);
+    }
+    margin = std::min(margin, std::max(t.area.right - t.area.left, t.area.bottom - t.area.top));
+    // A filter spreads what lies just outside the target into it: draw that too.
+    const PixelRect reach{t.area.left - margin, t.area.top - margin, t.area.right + margin,
+                          t.area.bottom + margin};
+    const PixelRect area = Intersect(PixelBounds(*movie, object, m, margin), reach);
+    if (area.Empty()) return;
+    std::vector<uint32_t>& pixels = TakeLayer(area);
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    const Target layer{{reinterpret_cast<uint8_t*>(pixels.data()),
+                        width * 4,
+                        width,
+                        height,
+                        {0, 0, width, height}},
+                       {0, 0, width, height}};
+    Matrix shifted = m;
+    shifted.tx -= area.left;
+    shifted.ty -= area.top;
+    // The object is drawn as itself, then coloured as a whole: overlapping parts of a faded
+    // group do not show through each other, and its filters' glows fade with it.
+    Draw(layer, object, shifted, ColorTransform{}, nullptr);
+    for (const Filter& f : object.filters) {
+      // A blur works on four channels, the others on one.
+      const double planes = f.kind == FilterKind::Blur ? 4 : 1;
+      const double work = static_cast<double>(width) * height * std::max(1, f.passes) * planes;
+      if (work > filterWorkLeft) break;
+      filterWorkLeft -= work;
+      raster::ApplyFilter(f, filterScale, pixels, width, height);
+    }
+    if (!colors.IsIdentity()) {
+      for (uint32_t& p : pixels) {
+        if (p != 0 || colors.aAdd > 0) p = raster::TransformPremultiplied(colors, p);
+      }
+    }
+    raster::CompositeLayer(t.canvas, {area, pixels.data()}, object.blendMode, clip);
+    --pool.layersUsed;
+  }
+
+  void Draw(const Target& t, const DisplayObject& object, const Matrix& m,
+            const ColorTransform& colors, const CoverageMask* clip) {
     LibraryScope scope(*this, object);
-    if (const Shape* shape = std::get_if<Shape>(movie->Find(object.characterId))) {
-      if (Charge(*shape)) DrawShape(canvas, *shape, {m, colors, movie, clip});
+    Shape morphed;
+    if (const Shape* shape = OwnShape(*movie, object, morphed)) {
+      if (Charge(*shape)) DrawShape(t.canvas, *shape, {m, colors, movie, clip, aliased});
     }
     if (object.drawing && Charge(object.drawing->shape())) {
-      DrawShape(canvas, object.drawing->shape(), {m, colors, movie, clip});
+      DrawShape(t.canvas, object.drawing->shape(), {m, colors, movie, clip, aliased});
     }
     if (object.children.empty()) return;
     struct Layer {
       int32_t untilDepth;
-      CoverageMask mask;
+      CoverageMask* mask;
     };
-    std::vector<std::unique_ptr<Layer>> masks;
+    std::vector<Layer> masks;
+    const size_t masksBefore = pool.masksUsed;
     for (const auto& [depth, child] : object.children) {
-      while (!masks.empty() && depth > masks.back()->untilDepth) masks.pop_back();
-      const CoverageMask* current = masks.empty() ? clip : &masks.back()->mask;
+      while (!masks.empty() && depth > masks.back().untilDepth) {
+        masks.pop_back();
+        --pool.masksUsed;
+      }
+      const CoverageMask* current = masks.empty() ? clip : masks.back().mask;
       const Matrix childMatrix = m * child->matrix;
       if (child->clipDepth > 0) {
-        auto layer = std::make_unique<Layer>();
-        layer->untilDepth = child->clipDepth;
-        layer->mask.area = area;
-        layer->mask.coverage.assign(static_cast<size_t>(area.right - area.left) *
-                                        static_cast<size_t>(area.bottom - area.top),
-                                    0);
-        Coverage(*child, childMatrix, current, layer->mask);
-        masks.push_back(std::move(layer));
+        // Only the part of the target the mask's shapes reach can show anything.
+        const PixelRect area = Intersect(PixelBounds(*movie, *child, childMatrix, 0), t.area);
+        CoverageMask& mask = TakeMask(area);
+        if (!area.Empty()) Coverage(*child, childMatrix, current, mask);
+        masks.push_back({child->clipDepth, &mask});
         continue;
       }
-      if (child->visible) Draw(*child, childMatrix, colors * child->colors, current);
+      if (!child->visible) continue;
+      const ColorTransform childColors = colors * child->colors;
+      if (child->blendMode != BlendMode::Normal || !child->filters.empty() ||
+          child->cacheAsBitmap) {
+        DrawLayered(t, *child, childMatrix, childColors, current);
+      } else {
+        Draw(t, *child, childMatrix, childColors, current);
+      }
     }
+    pool.masksUsed = masksBefore;
   }
 };
 
 // The character's own shape, or what a script drew into the clip.
 bool OwnHit(const Movie& around, const DisplayObject& object, const Matrix& m, Point pixel) {
   const Movie& movie = Library(object, around);
-  if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
+  Shape morphed;
+  if (const Shape* shape = OwnShape(movie, object, morphed)) {
     if (ShapeContains(*shape, m, pixel)) return true;
   }
   return object.drawing && ShapeContains(object.drawing->shape(), m, pixel);
@@ -195,7 +337,8 @@ Bounds LocalBounds(const Movie& around, const DisplayObject& object) {
   const Movie& movie = Library(object, around);
   Bounds out;
   const Character* character = object.characterId ? movie.Find(object.characterId) : nullptr;
-  if (const Shape* shape = std::get_if<Shape>(character)) {
+  Shape morphed;
+  if (const Shape* shape = OwnShape(movie, object, morphed)) {
     const TwipsRect& r = shape->bounds;
     out.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
     out.Add({static_cast<double>(r.xMax), static_cast<double>(r.yMax)});
@@ -270,15 +413,17 @@ Matrix ViewMatrix(const TwipsRect& stage, ScaleMode mode, int width, int height)
 }
 
 void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject& root,
-                  const Matrix& view) {
+                  const Matrix& view, Quality quality) {
   PixelRect area = canvas.clip;
   area.left = std::max(area.left, 0);
   area.top = std::max(area.top, 0);
   area.right = std::min(area.right, canvas.width);
   area.bottom = std::min(area.bottom, canvas.height);
   if (area.Empty() || !canvas.base) return;
-  Composer composer{canvas, &movie, area};
-  composer.Draw(root, view * root.matrix, root.colors, nullptr);
+  Composer composer{&movie, quality == Quality::Low,
+                    std::sqrt(std::fabs(view.a * view.d - view.b * view.c)) * 20,
+                    kFilterWorkExtra + kFilterWorkPerPixel * static_cast<double>(Area(area))};
+  composer.Draw({canvas, area}, root, view * root.matrix, root.colors, nullptr);
 }
 
 bool HitTestFrame(const Movie& movie, const DisplayObject& root, const Matrix& view, Point pixel) {

@@ -12,6 +12,10 @@ namespace swf {
 // As the control reports them.
 enum class ScaleMode : int { ShowAll = 0, NoBorder = 1, ExactFit = 2, NoScale = 3 };
 
+// The stage's rendering quality. Low draws without anti-aliasing, as the original does at that
+// setting; the others smooth edges.
+enum class Quality : int { Low = 0, Medium = 1, High = 2, Best = 3 };
+
 // Drawing a frame stops after this many edges: a movie cannot make one frame take unbounded time.
 inline constexpr size_t kMaxEdgesPerFrame = 4'000'000;
 
@@ -20,7 +24,7 @@ Matrix ViewMatrix(const TwipsRect& stage, ScaleMode mode, int width, int height)
 
 // Draws the display list onto `canvas` with `view` (twips to pixels) over what is there.
 void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject& root,
-                  const Matrix& view);
+                  const Matrix& view, Quality quality = Quality::High);
 
 // Whether a drawn (unmasked) part of a shape lies under `pixel`.
 bool HitTestFrame(const Movie& movie, const DisplayObject& root, const Matrix& view, Point pixel);

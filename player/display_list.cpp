@@ -13,6 +13,9 @@ struct Placement {
   uint16_t ratio = 0;
   std::string name;
   int32_t clipDepth = 0;
+  BlendMode blendMode = BlendMode::Normal;
+  std::vector<Filter> filters;
+  bool cacheAsBitmap = false;
   const std::vector<ClipAction>* clipActions = nullptr;
 };
 
@@ -27,6 +30,9 @@ void ApplyProperties(const PlaceObject& place, Target& t, bool keepScripted = fa
   }
   if (place.ratio) t.ratio = *place.ratio;
   if (place.clipDepth) t.clipDepth = *place.clipDepth;
+  if (place.blendMode) t.blendMode = BlendModeFromCode(place.blendMode);
+  if (place.filters) t.filters = *place.filters;
+  if (place.cacheAsBitmap) t.cacheAsBitmap = *place.cacheAsBitmap;
 }
 
 void ClearScriptedTransform(DisplayObject& o) {
@@ -197,6 +203,9 @@ void DisplayList::Place(DisplayObject& clip, const PlaceObject& place) {
     object->ratio = existing->ratio;
     object->name = existing->name;
     object->clipDepth = existing->clipDepth;
+    object->blendMode = existing->blendMode;
+    object->filters = existing->filters;
+    object->cacheAsBitmap = existing->cacheAsBitmap;
   }
   ApplyProperties(place, *object);
   if (!place.clipActions.empty()) object->clipActions = &place.clipActions;
@@ -436,6 +445,9 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame) {
       }
       object->ratio = p.ratio;
       object->clipDepth = p.clipDepth;
+      object->blendMode = p.blendMode;
+      object->filters = p.filters;
+      object->cacheAsBitmap = p.cacheAsBitmap;
       continue;
     }
     std::unique_ptr<DisplayObject> created = Instantiate(p.characterId, clip);
@@ -448,6 +460,9 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame) {
     created->ratio = p.ratio;
     created->name = p.name;
     created->clipDepth = p.clipDepth;
+    created->blendMode = p.blendMode;
+    created->filters = p.filters;
+    created->cacheAsBitmap = p.cacheAsBitmap;
     created->clipActions = p.clipActions;
     NameUnnamed(clip, created.get(), p.characterId, !p.name.empty());
     Adopt(clip, depth, std::move(created));
@@ -505,6 +520,9 @@ DisplayObject* DisplayList::Duplicate(DisplayObject& source, int32_t depth, std:
   if (!object) return nullptr;
   object->matrix = source.matrix;
   object->colors = source.colors;
+  object->blendMode = source.blendMode;
+  object->filters = source.filters;
+  object->cacheAsBitmap = source.cacheAsBitmap;
   object->ratio = source.ratio;
   object->visible = source.visible;
   object->xscale = source.xscale;

@@ -46,6 +46,10 @@ struct DisplayObject {
   uint16_t ratio = 0;
   std::string name;
   int32_t clipDepth = 0;  // non-zero: a mask over the depths above it up to this one
+  // How it is composited onto what lies beneath (PlaceObject3 or scripts).
+  BlendMode blendMode = BlendMode::Normal;
+  std::vector<Filter> filters;
+  bool cacheAsBitmap = false;
   bool visible = true;
   // A script changed where or how it is shown: the timeline no longer moves it.
   bool scripted = false;

@@ -1,6 +1,7 @@
 #include "player/movie.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "player/ascii.h"
 #include "player/bitmap_parser.h"
@@ -28,40 +29,100 @@ struct ParseState {
 
 MovieError TagError(ErrorKind kind, const Tag& tag) { return {kind, tag.code, tag.offset}; }
 
-// Filters are read only to reach the fields that follow them.
-bool SkipFilters(ByteReader& r) {
+// What a movie may ask of one object's filters; more is refused as damage.
+constexpr int kMaxFiltersPerObject = 64;
+
+double Fixed16(ByteReader& r) { return static_cast<int32_t>(r.U32()) / 65536.0; }
+double Fixed8(ByteReader& r) { return static_cast<int16_t>(r.U16()) / 256.0; }
+float Float32(ByteReader& r) {
+  const uint32_t bits = r.U32();
+  float f;
+  static_assert(sizeof f == sizeof bits);
+  std::memcpy(&f, &bits, sizeof f);
+  return f;
+}
+
+// The flag byte that ends the shadow, glow and bevel records.
+void ReadFilterFlags(ByteReader& r, Filter& f, bool hasOnTop) {
+  const uint8_t flags = r.U8();
+  f.inner = flags & 0x80;
+  f.knockout = flags & 0x40;
+  f.hideObject = !(flags & 0x20);
+  if (hasOnTop) f.onTop = flags & 0x10;
+  f.passes = hasOnTop ? flags & 0x0F : flags & 0x1F;
+}
+
+// FILTERLIST. False when a record is unknown or cut short.
+bool ReadFilters(ByteReader& r, std::vector<Filter>& out) {
   const uint8_t count = r.U8();
+  if (count > kMaxFiltersPerObject) return false;
   for (uint8_t i = 0; i < count && r.Ok(); ++i) {
-    switch (r.U8()) {
-      case 0:
-        r.Skip(23);
-        break;  // drop shadow
-      case 1:
-        r.Skip(9);
-        break;  // blur
-      case 2:
-        r.Skip(15);
-        break;  // glow
-      case 3:
-        r.Skip(27);
-        break;   // bevel
-      case 4:    // gradient glow
-      case 7: {  // gradient bevel
+    Filter f;
+    const uint8_t kind = r.U8();
+    if (kind > static_cast<uint8_t>(FilterKind::GradientBevel)) return false;
+    f.kind = static_cast<FilterKind>(kind);
+    switch (f.kind) {
+      case FilterKind::DropShadow:
+      case FilterKind::Glow:
+        f.color = r.RgbaColor();
+        f.blurX = Fixed16(r);
+        f.blurY = Fixed16(r);
+        if (f.kind == FilterKind::DropShadow) {
+          f.angle = Fixed16(r);
+          f.distance = Fixed16(r);
+        }
+        f.strength = Fixed8(r);
+        ReadFilterFlags(r, f, false);
+        break;
+      case FilterKind::Blur: {
+        f.blurX = Fixed16(r);
+        f.blurY = Fixed16(r);
+        f.passes = r.U8() >> 3;
+        break;
+      }
+      case FilterKind::Bevel:
+        // Stored highlight first, whatever the record's field names suggest.
+        f.highlight = r.RgbaColor();
+        f.color = r.RgbaColor();
+        f.blurX = Fixed16(r);
+        f.blurY = Fixed16(r);
+        f.angle = Fixed16(r);
+        f.distance = Fixed16(r);
+        f.strength = Fixed8(r);
+        ReadFilterFlags(r, f, true);
+        break;
+      case FilterKind::GradientGlow:
+      case FilterKind::GradientBevel: {
         const uint8_t colors = r.U8();
-        r.Skip(colors * 5u + 19);
+        f.stops.resize(colors);
+        for (FilterStop& stop : f.stops) stop.color = r.RgbaColor();
+        for (FilterStop& stop : f.stops) stop.ratio = r.U8();
+        f.blurX = Fixed16(r);
+        f.blurY = Fixed16(r);
+        f.angle = Fixed16(r);
+        f.distance = Fixed16(r);
+        f.strength = Fixed8(r);
+        ReadFilterFlags(r, f, true);
         break;
       }
-      case 5: {  // convolution
-        const uint8_t x = r.U8(), y = r.U8();
-        r.Skip(8 + 4u * x * y + 5);
+      case FilterKind::Convolution: {
+        f.columns = r.U8();
+        f.rows = r.U8();
+        f.divisor = Float32(r);
+        f.bias = Float32(r);
+        f.kernel.resize(static_cast<size_t>(f.columns) * f.rows);
+        for (float& k : f.kernel) k = Float32(r);
+        f.defaultColor = r.RgbaColor();
+        const uint8_t flags = r.U8();
+        f.clamp = flags & 0x02;
+        f.preserveAlpha = flags & 0x01;
         break;
       }
-      case 6:
-        r.Skip(80);
-        break;  // colour matrix
-      default:
-        return false;
+      case FilterKind::ColorMatrix:
+        for (float& m : f.matrix) m = Float32(r);
+        break;
     }
+    if (r.Ok()) out.push_back(std::move(f));
   }
   return r.Ok();
 }
@@ -133,12 +194,20 @@ ErrorKind ReadPlaceObject(TagCode code, std::span<const uint8_t> body, int versi
   if (!r.Ok()) return ErrorKind::Truncated;
   // What follows (filters, blend mode, caching, clip actions) is read as far as it is intact;
   // a damaged tail is not worth refusing the movie for.
-  if ((flags2 & kHasFilters) && !SkipFilters(r)) return ErrorKind::None;
+  if (flags2 & kHasFilters) {
+    std::vector<Filter> filters;
+    if (!ReadFilters(r, filters)) return ErrorKind::None;
+    out.filters = std::move(filters);
+  }
   if (flags2 & kHasBlendMode) {
     const uint8_t blend = r.U8();
-    if (r.Ok()) out.blendMode = blend;
+    if (r.Ok()) out.blendMode = blend == 0 ? 1 : blend;
   }
-  if (flags2 & kHasCacheAsBitmap) r.U8();
+  if (flags2 & kHasCacheAsBitmap) {
+    // Writers that set the flag without the byte exist; the flag alone turns caching on.
+    const uint8_t cache = r.Remaining() ? r.U8() : 1;
+    out.cacheAsBitmap = cache != 0;
+  }
   if ((flags & kHasClipActions) && r.Ok()) ReadClipActions(r, version, out.clipActions);
   return ErrorKind::None;
 }
@@ -224,6 +293,8 @@ bool IsDefinition(TagCode code) {
     case TagCode::DefineButton:
     case TagCode::DefineButton2:
     case TagCode::DefineButtonCxform:
+    case TagCode::DefineMorphShape:
+    case TagCode::DefineMorphShape2:
     case TagCode::JpegTables:
     case TagCode::SetBackgroundColor:
     case TagCode::ExportAssets:
@@ -281,6 +352,13 @@ MovieError ParseDefinition(const Tag& tag, ParseState& st) {
       Shape shape;
       kind = ParseShape(code, tag.body, id, shape, st.elementBudget);
       if (kind == ErrorKind::None) movie.dictionary.try_emplace(id, std::move(shape));
+      break;
+    }
+    case TagCode::DefineMorphShape:
+    case TagCode::DefineMorphShape2: {
+      MorphShape morph;
+      kind = ParseMorphShape(code, tag.body, id, morph, st.elementBudget);
+      if (kind == ErrorKind::None) movie.dictionary.try_emplace(id, std::move(morph));
       break;
     }
     case TagCode::DefineBitsLossless:

@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "player/bitmap.h"
+#include "player/effects.h"
 #include "player/geometry.h"
+#include "player/morph_shape.h"
 #include "player/movie_error.h"
 #include "player/movie_file.h"
 #include "player/shape.h"
@@ -66,7 +68,9 @@ struct PlaceObject {
   std::optional<uint16_t> ratio;
   std::optional<std::string> name;
   std::optional<uint16_t> clipDepth;
-  uint8_t blendMode = 0;  // read but not applied yet
+  uint8_t blendMode = 0;  // 0: not given; otherwise a BlendMode, normal stored as 1
+  std::optional<std::vector<Filter>> filters;
+  std::optional<bool> cacheAsBitmap;
   std::vector<ClipAction> clipActions;
 };
 
@@ -151,7 +155,7 @@ struct Button {
   bool firstKind = false;
 };
 
-using Character = std::variant<Shape, Bitmap, Sprite, Button>;
+using Character = std::variant<Shape, Bitmap, Sprite, Button, MorphShape>;
 
 struct Movie : BitmapSource {
   MovieHeader header;

@@ -281,9 +281,9 @@ void Player::Render(const Canvas& canvas, RenderMode mode, ScaleMode scale, int 
   Matrix view = ViewMatrix(movie_->header.stage, scale, viewWidth, viewHeight);
   view.tx += viewOrigin.x;
   view.ty += viewOrigin.y;
-  ComposeFrame(canvas, *movie_, display_.Root(), view);
+  ComposeFrame(canvas, *movie_, display_.Root(), view, quality_);
   for (const auto& [level, root] : display_.UpperLevels()) {
-    ComposeFrame(canvas, *movie_, *root, view);
+    ComposeFrame(canvas, *movie_, *root, view, quality_);
   }
 }
 

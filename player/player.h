@@ -69,6 +69,10 @@ class Player {
   size_t CurrentFrame() const;
   std::vector<FrameLabel> FrameLabels() const;
 
+  // The stage quality the movie is drawn at (scripts may change it too).
+  void SetQuality(Quality quality) { quality_ = quality; }
+  Quality quality() const { return quality_; }
+
   // Draws the current frame into `canvas`, the stage fitted into a viewport of
   // viewWidth x viewHeight pixels whose top-left lies at canvas pixel `viewOrigin` (which may be
   // outside the canvas: a caller drawing one piece of a larger view passes that piece as the
@@ -173,6 +177,7 @@ class Player {
   std::unique_ptr<Movie> movie_;
   DisplayList display_;
   bool loaded_ = false;
+  Quality quality_ = Quality::High;
   std::unique_ptr<avm1::MovieScripts> scripts_;
   std::unique_ptr<InputRouter> input_;
   SelectableTextQuery textQuery_;

@@ -14,6 +14,7 @@ struct DrawParams {
   ColorTransform colors;
   const BitmapSource* bitmaps = nullptr;  // may be null: bitmap fills then draw nothing
   const CoverageMask* clip = nullptr;     // may be null: no mask
+  bool aliased = false;                   // whole pixels only: a pixel is in when its centre is
 };
 
 // Fills and strokes `shape` onto `canvas` within canvas.clip.

@@ -82,6 +82,9 @@ struct Path {
 struct Shape {
   TwipsRect bounds;
   TwipsRect edgeBounds;  // DefineShape4; equal to bounds otherwise
+  // Where a fill's own outline crosses itself: filled by the non-zero rule when a DefineShape4
+  // asks for it, otherwise even-odd, as the original fills.
+  bool nonZero = false;
   std::vector<FillStyle> fills;
   std::vector<LineStyle> lines;
   std::vector<Path> paths;

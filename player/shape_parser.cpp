@@ -158,7 +158,7 @@ ErrorKind ParseShape(TagCode code, std::span<const uint8_t> body, uint16_t& id, 
   out.edgeBounds = out.bounds;
   if (v.number == 4) {
     out.edgeBounds = r.Rect();
-    r.U8();  // winding-rule and scaling-stroke hints
+    out.nonZero = r.U8() & 0x04;  // the other bits are scaling-stroke hints
   }
   if (ErrorKind e = ReadFillStyles(r, v, out.fills, budget); e != ErrorKind::None) return e;
   if (ErrorKind e = ReadLineStyles(r, v, out.lines, budget); e != ErrorKind::None) return e;

@@ -44,6 +44,7 @@ enum class TagCode : uint16_t {
   FileAttributes = 69,
   PlaceObject3 = 70,
   DefineShape4 = 83,
+  DefineMorphShape2 = 84,
   DefineBitsJpeg4 = 90,
 };
 

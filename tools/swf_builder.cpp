@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <numbers>
 
@@ -837,14 +838,134 @@ Timeline& Timeline::PlaceObject3(const Place& p) {
   Writer w;
   w.U8(PlaceFlags(p));
   w.U8(static_cast<uint8_t>((p.className ? 0x08 : 0) | (p.cacheAsBitmap ? 0x04 : 0) |
-                            (p.blendMode ? 0x02 : 0)));
+                            (p.blendMode ? 0x02 : 0) | (p.filters ? 0x01 : 0)));
   w.U16(p.depth);
   if (p.className) w.String(*p.className);
   WritePlaceFields(w, p);
+  if (p.filters) w.Bytes(*p.filters);
   if (p.blendMode) w.U8(*p.blendMode);
   if (p.cacheAsBitmap) w.U8(*p.cacheAsBitmap);
   Put(static_cast<uint16_t>(TagCode::PlaceObject3), w.Data());
   return *this;
+}
+
+std::vector<uint8_t> EncodeEveryFilter() {
+  Writer w;
+  auto fixed = [&](double v) { w.U32(static_cast<uint32_t>(static_cast<int32_t>(v * 65536))); };
+  auto blurs = [&] {
+    fixed(6);
+    fixed(4);
+  };
+  const Rgba red{255, 0, 0, 255}, white{255, 255, 255, 255};
+  w.U8(8);
+  w.U8(0);  // drop shadow: colour, blur, angle, distance, strength, flags
+  w.RgbaColor({0, 0, 0, 128});
+  blurs();
+  fixed(0.785);
+  fixed(5);
+  w.U16(256);
+  w.U8(0x20 | 2);
+  w.U8(1);  // blur
+  blurs();
+  w.U8(3 << 3);
+  w.U8(2);  // glow
+  w.RgbaColor(red);
+  blurs();
+  w.U16(512);
+  w.U8(0x20 | 1);
+  w.U8(3);  // bevel: highlight, shadow, ...
+  w.RgbaColor(white);
+  w.RgbaColor(red);
+  blurs();
+  fixed(0.785);
+  fixed(4);
+  w.U16(256);
+  w.U8(0x20 | 0x10 | 1);
+  for (uint8_t kind : {4, 7}) {  // gradient glow, gradient bevel
+    w.U8(kind);
+    w.U8(2);
+    w.RgbaColor(white);
+    w.RgbaColor(red);
+    w.U8(0);
+    w.U8(255);
+    blurs();
+    fixed(0.785);
+    fixed(4);
+    w.U16(256);
+    w.U8(0x20 | 1);
+  }
+  w.U8(5);  // convolution, 3 x 3
+  w.U8(3);
+  w.U8(3);
+  const float one = 1, nine = 9;
+  auto f32 = [&](float f) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    w.U32(bits);
+  };
+  f32(nine);
+  f32(0);
+  for (int i = 0; i < 9; ++i) f32(one);
+  w.RgbaColor({0, 0, 0, 0});
+  w.U8(0x03);
+  w.U8(6);  // colour matrix: identity
+  for (int i = 0; i < 20; ++i) f32(i % 6 == 0 ? one : 0);
+  return w.Take();
+}
+
+std::vector<uint8_t> EncodeMorphRectangle(uint16_t id, const Rect& from, const Rect& to, Rgba a,
+                                          Rgba b, int version) {
+  auto edges = [](const Rect& r, bool styles) {
+    Writer e;
+    e.UB(1, 4);  // fill bits
+    e.UB(styles ? 1 : 0, 4);
+    e.UB(0, 1);  // style change: move, and the styles on the start edges
+    e.UB(0, 1);
+    e.UB(styles ? 1 : 0, 1);  // line
+    e.UB(0, 1);
+    e.UB(styles ? 1 : 0, 1);  // fill0
+    e.UB(1, 1);               // move
+    e.UB(20, 5);
+    e.SB(r.xMin, 20);
+    e.SB(r.yMin, 20);
+    if (styles) {
+      e.UB(1, 1);
+      e.UB(1, 1);
+    }
+    WriteStraightEdge(e, r.xMax - r.xMin, 0);
+    WriteStraightEdge(e, 0, r.yMax - r.yMin);
+    WriteStraightEdge(e, r.xMin - r.xMax, 0);
+    WriteStraightEdge(e, 0, r.yMin - r.yMax);
+    e.UB(0, 6);
+    e.Align();
+    return e.Take();
+  };
+  Writer w;
+  w.U16(id);
+  WriteRect(w, from);
+  WriteRect(w, to);
+  if (version == 2) {
+    WriteRect(w, from);
+    WriteRect(w, to);
+    w.U8(0);
+  }
+  Writer styles;
+  styles.U8(1);
+  styles.U8(0);
+  styles.RgbaColor(a);
+  styles.RgbaColor(b);
+  styles.U8(1);
+  styles.U16(20);
+  styles.U16(60);
+  if (version == 2) styles.U16(0);  // round caps and joins, no fill, scaled
+  styles.RgbaColor({0, 0, 0, 255});
+  styles.RgbaColor({0, 0, 0, 128});
+  const std::vector<uint8_t> start = edges(from, true);
+  w.U32(static_cast<uint32_t>(styles.Size() + start.size()));
+  w.Bytes(styles.Data());
+  w.Bytes(start);
+  w.Bytes(edges(to, false));
+  return w.Take();
 }
 
 Timeline& Timeline::RemoveObject(uint16_t characterId, uint16_t depth) {
@@ -890,8 +1011,7 @@ uint16_t Movie::DefineShape(const Shape& shape, int version, uint16_t id) {
   return id;
 }
 
-uint16_t Movie::DefineLossless(const Image& image, LosslessFormat format, bool alpha,
-                               uint16_t id) {
+uint16_t Movie::DefineLossless(const Image& image, LosslessFormat format, bool alpha, uint16_t id) {
   std::vector<uint8_t> body = EncodeLossless(image, format, alpha);
   if (body.empty()) return 0;
   id = TakeId(id);

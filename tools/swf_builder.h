@@ -343,7 +343,17 @@ struct Place {
   std::optional<std::string> className;
   std::optional<uint8_t> blendMode;
   std::optional<uint8_t> cacheAsBitmap;
+  // A FILTERLIST as written, count byte included (EncodeEveryFilter makes one).
+  std::optional<std::vector<uint8_t>> filters;
 };
+
+// A FILTERLIST with one filter of each of the eight kinds, in kind order.
+std::vector<uint8_t> EncodeEveryFilter();
+// A DefineMorphShape (version 1) or DefineMorphShape2 (version 2) body: rectangle `from`
+// becoming rectangle `to`, its solid fill going from colour `a` to `b` and its outline from
+// 20 to 60 twips wide.
+std::vector<uint8_t> EncodeMorphRectangle(uint16_t id, const Rect& from, const Rect& to, Rgba a,
+                                          Rgba b, int version);
 
 // Control tags and frames; shared by the main timeline and sprites.
 class Timeline {

@@ -266,7 +266,7 @@ void DrawShape(const Canvas& canvas, const Shape& shape, const DrawParams& param
       for (const Edge& e : shape.paths[index].edges) AddEdge(e, m, reversed, s.segments);
     }
     CanvasSink sink(canvas, paint, params.clip, s);
-    s.converter.Run(s.segments, sink);
+    s.converter.Run(s.segments, sink, params.aliased, !shape.nonZero);
   }
 
   ForEachStrokeRun(shape, [&](size_t first, size_t end) {
@@ -280,7 +280,7 @@ void DrawShape(const Canvas& canvas, const Shape& shape, const DrawParams& param
     s.segments.Reset(clip);
     AddStrokes(shape, first, end, m, s);
     CanvasSink sink(canvas, paint, params.clip, s);
-    s.converter.Run(s.segments, sink);
+    s.converter.Run(s.segments, sink, params.aliased);
   });
 }
 
@@ -298,12 +298,12 @@ void DrawShapeCoverage(CoverageMask& mask, const Shape& shape, const DrawParams&
 
   s.segments.Reset(clip);
   AddAllFills(shape, m, s.segments);
-  s.converter.Run(s.segments, sink);
+  s.converter.Run(s.segments, sink, params.aliased, !shape.nonZero);
 
   ForEachStrokeRun(shape, [&](size_t first, size_t end) {
     s.segments.Reset(clip);
     AddStrokes(shape, first, end, m, s);
-    s.converter.Run(s.segments, sink);
+    s.converter.Run(s.segments, sink, params.aliased);
   });
 }
 

@@ -60,6 +60,11 @@ void ScanConverter::SortCrossings(int32_t maxX) {
 }
 
 void ScanConverter::AddSpan(int32_t from, int32_t to) {
+  if (aliased_) {
+    // The pixels whose centres the span holds, as whole pixels.
+    from = ((from + 127) >> 8) << 8;
+    to = ((to + 127) >> 8) << 8;
+  }
   if (from >= to) return;
   // The span covers part of pixel `a`, whole pixels after it, and part of pixel `b`; written as
   // differences so that a whole span costs four additions whatever its length.
@@ -73,11 +78,12 @@ void ScanConverter::AddSpan(int32_t from, int32_t to) {
   touchedMax_ = std::max(touchedMax_, b + 1);
 }
 
-void ScanConverter::Run(SegmentList& list, CoverageSink& sink) {
+void ScanConverter::Run(SegmentList& list, CoverageSink& sink, bool aliased, bool evenOdd) {
   std::vector<Segment>& segs = list.segments();
   if (segs.empty()) return;
   const PixelRect& clip = list.clip();
-  const int subs = PickSubScanlines(segs);
+  aliased_ = aliased;
+  const int subs = aliased ? std::min(1, PickSubScanlines(segs)) : PickSubScanlines(segs);
   if (subs == 0) return;
   const int shift = Log2(subs);
 
@@ -137,15 +143,18 @@ void ScanConverter::Run(SegmentList& list, CoverageSink& sink) {
       SortCrossings(spanEnd);
       int winding = 0;
       int32_t start = 0;
+      const int inside = evenOdd ? 1 : -1;  // the bits of the winding number that decide
       for (const Crossing& c : crossings_) {
-        const int before = winding;
+        const int before = winding & inside;
         winding += c.winding;
-        if (before == 0 && winding != 0) {
+        const int after = winding & inside;
+        if (before == 0 && after != 0) {
           start = c.x;
-        } else if (before != 0 && winding == 0) {
+        } else if (before != 0 && after == 0) {
           AddSpan(start, c.x);
         }
       }
+      winding &= inside;
       if (winding != 0) AddSpan(start, spanEnd);  // an outline left open runs to the clip
       crossings_.swap(buckets_[sub]);
     }

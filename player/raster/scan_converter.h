@@ -25,8 +25,10 @@ class ScanConverter {
   // Sub-scanlines per pixel row when the work allows (a power of two).
   static constexpr int kSubScanlines = 8;
 
-  // Sorts `segments` in place. Rows without coverage are never passed to the sink.
-  void Run(SegmentList& segments, CoverageSink& sink);
+  // Sorts `segments` in place. Rows without coverage are never passed to the sink. `aliased`
+  // samples each pixel once, at its centre, so that coverage is all or nothing.
+  // `evenOdd` fills where the outline winds an odd number of times instead of any non-zero one.
+  void Run(SegmentList& segments, CoverageSink& sink, bool aliased = false, bool evenOdd = false);
 
  private:
   struct Crossing {
@@ -34,6 +36,7 @@ class ScanConverter {
     int32_t winding;
   };
   void AddSpan(int32_t from, int32_t to);
+  bool aliased_ = false;
   void SortCrossings(int32_t maxX);
 
   std::vector<int32_t> cells_;  // coverage differences along the row

@@ -41,6 +41,11 @@ swf::CoverageMask EmptyMask() {
   return mask;
 }
 
+Shape NonZero(Shape shape) {
+  shape.nonZero = true;
+  return shape;
+}
+
 TEST(RasterFill, EdgeModelRegionsGetTheirFills) {
   const struct {
     std::string name;
@@ -66,8 +71,11 @@ TEST(RasterFill, EdgeModelRegionsGetTheirFills) {
       {"overlap with opposite windings cancels",
        Fills({Rect(0, 0, 6, 6, 1), Polygon({{3, 3}, {3, 9}, {9, 9}, {9, 3}}, 1)}),
        {{1, 1, kRedPixel}, {4, 4, kMarker}, {8, 8, kRedPixel}}},
-      {"overlap with equal windings stays filled",
+      {"overlap with equal windings is a hole by the even-odd rule",
        Fills({Rect(0, 0, 6, 6, 1), Rect(3, 3, 9, 9, 1)}),
+       {{1, 1, kRedPixel}, {4, 4, kMarker}, {8, 8, kRedPixel}, {1, 8, kMarker}}},
+      {"overlap with equal windings stays filled when the shape asks for non-zero",
+       NonZero(Fills({Rect(0, 0, 6, 6, 1), Rect(3, 3, 9, 9, 1)})),
        {{1, 1, kRedPixel}, {4, 4, kRedPixel}, {8, 8, kRedPixel}, {1, 8, kMarker}}},
       {"same fill on both sides draws nothing",
        Fills({swf::Path{1, 1, 0, Rect(1, 1, 9, 9, 0).edges}}),
