@@ -20,6 +20,7 @@ struct Composer {
   const Canvas& canvas;
   const Movie& movie;
   PixelRect area;  // canvas clip within the canvas
+  DeviceFonts* fonts = nullptr;
   size_t edgesLeft = kMaxEdgesPerFrame;
 
   bool Charge(const Shape& shape) {
@@ -55,6 +56,7 @@ struct Composer {
     if (object.drawing && Charge(object.drawing->shape())) {
       DrawShape(canvas, object.drawing->shape(), {m, colors, &movie, clip});
     }
+    if (object.field) object.field->Draw(canvas, m, colors, clip, fonts);
     if (object.children.empty()) return;
     struct Layer {
       int32_t untilDepth;
@@ -163,6 +165,11 @@ Bounds LocalBounds(const Movie& movie, const DisplayObject& object) {
     out.Add({0, 0});
     out.Add({bitmap->width * 20.0, bitmap->height * 20.0});
   }
+  if (object.field) {
+    const TwipsRect& r = object.field->bounds;
+    out.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
+    out.Add({static_cast<double>(r.xMax), static_cast<double>(r.yMax)});
+  }
   if (object.drawing && !object.drawing->Empty()) {
     const TwipsRect& r = object.drawing->shape().bounds;
     out.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
@@ -218,14 +225,14 @@ Matrix ViewMatrix(const TwipsRect& stage, ScaleMode mode, int width, int height)
 }
 
 void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject& root,
-                  const Matrix& view) {
+                  const Matrix& view, DeviceFonts* fonts) {
   PixelRect area = canvas.clip;
   area.left = std::max(area.left, 0);
   area.top = std::max(area.top, 0);
   area.right = std::min(area.right, canvas.width);
   area.bottom = std::min(area.bottom, canvas.height);
   if (area.Empty() || !canvas.base) return;
-  Composer composer{canvas, movie, area};
+  Composer composer{canvas, movie, area, fonts};
   composer.Draw(root, view * root.matrix, root.colors, nullptr);
 }
 

@@ -180,6 +180,10 @@ std::unique_ptr<DisplayObject> DisplayList::Instantiate(uint16_t id, const Displ
   object->characterId = id;
   object->bornTick = tick_;
   if (std::holds_alternative<Bitmap>(*character)) object->kind = DisplayKind::Bitmap;
+  if (const auto* def = std::get_if<EditTextDef>(character)) {
+    object->kind = DisplayKind::EditText;
+    object->field = std::make_shared<TextField>(movie_, def, movie_->header.version);
+  }
   if (const auto* sprite = std::get_if<Sprite>(character)) {
     object->kind = DisplayKind::Sprite;
     // Too deep a nesting stays an empty clip rather than recursing further.
@@ -193,7 +197,10 @@ void DisplayList::NameUnnamed(DisplayObject* object, uint16_t characterId, bool 
   const Character* character = movie_ ? movie_->Find(characterId) : nullptr;
   // Shapes go nameless. Characters this player does not show yet (text, buttons) still take
   // their number, so that the clips after them are called what the movie's author saw.
-  if (character && !std::holds_alternative<Sprite>(*character)) return;
+  if (character && !std::holds_alternative<Sprite>(*character) &&
+      !std::holds_alternative<EditTextDef>(*character)) {
+    return;
+  }
   ++instanceCount_;
   if (object) object->name = "instance" + std::to_string(instanceCount_);
 }
@@ -370,6 +377,23 @@ DisplayObject* DisplayList::CreateEmpty(DisplayObject& parent, int32_t depth, st
   return Adopt(parent, depth, std::move(object));
 }
 
+DisplayObject* DisplayList::CreateTextField(DisplayObject& parent, int32_t depth, std::string name,
+                                           const TwipsRect& bounds) {
+  if (!movie_ || objectCount_ >= kMaxDisplayObjects || Nesting(parent) >= kMaxNesting) {
+    return nullptr;
+  }
+  auto object = std::make_unique<DisplayObject>();
+  object->kind = DisplayKind::EditText;
+  object->bornTick = tick_;
+  object->name = std::move(name);
+  object->dynamic = true;
+  object->field = std::make_shared<TextField>(movie_, nullptr, movie_->header.version);
+  object->matrix.tx = bounds.xMin;
+  object->matrix.ty = bounds.yMin;
+  object->field->bounds = {0, bounds.xMax - bounds.xMin, 0, bounds.yMax - bounds.yMin};
+  return Adopt(parent, depth, std::move(object));
+}
+
 DisplayObject* DisplayList::Duplicate(DisplayObject& source, int32_t depth, std::string name) {
   DisplayObject* parent = source.parent;
   if (!parent) return nullptr;
@@ -391,6 +415,7 @@ DisplayObject* DisplayList::Duplicate(DisplayObject& source, int32_t depth, std:
   object->rotation = source.rotation;
   object->clipActions = source.clipActions;
   if (source.drawing) object->drawing = std::make_shared<Drawing>(*source.drawing);
+  if (source.field) object->field = std::make_shared<TextField>(*source.field);
   object->name = std::move(name);
   object->dynamic = true;
   object->scripted = source.scripted;

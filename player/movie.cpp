@@ -6,6 +6,7 @@
 #include "player/bitmap_parser.h"
 #include "player/byte_reader.h"
 #include "player/shape_parser.h"
+#include "player/text/text_parser.h"
 
 namespace swf {
 namespace {
@@ -158,6 +159,16 @@ bool IsDefinition(TagCode code) {
     case TagCode::JpegTables:
     case TagCode::SetBackgroundColor:
     case TagCode::ExportAssets:
+    case TagCode::DefineFont:
+    case TagCode::DefineFont2:
+    case TagCode::DefineFont3:
+    case TagCode::DefineFontInfo:
+    case TagCode::DefineFontInfo2:
+    case TagCode::DefineFontName:
+    case TagCode::DefineFontAlignZones:
+    case TagCode::DefineText:
+    case TagCode::DefineText2:
+    case TagCode::DefineEditText:
       return true;
     default:
       return false;
@@ -218,6 +229,48 @@ MovieError ParseDefinition(const Tag& tag, ParseState& st) {
       std::optional<Bitmap> bitmap;
       kind = ParseJpeg(code, tag.body, st.jpegTables, st.pixelBudget, id, bitmap);
       if (kind == ErrorKind::None && bitmap) movie.dictionary.try_emplace(id, std::move(*bitmap));
+      break;
+    }
+    case TagCode::DefineFont:
+    case TagCode::DefineFont2:
+    case TagCode::DefineFont3: {
+      Font font;
+      kind = ParseFont(code, tag.body, movie.header.version, id, font, st.elementBudget);
+      if (kind == ErrorKind::None) movie.dictionary.try_emplace(id, std::move(font));
+      break;
+    }
+    case TagCode::DefineFontInfo:
+    case TagCode::DefineFontInfo2: {
+      FontInfo info;
+      kind = ParseFontInfo(code, tag.body, id, info);
+      auto it = movie.dictionary.find(id);
+      if (kind == ErrorKind::None && it != movie.dictionary.end()) {
+        if (Font* font = std::get_if<Font>(&it->second)) ApplyFontInfo(info, *font);
+      }
+      break;
+    }
+    case TagCode::DefineFontName:
+    case TagCode::DefineFontAlignZones: {
+      // The full name (with its style words) is for display; fields ask for the family name
+      // the font itself carries.
+      std::string name;
+      kind = ParseFontExtra(code, tag.body, id, name);
+      break;
+    }
+    case TagCode::DefineText:
+    case TagCode::DefineText2: {
+      Shape text;
+      const FontLookup fonts = [&movie](uint16_t fontId) {
+        return std::get_if<Font>(movie.Find(fontId));
+      };
+      kind = ParseStaticText(code, tag.body, fonts, id, text, st.elementBudget);
+      if (kind == ErrorKind::None) movie.dictionary.try_emplace(id, std::move(text));
+      break;
+    }
+    case TagCode::DefineEditText: {
+      EditTextDef field;
+      kind = ParseEditText(tag.body, id, field);
+      if (kind == ErrorKind::None) movie.dictionary.try_emplace(id, std::move(field));
       break;
     }
     case TagCode::DefineSprite: {

@@ -16,6 +16,7 @@
 #include "player/movie_error.h"
 #include "player/movie_file.h"
 #include "player/shape.h"
+#include "player/text/font.h"
 
 namespace swf {
 
@@ -102,7 +103,8 @@ struct Sprite {
   Timeline timeline;
 };
 
-using Character = std::variant<Shape, Bitmap, Sprite>;
+// Static text (DefineText) is read into a Shape: it draws, measures and hit-tests as one.
+using Character = std::variant<Shape, Bitmap, Sprite, Font, EditTextDef>;
 
 struct Movie : BitmapSource {
   MovieHeader header;

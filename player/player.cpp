@@ -176,7 +176,7 @@ void Player::Render(const Canvas& canvas, RenderMode mode, ScaleMode scale, int 
   Matrix view = ViewMatrix(movie_->header.stage, scale, viewWidth, viewHeight);
   view.tx += viewOrigin.x;
   view.ty += viewOrigin.y;
-  ComposeFrame(canvas, *movie_, display_.Root(), view);
+  ComposeFrame(canvas, *movie_, display_.Root(), view, display_.deviceFonts());
 }
 
 bool Player::HitTest(Point pixel, ScaleMode scale, int viewWidth, int viewHeight) const {

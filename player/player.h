@@ -113,6 +113,10 @@ class Player {
   using UrlLoader = std::function<void(const UrlRequest&)>;
   void SetUrlLoader(UrlLoader loader) { urlLoader_ = std::move(loader); }
 
+  // Where device text is measured and drawn (it must outlive the player); without it device
+  // text lays out with fixed metrics and is not drawn.
+  void SetDeviceFonts(DeviceFonts* fonts) { display_.SetDeviceFonts(fonts); }
+
   const Movie& movie() const { return *movie_; }
   const DisplayList& displayList() const { return display_; }
 
