@@ -33,6 +33,7 @@ MovieError Player::Load(std::span<const uint8_t> file) {
     if (userHook_) userHook_(actions);
   });
   display_.Reset(movie_.get());
+  scripts_->vm().SyncFields(display_.Root());
   return e;
 }
 
@@ -134,6 +135,7 @@ Rgba Player::BackgroundColor() const { return movie_->background; }
 void Player::Tick() {
   if (!loaded_) return;
   display_.Tick();
+  scripts_->vm().SyncFields(display_.Root());
 }
 
 bool Player::GotoFrame(size_t frame) { return loaded_ && display_.GotoFrame(frame); }

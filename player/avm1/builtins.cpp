@@ -573,6 +573,7 @@ void Interpreter::InstallBuiltins() {
   InstallObjectMethods();
   InstallBroadcaster();
   InstallClipMethods();
+  InstallTextMethods();
   // No script may delete a built-in class's prototype.
   if (const Property* clip = global_->FindOwn("MovieClip", cs)) {
     if (Object* ctor = clip->value.AsObject()) {

@@ -6,6 +6,7 @@
 #include "player/avm1/activation.h"
 #include "player/avm1/script_error.h"
 #include "player/avm1/text.h"
+#include "player/display_list.h"
 
 namespace swf::avm1 {
 namespace {
@@ -58,6 +59,10 @@ Object* Interpreter::ClipObject(const ClipRef& clip) {
   o->kind = ObjectKind::Clip;
   o->clip = clip;
   clips_[clip.serial] = o;
+  if (const DisplayObject* shown = host_->Find(clip); shown && shown->field) {
+    o->proto = textFieldProto_;
+    InitTextField(o);
+  }
   return o;
 }
 

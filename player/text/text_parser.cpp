@@ -145,18 +145,17 @@ ErrorKind ParseFont(TagCode code, std::span<const uint8_t> body, int version, ui
   const uint16_t count = r.U16();
   if (!r.Ok()) return ErrorKind::Truncated;
   if (code == TagCode::DefineFont3) out.unitsPerEm = 1024.0 * 20;
+  // A font without glyphs only names a device font; what follows may be left out.
+  if (count == 0) return ErrorKind::None;
   const std::span<const uint8_t> table = r.Rest();
   ByteReader t(table);
   std::vector<uint32_t> offsets(count);
   for (uint32_t& o : offsets) o = wideOffsets ? t.U32() : t.U16();
   const uint32_t codeTable = wideOffsets ? t.U32() : t.U16();
   if (!t.Ok()) return ErrorKind::Truncated;
-  // A font without glyphs (a device font's name) may leave out the code table offset.
-  if (count > 0) {
-    if (codeTable > table.size()) return ErrorKind::Malformed;
-    if (ErrorKind e = ReadGlyphs(table, offsets, codeTable, out, budget); e != ErrorKind::None) {
-      return e;
-    }
+  if (codeTable > table.size()) return ErrorKind::Malformed;
+  if (ErrorKind e = ReadGlyphs(table, offsets, codeTable, out, budget); e != ErrorKind::None) {
+    return e;
   }
   ByteReader rest(table.subspan(std::min<size_t>(codeTable, table.size())));
   for (Glyph& g : out.glyphs) g.code = wideCodes ? rest.U16() : rest.U8();
