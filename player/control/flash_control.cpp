@@ -190,6 +190,7 @@ HRESULT FlashControl::LoadMovieText(std::wstring_view text) {
   std::vector<uint8_t> bytes;
   if (const HRESULT hr = ReadMovieFile(file, bytes); FAILED(hr)) return hr;
   auto player = std::make_shared<swf::Player>();
+  player->SetDeviceFonts(deviceFonts_.get());
   Wire(*player);
   // The first frame's scripts run inside Load and may already raise fscommands.
   player_ = player;
