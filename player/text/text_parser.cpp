@@ -166,7 +166,9 @@ ErrorKind ParseFont(TagCode code, std::span<const uint8_t> body, int version, ui
     out.leading = rest.S16();
     for (Glyph& g : out.glyphs) g.advance = rest.S16();
     for (size_t i = 0; i < out.glyphs.size(); ++i) rest.Rect();
-    // Kerning pairs follow; the player lays text out without them.
+    // Kerning pairs: checked, but text is laid out without them.
+    const uint16_t pairs = rest.U16();
+    rest.Skip(static_cast<size_t>(pairs) * (wideCodes ? 6 : 4));
     if (!rest.Ok()) return ErrorKind::Truncated;
   }
   (void)version;
