@@ -106,6 +106,8 @@ class TextField {
     std::vector<Piece> pieces;
   };
   void Layout(DeviceFonts* fonts);
+  void DrawBox(const Canvas& canvas, const Matrix& toPixels, const ColorTransform& colors,
+               const CoverageMask* clip) const;
   void Measure(const CharFormat& format, std::u32string_view text, DeviceFonts* fonts,
                const Font*& font, DeviceMetrics& out) const;
   void Changed() { laidOut_ = false; }

@@ -267,15 +267,45 @@ void TextField::FitToText(DeviceFonts* fonts) {
   laidOutBounds_ = bounds;  // a change of height alone leaves the lines as they are
 }
 
+void TextField::DrawBox(const Canvas& canvas, const Matrix& toPixels, const ColorTransform& colors,
+                        const CoverageMask* clip) const {
+  const std::optional<Rgba> fill = background ? std::optional<Rgba>(backgroundColor) : std::nullopt;
+  if (toPixels.b != 0 || toPixels.c != 0) {
+    // Turned or skewed: the box as it falls, with a hairline border.
+    DrawShape(canvas, Rectangle(bounds, fill, border ? std::optional<Rgba>(borderColor) : std::nullopt),
+              {toPixels, colors, nullptr, clip});
+    return;
+  }
+  // Upright boxes sit on whole pixels.
+  const Point a = toPixels.Apply({double(bounds.xMin), double(bounds.yMin)});
+  const Point b = toPixels.Apply({double(bounds.xMax), double(bounds.yMax)});
+  const double clampTo = 1e7;
+  const auto px = [&](double v) {
+    return static_cast<int32_t>(std::clamp(std::ceil(v - 0.5), -clampTo, clampTo)) * 20;
+  };
+  const int32_t left = px(std::min(a.x, b.x)), right = px(std::max(a.x, b.x));
+  const int32_t top = px(std::min(a.y, b.y)), bottom = px(std::max(a.y, b.y));
+  const Matrix pixels{0.05, 0, 0, 0.05, 0, 0};
+  if (fill) DrawShape(canvas, Rectangle({left, right, top, bottom}, fill, std::nullopt), {pixels, colors, nullptr, clip});
+  if (!border || right < left || bottom < top) return;
+  // A one-pixel outline through the box's corners: it covers the pixels from the top-left
+  // corner to the bottom-right one, that last one excepted, as a pen stroked around it would.
+  const TwipsRect sides[] = {{left, right + 20, top, top + 20},
+                             {left, left + 20, top + 20, bottom + 20},
+                             {right, right + 20, top + 20, bottom},
+                             {left + 20, right, bottom, bottom + 20}};
+  for (const TwipsRect& side : sides) {
+    if (side.xMax > side.xMin && side.yMax > side.yMin) {
+      DrawShape(canvas, Rectangle(side, borderColor, std::nullopt), {pixels, colors, nullptr, clip});
+    }
+  }
+}
+
 void TextField::Draw(const Canvas& canvas, const Matrix& toPixels, const ColorTransform& colors,
                      const CoverageMask* clip, DeviceFonts* fonts) {
   FitToText(fonts);
   Layout(fonts);
-  if (background || border) {
-    const Shape box = Rectangle(bounds, background ? std::optional<Rgba>(backgroundColor) : std::nullopt,
-                                border ? std::optional<Rgba>(borderColor) : std::nullopt);
-    DrawShape(canvas, box, {toPixels, colors, nullptr, clip});
-  }
+  if (background || border) DrawBox(canvas, toPixels, colors, clip);
   if (lines_.empty()) return;
   // Text stays inside the box.
   CoverageMask inside;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "player/player.h"
+#include "player/text/device_fonts_native.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -31,7 +32,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+  swf::NativeDeviceFonts fonts;
   swf::Player player;
+  player.SetDeviceFonts(&fonts);
   player.SetTraceSink([](std::string_view line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
