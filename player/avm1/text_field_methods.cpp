@@ -529,7 +529,6 @@ void Interpreter::InstallTextMethods() {
   // TextFormat: every value null until given.
   Object* formatProto = NewObject(objectProto_);
   Object* format = NewNative(
-      [](Interpreter&, const Value&, std::span<const Value>) { return Value(); },
       [](Interpreter& vm, const Value& self, std::span<const Value> args) {
         Object* o = self.AsObject();
         if (!o) return Value();

@@ -164,7 +164,8 @@ ErrorKind ParseFont(TagCode code, std::span<const uint8_t> body, int version, ui
     out.ascent = rest.U16();
     out.descent = rest.U16();
     out.leading = rest.S16();
-    for (Glyph& g : out.glyphs) g.advance = rest.S16();
+    // Stored unsigned in practice: advances past 32767 units are wide glyphs, not negative ones.
+    for (Glyph& g : out.glyphs) g.advance = rest.U16();
     for (size_t i = 0; i < out.glyphs.size(); ++i) rest.Rect();
     // Kerning pairs: checked, but text is laid out without them.
     const uint16_t pairs = rest.U16();
