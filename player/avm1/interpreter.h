@@ -51,6 +51,10 @@ class Interpreter {
     int method = 0;      // 0 none, 1 GET, 2 POST
     bool loadTarget = false;
     bool loadVariables = false;
+    // Where a movie or variables load to: a clip, or a level (-1: none). Resolved while the
+    // script that asked runs, since a target path is read from that script's clip.
+    ClipRef clip;
+    int32_t level = -1;
   };
   using UrlSink = std::function<void(const UrlRequest&)>;
   void SetUrlSink(UrlSink sink) { urlSink_ = std::move(sink); }
