@@ -5,13 +5,9 @@
 #include <vector>
 
 #include "player/player.h"
-#include "player/text/device_fonts_native.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // Device text is drawn for real, so that odd sizes and places reach the glyph drawing.
-  static swf::NativeDeviceFonts fonts;
   swf::Player player;
-  player.SetDeviceFonts(&fonts);
   if (!player.Load(std::span<const uint8_t>(data, size)).Ok()) return 0;
   constexpr int kSize = 48;
   std::vector<uint32_t> pixels(kSize * kSize, 0x01000000);
