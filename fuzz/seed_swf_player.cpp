@@ -128,6 +128,46 @@ int main(int argc, char** argv) {
     movies.push_back({"effects", m});
   }
 
+  {
+    // Text: a device-font field, an HTML field bound to a variable, a field and static text
+    // in an embedded font.
+    swfb::Movie m = Base(false);
+    swfb::FontGlyph glyph;
+    glyph.code = 'A';
+    glyph.shape.SetFill1(glyph.shape.AddFill(swfb::Fill::Solid({0, 0, 0, 255})));
+    glyph.shape.Ellipse(512, -512, 400, 500);
+    glyph.advance = 1100;
+    const uint16_t font = m.DefineFont2("Seed", std::span(&glyph, 1), 900, 200, 40);
+    swfb::EditText device;
+    device.bounds = {0, 1600, 0, 600};
+    device.text = "device text wraps here";
+    device.wordWrap = device.multiline = device.border = true;
+    device.align = 2;
+    swfb::EditText html = device;
+    html.html = true;
+    html.text = "<p align='right'><b>bold</b> <font size='+4' color='#ff0000'>big</font></p>x";
+    html.variable = "bound";
+    swfb::EditText embedded = device;
+    embedded.fontId = font;
+    embedded.useOutlines = true;
+    embedded.text = "AAA A";
+    swfb::TextRun run{font, 300, {0, 128, 255, 255}, 40, 400, {{0, 330}, {0, 330}}};
+    const uint16_t ids[] = {m.DefineEditText(device), m.DefineEditText(html),
+                            m.DefineEditText(embedded),
+                            m.DefineText({0, 800, 0, 500}, swfb::Matrix::Scale(1.5, 1), std::span(&run, 1))};
+    uint16_t depth = 1;
+    for (uint16_t id : ids) {
+      swfb::Place p;
+      p.depth = depth;
+      p.characterId = id;
+      p.matrix = swfb::Matrix::Transform(1, 1, 0.2 * depth, 100 * depth, 200 * depth);
+      m.PlaceObject2(p);
+      ++depth;
+    }
+    m.DoAction(swfb::Actions().Set("bound", "<i>changed</i>").Bytes()).ShowFrame();
+    movies.push_back({"text", m});
+  }
+
   int failures = 0;
   for (const auto& [name, movie] : movies) {
     if (!movie.Save(dir + "/" + name + ".swf")) ++failures;

@@ -93,6 +93,7 @@ struct Composer {
   bool aliased = false;
   double filterScale = 1;  // pixels per stage pixel: filters grow with the view
   double filterWorkLeft = kFilterWorkExtra;
+  DeviceFonts* fonts = nullptr;
   size_t edgesLeft = kMaxEdgesPerFrame;
   BufferPool& pool = ThreadPool();
 
@@ -205,6 +206,7 @@ struct Composer {
     if (object.drawing && Charge(object.drawing->shape())) {
       DrawShape(t.canvas, object.drawing->shape(), {m, colors, movie, clip, aliased});
     }
+    if (object.field) object.field->Draw(t.canvas, m, colors, clip, fonts);
     if (object.children.empty()) return;
     struct Layer {
       int32_t untilDepth;
@@ -346,6 +348,11 @@ Bounds LocalBounds(const Movie& around, const DisplayObject& object) {
     out.Add({0, 0});
     out.Add({bitmap->width * 20.0, bitmap->height * 20.0});
   }
+  if (object.field) {
+    const TwipsRect& r = object.field->bounds;
+    out.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
+    out.Add({static_cast<double>(r.xMax), static_cast<double>(r.yMax)});
+  }
   if (object.drawing && !object.drawing->Empty()) {
     const TwipsRect& r = object.drawing->shape().bounds;
     out.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
@@ -413,7 +420,7 @@ Matrix ViewMatrix(const TwipsRect& stage, ScaleMode mode, int width, int height)
 }
 
 void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject& root,
-                  const Matrix& view, Quality quality) {
+                  const Matrix& view, Quality quality, DeviceFonts* fonts) {
   PixelRect area = canvas.clip;
   area.left = std::max(area.left, 0);
   area.top = std::max(area.top, 0);
@@ -422,7 +429,8 @@ void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject&
   if (area.Empty() || !canvas.base) return;
   Composer composer{&movie, quality == Quality::Low,
                     std::sqrt(std::fabs(view.a * view.d - view.b * view.c)) * 20,
-                    kFilterWorkExtra + kFilterWorkPerPixel * static_cast<double>(Area(area))};
+                    kFilterWorkExtra + kFilterWorkPerPixel * static_cast<double>(Area(area)),
+                    fonts};
   composer.Draw({canvas, area}, root, view * root.matrix, root.colors, nullptr);
 }
 

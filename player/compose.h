@@ -23,8 +23,10 @@ inline constexpr size_t kMaxEdgesPerFrame = 4'000'000;
 Matrix ViewMatrix(const TwipsRect& stage, ScaleMode mode, int width, int height);
 
 // Draws the display list onto `canvas` with `view` (twips to pixels) over what is there.
+// Device text goes to `fonts` (none drawn when null).
 void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject& root,
-                  const Matrix& view, Quality quality = Quality::High);
+                  const Matrix& view, Quality quality = Quality::High,
+                  DeviceFonts* fonts = nullptr);
 
 // Whether a drawn (unmasked) part of a shape lies under `pixel`.
 bool HitTestFrame(const Movie& movie, const DisplayObject& root, const Matrix& view, Point pixel);

@@ -221,6 +221,10 @@ std::unique_ptr<DisplayObject> DisplayList::Instantiate(uint16_t id, const Displ
   object->bornTick = tick_;
   if (std::holds_alternative<Bitmap>(*character)) object->kind = DisplayKind::Bitmap;
   if (std::holds_alternative<Button>(*character)) object->kind = DisplayKind::Button;
+  if (const auto* def = std::get_if<EditTextDef>(character)) {
+    object->kind = DisplayKind::EditText;
+    object->field = std::make_shared<TextField>(library, def, library->header.version);
+  }
   if (const auto* sprite = std::get_if<Sprite>(character)) {
     object->kind = DisplayKind::Sprite;
     // Too deep a nesting stays an empty clip rather than recursing further.
@@ -237,7 +241,8 @@ void DisplayList::NameUnnamed(const DisplayObject& clip, DisplayObject* object,
   // Shapes go nameless. Characters this player does not show yet (text, buttons) still take
   // their number, so that the clips after them are called what the movie's author saw.
   if (character && !std::holds_alternative<Sprite>(*character) &&
-      !std::holds_alternative<Button>(*character)) {
+      !std::holds_alternative<Button>(*character) &&
+      !std::holds_alternative<EditTextDef>(*character)) {
     return;
   }
   ++instanceCount_;
@@ -506,6 +511,25 @@ DisplayObject* DisplayList::CreateEmpty(DisplayObject& parent, int32_t depth, st
   return Adopt(parent, depth, std::move(object));
 }
 
+DisplayObject* DisplayList::CreateTextField(DisplayObject& parent, int32_t depth, std::string name,
+                                           const TwipsRect& bounds) {
+  if (!movie_ || objectCount_ >= kMaxDisplayObjects || Nesting(parent) >= kMaxNesting) {
+    return nullptr;
+  }
+  auto object = std::make_unique<DisplayObject>();
+  object->kind = DisplayKind::EditText;
+  object->bornTick = tick_;
+  object->name = std::move(name);
+  object->dynamic = true;
+  const Movie* library = LibraryOf(parent);
+  if (!library) library = movie_;
+  object->field = std::make_shared<TextField>(library, nullptr, library->header.version);
+  object->matrix.tx = bounds.xMin;
+  object->matrix.ty = bounds.yMin;
+  object->field->bounds = {0, bounds.xMax - bounds.xMin, 0, bounds.yMax - bounds.yMin};
+  return Adopt(parent, depth, std::move(object));
+}
+
 DisplayObject* DisplayList::Duplicate(DisplayObject& source, int32_t depth, std::string name) {
   DisplayObject* parent = source.parent;
   if (!parent) return nullptr;
@@ -530,6 +554,7 @@ DisplayObject* DisplayList::Duplicate(DisplayObject& source, int32_t depth, std:
   object->rotation = source.rotation;
   object->clipActions = source.clipActions;
   if (source.drawing) object->drawing = std::make_shared<Drawing>(*source.drawing);
+  if (source.field) object->field = std::make_shared<TextField>(*source.field);
   object->name = std::move(name);
   object->dynamic = true;
   object->scripted = source.scripted;

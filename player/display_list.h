@@ -19,6 +19,7 @@
 #include "player/drawing.h"
 #include "player/geometry.h"
 #include "player/movie.h"
+#include "player/text/text_field.h"
 
 namespace swf {
 
@@ -35,7 +36,7 @@ inline constexpr int32_t kMinScriptDepth = -16384;
 inline constexpr int32_t kMaxScriptDepth = 2130690044;
 
 // What kind of character an object shows; each kind draws, measures and hit-tests its own way.
-enum class DisplayKind { Shape, Bitmap, Sprite, Root, Button };
+enum class DisplayKind { Shape, Bitmap, Sprite, Root, Button, EditText };
 
 struct DisplayObject {
   DisplayKind kind = DisplayKind::Shape;
@@ -63,6 +64,8 @@ struct DisplayObject {
   bool constructed = false;  // its class (Object.registerClass) has been given to it
   // What scripts drew into it (sprites and the main timeline), beneath its children.
   std::shared_ptr<Drawing> drawing;
+  // Edit fields: the field's text, properties and layout.
+  std::shared_ptr<TextField> field;
   // onClipEvent handlers it was placed with.
   const std::vector<ClipAction>* clipActions = nullptr;
   // A level, or a clip a movie was loaded into: the movie its timeline and everything inside
@@ -146,6 +149,12 @@ class DisplayList {
   DisplayObject* Attach(DisplayObject& parent, uint16_t characterId, int32_t depth,
                         std::string name);
   DisplayObject* CreateEmpty(DisplayObject& parent, int32_t depth, std::string name);
+  // An empty edit field (createTextField), `bounds` in the parent's twips.
+  DisplayObject* CreateTextField(DisplayObject& parent, int32_t depth, std::string name,
+                                 const TwipsRect& bounds);
+  // Where device text is measured and drawn; null lays it out with fixed metrics.
+  void SetDeviceFonts(DeviceFonts* fonts) { deviceFonts_ = fonts; }
+  DeviceFonts* deviceFonts() const { return deviceFonts_; }
   // A copy of `source` (same character, transform, colours and handlers) beside it.
   DisplayObject* Duplicate(DisplayObject& source, int32_t depth, std::string name);
   // Removes `object` and everything in it (their unload events run after the current script).
@@ -224,6 +233,7 @@ class DisplayList {
   std::vector<std::shared_ptr<const Movie>> retired_;
   bool flushing_ = false;
   uint64_t nextId_ = 1;
+  DeviceFonts* deviceFonts_ = nullptr;
 };
 
 }  // namespace swf

@@ -7,6 +7,7 @@
 #include "player/bitmap_parser.h"
 #include "player/byte_reader.h"
 #include "player/shape_parser.h"
+#include "player/text/text_parser.h"
 
 namespace swf {
 namespace {
@@ -242,7 +243,8 @@ ErrorKind ReadButton(TagCode code, std::span<const uint8_t> body, size_t& budget
       record.colors = r.ColorTransformRecord(true);
       if (flags & kHasFilters) {
         const size_t start = r.Position();
-        if (!SkipFilters(r)) return ErrorKind::Malformed;
+        std::vector<Filter> filters;
+        if (!ReadFilters(r, filters)) return ErrorKind::Malformed;
         record.filters.assign(body.begin() + static_cast<ptrdiff_t>(start),
                               body.begin() + static_cast<ptrdiff_t>(r.Position()));
       }
@@ -299,6 +301,16 @@ bool IsDefinition(TagCode code) {
     case TagCode::SetBackgroundColor:
     case TagCode::ExportAssets:
     case TagCode::ScriptLimits:
+    case TagCode::DefineFont:
+    case TagCode::DefineFont2:
+    case TagCode::DefineFont3:
+    case TagCode::DefineFontInfo:
+    case TagCode::DefineFontInfo2:
+    case TagCode::DefineFontName:
+    case TagCode::DefineFontAlignZones:
+    case TagCode::DefineText:
+    case TagCode::DefineText2:
+    case TagCode::DefineEditText:
       return true;
     default:
       return false;
@@ -395,6 +407,48 @@ MovieError ParseDefinition(const Tag& tag, ParseState& st) {
         for (ButtonRecord& record : button->records) record.colors = colors;
       }
       return {};
+    }
+    case TagCode::DefineFont:
+    case TagCode::DefineFont2:
+    case TagCode::DefineFont3: {
+      Font font;
+      kind = ParseFont(code, tag.body, movie.header.version, id, font, st.elementBudget);
+      if (kind == ErrorKind::None) movie.dictionary.try_emplace(id, std::move(font));
+      break;
+    }
+    case TagCode::DefineFontInfo:
+    case TagCode::DefineFontInfo2: {
+      FontInfo info;
+      kind = ParseFontInfo(code, tag.body, id, info);
+      auto it = movie.dictionary.find(id);
+      if (kind == ErrorKind::None && it != movie.dictionary.end()) {
+        if (Font* font = std::get_if<Font>(&it->second)) ApplyFontInfo(info, *font);
+      }
+      break;
+    }
+    case TagCode::DefineFontName:
+    case TagCode::DefineFontAlignZones: {
+      // The full name (with its style words) is for display; fields ask for the family name
+      // the font itself carries.
+      std::string name;
+      kind = ParseFontExtra(code, tag.body, id, name);
+      break;
+    }
+    case TagCode::DefineText:
+    case TagCode::DefineText2: {
+      Shape text;
+      const FontLookup fonts = [&movie](uint16_t fontId) {
+        return std::get_if<Font>(movie.Find(fontId));
+      };
+      kind = ParseStaticText(code, tag.body, fonts, id, text, st.elementBudget);
+      if (kind == ErrorKind::None) movie.dictionary.try_emplace(id, std::move(text));
+      break;
+    }
+    case TagCode::DefineEditText: {
+      EditTextDef field;
+      kind = ParseEditText(tag.body, id, field);
+      if (kind == ErrorKind::None) movie.dictionary.try_emplace(id, std::move(field));
+      break;
     }
     case TagCode::DefineSprite: {
       ByteReader r(tag.body);

@@ -18,6 +18,7 @@
 #include "player/movie_error.h"
 #include "player/movie_file.h"
 #include "player/shape.h"
+#include "player/text/font.h"
 
 namespace swf {
 
@@ -155,7 +156,8 @@ struct Button {
   bool firstKind = false;
 };
 
-using Character = std::variant<Shape, Bitmap, Sprite, Button, MorphShape>;
+// Static text (DefineText) is read into a Shape: it draws, measures and hit-tests as one.
+using Character = std::variant<Shape, Bitmap, Sprite, Button, MorphShape, Font, EditTextDef>;
 
 struct Movie : BitmapSource {
   MovieHeader header;

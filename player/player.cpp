@@ -56,6 +56,7 @@ void Player::Start(std::unique_ptr<Movie> movie) {
     if (userHook_) userHook_(actions);
   });
   display_.Reset(movie_.get());
+  scripts_->vm().SyncFields(display_.Root());
 }
 
 void Player::RouteUrl(const avm1::Interpreter::UrlRequest& r) {
@@ -232,6 +233,7 @@ Rgba Player::BackgroundColor() const { return movie_->background; }
 void Player::Tick() {
   if (!loaded_) return;
   display_.Tick();
+  scripts_->vm().SyncFields(display_.Root());
   if (!loads_.empty()) ApplyLoads();
   if (scripts_) scripts_->FramePassed();
   // The timeline may have taken away what had the focus, or moved something under the pointer.
@@ -281,9 +283,9 @@ void Player::Render(const Canvas& canvas, RenderMode mode, ScaleMode scale, int 
   Matrix view = ViewMatrix(movie_->header.stage, scale, viewWidth, viewHeight);
   view.tx += viewOrigin.x;
   view.ty += viewOrigin.y;
-  ComposeFrame(canvas, *movie_, display_.Root(), view, quality_);
+  ComposeFrame(canvas, *movie_, display_.Root(), view, quality_, display_.deviceFonts());
   for (const auto& [level, root] : display_.UpperLevels()) {
-    ComposeFrame(canvas, *movie_, *root, view, quality_);
+    ComposeFrame(canvas, *movie_, *root, view, quality_, display_.deviceFonts());
   }
 }
 

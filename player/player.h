@@ -153,6 +153,10 @@ class Player {
 
   // Objects the movie's scripts hold now, garbage not yet collected included.
   size_t ScriptObjectCount() const;
+  // Where device text is measured and drawn (it must outlive the player); without it device
+  // text lays out with fixed metrics and is not drawn.
+  void SetDeviceFonts(DeviceFonts* fonts) { display_.SetDeviceFonts(fonts); }
+
   const Movie& movie() const { return *movie_; }
   const DisplayList& displayList() const { return display_; }
 

@@ -1058,6 +1058,131 @@ uint16_t Movie::DefineBitsJpeg3(std::span<const uint8_t> jpeg, std::span<const u
   return id;
 }
 
+uint16_t Movie::DefineDeviceFont(std::string_view name, bool bold, bool italic, uint16_t id) {
+  id = TakeId(id);
+  Writer w;
+  w.U16(id);
+  w.U8(static_cast<uint8_t>((italic ? 0x02 : 0) | (bold ? 0x01 : 0)));
+  w.U8(0);  // language
+  const std::string_view cut = name.substr(0, 255);
+  w.U8(static_cast<uint8_t>(cut.size()));
+  w.Bytes({reinterpret_cast<const uint8_t*>(cut.data()), cut.size()});
+  w.U16(0);  // no glyphs
+  Put(static_cast<uint16_t>(TagCode::DefineFont2), w.Data());
+  return id;
+}
+
+uint16_t Movie::DefineEditText(const EditText& field, uint16_t id) {
+  uint16_t fontId = field.fontId;
+  if (!fontId && !field.font.empty()) fontId = DefineDeviceFont(field.font);
+  id = TakeId(id);
+  Writer w;
+  w.U16(id);
+  WriteRect(w, field.bounds);
+  w.U8(static_cast<uint8_t>((field.text.empty() ? 0 : 0x80) | (field.wordWrap ? 0x40 : 0) |
+                            (field.multiline ? 0x20 : 0) | (field.password ? 0x10 : 0) |
+                            (field.readOnly ? 0x08 : 0) | 0x04 | (field.maxLength ? 0x02 : 0) |
+                            (fontId ? 0x01 : 0)));
+  w.U8(static_cast<uint8_t>((field.autoSize ? 0x40 : 0) | (field.align ? 0x20 : 0) |
+                            (field.noSelect ? 0x10 : 0) | (field.border ? 0x08 : 0) |
+                            (field.html ? 0x02 : 0) | (field.useOutlines ? 0x01 : 0)));
+  if (fontId) {
+    w.U16(fontId);
+    w.U16(field.height);
+  }
+  w.RgbaColor(field.color);
+  if (field.maxLength) w.U16(*field.maxLength);
+  if (field.align) {
+    w.U8(*field.align);
+    w.U16(field.leftMargin);
+    w.U16(field.rightMargin);
+    w.U16(field.indent);
+    w.S16(field.leading);
+  }
+  w.String(field.variable);
+  if (!field.text.empty()) w.String(field.text);
+  Put(static_cast<uint16_t>(TagCode::DefineEditText), w.Data());
+  return id;
+}
+
+uint16_t Movie::DefineFont2(std::string_view name, std::span<const FontGlyph> glyphs,
+                            int16_t ascent, int16_t descent, int16_t leading, uint16_t id) {
+  id = TakeId(id);
+  // A glyph is a shape's records without its style arrays: a DefineShape encoding with one
+  // solid fill (count, type, RGB) and no lines (count) leaves them after its first 6 bytes.
+  std::vector<std::vector<uint8_t>> shapes;
+  for (const FontGlyph& g : glyphs) {
+    std::vector<uint8_t> encoded = g.shape.Encode(1);
+    shapes.emplace_back(encoded.begin() + std::min<size_t>(6, encoded.size()), encoded.end());
+  }
+  Writer w;
+  w.U16(id);
+  w.U8(0x80 | 0x08 | 0x04);  // layout, wide offsets, wide codes
+  w.U8(0);
+  const std::string_view cut = name.substr(0, 255);
+  w.U8(static_cast<uint8_t>(cut.size()));
+  w.Bytes({reinterpret_cast<const uint8_t*>(cut.data()), cut.size()});
+  w.U16(static_cast<uint16_t>(glyphs.size()));
+  uint32_t offset = static_cast<uint32_t>(4 * (glyphs.size() + 1));
+  for (const std::vector<uint8_t>& shape : shapes) {
+    w.U32(offset);
+    offset += static_cast<uint32_t>(shape.size());
+  }
+  w.U32(offset);  // the code table
+  for (const std::vector<uint8_t>& shape : shapes) w.Bytes(shape);
+  for (const FontGlyph& g : glyphs) w.U16(g.code);
+  w.S16(ascent);
+  w.S16(descent);
+  w.S16(leading);
+  for (const FontGlyph& g : glyphs) w.S16(g.advance);
+  for (const FontGlyph& g : glyphs) WriteRect(w, g.shape.Bounds());
+  w.U16(0);  // no kerning pairs
+  Put(static_cast<uint16_t>(TagCode::DefineFont2), w.Data());
+  return id;
+}
+
+uint16_t Movie::DefineText(const Rect& bounds, const Matrix& matrix, std::span<const TextRun> runs,
+                           bool alpha, uint16_t id) {
+  id = TakeId(id);
+  uint32_t maxIndex = 0;
+  int32_t maxAdvance = 0;
+  for (const TextRun& run : runs) {
+    for (const auto& [index, advance] : run.glyphs) {
+      maxIndex = std::max<uint32_t>(maxIndex, index);
+      maxAdvance = std::max(maxAdvance, std::abs(advance));
+    }
+  }
+  const int glyphBits = std::max(1, UnsignedBits(maxIndex));
+  const int advanceBits = std::max(2, SignedBits(maxAdvance));
+  Writer w;
+  w.U16(id);
+  WriteRect(w, bounds);
+  WriteMatrix(w, matrix);
+  w.U8(static_cast<uint8_t>(glyphBits));
+  w.U8(static_cast<uint8_t>(advanceBits));
+  for (const TextRun& run : runs) {
+    w.U8(0x80 | 0x08 | 0x04 | 0x02 | 0x01);  // font, colour, both offsets
+    w.U16(run.fontId);
+    if (alpha) {
+      w.RgbaColor(run.color);
+    } else {
+      w.Rgb(run.color);
+    }
+    w.S16(run.x);
+    w.S16(run.y);
+    w.U16(run.height);
+    w.U8(static_cast<uint8_t>(std::min<size_t>(run.glyphs.size(), 255)));
+    for (size_t i = 0; i < run.glyphs.size() && i < 255; ++i) {
+      w.UB(run.glyphs[i].first, glyphBits);
+      w.SB(run.glyphs[i].second, advanceBits);
+    }
+    w.Align();
+  }
+  w.U8(0);
+  Put(static_cast<uint16_t>(alpha ? TagCode::DefineText2 : TagCode::DefineText), w.Data());
+  return id;
+}
+
 uint16_t Movie::DefineSprite(const Sprite& sprite, uint16_t id) {
   id = TakeId(id);
   Writer w;

@@ -53,12 +53,16 @@ enum class TagCode : uint16_t {
   PlaceObject2 = 26,
   RemoveObject2 = 28,
   DefineShape3 = 32,
+  DefineText2 = 33,
   DefineButton2 = 34,
   DefineBitsJPEG3 = 35,
   DefineBitsLossless2 = 36,
   DefineSprite = 39,
   FrameLabel = 43,
   ExportAssets = 56,
+  DefineText = 11,
+  DefineEditText = 37,
+  DefineFont2 = 48,
   DoInitAction = 59,
   PlaceObject3 = 70,
   DefineShape4 = 83,
@@ -443,6 +447,44 @@ class Actions {
   std::vector<uint8_t> bytes_;
 };
 
+// DefineEditText. With `font` set and no `fontId`, the movie gets a glyph-less DefineFont2 of
+// that name first: the field shows the text in that device font.
+struct EditText {
+  Rect bounds;
+  std::string text;
+  std::string font = "_sans";
+  uint16_t fontId = 0;
+  uint16_t height = 480;  // twips
+  Rgba color{0, 0, 0, 255};
+  bool border = false;  // border and background together, as the tag has them
+  bool wordWrap = false, multiline = false, readOnly = true, noSelect = false, html = false;
+  bool password = false, autoSize = false, useOutlines = false;
+  std::optional<uint16_t> maxLength;
+  std::string variable;
+  // Layout: alignment (0 left, 1 right, 2 centre, 3 justify), margins, indent, leading.
+  std::optional<uint8_t> align;
+  uint16_t leftMargin = 0, rightMargin = 0, indent = 0;
+  int16_t leading = 0;
+};
+
+// One glyph of an embedded font: `shape` has a single solid fill (its colour is not written)
+// and no lines, in font units (1024 to the em).
+struct FontGlyph {
+  uint16_t code = 0;
+  Shape shape;
+  int16_t advance = 0;
+};
+
+// One DefineText record: a font, size, colour and position, and glyphs (index into the font,
+// advance in twips).
+struct TextRun {
+  uint16_t fontId = 0;
+  uint16_t height = 240;  // twips
+  Rgba color{0, 0, 0, 255};
+  int16_t x = 0, y = 0;
+  std::vector<std::pair<uint16_t, int32_t>> glyphs;
+};
+
 struct MovieHeader {
   uint8_t version = 8;
   Rect stage{0, 11000, 0, 8000};
@@ -496,6 +538,16 @@ class Movie : public Timeline {
                          uint16_t id = 0);
   Movie& DoInitAction(uint16_t spriteId, std::span<const uint8_t> actions);
   Movie& ExportAssets(uint16_t characterId, std::string_view name);
+  // A DefineFont2 without glyphs: a device font by name.
+  uint16_t DefineDeviceFont(std::string_view name, bool bold = false, bool italic = false,
+                            uint16_t id = 0);
+  uint16_t DefineEditText(const EditText& field, uint16_t id = 0);
+  // DefineFont2 with glyphs, wide codes and offsets, and a layout table.
+  uint16_t DefineFont2(std::string_view name, std::span<const FontGlyph> glyphs, int16_t ascent,
+                       int16_t descent, int16_t leading = 0, uint16_t id = 0);
+  // DefineText (RGB colours) or, with `alpha`, DefineText2.
+  uint16_t DefineText(const Rect& bounds, const Matrix& matrix, std::span<const TextRun> runs,
+                      bool alpha = false, uint16_t id = 0);
 
   // The whole file, with the End tag. Header values come from the header and the timeline,
   // except those the header overrides.

@@ -575,6 +575,7 @@ void Interpreter::InstallBuiltins() {
   InstallTimers();
   InstallClipMethods();
   InstallInputObjects();
+  InstallTextMethods();
   // No script may delete a built-in class's prototype.
   if (const Property* clip = global_->FindOwn("MovieClip", cs)) {
     if (Object* ctor = clip->value.AsObject()) {

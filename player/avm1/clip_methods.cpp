@@ -269,6 +269,16 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
   } else if (is("_width") || is("_height")) {
     const Movie* movie = host_->Display()->LibraryOf(*o);
     if (!number(n) || !movie) return true;
+    if (o->field) {
+      // A field changes its box, not its scale.
+      TwipsRect& b = o->field->bounds;
+      const double scale = (is("_width") ? XScale(*o) : YScale(*o)) / 100;
+      if (scale == 0 || n < 0) return true;
+      const auto extent = static_cast<int32_t>(std::clamp(std::round(n * 20 / scale), 0.0, 1e8));
+      (is("_width") ? b.xMax : b.yMax) = (is("_width") ? b.xMin : b.yMin) + extent;
+      o->field->Touch();
+      return true;
+    }
     const Bounds local = ObjectBounds(*movie, *o, Matrix{});
     const double extent = is("_width") ? local.xMax - local.xMin : local.yMax - local.yMin;
     if (local.empty || extent <= 0) return true;

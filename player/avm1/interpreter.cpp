@@ -63,6 +63,10 @@ Object* Interpreter::ClipObject(const ClipRef& clip) {
   o->kind = ObjectKind::Clip;
   o->clip = clip;
   clips_[clip.serial] = o;
+  if (const DisplayObject* shown = host_->Find(clip); shown && shown->field) {
+    o->proto = textFieldProto_;
+    InitTextField(o);
+  }
   return o;
 }
 

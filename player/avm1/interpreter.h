@@ -185,6 +185,16 @@ class Interpreter {
   Object* booleanProto_ = nullptr;
   Object* clipProto_ = nullptr;
   Object* buttonProto_ = nullptr;
+  Object* textFieldProto_ = nullptr;
+
+  // Edit fields (text_field_methods.cpp). A field bound to a variable shows the variable's
+  // value; SyncFields brings every field under `clip` up to date (the host calls it after each
+  // frame's scripts).
+  void SyncField(DisplayObject& field);
+  void SyncFields(DisplayObject& clip);
+  // Typing into an editable field, as focus routing delivers it: `text` inserted at the caret
+  // (erase 0), or one character erased before (-1) or after (1) it. Listeners hear onChanged.
+  bool TypeIntoField(const ClipRef& field, std::u32string_view text, int erase = 0);
 
  private:
   friend struct Executor;
@@ -212,6 +222,9 @@ class Interpreter {
   int nextTimerId_ = 1;
   double clock_ = 0;
   void InstallInputObjects();
+  void InstallTextMethods();
+  // What every new field object carries: its listener list, with itself in it.
+  void InitTextField(Object* field);
   Value Execute(const FunctionCode& code, Activation& act, std::vector<Value>* stack = nullptr);
   // False (and the script stopped) when calls nest too deep.
   bool EnterCall();

@@ -136,7 +136,7 @@ std::optional<ClipRef> MovieScripts::Child(const ClipRef& clip, std::string_view
   const DisplayObject* o = Find(clip);
   if (!o || name.empty()) return std::nullopt;
   for (const auto& [depth, child] : o->children) {
-    if ((child->IsClip() || child->IsButton()) && !child->name.empty() &&
+    if ((child->IsClip() || child->IsButton() || child->field) && !child->name.empty() &&
         NamesEqual(child->name, name, caseSensitive)) {
       return ClipRef{child->id};
     }

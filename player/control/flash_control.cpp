@@ -171,6 +171,7 @@ HRESULT FlashControl::LoadMovieText(std::wstring_view text) {
   IntroduceToBindHost(inPlaceSite_ ? static_cast<IUnknown*>(inPlaceSite_.Get()) : site_.Get(),
                       file);
   auto player = std::make_shared<swf::Player>();
+  player->SetDeviceFonts(deviceFonts_.get());
   Wire(*player);
   // The first frame's scripts run inside Load and may already raise fscommands.
   player_ = player;

@@ -77,15 +77,20 @@ bool FlashControl::DrawToHostSurface(HDC dc, const IntRect& view, const IntRect&
   DDSURFACEDESC desc{};
   desc.dwSize = sizeof desc;
   if (FAILED(surface->Lock(&lockRect, &desc, DDLOCK_WAIT, nullptr))) return false;
-  SurfaceLock lock(surface.Get());
-  // Only 32-bit pixels are the engine's to write; anything else goes through our own bitmap.
-  if (!desc.lpSurface ||
-      ((desc.dwFlags & DDSD_PIXELFORMAT) && desc.ddpfPixelFormat.dwRGBBitCount != 32) ||
-      std::abs(desc.lPitch) < area.Width() * 4) {
-    return false;
+  {
+    SurfaceLock lock(surface.Get());
+    // Only 32-bit pixels are the engine's to write; anything else goes through our own bitmap.
+    if (!desc.lpSurface ||
+        ((desc.dwFlags & DDSD_PIXELFORMAT) && desc.ddpfPixelFormat.dwRGBBitCount != 32) ||
+        std::abs(desc.lPitch) < area.Width() * 4) {
+      return false;
+    }
+    RenderInto(
+        control::CanvasForLock(static_cast<uint8_t*>(desc.lpSurface), desc.lPitch, area, view),
+        view);
   }
-  RenderInto(control::CanvasForLock(static_cast<uint8_t*>(desc.lpSurface), desc.lPitch, area, view),
-             view);
+  // Device text goes on with GDI once the surface is the DC's again.
+  deviceFonts_->Flush(dc, {area.left, area.top});
   return true;
 }
 
@@ -117,6 +122,7 @@ void FlashControl::DrawThroughBitmap(HDC dc, const IntRect& view, const IntRect&
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     GdiAlphaBlend(dc, area.left, area.top, width, height, memory.get(), 0, 0, width, height, blend);
   }
+  deviceFonts_->Flush(dc, {area.left, area.top});
 }
 
 HRESULT FlashControl::Draw(DWORD aspect, LONG index, void*, DVTARGETDEVICE*, HDC, HDC dc,
@@ -146,6 +152,7 @@ HRESULT FlashControl::Draw(DWORD aspect, LONG index, void*, DVTARGETDEVICE*, HDC
   }
   if (area.Empty()) return S_OK;
   return Guarded([&]() -> HRESULT {
+    deviceFonts_->Discard();
     if (!DrawToHostSurface(dc, view, area)) DrawThroughBitmap(dc, view, area);
     return S_OK;
   });

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "player/player.h"
+#include "player/text/device_fonts_native.h"
 
 namespace {
 
@@ -83,7 +84,9 @@ int main(int argc, char** argv) {
   }
   const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
                                    std::istreambuf_iterator<char>());
+  swf::NativeDeviceFonts fonts;
   swf::Player player;
+  player.SetDeviceFonts(&fonts);
   if (const swf::MovieError e = player.Load(bytes); !e.Ok()) {
     std::fprintf(stderr, "swfrender: %s: %s (tag %u at offset %zu)\n", input.c_str(),
                  swf::ErrorKindName(e.kind), e.tag, e.offset);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "player/player.h"
+#include "player/text/device_fonts_native.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -38,7 +39,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "swfrun: cannot read %s\n", argv[1]);
     return 1;
   }
+  swf::NativeDeviceFonts fonts;
   swf::Player player;
+  player.SetDeviceFonts(&fonts);
   const std::filesystem::path folder = std::filesystem::path(argv[1]).parent_path();
   player.SetUrlLoader([&](const swf::Player::UrlRequest& request) {
     if (!request.loadId) return;

@@ -1,7 +1,8 @@
 // Writes small test movies for whole-program tests:
 //   make_test_movie OUT.swf --width W --height H [--compressed] [--frames N] [--color RRGGBB]
 //                   [--shapes N] [--fps F] [--fscommand COMMAND ARGS]... [--echo NAMES]...
-//                   [--set NAME VALUE]... [--load URL TARGET]... [--label LABEL ...]...
+//                   [--set NAME VALUE]... [--load URL TARGET]... [--text TEXT]
+//                   [--label LABEL ...]...
 // The stage is W x H pixels; a rounded panel in the given colour fills most of it, and a white
 // disc moves across it from frame to frame so that consecutive frames differ. With --shapes,
 // N gradient-filled, outlined curved shapes turn over the panel as well: a vector-heavy movie
@@ -9,6 +10,8 @@
 // Scripts: the last frame sends each --fscommand in turn, sets each --set variable, and with
 // --echo "a b" puts the values of a and b (joined by spaces) into the window title, and
 // --load loads a movie into a level ("_level1") or a clip, then stops.
+// --text puts an edit field with TEXT in the device font _sans (black, 24 pixels) on the
+// panel, above the disc.
 // After --label LABEL the options that follow fill the script of a frame labelled LABEL that
 // only a label call runs.
 #include <algorithm>
@@ -16,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,6 +37,7 @@ int main(int argc, char** argv) {
   double fps = 12;
   unsigned color = 0x2080E0;
   bool compressed = false;
+  std::optional<std::string> text;
   // The last frame's script, then one per label.
   std::vector<std::pair<std::string, swfb::Actions>> scripts(1);
   auto sendCommand = [&](const std::string& command, const std::string& argument) {
@@ -74,6 +79,8 @@ int main(int argc, char** argv) {
         start = end + 1;
       }
       a.GetUrl2();
+    } else if (arg == "--text") {
+      text = next();
     } else if (arg == "--load") {
       const std::string url = next();
       const std::string target = next();
@@ -135,6 +142,20 @@ int main(int argc, char** argv) {
   place.depth = 1;
   place.characterId = panelId;
   movie.PlaceObject2(place);
+  if (text) {
+    swfb::EditText field;
+    field.bounds = {0, (width - 2 * 20) * 20, 0, 40 * 20};
+    field.text = *text;
+    field.font = "_sans";
+    field.height = 24 * 20;
+    field.color = {0, 0, 0, 255};
+    field.noSelect = true;
+    swfb::Place label;
+    label.depth = 3;
+    label.characterId = movie.DefineEditText(field);
+    label.matrix = swfb::Matrix::Translate(20 * 20, 20 * 20);
+    movie.PlaceObject2(label);
+  }
   for (int f = 0; f < frames; ++f) {
     for (int i = 0; i < shapes; ++i) {
       swfb::Place p;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "player/player.h"
+#include "player/text/device_fonts_native.h"
 
 namespace {
 
@@ -49,7 +50,10 @@ int FramesToRun(const fs::path& toml) {
 
 std::vector<std::string> RunCase(const fs::path& dir, int frames) {
   std::vector<std::string> traced;
+  // Device text measures the same way on every machine with the same fonts installed.
+  static swf::NativeDeviceFonts fonts;
   swf::Player player;
+  player.SetDeviceFonts(&fonts);
   player.SetTraceSink([&](std::string_view line) {
     // One trace call may print several lines.
     for (std::string& l : Lines(std::string(line) + "\n")) traced.push_back(std::move(l));

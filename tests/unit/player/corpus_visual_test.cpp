@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "player/player.h"
+#include "player/text/device_fonts_native.h"
 
 namespace {
 
@@ -206,7 +207,9 @@ Result RunCase(const fs::path& dir, const std::string& name) {
   std::ifstream file(dir / "test.swf", std::ios::binary);
   const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
                                    std::istreambuf_iterator<char>());
+  static swf::NativeDeviceFonts fonts;
   swf::Player player;
+  player.SetDeviceFonts(&fonts);
   if (const swf::MovieError e = player.Load(bytes); !e.Ok()) {
     result.detail =
         std::string("refused: ") + swf::ErrorKindName(e.kind) + " in tag " + std::to_string(e.tag);

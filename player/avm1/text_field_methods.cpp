@@ -1,0 +1,634 @@
+// TextField and TextFormat: what scripts read and change on edit fields, createTextField,
+// and keeping fields and the variables they show in step.
+#include <algorithm>
+#include <cmath>
+
+#include "player/avm1/builtin_support.h"
+#include "player/avm1/interpreter.h"
+#include "player/avm1/script_error.h"
+#include "player/compose.h"
+#include "player/display_list.h"
+
+namespace swf::avm1 {
+namespace {
+
+DisplayObject* FieldObject(Interpreter& vm, const Value& self) {
+  Object* o = self.AsObject();
+  if (!vm.Host() || !o || o->kind != ObjectKind::Clip) return nullptr;
+  DisplayObject* d = vm.Host()->Find(o->clip);
+  return d && d->field ? d : nullptr;
+}
+
+TextField* FieldOf(Interpreter& vm, const Value& self) {
+  DisplayObject* d = FieldObject(vm, self);
+  return d ? d->field.get() : nullptr;
+}
+
+DeviceFonts* Fonts(Interpreter& vm) {
+  DisplayList* display = vm.Host() ? vm.Host()->Display() : nullptr;
+  return display ? display->deviceFonts() : nullptr;
+}
+
+bool Utf8(Interpreter& vm) { return vm.Version() >= 6; }
+
+uint32_t ToRgb(Interpreter& vm, const Value& v) {
+  const double n = vm.ToNumber(v);
+  if (std::isnan(n) || std::isinf(n)) return 0;
+  return static_cast<uint32_t>(static_cast<int64_t>(n)) & 0xFFFFFF;
+}
+
+Rgba RgbOf(uint32_t rgb) {
+  return {static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+          static_cast<uint8_t>(rgb), 255};
+}
+
+double RgbValue(Rgba c) { return static_cast<double>((c.r << 16) | (c.g << 8) | c.b); }
+
+// The variable a field shows, as a host path from the main timeline: its name is looked up
+// on the field's parent unless it names its own timeline.
+std::string VariablePath(Interpreter& vm, const DisplayObject& field) {
+  const std::string& v = field.field->variable;
+  if (v.empty() || !field.parent) return {};
+  if (v[0] == '/' || v.rfind("_root", 0) == 0 || v.rfind("_level", 0) == 0) return v;
+  if (v.find(':') != std::string::npos) return vm.ClipTarget(ClipRef{field.parent->id}) + "/" + v;
+  return vm.ClipDotPath(ClipRef{field.parent->id}) + "." + v;
+}
+
+void BroadcastFrom(Interpreter& vm, Object* self, const char* message) {
+  const Value broadcast = vm.GetMember(self, "broadcastMessage");
+  const Value args[] = {Value(message), Value(self)};
+  if (IsFunction(broadcast)) vm.Call(broadcast, self, args);
+}
+
+// What the field shows changed through a script: the bound variable follows.
+void Publish(Interpreter& vm, const DisplayObject& d) {
+  const std::string path = VariablePath(vm, d);
+  if (path.empty()) return;
+  const TextField& f = *d.field;
+  vm.SetPathVariable(path, f.html ? f.HtmlText() : EncodeText(f.text(), Utf8(vm)));
+}
+
+// TextFormat values, by name, in the order the player's own objects list them.
+const char* const kFormatNames[] = {"font",        "size",      "color",       "url",
+                                    "target",      "bold",      "italic",      "underline",
+                                    "align",       "leftMargin", "rightMargin", "indent",
+                                    "leading",     "blockIndent", "bullet",     "tabStops",
+                                    "kerning",     "letterSpacing"};
+
+const char* AlignName(TextAlign a) {
+  switch (a) {
+    case TextAlign::Right:
+      return "right";
+    case TextAlign::Center:
+      return "center";
+    case TextAlign::Justify:
+      return "justify";
+    default:
+      return "left";
+  }
+}
+
+// A TextFormat object with every value of `f`.
+Object* FormatObject(Interpreter& vm, const CharFormat& f) {
+  Object* ctor = vm.GetMember(vm.Global(), "TextFormat").AsObject();
+  Object* o = ctor ? vm.Construct(ctor, {}).AsObject() : nullptr;
+  if (!o) return nullptr;
+  const bool cs = vm.CaseSensitive();
+  o->SetOwn("font", f.font, cs);
+  o->SetOwn("size", f.size, cs);
+  o->SetOwn("color", RgbValue(f.color), cs);
+  o->SetOwn("url", f.url, cs);
+  o->SetOwn("target", f.target, cs);
+  o->SetOwn("bold", f.bold, cs);
+  o->SetOwn("italic", f.italic, cs);
+  o->SetOwn("underline", f.underline, cs);
+  o->SetOwn("align", AlignName(f.align), cs);
+  o->SetOwn("leftMargin", f.leftMargin, cs);
+  o->SetOwn("rightMargin", f.rightMargin, cs);
+  o->SetOwn("indent", f.indent, cs);
+  o->SetOwn("leading", f.leading, cs);
+  o->SetOwn("blockIndent", f.blockIndent, cs);
+  o->SetOwn("bullet", f.bullet, cs);
+  Object* tabs = vm.NewArray();
+  if (tabs) {
+    for (int t : f.tabStops) tabs->elements.push_back(t);
+  }
+  o->SetOwn("tabStops", tabs ? Value(tabs) : Value(Null{}), cs);
+  o->SetOwn("kerning", f.kerning, cs);
+  o->SetOwn("letterSpacing", f.letterSpacing, cs);
+  return o;
+}
+
+// The values a TextFormat object sets (null and undefined leave the format's own).
+void ApplyFormat(Interpreter& vm, const Value& format, CharFormat& f) {
+  Object* o = format.AsObject();
+  if (!o) return;
+  auto get = [&](const char* name, Value& out) {
+    out = vm.GetMember(o, name);
+    return !out.IsUndefined() && !out.IsNull();
+  };
+  Value v;
+  if (get("font", v)) f.font = vm.ToString(v);
+  if (get("size", v)) f.size = std::round(vm.ToNumber(v));
+  if (get("color", v)) f.color = RgbOf(ToRgb(vm, v));
+  if (get("url", v)) f.url = vm.ToString(v);
+  if (get("target", v)) f.target = vm.ToString(v);
+  if (get("bold", v)) f.bold = ToBoolean(v, vm.Version());
+  if (get("italic", v)) f.italic = ToBoolean(v, vm.Version());
+  if (get("underline", v)) f.underline = ToBoolean(v, vm.Version());
+  if (get("align", v)) {
+    const std::string a = vm.ToString(v);
+    if (NamesEqual(a, "left", false)) f.align = TextAlign::Left;
+    if (NamesEqual(a, "right", false)) f.align = TextAlign::Right;
+    if (NamesEqual(a, "center", false)) f.align = TextAlign::Center;
+    if (NamesEqual(a, "justify", false)) f.align = TextAlign::Justify;
+  }
+  auto number = [&](const char* name, double& out) {
+    if (!get(name, v)) return;
+    const double n = vm.ToNumber(v);
+    if (!std::isnan(n)) out = std::round(n);
+  };
+  number("leftMargin", f.leftMargin);
+  number("rightMargin", f.rightMargin);
+  number("indent", f.indent);
+  number("leading", f.leading);
+  number("blockIndent", f.blockIndent);
+  number("letterSpacing", f.letterSpacing);
+  if (get("bullet", v)) f.bullet = ToBoolean(v, vm.Version());
+  if (get("kerning", v)) f.kerning = ToBoolean(v, vm.Version());
+  if (get("tabStops", v)) {
+    f.tabStops.clear();
+    if (Object* a = ThisArray(v)) {
+      for (const Value& e : a->elements) f.tabStops.push_back(static_cast<int>(vm.ToNumber(e)));
+    }
+  }
+}
+
+// The format every character of [begin, end) shares; values that differ are null.
+Object* CommonFormat(Interpreter& vm, const TextField& f, size_t begin, size_t end) {
+  const auto& formats = f.formats();
+  end = std::min(end, formats.size());
+  if (begin >= end) return FormatObject(vm, begin < formats.size() ? formats[begin] : f.newFormat);
+  Object* o = FormatObject(vm, formats[begin]);
+  if (!o) return nullptr;
+  const bool cs = vm.CaseSensitive();
+  for (size_t i = begin + 1; i < end; ++i) {
+    const CharFormat& a = formats[begin];
+    const CharFormat& b = formats[i];
+    auto differ = [&](const char* name, bool d) {
+      if (d) o->SetOwn(name, Null{}, cs);
+    };
+    differ("font", a.font != b.font);
+    differ("size", a.size != b.size);
+    differ("color", !(a.color == b.color));
+    differ("url", a.url != b.url);
+    differ("target", a.target != b.target);
+    differ("bold", a.bold != b.bold);
+    differ("italic", a.italic != b.italic);
+    differ("underline", a.underline != b.underline);
+    differ("align", a.align != b.align);
+    differ("leftMargin", a.leftMargin != b.leftMargin);
+    differ("rightMargin", a.rightMargin != b.rightMargin);
+    differ("indent", a.indent != b.indent);
+    differ("leading", a.leading != b.leading);
+    differ("blockIndent", a.blockIndent != b.blockIndent);
+    differ("bullet", a.bullet != b.bullet);
+    differ("kerning", a.kerning != b.kerning);
+    differ("letterSpacing", a.letterSpacing != b.letterSpacing);
+  }
+  return o;
+}
+
+// The range arguments of getTextFormat/setTextFormat: none (all), one index, or two.
+bool Range(Interpreter& vm, std::span<const Value> args, size_t count, size_t length,
+           size_t& begin, size_t& end) {
+  begin = 0;
+  end = length;
+  if (count == 0) return true;
+  auto index = [&](const Value& v, size_t& out) {
+    const double n = vm.ToNumber(v);
+    if (std::isnan(n) || n < 0) return false;
+    out = static_cast<size_t>(std::min(n, static_cast<double>(length)));
+    return true;
+  };
+  if (!index(args[0], begin)) return false;
+  if (count == 1) {
+    end = begin + 1;
+    return begin < length;
+  }
+  if (!index(args[1], end)) return false;
+  return begin <= end;
+}
+
+}  // namespace
+
+void Interpreter::InstallTextMethods() {
+  const bool cs = CaseSensitive();
+  textFieldProto_ = NewObject(objectProto_);
+  Object* field = NewNative([](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
+  if (!textFieldProto_ || !field) return;
+  field->SetOwn("prototype", textFieldProto_, cs, kDontEnum | kDontDelete);
+  textFieldProto_->SetOwn("constructor", field, cs, kDontEnum);
+  global_->SetOwn("TextField", field, cs, kDontEnum);
+
+  using Getter = Value (*)(Interpreter&, DisplayObject&, TextField&);
+  using Setter = void (*)(Interpreter&, DisplayObject&, TextField&, const Value&);
+  auto property = [&](const char* name, Getter get, Setter set) {
+    Object* g = NewNative([get](Interpreter& vm, const Value& self, std::span<const Value>) {
+      DisplayObject* d = FieldObject(vm, self);
+      return d ? get(vm, *d, *d->field) : Value();
+    });
+    Object* s = nullptr;
+    if (set) {
+      s = NewNative([set](Interpreter& vm, const Value& self, std::span<const Value> args) {
+        if (DisplayObject* d = FieldObject(vm, self)) set(vm, *d, *d->field, Arg(args, 0));
+        return Value();
+      });
+    }
+    Property p;
+    p.name = name;
+    p.getter = g;
+    p.setter = s;
+    textFieldProto_->props.push_back(std::move(p));
+  };
+#define FIELD_FLAG(name, member)                                                              \
+  property(                                                                                   \
+      name, [](Interpreter&, DisplayObject&, TextField& f) { return Value(f.member); },       \
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {                     \
+        f.member = ToBoolean(v, vm.Version());                                                \
+        f.Touch();                                                                            \
+      })
+  // Made in the reverse of the order for-in lists them.
+  for (const char* name : {"gridFitType", "antiAliasType"}) {
+    property(name, [](Interpreter&, DisplayObject&, TextField&) { return Value("none"); },
+             nullptr);
+  }
+  for (const char* name : {"thickness", "sharpness"}) {
+    property(name, [](Interpreter&, DisplayObject&, TextField&) { return Value(0); }, nullptr);
+  }
+  property(
+      "filters", [](Interpreter& vm, DisplayObject&, TextField&) { return Value(vm.NewArray()); },
+      nullptr);
+  property(
+      "scroll",
+      [](Interpreter&, DisplayObject&, TextField& f) { return Value(f.scroll); },
+      [](Interpreter& vm, DisplayObject& d, TextField& f, const Value& v) {
+        const double n = vm.ToNumber(v);
+        if (std::isnan(n)) return;
+        const int old = f.scroll;
+        f.scroll = static_cast<int>(std::clamp(n, 1.0, double(f.MaxScroll(Fonts(vm)))));
+        if (f.scroll != old) BroadcastFrom(vm, vm.ClipObject(ClipRef{d.id}), "onScroller");
+      });
+  property(
+      "maxscroll",
+      [](Interpreter& vm, DisplayObject&, TextField& f) { return Value(f.MaxScroll(Fonts(vm))); },
+      nullptr);
+  property(
+      "borderColor",
+      [](Interpreter&, DisplayObject&, TextField& f) { return Value(RgbValue(f.borderColor)); },
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
+        f.borderColor = RgbOf(ToRgb(vm, v));
+      });
+  property(
+      "backgroundColor",
+      [](Interpreter&, DisplayObject&, TextField& f) { return Value(RgbValue(f.backgroundColor)); },
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
+        f.backgroundColor = RgbOf(ToRgb(vm, v));
+      });
+  property(
+      "textColor",
+      [](Interpreter&, DisplayObject&, TextField& f) { return Value(RgbValue(f.newFormat.color)); },
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
+        const Rgba c = RgbOf(ToRgb(vm, v));
+        f.newFormat.color = c;
+        for (CharFormat& cf : f.MutableFormats()) cf.color = c;
+        f.Touch();
+      });
+  property("tabIndex", [](Interpreter&, DisplayObject&, TextField&) { return Value(); },
+           nullptr);
+  property(
+      "autoSize",
+      [](Interpreter&, DisplayObject&, TextField& f) {
+        static const char* const kNames[] = {"none", "left", "center", "right"};
+        return Value(kNames[static_cast<int>(f.autoSize)]);
+      },
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
+        AutoSize a = AutoSize::None;
+        if (v.IsBool()) {
+          a = v.AsBool() ? AutoSize::Left : AutoSize::None;
+        } else {
+          const std::string s = vm.ToString(v);
+          if (s == "left") a = AutoSize::Left;
+          if (s == "center") a = AutoSize::Center;
+          if (s == "right") a = AutoSize::Right;
+        }
+        f.autoSize = a;
+        f.FitToText(Fonts(vm));
+      });
+  property(
+      "text",
+      [](Interpreter& vm, DisplayObject&, TextField& f) {
+        return Value(EncodeText(f.text(), Utf8(vm)));
+      },
+      [](Interpreter& vm, DisplayObject& d, TextField& f, const Value& v) {
+        f.SetText(DecodeText(vm.ToString(v), Utf8(vm)));
+        f.FitToText(Fonts(vm));
+        Publish(vm, d);
+      });
+  property(
+      "type",
+      [](Interpreter&, DisplayObject&, TextField& f) {
+        return Value(f.editable ? "input" : "dynamic");
+      },
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
+        const std::string s = vm.ToString(v);
+        if (NamesEqual(s, "input", false)) f.editable = true;
+        if (NamesEqual(s, "dynamic", false)) f.editable = false;
+      });
+  property(
+      "htmlText",
+      [](Interpreter& vm, DisplayObject&, TextField& f) {
+        return Value(f.html ? f.HtmlText() : EncodeText(f.text(), Utf8(vm)));
+      },
+      [](Interpreter& vm, DisplayObject& d, TextField& f, const Value& v) {
+        if (f.html) {
+          f.SetHtmlText(vm.ToString(v));
+        } else {
+          f.SetText(DecodeText(vm.ToString(v), Utf8(vm)));
+        }
+        f.FitToText(Fonts(vm));
+        Publish(vm, d);
+      });
+  property(
+      "variable",
+      [](Interpreter&, DisplayObject&, TextField& f) {
+        return f.variable.empty() ? Value(Null{}) : Value(f.variable);
+      },
+      [](Interpreter& vm, DisplayObject& d, TextField& f, const Value& v) {
+        f.variable = v.IsUndefined() || v.IsNull() ? std::string() : vm.ToString(v);
+        vm.SyncField(d);
+      });
+  property(
+      "hscroll", [](Interpreter&, DisplayObject&, TextField& f) { return Value(f.hscroll); },
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
+        const double n = vm.ToNumber(v);
+        if (!std::isnan(n)) f.hscroll = static_cast<int>(std::clamp(n, 0.0, double(f.MaxHScroll(Fonts(vm)))));
+      });
+  property(
+      "maxhscroll",
+      [](Interpreter& vm, DisplayObject&, TextField& f) { return Value(f.MaxHScroll(Fonts(vm))); },
+      nullptr);
+  property(
+      "maxChars",
+      [](Interpreter&, DisplayObject&, TextField& f) {
+        return f.maxChars ? Value(static_cast<double>(f.maxChars)) : Value(Null{});
+      },
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
+        const double n = vm.ToNumber(v);
+        f.maxChars = std::isnan(n) || n < 1 ? 0 : static_cast<size_t>(std::min(n, 65535.0));
+      });
+  FIELD_FLAG("embedFonts", embedFonts);
+  property(
+      "html", [](Interpreter&, DisplayObject&, TextField& f) { return Value(f.html); },
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
+        f.html = ToBoolean(v, vm.Version());
+      });
+  FIELD_FLAG("border", border);
+  FIELD_FLAG("background", background);
+  FIELD_FLAG("wordWrap", wordWrap);
+  FIELD_FLAG("password", password);
+  FIELD_FLAG("multiline", multiline);
+  FIELD_FLAG("selectable", selectable);
+  property(
+      "length",
+      [](Interpreter&, DisplayObject&, TextField& f) {
+        return Value(static_cast<double>(f.text().size()));
+      },
+      nullptr);
+  property(
+      "bottomScroll",
+      [](Interpreter& vm, DisplayObject&, TextField& f) { return Value(f.BottomScroll(Fonts(vm))); },
+      nullptr);
+  property(
+      "textWidth",
+      [](Interpreter& vm, DisplayObject&, TextField& f) {
+        return Value(std::round(f.TextWidth(Fonts(vm))));
+      },
+      nullptr);
+  property(
+      "textHeight",
+      [](Interpreter& vm, DisplayObject&, TextField& f) {
+        return Value(std::round(f.TextHeight(Fonts(vm))));
+      },
+      nullptr);
+  property("restrict", [](Interpreter&, DisplayObject&, TextField&) { return Value(Null{}); },
+           nullptr);
+  FIELD_FLAG("condenseWhite", condenseWhite);
+  property("mouseWheelEnabled", [](Interpreter&, DisplayObject&, TextField&) { return Value(true); },
+           nullptr);
+  property("styleSheet", [](Interpreter&, DisplayObject&, TextField&) { return Value(); }, nullptr);
+#undef FIELD_FLAG
+
+  auto method = [&](const char* name, NativeFunction fn) {
+    AddMethod(*this, textFieldProto_, name, std::move(fn));
+  };
+  method("getNewTextFormat", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    TextField* f = FieldOf(vm, self);
+    return f ? Value(FormatObject(vm, f->newFormat)) : Value();
+  });
+  method("setNewTextFormat", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    if (TextField* f = FieldOf(vm, self)) ApplyFormat(vm, Arg(args, 0), f->newFormat);
+    return Value();
+  });
+  method("getTextFormat", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    TextField* f = FieldOf(vm, self);
+    size_t begin, end;
+    if (!f || !Range(vm, args, std::min<size_t>(args.size(), 2), f->text().size(), begin, end)) {
+      return f ? Value(FormatObject(vm, f->newFormat)) : Value();
+    }
+    return Value(CommonFormat(vm, *f, begin, end));
+  });
+  method("setTextFormat", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* d = FieldObject(vm, self);
+    if (!d || args.empty()) return Value();
+    TextField& f = *d->field;
+    const size_t count = args.size() - 1;
+    size_t begin, end;
+    if (!Range(vm, args, std::min<size_t>(count, 2), f.text().size(), begin, end)) return Value();
+    for (size_t i = begin; i < end; ++i) ApplyFormat(vm, args[std::min<size_t>(count, 2)], f.MutableFormats()[i]);
+    f.Touch();
+    f.FitToText(Fonts(vm));
+    return Value();
+  });
+  auto replace = [](Interpreter& vm, DisplayObject& d, size_t begin, size_t end,
+                    const Value& text) {
+    TextField& f = *d.field;
+    const CharFormat format = begin < f.formats().size() ? f.formats()[begin] : f.newFormat;
+    f.Replace(begin, end, DecodeText(vm.ToString(text), Utf8(vm)), format);
+    f.FitToText(Fonts(vm));
+    Publish(vm, d);
+  };
+  method("replaceSel", [replace](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* d = FieldObject(vm, self);
+    if (!d || args.empty()) return Value();
+    const TextField& f = *d->field;
+    replace(vm, *d, std::min(f.selBegin, f.selEnd), std::max(f.selBegin, f.selEnd), args[0]);
+    return Value();
+  });
+  method("replaceText", [replace](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* d = FieldObject(vm, self);
+    if (!d || args.size() < 3) return Value();
+    const double b = vm.ToNumber(args[0]), e = vm.ToNumber(args[1]);
+    if (std::isnan(b) || std::isnan(e) || b < 0 || e < b) return Value();
+    replace(vm, *d, static_cast<size_t>(std::min(b, 1e9)), static_cast<size_t>(std::min(e, 1e9)),
+            args[2]);
+    return Value();
+  });
+  method("getDepth", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    DisplayObject* d = FieldObject(vm, self);
+    return d ? Value(d->ScriptDepth()) : Value();
+  });
+  method("removeTextField", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    DisplayObject* d = FieldObject(vm, self);
+    if (d && d->parent && d->ScriptDepth() >= 0) vm.Host()->Display()->Remove(*d);
+    return Value();
+  });
+  if (Object* broadcaster = GetMember(global_, "AsBroadcaster").AsObject()) {
+    for (const char* name : {"addListener", "removeListener", "broadcastMessage"}) {
+      textFieldProto_->SetOwn(name, GetMember(broadcaster, name), cs, kDontEnum);
+    }
+  }
+
+  AddMethod(*this, clipProto_, "createTextField",
+            [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+              Object* o = self.AsObject();
+              DisplayObject* parent =
+                  vm.Host() && o && o->kind == ObjectKind::Clip ? vm.Host()->Find(o->clip) : nullptr;
+              if (!parent || args.size() < 6) return Value();
+              const double depth = vm.ToNumber(args[1]);
+              if (std::isnan(depth) || depth < kMinScriptDepth || depth > kMaxScriptDepth) {
+                return Value();
+              }
+              double n[4];
+              for (int i = 0; i < 4; ++i) {
+                n[i] = vm.ToNumber(args[2 + i]);
+                if (!std::isfinite(n[i])) n[i] = 0;
+                n[i] = std::clamp(std::round(n[i] * 20), -1e8, 1e8);
+              }
+              const TwipsRect bounds{static_cast<int32_t>(n[0]),
+                                     static_cast<int32_t>(n[0] + std::abs(n[2])),
+                                     static_cast<int32_t>(n[1]),
+                                     static_cast<int32_t>(n[1] + std::abs(n[3]))};
+              DisplayObject* made = vm.Host()->Display()->CreateTextField(
+                  *parent, static_cast<int32_t>(depth) + kScriptDepthOffset,
+                  vm.ToString(args[0]), bounds);
+              if (!made || vm.Version() < 8) return Value();
+              return Value(vm.ClipObject(ClipRef{made->id}));
+            });
+
+  // TextFormat: every value null until given.
+  Object* formatProto = NewObject(objectProto_);
+  Object* format = NewNative(
+      [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+        Object* o = self.AsObject();
+        if (!o) return Value();
+        const bool cs = vm.CaseSensitive();
+        for (const char* name : kFormatNames) o->SetOwn(name, Null{}, cs);
+        // new TextFormat(font, size, color, bold, italic, underline, url, target, align,
+        // leftMargin, rightMargin, indent, leading)
+        const char* const order[] = {"font",   "size",       "color",       "bold",   "italic",
+                                     "underline", "url",     "target",      "align",  "leftMargin",
+                                     "rightMargin", "indent", "leading"};
+        for (size_t i = 0; i < args.size() && i < std::size(order); ++i) {
+          if (!args[i].IsUndefined()) o->SetOwn(order[i], args[i], cs);
+        }
+        return Value();
+      });
+  if (!formatProto || !format) return;
+  format->SetOwn("prototype", formatProto, cs, kDontEnum | kDontDelete);
+  formatProto->SetOwn("constructor", format, cs, kDontEnum);
+  global_->SetOwn("TextFormat", format, cs, kDontEnum);
+  AddMethod(*this, formatProto, "getTextExtent",
+            [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+              if (!vm.Host() || !vm.Host()->Display()) return Value();
+              TextField f(vm.Host()->Display()->movie(), nullptr, vm.Version());
+              ApplyFormat(vm, self, f.newFormat);
+              const double width = vm.ToNumber(Arg(args, 1));
+              f.wordWrap = !std::isnan(width) && args.size() > 1;
+              f.bounds = {0, static_cast<int32_t>(((f.wordWrap ? width : 1e5) + 4) * 20), 0,
+                          2000};
+              f.SetText(DecodeText(vm.ToString(Arg(args, 0)), Utf8(vm)));
+              DeviceFonts* fonts = Fonts(vm);
+              DeviceMetrics m;
+              const DeviceFontSpec spec{f.newFormat.font, f.newFormat.size, f.newFormat.bold,
+                                        f.newFormat.italic};
+              if (!fonts || !fonts->Measure(spec, U"x", m)) FallbackMetrics(spec, U"x", m);
+              Object* o = vm.NewPlainObject();
+              if (!o) return Value();
+              const bool cs = vm.CaseSensitive();
+              const double w = std::round(f.TextWidth(fonts)), h = std::round(f.TextHeight(fonts));
+              o->SetOwn("ascent", std::round(m.ascent), cs);
+              o->SetOwn("descent", std::round(m.descent), cs);
+              o->SetOwn("width", w, cs);
+              o->SetOwn("height", h, cs);
+              o->SetOwn("textFieldHeight", h + 4, cs);
+              o->SetOwn("textFieldWidth", w + 4, cs);
+              return Value(o);
+            });
+}
+
+void Interpreter::InitTextField(Object* field) {
+  if (!field) return;
+  const bool cs = CaseSensitive();
+  if (Object* list = NewArray({Value(field)})) field->SetOwn("_listeners", list, cs, kDontEnum);
+}
+
+void Interpreter::SyncField(DisplayObject& d) {
+  if (!d.field || d.removed) return;
+  TextField& f = *d.field;
+  const std::string path = VariablePath(*this, d);
+  if (path.empty()) return;
+  const std::optional<std::string> value = GetPathVariable(path);
+  if (!value) {
+    // A variable that is not there yet starts with what the field shows.
+    Publish(*this, d);
+    return;
+  }
+  const std::string shown = f.html ? f.HtmlText() : EncodeText(f.text(), Utf8(*this));
+  if (*value == shown) return;
+  if (f.html) {
+    f.SetHtmlText(*value);
+  } else {
+    f.SetText(DecodeText(*value, Utf8(*this)));
+  }
+  f.FitToText(Fonts(*this));
+}
+
+void Interpreter::SyncFields(DisplayObject& clip) {
+  for (auto& [depth, child] : clip.children) {
+    if (child->field) SyncField(*child);
+    SyncFields(*child);
+  }
+}
+
+bool Interpreter::TypeIntoField(const ClipRef& clip, std::u32string_view text, int erase) {
+  DisplayObject* d = host_ ? host_->Find(clip) : nullptr;
+  if (!d || !d->field || !d->field->editable) return false;
+  TextField& f = *d->field;
+  const bool changed = erase ? f.DeleteText(erase > 0) : f.TypeText(text);
+  if (!changed) return false;
+  f.FitToText(Fonts(*this));
+  Publish(*this, *d);
+  if (depth_ == 0) {
+    budget_ = kInstructionBudget;
+    stopped_ = false;
+  }
+  try {
+    BroadcastFrom(*this, ClipObject(clip), "onChanged");
+  } catch (const ScriptException& e) {
+    Trace("Warning: Uncaught exception, " + ToString(e.value));
+  }
+  return true;
+}
+
+}  // namespace swf::avm1

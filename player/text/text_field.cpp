@@ -1,0 +1,502 @@
+// A field's text and formats: setting, replacing, typing, and the HTML subset.
+#include "player/text/text_field.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "player/movie.h"
+
+namespace swf {
+namespace {
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+std::string LowerCopy(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = Lower(c);
+  return out;
+}
+
+std::u32string Normalised(std::u32string_view text) {
+  std::u32string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') continue;
+    out.push_back(text[i] == U'\n' ? U'\r' : text[i]);
+  }
+  return out;
+}
+
+// One tag's attributes, names lower-cased.
+struct HtmlTag {
+  std::string name;
+  bool closing = false;
+  std::vector<std::pair<std::string, std::string>> attributes;
+  const std::string* Find(std::string_view key) const {
+    for (const auto& [k, v] : attributes) {
+      if (k == key) return &v;
+    }
+    return nullptr;
+  }
+};
+
+HtmlTag ReadTag(std::string_view body) {
+  HtmlTag tag;
+  size_t i = 0;
+  auto skipSpace = [&] {
+    while (i < body.size() && (body[i] == ' ' || body[i] == '\t' || body[i] == '\r' ||
+                               body[i] == '\n')) {
+      ++i;
+    }
+  };
+  skipSpace();
+  if (i < body.size() && body[i] == '/') {
+    tag.closing = true;
+    ++i;
+  }
+  const size_t nameStart = i;
+  while (i < body.size() && body[i] != ' ' && body[i] != '/' && body[i] != '\t' &&
+         body[i] != '\r' && body[i] != '\n') {
+    ++i;
+  }
+  tag.name = LowerCopy(body.substr(nameStart, i - nameStart));
+  while (i < body.size()) {
+    skipSpace();
+    const size_t keyStart = i;
+    while (i < body.size() && body[i] != '=' && body[i] != ' ' && body[i] != '/') ++i;
+    std::string key = LowerCopy(body.substr(keyStart, i - keyStart));
+    skipSpace();
+    std::string value;
+    if (i < body.size() && body[i] == '=') {
+      ++i;
+      skipSpace();
+      if (i < body.size() && (body[i] == '"' || body[i] == '\'')) {
+        const char quote = body[i++];
+        const size_t end = body.find(quote, i);
+        const size_t stop = end == std::string_view::npos ? body.size() : end;
+        value = std::string(body.substr(i, stop - i));
+        i = stop + 1;
+      } else {
+        const size_t start = i;
+        while (i < body.size() && body[i] != ' ') ++i;
+        value = std::string(body.substr(start, i - start));
+      }
+    } else if (i == keyStart) {
+      ++i;  // a stray character
+    }
+    if (!key.empty()) tag.attributes.emplace_back(std::move(key), std::move(value));
+  }
+  return tag;
+}
+
+// "&amp;" and the others at `at` (just after the '&'); the characters they stand for, or
+// nothing when it is not one.
+std::optional<char32_t> Entity(std::string_view html, size_t& at) {
+  const size_t semi = html.find(';', at);
+  if (semi == std::string_view::npos || semi - at > 10) return std::nullopt;
+  const std::string name = LowerCopy(html.substr(at, semi - at));
+  char32_t c = 0;
+  if (name == "lt") {
+    c = U'<';
+  } else if (name == "gt") {
+    c = U'>';
+  } else if (name == "amp") {
+    c = U'&';
+  } else if (name == "quot") {
+    c = U'"';
+  } else if (name == "apos") {
+    c = U'\'';
+  } else if (name == "nbsp") {
+    c = 0xA0;
+  } else if (name.size() > 1 && name[0] == '#') {
+    const bool hex = name[1] == 'x';
+    char* end = nullptr;
+    const std::string digits = name.substr(hex ? 2 : 1);
+    const unsigned long v = std::strtoul(digits.c_str(), &end, hex ? 16 : 10);
+    if (digits.empty() || *end || v == 0 || v > 0x10FFFF) return std::nullopt;
+    c = static_cast<char32_t>(v);
+  } else {
+    return std::nullopt;
+  }
+  at = semi + 1;
+  return c;
+}
+
+std::string ColorText(Rgba c) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "#%02X%02X%02X", c.r, c.g, c.b);
+  return buf;
+}
+
+std::string Number(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", v);
+  return buf;
+}
+
+void Escape(std::u32string_view text, bool utf8, std::string& out) {
+  for (char32_t c : text) {
+    switch (c) {
+      case U'<':
+        out += "&lt;";
+        break;
+      case U'>':
+        out += "&gt;";
+        break;
+      case U'&':
+        out += "&amp;";
+        break;
+      case U'"':
+        out += "&quot;";
+        break;
+      case U'\'':
+        out += "&apos;";
+        break;
+      default:
+        out += EncodeText(std::u32string_view(&c, 1), utf8);
+    }
+  }
+}
+
+}  // namespace
+
+std::u32string DecodeText(std::string_view text, bool utf8) {
+  std::u32string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (!utf8 || b < 0x80) {
+      out.push_back(b);
+      ++i;
+      continue;
+    }
+    const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
+    char32_t c = b & (0x3F >> std::max(extra, 0));
+    bool ok = extra > 0;
+    for (int k = 1; ok && k <= extra; ++k) {
+      if (i + k >= text.size()) {
+        ok = false;
+        break;
+      }
+      const auto cont = static_cast<unsigned char>(text[i + k]);
+      if ((cont & 0xC0) != 0x80) ok = false;
+      c = (c << 6) | (cont & 0x3F);
+    }
+    if (!ok) {
+      out.push_back(b);  // a broken sequence counts byte by byte
+      ++i;
+      continue;
+    }
+    out.push_back(c);
+    i += static_cast<size_t>(extra) + 1;
+  }
+  return out;
+}
+
+std::string EncodeText(std::u32string_view text, bool utf8) {
+  std::string out;
+  for (char32_t c : text) {
+    if (!utf8 || c < 0x80) {
+      out.push_back(static_cast<char>(c & 0xFF));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+TextField::TextField(const Movie* movie, const EditTextDef* def, int version)
+    : movie_(movie), version_(version) {
+  if (!def) return;
+  bounds = def->bounds;
+  wordWrap = def->wordWrap;
+  multiline = def->multiline;
+  password = def->password;
+  border = background = def->border;
+  selectable = !def->noSelect;
+  editable = !def->readOnly;
+  html = def->html;
+  embedFonts = def->useOutlines;
+  autoSize = def->autoSize ? AutoSize::Left : AutoSize::None;
+  maxChars = def->maxLength;
+  variable = def->variable;
+  const Font* font = movie && def->fontId ? std::get_if<Font>(movie->Find(def->fontId)) : nullptr;
+  if (font && !font->name.empty()) {
+    newFormat.font = font->name;
+    newFormat.bold = font->bold;
+    newFormat.italic = font->italic;
+  } else if (!def->fontClass.empty()) {
+    newFormat.font = def->fontClass;
+  }
+  // A field with outlines but without a usable font shows device text instead.
+  if (embedFonts && (!font || font->glyphs.empty())) embedFonts = false;
+  newFormat.size = def->height / 20.0;
+  newFormat.color = def->color;
+  newFormat.color.a = 255;
+  newFormat.align = def->align;
+  newFormat.leftMargin = def->leftMargin / 20.0;
+  newFormat.rightMargin = def->rightMargin / 20.0;
+  newFormat.indent = def->indent / 20.0;
+  newFormat.leading = def->leading / 20.0;
+  if (html) {
+    SetHtmlText(def->initialText);
+  } else {
+    SetText(DecodeText(def->initialText, version >= 6));
+  }
+}
+
+void TextField::SetText(std::u32string_view text) {
+  text_ = Normalised(text);
+  if (text_.size() > kMaxFieldChars) text_.resize(kMaxFieldChars);
+  formats_.assign(text_.size(), newFormat);
+  selBegin = selEnd = std::min(selEnd, text_.size());
+  Changed();
+}
+
+void TextField::Replace(size_t begin, size_t end, std::u32string_view text,
+                        const CharFormat& format) {
+  end = std::min(end, text_.size());
+  begin = std::min(begin, end);
+  std::u32string inserted = Normalised(text);
+  const size_t room = kMaxFieldChars - (text_.size() - (end - begin));
+  if (inserted.size() > room) inserted.resize(room);
+  text_.replace(begin, end - begin, inserted);
+  formats_.erase(formats_.begin() + static_cast<ptrdiff_t>(begin),
+                 formats_.begin() + static_cast<ptrdiff_t>(end));
+  formats_.insert(formats_.begin() + static_cast<ptrdiff_t>(begin), inserted.size(), format);
+  selBegin = selEnd = begin + inserted.size();
+  Changed();
+}
+
+bool TextField::TypeText(std::u32string_view text) {
+  std::u32string typed = Normalised(text);
+  if (!multiline) std::erase(typed, U'\r');
+  const size_t b = std::min(selBegin, selEnd), e = std::max(selBegin, selEnd);
+  if (maxChars) {
+    const size_t kept = text_.size() - (std::min(e, text_.size()) - std::min(b, text_.size()));
+    typed.resize(std::min(typed.size(), maxChars > kept ? maxChars - kept : 0));
+  }
+  if (typed.empty() && b == e) return false;
+  const CharFormat format = b < formats_.size() ? formats_[b]
+                            : b > 0 && b - 1 < formats_.size() ? formats_[b - 1]
+                                                                : newFormat;
+  Replace(b, e, typed, format);
+  return true;
+}
+
+bool TextField::DeleteText(bool forward) {
+  size_t b = std::min(selBegin, selEnd), e = std::max(selBegin, selEnd);
+  if (b == e) {
+    if (forward) {
+      if (e >= text_.size()) return false;
+      ++e;
+    } else {
+      if (b == 0) return false;
+      --b;
+    }
+  }
+  Replace(b, e, U"", newFormat);
+  return true;
+}
+
+void TextField::SetHtmlText(std::string_view html) {
+  const bool utf8 = version_ >= 6;
+  std::u32string text;
+  std::vector<CharFormat> formats;
+  std::vector<CharFormat> stack{newFormat};
+  CharFormat para = newFormat;
+  auto startParagraph = [&] {
+    if (!text.empty() && text.back() != U'\r') {
+      text.push_back(U'\r');
+      formats.push_back(stack.back());
+    }
+  };
+  auto push = [&](const std::u32string& s) {
+    for (char32_t c : s) {
+      if (text.size() >= kMaxFieldChars) return;
+      CharFormat f = stack.back();
+      text.push_back(c);
+      formats.push_back(f);
+    }
+  };
+  bool lastWasSpace = false;
+  for (size_t i = 0; i < html.size();) {
+    if (html[i] == '<') {
+      const size_t close = html.find('>', i);
+      if (close == std::string_view::npos) break;  // an unfinished tag ends the text
+      const HtmlTag tag = ReadTag(html.substr(i + 1, close - i - 1));
+      i = close + 1;
+      if (tag.closing) {
+        if (tag.name == "p" || tag.name == "li") {
+          text.push_back(U'\r');
+          formats.push_back(stack.back());
+          lastWasSpace = true;
+        }
+        if (stack.size() > 1 && (tag.name == "b" || tag.name == "i" || tag.name == "u" ||
+                                 tag.name == "font" || tag.name == "a" || tag.name == "p" ||
+                                 tag.name == "li" || tag.name == "textformat")) {
+          stack.pop_back();
+        }
+        continue;
+      }
+      if (tag.name == "br" || tag.name == "sbr") {
+        text.push_back(U'\r');
+        formats.push_back(stack.back());
+        lastWasSpace = true;
+        continue;
+      }
+      CharFormat f = stack.back();
+      if (tag.name == "b") {
+        f.bold = true;
+      } else if (tag.name == "i") {
+        f.italic = true;
+      } else if (tag.name == "u") {
+        f.underline = true;
+      } else if (tag.name == "font") {
+        if (const std::string* v = tag.Find("face")) f.font = *v;
+        if (const std::string* v = tag.Find("size"); v && !v->empty()) {
+          const double n = std::atof(v->c_str());
+          f.size = (*v)[0] == '+' || (*v)[0] == '-' ? f.size + n : n;
+        }
+        if (const std::string* v = tag.Find("color"); v && v->size() >= 2 && (*v)[0] == '#') {
+          const unsigned long rgb = std::strtoul(v->c_str() + 1, nullptr, 16);
+          f.color = {static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+                     static_cast<uint8_t>(rgb), 255};
+        }
+        if (const std::string* v = tag.Find("letterspacing")) f.letterSpacing = std::atof(v->c_str());
+        if (const std::string* v = tag.Find("kerning")) f.kerning = std::atoi(v->c_str()) != 0;
+      } else if (tag.name == "a") {
+        if (const std::string* v = tag.Find("href")) f.url = *v;
+        if (const std::string* v = tag.Find("target")) f.target = *v;
+      } else if (tag.name == "p" || tag.name == "li") {
+        startParagraph();
+        if (const std::string* v = tag.Find("align")) {
+          const std::string a = LowerCopy(*v);
+          f.align = a == "right"    ? TextAlign::Right
+                    : a == "center" ? TextAlign::Center
+                    : a == "justify" ? TextAlign::Justify
+                                     : TextAlign::Left;
+        }
+        f.bullet = tag.name == "li";
+      } else if (tag.name == "textformat") {
+        if (const std::string* v = tag.Find("leftmargin")) f.leftMargin = std::atof(v->c_str());
+        if (const std::string* v = tag.Find("rightmargin")) f.rightMargin = std::atof(v->c_str());
+        if (const std::string* v = tag.Find("indent")) f.indent = std::atof(v->c_str());
+        if (const std::string* v = tag.Find("leading")) f.leading = std::atof(v->c_str());
+        if (const std::string* v = tag.Find("blockindent")) f.blockIndent = std::atof(v->c_str());
+      } else {
+        continue;  // a tag fields do not know: its text stays, the tag goes
+      }
+      if (stack.size() < 256) stack.push_back(f);
+      continue;
+    }
+    // Text up to the next tag.
+    std::u32string run;
+    while (i < html.size() && html[i] != '<') {
+      if (html[i] == '&') {
+        size_t at = i + 1;
+        if (const std::optional<char32_t> c = Entity(html, at)) {
+          run.push_back(*c);
+          i = at;
+          lastWasSpace = false;
+          continue;
+        }
+      }
+      const size_t start = i;
+      ++i;
+      while (i < html.size() && (static_cast<unsigned char>(html[i]) & 0xC0) == 0x80) ++i;
+      const std::u32string c = DecodeText(html.substr(start, i - start), utf8);
+      for (char32_t ch : c) {
+        const bool space = ch == U' ' || ch == U'\t' || ch == U'\r' || ch == U'\n';
+        if (condenseWhite && space) {
+          if (!lastWasSpace && !(text.empty() && run.empty())) run.push_back(U' ');
+          lastWasSpace = true;
+          continue;
+        }
+        lastWasSpace = false;
+        run.push_back(ch == U'\n' ? U'\r' : ch);
+      }
+    }
+    push(run);
+  }
+  (void)para;
+  // A closing paragraph at the very end leaves no empty line behind it.
+  if (!text.empty() && text.back() == U'\r') {
+    text.pop_back();
+    formats.pop_back();
+  }
+  text_ = std::move(text);
+  formats_ = std::move(formats);
+  selBegin = selEnd = std::min(selEnd, text_.size());
+  Changed();
+}
+
+std::string TextField::HtmlText() const {
+  const bool utf8 = version_ >= 6;
+  std::string out;
+  size_t at = 0;
+  const size_t n = text_.size();
+  do {
+    size_t end = at;
+    while (end < n && text_[end] != U'\r') ++end;
+    const CharFormat& para = at < n ? formats_[at] : newFormat;
+    const bool textFormat = para.leftMargin || para.rightMargin || para.indent || para.leading ||
+                            para.blockIndent || !para.tabStops.empty();
+    if (textFormat) {
+      out += "<TEXTFORMAT";
+      if (para.indent) out += " INDENT=\"" + Number(para.indent) + "\"";
+      if (para.blockIndent) out += " BLOCKINDENT=\"" + Number(para.blockIndent) + "\"";
+      if (para.leftMargin) out += " LEFTMARGIN=\"" + Number(para.leftMargin) + "\"";
+      if (para.rightMargin) out += " RIGHTMARGIN=\"" + Number(para.rightMargin) + "\"";
+      if (para.leading) out += " LEADING=\"" + Number(para.leading) + "\"";
+      out += ">";
+    }
+    static const char* const kAlign[] = {"LEFT", "RIGHT", "CENTER", "JUSTIFY"};
+    out += para.bullet ? std::string("<LI>")
+                       : "<P ALIGN=\"" + std::string(kAlign[static_cast<int>(para.align) & 3]) +
+                             "\">";
+    size_t i = at;
+    do {
+      const CharFormat& f = i < n ? formats_[i] : para;
+      size_t j = i;
+      while (j < end && formats_[j].font == f.font && formats_[j].size == f.size &&
+             formats_[j].color == f.color && formats_[j].bold == f.bold &&
+             formats_[j].italic == f.italic && formats_[j].underline == f.underline &&
+             formats_[j].url == f.url && formats_[j].letterSpacing == f.letterSpacing &&
+             formats_[j].kerning == f.kerning) {
+        ++j;
+      }
+      out += "<FONT FACE=\"" + f.font + "\" SIZE=\"" + Number(f.size) + "\" COLOR=\"" +
+             ColorText(f.color) + "\" LETTERSPACING=\"" + Number(f.letterSpacing) +
+             "\" KERNING=\"" + (f.kerning ? "1" : "0") + "\">";
+      if (!f.url.empty()) out += "<A HREF=\"" + f.url + "\" TARGET=\"" + f.target + "\">";
+      if (f.bold) out += "<B>";
+      if (f.italic) out += "<I>";
+      if (f.underline) out += "<U>";
+      Escape(std::u32string_view(text_).substr(std::min(i, n), j - std::min(i, j)), utf8, out);
+      if (f.underline) out += "</U>";
+      if (f.italic) out += "</I>";
+      if (f.bold) out += "</B>";
+      if (!f.url.empty()) out += "</A>";
+      out += "</FONT>";
+      i = j;
+    } while (i < end);
+    out += para.bullet ? "</LI>" : "</P>";
+    if (textFormat) out += "</TEXTFORMAT>";
+    at = end + 1;
+  } while (at <= n);
+  return out;
+}
+
+}  // namespace swf

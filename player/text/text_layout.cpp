@@ -1,0 +1,383 @@
+// Laying a field's text out in lines, and drawing it.
+#include <algorithm>
+#include <cmath>
+
+#include "player/movie.h"
+#include "player/render.h"
+#include "player/text/text_field.h"
+
+namespace swf {
+namespace {
+
+// Text keeps this far from the field's box on every side.
+constexpr double kGutter = 2;
+
+bool NamesMatch(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+Shape Rectangle(const TwipsRect& r, std::optional<Rgba> fill, std::optional<Rgba> line) {
+  Shape s;
+  s.bounds = s.edgeBounds = r;
+  Path p;
+  if (fill) {
+    s.fills.push_back({});
+    s.fills.back().color = *fill;
+    p.fill1 = 1;
+  }
+  if (line) {
+    LineStyle style;
+    style.width = 0;
+    style.color = *line;
+    s.lines.push_back(style);
+    p.line = 1;
+  }
+  const Point corners[] = {{double(r.xMin), double(r.yMin)},
+                           {double(r.xMax), double(r.yMin)},
+                           {double(r.xMax), double(r.yMax)},
+                           {double(r.xMin), double(r.yMax)}};
+  for (int i = 0; i < 4; ++i) p.edges.push_back({corners[i], {}, corners[(i + 1) % 4], false});
+  s.paths.push_back(std::move(p));
+  return s;
+}
+
+}  // namespace
+
+void FallbackMetrics(const DeviceFontSpec& font, std::u32string_view text, DeviceMetrics& out) {
+  out.ascent = std::round(font.size * 0.9);
+  out.descent = std::round(font.size * 0.25);
+  out.advances.assign(text.size(), std::round(font.size * 0.5));
+}
+
+const Font* TextField::EmbeddedFont(const CharFormat& format) const {
+  if (!movie_) return nullptr;
+  const Font* byName = nullptr;
+  for (const auto& [id, character] : movie_->dictionary) {
+    const Font* f = std::get_if<Font>(&character);
+    if (!f || f->glyphs.empty() || !NamesMatch(f->name, format.font)) continue;
+    if (f->bold == format.bold && f->italic == format.italic) return f;
+    if (!byName) byName = f;
+  }
+  return byName;
+}
+
+void TextField::Measure(const CharFormat& format, std::u32string_view text, DeviceFonts* fonts,
+                        const Font*& font, DeviceMetrics& out) const {
+  font = nullptr;
+  if (embedFonts) {
+    font = EmbeddedFont(format);
+    out.advances.assign(text.size(), 0);
+    if (!font) {
+      out.ascent = out.descent = 0;
+      return;
+    }
+    const double scale = format.size / font->unitsPerEm;
+    out.ascent = font->ascent * scale;
+    out.descent = font->descent * scale;
+    for (size_t i = 0; i < text.size(); ++i) {
+      const std::optional<size_t> g = text[i] <= 0xFFFF ? font->Find(static_cast<uint16_t>(text[i]))
+                                                        : std::nullopt;
+      if (g) out.advances[i] = font->glyphs[*g].advance * scale;
+    }
+    return;
+  }
+  const DeviceFontSpec spec{format.font, format.size, format.bold, format.italic};
+  if (!fonts || !fonts->Measure(spec, text, out) || out.advances.size() != text.size()) {
+    FallbackMetrics(spec, text, out);
+  }
+}
+
+void TextField::Layout(DeviceFonts* fonts) {
+  if (laidOut_ && laidOutWith_ == fonts && laidOutBounds_ == bounds) return;
+  laidOut_ = true;
+  laidOutWith_ = fonts;
+  laidOutBounds_ = bounds;
+  lines_.clear();
+  textWidth_ = textHeight_ = 0;
+  const std::u32string shown = password ? std::u32string(text_.size(), U'*') : text_;
+  const size_t n = shown.size();
+  // Every character's advance and its run's vertical metrics.
+  std::vector<double> advance(n, 0), ascent(n, 0), descent(n, 0);
+  std::vector<const Font*> fontOf(n, nullptr);
+  for (size_t i = 0; i < n;) {
+    size_t j = i + 1;
+    while (j < n && formats_[j] == formats_[i] && shown[j] != U'\r') ++j;
+    DeviceMetrics m;
+    const Font* font = nullptr;
+    Measure(formats_[i], std::u32string_view(shown).substr(i, j - i), fonts, font, m);
+    for (size_t k = i; k < j; ++k) {
+      advance[k] = m.advances[k - i] + formats_[i].letterSpacing;
+      ascent[k] = m.ascent;
+      descent[k] = m.descent;
+      fontOf[k] = font;
+    }
+    i = j;
+  }
+  const double width = (bounds.xMax - bounds.xMin) / 20.0 - 2 * kGutter;
+  double top = 0;
+  size_t at = 0;
+  while (true) {
+    // One paragraph: [at, end).
+    size_t end = at;
+    while (end < n && shown[end] != U'\r') ++end;
+    const CharFormat& para = at < n ? formats_[at] : newFormat;
+    bool first = true;
+    size_t start = at;
+    do {
+      Line line;
+      line.first = start;
+      const double left = para.leftMargin + para.blockIndent + (first ? para.indent : 0);
+      const double room = width - left - para.rightMargin;
+      double x = 0;
+      size_t stop = start, lastBreak = std::u32string::npos;
+      while (stop < end) {
+        if (wordWrap && x + advance[stop] > room && stop > start && shown[stop] != U' ') {
+          break;
+        }
+        if (shown[stop] == U' ') lastBreak = stop + 1;
+        x += advance[stop];
+        ++stop;
+      }
+      if (stop < end && lastBreak != std::u32string::npos && lastBreak > start) stop = lastBreak;
+      line.end = stop;
+      // Trailing spaces hang past the margin and do not count towards the line's width.
+      size_t visibleEnd = stop;
+      while (visibleEnd > start && shown[visibleEnd - 1] == U' ') --visibleEnd;
+      for (size_t k = start; k < stop; ++k) {
+        if (k < visibleEnd) line.width += advance[k];
+        line.ascent = std::max(line.ascent, ascent[k]);
+        line.descent = std::max(line.descent, descent[k]);
+        if (line.pieces.empty() || !(formats_[k] == formats_[line.pieces.back().first]) ||
+            fontOf[k] != line.pieces.back().font) {
+          Piece p;
+          p.first = k;
+          p.font = fontOf[k];
+          p.x = 0;
+          for (const Piece& q : line.pieces) {
+            for (double a : q.advances) p.x += a;
+          }
+          line.pieces.push_back(std::move(p));
+        }
+        line.pieces.back().count++;
+        line.pieces.back().advances.push_back(advance[k]);
+      }
+      if (start == stop) {
+        DeviceMetrics m;
+        const Font* font = nullptr;
+        Measure(para, U" ", fonts, font, m);
+        line.ascent = m.ascent;
+        line.descent = m.descent;
+      }
+      line.leading = para.leading;
+      switch (para.align) {
+        case TextAlign::Right:
+          line.x = left + std::max(0.0, room - line.width);
+          break;
+        case TextAlign::Center:
+          line.x = left + std::max(0.0, (room - line.width) / 2);
+          break;
+        default:
+          line.x = left;
+      }
+      line.top = top;
+      top += line.ascent + line.descent + line.leading;
+      textWidth_ = std::max(textWidth_, line.width + left + para.rightMargin);
+      lines_.push_back(std::move(line));
+      first = false;
+      start = stop;
+    } while (start < end && lines_.size() < kMaxFieldChars);
+    if (end >= n) break;
+    at = end + 1;
+  }
+  if (!lines_.empty()) textHeight_ = top - lines_.back().leading;
+  if (n == 0) textWidth_ = textHeight_ = 0;
+}
+
+double TextField::TextWidth(DeviceFonts* fonts) {
+  Layout(fonts);
+  return textWidth_;
+}
+
+double TextField::TextHeight(DeviceFonts* fonts) {
+  Layout(fonts);
+  return textHeight_;
+}
+
+size_t TextField::LineCount(DeviceFonts* fonts) {
+  Layout(fonts);
+  return lines_.size();
+}
+
+int TextField::BottomScroll(DeviceFonts* fonts) {
+  Layout(fonts);
+  const double room = (bounds.yMax - bounds.yMin) / 20.0 - 2 * kGutter;
+  const size_t first = std::clamp<size_t>(static_cast<size_t>(std::max(scroll, 1)) - 1, 0,
+                                          lines_.empty() ? 0 : lines_.size() - 1);
+  size_t last = first;
+  const double base = first < lines_.size() ? lines_[first].top : 0;
+  for (size_t i = first; i < lines_.size(); ++i) {
+    if (lines_[i].top - base + lines_[i].ascent + lines_[i].descent > room && i > first) break;
+    last = i;
+  }
+  return static_cast<int>(last) + 1;
+}
+
+int TextField::MaxScroll(DeviceFonts* fonts) {
+  Layout(fonts);
+  const double room = (bounds.yMax - bounds.yMin) / 20.0 - 2 * kGutter;
+  if (lines_.empty()) return 1;
+  // The first line from which the rest fits.
+  const double bottom = lines_.back().top + lines_.back().ascent + lines_.back().descent;
+  size_t first = 0;
+  while (first + 1 < lines_.size() && bottom - lines_[first].top > room) ++first;
+  return static_cast<int>(first) + 1;
+}
+
+int TextField::MaxHScroll(DeviceFonts* fonts) {
+  Layout(fonts);
+  const double room = (bounds.xMax - bounds.xMin) / 20.0 - 2 * kGutter;
+  return std::max(0, static_cast<int>(std::ceil(textWidth_ - room)));
+}
+
+void TextField::FitToText(DeviceFonts* fonts) {
+  if (autoSize == AutoSize::None) return;
+  Layout(fonts);
+  const auto w = static_cast<int32_t>(std::lround((textWidth_ + 2 * kGutter) * 20));
+  const auto h = static_cast<int32_t>(std::lround((textHeight_ + 2 * kGutter) * 20));
+  if (!wordWrap) {
+    const int32_t old = bounds.xMax - bounds.xMin;
+    switch (autoSize) {
+      case AutoSize::Right:
+        bounds.xMin = bounds.xMax - w;
+        break;
+      case AutoSize::Center:
+        bounds.xMin += (old - w) / 2;
+        bounds.xMax = bounds.xMin + w;
+        break;
+      default:
+        bounds.xMax = bounds.xMin + w;
+    }
+  }
+  bounds.yMax = bounds.yMin + h;
+  laidOutBounds_ = bounds;  // a change of height alone leaves the lines as they are
+}
+
+void TextField::DrawBox(const Canvas& canvas, const Matrix& toPixels, const ColorTransform& colors,
+                        const CoverageMask* clip) const {
+  const std::optional<Rgba> fill = background ? std::optional<Rgba>(backgroundColor) : std::nullopt;
+  if (toPixels.b != 0 || toPixels.c != 0) {
+    // Turned or skewed: the box as it falls, with a hairline border.
+    DrawShape(canvas, Rectangle(bounds, fill, border ? std::optional<Rgba>(borderColor) : std::nullopt),
+              {toPixels, colors, nullptr, clip});
+    return;
+  }
+  // Upright boxes sit on whole pixels.
+  const Point a = toPixels.Apply({double(bounds.xMin), double(bounds.yMin)});
+  const Point b = toPixels.Apply({double(bounds.xMax), double(bounds.yMax)});
+  const double clampTo = 1e7;
+  const auto px = [&](double v) {
+    return static_cast<int32_t>(std::clamp(std::ceil(v - 0.5), -clampTo, clampTo)) * 20;
+  };
+  const int32_t left = px(std::min(a.x, b.x)), right = px(std::max(a.x, b.x));
+  const int32_t top = px(std::min(a.y, b.y)), bottom = px(std::max(a.y, b.y));
+  const Matrix pixels{0.05, 0, 0, 0.05, 0, 0};
+  if (fill) DrawShape(canvas, Rectangle({left, right, top, bottom}, fill, std::nullopt), {pixels, colors, nullptr, clip});
+  if (!border || right < left || bottom < top) return;
+  // A one-pixel outline through the box's corners: it covers the pixels from the top-left
+  // corner to the bottom-right one, that last one excepted, as a pen stroked around it would.
+  const TwipsRect sides[] = {{left, right + 20, top, top + 20},
+                             {left, left + 20, top + 20, bottom + 20},
+                             {right, right + 20, top + 20, bottom},
+                             {left + 20, right, bottom, bottom + 20}};
+  for (const TwipsRect& side : sides) {
+    if (side.xMax > side.xMin && side.yMax > side.yMin) {
+      DrawShape(canvas, Rectangle(side, borderColor, std::nullopt), {pixels, colors, nullptr, clip});
+    }
+  }
+}
+
+void TextField::Draw(const Canvas& canvas, const Matrix& toPixels, const ColorTransform& colors,
+                     const CoverageMask* clip, DeviceFonts* fonts) {
+  FitToText(fonts);
+  Layout(fonts);
+  if (background || border) DrawBox(canvas, toPixels, colors, clip);
+  if (lines_.empty()) return;
+  // Text stays inside the box.
+  CoverageMask inside;
+  inside.area = canvas.clip;
+  inside.area.left = std::max(inside.area.left, 0);
+  inside.area.top = std::max(inside.area.top, 0);
+  inside.area.right = std::min(inside.area.right, canvas.width);
+  inside.area.bottom = std::min(inside.area.bottom, canvas.height);
+  if (inside.area.Empty()) return;
+  inside.coverage.assign(static_cast<size_t>(inside.area.right - inside.area.left) *
+                             static_cast<size_t>(inside.area.bottom - inside.area.top),
+                         0);
+  DrawShapeCoverage(inside, Rectangle(bounds, Rgba{}, std::nullopt), {toPixels, {}, nullptr, clip});
+  // The box in canvas pixels, for device text.
+  PixelRect box{canvas.width, canvas.height, 0, 0};
+  for (const Point p : {Point{double(bounds.xMin), double(bounds.yMin)},
+                        Point{double(bounds.xMax), double(bounds.yMin)},
+                        Point{double(bounds.xMin), double(bounds.yMax)},
+                        Point{double(bounds.xMax), double(bounds.yMax)}}) {
+    const Point q = toPixels.Apply(p);
+    box.left = std::min(box.left, static_cast<int>(std::floor(q.x)));
+    box.top = std::min(box.top, static_cast<int>(std::floor(q.y)));
+    box.right = std::max(box.right, static_cast<int>(std::ceil(q.x)));
+    box.bottom = std::max(box.bottom, static_cast<int>(std::ceil(q.y)));
+  }
+  box.left = std::max(box.left, inside.area.left);
+  box.top = std::max(box.top, inside.area.top);
+  box.right = std::min(box.right, inside.area.right);
+  box.bottom = std::min(box.bottom, inside.area.bottom);
+  const double scaleY = std::hypot(toPixels.c, toPixels.d) * 20;
+  const size_t firstLine = std::min<size_t>(static_cast<size_t>(std::max(scroll, 1)) - 1,
+                                            lines_.size() - 1);
+  const double shift = lines_[firstLine].top;
+  const double room = (bounds.yMax - bounds.yMin) / 20.0;
+  Shape glyph;
+  for (size_t li = firstLine; li < lines_.size(); ++li) {
+    const Line& line = lines_[li];
+    const double y = kGutter + line.top - shift;
+    if (y > room) break;
+    const double baseline = y + line.ascent;
+    for (const Piece& piece : line.pieces) {
+      const CharFormat& format = formats_[piece.first];
+      const Rgba color = colors.Apply(format.color);
+      const double left = kGutter + line.x + piece.x - hscroll;
+      if (!piece.font) {
+        DeviceTextRun run;
+        run.font = {format.font, format.size * scaleY, format.bold, format.italic};
+        run.text = password ? std::u32string(piece.count, U'*')
+                            : text_.substr(piece.first, piece.count);
+        run.origin = toPixels.Apply({bounds.xMin + left * 20, bounds.yMin + baseline * 20});
+        run.color = color;
+        run.clip = box;
+        if (fonts && !box.Empty()) fonts->Draw(canvas, run);
+        continue;
+      }
+      const double scale = format.size * 20 / piece.font->unitsPerEm;
+      double x = left;
+      for (size_t k = 0; k < piece.count; ++k) {
+        const char32_t c = password ? U'*' : text_[piece.first + k];
+        const std::optional<size_t> g =
+            c <= 0xFFFF ? piece.font->Find(static_cast<uint16_t>(c)) : std::nullopt;
+        if (g) {
+          glyph = piece.font->glyphs[*g].shape;
+          if (!glyph.fills.empty()) glyph.fills[0].color = format.color;
+          const Matrix place = toPixels * Matrix{scale, 0, 0, scale, bounds.xMin + x * 20,
+                                                 bounds.yMin + baseline * 20};
+          DrawShape(canvas, glyph, {place, colors, nullptr, &inside});
+        }
+        x += piece.advances[k];
+      }
+    }
+  }
+}
+
+}  // namespace swf
