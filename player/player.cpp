@@ -26,7 +26,8 @@ MovieError Player::Load(std::span<const uint8_t> file) {
   scripts_ = std::make_unique<avm1::MovieScripts>(*movie_, display_);
   scripts_->SetTrace(trace_);
   scripts_->vm().SetUrlSink([this](const avm1::Interpreter::UrlRequest& r) {
-    RouteUrl(UrlRequest{r.url, r.target, r.method, r.loadTarget, r.loadVariables});
+    RouteUrl(UrlRequest{r.url, r.target, r.method, r.loadTarget, r.loadVariables, r.data,
+                        r.replyId});
   });
   display_.SetActionHook([this](const FrameActions& actions) {
     if (scripts_) scripts_->Run(actions);
@@ -45,6 +46,10 @@ void Player::RouteUrl(const UrlRequest& r) {
     return;
   }
   if (urlLoader_) urlLoader_(r);
+}
+
+void Player::DeliverData(uint64_t replyId, const std::optional<std::string>& bytes) {
+  if (scripts_) scripts_->vm().DeliverData(replyId, bytes);
 }
 
 std::optional<std::string> Player::GetVariable(std::string_view path) {

@@ -109,9 +109,14 @@ class Player {
     int method = 0;  // 0 none, 1 GET, 2 POST
     bool loadTarget = false;
     bool loadVariables = false;
+    std::string data;      // what a POST sends
+    uint64_t replyId = 0;  // not 0: a script waits for the bytes, to come back by DeliverData
   };
   using UrlLoader = std::function<void(const UrlRequest&)>;
   void SetUrlLoader(UrlLoader loader) { urlLoader_ = std::move(loader); }
+  // The answer to a request with a reply id: the bytes that came, or nothing when the load
+  // failed. Call it outside the loader callback, from the host's own loop.
+  void DeliverData(uint64_t replyId, const std::optional<std::string>& bytes);
 
   const Movie& movie() const { return *movie_; }
   const DisplayList& displayList() const { return display_; }

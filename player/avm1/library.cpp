@@ -1,0 +1,10 @@
+#include "player/avm1/library.h"
+
+namespace swf::avm1 {
+
+void InstallLibrary(Interpreter& vm) {
+  InstallXml(vm);
+  InstallLoadVars(vm);
+}
+
+}  // namespace swf::avm1

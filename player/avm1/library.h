@@ -1,0 +1,63 @@
+#pragma once
+// The player's library beyond the language core: XML, LoadVars, the geometry classes, Date,
+// and the objects that stand for the player and its surroundings (Stage, System, ...). Each
+// family installs itself on _global; helpers here keep their definitions short.
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "player/avm1/builtin_support.h"
+
+namespace swf::avm1 {
+
+void InstallLibrary(Interpreter& vm);
+void InstallXml(Interpreter& vm);
+void InstallLoadVars(Interpreter& vm);
+// load, send, sendAndLoad, the byte counts and the default onData and onLoad, which XML and
+// LoadVars share; onData hands what arrived to parseXML (`xml`) or decode.
+void InstallDataMethods(Interpreter& vm, Object* proto, bool xml);
+
+// Form encoding: every byte but letters and digits as %XX; decoding also reads '+' as a space.
+std::string UrlEncode(std::string_view s);
+std::string UrlDecode(std::string_view s);
+// "a=1&b=2" into its names and values, in order.
+std::vector<std::pair<std::string, std::string>> DecodeVariables(std::string_view text);
+
+// A class scripts construct and extend: `init` runs on the new object, or on `this` when a
+// subclass's constructor calls it through super. Its prototype inherits `base` (Object's
+// prototype when null). Returns the constructor, null when the heap is full.
+inline Object* DefineClass(Interpreter& vm, Object* on, const char* name, NativeFunction init,
+                           Object* base = nullptr) {
+  Object* proto = vm.NewObject(base ? base : vm.objectProto_);
+  Object* ctor = vm.NewNative(std::move(init));
+  if (!proto || !ctor || !on) return nullptr;
+  const bool cs = vm.CaseSensitive();
+  ctor->SetOwn("prototype", proto, cs, kDontEnum | kDontDelete);
+  proto->SetOwn("constructor", ctor, cs, kDontEnum);
+  on->SetOwn(name, ctor, cs, kDontEnum);
+  return ctor;
+}
+
+inline Object* PrototypeOf(Interpreter& vm, Object* ctor) {
+  return ctor ? vm.GetMember(ctor, "prototype").AsObject() : nullptr;
+}
+
+// A property read (and, given a setter, written) through native functions, as the player's
+// own properties are: hidden from for-in.
+inline void AddAccessor(Interpreter& vm, Object* on, const char* name, NativeFunction get,
+                        NativeFunction set = {}) {
+  if (!on) return;
+  Property p{name, Value(), kDontEnum};
+  p.getter = vm.NewNative(std::move(get));
+  if (set) p.setter = vm.NewNative(std::move(set));
+  if (!p.getter) return;
+  on->props.push_back(std::move(p));
+}
+
+inline double NumberArg(Interpreter& vm, std::span<const Value> args, size_t i) {
+  return vm.ToNumber(Arg(args, i));
+}
+
+}  // namespace swf::avm1
