@@ -5,6 +5,7 @@ namespace swf::avm1 {
 void InstallLibrary(Interpreter& vm) {
   InstallXml(vm);
   InstallLoadVars(vm);
+  InstallGeometry(vm);
 }
 
 }  // namespace swf::avm1

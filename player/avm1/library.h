@@ -15,6 +15,13 @@ namespace swf::avm1 {
 void InstallLibrary(Interpreter& vm);
 void InstallXml(Interpreter& vm);
 void InstallLoadVars(Interpreter& vm);
+// flash.geom; Matrix and ColorTransform come from their own file.
+void InstallGeometry(Interpreter& vm);
+void InstallMatrix(Interpreter& vm, Object* geom);
+void InstallColorTransform(Interpreter& vm, Object* geom);
+// A ColorTransform's eight numbers (multipliers red, green, blue, alpha, then the offsets).
+void InitColorTransform(Object* o, const double (&values)[8]);
+bool ReadColorTransform(const Value& v, double (&out)[8]);
 // load, send, sendAndLoad, the byte counts and the default onData and onLoad, which XML and
 // LoadVars share; onData hands what arrived to parseXML (`xml`) or decode.
 void InstallDataMethods(Interpreter& vm, Object* proto, bool xml);
