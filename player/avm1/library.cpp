@@ -6,6 +6,7 @@ void InstallLibrary(Interpreter& vm) {
   InstallXml(vm);
   InstallLoadVars(vm);
   InstallGeometry(vm);
+  InstallClipColors(vm);
 }
 
 }  // namespace swf::avm1

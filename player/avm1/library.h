@@ -19,6 +19,8 @@ void InstallLoadVars(Interpreter& vm);
 void InstallGeometry(Interpreter& vm);
 void InstallMatrix(Interpreter& vm, Object* geom);
 void InstallColorTransform(Interpreter& vm, Object* geom);
+// Color, flash.geom.Transform and the clips' `transform` (after flash.geom).
+void InstallClipColors(Interpreter& vm);
 // A ColorTransform's eight numbers (multipliers red, green, blue, alpha, then the offsets).
 void InitColorTransform(Object* o, const double (&values)[8]);
 bool ReadColorTransform(const Value& v, double (&out)[8]);
