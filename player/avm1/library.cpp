@@ -7,6 +7,7 @@ void InstallLibrary(Interpreter& vm) {
   InstallLoadVars(vm);
   InstallGeometry(vm);
   InstallClipColors(vm);
+  InstallPlayerObjects(vm);
 }
 
 }  // namespace swf::avm1

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "player/avm1/builtin_support.h"
+#include "player/avm1/xml_parser.h"
 
 namespace swf::avm1 {
 
@@ -21,6 +22,8 @@ void InstallMatrix(Interpreter& vm, Object* geom);
 void InstallColorTransform(Interpreter& vm, Object* geom);
 // Color, flash.geom.Transform and the clips' `transform` (after flash.geom).
 void InstallClipColors(Interpreter& vm);
+// Stage's properties, System, PrintJob, ContextMenu and ExternalInterface (after flash.geom).
+void InstallPlayerObjects(Interpreter& vm);
 // A ColorTransform's eight numbers (multipliers red, green, blue, alpha, then the offsets).
 void InitColorTransform(Object* o, const double (&values)[8]);
 bool ReadColorTransform(const Value& v, double (&out)[8]);
