@@ -321,9 +321,66 @@ void InstallExternalInterface(Interpreter& vm) {
   }
 }
 
+// --- NetConnection -------------------------------------------------------------------------
+
+// A connection to null is a local one and opens at once; a server connection never gets
+// through from a projector. Closing or reconnecting tells onStatus of the one that was open.
+constexpr double kClosed = 0, kLocal = 1, kRemote = 2;
+
+void Status(Interpreter& vm, const Value& self, const char* code) {
+  Object* event = vm.NewPlainObject();
+  if (!event) return;
+  vm.SetMember(event, "level", "status");
+  vm.SetMember(event, "code", code);
+  const Value args[] = {event};
+  CallMethod(vm, self, "onStatus", args);
+}
+
+void CloseConnection(Interpreter& vm, const Value& self, Object* o) {
+  const double state = o->internal.empty() ? kClosed : o->internal[0].AsNumber();
+  o->internal.assign(1, kClosed);
+  if (state == kClosed) return;
+  Status(vm, self, "NetConnection.Connect.Closed");
+  // The server connection that was still under way gives up too, and says nothing more.
+  if (state == kRemote) CallMethod(vm, self, "onStatus", {});
+}
+
+void InstallNetConnection(Interpreter& vm) {
+  Object* ctor = DefineClass(vm, vm.Global(), "NetConnection",
+                             [](Interpreter&, const Value& self, std::span<const Value>) {
+                               if (Object* o = self.AsObject()) o->internal.assign(1, kClosed);
+                               return Value();
+                             });
+  Object* proto = PrototypeOf(vm, ctor);
+  if (!proto) return;
+  AddMethod(vm, proto, "connect", [](Interpreter& vm, const Value& self, std::span<const Value> a) {
+    Object* o = self.AsObject();
+    if (!o || o->internal.size() != 1) return Value(false);
+    CloseConnection(vm, self, o);
+    const Value where = Arg(a, 0);
+    if (where.IsNull() || where.IsUndefined()) {
+      o->internal[0] = kLocal;
+      Status(vm, self, "NetConnection.Connect.Success");
+      return Value(true);
+    }
+    o->internal[0] = kRemote;
+    return Value(true);
+  });
+  AddMethod(vm, proto, "close", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    Object* o = self.AsObject();
+    if (o && o->internal.size() == 1) CloseConnection(vm, self, o);
+    return Value();
+  });
+  for (const char* name : {"call", "addHeader"}) {
+    AddMethod(vm, proto, name,
+              [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
+  }
+}
+
 }  // namespace
 
 void InstallPlayerObjects(Interpreter& vm) {
+  InstallNetConnection(vm);
   InstallStage(vm);
   InstallSystem(vm);
   InstallPrintJob(vm);
