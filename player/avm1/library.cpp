@@ -8,6 +8,7 @@ void InstallLibrary(Interpreter& vm) {
   InstallGeometry(vm);
   InstallClipColors(vm);
   InstallPlayerObjects(vm);
+  InstallDate(vm);
 }
 
 }  // namespace swf::avm1

@@ -22,6 +22,7 @@ void InstallMatrix(Interpreter& vm, Object* geom);
 void InstallColorTransform(Interpreter& vm, Object* geom);
 // Color, flash.geom.Transform and the clips' `transform` (after flash.geom).
 void InstallClipColors(Interpreter& vm);
+void InstallDate(Interpreter& vm);
 // Stage's properties, System, PrintJob, ContextMenu and ExternalInterface (after flash.geom).
 void InstallPlayerObjects(Interpreter& vm);
 // A ColorTransform's eight numbers (multipliers red, green, blue, alpha, then the offsets).
