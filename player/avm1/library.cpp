@@ -9,6 +9,7 @@ void InstallLibrary(Interpreter& vm) {
   InstallClipColors(vm);
   InstallPlayerObjects(vm);
   InstallDate(vm);
+  InstallSound(vm);
 }
 
 }  // namespace swf::avm1

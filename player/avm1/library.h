@@ -23,6 +23,7 @@ void InstallColorTransform(Interpreter& vm, Object* geom);
 // Color, flash.geom.Transform and the clips' `transform` (after flash.geom).
 void InstallClipColors(Interpreter& vm);
 void InstallDate(Interpreter& vm);
+void InstallSound(Interpreter& vm);
 // Stage's properties, System, PrintJob, ContextMenu and ExternalInterface (after flash.geom).
 void InstallPlayerObjects(Interpreter& vm);
 // A ColorTransform's eight numbers (multipliers red, green, blue, alpha, then the offsets).
