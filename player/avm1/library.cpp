@@ -10,6 +10,7 @@ void InstallLibrary(Interpreter& vm) {
   InstallPlayerObjects(vm);
   InstallDate(vm);
   InstallSound(vm);
+  InstallSharedObject(vm);
 }
 
 }  // namespace swf::avm1

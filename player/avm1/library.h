@@ -24,6 +24,7 @@ void InstallColorTransform(Interpreter& vm, Object* geom);
 void InstallClipColors(Interpreter& vm);
 void InstallDate(Interpreter& vm);
 void InstallSound(Interpreter& vm);
+void InstallSharedObject(Interpreter& vm);
 // Stage's properties, System, PrintJob, ContextMenu and ExternalInterface (after flash.geom).
 void InstallPlayerObjects(Interpreter& vm);
 // A ColorTransform's eight numbers (multipliers red, green, blue, alpha, then the offsets).

@@ -805,6 +805,17 @@ bool Executor::StepTimeline(const Action& a) {
       request.method = flags & 3;
       request.loadTarget = (flags & 0x40) != 0;
       request.loadVariables = (flags & 0x80) != 0;
+      // loadVariables: the variables that come back land on the target clip, or on the main
+      // timeline for level 0 (other levels are the host's to place).
+      if (request.loadVariables) {
+        Object* clip = request.loadTarget            ? ResolveTarget(request.target).AsObject()
+                       : request.target == "_level0" ? Root()
+                                                     : nullptr;
+        if (clip && clip->kind == ObjectKind::Clip) {
+          vm.RequestData(request, clip);
+          break;
+        }
+      }
       vm.RequestUrl(request);
       break;
     }

@@ -103,6 +103,19 @@ TEST(Avm1Library, DatesInUtc) {
   EXPECT_EQ(CallOn(vm, vm.GetMember(vm.Global(), "Date"), "UTC", {99, 11, 31}), "946598400000");
 }
 
+TEST(Avm1Library, SharedObjectsLastTheRun) {
+  Interpreter vm(8, nullptr);
+  const Value so = vm.GetMember(vm.Global(), "SharedObject");
+  const Value first = vm.Call(vm.GetMember(so, "getLocal"), so, std::vector<Value>{"prefs"});
+  vm.SetMember(vm.GetMember(first, "data"), "volume", 7);
+  const Value again = vm.Call(vm.GetMember(so, "getLocal"), so, std::vector<Value>{"prefs"});
+  EXPECT_EQ(vm.ToString(vm.GetMember(vm.GetMember(again, "data"), "volume")), "7");
+  EXPECT_EQ(CallOn(vm, again, "flush"), "true");
+  const Value other = vm.Call(vm.GetMember(so, "getLocal"), so, std::vector<Value>{"prefs", "/a"});
+  EXPECT_TRUE(vm.GetMember(vm.GetMember(other, "data"), "volume").IsUndefined());
+  EXPECT_TRUE(vm.Call(vm.GetMember(so, "getLocal"), so, std::vector<Value>{"a:b"}).IsNull());
+}
+
 TEST(Avm1Library, LoadsWaitForTheHostAndDecodeWhatCame) {
   Interpreter vm(8, nullptr);
   std::vector<Interpreter::UrlRequest> sent;
