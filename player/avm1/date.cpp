@@ -177,9 +177,9 @@ void InstallFieldMethods(Interpreter& vm, Object* proto) {
 void InstallDate(Interpreter& vm) {
   Object* ctor = DefineClass(vm, vm.Global(), "Date",
                              [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-                               Object* o = self.AsObject();
+                               Object* o = Unclaimed(vm, self);
                                // Called as a plain function, Date gives today's date as text.
-                               if (!o || o == vm.Global()) return Value(Format(Now()));
+                               if (!o) return Value(Format(Now()));
                                double t = Now();
                                if (a.size() == 1) {
                                  t = vm.ToNumber(a[0]);

@@ -55,6 +55,14 @@ inline Object* DefineClass(Interpreter& vm, Object* on, const char* name, Native
   return ctor;
 }
 
+// The object a library constructor may make its own: a plain one no class has claimed yet.
+// Called as a plain function, a constructor's `this` may be a clip or _global, which it must
+// leave alone.
+inline Object* Unclaimed(Interpreter& vm, const Value& self) {
+  Object* o = self.AsObject();
+  return o && o != vm.Global() && o->kind == ObjectKind::Plain && o->internal.empty() ? o : nullptr;
+}
+
 inline Object* PrototypeOf(Interpreter& vm, Object* ctor) {
   return ctor ? vm.GetMember(ctor, "prototype").AsObject() : nullptr;
 }

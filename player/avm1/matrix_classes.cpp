@@ -187,7 +187,7 @@ void InstallMatrix(Interpreter& vm, Object* geom) {
 void InstallColorTransform(Interpreter& vm, Object* geom) {
   Object* ctor = DefineClass(vm, geom, "ColorTransform",
                              [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-                               Object* o = self.AsObject();
+                               Object* o = Unclaimed(vm, self);
                                if (!o) return Value();
                                double v[8];
                                for (size_t i = 0; i < 8; ++i)

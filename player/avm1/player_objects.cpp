@@ -347,8 +347,8 @@ void CloseConnection(Interpreter& vm, const Value& self, Object* o) {
 
 void InstallNetConnection(Interpreter& vm) {
   Object* ctor = DefineClass(vm, vm.Global(), "NetConnection",
-                             [](Interpreter&, const Value& self, std::span<const Value>) {
-                               if (Object* o = self.AsObject()) o->internal.assign(1, kClosed);
+                             [](Interpreter& vm, const Value& self, std::span<const Value>) {
+                               if (Object* o = Unclaimed(vm, self)) o->internal.assign(1, kClosed);
                                return Value();
                              });
   Object* proto = PrototypeOf(vm, ctor);

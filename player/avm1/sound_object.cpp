@@ -53,7 +53,7 @@ Value Read(Interpreter& vm, const Value& self, SoundField f) {
 void InstallSound(Interpreter& vm) {
   Object* ctor = DefineClass(
       vm, vm.Global(), "Sound", [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-        Object* o = self.AsObject();
+        Object* o = Unclaimed(vm, self);
         if (!o) return Value();
         const Value target = Arg(a, 0);
         Value path;

@@ -334,7 +334,7 @@ void InstallXml(Interpreter& vm) {
   const bool cs = vm.CaseSensitive();
   Object* nodeCtor = DefineClass(
       vm, vm.Global(), "XMLNode", [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-        Object* o = self.AsObject();
+        Object* o = Unclaimed(vm, self);
         if (!o || a.empty()) return Value();
         const double type = vm.ToNumber(a[0]);
         const Value text = a.size() > 1 ? Value(vm.ToString(a[1])) : Value();
@@ -349,7 +349,7 @@ void InstallXml(Interpreter& vm) {
   Object* xmlCtor = DefineClass(
       vm, vm.Global(), "XML",
       [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-        Object* o = self.AsObject();
+        Object* o = Unclaimed(vm, self);
         if (!o) return Value();
         InitNode(vm, o, 1, Null{}, Null{});
         o->SetOwn("idMap", vm.NewPlainObject(), vm.CaseSensitive(), kDontEnum);
