@@ -53,8 +53,10 @@ Value Read(Interpreter& vm, const Value& self, SoundField f) {
 void InstallSound(Interpreter& vm) {
   Object* ctor = DefineClass(
       vm, vm.Global(), "Sound", [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-        Object* o = Unclaimed(vm, self);
-        if (!o) return Value();
+        // A class made from Sound may be a clip's (Object.registerClass), so any object but
+        // _global may become one.
+        Object* o = self.AsObject();
+        if (!o || o == vm.Global()) return Value();
         const Value target = Arg(a, 0);
         Value path;
         if (Object* t = target.AsObject(); t && t->kind == ObjectKind::Clip) {
