@@ -16,9 +16,14 @@ size_t EdgeCount(const Shape& shape) {
   return n;
 }
 
+// A clip holding a loaded movie (or a level) finds its characters in that movie's dictionary.
+const Movie& Library(const DisplayObject& object, const Movie& around) {
+  return object.library ? *object.library : around;
+}
+
 struct Composer {
   const Canvas& canvas;
-  const Movie& movie;
+  const Movie* movie;
   PixelRect area;  // canvas clip within the canvas
   size_t edgesLeft = kMaxEdgesPerFrame;
 
@@ -33,13 +38,25 @@ struct Composer {
   }
 
   // The shapes of `object` and everything inside it, unioned into `mask`.
+  // Switches to the dictionary of a loaded movie while its clip is drawn.
+  struct LibraryScope {
+    Composer& c;
+    const Movie* saved;
+    LibraryScope(Composer& composer, const DisplayObject& object)
+        : c(composer), saved(composer.movie) {
+      c.movie = &Library(object, *saved);
+    }
+    ~LibraryScope() { c.movie = saved; }
+  };
+
   void Coverage(const DisplayObject& object, const Matrix& m, const CoverageMask* clip,
                 CoverageMask& mask) {
-    if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
-      if (Charge(*shape)) DrawShapeCoverage(mask, *shape, {m, {}, &movie, clip});
+    LibraryScope scope(*this, object);
+    if (const Shape* shape = std::get_if<Shape>(movie->Find(object.characterId))) {
+      if (Charge(*shape)) DrawShapeCoverage(mask, *shape, {m, {}, movie, clip});
     }
     if (object.drawing && Charge(object.drawing->shape())) {
-      DrawShapeCoverage(mask, object.drawing->shape(), {m, {}, &movie, clip});
+      DrawShapeCoverage(mask, object.drawing->shape(), {m, {}, movie, clip});
     }
     for (const auto& [depth, child] : object.children) {
       // A mask inside a mask does not mask its siblings here; its own shapes still count.
@@ -49,11 +66,12 @@ struct Composer {
 
   void Draw(const DisplayObject& object, const Matrix& m, const ColorTransform& colors,
             const CoverageMask* clip) {
-    if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
-      if (Charge(*shape)) DrawShape(canvas, *shape, {m, colors, &movie, clip});
+    LibraryScope scope(*this, object);
+    if (const Shape* shape = std::get_if<Shape>(movie->Find(object.characterId))) {
+      if (Charge(*shape)) DrawShape(canvas, *shape, {m, colors, movie, clip});
     }
     if (object.drawing && Charge(object.drawing->shape())) {
-      DrawShape(canvas, object.drawing->shape(), {m, colors, &movie, clip});
+      DrawShape(canvas, object.drawing->shape(), {m, colors, movie, clip});
     }
     if (object.children.empty()) return;
     struct Layer {
@@ -82,14 +100,16 @@ struct Composer {
 };
 
 // The character's own shape, or what a script drew into the clip.
-bool OwnHit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
+bool OwnHit(const Movie& around, const DisplayObject& object, const Matrix& m, Point pixel) {
+  const Movie& movie = Library(object, around);
   if (const Shape* shape = std::get_if<Shape>(movie.Find(object.characterId))) {
     if (ShapeContains(*shape, m, pixel)) return true;
   }
   return object.drawing && ShapeContains(object.drawing->shape(), m, pixel);
 }
 
-bool ShapeHit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
+bool ShapeHit(const Movie& around, const DisplayObject& object, const Matrix& m, Point pixel) {
+  const Movie& movie = Library(object, around);
   if (OwnHit(movie, object, m, pixel)) return true;
   for (const auto& [depth, child] : object.children) {
     if (ShapeHit(movie, *child, m * child->matrix, pixel)) return true;
@@ -97,7 +117,8 @@ bool ShapeHit(const Movie& movie, const DisplayObject& object, const Matrix& m, 
   return false;
 }
 
-bool Hit(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
+bool Hit(const Movie& around, const DisplayObject& object, const Matrix& m, Point pixel) {
+  const Movie& movie = Library(object, around);
   if (OwnHit(movie, object, m, pixel)) return true;
   struct Mask {
     int32_t untilDepth;
@@ -152,7 +173,8 @@ Bounds MapBounds(const Bounds& b, const Matrix& m) {
 
 // In the object's own twips. Each level measures its children as boxes in its own space, as
 // the original does, so a rotated child adds the corners of its box rather than its outline.
-Bounds LocalBounds(const Movie& movie, const DisplayObject& object) {
+Bounds LocalBounds(const Movie& around, const DisplayObject& object) {
+  const Movie& movie = Library(object, around);
   Bounds out;
   const Character* character = object.characterId ? movie.Find(object.characterId) : nullptr;
   if (const Shape* shape = std::get_if<Shape>(character)) {
@@ -225,7 +247,7 @@ void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject&
   area.right = std::min(area.right, canvas.width);
   area.bottom = std::min(area.bottom, canvas.height);
   if (area.Empty() || !canvas.base) return;
-  Composer composer{canvas, movie, area};
+  Composer composer{canvas, &movie, area};
   composer.Draw(root, view * root.matrix, root.colors, nullptr);
 }
 

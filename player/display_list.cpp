@@ -38,7 +38,9 @@ void ClearScriptedTransform(DisplayObject& o) {
 }  // namespace
 
 void DisplayList::Reset(const Movie* movie) {
+  levels_.clear();
   graveyard_.clear();
+  retired_.clear();
   movie_ = movie;
   root_ = DisplayObject{};
   root_.kind = DisplayKind::Root;
@@ -55,6 +57,7 @@ void DisplayList::Reset(const Movie* movie) {
   instanceCount_ = 0;
   if (!movie_) return;
   root_.timeline = &movie_->timeline;
+  root_.library = movie_;
   framesReached_ = 1;
   ApplyFrame(root_, 0);
   QueueActions(root_, 0);
@@ -67,6 +70,33 @@ void DisplayList::Reset(const Movie* movie) {
 DisplayObject* DisplayList::Find(uint64_t id) {
   auto it = live_.find(id);
   return it == live_.end() ? nullptr : it->second;
+}
+
+DisplayObject* DisplayList::Level(int32_t level) {
+  if (level == 0) return &root_;
+  auto it = levels_.find(level);
+  return it == levels_.end() ? nullptr : it->second.get();
+}
+
+DisplayObject& DisplayList::LevelOf(DisplayObject& object) {
+  DisplayObject* at = &object;
+  while (at->parent) at = at->parent;
+  return *at;
+}
+
+const Movie* DisplayList::LibraryOf(const DisplayObject& object) const {
+  for (const DisplayObject* at = &object; at; at = at->parent) {
+    if (at->library) return at->library;
+  }
+  return movie_;
+}
+
+std::optional<uint16_t> DisplayList::FindExport(const DisplayObject& clip,
+                                                std::string_view name) const {
+  const Movie* library = LibraryOf(clip);
+  if (!library) return std::nullopt;
+  // A loaded movie arrives whole; the first one streams in as its frames play.
+  return library->FindExport(name, library == movie_ ? framesReached_ : SIZE_MAX);
 }
 
 void DisplayList::Tick() {
@@ -157,7 +187,7 @@ void DisplayList::Place(DisplayObject& clip, const PlaceObject& place) {
   }
   if (!place.characterId) return;  // a move of nothing
   std::unique_ptr<DisplayObject> object = Instantiate(*place.characterId, clip);
-  NameUnnamed(object.get(), *place.characterId,
+  NameUnnamed(clip, object.get(), *place.characterId,
               place.name.has_value() || (existing && place.move && !existing->name.empty()));
   if (!object) return;
   if (existing && place.move) {
@@ -174,7 +204,8 @@ void DisplayList::Place(DisplayObject& clip, const PlaceObject& place) {
 }
 
 std::unique_ptr<DisplayObject> DisplayList::Instantiate(uint16_t id, const DisplayObject& parent) {
-  const Character* character = movie_ ? movie_->Find(id) : nullptr;
+  const Movie* library = LibraryOf(parent);
+  const Character* character = library ? library->Find(id) : nullptr;
   if (!character || objectCount_ >= kMaxDisplayObjects) return nullptr;
   auto object = std::make_unique<DisplayObject>();
   object->characterId = id;
@@ -188,9 +219,11 @@ std::unique_ptr<DisplayObject> DisplayList::Instantiate(uint16_t id, const Displ
   return object;
 }
 
-void DisplayList::NameUnnamed(DisplayObject* object, uint16_t characterId, bool named) {
+void DisplayList::NameUnnamed(const DisplayObject& clip, DisplayObject* object,
+                              uint16_t characterId, bool named) {
   if (named) return;
-  const Character* character = movie_ ? movie_->Find(characterId) : nullptr;
+  const Movie* library = LibraryOf(clip);
+  const Character* character = library ? library->Find(characterId) : nullptr;
   // Shapes go nameless. Characters this player does not show yet (text, buttons) still take
   // their number, so that the clips after them are called what the movie's author saw.
   if (character && !std::holds_alternative<Sprite>(*character)) return;
@@ -214,20 +247,102 @@ DisplayObject* DisplayList::Adopt(DisplayObject& parent, int32_t depth,
   live_[placed->id] = placed;
   ++objectCount_;
   parent.children[depth] = std::move(object);
-  if (placed->IsClip()) {
-    initializes_.push_back({placed->id, nullptr, kEventInitialize, placed->clipActions});
-    constructs_.push_back({placed->id, nullptr, kEventConstruct, placed->clipActions});
+  Start(*placed);
+  return placed;
+}
+
+void DisplayList::Start(DisplayObject& clip) {
+  if (clip.IsClip()) {
+    initializes_.push_back({clip.id, nullptr, kEventInitialize, clip.clipActions});
+    constructs_.push_back({clip.id, nullptr, kEventConstruct, clip.clipActions});
   }
   // A sprite's first frame is there as soon as the sprite is. Its load and first frame's
   // actions run before whatever that frame placed.
   const size_t mark = pending_.size();
-  if (placed->timeline) ApplyFrame(*placed, 0);
-  if (placed->IsClip()) {
+  if (clip.timeline) ApplyFrame(clip, 0);
+  if (clip.IsClip()) {
     pending_.insert(pending_.begin() + static_cast<ptrdiff_t>(mark),
-                    {placed->id, nullptr, kEventLoad, placed->clipActions});
-    QueueActions(*placed, mark + 1);
+                    {clip.id, nullptr, kEventLoad, clip.clipActions});
+    QueueActions(clip, mark + 1);
   }
-  return placed;
+}
+
+void DisplayList::Retire(DisplayObject& clip) {
+  if (clip.ownedLibrary) retired_.push_back(std::move(clip.ownedLibrary));
+  clip.ownedLibrary.reset();
+  clip.library = nullptr;
+}
+
+void DisplayList::LoadInto(DisplayObject& clip, std::shared_ptr<const Movie> movie) {
+  if (clip.removed || !movie) return;
+  if (&clip == &root_ || (!clip.parent && clip.kind == DisplayKind::Root)) {
+    if (&clip != &root_) LoadLevel(clip.depth, std::move(movie));
+    return;  // level 0 is replaced by the player itself
+  }
+  Renew(clip);
+  clip.library = movie.get();
+  clip.ownedLibrary = std::move(movie);
+  clip.timeline = &clip.library->timeline;
+  clip.kind = DisplayKind::Sprite;
+  clip.characterId = 0;
+  clip.frame = 0;
+  clip.playing = true;
+  clip.drawing.reset();
+  clip.constructed = false;
+  clip.bornTick = tick_;
+  Start(clip);
+}
+
+void DisplayList::LoadLevel(int32_t level, std::shared_ptr<const Movie> movie) {
+  if (level <= 0 || !movie || objectCount_ >= kMaxDisplayObjects) return;
+  if (auto it = levels_.find(level); it != levels_.end()) {
+    Bury(std::move(it->second));
+    levels_.erase(it);
+  }
+  auto object = std::make_unique<DisplayObject>();
+  object->kind = DisplayKind::Root;
+  object->depth = level;
+  object->id = nextId_++;
+  object->bornTick = tick_;
+  object->library = movie.get();
+  object->ownedLibrary = std::move(movie);
+  object->timeline = &object->library->timeline;
+  DisplayObject* placed = object.get();
+  live_[placed->id] = placed;
+  ++objectCount_;
+  levels_[level] = std::move(object);
+  Start(*placed);
+}
+
+void DisplayList::Unload(DisplayObject& clip) {
+  if (clip.removed) return;
+  if (!clip.parent && clip.kind == DisplayKind::Root && &clip != &root_) {
+    auto it = levels_.find(clip.depth);
+    if (it != levels_.end() && it->second.get() == &clip) {
+      Bury(std::move(it->second));
+      levels_.erase(it);
+    }
+    return;
+  }
+  if (&clip == &root_) {
+    for (auto& [depth, child] : clip.children) Bury(std::move(child));
+    clip.children.clear();
+  } else {
+    Renew(clip);
+  }
+  clip.drawing.reset();
+  clip.timeline = nullptr;
+  clip.frame = 0;
+}
+
+void DisplayList::Renew(DisplayObject& clip) {
+  for (auto& [depth, child] : clip.children) Bury(std::move(child));
+  clip.children.clear();
+  // The clip that was there unloads; scripts meet a new one under the same name.
+  unloads_.push_back({clip.id, nullptr, kEventUnload, clip.clipActions});
+  clip.id = nextId_++;
+  live_[clip.id] = &clip;
+  Retire(clip);
 }
 
 void DisplayList::Erase(DisplayObject& clip, int32_t depth) {
@@ -319,7 +434,7 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame) {
     }
     std::unique_ptr<DisplayObject> created = Instantiate(p.characterId, clip);
     if (!created) {
-      NameUnnamed(nullptr, p.characterId, !p.name.empty());
+      NameUnnamed(clip, nullptr, p.characterId, !p.name.empty());
       continue;
     }
     created->matrix = p.matrix;
@@ -328,7 +443,7 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame) {
     created->name = p.name;
     created->clipDepth = p.clipDepth;
     created->clipActions = p.clipActions;
-    NameUnnamed(created.get(), p.characterId, !p.name.empty());
+    NameUnnamed(clip, created.get(), p.characterId, !p.name.empty());
     Adopt(clip, depth, std::move(created));
   }
 }
@@ -338,7 +453,7 @@ void DisplayList::QueueActions(const DisplayObject& clip, size_t at) {
   std::vector<FrameActions> mine;
   // Initialisation actions run once per sprite, before the frame's other actions.
   for (const ActionBlock& block : clip.timeline->At(clip.frame).actions) {
-    if (block.init && initDone_.insert(block.spriteId).second) {
+    if (block.init && initDone_.insert({LibraryOf(clip), block.spriteId}).second) {
       mine.push_back({clip.id, &block, 0, nullptr});
     }
   }
@@ -426,6 +541,12 @@ void DisplayList::SwapDepth(DisplayObject& object, int32_t depth) {
   parent->children[depth] = std::move(moving);
 }
 
+void DisplayList::Notify(DisplayObject& object, uint32_t event) {
+  if (object.removed || !object.IsClip()) return;
+  pending_.push_back({object.id, nullptr, event, object.clipActions});
+  Flush();
+}
+
 void DisplayList::Flush() {
   // A script that moves a clip queues that frame's actions; they run after the ones already
   // waiting, in this same loop rather than inside the script that asked for them.
@@ -454,6 +575,7 @@ void DisplayList::Flush() {
   }
   for (const auto& gone : graveyard_) ForgetTree(*gone);
   graveyard_.clear();
+  retired_.clear();
   flushing_ = false;
 }
 

@@ -61,6 +61,10 @@ struct DisplayObject {
   std::shared_ptr<Drawing> drawing;
   // onClipEvent handlers it was placed with.
   const std::vector<ClipAction>* clipActions = nullptr;
+  // A level, or a clip a movie was loaded into: the movie its timeline and everything inside
+  // it come from, kept alive by the clip. Null elsewhere: the enclosing movie's.
+  const Movie* library = nullptr;
+  std::shared_ptr<const Movie> ownedLibrary;
 
   // Sprites and the main timeline; null for shapes and empty clips.
   const Timeline* timeline = nullptr;
@@ -109,8 +113,19 @@ class DisplayList {
 
   // The live object with handle `id`, or null.
   DisplayObject* Find(uint64_t id);
+  // Level 0: the movie the player was started with.
   const DisplayObject& Root() const { return root_; }
   DisplayObject& Root() { return root_; }
+  // The level numbered `level` (0 is Root()), or null when nothing is loaded there.
+  DisplayObject* Level(int32_t level);
+  // Levels above 0, in drawing order.
+  const std::map<int32_t, std::unique_ptr<DisplayObject>>& UpperLevels() const { return levels_; }
+  // The level `object` belongs to.
+  DisplayObject& LevelOf(DisplayObject& object);
+  // The movie whose characters `object` (and what is placed in it) shows.
+  const Movie* LibraryOf(const DisplayObject& object) const;
+  // A library symbol exported as `name` by the movie `clip` belongs to, once its frame is there.
+  std::optional<uint16_t> FindExport(const DisplayObject& clip, std::string_view name) const;
   size_t ObjectCount() const { return objectCount_; }
   void SetActionHook(ActionHook hook) { hook_ = std::move(hook); }
   const Movie* movie() const { return movie_; }
@@ -130,9 +145,26 @@ class DisplayList {
   void SwapDepth(DisplayObject& object, int32_t depth);
   // Runs what is queued now, unless a flush is already under way further up the stack.
   void Flush();
+  // Sends `object` a clip event (data that arrived, say) and runs it.
+  void Notify(DisplayObject& object, uint32_t event);
+
+  // Loaded movies. `clip` drops what it showed and plays `movie` from its first frame, keeping
+  // its place, name and transform; it gets a new handle, as scripts see a new clip there.
+  void LoadInto(DisplayObject& clip, std::shared_ptr<const Movie> movie);
+  // Starts `movie` at level `level` (above 0), replacing what was there.
+  void LoadLevel(int32_t level, std::shared_ptr<const Movie> movie);
+  // Empties `clip` of a loaded movie (or of whatever its timeline placed); a level above 0
+  // goes altogether.
+  void Unload(DisplayObject& clip);
 
  private:
   void Advance(DisplayObject& clip);
+  // Queues a fresh clip's events and its first frame, as placing it does.
+  void Start(DisplayObject& clip);
+  // Empties `clip` and gives it a new handle, unloading the clip scripts knew.
+  void Renew(DisplayObject& clip);
+  // Keeps a library that is being replaced until the scripts still queued for it have run.
+  void Retire(DisplayObject& clip);
   // The frame's own actions run before those of the clips it places. Going back, `ownFirst`
   // puts them before the clips the rebuild placed (a loop played in time) or after (a goto).
   void Goto(DisplayObject& clip, size_t frame, bool ownFirst);
@@ -154,7 +186,8 @@ class DisplayList {
   int Nesting(const DisplayObject& object) const;
   // A timeline placement without a name: clips are called "instance1", "instance2", ... in
   // the order they are placed. `object` may be null (a character this player cannot show).
-  void NameUnnamed(DisplayObject* object, uint16_t characterId, bool named);
+  void NameUnnamed(const DisplayObject& clip, DisplayObject* object, uint16_t characterId,
+                   bool named);
   // Queues the actions of the frame `clip` shows at `at` (its init actions first).
   void QueueActions(const DisplayObject& clip, size_t at);
 
@@ -171,7 +204,9 @@ class DisplayList {
   std::deque<FrameActions> unloads_;
   std::deque<FrameActions> initializes_;  // initialize, then construct: before anything else
   std::deque<FrameActions> constructs_;
-  std::set<uint16_t> initDone_;  // sprites whose init actions ran
+  std::set<std::pair<const Movie*, uint16_t>> initDone_;  // sprites whose init actions ran
+  std::map<int32_t, std::unique_ptr<DisplayObject>> levels_;  // above 0
+  std::vector<std::shared_ptr<const Movie>> retired_;
   bool flushing_ = false;
   uint64_t nextId_ = 1;
 };

@@ -5,6 +5,7 @@
 
 #include "player/ascii.h"
 #include "player/avm1/movie_scripts.h"
+#include "player/url_variables.h"
 
 namespace swf {
 
@@ -14,6 +15,7 @@ Player::~Player() = default;
 MovieError Player::Load(std::span<const uint8_t> file) {
   display_.Reset(nullptr);
   scripts_.reset();
+  loads_.clear();
   loaded_ = false;
   auto movie = std::make_unique<Movie>();
   const MovieError e = ParseMovie(file, *movie);
@@ -21,23 +23,38 @@ MovieError Player::Load(std::span<const uint8_t> file) {
     movie_ = std::make_unique<Movie>();
     return e;
   }
+  Start(std::move(movie));
+  return e;
+}
+
+MovieError Player::LoadLevel(int32_t level, std::span<const uint8_t> file) {
+  if (level == 0 || !loaded_) return Load(file);
+  if (level < 0) return MovieError{ErrorKind::Malformed};
+  auto movie = std::make_shared<Movie>();
+  const MovieError e = ParseMovie(file, *movie);
+  if (!e.Ok()) return e;
+  display_.LoadLevel(level, std::move(movie));
+  display_.Flush();
+  return e;
+}
+
+void Player::Start(std::unique_ptr<Movie> movie) {
+  display_.Reset(nullptr);
+  scripts_.reset();
+  loads_.clear();
   movie_ = std::move(movie);
   loaded_ = true;
   scripts_ = std::make_unique<avm1::MovieScripts>(*movie_, display_);
   scripts_->SetTrace(trace_);
-  scripts_->vm().SetUrlSink([this](const avm1::Interpreter::UrlRequest& r) {
-    RouteUrl(UrlRequest{r.url, r.target, r.method, r.loadTarget, r.loadVariables, r.data,
-                        r.replyId});
-  });
+  scripts_->vm().SetUrlSink([this](const avm1::Interpreter::UrlRequest& r) { RouteUrl(r); });
   display_.SetActionHook([this](const FrameActions& actions) {
     if (scripts_) scripts_->Run(actions);
     if (userHook_) userHook_(actions);
   });
   display_.Reset(movie_.get());
-  return e;
 }
 
-void Player::RouteUrl(const UrlRequest& r) {
+void Player::RouteUrl(const avm1::Interpreter::UrlRequest& r) {
   constexpr std::string_view kFsCommand = "FSCommand:";
   const std::string_view url = r.url;
   if (url.size() >= kFsCommand.size() &&
@@ -45,7 +62,85 @@ void Player::RouteUrl(const UrlRequest& r) {
     if (fsCommand_) fsCommand_(url.substr(kFsCommand.size()), r.target);
     return;
   }
-  if (urlLoader_) urlLoader_(r);
+  UrlRequest request{r.url, r.target, r.method, r.loadTarget, r.loadVariables};
+  request.data = r.data;
+  request.replyId = r.replyId;
+  const bool intoClip = r.clip.serial != 0;
+  if (r.level >= 0 || intoClip) {
+    if (url.empty()) {
+      if (!r.loadVariables) UnloadTarget(r);
+      return;
+    }
+    if (loads_.size() >= kMaxPendingLoads) return;
+    request.loadId = nextLoad_++;
+    PendingLoad& load = loads_[request.loadId];
+    load.clip = r.clip;
+    load.level = intoClip ? -1 : r.level;
+    load.variables = r.loadVariables;
+  }
+  // With nobody to fetch it, the load never arrives, as when a file is missing.
+  if (!urlLoader_) {
+    loads_.erase(request.loadId);
+    return;
+  }
+  urlLoader_(request);
+}
+
+void Player::UnloadTarget(const avm1::Interpreter::UrlRequest& r) {
+  DisplayObject* target =
+      r.clip.serial != 0 ? display_.Find(r.clip.serial) : display_.Level(r.level);
+  if (target) display_.Unload(*target);
+}
+
+void Player::CompleteLoad(uint64_t loadId, std::vector<uint8_t> bytes) {
+  auto it = loads_.find(loadId);
+  if (it == loads_.end()) return;
+  it->second.bytes = std::move(bytes);
+  it->second.arrived = true;
+}
+
+void Player::FailLoad(uint64_t loadId) { loads_.erase(loadId); }
+
+void Player::ApplyLoads() {
+  // In the order they were asked for; one that replaces level 0 ends the others.
+  std::vector<uint64_t> ready;
+  for (const auto& [id, load] : loads_) {
+    if (load.arrived) ready.push_back(id);
+  }
+  for (uint64_t id : ready) {
+    auto it = loads_.find(id);
+    if (it == loads_.end()) continue;
+    PendingLoad load = std::move(it->second);
+    loads_.erase(it);
+    ApplyLoad(load);
+  }
+  display_.Flush();
+}
+
+void Player::ApplyLoad(PendingLoad& load) {
+  DisplayObject* target =
+      load.clip.serial != 0 ? display_.Find(load.clip.serial) : display_.Level(load.level);
+  if (load.variables) {
+    if (!target || !scripts_) return;
+    avm1::Interpreter& vm = scripts_->vm();
+    avm1::Object* object = vm.ClipObject(avm1::ClipRef{target->id});
+    for (const auto& [name, value] : DecodeVariables(load.bytes)) vm.SetMember(object, name, value);
+    display_.Notify(*target, kEventData);
+    return;
+  }
+  auto movie = std::make_unique<Movie>();
+  // A file that is no movie leaves the target as it was.
+  if (!ParseMovie(load.bytes, *movie).Ok()) return;
+  if (load.clip.serial == 0 && load.level == 0) {
+    Start(std::move(movie));
+    return;
+  }
+  std::shared_ptr<const Movie> shared(std::move(movie));
+  if (load.clip.serial == 0) {
+    display_.LoadLevel(load.level, std::move(shared));
+  } else if (target) {
+    display_.LoadInto(*target, std::move(shared));
+  }
 }
 
 void Player::DeliverData(uint64_t replyId, const std::optional<std::string>& bytes) {
@@ -139,6 +234,7 @@ Rgba Player::BackgroundColor() const { return movie_->background; }
 void Player::Tick() {
   if (!loaded_) return;
   display_.Tick();
+  if (!loads_.empty()) ApplyLoads();
 }
 
 bool Player::GotoFrame(size_t frame) { return loaded_ && display_.GotoFrame(frame); }
@@ -182,12 +278,18 @@ void Player::Render(const Canvas& canvas, RenderMode mode, ScaleMode scale, int 
   view.tx += viewOrigin.x;
   view.ty += viewOrigin.y;
   ComposeFrame(canvas, *movie_, display_.Root(), view);
+  for (const auto& [level, root] : display_.UpperLevels()) {
+    ComposeFrame(canvas, *movie_, *root, view);
+  }
 }
 
 bool Player::HitTest(Point pixel, ScaleMode scale, int viewWidth, int viewHeight) const {
   if (!loaded_) return false;
-  return HitTestFrame(*movie_, display_.Root(),
-                      ViewMatrix(movie_->header.stage, scale, viewWidth, viewHeight), pixel);
+  const Matrix view = ViewMatrix(movie_->header.stage, scale, viewWidth, viewHeight);
+  for (const auto& [level, root] : display_.UpperLevels()) {
+    if (HitTestFrame(*movie_, *root, view, pixel)) return true;
+  }
+  return HitTestFrame(*movie_, display_.Root(), view, pixel);
 }
 
 }  // namespace swf

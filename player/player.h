@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "player/avm1/clip_host.h"
+#include "player/avm1/interpreter.h"
 #include "player/canvas.h"
 #include "player/compose.h"
 #include "player/display_list.h"
@@ -41,6 +43,9 @@ class Player {
 
   // Replaces any loaded movie; on error nothing stays loaded.
   MovieError Load(std::span<const uint8_t> file);
+  // Plays `file` at `level` over the movie (level 0 replaces it, as Load does); on error the
+  // level stays as it was.
+  MovieError LoadLevel(int32_t level, std::span<const uint8_t> file);
   bool IsLoaded() const { return loaded_; }
 
   // Stage size in whole pixels (rounded), frame rate in frames a second.
@@ -110,10 +115,20 @@ class Player {
     bool loadTarget = false;
     bool loadVariables = false;
     std::string data;      // what a POST sends
-    uint64_t replyId = 0;  // not 0: a script waits for the bytes, to come back by DeliverData
+    // Not 0: a script object (XML, LoadVars) waits for the bytes, to come back by DeliverData.
+    uint64_t replyId = 0;
+    // Non-zero when the movie wants the bytes: a movie for a level or a clip, or variables.
+    // The host answers, now or later, with CompleteLoad or FailLoad quoting it; what arrives
+    // takes effect at the end of the next Tick, as the original player's loads do.
+    uint64_t loadId = 0;
   };
   using UrlLoader = std::function<void(const UrlRequest&)>;
   void SetUrlLoader(UrlLoader loader) { urlLoader_ = std::move(loader); }
+  void CompleteLoad(uint64_t loadId, std::vector<uint8_t> bytes);
+  void FailLoad(uint64_t loadId);
+  // Loads not yet answered or applied; a movie cannot queue more than kMaxPendingLoads.
+  size_t PendingLoads() const { return loads_.size(); }
+  static constexpr size_t kMaxPendingLoads = 256;
   // The answer to a request with a reply id: the bytes that came, or nothing when the load
   // failed. Call it outside the loader callback, from the host's own loop.
   void DeliverData(uint64_t replyId, const std::optional<std::string>& bytes);
@@ -122,7 +137,20 @@ class Player {
   const DisplayList& displayList() const { return display_; }
 
  private:
-  void RouteUrl(const UrlRequest& request);
+  struct PendingLoad {
+    avm1::ClipRef clip;  // or
+    int32_t level = -1;
+    bool variables = false;
+    bool arrived = false;
+    std::vector<uint8_t> bytes;
+  };
+  void RouteUrl(const avm1::Interpreter::UrlRequest& request);
+  // What an empty address in a load asks: the level or clip loses its movie.
+  void UnloadTarget(const avm1::Interpreter::UrlRequest& request);
+  void ApplyLoads();
+  void ApplyLoad(PendingLoad& load);
+  // Makes `movie` the movie of level 0, as Load does.
+  void Start(std::unique_ptr<Movie> movie);
   std::optional<avm1::ClipRef> Target(std::string_view target);
 
   std::unique_ptr<Movie> movie_;
@@ -133,6 +161,8 @@ class Player {
   TraceSink trace_;
   FsCommandHandler fsCommand_;
   UrlLoader urlLoader_;
+  std::map<uint64_t, PendingLoad> loads_;
+  uint64_t nextLoad_ = 1;
 };
 
 }  // namespace swf

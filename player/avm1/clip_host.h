@@ -17,6 +17,22 @@ class DisplayList;
 
 namespace swf::avm1 {
 
+// "_level3" names level 3 (in any case where names are not case-sensitive); others none.
+inline std::optional<int32_t> LevelNumber(std::string_view name, bool caseSensitive = false) {
+  constexpr std::string_view kLevel = "_level";
+  if (name.size() <= kLevel.size() || name.size() > kLevel.size() + 9) return std::nullopt;
+  for (size_t i = 0; i < kLevel.size(); ++i) {
+    const char c = name[i];
+    if ((c >= 'A' && c <= 'Z' && !caseSensitive ? c + 32 : c) != kLevel[i]) return std::nullopt;
+  }
+  int32_t n = 0;
+  for (char c : name.substr(kLevel.size())) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
 struct ClipRef {
   uint64_t serial = 0;
   bool operator==(const ClipRef&) const = default;
@@ -33,7 +49,15 @@ struct ClipState {
 class ClipHost {
  public:
   virtual ~ClipHost() = default;
+  // Level 0's main timeline.
   virtual ClipRef Root() = 0;
+  // The main timeline of the level `clip` plays in, and that level's number.
+  virtual ClipRef RootOf(const ClipRef&) { return Root(); }
+  virtual int32_t LevelOf(const ClipRef&) { return 0; }
+  // The main timeline of level `level`, when a movie is loaded there.
+  virtual std::optional<ClipRef> Level(int32_t level) {
+    return level == 0 ? std::optional<ClipRef>(Root()) : std::nullopt;
+  }
   // False when the clip is gone.
   virtual bool State(const ClipRef& clip, ClipState& out) = 0;
   virtual std::optional<ClipRef> Child(const ClipRef& clip, std::string_view name,

@@ -101,8 +101,12 @@ DisplayObject* PathFrom(Interpreter& vm, DisplayObject& from, std::string_view p
     if (end == std::string_view::npos) end = path.size();
     const std::string_view name = path.substr(i, end - i);
     i = end;
-    if (NamesEqual(name, "_root", false) || NamesEqual(name, "_level0", false)) {
+    if (NamesEqual(name, "_root", false)) {
       while (at->parent) at = at->parent;
+      continue;
+    }
+    if (const std::optional<int32_t> level = LevelNumber(name)) {
+      at = vm.Host()->Display() ? vm.Host()->Display()->Level(*level) : nullptr;
       continue;
     }
     if (NamesEqual(name, "_parent", false)) {
@@ -178,7 +182,7 @@ bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Va
   // names of other timelines follow the movie's case rules like variables.
   auto is = [&](std::string_view n) { return NamesEqual(name, n, false); };
   auto named = [&](std::string_view n) { return NamesEqual(name, n, CaseSensitive()); };
-  const Movie* movie = host_->Display()->movie();
+  const Movie* movie = host_->Display()->LibraryOf(*o);
   if (is("_x")) {
     out = o->matrix.tx / 20;
   } else if (is("_y")) {
@@ -210,8 +214,11 @@ bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Va
     // Without a pointer the mouse rests at the stage's origin.
     const Point local = ToStage(*o).Inverse().Apply({0, 0});
     out = Pixels(is("_xmouse") ? local.x : local.y);
-  } else if (named("_root") || named("_level0")) {
-    out = ClipObject(host_->Root());
+  } else if (named("_root")) {
+    out = ClipObject(host_->RootOf(clip));
+  } else if (const std::optional<int32_t> level = LevelNumber(name, CaseSensitive())) {
+    const std::optional<ClipRef> at = host_->Level(*level);
+    out = at ? Value(ClipObject(*at)) : Value();
   } else if (named("_parent")) {
     std::optional<ClipRef> parent = host_->Parent(clip);
     out = parent ? Value(ClipObject(*parent)) : Value();
@@ -256,7 +263,7 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
   } else if (is("_visible")) {
     if (number(n)) o->visible = n != 0;
   } else if (is("_width") || is("_height")) {
-    const Movie* movie = host_->Display()->movie();
+    const Movie* movie = host_->Display()->LibraryOf(*o);
     if (!number(n) || !movie) return true;
     const Bounds local = ObjectBounds(*movie, *o, Matrix{});
     const double extent = is("_width") ? local.xMax - local.xMin : local.yMax - local.yMin;
@@ -300,7 +307,8 @@ void Interpreter::CallClipMethod(const ClipRef& clip, std::string_view name) {
 
 void Interpreter::ConstructClip(const ClipRef& clip) {
   DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
-  const Movie* movie = o ? host_->Display()->movie() : nullptr;
+  // The symbol a clip was made from lies in the movie its parent shows.
+  const Movie* movie = o ? host_->Display()->LibraryOf(o->parent ? *o->parent : *o) : nullptr;
   if (!o || o->constructed || !movie || !clipClasses_) return;
   o->constructed = true;
   Object* ctor = nullptr;
@@ -386,11 +394,10 @@ void Interpreter::InstallClipMethods() {
   method("attachMovie", [arg](Interpreter& vm, const Value& self, std::span<const Value> args) {
     DisplayObject* o = ObjectOf(vm, self);
     DisplayList* display = vm.Host() ? vm.Host()->Display() : nullptr;
-    if (!o || !display || !display->movie() || args.size() < 3) return Value();
-    const std::optional<uint16_t> id =
-        display->movie()->FindExport(vm.ToString(args[0]), display->FramesReached());
+    if (!o || !display || !display->LibraryOf(*o) || args.size() < 3) return Value();
+    const std::optional<uint16_t> id = display->FindExport(*o, vm.ToString(args[0]));
     const std::optional<int32_t> depth = DepthArg(vm, args[2]);
-    if (!id || !depth || !std::get_if<Sprite>(display->movie()->Find(*id))) {
+    if (!id || !depth || !std::get_if<Sprite>(display->LibraryOf(*o)->Find(*id))) {
       return Value();
     }
     DisplayObject* made = display->Attach(*o, *id, *depth, vm.ToString(args[1]));
@@ -466,12 +473,39 @@ void Interpreter::InstallClipMethods() {
     return Value();
   });
   method("getSWFVersion", [](Interpreter& vm, const Value& self, std::span<const Value>) {
-    return ObjectOf(vm, self) ? Value(static_cast<double>(vm.Version())) : Value();
+    DisplayObject* o = ObjectOf(vm, self);
+    const Movie* movie = o ? vm.Host()->Display()->LibraryOf(*o) : nullptr;
+    return movie ? Value(static_cast<double>(movie->header.version)) : Value();
   });
+  // Loading into a clip: the same requests the loadMovie and loadVariables actions make, with
+  // the clip already known. An empty address unloads.
+  const auto load = [arg](bool variables, bool unload) -> NativeFunction {
+    return [arg, variables, unload](Interpreter& vm, const Value& self,
+                                    std::span<const Value> args) {
+      ClipRef clip;
+      if (!ClipOf(vm, self, clip)) return Value();
+      Interpreter::UrlRequest request;
+      if (!unload) {
+        request.url = vm.ToString(arg(args, 0));
+        if (request.url.empty()) return Value();
+        const std::string how = vm.ToString(arg(args, 1));
+        request.method = NamesEqual(how, "GET", false) ? 1 : NamesEqual(how, "POST", false) ? 2 : 0;
+      }
+      request.target = vm.ClipDotPath(clip);
+      request.loadTarget = true;
+      request.loadVariables = variables;
+      request.clip = clip;
+      vm.RequestUrl(request);
+      return Value();
+    };
+  };
+  method("loadMovie", load(false, false));
+  method("loadVariables", load(true, false));
+  method("unloadMovie", load(false, true));
   const NativeFunction bounds = [arg](Interpreter& vm, const Value& self,
                                       std::span<const Value> args) {
     DisplayObject* o = ObjectOf(vm, self);
-    const Movie* movie = o ? vm.Host()->Display()->movie() : nullptr;
+    const Movie* movie = o ? vm.Host()->Display()->LibraryOf(*o) : nullptr;
     if (!o || !movie) return Value();
     Matrix m = ToStage(*o);
     const Value space = arg(args, 0);
@@ -500,7 +534,7 @@ void Interpreter::InstallClipMethods() {
   method("getRect", bounds);
   method("hitTest", [arg](Interpreter& vm, const Value& self, std::span<const Value> args) {
     DisplayObject* o = ObjectOf(vm, self);
-    const Movie* movie = o ? vm.Host()->Display()->movie() : nullptr;
+    const Movie* movie = o ? vm.Host()->Display()->LibraryOf(*o) : nullptr;
     if (!o || !movie || args.empty()) return Value(false);
     // Everything is compared on the stage; a point is given in the main timeline's space.
     const Bounds mine = ObjectBounds(*movie, *o, ToStage(*o));

@@ -71,9 +71,12 @@ struct Executor {
   // SWF 4 movies have no booleans: comparisons give 1 or 0.
   Value Truth(bool b) const { return version < 5 ? Value(b ? 1.0 : 0.0) : Value(b); }
 
+  // The main timeline of the level the script's clip plays in.
   Object* Root() {
     if (!vm.Host()) return act.base;
-    return vm.ClipObject(vm.Host()->Root());
+    const Object* at = act.target;
+    return vm.ClipObject(at && at->kind == ObjectKind::Clip ? vm.Host()->RootOf(at->clip)
+                                                             : vm.Host()->Root());
   }
 
   // --- variables -------------------------------------------------------------------------
@@ -87,8 +90,13 @@ struct Executor {
       out = vm.Global();
       return true;
     }
-    if (Is(name, "_root") || Is(name, "_level0")) {
+    if (Is(name, "_root")) {
       out = Root();
+      return true;
+    }
+    if (const std::optional<int32_t> level = LevelNumber(name, CaseSensitive()); level && vm.Host()) {
+      const std::optional<ClipRef> at = vm.Host()->Level(*level);
+      out = at ? Value(vm.ClipObject(*at)) : Value();
       return true;
     }
     return false;

@@ -89,19 +89,23 @@ std::string Interpreter::ClipTarget(const ClipRef& clip) {
     names.push_back(state.name);
     at = *parent;
   }
-  if (names.empty()) return "/";
-  std::string out;
+  // Clips of the other levels are named from their level.
+  const int32_t level = host_->LevelOf(at);
+  std::string out = level ? "_level" + std::to_string(level) : std::string();
+  if (names.empty()) return level ? out : "/";
   for (auto it = names.rbegin(); it != names.rend(); ++it) out += "/" + *it;
   return out;
 }
 
 std::string Interpreter::ClipDotPath(const ClipRef& clip) {
   std::string target = ClipTarget(clip);
-  if (target == "/") return "_level0";
+  const std::string level = "_level" + std::to_string(host_ ? host_->LevelOf(clip) : 0);
+  if (target == "/" || target == level) return level;
+  if (target.rfind(level, 0) == 0) target.erase(0, level.size());
   for (char& c : target) {
     if (c == '/') c = '.';
   }
-  return "_level0" + target;
+  return level + target;
 }
 
 Value Interpreter::GetClipMember(Object* clip, std::string_view name, bool& found) {

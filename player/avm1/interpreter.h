@@ -53,6 +53,10 @@ class Interpreter {
     bool loadVariables = false;
     std::string data;      // what a POST sends (a GET carries it in the URL already)
     uint64_t replyId = 0;  // not 0: the host hands the bytes back through DeliverData
+    // Where a movie or variables load to: a clip, or a level (-1: none). Resolved while the
+    // script that asked runs, since a target path is read from that script's clip.
+    ClipRef clip;
+    int32_t level = -1;
   };
   using UrlSink = std::function<void(const UrlRequest&)>;
   void SetUrlSink(UrlSink sink) { urlSink_ = std::move(sink); }

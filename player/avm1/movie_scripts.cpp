@@ -44,7 +44,7 @@ void MovieScripts::Run(const FrameActions& actions) {
   if (!clip || clip->removed) return;  // removed by an earlier script of the same frame
   if (actions.block->init) {
     // Initialisation actions run on the main timeline, whichever timeline carries them.
-    vm_.RunFrameScript(actions.block->bytes, Root());
+    vm_.RunFrameScript(actions.block->bytes, RootOf(ClipRef{actions.clip}));
     return;
   }
   vm_.RunFrameScript(actions.block->bytes, ClipRef{actions.clip});
@@ -65,6 +65,24 @@ void MovieScripts::RunEvent(const FrameActions& actions) {
 }
 
 ClipRef MovieScripts::Root() { return ClipRef{display_.Root().id}; }
+
+ClipRef MovieScripts::RootOf(const ClipRef& clip) {
+  DisplayObject* o = Find(clip);
+  return o ? ClipRef{display_.LevelOf(*o).id} : Root();
+}
+
+int32_t MovieScripts::LevelOf(const ClipRef& clip) {
+  DisplayObject* o = Find(clip);
+  if (!o) return 0;
+  const DisplayObject& level = display_.LevelOf(*o);
+  return &level == &display_.Root() ? 0 : level.depth;
+}
+
+std::optional<ClipRef> MovieScripts::Level(int32_t level) {
+  const DisplayObject* o = display_.Level(level);
+  if (!o) return std::nullopt;
+  return ClipRef{o->id};
+}
 
 bool MovieScripts::State(const ClipRef& clip, ClipState& out) {
   const DisplayObject* o = Find(clip);

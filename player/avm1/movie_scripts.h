@@ -26,6 +26,9 @@ class MovieScripts : public ClipHost {
   std::string CurrentLabel(const ClipRef& clip);
 
   ClipRef Root() override;
+  ClipRef RootOf(const ClipRef& clip) override;
+  int32_t LevelOf(const ClipRef& clip) override;
+  std::optional<ClipRef> Level(int32_t level) override;
   bool State(const ClipRef& clip, ClipState& out) override;
   std::optional<ClipRef> Child(const ClipRef& clip, std::string_view name,
                                bool caseSensitive) override;

@@ -792,6 +792,8 @@ bool Executor::StepTimeline(const Action& a) {
       PayloadReader r(a.payload);
       Interpreter::UrlRequest request;
       if (!r.String(request.url) || !r.String(request.target)) return false;
+      // A window named "_level1" is a level to load the movie into.
+      if (const std::optional<int32_t> level = LevelNumber(request.target)) request.level = *level;
       vm.RequestUrl(request);
       break;
     }
@@ -805,16 +807,12 @@ bool Executor::StepTimeline(const Action& a) {
       request.method = flags & 3;
       request.loadTarget = (flags & 0x40) != 0;
       request.loadVariables = (flags & 0x80) != 0;
-      // loadVariables: the variables that come back land on the target clip, or on the main
-      // timeline for level 0 (other levels are the host's to place).
-      if (request.loadVariables) {
-        Object* clip = request.loadTarget            ? ResolveTarget(request.target).AsObject()
-                       : request.target == "_level0" ? Root()
-                                                     : nullptr;
-        if (clip && clip->kind == ObjectKind::Clip) {
-          vm.RequestData(request, clip);
-          break;
-        }
+      if (const std::optional<int32_t> level = LevelNumber(request.target)) {
+        request.level = *level;
+      } else if (request.loadTarget) {
+        const Object* o = ResolveTarget(request.target).AsObject();
+        if (!o || o->kind != ObjectKind::Clip) break;  // no such clip: nothing loads
+        request.clip = o->clip;
       }
       vm.RequestUrl(request);
       break;

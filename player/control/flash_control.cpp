@@ -9,6 +9,7 @@
 #include "base/handles.h"
 #include "player/control/com_util.h"
 #include "player/control/module.h"
+#include "player/control/movie_loader.h"
 
 namespace brim {
 namespace {
@@ -76,30 +77,6 @@ std::wstring Wide(std::string_view text) {
   out.resize(static_cast<size_t>(n));
   MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), out.data(), n);
   return out;
-}
-
-HRESULT ReadMovieFile(const std::wstring& path, std::vector<uint8_t>& bytes) {
-  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return HRESULT_FROM_WIN32(GetLastError());
-  LARGE_INTEGER size;
-  if (!GetFileSizeEx(file.get(), &size)) return HRESULT_FROM_WIN32(GetLastError());
-  if (size.QuadPart < 0 || static_cast<uint64_t>(size.QuadPart) > control::kMaxMovieFileBytes) {
-    return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
-  }
-  bytes.resize(static_cast<size_t>(size.QuadPart));
-  size_t done = 0;
-  while (done < bytes.size()) {
-    DWORD got = 0;
-    const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-    if (!ReadFile(file.get(), bytes.data() + done, want, &got, nullptr)) {
-      return HRESULT_FROM_WIN32(GetLastError());
-    }
-    if (got == 0) break;  // the file shrank meanwhile: play what is there
-    done += got;
-  }
-  bytes.resize(done);
-  return S_OK;
 }
 
 HRESULT PutText(BSTR value, std::wstring& property) {
@@ -177,6 +154,7 @@ HRESULT FlashControl::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, 
 void FlashControl::Unload() {
   clock_.Stop();
   player_.reset();
+  loadQueue_.clear();
 }
 
 HRESULT FlashControl::LoadMovieText(std::wstring_view text) {
@@ -189,6 +167,9 @@ HRESULT FlashControl::LoadMovieText(std::wstring_view text) {
   }
   std::vector<uint8_t> bytes;
   if (const HRESULT hr = ReadMovieFile(file, bytes); FAILED(hr)) return hr;
+  movieFolder_ = file.substr(0, file.find_last_of(L"\\/") + 1);
+  IntroduceToBindHost(inPlaceSite_ ? static_cast<IUnknown*>(inPlaceSite_.Get()) : site_.Get(),
+                      file);
   auto player = std::make_shared<swf::Player>();
   Wire(*player);
   // The first frame's scripts run inside Load and may already raise fscommands.
@@ -212,8 +193,27 @@ void FlashControl::Wire(swf::Player& player) {
     if (player_.get() != self) return;
     events_.FireFSCommand(Wide(command).c_str(), Wide(args).c_str());
   });
-  // Other URLs (pages, movies and variables to load) are not fetched by the control yet.
-  player.SetUrlLoader([](const swf::Player::UrlRequest&) {});
+  // Pages are not opened from here; movies and variables are fetched before the next frame,
+  // outside the script that asked.
+  player.SetUrlLoader([this, self](const swf::Player::UrlRequest& request) {
+    if (player_.get() != self || !request.loadId) return;
+    loadQueue_.emplace_back(request.loadId, Wide(request.url));
+  });
+}
+
+void FlashControl::FetchLoads() {
+  const std::shared_ptr<swf::Player> keep = player_;
+  std::vector<std::pair<uint64_t, std::wstring>> queue;
+  queue.swap(loadQueue_);
+  IUnknown* site = inPlaceSite_ ? static_cast<IUnknown*>(inPlaceSite_.Get()) : site_.Get();
+  for (auto& [id, name] : queue) {
+    std::vector<uint8_t> bytes;
+    if (SUCCEEDED(FetchForMovie(site, movieFolder_, name, bytes))) {
+      keep->CompleteLoad(id, std::move(bytes));
+    } else {
+      keep->FailLoad(id);
+    }
+  }
 }
 
 void FlashControl::ArmClock() {
@@ -233,6 +233,7 @@ void FlashControl::OnFrame() noexcept {
       if (!loop_ && player_->IsPlaying() && player_->CurrentFrame() + 1 >= player_->FrameCount()) {
         player_->Stop();
       }
+      if (!loadQueue_.empty()) FetchLoads();
       player_->Tick();
       Invalidate();
     }
@@ -295,8 +296,22 @@ HRESULT FlashControl::put_Movie(BSTR movie) {
 }
 
 HRESULT FlashControl::LoadMovie(int layer, BSTR url) {
-  // Only the main movie's level exists until the script engine can hold several.
-  return layer == 0 ? put_Movie(url) : E_NOTIMPL;
+  if (layer == 0 || !Loaded()) return put_Movie(url);
+  if (layer < 0) return E_INVALIDARG;
+  return Guarded([&]() -> HRESULT {
+    const auto text = InText(url, control::kMaxMovieTextChars);
+    if (!text) return E_INVALIDARG;
+    std::vector<uint8_t> bytes;
+    IUnknown* site = inPlaceSite_ ? static_cast<IUnknown*>(inPlaceSite_.Get()) : site_.Get();
+    if (const HRESULT hr = FetchForMovie(site, movieFolder_, std::wstring(*text), bytes);
+        FAILED(hr)) {
+      return hr;
+    }
+    const std::shared_ptr<swf::Player> keep = player_;
+    if (!keep->LoadLevel(layer, bytes).Ok()) return HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
+    Invalidate();
+    return S_OK;
+  });
 }
 
 HRESULT FlashControl::get_Playing(VARIANT_BOOL* playing) { return IsPlaying(playing); }

@@ -257,8 +257,10 @@ class FlashControl final : public IShockwaveFlash,
   // Starts the frame clock when a movie is loaded and the control is in place.
   void ArmClock();
   void OnFrame() noexcept override;
-  // Raises the movie's fscommands and hands its other URL requests on.
+  // Raises the movie's fscommands and queues what it asks to load.
   void Wire(swf::Player& player);
+  // Fetches what the movie asked to load since the last frame and hands it to the engine.
+  void FetchLoads();
   // `target` as the engine takes it (UTF-8), or nothing when it is too long.
   static std::optional<std::string> TargetText(BSTR target);
   HRESULT ActivateInPlace(IOleClientSite* site, LPCRECT posRect);
@@ -273,6 +275,10 @@ class FlashControl final : public IShockwaveFlash,
   // Shared so that a movie replaced or unloaded by a container answering its fscommand lives
   // until its script has returned.
   std::shared_ptr<swf::Player> player_;
+
+  // Names the movie asked to load, by the engine's load id; fetched before the next frame.
+  std::vector<std::pair<uint64_t, std::wstring>> loadQueue_;
+  std::wstring movieFolder_;  // of the movie playing, for relative names without a bind host
 
   // Properties.
   std::wstring movieText_;

@@ -1,8 +1,10 @@
 // swfrun: plays a movie without drawing it and prints what its scripts trace.
 //   swfrun movie.swf [--frames N]
-// The first frame counts as 1; N defaults to 1.
+// The first frame counts as 1; N defaults to 1. Movies and variables the movie loads are read
+// from files named relative to the movie's folder.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -25,13 +27,30 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  std::ifstream in(argv[1], std::ios::binary);
-  if (!in) {
+  auto read = [](const std::filesystem::path& path, std::vector<uint8_t>& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out.assign(std::istreambuf_iterator<char>(in), {});
+    return true;
+  };
+  std::vector<uint8_t> bytes;
+  if (!read(argv[1], bytes)) {
     std::fprintf(stderr, "swfrun: cannot read %s\n", argv[1]);
     return 1;
   }
-  const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
   swf::Player player;
+  const std::filesystem::path folder = std::filesystem::path(argv[1]).parent_path();
+  player.SetUrlLoader([&](const swf::Player::UrlRequest& request) {
+    if (!request.loadId) return;
+    std::vector<uint8_t> loaded;
+    // Web addresses are not fetched here.
+    if (request.url.find("://") == std::string::npos && read(folder / request.url, loaded)) {
+      player.CompleteLoad(request.loadId, std::move(loaded));
+    } else {
+      std::fprintf(stderr, "swfrun: cannot load %s\n", request.url.c_str());
+      player.FailLoad(request.loadId);
+    }
+  });
   player.SetTraceSink([](std::string_view line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);

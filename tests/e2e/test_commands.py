@@ -5,8 +5,8 @@ import subprocess
 import time
 import unittest
 
-from harness import BUILD, Program, parse_fields, probe, register_player, wine, wine_path, \
-    wine_temp_dir
+from harness import BUILD, Program, parse_fields, pixel, probe, register_player, screenshot, \
+    wine, wine_path, wine_temp_dir
 from test_startup import make_projector, qvl_files
 
 MAKE_MOVIE = BUILD / "host" / "make_test_movie"
@@ -215,3 +215,24 @@ class Commands(MovieRuns, unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class RelativeLoading(unittest.TestCase):
+    def test_a_projector_loads_a_movie_that_lies_beside_it(self):
+        # The projector plays its own movie from a temporary copy; only the bind host knows the
+        # folder the projector lies in.
+        folder = RUNS / "relative-load"
+        exe = make_projector(folder, movie("relative-main", "--load", "sub.swf", "_level1"))
+        subprocess.run([str(MAKE_MOVIE), str(folder / "sub.swf"), "--width", "320", "--height",
+                        "240", "--color", "E02020", "--fscommand", "QVL.WIN.TITLE", "sub loaded"],
+                       check=True)
+        program = Program("relative-load", exe=exe, folder=folder)
+        self.addCleanup(program.kill)
+        program.start()
+        program.wait_window()
+        program.wait_until(lambda s: s["title"] == "sub loaded", "sub.swf did not play")
+        time.sleep(0.5)
+        shot = screenshot(BUILD / "e2e-shots" / "relative-load.png")
+        # sub.swf's red panel covers the blue one of the projector's own movie.
+        r, g, b = pixel(shot, 40, 40)
+        self.assertTrue(r > 200 and g < 60 and b < 60, f"not sub.swf's panel: {(r, g, b)}")

@@ -1,13 +1,14 @@
 // Writes small test movies for whole-program tests:
 //   make_test_movie OUT.swf --width W --height H [--compressed] [--frames N] [--color RRGGBB]
 //                   [--shapes N] [--fps F] [--fscommand COMMAND ARGS]... [--echo NAMES]...
-//                   [--set NAME VALUE]... [--label LABEL ...]...
+//                   [--set NAME VALUE]... [--load URL TARGET]... [--label LABEL ...]...
 // The stage is W x H pixels; a rounded panel in the given colour fills most of it, and a white
 // disc moves across it from frame to frame so that consecutive frames differ. With --shapes,
 // N gradient-filled, outlined curved shapes turn over the panel as well: a vector-heavy movie
 // for measuring drawing speed.
 // Scripts: the last frame sends each --fscommand in turn, sets each --set variable, and with
-// --echo "a b" puts the values of a and b (joined by spaces) into the window title, then stops.
+// --echo "a b" puts the values of a and b (joined by spaces) into the window title, and
+// --load loads a movie into a level ("_level1") or a clip, then stops.
 // After --label LABEL the options that follow fill the script of a frame labelled LABEL that
 // only a label call runs.
 #include <algorithm>
@@ -73,6 +74,11 @@ int main(int argc, char** argv) {
         start = end + 1;
       }
       a.GetUrl2();
+    } else if (arg == "--load") {
+      const std::string url = next();
+      const std::string target = next();
+      const bool level = target.rfind("_level", 0) == 0;
+      scripts.back().second.Push(url).Push(target).GetUrl2(level ? 0 : 0x40);
     } else if (arg == "--label") {
       scripts.emplace_back(next(), swfb::Actions());
     } else {
