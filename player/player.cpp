@@ -62,9 +62,7 @@ void Player::RouteUrl(const avm1::Interpreter::UrlRequest& r) {
     if (fsCommand_) fsCommand_(url.substr(kFsCommand.size()), r.target);
     return;
   }
-  UrlRequest request{r.url, r.target, r.method, r.loadTarget, r.loadVariables};
-  request.data = r.data;
-  request.replyId = r.replyId;
+  UrlRequest request{r.url, r.target, r.method, r.loadTarget, r.loadVariables, r.data, r.replyId};
   const bool intoClip = r.clip.serial != 0;
   if (r.level >= 0 || intoClip) {
     if (url.empty()) {
