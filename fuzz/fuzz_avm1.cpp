@@ -1,6 +1,7 @@
 // Arbitrary bytes as a frame script, run under the instruction budget: the first byte picks the
 // movie version, the rest is the action block. A second run checks the interpreter is still
-// usable after whatever the first did.
+// usable after whatever the first did, with movie time passed (timers fire) and the heap
+// collected in between.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -18,6 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t traced = 0;
   vm.SetTrace([&](std::string_view line) { traced += line.size(); });
   vm.RunFrameScript(code);
+  vm.AdvanceClock(1000);
+  vm.Collect();
   vm.RunFrameScript(code);
+  vm.AdvanceClock(1000);
   return 0;
 }

@@ -158,6 +158,7 @@ bool IsDefinition(TagCode code) {
     case TagCode::JpegTables:
     case TagCode::SetBackgroundColor:
     case TagCode::ExportAssets:
+    case TagCode::ScriptLimits:
       return true;
     default:
       return false;
@@ -183,6 +184,14 @@ MovieError ParseDefinition(const Tag& tag, ParseState& st) {
     case TagCode::JpegTables:
       st.jpegTables = tag.body;
       return {};
+    case TagCode::ScriptLimits: {
+      // The timeout is the host's business; a movie left without any recursion at all would
+      // not even run its frame scripts, so a depth of 0 is taken as one.
+      ByteReader r(tag.body);
+      const uint16_t depth = r.U16();
+      if (r.Ok()) movie.maxRecursion = std::max<uint16_t>(depth, 1);
+      return {};
+    }
     case TagCode::ExportAssets: {
       ByteReader r(tag.body);
       const uint16_t count = r.U16();

@@ -116,6 +116,8 @@ struct Movie : BitmapSource {
     size_t frame = 0;
   };
   std::map<std::string, Export> exports;
+  // ScriptLimits: how deep script calls may nest before the running script is stopped.
+  uint16_t maxRecursion = 256;
 
   const Character* Find(uint16_t id) const;
   // The character exported as `name` (ASCII case-insensitive, as attachMovie looks it up) by

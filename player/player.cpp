@@ -233,6 +233,7 @@ void Player::Tick() {
   if (!loaded_) return;
   display_.Tick();
   if (!loads_.empty()) ApplyLoads();
+  if (scripts_) scripts_->FramePassed();
 }
 
 bool Player::GotoFrame(size_t frame) { return loaded_ && display_.GotoFrame(frame); }
@@ -242,6 +243,8 @@ bool Player::GotoLabel(std::string_view label) {
   const std::optional<size_t> frame = movie_->timeline.FindLabel(label);
   return frame && display_.GotoFrame(*frame);
 }
+
+size_t Player::ScriptObjectCount() const { return scripts_ ? scripts_->vm().HeapSize() : 0; }
 
 size_t Player::CurrentFrame() const { return display_.Root().frame; }
 

@@ -133,6 +133,8 @@ class Player {
   // failed. Call it outside the loader callback, from the host's own loop.
   void DeliverData(uint64_t replyId, const std::optional<std::string>& bytes);
 
+  // Objects the movie's scripts hold now, garbage not yet collected included.
+  size_t ScriptObjectCount() const;
   const Movie& movie() const { return *movie_; }
   const DisplayList& displayList() const { return display_; }
 

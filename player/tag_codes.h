@@ -37,6 +37,7 @@ enum class TagCode : uint16_t {
   DefineMorphShape = 46,
   ExportAssets = 56,
   DoInitAction = 59,
+  ScriptLimits = 65,
   FileAttributes = 69,
   PlaceObject3 = 70,
   DefineShape4 = 83,

@@ -573,6 +573,7 @@ void Interpreter::InstallBuiltins() {
   InstallGlobalFunctions();
   InstallObjectMethods();
   InstallBroadcaster();
+  InstallTimers();
   InstallClipMethods();
   InstallLibrary(*this);
   // No script may delete a built-in class's prototype.

@@ -111,6 +111,8 @@ Value ParseInt(Interpreter& vm, std::span<const Value> args) {
 
 void Interpreter::InstallGlobalFunctions() {
   const bool cs = CaseSensitive();
+  // The original player's global object carries a hidden `o` that holds null.
+  global_->SetOwn("o", Null{}, cs, kDontEnum);
   AddMethod(*this, global_, "escape", [](Interpreter& vm, const Value&, std::span<const Value> a) {
     if (a.empty()) return Value();
     return Value(Escape(vm.ToString(a[0])));

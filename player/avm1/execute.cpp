@@ -191,13 +191,19 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
   // A method called on something that is not an object sees the clip it was defined on.
   act.thisValue = thisValue.IsObject() ? thisValue : Value(function->target);
   act.constants = code.constants ? code.constants : noConstants_;
-  Object* arguments = NewArray(std::vector<Value>(args.begin(), args.end()));
+  // A DefineFunction2 function that neither keeps `arguments` or `super` in a register nor
+  // lets its code name them never sees them: they are not made at all.
+  const uint8_t flags = code.function2 ? static_cast<uint8_t>(code.flags & 0xFF) : 0;
+  const bool wantsArguments = !code.function2 || (flags & 0x04) || !(flags & 0x08);
+  const bool wantsSuper = !code.function2 || (flags & 0x10) || !(flags & 0x20);
+  Object* arguments =
+      wantsArguments ? NewArray(std::vector<Value>(args.begin(), args.end())) : nullptr;
   if (arguments) {
     arguments->SetOwn("callee", function, cs, kDontEnum);
     arguments->SetOwn("caller", callers_.empty() ? Value(Null{}) : Value(callers_.back()), cs,
                       kDontEnum);
   }
-  const Value super = MakeSuper(function, act.thisValue);
+  const Value super = wantsSuper ? MakeSuper(function, act.thisValue) : Value();
   if (code.function2) {
     act.registers.resize(code.registerCount);
     act.outerRegisters = &globalRegisters_;
@@ -274,6 +280,7 @@ Value Interpreter::MakeSuper(Object* function, const Value& thisValue) {
   if (!super) return {};
   super->kind = ObjectKind::Super;
   super->boundThis = self;
+  super->home = home;  // keeps what the call below looks at alive as long as `super` is
   super->native = [home](Interpreter& vm, const Value& self, std::span<const Value> args) {
     Object* s = self.AsObject();
     const Value target = s && s->kind == ObjectKind::Super ? Value(s->boundThis) : self;

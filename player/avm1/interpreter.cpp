@@ -6,6 +6,7 @@
 #include "player/avm1/activation.h"
 #include "player/avm1/script_error.h"
 #include "player/avm1/text.h"
+#include "player/display_list.h"
 
 namespace swf::avm1 {
 namespace {
@@ -140,6 +141,8 @@ Value Interpreter::GetMember(const Value& object, std::string_view name) {
       return {};
     }
   } else {
+    // A reference to a clip that has left the stage leads nowhere.
+    if (ClipGone(o)) return {};
     if (NamesEqual(name, "__proto__", cs)) return o->proto ? Value(o->proto) : Value();
     const Property* own = o->kind == ObjectKind::Array ? o->FindOwn(name, cs) : nullptr;
     // addProperty can put a getter over an element or the length.
@@ -161,8 +164,7 @@ Value Interpreter::GetMember(const Value& object, std::string_view name) {
     }
     if (const Property* p = at->FindOwn(name, cs)) {
       if (p->getter) {
-        Object* getter = p->getter;
-        return Call(getter, object.IsObject() ? object : Value(o), {});
+        return CallAccessor(p->getter, object.IsObject() ? object : Value(o), {});
       }
       return p->value;
     }
@@ -244,7 +246,7 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
     if (p->getter || p->setter) {
       if (Object* setter = p->setter) {
         const Value args[] = {std::move(value)};
-        Call(setter, o, args);
+        CallAccessor(setter, o, args);
       }
       return;
     }
@@ -330,8 +332,15 @@ struct DepthGuard {
   int& depth;
 };
 
+Value Interpreter::CallAccessor(Object* accessor, const Value& self,
+                                std::span<const Value> args) {
+  if (accessorDepth_ >= kMaxAccessorDepth) return {};
+  DepthGuard guard(accessorDepth_);
+  return Call(accessor, self, args);
+}
+
 bool Interpreter::EnterCall() {
-  if (depth_ < kMaxCallDepth) return true;
+  if (depth_ < maxCallDepth_) return true;
   stopped_ = true;
   return false;
 }
@@ -363,9 +372,17 @@ Value Interpreter::Construct(const Value& constructor, std::span<const Value> ar
   return o;
 }
 
+bool Interpreter::ClipGone(const Object* o) {
+  if (o->kind != ObjectKind::Clip || !host_) return false;
+  const DisplayObject* d = host_->Find(o->clip);
+  // While a clip's unload handlers run, removed clips still answer.
+  return !d || (d->removed && unloading_ == 0);
+}
+
 Value Interpreter::ToPrimitive(const Value& v, bool preferString) {
   Object* o = v.AsObject();
   if (!o) return v;
+  if (ClipGone(o)) return std::string();
   if (o->kind == ObjectKind::Clip) return ClipDotPath(o->clip);
   if (preferString) return ToString(v);
   // Without a valueOf to call the object has no value at all; one that gives an object back
@@ -405,6 +422,7 @@ double Interpreter::ToNumber(const Value& v) {
 
 std::string Interpreter::ToString(const Value& v) {
   if (Object* o = v.AsObject()) {
+    if (ClipGone(o)) return std::string();
     if (o->kind == ObjectKind::Clip) return ClipDotPath(o->clip);
     // Only a string from toString will do; anything else it gives prints as the object's type.
     Value method = GetMember(v, "toString");

@@ -2,6 +2,7 @@
 // The ActionScript 1/2 virtual machine: runs action blocks against a heap of objects and the
 // clips the host shows. Every block runs under an instruction budget and calls nest at most
 // kMaxCallDepth deep, so a runaway script stops and the movie goes on.
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +23,9 @@
 namespace swf::avm1 {
 
 inline constexpr int kMaxCallDepth = 256;
+// Getters and setters nest at most this deep; past it a read gives undefined and a write does
+// nothing, and the script carries on.
+inline constexpr int kMaxAccessorDepth = 65;
 // Instructions one action block may run, the functions it calls included: enough for a
 // movie's honest long loops (thousands of iterations of a few dozen actions), few enough that
 // a runaway script stops within seconds.
@@ -86,6 +90,11 @@ class Interpreter {
   void RunFrameScript(std::span<const uint8_t> code, const ClipRef& clip = {});
   // Instructions each block may run from now on (kInstructionBudget unless set).
   void SetInstructionBudget(uint64_t budget) { budgetPerBlock_ = budget; }
+  // Brackets a clip's unload handlers, which still see the clip that is leaving.
+  void BeginUnload() { ++unloading_; }
+  void EndUnload() { --unloading_; }
+  // How deep calls may nest (a movie's ScriptLimits), at most kMaxCallDepth.
+  void SetMaxCallDepth(int depth) { maxCallDepth_ = std::clamp(depth, 1, kMaxCallDepth); }
   // Whether the last block ran out of budget or of call depth.
   bool Stopped() const { return stopped_; }
 
@@ -136,6 +145,20 @@ class Interpreter {
     if (trace_) trace_(line);
   }
 
+  // Frees the objects nothing reaches any more. Only between scripts: C++ code running a
+  // script holds objects the collector cannot see. Gives how many it freed.
+  size_t Collect();
+  // Collects once the heap has grown enough since the last time to be worth the walk.
+  void CollectIfDue();
+  size_t HeapSize() const { return heap_.size(); }
+  // Objects that C++ code outside the interpreter keeps (a host's own table of objects, say)
+  // must be reported by a root source, or the collector frees them.
+  using RootSource = std::function<void(const std::function<void(Object*)>& keep)>;
+  void AddRootSource(RootSource source) { rootSources_.push_back(std::move(source)); }
+
+  // Lets `milliseconds` of movie time pass: the intervals and timeouts due by then fire.
+  void AdvanceClock(double milliseconds);
+
   // The clip side (clip_methods.cpp): a clip's built-in properties (_x, _alpha, ...) by name,
   // false when `name` is none of them; calling a clip's event method (onLoad, ...) from the
   // host; the SWF 4 clone and remove actions.
@@ -164,6 +187,23 @@ class Interpreter {
   void InstallGlobalFunctions();
   void InstallObjectMethods();
   void InstallBroadcaster();
+  void InstallTimers();
+  // setInterval / setTimeout: the timer's id, or undefined when the arguments make none.
+  Value AddTimer(std::span<const Value> args, bool repeat);
+  struct Timer {
+    int id = 0;
+    double due = 0, interval = 0;
+    bool repeat = false;
+    Object* function = nullptr;  // called with no `this`
+    Object* object = nullptr;    // or `method` looked up on it when the time comes
+    std::string method;
+    std::vector<Value> args;
+  };
+  std::vector<Timer> timers_;
+  std::vector<RootSource> rootSources_;
+  size_t liveAfterCollect_ = 0;
+  int nextTimerId_ = 1;
+  double clock_ = 0;
   Value Execute(const FunctionCode& code, Activation& act, std::vector<Value>* stack = nullptr);
   // False (and the script stopped) when calls nest too deep.
   bool EnterCall();
@@ -171,6 +211,8 @@ class Interpreter {
   // What a watcher of `name` on `o` makes of a value about to be written.
   Value Watched(Object* o, std::string_view name, Value value);
   Value GetClipMember(Object* clip, std::string_view name, bool& found);
+  // Whether `o` is a clip that has left the stage.
+  bool ClipGone(const Object* o);
 
   int version_;
   ClipHost* host_;
@@ -188,6 +230,11 @@ class Interpreter {
   uint64_t budget_ = 0;
   uint64_t budgetPerBlock_ = kInstructionBudget;
   int depth_ = 0;
+  int maxCallDepth_ = kMaxCallDepth;
+  int accessorDepth_ = 0;
+  int unloading_ = 0;
+  // Calls a getter or setter unless they already nest too deep.
+  Value CallAccessor(Object* accessor, const Value& self, std::span<const Value> args);
   std::vector<Object*> callers_;  // the bytecode functions running, innermost last
   bool stopped_ = false;
   std::shared_ptr<const std::vector<std::string>> noConstants_;

@@ -1,5 +1,7 @@
 #include "player/avm1/movie_scripts.h"
 
+#include <algorithm>
+
 namespace swf::avm1 {
 namespace {
 
@@ -32,7 +34,17 @@ const char* EventMethod(uint32_t event) {
 }  // namespace
 
 MovieScripts::MovieScripts(const Movie& movie, DisplayList& display)
-    : display_(display), vm_(movie.header.version, this) {}
+    : display_(display),
+      vm_(movie.header.version, this),
+      // A movie that asks for no frame rate at all still gets a clock that moves.
+      frameMilliseconds_(1000.0 / std::max(movie.header.frameRate.Value(), 1.0)) {
+  vm_.SetMaxCallDepth(movie.maxRecursion);
+}
+
+void MovieScripts::FramePassed() {
+  vm_.AdvanceClock(frameMilliseconds_);
+  vm_.CollectIfDue();
+}
 
 void MovieScripts::Run(const FrameActions& actions) {
   if (actions.event) {
@@ -56,6 +68,13 @@ void MovieScripts::RunEvent(const FrameActions& actions) {
   const DisplayObject* o = display_.Find(actions.clip);
   if (actions.event != kEventUnload && (!o || o->removed)) return;
   if (actions.event == kEventConstruct) vm_.ConstructClip(clip);
+  struct Unloading {
+    Interpreter* vm;
+    ~Unloading() {
+      if (vm) vm->EndUnload();
+    }
+  } unloading{actions.event == kEventUnload ? &vm_ : nullptr};
+  if (unloading.vm) vm_.BeginUnload();
   if (actions.handlers) {
     for (const ClipAction& handler : *actions.handlers) {
       if (handler.events & actions.event) vm_.RunFrameScript(handler.bytes, clip);

@@ -22,6 +22,9 @@ class MovieScripts : public ClipHost {
   void SetTrace(Interpreter::TraceSink sink) { vm_.SetTrace(std::move(sink)); }
   void Run(const FrameActions& actions);
   Interpreter& vm() { return vm_; }
+  const Interpreter& vm() const { return vm_; }
+  // One frame of movie time has passed: timers fire.
+  void FramePassed();
   // The label of the frame `clip` shows, empty when it has none.
   std::string CurrentLabel(const ClipRef& clip);
 
@@ -45,6 +48,7 @@ class MovieScripts : public ClipHost {
 
   DisplayList& display_;
   Interpreter vm_;
+  double frameMilliseconds_;
 };
 
 }  // namespace swf::avm1

@@ -83,11 +83,13 @@ struct Object {
   ClipRef clip;                     // clips
   Value primitive;                  // boxed primitives
   Object* boundThis = nullptr;      // Super: the `this` its calls use
+  Object* home = nullptr;           // Super: the prototype its class's methods live on
   std::vector<Object*> interfaces;  // prototypes: what `implements` added
   std::vector<Watcher> watchers;
   // What a library class keeps out of scripts' sight (an XML node's links, a date's time):
   // plain values, so that whatever walks the heap sees the objects they hold.
   std::vector<Value> internal;
+  bool marked = false;  // reached in the collector's current pass
 
   bool IsCallable() const { return kind == ObjectKind::Function || kind == ObjectKind::Super; }
 
