@@ -67,7 +67,7 @@ void Player::RouteUrl(const avm1::Interpreter::UrlRequest& r) {
     if (fsCommand_) fsCommand_(url.substr(kFsCommand.size()), r.target);
     return;
   }
-  UrlRequest request{r.url, r.target, r.method, r.loadTarget, r.loadVariables};
+  UrlRequest request{r.url, r.target, r.method, r.loadTarget, r.loadVariables, r.data, r.replyId};
   const bool intoClip = r.clip.serial != 0;
   if (r.level >= 0 || intoClip) {
     if (url.empty()) {
@@ -144,6 +144,10 @@ void Player::ApplyLoad(PendingLoad& load) {
   } else if (target) {
     display_.LoadInto(*target, std::move(shared));
   }
+}
+
+void Player::DeliverData(uint64_t replyId, const std::optional<std::string>& bytes) {
+  if (scripts_) scripts_->vm().DeliverData(replyId, bytes);
 }
 
 std::optional<std::string> Player::GetVariable(std::string_view path) {

@@ -138,6 +138,9 @@ class Player {
     int method = 0;  // 0 none, 1 GET, 2 POST
     bool loadTarget = false;
     bool loadVariables = false;
+    std::string data;      // what a POST sends
+    // Not 0: a script object (XML, LoadVars) waits for the bytes, to come back by DeliverData.
+    uint64_t replyId = 0;
     // Non-zero when the movie wants the bytes: a movie for a level or a clip, or variables.
     // The host answers, now or later, with CompleteLoad or FailLoad quoting it; what arrives
     // takes effect at the end of the next Tick, as the original player's loads do.
@@ -150,6 +153,9 @@ class Player {
   // Loads not yet answered or applied; a movie cannot queue more than kMaxPendingLoads.
   size_t PendingLoads() const { return loads_.size(); }
   static constexpr size_t kMaxPendingLoads = 256;
+  // The answer to a request with a reply id: the bytes that came, or nothing when the load
+  // failed. Call it outside the loader callback, from the host's own loop.
+  void DeliverData(uint64_t replyId, const std::optional<std::string>& bytes);
 
   // Objects the movie's scripts hold now, garbage not yet collected included.
   size_t ScriptObjectCount() const;

@@ -7,6 +7,7 @@
 
 #include "player/avm1/builtin_support.h"
 #include "player/avm1/interpreter.h"
+#include "player/avm1/library.h"
 #include "player/avm1/text.h"
 
 namespace swf::avm1 {
@@ -576,6 +577,7 @@ void Interpreter::InstallBuiltins() {
   InstallClipMethods();
   InstallInputObjects();
   InstallTextMethods();
+  InstallLibrary(*this);
   // No script may delete a built-in class's prototype.
   if (const Property* clip = global_->FindOwn("MovieClip", cs)) {
     if (Object* ctor = clip->value.AsObject()) {

@@ -31,6 +31,7 @@ class Marker {
         Object(p.setter);
       }
       for (const avm1::Value& v : o->elements) Value(v);
+      for (const avm1::Value& v : o->internal) Value(v);
       for (struct Object* s : o->scope) Object(s);
       Object(o->target);
       Value(o->primitive);

@@ -56,6 +56,8 @@ class Interpreter {
     int method = 0;      // 0 none, 1 GET, 2 POST
     bool loadTarget = false;
     bool loadVariables = false;
+    std::string data;      // what a POST sends (a GET carries it in the URL already)
+    uint64_t replyId = 0;  // not 0: the host hands the bytes back through DeliverData
     // Where a movie or variables load to: a clip, or a level (-1: none). Resolved while the
     // script that asked runs, since a target path is read from that script's clip.
     ClipRef clip;
@@ -66,6 +68,13 @@ class Interpreter {
   void RequestUrl(const UrlRequest& request) {
     if (urlSink_) urlSink_(request);
   }
+
+  // Sends `request` with a fresh reply id and remembers `receiver` (an XML or LoadVars
+  // object, or a clip loading variables) until the bytes come.
+  uint64_t RequestData(UrlRequest request, Object* receiver);
+  // The bytes that arrived for a request made by RequestData, or nothing when the load failed;
+  // the receiver hears of it through its onData. An unknown or answered id is ignored.
+  void DeliverData(uint64_t replyId, const std::optional<std::string>& bytes);
 
   // The host's way in, with paths as hosts write them: "name" on the main timeline,
   // "/clip/inner:name", "_level0.clip.name". A variable that is not there (or undefined)

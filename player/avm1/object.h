@@ -64,14 +64,15 @@ struct Watcher {
 
 // Super: what `super` names in a method, calling the superclass constructor or its methods on
 // the same `this`.
-enum class ObjectKind { Plain, Array, Function, Clip, Boxed, Super };
+// The kinds past Super are the player's library classes, each keeping its state in `internal`.
+enum class ObjectKind { Plain, Array, Function, Clip, Boxed, Super, XmlNode, Date };
 
 struct Object {
   ObjectKind kind = ObjectKind::Plain;
   std::vector<Property> props;
   Object* proto = nullptr;
 
-  std::vector<Value> elements;  // arrays
+  std::vector<Value> elements;  // arrays; an XML node's children
 
   std::shared_ptr<const FunctionCode> code;  // functions defined by bytecode
   NativeFunction native;                     // functions of the player
@@ -85,6 +86,9 @@ struct Object {
   Object* home = nullptr;           // Super: the prototype its class's methods live on
   std::vector<Object*> interfaces;  // prototypes: what `implements` added
   std::vector<Watcher> watchers;
+  // What a library class keeps out of scripts' sight (an XML node's links, a date's time):
+  // plain values, so that whatever walks the heap sees the objects they hold.
+  std::vector<Value> internal;
   bool marked = false;  // reached in the collector's current pass
 
   bool IsCallable() const { return kind == ObjectKind::Function || kind == ObjectKind::Super; }

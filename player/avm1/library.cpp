@@ -1,0 +1,16 @@
+#include "player/avm1/library.h"
+
+namespace swf::avm1 {
+
+void InstallLibrary(Interpreter& vm) {
+  InstallXml(vm);
+  InstallLoadVars(vm);
+  InstallGeometry(vm);
+  InstallClipColors(vm);
+  InstallPlayerObjects(vm);
+  InstallDate(vm);
+  InstallSound(vm);
+  InstallSharedObject(vm);
+}
+
+}  // namespace swf::avm1

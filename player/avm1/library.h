@@ -1,0 +1,86 @@
+#pragma once
+// The player's library beyond the language core: XML, LoadVars, the geometry classes, Date,
+// and the objects that stand for the player and its surroundings (Stage, System, ...). Each
+// family installs itself on _global; helpers here keep their definitions short.
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "player/avm1/builtin_support.h"
+#include "player/avm1/xml_parser.h"
+
+namespace swf::avm1 {
+
+void InstallLibrary(Interpreter& vm);
+void InstallXml(Interpreter& vm);
+void InstallLoadVars(Interpreter& vm);
+// flash.geom; Matrix and ColorTransform come from their own file.
+void InstallGeometry(Interpreter& vm);
+void InstallMatrix(Interpreter& vm, Object* geom);
+void InstallColorTransform(Interpreter& vm, Object* geom);
+// Color, flash.geom.Transform and the clips' `transform` (after flash.geom).
+void InstallClipColors(Interpreter& vm);
+void InstallDate(Interpreter& vm);
+void InstallSound(Interpreter& vm);
+void InstallSharedObject(Interpreter& vm);
+// Stage's properties, System, PrintJob, ContextMenu and ExternalInterface (after flash.geom).
+void InstallPlayerObjects(Interpreter& vm);
+// A ColorTransform's eight numbers (multipliers red, green, blue, alpha, then the offsets).
+void InitColorTransform(Object* o, const double (&values)[8]);
+bool ReadColorTransform(const Value& v, double (&out)[8]);
+// load, send, sendAndLoad, the byte counts and the default onData and onLoad, which XML and
+// LoadVars share; onData hands what arrived to parseXML (`xml`) or decode.
+void InstallDataMethods(Interpreter& vm, Object* proto, bool xml);
+
+// Form encoding: every byte but letters and digits as %XX; decoding also reads '+' as a space.
+std::string UrlEncode(std::string_view s);
+std::string UrlDecode(std::string_view s);
+// "a=1&b=2" into its names and values, in order.
+std::vector<std::pair<std::string, std::string>> DecodeVariables(std::string_view text);
+
+// A class scripts construct and extend: `init` runs on the new object, or on `this` when a
+// subclass's constructor calls it through super. Its prototype inherits `base` (Object's
+// prototype when null). Returns the constructor, null when the heap is full.
+inline Object* DefineClass(Interpreter& vm, Object* on, const char* name, NativeFunction init,
+                           Object* base = nullptr) {
+  Object* proto = vm.NewObject(base ? base : vm.objectProto_);
+  Object* ctor = vm.NewNative(std::move(init));
+  if (!proto || !ctor || !on) return nullptr;
+  const bool cs = vm.CaseSensitive();
+  ctor->SetOwn("prototype", proto, cs, kDontEnum | kDontDelete);
+  proto->SetOwn("constructor", ctor, cs, kDontEnum);
+  on->SetOwn(name, ctor, cs, kDontEnum);
+  return ctor;
+}
+
+// The object a library constructor may make its own: a plain one no class has claimed yet.
+// Called as a plain function, a constructor's `this` may be a clip or _global, which it must
+// leave alone.
+inline Object* Unclaimed(Interpreter& vm, const Value& self) {
+  Object* o = self.AsObject();
+  return o && o != vm.Global() && o->kind == ObjectKind::Plain && o->internal.empty() ? o : nullptr;
+}
+
+inline Object* PrototypeOf(Interpreter& vm, Object* ctor) {
+  return ctor ? vm.GetMember(ctor, "prototype").AsObject() : nullptr;
+}
+
+// A property read (and, given a setter, written) through native functions, as the player's
+// own properties are: hidden from for-in.
+inline void AddAccessor(Interpreter& vm, Object* on, const char* name, NativeFunction get,
+                        NativeFunction set = {}) {
+  if (!on) return;
+  Property p{name, Value(), kDontEnum};
+  p.getter = vm.NewNative(std::move(get));
+  if (set) p.setter = vm.NewNative(std::move(set));
+  if (!p.getter) return;
+  on->props.push_back(std::move(p));
+}
+
+inline double NumberArg(Interpreter& vm, std::span<const Value> args, size_t i) {
+  return vm.ToNumber(Arg(args, i));
+}
+
+}  // namespace swf::avm1

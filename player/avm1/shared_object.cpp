@@ -1,0 +1,70 @@
+// SharedObject: a movie's local store. A projector keeps it for the run only, in memory: the
+// same name and path give the same object back, and flush always succeeds. Names with
+// characters the original refuses give null.
+#include <string>
+
+#include "player/avm1/library.h"
+
+namespace swf::avm1 {
+namespace {
+
+bool ValidName(std::string_view name) {
+  if (name.empty()) return false;
+  for (char c : name) {
+    if (std::string_view("~%&\\;:\"',<>?# ").find(c) != std::string_view::npos) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void InstallSharedObject(Interpreter& vm) {
+  Object* ctor =
+      DefineClass(vm, vm.Global(), "SharedObject",
+                  [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
+  Object* proto = PrototypeOf(vm, ctor);
+  Object* store = vm.NewPlainObject();
+  if (!proto || !store) return;
+  // The stores made so far, by path and name, on the constructor's hidden side.
+  ctor->internal.assign(1, store);
+  AddMethod(vm, ctor, "getLocal", [](Interpreter& vm, const Value& self, std::span<const Value> a) {
+    Object* ctor = self.AsObject();
+    Object* stores = ctor && ctor->internal.size() == 1 ? ctor->internal[0].AsObject() : nullptr;
+    const std::string name = vm.ToString(Arg(a, 0));
+    if (!stores || a.empty() || !ValidName(name)) return Value(Null{});
+    const std::string path =
+        a.size() > 1 && !a[1].IsUndefined() ? vm.ToString(a[1]) : std::string();
+    const std::string key = path + "\n" + name;
+    if (const Property* p = stores->FindOwn(key, true)) return p->value;
+    Object* so = vm.NewObject(PrototypeOf(vm, ctor));
+    if (!so) return Value(Null{});
+    vm.SetMember(so, "data", vm.NewPlainObject());
+    stores->SetOwn(key, so, true);
+    return Value(so);
+  });
+  AddMethod(vm, ctor, "getRemote",
+            [](Interpreter&, const Value&, std::span<const Value>) { return Value(Null{}); });
+  AddMethod(vm, proto, "flush",
+            [](Interpreter&, const Value&, std::span<const Value>) { return Value(true); });
+  AddMethod(vm, proto, "clear", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    if (Object* data = vm.GetMember(self, "data").AsObject()) data->props.clear();
+    return Value();
+  });
+  // The size the data would take: a count of its names and printed values.
+  AddMethod(vm, proto, "getSize", [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    Object* data = vm.GetMember(self, "data").AsObject();
+    double size = 0;
+    if (data) {
+      for (const std::string& name : vm.EnumerableNames(data)) {
+        size += static_cast<double>(name.size() + vm.ToString(vm.GetMember(data, name)).size());
+      }
+    }
+    return Value(size);
+  });
+  for (const char* name : {"close", "connect", "send", "setFps"}) {
+    AddMethod(vm, proto, name,
+              [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
+  }
+}
+
+}  // namespace swf::avm1
