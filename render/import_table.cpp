@@ -137,7 +137,10 @@ bool ReadSlots(const Image& image, uint32_t namesRva, uint32_t addressesRva, siz
     if (*entry == 0) return true;
     ImportSlot slot;
     slot.slotRva = static_cast<uint32_t>(addressesRva + i * width);
-    if (addressesRva + i * width > UINT32_MAX) return false;
+    // The address slot a patch would write must lie in the image as surely as the name does.
+    if (addressesRva + i * width > UINT32_MAX || !image.Slot(addressesRva + i * width)) {
+      return false;
+    }
     if (!module.named) {
       // Nothing to read but the slot itself.
     } else if (*entry & ordinalFlag) {
