@@ -213,8 +213,11 @@ bool MainWindow::SetUpControl() {
     control_.Reset();
     return false;
   }
-  // The control's interface table lies in its module, whichever copy it was loaded from.
-  textOutHook_.Install(*reinterpret_cast<void* const*>(control_.Get()));
+  // The control's interface table lies in its module, whichever copy it was loaded from. The
+  // tests switch the patch off to show what device text looks like without it.
+  if (GetEnvironmentVariableW(L"BRIMLOFT_TEST_NO_TEXT_HOOK", nullptr, 0) == 0) {
+    textOutHook_.Install(*reinterpret_cast<void* const*>(control_.Get()));
+  }
   if (const auto flash = Flash()) {
     const UniqueBstr opaque(SysAllocString(L"Opaque"));
     flash->put_WMode(opaque.get());

@@ -177,3 +177,32 @@ def check_rows(shot, menu):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+def dark_pixels(shot, area):
+    """How many pixels of `area` ("WxH+X+Y") of a screenshot are nearly black."""
+    out = subprocess.run(["convert", str(shot), "-crop", area, "+repage", "-colorspace", "Gray",
+                          "-threshold", "20%", "-negate", "-format", "%[fx:mean*w*h]", "info:"],
+                         capture_output=True, text=True, check=True).stdout
+    return round(float(out))
+
+
+class DeviceText(MovieRuns, unittest.TestCase):
+    def test_device_font_text_stays_opaque_on_both_presentation_paths(self):
+        # The movie's field lies at (20, 20): black text over the blue panel. Without the
+        # patch the text is drawn with no alpha and the desktop shows through it.
+        area = "260x30+22+22"
+        for path, commands in (("layered", []), ("region", [("QVL.WIN.SIMULATE9X", "true")])):
+            dark = {}
+            for patched in (True, False):
+                with self.subTest(path=path, patched=patched):
+                    name = f"text-{path}-{'patched' if patched else 'plain'}"
+                    program = self.run_movie(
+                        name, "--text", "Opaque text", *send(*commands, ("QVL.WIN.TITLE", "ready")),
+                        env=None if patched else {"BRIMLOFT_TEST_NO_TEXT_HOOK": "1"})
+                    program.wait_until(lambda s: s["title"] == "ready", "the movie did not start")
+                    time.sleep(1)
+                    dark[patched] = dark_pixels(screenshot(SHOTS / f"{name}.png"), area)
+                    self.assertEqual(program.close(), 0)
+            self.assertGreater(dark[True], 150, f"{path}: the text is not drawn opaque")
+            self.assertLess(dark[False], dark[True] // 5, f"{path}: the text shows without the patch")
