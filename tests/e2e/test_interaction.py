@@ -48,6 +48,15 @@ class Interaction(MovieRuns, unittest.TestCase):
                               "the window did not follow the cursor")
                 self.assertEqual(program.close(), 0)
 
+    def test_a_press_on_a_button_of_the_movie_goes_to_the_button_not_to_a_drag(self):
+        program = self.run_movie("button-press", "--button", "pressed",
+                                 *send(("QVL.WIN.SETXY", "200,150"), ("QVL.WIN.TITLE", "ready")))
+        program.wait_until(lambda s: s["title"] == "ready", "the movie did not start")
+        drag((200 + 160, 150 + 120), (60, -40))  # from the button in the middle of the stage
+        program.wait_until(lambda s: s["title"] == "pressed", "the button did not hear the press")
+        program.wait_until(lambda s: (s["x"], s["y"]) == (200, 150), "the press dragged the window")
+        self.assertEqual(program.close(), 0)
+
     def test_right_click_opens_the_menu_whose_about_item_shows_the_about_box(self):
         program = self.run_movie("menu", *send(("QVL.WIN.SETXY", "300,200"),
                                                ("QVL.WIN.TITLE", "ready")))

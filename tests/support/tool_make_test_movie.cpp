@@ -11,7 +11,8 @@
 // --echo "a b" puts the values of a and b (joined by spaces) into the window title, and
 // --load loads a movie into a level ("_level1") or a clip, then stops.
 // --text puts an edit field with TEXT in the device font _sans (black, 24 pixels) on the
-// panel, above the disc.
+// panel, above the disc. --button TITLE puts a red 80x50 button in the middle of the stage
+// whose press retitles the window.
 // After --label LABEL the options that follow fill the script of a frame labelled LABEL that
 // only a label call runs.
 #include <algorithm>
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
   unsigned color = 0x2080E0;
   bool compressed = false;
   std::optional<std::string> text;
+  std::optional<std::string> buttonTitle;
   // The last frame's script, then one per label.
   std::vector<std::pair<std::string, swfb::Actions>> scripts(1);
   auto sendCommand = [&](const std::string& command, const std::string& argument) {
@@ -81,6 +83,8 @@ int main(int argc, char** argv) {
       a.GetUrl2();
     } else if (arg == "--text") {
       text = next();
+    } else if (arg == "--button") {
+      buttonTitle = next();
     } else if (arg == "--load") {
       const std::string url = next();
       const std::string target = next();
@@ -142,6 +146,20 @@ int main(int argc, char** argv) {
   place.depth = 1;
   place.characterId = panelId;
   movie.PlaceObject2(place);
+  if (buttonTitle) {
+    swfb::Shape face;
+    face.SetFill0(face.AddFill(swfb::Fill::Solid({220, 30, 30, 255})));
+    face.Rectangle({-40 * 20, 40 * 20, -25 * 20, 25 * 20});
+    const uint16_t faceId = movie.DefineShape(face, 3);
+    const swfb::Movie::ButtonRecord records[] = {
+        {1 | 2 | 4 | 8, faceId, 1, swfb::Matrix::Translate(width * 10, height * 10), {}}};
+    const swfb::Movie::ButtonAction actions[] = {
+        {0x04, swfb::Actions().GetUrl("FSCommand:QVL.WIN.TITLE", *buttonTitle).Bytes()}};
+    swfb::Place button;
+    button.depth = 4;
+    button.characterId = movie.DefineButton2(records, actions);
+    movie.PlaceObject2(button);
+  }
   if (text) {
     swfb::EditText field;
     field.bounds = {0, (width - 2 * 20) * 20, 0, 40 * 20};
