@@ -199,6 +199,7 @@ bool HostSubclass::SetLayeredMode(bool on) {
     POINT topLeft{client.left, client.top}, bottomRight{client.right, client.bottom};
     ClientToScreen(hwnd_, &topLeft);
     ClientToScreen(hwnd_, &bottomRight);
+    PlaceHostAt(0, 0);
     MoveWindow(main, topLeft.x, topLeft.y, bottomRight.x - topLeft.x, bottomRight.y - topLeft.y,
                TRUE);
   }
@@ -336,15 +337,30 @@ LRESULT HostSubclass::PaintLayeredPath() {
   return 0;
 }
 
+void HostSubclass::PlaceHostAt(int x, int y) {
+  const HWND main = owner_->MainHandle();
+  RECT host{};
+  GetWindowRect(hwnd_, &host);
+  POINT at{host.left, host.top};
+  ScreenToClient(main, &at);
+  if (at.x == x && at.y == y) return;
+  SetWindowPos(hwnd_, nullptr, x, y, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+}
+
 void HostSubclass::PresentLayered() {
   BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
   const WindowDC screen(nullptr);
   UniqueMemoryDC source(CreateCompatibleDC(screen.get()));
   if (!source) return;
   const SelectGuard selected(source.get(), surface_.Bitmap());
-  // The sprite's pixels appear where they lie in the host window.
+  // The sprite's pixels appear where they lie in the host window now. The host window then
+  // sits in the main window with the sprite's corner at the main window's, so that the next
+  // presentation finds the same place (instead of moving the window on by the sprite's offset
+  // every frame) and the pixel under the cursor is the one the control is told of.
   POINT destination{spriteRect_.left, spriteRect_.top};
   ClientToScreen(hwnd_, &destination);
+  PlaceHostAt(-spriteRect_.left, -spriteRect_.top);
   SIZE size{spriteRect_.right - spriteRect_.left, spriteRect_.bottom - spriteRect_.top};
   POINT sourcePoint{spriteRect_.left, spriteRect_.top};
   updateLayeredWindow_(owner_->MainHandle(), screen.get(), &destination, &size, source.get(),

@@ -69,6 +69,8 @@ class HostSubclass {
   bool StartPaint(RECT& paint);
   LRESULT PaintRegionPath();
   LRESULT PaintLayeredPath();
+  // Moves the host window to (x, y) in the main window's client area, when it is not there.
+  void PlaceHostAt(int x, int y);
   void PresentLayered();
   void ForwardToControl(UINT message, WPARAM wParam, LPARAM lParam);
   void OnLeftButtonDown(WPARAM wParam, LPARAM lParam);

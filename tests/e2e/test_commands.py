@@ -213,9 +213,6 @@ class Commands(MovieRuns, unittest.TestCase):
         self.assertEqual(bound.close(), 0)
 
 
-if __name__ == "__main__":
-    unittest.main()
-
 
 class RelativeLoading(unittest.TestCase):
     def test_a_projector_loads_a_movie_that_lies_beside_it(self):
@@ -236,3 +233,7 @@ class RelativeLoading(unittest.TestCase):
         # sub.swf's red panel covers the blue one of the projector's own movie.
         r, g, b = pixel(shot, 40, 40)
         self.assertTrue(r > 200 and g < 60 and b < 60, f"not sub.swf's panel: {(r, g, b)}")
+
+
+if __name__ == "__main__":
+    unittest.main()

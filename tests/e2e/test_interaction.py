@@ -37,15 +37,23 @@ def setUpModule():
 
 class Interaction(MovieRuns, unittest.TestCase):
     def test_dragging_by_the_movie_moves_the_window_by_the_cursors_travel(self):
-        for path, commands in (("layered", []), ("region", [("QVL.WIN.SIMULATE9X", "true")])):
+        bound = ["--set", "xMin", "40", "--set", "xMax", "200", "--set", "yMin", "30", "--set",
+                 "yMax", "150"]
+        # With a sprite bound the window is the sprite: its corner, (40, 30) in the movie, stays
+        # where it was on the screen, so the window starts that much further in.
+        for path, options, commands, start in (
+                ("layered", [], [], (200, 150)),
+                ("region", [], [("QVL.WIN.SIMULATE9X", "true")], (200, 150)),
+                ("bound", bound, [("QVL.EVENT.SPRITEBOUND", ",_root")], (240, 180))):
             with self.subTest(path):
                 program = self.run_movie(
-                    f"drag-{path}", *send(*commands, ("QVL.WIN.SETXY", "200,150"),
-                                          ("QVL.WIN.TITLE", "ready")))
+                    f"drag-{path}", *options, *send(*commands, ("QVL.WIN.SETXY", "200,150"),
+                                                    ("QVL.WIN.TITLE", "ready")))
                 program.wait_until(lambda s: s["title"] == "ready", "the movie did not start")
-                drag((200 + 100, 150 + 100), (60, -40))
-                program.wait_until(lambda s: (s["x"], s["y"]) == (260, 110),
-                              "the window did not follow the cursor")
+                program.wait_until(lambda s: (s["x"], s["y"]) == start, "the window is elsewhere")
+                drag((start[0] + 60, start[1] + 70), (60, -40))
+                program.wait_until(lambda s: (s["x"], s["y"]) == (start[0] + 60, start[1] - 40),
+                                   "the window did not follow the cursor")
                 self.assertEqual(program.close(), 0)
 
     def test_a_press_on_a_button_of_the_movie_goes_to_the_button_not_to_a_drag(self):
@@ -184,9 +192,6 @@ def check_rows(shot, menu):
     return marks
 
 
-if __name__ == "__main__":
-    unittest.main()
-
 
 def dark_pixels(shot, area):
     """How many pixels of `area` ("WxH+X+Y") of a screenshot are nearly black."""
@@ -215,3 +220,7 @@ class DeviceText(MovieRuns, unittest.TestCase):
                     self.assertEqual(program.close(), 0)
             self.assertGreater(dark[True], 150, f"{path}: the text is not drawn opaque")
             self.assertLess(dark[False], dark[True] // 5, f"{path}: the text shows without the patch")
+
+
+if __name__ == "__main__":
+    unittest.main()
