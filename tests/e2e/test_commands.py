@@ -229,7 +229,9 @@ class RelativeLoading(unittest.TestCase):
         program.wait_window()
         program.wait_until(lambda s: s["title"] == "sub loaded", "sub.swf did not play")
         time.sleep(0.5)
-        shot = screenshot(BUILD / "e2e-shots" / "relative-load.png")
+        shots = BUILD / "e2e-shots"
+        shots.mkdir(parents=True, exist_ok=True)
+        shot = screenshot(shots / "relative-load.png")
         # sub.swf's red panel covers the blue one of the projector's own movie.
         r, g, b = pixel(shot, 40, 40)
         self.assertTrue(r > 200 and g < 60 and b < 60, f"not sub.swf's panel: {(r, g, b)}")
