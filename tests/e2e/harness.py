@@ -173,10 +173,10 @@ class Program:
             assert time.time() < deadline, f"{what}; the window is {state}"
             time.sleep(0.2)
 
-    def wait_message_box(self, caption="Quorvel", timeout_ms=20000):
+    def wait_message_box(self, caption="Quorvel", timeout_ms=40000):
         code, lines = self.probe("wait-msgbox", caption, timeout_ms,
                                  timeout=timeout_ms / 1000 + 30)
-        assert code == 0, f"no message box captioned {caption!r} appeared"
+        assert code == 0, f"no message box captioned {caption!r} appeared ({self.state()})"
         texts = [l[len("text="):] for l in lines if l.startswith("text=")]
         buttons = [l[len("button="):] for l in lines if l.startswith("button=")]
         return texts, buttons
