@@ -12,6 +12,14 @@ struct PixelRect {
   bool Empty() const { return right <= left || bottom <= top; }
 };
 
+inline PixelRect Intersect(PixelRect p, const PixelRect& q) {
+  p.left = p.left > q.left ? p.left : q.left;
+  p.top = p.top > q.top ? p.top : q.top;
+  p.right = p.right < q.right ? p.right : q.right;
+  p.bottom = p.bottom < q.bottom ? p.bottom : q.bottom;
+  return p;
+}
+
 struct Canvas {
   uint8_t* base = nullptr;  // address of pixel (0, 0)
   int32_t pitch = 0;        // bytes from one row to the next; negative for bottom-up memory

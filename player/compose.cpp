@@ -51,14 +51,6 @@ BufferPool& ThreadPool() {
   return *pool;
 }
 
-PixelRect Intersect(PixelRect p, const PixelRect& q) {
-  p.left = std::max(p.left, q.left);
-  p.top = std::max(p.top, q.top);
-  p.right = std::min(p.right, q.right);
-  p.bottom = std::min(p.bottom, q.bottom);
-  return p;
-}
-
 size_t Area(const PixelRect& r) {
   return r.Empty() ? 0 : static_cast<size_t>(r.right - r.left) * (r.bottom - r.top);
 }

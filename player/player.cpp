@@ -127,7 +127,8 @@ void Player::ApplyLoad(PendingLoad& load) {
     if (!target || !scripts_) return;
     avm1::Interpreter& vm = scripts_->vm();
     avm1::Object* object = vm.ClipObject(avm1::ClipRef{target->id});
-    for (const auto& [name, value] : DecodeVariables(load.bytes)) vm.SetMember(object, name, value);
+    const std::string_view text(reinterpret_cast<const char*>(load.bytes.data()), load.bytes.size());
+    for (const auto& [name, value] : DecodeVariables(text)) vm.SetMember(object, name, value);
     display_.Notify(*target, kEventData);
     return;
   }

@@ -12,6 +12,22 @@ int HexDigit(char c) {
 
 }  // namespace
 
+std::string UrlEncode(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : text) {
+    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+      out += c;
+    } else {
+      const auto b = static_cast<unsigned char>(c);
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    }
+  }
+  return out;
+}
+
 std::string UrlDecode(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -30,16 +46,15 @@ std::string UrlDecode(std::string_view text) {
   return out;
 }
 
-std::vector<std::pair<std::string, std::string>> DecodeVariables(std::span<const uint8_t> bytes) {
-  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+std::vector<std::pair<std::string, std::string>> DecodeVariables(std::string_view text) {
   std::vector<std::pair<std::string, std::string>> out;
   size_t at = 0;
   while (at <= text.size()) {
     size_t end = text.find('&', at);
     if (end == std::string_view::npos) end = text.size();
     const std::string_view part = text.substr(at, end - at);
-    if (!part.empty()) {
-      const size_t eq = part.find('=');
+    const size_t eq = part.find('=');
+    if (!part.empty() && eq != 0) {
       out.emplace_back(UrlDecode(part.substr(0, eq)),
                        eq == std::string_view::npos ? std::string() : UrlDecode(part.substr(eq + 1)));
     }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "player/avm1/builtin_support.h"
+#include "player/url_variables.h"
 
 namespace swf::avm1 {
 namespace {
@@ -16,27 +17,6 @@ int HexDigit(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-bool IsAlnum(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-// Every byte but letters and digits becomes %XX, multibyte characters byte by byte.
-std::string Escape(const std::string& s) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (char c : s) {
-    if (IsAlnum(c)) {
-      out += c;
-    } else {
-      const auto b = static_cast<unsigned char>(c);
-      out += '%';
-      out += kHex[b >> 4];
-      out += kHex[b & 15];
-    }
-  }
-  return out;
 }
 
 std::string Unescape(const std::string& s) {
@@ -115,7 +95,7 @@ void Interpreter::InstallGlobalFunctions() {
   global_->SetOwn("o", Null{}, cs, kDontEnum);
   AddMethod(*this, global_, "escape", [](Interpreter& vm, const Value&, std::span<const Value> a) {
     if (a.empty()) return Value();
-    return Value(Escape(vm.ToString(a[0])));
+    return Value(UrlEncode(vm.ToString(a[0])));
   });
   AddMethod(*this, global_, "unescape",
             [](Interpreter& vm, const Value&, std::span<const Value> a) {

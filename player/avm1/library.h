@@ -34,12 +34,6 @@ bool ReadColorTransform(const Value& v, double (&out)[8]);
 // LoadVars share; onData hands what arrived to parseXML (`xml`) or decode.
 void InstallDataMethods(Interpreter& vm, Object* proto, bool xml);
 
-// Form encoding: every byte but letters and digits as %XX; decoding also reads '+' as a space.
-std::string UrlEncode(std::string_view s);
-std::string UrlDecode(std::string_view s);
-// "a=1&b=2" into its names and values, in order.
-std::vector<std::pair<std::string, std::string>> DecodeVariables(std::string_view text);
-
 // A class scripts construct and extend: `init` runs on the new object, or on `this` when a
 // subclass's constructor calls it through super. Its prototype inherits `base` (Object's
 // prototype when null). Returns the constructor, null when the heap is full.

@@ -7,16 +7,10 @@
 
 #include "player/avm1/library.h"
 #include "player/avm1/script_error.h"
+#include "player/url_variables.h"
 
 namespace swf::avm1 {
 namespace {
-
-int Hex(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // Pending receivers by reply id ("1", "2", ...) and the last id given out.
 Object* PendingLoads(Interpreter& vm) {
@@ -62,55 +56,6 @@ void StartLoad(Interpreter& vm, Object* receiver, Interpreter::UrlRequest r) {
 }
 
 }  // namespace
-
-std::string UrlEncode(std::string_view s) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (char c : s) {
-    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
-      out += c;
-    } else {
-      const auto b = static_cast<unsigned char>(c);
-      out += '%';
-      out += kHex[b >> 4];
-      out += kHex[b & 15];
-    }
-  }
-  return out;
-}
-
-std::string UrlDecode(std::string_view s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '+') {
-      out += ' ';
-    } else if (s[i] == '%' && i + 2 < s.size() && Hex(s[i + 1]) >= 0 && Hex(s[i + 2]) >= 0) {
-      out += static_cast<char>(Hex(s[i + 1]) * 16 + Hex(s[i + 2]));
-      i += 2;
-    } else {
-      out += s[i];
-    }
-  }
-  return out;
-}
-
-std::vector<std::pair<std::string, std::string>> DecodeVariables(std::string_view text) {
-  std::vector<std::pair<std::string, std::string>> out;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('&', start);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view pair = text.substr(start, end - start);
-    const size_t eq = pair.find('=');
-    if (!pair.empty() && eq != 0) {
-      out.emplace_back(UrlDecode(pair.substr(0, eq)), eq == std::string_view::npos
-                                                          ? std::string()
-                                                          : UrlDecode(pair.substr(eq + 1)));
-    }
-    start = end + 1;
-  }
-  return out;
-}
 
 uint64_t Interpreter::RequestData(UrlRequest request, Object* receiver) {
   Object* pending = PendingLoads(*this);

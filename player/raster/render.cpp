@@ -20,14 +20,6 @@ using raster::Paint;
 using raster::ScanConverter;
 using raster::SegmentList;
 
-PixelRect Intersect(PixelRect p, const PixelRect& q) {
-  p.left = std::max(p.left, q.left);
-  p.top = std::max(p.top, q.top);
-  p.right = std::min(p.right, q.right);
-  p.bottom = std::min(p.bottom, q.bottom);
-  return p;
-}
-
 // Scratch space reused from one shape to the next, so that drawing allocates only while the
 // buffers grow.
 struct Scratch {
