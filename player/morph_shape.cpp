@@ -150,30 +150,11 @@ ErrorKind ReadEdges(ByteReader& r, size_t fillCount, size_t lineCount, std::vect
     }
     if (edges.size() >= kMaxShapeEdges || budget == 0) return ErrorKind::TooLarge;
     --budget;
-    Edge edge;
-    edge.from = pen;
-    const bool straight = r.UBits(1);
-    const unsigned bits = r.UBits(4) + 2;
-    if (straight) {
-      int32_t dx = 0, dy = 0;
-      if (r.UBits(1)) {
-        dx = r.SBits(bits);
-        dy = r.SBits(bits);
-      } else if (r.UBits(1)) {
-        dy = r.SBits(bits);
-      } else {
-        dx = r.SBits(bits);
-      }
-      pen.x += dx;
-      pen.y += dy;
+    Edge edge = ReadEdge(r, pen);
+    if (!edge.curved) {
       // Kept as a curve through its middle, so that it can morph into a curved one.
-      edge.control = {(edge.from.x + pen.x) / 2, (edge.from.y + pen.y) / 2};
-    } else {
-      edge.curved = true;
-      edge.control = {pen.x + r.SBits(bits), pen.y + r.SBits(bits)};
-      pen = {edge.control.x + r.SBits(bits), edge.control.y + r.SBits(bits)};
+      edge.control = {(edge.from.x + edge.to.x) / 2, (edge.from.y + edge.to.y) / 2};
     }
-    edge.to = pen;
     edges.push_back(edge);
     if (paths) path.edges.push_back(edge);
   }

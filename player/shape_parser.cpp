@@ -222,32 +222,36 @@ ErrorKind ParseShape(TagCode code, std::span<const uint8_t> body, uint16_t& id, 
     }
     if (++edges > kMaxShapeEdges || budget == 0) return ErrorKind::TooLarge;
     --budget;
-    Edge edge;
-    edge.from = pen;
-    const bool straight = r.UBits(1);
-    const unsigned bits = r.UBits(4) + 2;
-    if (straight) {
-      int32_t dx = 0, dy = 0;
-      if (r.UBits(1)) {
-        dx = r.SBits(bits);
-        dy = r.SBits(bits);
-      } else if (r.UBits(1)) {
-        dy = r.SBits(bits);
-      } else {
-        dx = r.SBits(bits);
-      }
-      pen.x += dx;
-      pen.y += dy;
-    } else {
-      edge.curved = true;
-      edge.control = {pen.x + r.SBits(bits), pen.y + r.SBits(bits)};
-      pen = {edge.control.x + r.SBits(bits), edge.control.y + r.SBits(bits)};
-    }
-    edge.to = pen;
-    path.edges.push_back(edge);
+    path.edges.push_back(ReadEdge(r, pen));
   }
   flush();
   return ErrorKind::None;
+}
+
+Edge ReadEdge(ByteReader& r, Point& pen) {
+  Edge edge;
+  edge.from = pen;
+  const bool straight = r.UBits(1);
+  const unsigned bits = r.UBits(4) + 2;
+  if (straight) {
+    int32_t dx = 0, dy = 0;
+    if (r.UBits(1)) {
+      dx = r.SBits(bits);
+      dy = r.SBits(bits);
+    } else if (r.UBits(1)) {
+      dy = r.SBits(bits);
+    } else {
+      dx = r.SBits(bits);
+    }
+    pen.x += dx;
+    pen.y += dy;
+  } else {
+    edge.curved = true;
+    edge.control = {pen.x + r.SBits(bits), pen.y + r.SBits(bits)};
+    pen = {edge.control.x + r.SBits(bits), edge.control.y + r.SBits(bits)};
+  }
+  edge.to = pen;
+  return edge;
 }
 
 }  // namespace swf

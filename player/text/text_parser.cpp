@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "player/byte_reader.h"
+#include "player/shape_parser.h"
 
 namespace swf {
 namespace {
@@ -54,29 +55,8 @@ ErrorKind ReadGlyphShape(std::span<const uint8_t> data, Shape& out, size_t& budg
     }
     if (++edges > kMaxGlyphEdges || budget == 0) return ErrorKind::TooLarge;
     --budget;
-    Edge edge;
-    edge.from = pen;
-    const bool straight = r.UBits(1);
-    const unsigned bits = r.UBits(4) + 2;
-    if (straight) {
-      int32_t dx = 0, dy = 0;
-      if (r.UBits(1)) {
-        dx = r.SBits(bits);
-        dy = r.SBits(bits);
-      } else if (r.UBits(1)) {
-        dy = r.SBits(bits);
-      } else {
-        dx = r.SBits(bits);
-      }
-      pen.x += dx;
-      pen.y += dy;
-    } else {
-      edge.curved = true;
-      edge.control = {pen.x + r.SBits(bits), pen.y + r.SBits(bits)};
-      pen = {edge.control.x + r.SBits(bits), edge.control.y + r.SBits(bits)};
-      grow(edge.control);
-    }
-    edge.to = pen;
+    const Edge edge = ReadEdge(r, pen);
+    if (edge.curved) grow(edge.control);
     grow(edge.from);
     grow(edge.to);
     path.edges.push_back(edge);
