@@ -168,8 +168,7 @@ HRESULT FlashControl::LoadMovieText(std::wstring_view text) {
   std::vector<uint8_t> bytes;
   if (const HRESULT hr = ReadMovieFile(file, bytes); FAILED(hr)) return hr;
   movieFolder_ = file.substr(0, file.find_last_of(L"\\/") + 1);
-  IntroduceToBindHost(inPlaceSite_ ? static_cast<IUnknown*>(inPlaceSite_.Get()) : site_.Get(),
-                      file);
+  IntroduceToBindHost(Site(), file);
   auto player = std::make_shared<swf::Player>();
   player->SetDeviceFonts(deviceFonts_.get());
   Wire(*player);
@@ -206,7 +205,7 @@ void FlashControl::FetchLoads() {
   const std::shared_ptr<swf::Player> keep = player_;
   std::vector<std::pair<uint64_t, std::wstring>> queue;
   queue.swap(loadQueue_);
-  IUnknown* site = inPlaceSite_ ? static_cast<IUnknown*>(inPlaceSite_.Get()) : site_.Get();
+  IUnknown* site = Site();
   for (auto& [id, name] : queue) {
     std::vector<uint8_t> bytes;
     if (SUCCEEDED(FetchForMovie(site, movieFolder_, name, bytes))) {
@@ -303,8 +302,7 @@ HRESULT FlashControl::LoadMovie(int layer, BSTR url) {
     const auto text = InText(url, control::kMaxMovieTextChars);
     if (!text) return E_INVALIDARG;
     std::vector<uint8_t> bytes;
-    IUnknown* site = inPlaceSite_ ? static_cast<IUnknown*>(inPlaceSite_.Get()) : site_.Get();
-    if (const HRESULT hr = FetchForMovie(site, movieFolder_, std::wstring(*text), bytes);
+    if (const HRESULT hr = FetchForMovie(Site(), movieFolder_, std::wstring(*text), bytes);
         FAILED(hr)) {
       return hr;
     }

@@ -247,6 +247,10 @@ class FlashControl final : public IShockwaveFlash,
   ~FlashControl();
 
   bool Loaded() const { return player_ && player_->IsLoaded(); }
+  // The container as the control asks it for services: the in-place site while in place.
+  IUnknown* Site() const {
+    return inPlaceSite_ ? static_cast<IUnknown*>(inPlaceSite_.Get()) : site_.Get();
+  }
   // put_Movie's work: read and start the movie `text` names, or leave no movie.
   HRESULT LoadMovieText(std::wstring_view text);
   void Unload();

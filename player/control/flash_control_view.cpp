@@ -61,7 +61,7 @@ void FlashControl::RenderInto(const control::LockedCanvas& target, const IntRect
 }
 
 bool FlashControl::DrawToHostSurface(HDC dc, const IntRect& view, const IntRect& area) {
-  IUnknown* site = inPlaceSite_ ? static_cast<IUnknown*>(inPlaceSite_.Get()) : site_.Get();
+  IUnknown* site = Site();
   if (!site) return false;
   ComPtr<IServiceProvider> services;
   ComPtr<IDirectDraw3> directDraw;
