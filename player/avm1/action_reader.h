@@ -69,6 +69,10 @@ struct DecodedAction {
   // something still holds it and the constants are the same.
   std::shared_ptr<const FunctionCode> function;
   mutable std::weak_ptr<const FunctionCode> made;
+  // The records found at `action.next` and at `target` once looked up, so that the loop going
+  // on in order or taking a jump need not look again.
+  mutable const DecodedAction* following = nullptr;
+  mutable const DecodedAction* jumpTo = nullptr;
 };
 
 // The decoded form of a block of bytecode, read lazily one record at a time as code reaches it
@@ -78,6 +82,18 @@ class DecodedCode : public std::enable_shared_from_this<DecodedCode> {
  public:
   explicit DecodedCode(std::shared_ptr<const std::vector<uint8_t>> bytes);
   const std::shared_ptr<const std::vector<uint8_t>>& Bytes() const { return bytes_; }
+  // The record at `offset` when `from` was the record before it (or null).
+  const DecodedAction* After(const DecodedAction* from, size_t offset) {
+    if (from && offset == from->action.next) {
+      if (!from->following) from->following = At(offset);
+      return from->following;
+    }
+    if (from && offset == static_cast<uint64_t>(from->target)) {
+      if (!from->jumpTo) from->jumpTo = At(offset);
+      return from->jumpTo;
+    }
+    return At(offset);
+  }
   // The record at `offset`, or null when no whole record starts there.
   const DecodedAction* At(size_t offset) {
     if (offset >= index_.size()) return nullptr;

@@ -19,10 +19,11 @@ bool Executor::Run() {
   }
   // A record must end inside this code, which may be a function body within a larger block.
   const size_t end = base + code.size();
+  const DecodedAction* d = nullptr;
   while (!returned && !vm.stopped_) {
     if (pc < rangeStart || pc >= rangeEnd) return true;
     while (!withs.empty() && pc >= withs.back().end) withs.pop_back();
-    const DecodedAction* d = pc < code.size() ? decoded->At(base + pc) : nullptr;
+    d = pc < code.size() ? decoded->After(d, base + pc) : nullptr;
     if (!d || d->action.next > end || d->action.code == 0) return true;
     if (vm.budget_ == 0) {
       vm.stopped_ = true;

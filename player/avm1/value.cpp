@@ -47,8 +47,6 @@ double ParseDecimal(std::string_view s) {
 
 }  // namespace
 
-double Value::AsNumber() const { return tag_ == Tag::Number ? u_.number : kNaN; }
-
 const std::string& Value::AsString() const {
   static const std::string empty;
   return tag_ == Tag::String ? u_.string->text : empty;

@@ -4,6 +4,7 @@
 // undefined into 0), so every conversion takes the movie's version.
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -79,7 +80,9 @@ class Value {
 
   // Each of these gives a neutral value (false, NaN, "") when the value is of another type.
   bool AsBool() const { return tag_ == Tag::Bool && u_.boolean; }
-  double AsNumber() const;
+  double AsNumber() const {
+    return tag_ == Tag::Number ? u_.number : std::numeric_limits<double>::quiet_NaN();
+  }
   const std::string& AsString() const;
   Object* AsObject() const { return tag_ == Tag::Object ? u_.object : nullptr; }
 
