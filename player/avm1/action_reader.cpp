@@ -69,3 +69,165 @@ bool PayloadReader::String(std::string& out) {
 }
 
 }  // namespace swf::avm1
+
+namespace swf::avm1 {
+namespace {
+
+enum : uint8_t {
+  kStoreRegister = 0x87,
+  kConstantPool = 0x88,
+  kDefineFunction2 = 0x8E,
+  kPush = 0x96,
+  kJump = 0x99,
+  kDefineFunction = 0x9B,
+  kIf = 0x9D,
+};
+
+void DecodePush(DecodedAction& d) {
+  PayloadReader r(d.action.payload);
+  while (!r.AtEnd()) {
+    uint8_t type;
+    PushOperand op;
+    bool ok = r.U8(type);
+    switch (ok ? type : 0xFF) {
+      case 0: {
+        std::string s;
+        ok = r.String(s);
+        op.value = Value(std::move(s));
+        break;
+      }
+      case 1: {
+        float f;
+        ok = r.F32(f);
+        op.value = static_cast<double>(f);
+        break;
+      }
+      case 2:
+        op.value = Null{};
+        break;
+      case 3:
+        break;
+      case 4: {
+        uint8_t reg;
+        ok = r.U8(reg);
+        op.kind = PushOperand::Kind::Register;
+        op.index = reg;
+        break;
+      }
+      case 5: {
+        uint8_t b;
+        ok = r.U8(b);
+        op.value = b != 0;
+        break;
+      }
+      case 6: {
+        double v;
+        ok = r.F64(v);
+        op.value = v;
+        break;
+      }
+      case 7: {
+        uint32_t i;
+        ok = r.U32(i);
+        op.value = static_cast<double>(static_cast<int32_t>(i));
+        break;
+      }
+      case 8:
+      case 9: {
+        uint8_t small = 0;
+        ok = type == 8 ? r.U8(small) : r.U16(op.index);
+        if (type == 8) op.index = small;
+        op.kind = PushOperand::Kind::Constant;
+        break;
+      }
+      default:
+        ok = false;
+        break;
+    }
+    if (!ok) {
+      d.broken = true;
+      return;
+    }
+    d.operands.push_back(std::move(op));
+  }
+}
+
+bool DecodeFunction(DecodedAction& d, const std::shared_ptr<const std::vector<uint8_t>>& bytes) {
+  const bool function2 = d.action.code == kDefineFunction2;
+  PayloadReader r(d.action.payload);
+  auto fn = std::make_shared<FunctionCode>();
+  uint16_t count = 0, size = 0;
+  if (!r.String(fn->name) || !r.U16(count)) return false;
+  fn->function2 = function2;
+  if (function2 && (!r.U8(fn->registerCount) || !r.U16(fn->flags))) return false;
+  for (uint16_t i = 0; i < count; ++i) {
+    uint8_t reg = 0;
+    std::string name;
+    if (function2 && !r.U8(reg)) return false;
+    if (!r.String(name)) return false;
+    fn->params.push_back(std::move(name));
+    fn->paramRegisters.push_back(reg);
+  }
+  if (!r.U16(size)) return false;
+  fn->bytes = bytes;
+  fn->start = d.action.next;
+  fn->size = size;
+  d.function = std::move(fn);
+  return true;
+}
+
+}  // namespace
+
+DecodedCode::DecodedCode(std::shared_ptr<const std::vector<uint8_t>> bytes)
+    : bytes_(std::move(bytes)), index_(bytes_->size(), 0) {}
+
+const DecodedAction* DecodedCode::Decode(size_t offset) {
+  const std::optional<Action> a = ReadAction(*bytes_, offset);
+  if (!a) {
+    index_[offset] = kNoRecord;
+    return nullptr;
+  }
+  DecodedAction& d = actions_.emplace_back();
+  d.action = *a;
+  index_[offset] = static_cast<uint32_t>(actions_.size());
+  switch (a->code) {
+    case kPush:
+      DecodePush(d);
+      break;
+    case kJump:
+    case kIf: {
+      PayloadReader r(a->payload);
+      uint16_t raw;
+      d.broken = !r.U16(raw);
+      if (!d.broken) d.target = static_cast<int64_t>(a->next) + static_cast<int16_t>(raw);
+      break;
+    }
+    case kStoreRegister: {
+      PayloadReader r(a->payload);
+      d.broken = !r.U8(d.reg);
+      break;
+    }
+    case kConstantPool: {
+      PayloadReader r(a->payload);
+      uint16_t count;
+      auto pool = std::make_shared<ConstantPool>();
+      d.broken = !r.U16(count);
+      for (uint16_t i = 0; i < count && !d.broken; ++i) {
+        std::string s;
+        d.broken = !r.String(s);
+        pool->emplace_back(std::move(s));
+      }
+      d.pool = std::move(pool);
+      break;
+    }
+    case kDefineFunction:
+    case kDefineFunction2:
+      d.broken = !DecodeFunction(d, bytes_);
+      break;
+    default:
+      break;
+  }
+  return &d;
+}
+
+}  // namespace swf::avm1

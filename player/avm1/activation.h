@@ -26,7 +26,7 @@ struct Activation {
     if (outerRegisters && index < outerRegisters->size()) return &(*outerRegisters)[index];
     return nullptr;
   }
-  std::shared_ptr<const std::vector<std::string>> constants;
+  std::shared_ptr<const ConstantPool> constants;
 };
 
 }  // namespace swf::avm1

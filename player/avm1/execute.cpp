@@ -1,4 +1,5 @@
 // The bytecode loop and calls into bytecode functions.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -8,22 +9,34 @@
 namespace swf::avm1 {
 
 bool Executor::Run() {
+  std::shared_ptr<DecodedCode> own;
+  if (!decoded) {
+    own = std::make_shared<DecodedCode>(
+        std::make_shared<const std::vector<uint8_t>>(code.begin(), code.end()));
+    decoded = own.get();
+    bytes = own->Bytes();
+    base = 0;
+  }
+  // A record must end inside this code, which may be a function body within a larger block.
+  const size_t end = base + code.size();
+  const DecodedAction* d = nullptr;
   while (!returned && !vm.stopped_) {
     if (pc < rangeStart || pc >= rangeEnd) return true;
     while (!withs.empty() && pc >= withs.back().end) withs.pop_back();
-    std::optional<Action> a = ReadAction(code, pc);
-    if (!a || a->code == 0) return true;
+    d = pc < code.size() ? decoded->After(d, base + pc) : nullptr;
+    if (!d || d->action.next > end || d->action.code == 0) return true;
     if (vm.budget_ == 0) {
       vm.stopped_ = true;
       return false;
     }
     --vm.budget_;
-    pc = a->next;
+    pc = d->action.next - base;
+    const uint8_t c = d->action.code;
     // A method called on nothing calls nothing.
     const bool calls =
-        MayRemoveClips(a->code) && (a->code != static_cast<uint8_t>(ActionCode::CallMethod) ||
-                                    (stack.size() >= 2 && stack[stack.size() - 2].IsObject()));
-    if (!Step(*a)) return false;
+        MayRemoveClips(c) && (c != static_cast<uint8_t>(ActionCode::CallMethod) ||
+                              (stack.size() >= 2 && stack[stack.size() - 2].IsObject()));
+    if (!Step(*d)) return false;
     if (calls && BaseClipGone()) return true;
   }
   return true;
@@ -66,6 +79,7 @@ bool Executor::RunTry(const Action& a) {
   size_t exitPc = t.finallyEnd;
   auto runRange = [&](size_t from, size_t to, bool keepExit) {
     Executor inner(vm, act, code, &stack);
+    inner.decoded = decoded;
     inner.bytes = bytes;
     inner.base = base;
     inner.pc = from;
@@ -174,6 +188,7 @@ Value Interpreter::Execute(const FunctionCode& code, Activation& act, std::vecto
   Executor e(*this, act, all.subspan(code.start, code.size), stack);
   e.bytes = code.bytes;
   e.base = code.start;
+  e.decoded = code.decoded.get();
   e.Run();
   return e.returned ? e.result : Value();
 }
@@ -293,7 +308,8 @@ void Interpreter::RunNested(std::span<const uint8_t> code, const ClipRef& clip) 
   Object* self = ClipObject(clip);
   if (!self) return;
   FunctionCode block;
-  block.bytes = std::make_shared<const std::vector<uint8_t>>(code.begin(), code.end());
+  block.decoded = DecodedBlock(code);
+  block.bytes = block.decoded->Bytes();
   block.size = code.size();
   Activation act;
   act.scope = {self};
@@ -317,6 +333,28 @@ void Interpreter::RunNested(std::span<const uint8_t> code, const ClipRef& clip) 
   } restore{*this, saved};
   ++depth_;
   Execute(block, act, &stack_);
+}
+
+std::shared_ptr<DecodedCode> Interpreter::DecodedBlock(std::span<const uint8_t> code) {
+  // The same script runs again each time its frame comes round, from the same bytes of the
+  // movie; those are compared, not trusted, since a movie unloaded may leave its address to
+  // another.
+  auto it = blocks_.find(code.data());
+  if (it != blocks_.end()) {
+    const std::vector<uint8_t>& cached = *it->second->Bytes();
+    if (std::equal(cached.begin(), cached.end(), code.begin(), code.end())) return it->second;
+  }
+  // Movies load and unload: the cache starts over rather than growing with them.
+  constexpr size_t kMaxCachedBytes = 4 << 20;
+  if (blockBytes_ + code.size() > kMaxCachedBytes) {
+    blocks_.clear();
+    blockBytes_ = 0;
+  }
+  auto decoded = std::make_shared<DecodedCode>(
+      std::make_shared<const std::vector<uint8_t>>(code.begin(), code.end()));
+  blocks_[code.data()] = decoded;
+  blockBytes_ += code.size();
+  return decoded;
 }
 
 void Interpreter::RunFrameScript(std::span<const uint8_t> code, const ClipRef& clip) {

@@ -36,6 +36,8 @@ struct Executor {
   Interpreter& vm;
   Activation& act;
   std::span<const uint8_t> code;
+  // The decoded form of `bytes`, which `code` lies in from `base` on.
+  DecodedCode* decoded = nullptr;
   size_t pc = 0;
   std::vector<Value> ownStack;
   std::vector<Value>& stack;  // frame scripts share one stack, each function call has its own
@@ -63,6 +65,12 @@ struct Executor {
   void Push(Value v) { stack.push_back(std::move(v)); }
   double PopNumber() { return vm.ToNumber(Pop()); }
   std::string PopString() { return vm.ToString(Pop()); }
+  // A name given as a value: a string as it is, anything else converted into `storage`.
+  std::string_view NameOf(const Value& v, std::string& storage) {
+    if (v.IsString()) return v.AsString();
+    storage = vm.ToString(v);
+    return storage;
+  }
   bool CaseSensitive() const { return vm.CaseSensitive(); }
   bool Is(std::string_view a, std::string_view b) const {
     return NamesEqual(a, b, CaseSensitive());
@@ -384,28 +392,22 @@ struct Executor {
 
   // --- functions -------------------------------------------------------------------------
 
-  bool DefineFunction(const Action& a, bool function2) {
-    PayloadReader r(a.payload);
-    auto fn = std::make_shared<FunctionCode>();
-    uint16_t count = 0, size = 0;
-    if (!r.String(fn->name) || !r.U16(count)) return false;
-    fn->function2 = function2;
-    if (function2 && (!r.U8(fn->registerCount) || !r.U16(fn->flags))) return false;
-    for (uint16_t i = 0; i < count; ++i) {
-      uint8_t reg = 0;
-      std::string name;
-      if (function2 && !r.U8(reg)) return false;
-      if (!r.String(name)) return false;
-      fn->params.push_back(std::move(name));
-      fn->paramRegisters.push_back(reg);
+  // Runs a DefineFunction or DefineFunction2 record. What it defines is read once; each run
+  // makes a new function object, sharing the definition with the last one made while the
+  // constants it closes over are the same.
+  bool DefineFunction(const DecodedAction& d) {
+    if (d.broken || code.size() - (d.action.next - base) < d.function->size) return false;
+    std::shared_ptr<const FunctionCode> fn = d.made.lock();
+    if (!fn || fn->constants != act.constants) {
+      auto made = std::make_shared<FunctionCode>(*d.function);
+      made->constants = act.constants;
+      made->decoded = decoded->shared_from_this();
+      fn = made;
+      d.made = fn;
     }
-    if (!r.U16(size) || code.size() - a.next < size) return false;
-    fn->bytes = bytes;
-    fn->start = base + a.next;
-    fn->size = size;
-    fn->constants = act.constants;
+    const size_t next = d.action.next - base;
     Object* f = vm.NewObject(vm.functionProto_);
-    pc = a.next + size;
+    pc = next + fn->size;
     if (!f) return true;
     f->kind = ObjectKind::Function;
     f->code = fn;
@@ -486,6 +488,11 @@ struct Executor {
 
   // --- the loop --------------------------------------------------------------------------
 
+  // The actions that run often, from their decoded form; the rest go on to Step(Action).
+  bool Step(const DecodedAction& d);
+  bool Push(const DecodedAction& d);
+  // Where the operands are not both numbers (or both strings) the general path takes over.
+  [[gnu::noinline]] bool StepMember(const DecodedAction& d);
   bool Step(const Action& a);
   [[gnu::noinline]] bool StepCalls(const Action& a);
   [[gnu::noinline]] bool StepValues(const Action& a);
@@ -497,7 +504,6 @@ struct Executor {
   static bool MayRemoveClips(uint8_t code);
   bool BaseClipGone();
   bool RunTry(const Action& a);
-  bool Push(const Action& a);
   bool FrameLoaded(size_t frame);
   // Skips the next `count` actions (WaitForFrame on a frame that is not there).
   void SkipActions(size_t count);

@@ -18,7 +18,7 @@ struct RootScope {
     act.target = root;
     act.base = root;
     act.thisValue = root;
-    act.constants = std::make_shared<const std::vector<std::string>>();
+    act.constants = std::make_shared<const ConstantPool>();
   }
 };
 

@@ -19,7 +19,7 @@ bool IsClip(const Object* o) { return o && o->kind == ObjectKind::Clip; }
 }  // namespace
 
 Interpreter::Interpreter(int version, ClipHost* host) : version_(version), host_(host) {
-  noConstants_ = std::make_shared<const std::vector<std::string>>();
+  noConstants_ = std::make_shared<const ConstantPool>();
   InstallBuiltins();
   if (!host_) standInRoot_ = NewObject(clipProto_);
 }

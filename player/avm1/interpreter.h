@@ -35,6 +35,7 @@ inline constexpr uint64_t kInstructionBudget = 5'000'000;
 inline constexpr size_t kMaxObjects = 500'000;
 
 struct Activation;
+class DecodedCode;
 
 class Interpreter {
  public:
@@ -235,6 +236,10 @@ class Interpreter {
   // What every new field object carries: its listener list, with itself in it.
   void InitTextField(Object* field);
   Value Execute(const FunctionCode& code, Activation& act, std::vector<Value>* stack = nullptr);
+  // The decoded form of a frame script (or any block run by RunNested), kept for its next run.
+  std::shared_ptr<DecodedCode> DecodedBlock(std::span<const uint8_t> code);
+  std::unordered_map<const uint8_t*, std::shared_ptr<DecodedCode>> blocks_;
+  size_t blockBytes_ = 0;
   // False (and the script stopped) when calls nest too deep.
   bool EnterCall();
   Value CallCode(Object* function, const Value& thisValue, std::span<const Value> args);
@@ -267,7 +272,7 @@ class Interpreter {
   Value CallAccessor(Object* accessor, const Value& self, std::span<const Value> args);
   std::vector<Object*> callers_;  // the bytecode functions running, innermost last
   bool stopped_ = false;
-  std::shared_ptr<const std::vector<std::string>> noConstants_;
+  std::shared_ptr<const ConstantPool> noConstants_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::mt19937_64 random_{0x5EED};
   InputState input_;

@@ -41,6 +41,10 @@ struct Property {
 using NativeFunction =
     std::function<Value(Interpreter& vm, const Value& thisValue, std::span<const Value> args)>;
 
+class DecodedCode;
+// The constant pool a ConstantPool action sets up, read once.
+using ConstantPool = std::vector<Value>;
+
 // A function defined by bytecode: where its body lies and what it was defined with.
 struct FunctionCode {
   std::shared_ptr<const std::vector<uint8_t>> bytes;  // the whole block the body lies in
@@ -51,7 +55,9 @@ struct FunctionCode {
   uint8_t registerCount = 0;
   uint16_t flags = 0;  // DefineFunction2's preload and suppress bits
   bool function2 = false;
-  std::shared_ptr<const std::vector<std::string>> constants;
+  std::shared_ptr<const ConstantPool> constants;
+  // The decoded form of `bytes`, shared with the code that defined the function.
+  std::shared_ptr<DecodedCode> decoded;
 };
 
 // Object.watch: a function that sees (and may change) every value written to one property.

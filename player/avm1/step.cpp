@@ -15,68 +15,195 @@ double Modulo(double a, double b) { return std::fmod(a, b); }
 
 }  // namespace
 
-bool Executor::Push(const Action& a) {
-  PayloadReader r(a.payload);
-  while (!r.AtEnd()) {
-    uint8_t type;
-    if (!r.U8(type)) return false;
-    switch (type) {
-      case 0: {
-        std::string s;
-        if (!r.String(s)) return false;
-        Push(Value(std::move(s)));
+bool Executor::Push(const DecodedAction& d) {
+  for (const PushOperand& op : d.operands) {
+    switch (op.kind) {
+      case PushOperand::Kind::Value:
+        stack.push_back(op.value);
+        break;
+      case PushOperand::Kind::Register: {
+        const Value* v = act.Register(static_cast<uint8_t>(op.index));
+        stack.push_back(v ? *v : Value());
         break;
       }
-      case 1: {
-        float f;
-        if (!r.F32(f)) return false;
-        Push(static_cast<double>(f));
+      case PushOperand::Kind::Constant: {
+        const ConstantPool* pool = act.constants.get();
+        stack.push_back(pool && op.index < pool->size() ? (*pool)[op.index] : Value());
         break;
       }
-      case 2:
-        Push(Null{});
-        break;
-      case 3:
-        Push(Undefined{});
-        break;
-      case 4: {
-        uint8_t reg;
-        if (!r.U8(reg)) return false;
-        const Value* v = act.Register(reg);
-        Push(v ? *v : Value());
-        break;
-      }
-      case 5: {
-        uint8_t b;
-        if (!r.U8(b)) return false;
-        Push(b != 0);
-        break;
-      }
-      case 6: {
-        double d;
-        if (!r.F64(d)) return false;
-        Push(d);
-        break;
-      }
-      case 7: {
-        uint32_t i;
-        if (!r.U32(i)) return false;
-        Push(static_cast<double>(static_cast<int32_t>(i)));
-        break;
-      }
-      case 8:
-      case 9: {
-        uint16_t index = 0;
-        uint8_t small = 0;
-        if (type == 8 ? !r.U8(small) : !r.U16(index)) return false;
-        if (type == 8) index = small;
-        const auto& pool = *act.constants;
-        Push(index < pool.size() ? Value(pool[index]) : Value());
-        break;
-      }
-      default:
-        return false;
     }
+  }
+  return !d.broken;
+}
+
+bool Executor::Step(const DecodedAction& d) {
+  // Numbers (and strings, for Add2) take the short way here; anything else, objects above
+  // all (whose conversions may call script), goes the general way. Each short way gives what
+  // the general one would.
+  const size_t n = stack.size();
+  switch (static_cast<ActionCode>(d.action.code)) {
+    case ActionCode::Push:
+      return Push(d);
+    case ActionCode::Pop:
+      if (n) stack.pop_back();
+      return true;
+    case ActionCode::Jump:
+    case ActionCode::If: {
+      if (d.broken) return false;
+      if (d.action.code == static_cast<uint8_t>(ActionCode::If) && !ToBoolean(Pop(), version)) {
+        return true;
+      }
+      if (d.target < static_cast<int64_t>(base) ||
+          d.target - static_cast<int64_t>(base) > static_cast<int64_t>(code.size())) {
+        return false;
+      }
+      pc = static_cast<size_t>(d.target) - base;
+      return true;
+    }
+    case ActionCode::StoreRegister:
+      if (d.broken) return false;
+      if (Value* v = act.Register(d.reg)) *v = n ? stack.back() : Value();
+      return true;
+    case ActionCode::ConstantPool:
+      if (d.broken) return false;
+      act.constants = d.pool;
+      return true;
+    case ActionCode::DefineFunction:
+    case ActionCode::DefineFunction2:
+      return DefineFunction(d);
+    case ActionCode::Not:
+      if (!n) break;
+      stack.back() = Truth(!ToBoolean(stack.back(), version));
+      return true;
+    case ActionCode::StrictEquals:
+      if (n < 2) break;
+      stack[n - 2] = StrictEquals(stack[n - 2], stack[n - 1]);
+      stack.pop_back();
+      return true;
+    case ActionCode::Increment:
+    case ActionCode::Decrement:
+      if (!n || !stack.back().IsNumber()) break;
+      stack.back() = stack.back().AsNumber() +
+                     (d.action.code == static_cast<uint8_t>(ActionCode::Increment) ? 1 : -1);
+      return true;
+    case ActionCode::Add2:
+    case ActionCode::Subtract:
+    case ActionCode::Multiply:
+    case ActionCode::Divide:
+    case ActionCode::Modulo:
+    case ActionCode::Less2:
+    case ActionCode::Greater:
+    case ActionCode::Equals2:
+    case ActionCode::Add:
+    case ActionCode::Less:
+    case ActionCode::Equals: {
+      if (n < 2) break;
+      Value& left = stack[n - 2];
+      const Value& right = stack[n - 1];
+      if (!left.IsNumber() || !right.IsNumber()) {
+        if (d.action.code != static_cast<uint8_t>(ActionCode::Add2) || !left.IsString() ||
+            !right.IsString()) {
+          break;
+        }
+        std::string joined;
+        joined.reserve(left.AsString().size() + right.AsString().size());
+        joined.append(left.AsString()).append(right.AsString());
+        left = Value(std::move(joined));
+        stack.pop_back();
+        return true;
+      }
+      const double x = left.AsNumber(), y = right.AsNumber();
+      switch (static_cast<ActionCode>(d.action.code)) {
+        case ActionCode::Add2:
+        case ActionCode::Add:
+          left = x + y;
+          break;
+        case ActionCode::Subtract:
+          left = x - y;
+          break;
+        case ActionCode::Multiply:
+          left = x * y;
+          break;
+        case ActionCode::Divide:
+          if (y == 0 && version < 5) return StepSwf4(d.action);  // "#ERROR#"
+          left = x / y;
+          break;
+        case ActionCode::Modulo:
+          left = std::fmod(x, y);
+          break;
+        case ActionCode::Less2:
+        case ActionCode::Greater: {
+          const bool less = d.action.code == static_cast<uint8_t>(ActionCode::Less2);
+          left = std::isnan(x) || std::isnan(y) ? Value() : Value(less ? x < y : y < x);
+          break;
+        }
+        case ActionCode::Equals2:
+          left = x == y;
+          break;
+        case ActionCode::Less:
+          left = Truth(x < y);
+          break;
+        default:  // Equals
+          left = Truth(x == y);
+          break;
+      }
+      stack.pop_back();
+      return true;
+    }
+    case ActionCode::GetVariable:
+    case ActionCode::SetVariable:
+    case ActionCode::GetMember:
+    case ActionCode::SetMember:
+      return StepMember(d);
+    default:
+      break;
+  }
+  Action a = d.action;
+  a.offset -= base;
+  a.next -= base;
+  return Step(a);
+}
+
+bool Executor::StepMember(const DecodedAction& d) {
+  std::string storage;
+  switch (static_cast<ActionCode>(d.action.code)) {
+    case ActionCode::GetVariable: {
+      const Value name = Pop();
+      Push(GetVariable(NameOf(name, storage)));
+      break;
+    }
+    case ActionCode::SetVariable: {
+      Value value = Pop();
+      const Value name = Pop();
+      SetVariable(NameOf(name, storage), std::move(value));
+      break;
+    }
+    case ActionCode::GetMember: {
+      const Value name = Pop();
+      const Value object = Pop();
+      // An array read at a whole number: the element, as the general path would find it by
+      // the number's name, unless a property of the array (a getter) could stand in its way.
+      Object* o = object.AsObject();
+      if (o && o->kind == ObjectKind::Array && o->props.empty() && name.IsNumber()) {
+        const double i = name.AsNumber();
+        if (i >= 0 && i < 1e9 && std::trunc(i) == i) {
+          const size_t at = static_cast<size_t>(i);
+          Push(at < o->elements.size() && !o->elements[at].IsHole() ? o->elements[at] : Value());
+          break;
+        }
+      }
+      Push(vm.GetMember(object, NameOf(name, storage)));
+      break;
+    }
+    case ActionCode::SetMember: {
+      Value value = Pop();
+      const Value name = Pop();
+      const Value object = Pop();
+      vm.SetMember(object, NameOf(name, storage), std::move(value));
+      break;
+    }
+    default:
+      break;
   }
   return true;
 }
@@ -86,8 +213,6 @@ bool Executor::Step(const Action& a) {
   // small, so the deepest call chain a script may build fits in it.
   switch (static_cast<ActionCode>(a.code)) {
     case ActionCode::Call:
-    case ActionCode::DefineFunction:
-    case ActionCode::DefineFunction2:
     case ActionCode::CallFunction:
     case ActionCode::CallMethod:
     case ActionCode::NewObject:
@@ -98,10 +223,6 @@ bool Executor::Step(const Action& a) {
     case ActionCode::Try:
       return StepCalls(a);
     case ActionCode::Pop:
-    case ActionCode::Push:
-    case ActionCode::Jump:
-    case ActionCode::If:
-    case ActionCode::ConstantPool:
     case ActionCode::Add2:
     case ActionCode::Less2:
     case ActionCode::Greater:
@@ -118,7 +239,6 @@ bool Executor::Step(const Action& a) {
     case ActionCode::Decrement:
     case ActionCode::PushDuplicate:
     case ActionCode::StackSwap:
-    case ActionCode::StoreRegister:
     case ActionCode::TypeOf:
     case ActionCode::ToNumber:
     case ActionCode::ToString:
@@ -200,9 +320,6 @@ bool Executor::StepCalls(const Action& a) {
       CallFrame(frame);
       break;
     }
-    case ActionCode::DefineFunction:
-    case ActionCode::DefineFunction2:
-      return DefineFunction(a, a.code == static_cast<uint8_t>(ActionCode::DefineFunction2));
     case ActionCode::CallFunction: {
       const std::string name = PopString();
       std::vector<Value> args = PopArgs();
@@ -271,34 +388,6 @@ bool Executor::StepValues(const Action& a) {
     case ActionCode::Pop:
       Pop();
       break;
-    case ActionCode::Push:
-      return Push(a);
-    case ActionCode::Jump:
-    case ActionCode::If: {
-      PayloadReader r(a.payload);
-      uint16_t raw;
-      if (!r.U16(raw)) return false;
-      const bool jump =
-          a.code == static_cast<uint8_t>(ActionCode::Jump) || ToBoolean(Pop(), version);
-      if (!jump) break;
-      const int64_t to = static_cast<int64_t>(a.next) + static_cast<int16_t>(raw);
-      if (to < 0 || to > static_cast<int64_t>(code.size())) return false;
-      pc = static_cast<size_t>(to);
-      break;
-    }
-    case ActionCode::ConstantPool: {
-      PayloadReader r(a.payload);
-      uint16_t count;
-      if (!r.U16(count)) return false;
-      auto pool = std::make_shared<std::vector<std::string>>();
-      for (uint16_t i = 0; i < count; ++i) {
-        std::string s;
-        if (!r.String(s)) return false;
-        pool->push_back(std::move(s));
-      }
-      act.constants = std::move(pool);
-      break;
-    }
     case ActionCode::Add2: {
       const Value b = vm.ToPrimitive(Pop()), x = vm.ToPrimitive(Pop());
       if (x.IsString() || b.IsString()) {
@@ -382,13 +471,6 @@ bool Executor::StepValues(const Action& a) {
       Value b = Pop(), x = Pop();
       Push(std::move(b));
       Push(std::move(x));
-      break;
-    }
-    case ActionCode::StoreRegister: {
-      PayloadReader r(a.payload);
-      uint8_t reg;
-      if (!r.U8(reg)) return false;
-      if (Value* v = act.Register(reg)) *v = stack.empty() ? Value() : stack.back();
       break;
     }
     case ActionCode::TypeOf:

@@ -1,5 +1,6 @@
 #include "player/avm1/value.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -46,10 +47,39 @@ double ParseDecimal(std::string_view s) {
 
 }  // namespace
 
+const std::string& Value::AsString() const {
+  static const std::string empty;
+  return tag_ == Tag::String ? u_.string->text : empty;
+}
+
+bool Value::operator==(const Value& other) const {
+  const bool undefined = IsUndefined(), otherUndefined = other.IsUndefined();
+  if (undefined || otherUndefined) return undefined == otherUndefined;
+  if (tag_ != other.tag_) return false;
+  switch (tag_) {
+    case Tag::Bool:
+      return u_.boolean == other.u_.boolean;
+    case Tag::Number:
+      return u_.number == other.u_.number;
+    case Tag::String:
+      return u_.string == other.u_.string || u_.string->text == other.u_.string->text;
+    case Tag::Object:
+      return u_.object == other.u_.object;
+    default:
+      return true;  // null
+  }
+}
+
 std::string NumberToString(double d) {
   if (std::isnan(d)) return "NaN";
   if (std::isinf(d)) return d > 0 ? "Infinity" : "-Infinity";
   if (d == 0) return "0";
+  // Whole numbers below 1e15 print as they are; these are most of what scripts print.
+  if (std::fabs(d) < 1e15 && std::trunc(d) == d) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<int64_t>(d)).ptr;
+    return std::string(digits, end);
+  }
   char buf[40];
   std::snprintf(buf, sizeof buf, "%.14e", d);
   // buf: [-]D.DDDDDDDDDDDDDDe[+-]XX

@@ -4,9 +4,9 @@
 // undefined into 0), so every conversion takes the movie's version.
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
-#include <variant>
 
 namespace swf::avm1 {
 
@@ -23,40 +23,90 @@ struct Null {
 };
 
 // Objects live in the interpreter's heap for as long as it does; a value only refers to one.
+// A value is small and cheap to copy: numbers, booleans, undefined and null sit inside it, and
+// a string is shared between the copies of a value (scripts never change a string in place),
+// so pushing, storing and reading one costs a count, not a copy of its text. Values belong to
+// the one thread their interpreter runs on.
 class Value {
  public:
-  Value() = default;
-  Value(Undefined u) : v_(u) {}
+  Value() noexcept : tag_(Tag::Undefined) { u_.number = 0; }
+  Value(Undefined u) noexcept : tag_(u.hole ? Tag::Hole : Tag::Undefined) { u_.number = 0; }
   static Value Hole() { return Value(Undefined{true}); }
-  Value(Null n) : v_(n) {}
-  Value(bool b) : v_(b) {}
-  Value(double d) : v_(d) {}
-  Value(int i) : v_(static_cast<double>(i)) {}
-  Value(std::string s) : v_(std::move(s)) {}
-  Value(std::string_view s) : v_(std::string(s)) {}
-  Value(const char* s) : v_(std::string(s)) {}
-  Value(Object* o) : v_(o) {
-    if (!o) v_ = Null{};
+  Value(Null) noexcept : tag_(Tag::Null) { u_.number = 0; }
+  Value(bool b) noexcept : tag_(Tag::Bool) {
+    u_.number = 0;
+    u_.boolean = b;
+  }
+  Value(double d) noexcept : tag_(Tag::Number) { u_.number = d; }
+  Value(int i) noexcept : Value(static_cast<double>(i)) {}
+  Value(std::string s) : tag_(Tag::String) { u_.string = new SharedString{1, std::move(s)}; }
+  Value(std::string_view s) : Value(std::string(s)) {}
+  Value(const char* s) : Value(std::string(s)) {}
+  Value(Object* o) noexcept : tag_(o ? Tag::Object : Tag::Null) {
+    u_.number = 0;
+    u_.object = o;
   }
 
-  bool IsUndefined() const { return std::holds_alternative<Undefined>(v_); }
-  bool IsHole() const { return IsUndefined() && std::get<Undefined>(v_).hole; }
-  bool IsNull() const { return std::holds_alternative<Null>(v_); }
-  bool IsBool() const { return std::holds_alternative<bool>(v_); }
-  bool IsNumber() const { return std::holds_alternative<double>(v_); }
-  bool IsString() const { return std::holds_alternative<std::string>(v_); }
-  bool IsObject() const { return std::holds_alternative<Object*>(v_); }
+  Value(const Value& other) noexcept : tag_(other.tag_), u_(other.u_) {
+    if (tag_ == Tag::String) ++u_.string->refs;
+  }
+  Value(Value&& other) noexcept : tag_(other.tag_), u_(other.u_) { other.tag_ = Tag::Undefined; }
+  Value& operator=(const Value& other) noexcept {
+    if (other.tag_ == Tag::String) ++other.u_.string->refs;
+    Release();
+    tag_ = other.tag_;
+    u_ = other.u_;
+    return *this;
+  }
+  Value& operator=(Value&& other) noexcept {
+    if (this != &other) {
+      Release();
+      tag_ = other.tag_;
+      u_ = other.u_;
+      other.tag_ = Tag::Undefined;
+    }
+    return *this;
+  }
+  ~Value() { Release(); }
+
+  bool IsUndefined() const { return tag_ == Tag::Undefined || tag_ == Tag::Hole; }
+  bool IsHole() const { return tag_ == Tag::Hole; }
+  bool IsNull() const { return tag_ == Tag::Null; }
+  bool IsBool() const { return tag_ == Tag::Bool; }
+  bool IsNumber() const { return tag_ == Tag::Number; }
+  bool IsString() const { return tag_ == Tag::String; }
+  bool IsObject() const { return tag_ == Tag::Object; }
   bool IsPrimitive() const { return !IsObject(); }
 
-  bool AsBool() const { return std::get<bool>(v_); }
-  double AsNumber() const { return std::get<double>(v_); }
-  const std::string& AsString() const { return std::get<std::string>(v_); }
-  Object* AsObject() const { return IsObject() ? std::get<Object*>(v_) : nullptr; }
+  // Each of these gives a neutral value (false, NaN, "") when the value is of another type.
+  bool AsBool() const { return tag_ == Tag::Bool && u_.boolean; }
+  double AsNumber() const {
+    return tag_ == Tag::Number ? u_.number : std::numeric_limits<double>::quiet_NaN();
+  }
+  const std::string& AsString() const;
+  Object* AsObject() const { return tag_ == Tag::Object ? u_.object : nullptr; }
 
-  bool operator==(const Value&) const = default;
+  // Undefined equals undefined (a hole too), numbers compare as numbers (NaN unequal to
+  // itself), strings by their text and objects by identity.
+  bool operator==(const Value& other) const;
 
  private:
-  std::variant<Undefined, Null, bool, double, std::string, Object*> v_;
+  enum class Tag : uint8_t { Undefined, Hole, Null, Bool, Number, String, Object };
+  struct SharedString {
+    uint32_t refs;
+    std::string text;
+  };
+  void Release() noexcept {
+    if (tag_ == Tag::String && --u_.string->refs == 0) delete u_.string;
+  }
+
+  Tag tag_;
+  union Payload {
+    double number;
+    bool boolean;
+    Object* object;
+    SharedString* string;
+  } u_;
 };
 
 // How the original player prints a number: at most 15 significant digits, exponent form from
