@@ -157,6 +157,16 @@ class Interpreter {
   using RootSource = std::function<void(const std::function<void(Object*)>& keep)>;
   void AddRootSource(RootSource source) { rootSources_.push_back(std::move(source)); }
 
+  // ASnative's table: the player's own functions by category and index, as ASnative and
+  // ASSetNative hand them out.
+  void RegisterNative(int32_t category, int32_t index, NativeFunction fn) {
+    natives_[NativeKey(category, index)] = std::move(fn);
+  }
+  const NativeFunction* FindNative(int32_t category, int32_t index) const {
+    const auto it = natives_.find(NativeKey(category, index));
+    return it == natives_.end() ? nullptr : &it->second;
+  }
+
   // Lets `milliseconds` of movie time pass: the intervals and timeouts due by then fire.
   void AdvanceClock(double milliseconds);
 
@@ -227,6 +237,11 @@ class Interpreter {
   };
   std::vector<Timer> timers_;
   std::vector<RootSource> rootSources_;
+  static uint64_t NativeKey(int32_t category, int32_t index) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(category)) << 32) |
+           static_cast<uint32_t>(index);
+  }
+  std::unordered_map<uint64_t, NativeFunction> natives_;
   size_t liveAfterCollect_ = 0;
   int nextTimerId_ = 1;
   double clock_ = 0;
