@@ -19,6 +19,7 @@
 #include "player/avm1/clip_host.h"
 #include "player/avm1/input_state.h"
 #include "player/avm1/object.h"
+#include "player/avm1/text.h"
 #include "player/avm1/value.h"
 
 namespace swf::avm1 {
@@ -143,7 +144,7 @@ class Interpreter {
   // Runs a block on `clip` within the current budget (the Call action, and frame scripts).
   void RunNested(std::span<const uint8_t> code, const ClipRef& clip);
   void Trace(std::string_view line) {
-    if (trace_) trace_(line);
+    if (trace_) trace_(ForOutput(line));
   }
 
   // Frees the objects nothing reaches any more. Only between scripts: C++ code running a

@@ -512,7 +512,9 @@ bool Executor::StepSwf4(const Action& a) {
       break;
     }
     case ActionCode::StringLength:
-      Push(static_cast<double>(PopString().size()));
+      // From SWF 6 on strings are Unicode and the single-byte actions count as the others do.
+      Push(static_cast<double>(version >= 6 ? Characters(PopString(), true).size()
+                                            : PopString().size()));
       break;
     case ActionCode::MBStringLength:
       Push(static_cast<double>(Characters(PopString(), true).size()));
@@ -527,21 +529,27 @@ bool Executor::StepSwf4(const Action& a) {
     }
     case ActionCode::CharToAscii: {
       const std::string s = PopString();
+      if (version >= 6) {
+        Push(static_cast<double>(FirstCharacterCode(s)));
+        break;
+      }
       Push(s.empty() ? 0.0 : static_cast<double>(static_cast<unsigned char>(s[0])));
       break;
     }
-    case ActionCode::MBCharToAscii: {
-      const std::vector<std::string> chars = Characters(PopString(), true);
-      Push(chars.empty() ? 0.0 : static_cast<double>(CharacterCode(chars[0])));
+    case ActionCode::MBCharToAscii:
+      Push(static_cast<double>(FirstCharacterCode(PopString())));
       break;
-    }
     case ActionCode::AsciiToChar: {
+      if (version >= 6) {
+        Push(EncodeCharacter(ToUint32(PopNumber()) & 0xFFFF));
+        break;
+      }
       const uint32_t c = ToUint32(PopNumber()) & 0xFF;
-      Push(version >= 6 ? EncodeCharacter(c) : std::string(1, static_cast<char>(c)));
+      Push(std::string(1, static_cast<char>(c)));
       break;
     }
     case ActionCode::MBAsciiToChar:
-      Push(EncodeCharacter(ToUint32(PopNumber()) & 0x1FFFFF));
+      Push(EncodeCharacter(ToUint32(PopNumber()) & 0xFFFF));
       break;
     case ActionCode::ToInteger: {
       const double d = PopNumber();
