@@ -33,6 +33,52 @@ size_t Clamp(double index, size_t size) {
   return index > static_cast<double>(size) ? size : static_cast<size_t>(index);
 }
 
+// parseFloat reads as the original does, digit by digit: the fraction adds up in tenths (so
+// its last bits are not always the nearest double), a second point is passed over, and the
+// exponent wraps as a 32-bit integer.
+double ParseFloat(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  double whole = 0, fraction = 0, scale = 1;
+  int points = 0;
+  bool any = false;
+  for (; i < s.size(); ++i) {
+    const char c = s[i];
+    if (c == '.') {
+      ++points;
+      continue;
+    }
+    if (c < '0' || c > '9') break;
+    any = true;
+    if (points == 0) {
+      whole = whole * 10 + (c - '0');
+    } else {
+      scale /= 10;
+      fraction += (c - '0') * scale;
+    }
+  }
+  if (!any) return kNaN;
+  double value = whole + fraction;
+  if (points < 2 && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    size_t j = i + 1;
+    bool negativeExponent = false;
+    if (j < s.size() && (s[j] == '-' || s[j] == '+')) negativeExponent = s[j++] == '-';
+    uint32_t exponent = 0;
+    bool digits = false;
+    for (; j < s.size() && s[j] >= '0' && s[j] <= '9'; ++j) {
+      exponent = exponent * 10 + static_cast<uint32_t>(s[j] - '0');
+      digits = true;
+    }
+    if (digits) {
+      const auto e = static_cast<int32_t>(exponent);
+      value *= std::pow(10.0, negativeExponent ? -static_cast<double>(e) : static_cast<double>(e));
+    }
+  }
+  return negative ? -value : value;
+}
+
 }  // namespace
 
 void Interpreter::InstallBuiltins() {
@@ -489,15 +535,7 @@ void Interpreter::InstallBuiltins() {
   });
   method(global_, "parseFloat", [](Interpreter& vm, const Value&, std::span<const Value> args) {
     if (args.empty()) return Value();
-    const std::string s = vm.ToString(Arg(args, 0));
-    size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
-    const double d = StringToNumber(s.substr(i), 4);
-    // A SWF 4 read gives 0 for "no number at all"; parseFloat gives NaN.
-    const bool any = i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) ||
-                                      ((s[i] == '-' || s[i] == '+' || s[i] == '.') &&
-                                       s.find_first_of("0123456789", i) != std::string::npos));
-    return Value(any ? d : kNaN);
+    return Value(ParseFloat(vm.ToString(Arg(args, 0))));
   });
   method(global_, "ASSetPropFlags", [](Interpreter& vm, const Value&, std::span<const Value> args) {
     Object* o = Arg(args, 0).AsObject();

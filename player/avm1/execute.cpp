@@ -189,6 +189,12 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
   act.scope.push_back(act.locals);
   act.target = function->target;
   act.base = function->target;
+  // SWF 5 functions have no closure: called as a method of a clip, one runs on that clip, its
+  // timeline variables and _target included, wherever it was defined.
+  if (Object* clip = thisValue.AsObject();
+      version_ < 6 && clip && clip->kind == ObjectKind::Clip && act.scope.size() == 2) {
+    act.scope[0] = act.target = act.base = clip;
+  }
   // A method called on something that is not an object sees the clip it was defined on.
   act.thisValue = thisValue.IsObject() ? thisValue : Value(function->target);
   act.constants = code.constants ? code.constants : noConstants_;

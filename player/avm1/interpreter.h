@@ -113,7 +113,9 @@ class Interpreter {
   Object* ClipObject(const ClipRef& clip);
   Object* BoxPrimitive(const Value& v);
 
-  Value GetMember(const Value& object, std::string_view name);
+  // `resolve` false: a name the object lacks is not asked of its __resolve (conversions look
+  // up valueOf and toString so).
+  Value GetMember(const Value& object, std::string_view name, bool resolve = true);
   // Whether `object` or its prototypes (or, for a clip, its children and properties) have `name`.
   bool HasProperty(Object* object, std::string_view name);
   void SetMember(const Value& object, std::string_view name, Value value);
