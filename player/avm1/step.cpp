@@ -300,11 +300,17 @@ bool Executor::StepValues(const Action& a) {
       break;
     }
     case ActionCode::Add2: {
-      const Value b = vm.ToPrimitive(Pop()), x = vm.ToPrimitive(Pop());
+      // An object whose valueOf gives back an object takes part as itself: beside a string it
+      // joins through toString, in a sum it is NaN.
+      const Value b = ValueOfOperand(Pop()), x = ValueOfOperand(Pop());
       if (x.IsString() || b.IsString()) {
         Push(vm.ToString(x) + vm.ToString(b));
       } else {
-        Push(PrimitiveToNumber(x, version) + PrimitiveToNumber(b, version));
+        auto number = [&](const Value& v) {
+          return v.IsObject() ? std::numeric_limits<double>::quiet_NaN()
+                              : PrimitiveToNumber(v, version);
+        };
+        Push(number(x) + number(b));
       }
       break;
     }
@@ -444,8 +450,9 @@ bool Executor::StepSwf4(const Action& a) {
       break;
     }
     case ActionCode::Subtract: {
+      // Subtract and Divide convert the top of the stack first.
       const Value bv = Pop(), xv = Pop();
-      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
+      const double b = vm.ToNumber(bv), x = vm.ToNumber(xv);
       Push(x - b);
       break;
     }
@@ -457,7 +464,7 @@ bool Executor::StepSwf4(const Action& a) {
     }
     case ActionCode::Divide: {
       const Value bv = Pop(), xv = Pop();
-      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
+      const double b = vm.ToNumber(bv), x = vm.ToNumber(xv);
       if (b == 0 && version < 5) {
         Push("#ERROR#");
       } else {
