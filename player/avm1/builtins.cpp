@@ -33,6 +33,52 @@ size_t Clamp(double index, size_t size) {
   return index > static_cast<double>(size) ? size : static_cast<size_t>(index);
 }
 
+// parseFloat reads as the original does, digit by digit: the fraction adds up in tenths (so
+// its last bits are not always the nearest double), a second point is passed over, and the
+// exponent wraps as a 32-bit integer.
+double ParseFloat(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  double whole = 0, fraction = 0, scale = 1;
+  int points = 0;
+  bool any = false;
+  for (; i < s.size(); ++i) {
+    const char c = s[i];
+    if (c == '.') {
+      ++points;
+      continue;
+    }
+    if (c < '0' || c > '9') break;
+    any = true;
+    if (points == 0) {
+      whole = whole * 10 + (c - '0');
+    } else {
+      scale /= 10;
+      fraction += (c - '0') * scale;
+    }
+  }
+  if (!any) return kNaN;
+  double value = whole + fraction;
+  if (points < 2 && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    size_t j = i + 1;
+    bool negativeExponent = false;
+    if (j < s.size() && (s[j] == '-' || s[j] == '+')) negativeExponent = s[j++] == '-';
+    uint32_t exponent = 0;
+    bool digits = false;
+    for (; j < s.size() && s[j] >= '0' && s[j] <= '9'; ++j) {
+      exponent = exponent * 10 + static_cast<uint32_t>(s[j] - '0');
+      digits = true;
+    }
+    if (digits) {
+      const auto e = static_cast<int32_t>(exponent);
+      value *= std::pow(10.0, negativeExponent ? -static_cast<double>(e) : static_cast<double>(e));
+    }
+  }
+  return negative ? -value : value;
+}
+
 }  // namespace
 
 void Interpreter::InstallBuiltins() {
@@ -282,19 +328,25 @@ void Interpreter::InstallBuiltins() {
            }
            return Value(s);
          });
-  // Indices are taken as 32-bit integers: 2^32 + 1 is 1.
+  // Indices and counts are taken as 32-bit integers: 2^32 + 1 is 1. Called with no arguments
+  // at all, the methods that search or cut give undefined.
+  auto intArg = [](Interpreter& vm, std::span<const Value> args, size_t i) {
+    return static_cast<int64_t>(ToInt32(vm.ToNumber(Arg(args, i))));
+  };
   method(stringProto_, "charAt",
-         [chars](Interpreter& vm, const Value& self, std::span<const Value> args) {
+         [chars, intArg](Interpreter& vm, const Value& self, std::span<const Value> args) {
            const auto s = chars(vm, self);
-           const int32_t i = ToInt32(vm.ToNumber(Arg(args, 0)));
+           const int64_t i = intArg(vm, args, 0);
            if (i < 0 || static_cast<size_t>(i) >= s.size()) return Value("");
            return Value(s[static_cast<size_t>(i)]);
          });
   method(stringProto_, "charCodeAt",
-         [chars](Interpreter& vm, const Value& self, std::span<const Value> args) {
+         [chars, intArg](Interpreter& vm, const Value& self, std::span<const Value> args) {
            const auto s = chars(vm, self);
-           const int32_t i = ToInt32(vm.ToNumber(Arg(args, 0)));
-           if (i < 0 || static_cast<size_t>(i) >= s.size()) return Value(kNaN);
+           const int64_t i = intArg(vm, args, 0);
+           if (i < 0) return Value(kNaN);
+           // A SWF 5 movie reads past the end as the string's terminating zero.
+           if (static_cast<size_t>(i) >= s.size()) return vm.Version() < 6 ? Value(0) : Value(kNaN);
            return Value(static_cast<double>(CharacterCode(s[static_cast<size_t>(i)])));
          });
   method(stringProto_, "concat",
@@ -303,28 +355,28 @@ void Interpreter::InstallBuiltins() {
            for (const Value& v : args) out += vm.ToString(v);
            return Value(out);
          });
-  method(
-      stringProto_, "indexOf",
-      [chars](Interpreter& vm, const Value& self, std::span<const Value> args) {
-        const auto s = chars(vm, self);
-        const auto what = Characters(vm.ToString(Arg(args, 0)), vm.Version() >= 6);
-        const size_t from =
-            args.size() > 1 ? Clamp(std::max(0.0, vm.ToNumber(args[1])), s.size()) : 0;
-        const auto at = std::search(s.begin() + static_cast<ptrdiff_t>(from), s.end(), what.begin(),
-                                    what.end());
-        return Value(at == s.end() && !what.empty() ? -1.0 : static_cast<double>(at - s.begin()));
-      });
+  method(stringProto_, "indexOf",
+         [chars, intArg](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           if (args.empty()) return Value();
+           const auto s = chars(vm, self);
+           const auto what = Characters(vm.ToString(args[0]), vm.Version() >= 6);
+           const int64_t from = std::max<int64_t>(0, args.size() > 1 ? intArg(vm, args, 1) : 0);
+           if (from > static_cast<int64_t>(s.size())) return Value(-1.0);
+           const auto at = std::search(s.begin() + from, s.end(), what.begin(), what.end());
+           return Value(at == s.end() && !what.empty() ? -1.0 : static_cast<double>(at - s.begin()));
+         });
   method(stringProto_, "lastIndexOf",
-         [chars](Interpreter& vm, const Value& self, std::span<const Value> args) {
+         [chars, intArg](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           if (args.empty()) return Value();
            const auto s = chars(vm, self);
            const auto what = Characters(vm.ToString(Arg(args, 0)), vm.Version() >= 6);
-           double from = static_cast<double>(s.size());
-           if (args.size() > 1) {
-             const double n = vm.ToNumber(args[1]);
+           int64_t from = static_cast<int64_t>(s.size());
+           if (args.size() > 1 && !args[1].IsUndefined()) {
+             const int64_t n = intArg(vm, args, 1);
              if (n < 0) return Value(-1.0);
-             if (!std::isnan(n)) from = std::min(n, from);
+             from = std::min(n, from);
            }
-           for (size_t i = std::min(static_cast<size_t>(from), s.size()) + 1; i-- > 0;) {
+           for (size_t i = static_cast<size_t>(from) + 1; i-- > 0;) {
              if (i + what.size() <= s.size() &&
                  std::equal(what.begin(), what.end(), s.begin() + static_cast<ptrdiff_t>(i))) {
                return Value(static_cast<double>(i));
@@ -335,62 +387,83 @@ void Interpreter::InstallBuiltins() {
   auto part = [](const std::vector<std::string>& s, size_t from, size_t to) {
     std::string out;
     for (size_t i = from; i < to && i < s.size(); ++i) out += s[i];
-    return out;
+    return PairSurrogates(out);
+  };
+  // A relative index (negative counts from the end) clamped into 0..size.
+  auto relative = [](int64_t i, size_t size) {
+    const auto n = static_cast<int64_t>(size);
+    if (i < 0) i += n;
+    return static_cast<size_t>(std::clamp<int64_t>(i, 0, n));
   };
   method(stringProto_, "substr",
-         [chars, part](Interpreter& vm, const Value& self, std::span<const Value> args) {
+         [chars, part, intArg, relative](Interpreter& vm, const Value& self,
+                                         std::span<const Value> args) {
+           if (args.empty()) return Value();
            const auto s = chars(vm, self);
-           const size_t from = Clamp(vm.ToNumber(Arg(args, 0)), s.size());
+           const size_t from = relative(intArg(vm, args, 0), s.size());
            size_t count = s.size() - from;
            if (args.size() > 1 && !args[1].IsUndefined()) {
-             double n = vm.ToNumber(args[1]);
-             // A negative length counts back from the end of the string.
+             int64_t n = intArg(vm, args, 1);
              // A negative length counts back from the end of the string, and gives nothing when
              // that reaches the end anyway.
              if (n < 0) {
-               n += static_cast<double>(s.size());
-               if (static_cast<double>(from) + n >= static_cast<double>(s.size())) n = 0;
+               n += static_cast<int64_t>(s.size());
+               if (static_cast<int64_t>(from) + n >= static_cast<int64_t>(s.size())) n = 0;
              }
-             count = std::min(count, ToIndex(n));
+             count = std::min(count, static_cast<size_t>(std::max<int64_t>(n, 0)));
            }
            return Value(part(s, from, from + count));
          });
   method(stringProto_, "substring",
-         [chars, part](Interpreter& vm, const Value& self, std::span<const Value> args) {
+         [chars, part, intArg](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           if (args.empty()) return Value();
            const auto s = chars(vm, self);
-           auto at = [&](double d) { return std::min(ToIndex(d), s.size()); };
-           size_t from = at(vm.ToNumber(Arg(args, 0)));
-           size_t to =
-               args.size() > 1 && !args[1].IsUndefined() ? at(vm.ToNumber(args[1])) : s.size();
+           auto at = [&](int64_t i) {
+             return static_cast<size_t>(std::clamp<int64_t>(i, 0, static_cast<int64_t>(s.size())));
+           };
+           size_t from = at(intArg(vm, args, 0));
+           size_t to = args.size() > 1 && !args[1].IsUndefined() ? at(intArg(vm, args, 1)) : s.size();
            if (from > to) std::swap(from, to);
            return Value(part(s, from, to));
          });
   method(stringProto_, "slice",
-         [chars, part](Interpreter& vm, const Value& self, std::span<const Value> args) {
+         [chars, part, intArg, relative](Interpreter& vm, const Value& self,
+                                         std::span<const Value> args) {
+           if (args.empty()) return Value();
            const auto s = chars(vm, self);
-           const size_t from = Clamp(vm.ToNumber(Arg(args, 0)), s.size());
+           const size_t from = relative(intArg(vm, args, 0), s.size());
            const size_t to = args.size() > 1 && !args[1].IsUndefined()
-                                 ? Clamp(vm.ToNumber(args[1]), s.size())
+                                 ? relative(intArg(vm, args, 1), s.size())
                                  : s.size();
            return Value(from < to ? part(s, from, to) : std::string());
          });
   method(stringProto_, "split",
-         [chars](Interpreter& vm, const Value& self, std::span<const Value> args) {
+         [chars, intArg](Interpreter& vm, const Value& self, std::span<const Value> args) {
            const std::string s = ThisString(vm, self);
+           const bool swf5 = vm.Version() < 6;
            std::vector<Value> parts;
-           if (Arg(args, 0).IsUndefined()) {
+           // No separator: the whole string (a SWF 5 movie splits at commas then).
+           if (Arg(args, 0).IsUndefined() && !swf5) {
+             parts.push_back(s);
+             return Value(vm.NewArray(std::move(parts)));
+           }
+           const std::string sep = Arg(args, 0).IsUndefined() ? "," : vm.ToString(args[0]);
+           if (sep.empty() && !swf5) {
+             for (std::string& c : chars(vm, self)) parts.push_back(std::move(c));
+           } else if (sep.empty()) {
              parts.push_back(s);
            } else {
-             const std::string sep = vm.ToString(args[0]);
-             if (sep.empty()) {
-               for (std::string& c : chars(vm, self)) parts.push_back(std::move(c));
-             } else {
-               size_t start = 0;
-               for (size_t at; (at = s.find(sep, start)) != std::string::npos;
-                    start = at + sep.size()) {
-                 parts.push_back(s.substr(start, at - start));
-               }
-               parts.push_back(s.substr(start));
+             size_t start = 0;
+             for (size_t at; (at = s.find(sep, start)) != std::string::npos;
+                  start = at + sep.size()) {
+               parts.push_back(s.substr(start, at - start));
+             }
+             parts.push_back(s.substr(start));
+           }
+           if (args.size() > 1 && !args[1].IsUndefined()) {
+             const int64_t limit = intArg(vm, args, 1);
+             if (limit < static_cast<int64_t>(parts.size())) {
+               parts.resize(static_cast<size_t>(std::max<int64_t>(limit, 0)));
              }
            }
            return Value(vm.NewArray(std::move(parts)));
@@ -404,7 +477,7 @@ void Interpreter::InstallBuiltins() {
             out +=
                 vm.Version() >= 6 ? EncodeCharacter(code) : std::string(1, static_cast<char>(code));
           }
-          return Value(out);
+          return Value(PairSurrogates(out));
         });
   }
 
@@ -462,15 +535,7 @@ void Interpreter::InstallBuiltins() {
   });
   method(global_, "parseFloat", [](Interpreter& vm, const Value&, std::span<const Value> args) {
     if (args.empty()) return Value();
-    const std::string s = vm.ToString(Arg(args, 0));
-    size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
-    const double d = StringToNumber(s.substr(i), 4);
-    // A SWF 4 read gives 0 for "no number at all"; parseFloat gives NaN.
-    const bool any = i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) ||
-                                      ((s[i] == '-' || s[i] == '+' || s[i] == '.') &&
-                                       s.find_first_of("0123456789", i) != std::string::npos));
-    return Value(any ? d : kNaN);
+    return Value(ParseFloat(vm.ToString(Arg(args, 0))));
   });
   method(global_, "ASSetPropFlags", [](Interpreter& vm, const Value&, std::span<const Value> args) {
     Object* o = Arg(args, 0).AsObject();

@@ -168,19 +168,20 @@ void Executor::CallFrame(const Value& frame) {
 }
 
 Value Executor::Extract(const std::string& s, double index, double count, bool multibyte) {
-  const std::vector<std::string> chars = Characters(s, multibyte && version >= 6);
-  // Indices count from 1; a start before the first character starts at it.
-  double start = std::isnan(index) ? 0 : std::trunc(index) - 1;
+  // From SWF 6 on the single-byte action counts Unicode units too.
+  const std::vector<std::string> chars = Characters(s, (multibyte || version >= 6) && version >= 6);
+  // Indices count from 1 as 32-bit integers; a start before the first character starts at it.
+  double start = static_cast<double>(ToInt32(index)) - 1;
   if (start < 0) start = 0;
   if (start >= static_cast<double>(chars.size())) return std::string();
-  double n = std::isnan(count) ? 0 : std::trunc(count);
+  double n = static_cast<double>(ToInt32(count));
   const double left = static_cast<double>(chars.size()) - start;
   if (n < 0 || n > left) n = left;
   std::string out;
   for (size_t i = static_cast<size_t>(start), e = i + static_cast<size_t>(n); i < e; ++i) {
     out += chars[i];
   }
-  return out;
+  return PairSurrogates(out);
 }
 
 Value Interpreter::Execute(const FunctionCode& code, Activation& act, std::vector<Value>* stack) {
@@ -203,6 +204,12 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
   act.scope.push_back(act.locals);
   act.target = function->target;
   act.base = function->target;
+  // SWF 5 functions have no closure: called as a method of a clip, one runs on that clip, its
+  // timeline variables and _target included, wherever it was defined.
+  if (Object* clip = thisValue.AsObject();
+      version_ < 6 && clip && clip->kind == ObjectKind::Clip && act.scope.size() == 2) {
+    act.scope[0] = act.target = act.base = clip;
+  }
   // A method called on something that is not an object sees the clip it was defined on.
   act.thisValue = thisValue.IsObject() ? thisValue : Value(function->target);
   act.constants = code.constants ? code.constants : noConstants_;

@@ -76,8 +76,8 @@ struct Executor {
     return NamesEqual(a, b, CaseSensitive());
   }
 
-  // SWF 4 movies have no booleans: comparisons give 1 or 0.
-  Value Truth(bool b) const { return version < 5 ? Value(b ? 1.0 : 0.0) : Value(b); }
+  // Comparisons give booleans in SWF 4 movies too; such a movie prints them as 1 or 0.
+  Value Truth(bool b) const { return Value(b); }
 
   // The main timeline of the level the script's clip plays in.
   Object* Root() {
@@ -441,12 +441,38 @@ struct Executor {
 
   // --- comparisons -----------------------------------------------------------------------
 
+  // What an object is as an operand of + and ==: what its valueOf gives, or the object itself
+  // when that is no primitive (toString is not asked then).
+  Value ValueOfOperand(const Value& v) {
+    Object* o = v.AsObject();
+    if (!o || o->kind == ObjectKind::Clip) return vm.ToPrimitive(v);
+    // From SWF 6 on a date is read as text first: its toString, and never its valueOf.
+    const bool text = o->kind == ObjectKind::Date && version >= 6;
+    const Value valueOf = vm.GetMember(v, text ? "toString" : "valueOf", false);
+    if (!valueOf.AsObject() || !valueOf.AsObject()->IsCallable()) {
+      return text ? Value() : vm.ToPrimitive(v);
+    }
+    Value r = vm.Call(valueOf, v, {});
+    return r.IsPrimitive() ? r : v;
+  }
+
   bool LooseEquals(const Value& a, const Value& b) {
     if (a.IsObject() && b.IsObject()) return a.AsObject() == b.AsObject();
+    // An object without a valueOf of its own kind (_global, say) has no value: it equals
+    // undefined and null.
+    if (a.IsObject()) {
+      const Value p = ValueOfOperand(a);
+      return p.IsPrimitive() && LooseEquals(p, b);
+    }
+    if (b.IsObject()) {
+      const Value p = ValueOfOperand(b);
+      return p.IsPrimitive() && LooseEquals(a, p);
+    }
     if ((a.IsUndefined() || a.IsNull()) && (b.IsUndefined() || b.IsNull())) return true;
     if (a.IsUndefined() || a.IsNull() || b.IsUndefined() || b.IsNull()) return false;
-    if (a.IsObject()) return LooseEquals(vm.ToPrimitive(a), b);
-    if (b.IsObject()) return LooseEquals(a, vm.ToPrimitive(b));
+    // Two numbers compare as StrictEquals does, NaN equal to itself; a string that reads as
+    // NaN is not.
+    if (a.IsNumber() && b.IsNumber()) return StrictEquals(a, b);
     if (a.IsString() && b.IsString()) return a.AsString() == b.AsString();
     if (a.IsBool() && b.IsBool()) return a.AsBool() == b.AsBool();
     return PrimitiveToNumber(a, version) == PrimitiveToNumber(b, version);

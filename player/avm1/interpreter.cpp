@@ -132,7 +132,7 @@ Value Interpreter::GetClipMember(Object* clip, std::string_view name, bool& foun
   return v;
 }
 
-Value Interpreter::GetMember(const Value& object, std::string_view name) {
+Value Interpreter::GetMember(const Value& object, std::string_view name, bool resolve) {
   const bool cs = CaseSensitive();
   Object* o = object.AsObject();
   if (!o) {
@@ -184,7 +184,7 @@ Value Interpreter::GetMember(const Value& object, std::string_view name) {
   }
   // An object may answer for names it does not have through __resolve (from SWF 6 on).
   // A __resolve that holds a primitive or a clip is passed over for one further up.
-  if (object.IsObject() && version_ >= 6 && !NamesEqual(name, "__resolve", cs)) {
+  if (resolve && object.IsObject() && version_ >= 6 && !NamesEqual(name, "__resolve", cs)) {
     at = o;
     for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
       const Property* p = at->FindOwn("__resolve", cs);
@@ -273,8 +273,14 @@ Value Interpreter::Watched(Object* o, std::string_view name, Value value) {
   };
   Watcher* w = find();
   if (!w || w->busy) return value;
-  const Property* own = o->FindOwn(name, cs);
-  const Value old = own && !own->getter ? own->value : Value();
+  // The old value is what the property holds where the object finds it, its prototypes
+  // included; a getter is not asked.
+  const Property* found = nullptr;
+  int hops = 0;
+  for (Object* at = o; at && !found && hops < 256; at = at->proto, ++hops) {
+    found = at->FindOwn(name, cs);
+  }
+  const Value old = found ? found->value : Value();
   const Value args[] = {Value(w->name), old, std::move(value), w->userData};
   Object* callback = w->callback;
   w->busy = true;
@@ -395,11 +401,11 @@ Value Interpreter::ToPrimitive(const Value& v, bool preferString) {
   if (preferString) return ToString(v);
   // Without a valueOf to call the object has no value at all; one that gives an object back
   // leaves it to toString.
-  Value valueOf = GetMember(v, "valueOf");
+  Value valueOf = GetMember(v, "valueOf", false);
   if (!valueOf.AsObject() || !valueOf.AsObject()->IsCallable()) return Value();
   Value result = Call(valueOf, v, {});
   if (result.IsPrimitive()) return result;
-  Value toString = GetMember(v, "toString");
+  Value toString = GetMember(v, "toString", false);
   if (toString.AsObject() && toString.AsObject()->IsCallable()) {
     result = Call(toString, v, {});
     if (result.IsPrimitive()) return result;
@@ -413,7 +419,7 @@ Value Interpreter::ToPrimitiveNumber(const Value& v) {
   // A clip is a number only in name.
   if (o->kind == ObjectKind::Clip) return std::numeric_limits<double>::quiet_NaN();
   for (const char* name : {"valueOf", "toString"}) {
-    Value method = GetMember(v, name);
+    Value method = GetMember(v, name, false);
     if (method.AsObject() && method.AsObject()->IsCallable()) {
       Value result = Call(method, v, {});
       if (result.IsPrimitive()) return result;
@@ -433,7 +439,7 @@ std::string Interpreter::ToString(const Value& v) {
     if (ClipGone(o)) return std::string();
     if (o->kind == ObjectKind::Clip) return ClipDotPath(o->clip);
     // Only a string from toString will do; anything else it gives prints as the object's type.
-    Value method = GetMember(v, "toString");
+    Value method = GetMember(v, "toString", false);
     if (method.AsObject() && method.AsObject()->IsCallable()) {
       Value result = Call(method, v, {});
       if (result.IsString()) return result.AsString();

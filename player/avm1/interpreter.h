@@ -19,6 +19,7 @@
 #include "player/avm1/clip_host.h"
 #include "player/avm1/input_state.h"
 #include "player/avm1/object.h"
+#include "player/avm1/text.h"
 #include "player/avm1/value.h"
 
 namespace swf::avm1 {
@@ -113,7 +114,9 @@ class Interpreter {
   Object* ClipObject(const ClipRef& clip);
   Object* BoxPrimitive(const Value& v);
 
-  Value GetMember(const Value& object, std::string_view name);
+  // `resolve` false: a name the object lacks is not asked of its __resolve (conversions look
+  // up valueOf and toString so).
+  Value GetMember(const Value& object, std::string_view name, bool resolve = true);
   // Whether `object` or its prototypes (or, for a clip, its children and properties) have `name`.
   bool HasProperty(Object* object, std::string_view name);
   void SetMember(const Value& object, std::string_view name, Value value);
@@ -144,7 +147,7 @@ class Interpreter {
   // Runs a block on `clip` within the current budget (the Call action, and frame scripts).
   void RunNested(std::span<const uint8_t> code, const ClipRef& clip);
   void Trace(std::string_view line) {
-    if (trace_) trace_(line);
+    if (trace_) trace_(ForOutput(line));
   }
 
   // Frees the objects nothing reaches any more. Only between scripts: C++ code running a
@@ -157,6 +160,16 @@ class Interpreter {
   // must be reported by a root source, or the collector frees them.
   using RootSource = std::function<void(const std::function<void(Object*)>& keep)>;
   void AddRootSource(RootSource source) { rootSources_.push_back(std::move(source)); }
+
+  // ASnative's table: the player's own functions by category and index, as ASnative and
+  // ASSetNative hand them out.
+  void RegisterNative(int32_t category, int32_t index, NativeFunction fn) {
+    natives_[NativeKey(category, index)] = std::move(fn);
+  }
+  const NativeFunction* FindNative(int32_t category, int32_t index) const {
+    const auto it = natives_.find(NativeKey(category, index));
+    return it == natives_.end() ? nullptr : &it->second;
+  }
 
   // Lets `milliseconds` of movie time pass: the intervals and timeouts due by then fire.
   void AdvanceClock(double milliseconds);
@@ -228,6 +241,11 @@ class Interpreter {
   };
   std::vector<Timer> timers_;
   std::vector<RootSource> rootSources_;
+  static uint64_t NativeKey(int32_t category, int32_t index) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(category)) << 32) |
+           static_cast<uint32_t>(index);
+  }
+  std::unordered_map<uint64_t, NativeFunction> natives_;
   size_t liveAfterCollect_ = 0;
   int nextTimerId_ = 1;
   double clock_ = 0;

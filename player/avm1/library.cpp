@@ -11,6 +11,7 @@ void InstallLibrary(Interpreter& vm) {
   InstallDate(vm);
   InstallSound(vm);
   InstallSharedObject(vm);
+  InstallNativeTable(vm);
 }
 
 }  // namespace swf::avm1

@@ -25,6 +25,9 @@ void InstallClipColors(Interpreter& vm);
 void InstallDate(Interpreter& vm);
 void InstallSound(Interpreter& vm);
 void InstallSharedObject(Interpreter& vm);
+// ASnative and ASSetNative, with the player's functions numbered as the original numbers them
+// (after everything they number is installed).
+void InstallNativeTable(Interpreter& vm);
 // Stage's properties, System, PrintJob, ContextMenu and ExternalInterface (after flash.geom).
 void InstallPlayerObjects(Interpreter& vm);
 // A ColorTransform's eight numbers (multipliers red, green, blue, alpha, then the offsets).

@@ -389,11 +389,17 @@ bool Executor::StepValues(const Action& a) {
       Pop();
       break;
     case ActionCode::Add2: {
-      const Value b = vm.ToPrimitive(Pop()), x = vm.ToPrimitive(Pop());
+      // An object whose valueOf gives back an object takes part as itself: beside a string it
+      // joins through toString, in a sum it is NaN.
+      const Value b = ValueOfOperand(Pop()), x = ValueOfOperand(Pop());
       if (x.IsString() || b.IsString()) {
         Push(vm.ToString(x) + vm.ToString(b));
       } else {
-        Push(PrimitiveToNumber(x, version) + PrimitiveToNumber(b, version));
+        auto number = [&](const Value& v) {
+          return v.IsObject() ? std::numeric_limits<double>::quiet_NaN()
+                              : PrimitiveToNumber(v, version);
+        };
+        Push(number(x) + number(b));
       }
       break;
     }
@@ -526,8 +532,9 @@ bool Executor::StepSwf4(const Action& a) {
       break;
     }
     case ActionCode::Subtract: {
+      // Subtract and Divide convert the top of the stack first.
       const Value bv = Pop(), xv = Pop();
-      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
+      const double b = vm.ToNumber(bv), x = vm.ToNumber(xv);
       Push(x - b);
       break;
     }
@@ -539,7 +546,7 @@ bool Executor::StepSwf4(const Action& a) {
     }
     case ActionCode::Divide: {
       const Value bv = Pop(), xv = Pop();
-      const double x = vm.ToNumber(xv), b = vm.ToNumber(bv);
+      const double b = vm.ToNumber(bv), x = vm.ToNumber(xv);
       if (b == 0 && version < 5) {
         Push("#ERROR#");
       } else {
@@ -594,7 +601,9 @@ bool Executor::StepSwf4(const Action& a) {
       break;
     }
     case ActionCode::StringLength:
-      Push(static_cast<double>(PopString().size()));
+      // From SWF 6 on strings are Unicode and the single-byte actions count as the others do.
+      Push(static_cast<double>(version >= 6 ? Characters(PopString(), true).size()
+                                            : PopString().size()));
       break;
     case ActionCode::MBStringLength:
       Push(static_cast<double>(Characters(PopString(), true).size()));
@@ -609,21 +618,27 @@ bool Executor::StepSwf4(const Action& a) {
     }
     case ActionCode::CharToAscii: {
       const std::string s = PopString();
+      if (version >= 6) {
+        Push(static_cast<double>(FirstCharacterCode(s)));
+        break;
+      }
       Push(s.empty() ? 0.0 : static_cast<double>(static_cast<unsigned char>(s[0])));
       break;
     }
-    case ActionCode::MBCharToAscii: {
-      const std::vector<std::string> chars = Characters(PopString(), true);
-      Push(chars.empty() ? 0.0 : static_cast<double>(CharacterCode(chars[0])));
+    case ActionCode::MBCharToAscii:
+      Push(static_cast<double>(FirstCharacterCode(PopString())));
       break;
-    }
     case ActionCode::AsciiToChar: {
+      if (version >= 6) {
+        Push(EncodeCharacter(ToUint32(PopNumber()) & 0xFFFF));
+        break;
+      }
       const uint32_t c = ToUint32(PopNumber()) & 0xFF;
-      Push(version >= 6 ? EncodeCharacter(c) : std::string(1, static_cast<char>(c)));
+      Push(std::string(1, static_cast<char>(c)));
       break;
     }
     case ActionCode::MBAsciiToChar:
-      Push(EncodeCharacter(ToUint32(PopNumber()) & 0x1FFFFF));
+      Push(EncodeCharacter(ToUint32(PopNumber()) & 0xFFFF));
       break;
     case ActionCode::ToInteger: {
       const double d = PopNumber();
@@ -689,6 +704,12 @@ bool Executor::StepObjects(const Action& a) {
       Value holder;
       std::string member;
       if (IsPathLike(name) && SplitPath(name, holder, member)) {
+        // The player warns where a path leads through a primitive value (and deletes nothing).
+        if (!holder.IsObject() && !holder.IsUndefined() && !holder.IsNull()) {
+          vm.Trace(
+              "Parameters of primitive types are no longer coerced into the required type - "
+              "Object.");
+        }
         Push(vm.DeleteMember(holder, member));
         break;
       }

@@ -11,7 +11,15 @@ std::vector<std::string> Characters(const std::string& s, bool utf8) {
       n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
       if (i + n > s.size()) n = 1;
     }
-    out.push_back(s.substr(i, n));
+    if (n == 4) {
+      // Scripts count in UTF-16 units: a character past the first 65536 is two of them,
+      // each kept as the three bytes its surrogate encodes to until they meet again.
+      const uint32_t code = CharacterCode(s.substr(i, 4)) - 0x10000;
+      out.push_back(EncodeCharacter(0xD800 + ((code >> 10) & 0x3FF)));
+      out.push_back(EncodeCharacter(0xDC00 + (code & 0x3FF)));
+    } else {
+      out.push_back(s.substr(i, n));
+    }
     i += n;
   }
   return out;
@@ -42,6 +50,62 @@ std::string EncodeCharacter(uint32_t code) {
     out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
     out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+  return out;
+}
+
+uint32_t FirstCharacterCode(const std::string& s) {
+  const std::vector<std::string> first = Characters(s.substr(0, 4), true);
+  if (first.empty()) return 0;
+  // A character beyond 16 bits has no code of its own here; it reads as the replacement one.
+  const auto lead = static_cast<unsigned char>(s[0]);
+  return lead >= 0xF0 && first[0].size() == 3 ? 0xFFFD : CharacterCode(first[0]);
+}
+
+namespace {
+
+// The surrogate (0xD800 to 0xDFFF) that three bytes at `s[i]` encode, or 0.
+uint32_t SurrogateAt(std::string_view s, size_t i) {
+  if (i + 3 > s.size() || static_cast<unsigned char>(s[i]) != 0xED) return 0;
+  const auto b1 = static_cast<unsigned char>(s[i + 1]), b2 = static_cast<unsigned char>(s[i + 2]);
+  if (b1 < 0xA0 || b1 > 0xBF || (b2 & 0xC0) != 0x80) return 0;
+  return 0xD000u | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu);
+}
+
+}  // namespace
+
+std::string PairSurrogates(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    const uint32_t high = SurrogateAt(s, i);
+    if (high >= 0xD800 && high < 0xDC00) {
+      const uint32_t low = SurrogateAt(s, i + 3);
+      if (low >= 0xDC00) {
+        out += EncodeCharacter(0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00));
+        i += 6;
+        continue;
+      }
+    }
+    out += s[i++];
+  }
+  return out;
+}
+
+std::string ForOutput(std::string_view s) {
+  // The player's output ends a string at its first NUL.
+  s = s.substr(0, s.find('\0'));
+  if (s.find('\xED') == std::string_view::npos) return std::string(s);
+  const std::string paired = PairSurrogates(s);
+  std::string out;
+  out.reserve(paired.size());
+  for (size_t i = 0; i < paired.size();) {
+    if (SurrogateAt(paired, i)) {
+      out += "\xEF\xBF\xBD";
+      i += 3;
+    } else {
+      out += paired[i++];
+    }
   }
   return out;
 }
