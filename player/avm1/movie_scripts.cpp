@@ -88,7 +88,10 @@ void MovieScripts::RunEvent(const FrameActions& actions) {
       if (vm) vm->EndUnload();
     }
   } unloading{actions.event == kEventUnload ? &vm_ : nullptr};
-  if (unloading.vm) vm_.BeginUnload();
+  if (unloading.vm) {
+    vm_.BeginUnload();
+    vm_.ClipLeaving(clip);
+  }
   if (actions.handlers) {
     for (const ClipAction& handler : *actions.handlers) {
       if (!(handler.events & actions.event)) continue;
@@ -136,10 +139,10 @@ std::optional<ClipRef> MovieScripts::Child(const ClipRef& clip, std::string_view
   const DisplayObject* o = Find(clip);
   if (!o || name.empty()) return std::nullopt;
   for (const auto& [depth, child] : o->children) {
-    if ((child->IsClip() || child->IsButton() || child->field) && !child->name.empty() &&
-        NamesEqual(child->name, name, caseSensitive)) {
-      return ClipRef{child->id};
-    }
+    if (child->name.empty() || !NamesEqual(child->name, name, caseSensitive)) continue;
+    // A named shape has no object of its own: its name leads scripts to the clip holding it.
+    if (!child->IsClip() && !child->IsButton() && !child->field) return clip;
+    return ClipRef{child->id};
   }
   return std::nullopt;
 }
