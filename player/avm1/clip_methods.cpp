@@ -319,11 +319,14 @@ void Interpreter::CallClipMethod(const ClipRef& clip, std::string_view name) {
   }
 }
 
-void Interpreter::ConstructClip(const ClipRef& clip) {
+void Interpreter::ConstructClip(const ClipRef& clip, const std::function<void()>& first) {
   DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
   // The symbol a clip was made from lies in the movie its parent shows.
   const Movie* movie = o ? host_->Display()->LibraryOf(o->parent ? *o->parent : *o) : nullptr;
-  if (!o || o->constructed || !movie || !clipClasses_) return;
+  if (!o || o->constructed || !movie || !clipClasses_) {
+    if (first) first();
+    return;
+  }
   o->constructed = true;
   Object* ctor = nullptr;
   for (const auto& [symbol, e] : movie->exports) {
@@ -332,8 +335,14 @@ void Interpreter::ConstructClip(const ClipRef& clip) {
     if (ctor) break;
   }
   Object* self = ClipObject(clip);
-  if (!ctor || !self) return;
-  if (Object* proto = GetMember(ctor, "prototype").AsObject()) self->proto = proto;
+  if (ctor && self) {
+    if (Object* proto = GetMember(ctor, "prototype").AsObject()) self->proto = proto;
+  }
+  if (first) first();
+  if (!ctor || !self || !host_->Find(clip)) return;
+  // As `new` marks what it makes.
+  if (version_ >= 6) self->SetOwn("__constructor__", ctor, CaseSensitive(), kDontEnum);
+  if (version_ <= 6) self->SetOwn("constructor", ctor, CaseSensitive(), kDontEnum);
   if (depth_ == 0) {
     budget_ = kInstructionBudget;
     stopped_ = false;
@@ -591,10 +600,12 @@ void Interpreter::InstallClipMethods() {
                    NewNative([](Interpreter& vm, const Value&, std::span<const Value> args) {
                      if (args.size() < 2 || !vm.clipClasses_) return Value(false);
                      const std::string symbol = vm.ToString(args[0]);
-                     if (args[1].AsObject()) {
+                     if (args[1].AsObject() && args[1].AsObject()->IsCallable()) {
                        vm.clipClasses_->SetOwn(symbol, args[1], false);
-                     } else {
+                     } else if (args[1].IsNull() || args[1].IsUndefined()) {
                        vm.clipClasses_->DeleteOwn(symbol, false);
+                     } else {
+                       return Value(false);  // only a function can be a clip's class
                      }
                      return Value(true);
                    }),

@@ -170,8 +170,9 @@ class Interpreter {
   bool SetClipProperty(const ClipRef& clip, std::string_view name, const Value& value);
   void CallClipMethod(const ClipRef& clip, std::string_view name);
   // Gives a new clip of a symbol registered with Object.registerClass its class: the
-  // prototype, then the constructor run on it. Once per clip.
-  void ConstructClip(const ClipRef& clip);
+  // prototype, then the constructor run on it. Once per clip. `first` (the clip's own
+  // construct handlers) runs between the two.
+  void ConstructClip(const ClipRef& clip, const std::function<void()>& first = {});
   void CloneClip(const Value& source, const std::string& name, double depth);
   void RemoveClip(const Value& clip);
 

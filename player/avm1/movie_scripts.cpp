@@ -81,7 +81,6 @@ void MovieScripts::RunEvent(const FrameActions& actions) {
   // An unloading clip is gone from the display list already; its handlers still run on it.
   const DisplayObject* o = display_.Find(actions.clip);
   if (actions.event != kEventUnload && (!o || o->removed)) return;
-  if (actions.event == kEventConstruct) vm_.ConstructClip(clip);
   struct Unloading {
     Interpreter* vm;
     ~Unloading() {
@@ -92,12 +91,19 @@ void MovieScripts::RunEvent(const FrameActions& actions) {
     vm_.BeginUnload();
     vm_.ClipLeaving(clip);
   }
-  if (actions.handlers) {
+  auto handlers = [&] {
+    if (!actions.handlers) return;
     for (const ClipAction& handler : *actions.handlers) {
       if (!(handler.events & actions.event)) continue;
       if (actions.event == kEventKeyPress && handler.keyCode != actions.key) continue;
       vm_.RunFrameScript(handler.bytes, clip);
     }
+  };
+  // A clip's on(construct) sees its class's prototype but runs before the constructor.
+  if (actions.event == kEventConstruct) {
+    vm_.ConstructClip(clip, handlers);
+  } else {
+    handlers();
   }
   if (const char* method = EventMethod(actions.event)) vm_.CallClipMethod(clip, method);
 }
