@@ -459,6 +459,22 @@ void Interpreter::InstallClipMethods() {
     vm.RemoveClip(self);
     return Value();
   });
+  // A movie arrives whole: what has loaded is all there is. A main timeline counts its whole
+  // file, a sprite its own tags.
+  for (const char* name : {"getBytesLoaded", "getBytesTotal"}) {
+    method(name, [](Interpreter& vm, const Value& self, std::span<const Value>) {
+      DisplayObject* o = ObjectOf(vm, self);
+      if (!o) return Value();
+      if (o->library || !o->parent) {
+        const Movie* movie = vm.Host()->Display()->LibraryOf(*o);
+        return Value(movie ? static_cast<double>(movie->header.fileLength) : 0.0);
+      }
+      const Movie* movie = vm.Host()->Display()->LibraryOf(*o->parent);
+      const Sprite* sprite =
+          movie ? std::get_if<Sprite>(movie->Find(o->characterId)) : nullptr;
+      return Value(sprite ? static_cast<double>(sprite->byteLength) : 0.0);
+    });
+  }
   method("getDepth", [](Interpreter& vm, const Value& self, std::span<const Value>) {
     DisplayObject* o = ObjectOf(vm, self);
     return o ? Value(static_cast<double>(o->ScriptDepth())) : Value();
