@@ -66,7 +66,7 @@ void DisplayList::Reset(const Movie* movie) {
   root_.library = movie_;
   framesReached_ = 1;
   ApplyFrame(root_, 0);
-  QueueActions(root_, 0);
+  QueueActions(root_, 0, 0);
   // The main timeline's load comes after its first frame's scripts, which are where a movie
   // sets its onLoad.
   pending_.push_back({root_.id, nullptr, kEventLoad, nullptr});
@@ -150,6 +150,7 @@ void DisplayList::Advance(DisplayObject& clip) {
 void DisplayList::Goto(DisplayObject& clip, size_t frame, bool ownFirst) {
   if (frame == clip.frame) return;
   size_t mark = pending_.size();
+  const size_t initMark = initializes_.size();
   if (frame < clip.frame) {
     Rebuild(clip, frame);
     if (!ownFirst) mark = pending_.size();
@@ -162,7 +163,7 @@ void DisplayList::Goto(DisplayObject& clip, size_t frame, bool ownFirst) {
   }
   clip.frame = frame;
   if (&clip == &root_) framesReached_ = std::max(framesReached_, frame + 1);
-  QueueActions(clip, mark);
+  QueueActions(clip, mark, initMark);
 }
 
 void DisplayList::ApplyFrame(DisplayObject& clip, size_t frame) {
@@ -277,12 +278,13 @@ void DisplayList::Start(DisplayObject& clip) {
   // A sprite's first frame is there as soon as the sprite is. Its load and first frame's
   // actions run before whatever that frame placed.
   const size_t mark = pending_.size();
+  const size_t initMark = initializes_.size();
   if (clip.timeline) ApplyFrame(clip, 0);
   if (clip.IsButton() && Nesting(clip) < kMaxNesting) SetButtonState(clip, kButtonUp);
   if (clip.IsClip()) {
     pending_.insert(pending_.begin() + static_cast<ptrdiff_t>(mark),
                     {clip.id, nullptr, kEventLoad, clip.clipActions});
-    QueueActions(clip, mark + 1);
+    QueueActions(clip, mark + 1, initMark);
   }
 }
 
@@ -474,15 +476,19 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame) {
   }
 }
 
-void DisplayList::QueueActions(const DisplayObject& clip, size_t at) {
+void DisplayList::QueueActions(const DisplayObject& clip, size_t at, size_t initAt) {
   if (!clip.timeline) return;
   std::vector<FrameActions> mine;
-  // Initialisation actions run once per sprite, before the frame's other actions.
+  // Initialisation actions run once per sprite, before anything the frame placed is
+  // initialised or given its class.
   for (const ActionBlock& block : clip.timeline->At(clip.frame).actions) {
     if (block.init && initDone_.insert({LibraryOf(clip), block.spriteId}).second) {
       mine.push_back({clip.id, &block, 0, nullptr});
     }
   }
+  initializes_.insert(initializes_.begin() + static_cast<ptrdiff_t>(std::min(initAt, initializes_.size())),
+                      mine.begin(), mine.end());
+  mine.clear();
   for (const ActionBlock& block : clip.timeline->At(clip.frame).actions) {
     if (!block.init) mine.push_back({clip.id, &block, 0, nullptr});
   }

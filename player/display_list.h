@@ -212,8 +212,9 @@ class DisplayList {
   // the order they are placed. `object` may be null (a character this player cannot show).
   void NameUnnamed(const DisplayObject& clip, DisplayObject* object, uint16_t characterId,
                    bool named);
-  // Queues the actions of the frame `clip` shows at `at` (its init actions first).
-  void QueueActions(const DisplayObject& clip, size_t at);
+  // Queues the actions of the frame `clip` shows at `at`, its init actions at `initAt` among
+  // the initialisations.
+  void QueueActions(const DisplayObject& clip, size_t at, size_t initAt);
 
   const Movie* movie_ = nullptr;
   DisplayObject root_;

@@ -456,6 +456,7 @@ MovieError ParseDefinition(const Tag& tag, ParseState& st) {
       const uint16_t frames = r.U16();
       if (!r.Ok()) return TagError(ErrorKind::Truncated, tag);
       Sprite sprite;
+      sprite.byteLength = static_cast<uint32_t>(tag.body.size() - 4);
       if (MovieError e = ParseTimeline(r.Rest(), frames, false, st, sprite.timeline); !e.Ok()) {
         return e;
       }

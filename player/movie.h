@@ -105,6 +105,7 @@ struct Timeline {
 
 struct Sprite {
   Timeline timeline;
+  uint32_t byteLength = 0;  // its tags as stored, the bytes a script sees it load
 };
 
 // A button's four states: which records show when the pointer is away (up), over it, pressing

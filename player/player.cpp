@@ -57,6 +57,11 @@ void Player::Start(std::unique_ptr<Movie> movie) {
   });
   display_.Reset(movie_.get());
   scripts_->vm().SyncFields(display_.Root());
+  // A load the first frame asked for that failed already says so by the end of that frame,
+  // as one asked for later does by the end of its tick.
+  bool failed = false;
+  for (const auto& [id, load] : loads_) failed = failed || load.failed;
+  if (failed) ApplyLoads();
 }
 
 void Player::RouteUrl(const avm1::Interpreter::UrlRequest& r) {
@@ -80,6 +85,7 @@ void Player::RouteUrl(const avm1::Interpreter::UrlRequest& r) {
     load.clip = r.clip;
     load.level = intoClip ? -1 : r.level;
     load.variables = r.loadVariables;
+    load.replyId = r.replyId;
   }
   // With nobody to fetch it, the load never arrives, as when a file is missing.
   if (!urlLoader_) {
@@ -102,7 +108,17 @@ void Player::CompleteLoad(uint64_t loadId, std::vector<uint8_t> bytes) {
   it->second.arrived = true;
 }
 
-void Player::FailLoad(uint64_t loadId) { loads_.erase(loadId); }
+void Player::FailLoad(uint64_t loadId) {
+  auto it = loads_.find(loadId);
+  if (it == loads_.end()) return;
+  // Whoever waits hears of it at the end of the next frame, as of a load that came.
+  if (it->second.replyId == 0) {
+    loads_.erase(it);
+    return;
+  }
+  it->second.arrived = true;
+  it->second.failed = true;
+}
 
 void Player::ApplyLoads() {
   // In the order they were asked for; one that replaces level 0 ends the others.
@@ -110,6 +126,7 @@ void Player::ApplyLoads() {
   for (const auto& [id, load] : loads_) {
     if (load.arrived) ready.push_back(id);
   }
+  if (ready.empty()) return;
   for (uint64_t id : ready) {
     auto it = loads_.find(id);
     if (it == loads_.end()) continue;
@@ -121,6 +138,19 @@ void Player::ApplyLoads() {
 }
 
 void Player::ApplyLoad(PendingLoad& load) {
+  if (load.failed) {
+    if (scripts_) scripts_->vm().DeliverData(load.replyId, std::nullopt);
+    return;
+  }
+  const bool replaces = load.clip.serial == 0 && load.level == 0;
+  ApplyArrived(load);
+  // The waiting object of a movie that replaced level 0 went with the old movie.
+  if (load.replyId && !replaces && scripts_) {
+    scripts_->vm().DeliverData(load.replyId, std::string(load.bytes.begin(), load.bytes.end()));
+  }
+}
+
+void Player::ApplyArrived(PendingLoad& load) {
   DisplayObject* target =
       load.clip.serial != 0 ? display_.Find(load.clip.serial) : display_.Level(load.level);
   if (load.variables) {

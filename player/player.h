@@ -172,6 +172,8 @@ class Player {
     int32_t level = -1;
     bool variables = false;
     bool arrived = false;
+    bool failed = false;   // arrived, as nothing
+    uint64_t replyId = 0;  // a script object waiting to hear how the load went
     std::vector<uint8_t> bytes;
   };
   void RouteUrl(const avm1::Interpreter::UrlRequest& request);
@@ -179,6 +181,7 @@ class Player {
   void UnloadTarget(const avm1::Interpreter::UrlRequest& request);
   void ApplyLoads();
   void ApplyLoad(PendingLoad& load);
+  void ApplyArrived(PendingLoad& load);
   // Makes `movie` the movie of level 0, as Load does.
   void Start(std::unique_ptr<Movie> movie);
   std::optional<avm1::ClipRef> Target(std::string_view target);

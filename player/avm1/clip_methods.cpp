@@ -320,11 +320,14 @@ void Interpreter::CallClipMethod(const ClipRef& clip, std::string_view name) {
   }
 }
 
-void Interpreter::ConstructClip(const ClipRef& clip) {
+void Interpreter::ConstructClip(const ClipRef& clip, const std::function<void()>& first) {
   DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
   // The symbol a clip was made from lies in the movie its parent shows.
   const Movie* movie = o ? host_->Display()->LibraryOf(o->parent ? *o->parent : *o) : nullptr;
-  if (!o || o->constructed || !movie || !clipClasses_) return;
+  if (!o || o->constructed || !movie || !clipClasses_) {
+    if (first) first();
+    return;
+  }
   o->constructed = true;
   Object* ctor = nullptr;
   for (const auto& [symbol, e] : movie->exports) {
@@ -333,8 +336,14 @@ void Interpreter::ConstructClip(const ClipRef& clip) {
     if (ctor) break;
   }
   Object* self = ClipObject(clip);
-  if (!ctor || !self) return;
-  if (Object* proto = GetMember(ctor, "prototype").AsObject()) self->proto = proto;
+  if (ctor && self) {
+    if (Object* proto = GetMember(ctor, "prototype").AsObject()) self->proto = proto;
+  }
+  if (first) first();
+  if (!ctor || !self || !host_->Find(clip)) return;
+  // As `new` marks what it makes.
+  if (version_ >= 6) self->SetOwn("__constructor__", ctor, CaseSensitive(), kDontEnum);
+  if (version_ <= 6) self->SetOwn("constructor", ctor, CaseSensitive(), kDontEnum);
   if (depth_ == 0) {
     budget_ = kInstructionBudget;
     stopped_ = false;
@@ -451,6 +460,22 @@ void Interpreter::InstallClipMethods() {
     vm.RemoveClip(self);
     return Value();
   });
+  // A movie arrives whole: what has loaded is all there is. A main timeline counts its whole
+  // file, a sprite its own tags.
+  for (const char* name : {"getBytesLoaded", "getBytesTotal"}) {
+    method(name, [](Interpreter& vm, const Value& self, std::span<const Value>) {
+      DisplayObject* o = ObjectOf(vm, self);
+      if (!o) return Value();
+      if (o->library || !o->parent) {
+        const Movie* movie = vm.Host()->Display()->LibraryOf(*o);
+        return Value(movie ? static_cast<double>(movie->header.fileLength) : 0.0);
+      }
+      const Movie* movie = vm.Host()->Display()->LibraryOf(*o->parent);
+      const Sprite* sprite =
+          movie ? std::get_if<Sprite>(movie->Find(o->characterId)) : nullptr;
+      return Value(sprite ? static_cast<double>(sprite->byteLength) : 0.0);
+    });
+  }
   method("getDepth", [](Interpreter& vm, const Value& self, std::span<const Value>) {
     DisplayObject* o = ObjectOf(vm, self);
     return o ? Value(static_cast<double>(o->ScriptDepth())) : Value();
@@ -592,10 +617,12 @@ void Interpreter::InstallClipMethods() {
                    NewNative([](Interpreter& vm, const Value&, std::span<const Value> args) {
                      if (args.size() < 2 || !vm.clipClasses_) return Value(false);
                      const std::string symbol = vm.ToString(args[0]);
-                     if (args[1].AsObject()) {
+                     if (args[1].AsObject() && args[1].AsObject()->IsCallable()) {
                        vm.clipClasses_->SetOwn(symbol, args[1], false);
-                     } else {
+                     } else if (args[1].IsNull() || args[1].IsUndefined()) {
                        vm.clipClasses_->DeleteOwn(symbol, false);
+                     } else {
+                       return Value(false);  // only a function can be a clip's class
                      }
                      return Value(true);
                    }),

@@ -75,6 +75,7 @@ size_t Interpreter::Collect() {
   m.Drain();
 
   std::erase_if(clips_, [](const auto& entry) { return !entry.second->marked; });
+  std::erase_if(departedPaths_, [this](const auto& entry) { return !clips_.count(entry.first); });
   const size_t before = heap_.size();
   std::erase_if(heap_, [](const std::unique_ptr<Object>& o) { return !o->marked; });
   for (const std::unique_ptr<Object>& o : heap_) o->marked = false;

@@ -135,7 +135,10 @@ bool Executor::FrameLoaded(size_t frame) {
   ClipRef clip;
   ClipState state;
   if (!TargetClip(clip) || !vm.Host()->State(clip, state)) return true;
-  return frame < state.totalFrames;
+  // A movie plays fully loaded, and then the original counts every frame a timeline could
+  // have as there.
+  constexpr size_t kLastPossibleFrame = 16000;
+  return frame <= kLastPossibleFrame;
 }
 
 void Executor::SkipActions(size_t count) {

@@ -351,17 +351,21 @@ struct Executor {
   }
 
   void SetTarget(const Value& target) {
-    if (target.IsString() && target.AsString().empty()) {
+    // Up to SWF 6 undefined names the script's own clip, as the empty string does.
+    if ((target.IsString() && target.AsString().empty()) ||
+        (target.IsUndefined() && version <= 6)) {
       act.target = act.base;
       return;
     }
-    // Anything but a clip names its target by what it prints as.
+    // A target is always found again by its path: a clip given by reference names the first
+    // clip along its path, and anything else names what it prints as.
     Object* given = target.AsObject();
-    Object* o = given && given->kind == ObjectKind::Clip
-                    ? given
-                    : ResolveTarget(vm.ToString(target), true).AsObject();
-    // An unknown target leaves the script acting on nothing rather than on its own clip.
-    act.target = o ? o : vm.NewPlainObject();
+    const std::string path = given && given->kind == ObjectKind::Clip
+                                 ? vm.ClipDotPath(given->clip)
+                                 : vm.ToString(target);
+    Object* o = ResolveTarget(path, true).AsObject();
+    // An unknown target leaves the script acting on its level's main timeline.
+    act.target = o && o->kind == ObjectKind::Clip ? o : Root();
   }
 
   static constexpr const char* kPropertyNames[] = {

@@ -149,8 +149,12 @@ Value Interpreter::GetMember(const Value& object, std::string_view name, bool re
       return {};
     }
   } else {
-    // A reference to a clip that has left the stage leads nowhere.
-    if (ClipGone(o)) return {};
+    // A reference to a clip that has left the stage leads to the clip now at its path.
+    if (ClipGone(o)) {
+      o = Resolved(o);
+      if (!o) return {};
+      return GetMember(o, name);
+    }
     if (NamesEqual(name, "__proto__", cs)) return o->proto ? Value(o->proto) : Value();
     const Property* own = o->kind == ObjectKind::Array ? o->FindOwn(name, cs) : nullptr;
     // addProperty can put a getter over an element or the length.
@@ -200,6 +204,10 @@ Value Interpreter::GetMember(const Value& object, std::string_view name, bool re
 
 bool Interpreter::HasProperty(Object* object, std::string_view name) {
   const bool cs = CaseSensitive();
+  if (ClipGone(object)) {
+    object = Resolved(object);
+    if (!object) return false;
+  }
   if (object->kind == ObjectKind::Array) {
     size_t index;
     if (NamesEqual(name, "length", cs)) return true;
@@ -223,6 +231,11 @@ bool Interpreter::HasProperty(Object* object, std::string_view name) {
 void Interpreter::SetMember(const Value& object, std::string_view name, Value value) {
   Object* o = object.AsObject();
   if (!o) return;  // primitives keep no properties
+  if (ClipGone(o)) {
+    o = Resolved(o);
+    if (!o) return;
+    return SetMember(o, name, std::move(value));
+  }
   const bool cs = CaseSensitive();
   if (NamesEqual(name, "__proto__", cs)) {
     o->proto = value.AsObject();
@@ -393,10 +406,33 @@ bool Interpreter::ClipGone(const Object* o) {
   return !d || (d->removed && unloading_ == 0);
 }
 
+Object* Interpreter::Resolved(Object* o) {
+  if (!ClipGone(o)) return o;
+  // Until its unload has run, a removed clip still knows where it stood.
+  const auto it = departedPaths_.find(o->clip.serial);
+  std::string path;
+  if (it != departedPaths_.end()) {
+    path = it->second;
+  } else if (host_->Find(o->clip)) {
+    path = ClipDotPath(o->clip);
+  } else {
+    return nullptr;
+  }
+  const std::optional<ClipRef> now = ResolveClip(path);
+  if (!now || now->serial == o->clip.serial) return nullptr;
+  Object* found = ClipObject(*now);
+  return found && !ClipGone(found) ? found : nullptr;
+}
+
+void Interpreter::ClipLeaving(const ClipRef& clip) {
+  if (clips_.count(clip.serial)) departedPaths_[clip.serial] = ClipDotPath(clip);
+}
+
 Value Interpreter::ToPrimitive(const Value& v, bool preferString) {
   Object* o = v.AsObject();
   if (!o) return v;
-  if (ClipGone(o)) return std::string();
+  if (ClipGone(o)) o = Resolved(o);
+  if (!o) return std::string();
   if (o->kind == ObjectKind::Clip) return ClipDotPath(o->clip);
   if (preferString) return ToString(v);
   // Without a valueOf to call the object has no value at all; one that gives an object back
@@ -436,7 +472,8 @@ double Interpreter::ToNumber(const Value& v) {
 
 std::string Interpreter::ToString(const Value& v) {
   if (Object* o = v.AsObject()) {
-    if (ClipGone(o)) return std::string();
+    if (ClipGone(o)) o = Resolved(o);
+    if (!o) return std::string();
     if (o->kind == ObjectKind::Clip) return ClipDotPath(o->clip);
     // Only a string from toString will do; anything else it gives prints as the object's type.
     Value method = GetMember(v, "toString", false);

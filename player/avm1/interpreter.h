@@ -95,6 +95,9 @@ class Interpreter {
   void SetInstructionBudget(uint64_t budget) { budgetPerBlock_ = budget; }
   // Brackets a clip's unload handlers, which still see the clip that is leaving.
   void BeginUnload() { ++unloading_; }
+  // `clip` is leaving the stage (while it still answers): a script's reference to it goes on
+  // to name whatever clip later stands at its path.
+  void ClipLeaving(const ClipRef& clip);
   void EndUnload() { --unloading_; }
   // How deep calls may nest (a movie's ScriptLimits), at most kMaxCallDepth.
   void SetMaxCallDepth(int depth) { maxCallDepth_ = std::clamp(depth, 1, kMaxCallDepth); }
@@ -181,8 +184,9 @@ class Interpreter {
   bool SetClipProperty(const ClipRef& clip, std::string_view name, const Value& value);
   void CallClipMethod(const ClipRef& clip, std::string_view name);
   // Gives a new clip of a symbol registered with Object.registerClass its class: the
-  // prototype, then the constructor run on it. Once per clip.
-  void ConstructClip(const ClipRef& clip);
+  // prototype, then the constructor run on it. Once per clip. `first` (the clip's own
+  // construct handlers) runs between the two.
+  void ConstructClip(const ClipRef& clip, const std::function<void()>& first = {});
   void CloneClip(const Value& source, const std::string& name, double depth);
   void RemoveClip(const Value& clip);
 
@@ -266,6 +270,9 @@ class Interpreter {
   Value GetClipMember(Object* clip, std::string_view name, bool& found);
   // Whether `o` is a clip that has left the stage.
   bool ClipGone(const Object* o);
+  // What a reference to a clip stands for: the clip itself while it is on the stage, else the
+  // clip now found along the path it had when it left (null when there is none).
+  Object* Resolved(Object* o);
 
   int version_;
   ClipHost* host_;
@@ -277,6 +284,8 @@ class Interpreter {
   Object* global_ = nullptr;
   Object* standInRoot_ = nullptr;  // the main timeline when there is no host
   std::unordered_map<uint64_t, Object*> clips_;
+  // The paths clips that scripts hold had when they left the stage, by handle.
+  std::unordered_map<uint64_t, std::string> departedPaths_;
   Object* clipClasses_ = nullptr;  // Object.registerClass: symbol name -> constructor
   std::vector<Value> stack_;  // the stack frame scripts share
   std::vector<Value> globalRegisters_ = std::vector<Value>(4);

@@ -5,6 +5,7 @@ namespace swf::avm1 {
 void InstallLibrary(Interpreter& vm) {
   InstallXml(vm);
   InstallLoadVars(vm);
+  InstallMovieClipLoader(vm);
   InstallGeometry(vm);
   InstallClipColors(vm);
   InstallPlayerObjects(vm);

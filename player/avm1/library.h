@@ -16,6 +16,7 @@ namespace swf::avm1 {
 void InstallLibrary(Interpreter& vm);
 void InstallXml(Interpreter& vm);
 void InstallLoadVars(Interpreter& vm);
+void InstallMovieClipLoader(Interpreter& vm);
 // flash.geom; Matrix and ColorTransform come from their own file.
 void InstallGeometry(Interpreter& vm);
 void InstallMatrix(Interpreter& vm, Object* geom);

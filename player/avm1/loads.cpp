@@ -191,4 +191,62 @@ void InstallLoadVars(Interpreter& vm) {
   InstallDataMethods(vm, proto, false);
 }
 
+// MovieClipLoader: loadClip asks for a movie as loadMovie does and tells the loader's listeners
+// how it went once the player has it (or knows it is not coming).
+void InstallMovieClipLoader(Interpreter& vm) {
+  const Property* p = vm.Global()->FindOwn("MovieClipLoader", vm.CaseSensitive());
+  Object* proto = p && p->value.AsObject() ? PrototypeOf(vm, p->value.AsObject()) : nullptr;
+  if (!proto) return;
+  AddMethod(vm, proto, "loadClip", [](Interpreter& vm, const Value& self, std::span<const Value> a) {
+    Object* loader = self.AsObject();
+    const Value target = Arg(a, 1);
+    if (a.size() < 2) return Value();
+    if (!loader || !a[0].IsString() || !vm.Host()) return Value(false);
+    Interpreter::UrlRequest r;
+    r.url = vm.ToString(a[0]);
+    r.loadTarget = true;
+    Object* clip = target.AsObject();
+    if (clip && clip->kind == ObjectKind::Clip) {
+      if (!vm.Host()->Find(clip->clip)) return Value(false);
+      r.clip = clip->clip;
+    } else if (target.IsNumber()) {
+      const double level = target.AsNumber();
+      if (!(level >= 0 && level <= 2147483647.0)) return Value(false);
+      r.level = static_cast<int32_t>(level);
+    } else if (target.IsString()) {
+      const std::optional<ClipRef> found = vm.ResolveClip(target.AsString());
+      if (!found) return Value(false);
+      r.clip = *found;
+    } else {
+      return Value(false);
+    }
+    // What hears the outcome: the loader and the target, kept until the answer comes.
+    Object* waiting = vm.NewPlainObject();
+    if (!waiting) return Value(false);
+    waiting->internal = {self, target};
+    AddMethod(vm, waiting, "onData",
+              [](Interpreter& vm, const Value& self, std::span<const Value> a) {
+                Object* w = self.AsObject();
+                if (!w || w->internal.size() != 2) return Value();
+                const Value loader = w->internal[0], target = w->internal[1];
+                auto tell = [&](const char* event, std::vector<Value> args) {
+                  args.insert(args.begin(), Value(event));
+                  vm.Call(vm.GetMember(loader, "broadcastMessage"), loader, args);
+                };
+                if (Arg(a, 0).IsUndefined()) {
+                  tell("onLoadError", {target, Value("URLNotFound")});
+                  return Value();
+                }
+                const double size = vm.ToNumber(vm.GetMember(self, "_bytesLoaded"));
+                tell("onLoadStart", {target});
+                tell("onLoadProgress", {target, size, size});
+                tell("onLoadComplete", {target, 0});
+                tell("onLoadInit", {target});
+                return Value();
+              });
+    vm.RequestData(std::move(r), waiting);
+    return Value(true);
+  });
+}
+
 }  // namespace swf::avm1

@@ -81,20 +81,29 @@ void MovieScripts::RunEvent(const FrameActions& actions) {
   // An unloading clip is gone from the display list already; its handlers still run on it.
   const DisplayObject* o = display_.Find(actions.clip);
   if (actions.event != kEventUnload && (!o || o->removed)) return;
-  if (actions.event == kEventConstruct) vm_.ConstructClip(clip);
   struct Unloading {
     Interpreter* vm;
     ~Unloading() {
       if (vm) vm->EndUnload();
     }
   } unloading{actions.event == kEventUnload ? &vm_ : nullptr};
-  if (unloading.vm) vm_.BeginUnload();
-  if (actions.handlers) {
+  if (unloading.vm) {
+    vm_.BeginUnload();
+    vm_.ClipLeaving(clip);
+  }
+  auto handlers = [&] {
+    if (!actions.handlers) return;
     for (const ClipAction& handler : *actions.handlers) {
       if (!(handler.events & actions.event)) continue;
       if (actions.event == kEventKeyPress && handler.keyCode != actions.key) continue;
       vm_.RunFrameScript(handler.bytes, clip);
     }
+  };
+  // A clip's on(construct) sees its class's prototype but runs before the constructor.
+  if (actions.event == kEventConstruct) {
+    vm_.ConstructClip(clip, handlers);
+  } else {
+    handlers();
   }
   if (const char* method = EventMethod(actions.event)) vm_.CallClipMethod(clip, method);
 }
@@ -136,10 +145,10 @@ std::optional<ClipRef> MovieScripts::Child(const ClipRef& clip, std::string_view
   const DisplayObject* o = Find(clip);
   if (!o || name.empty()) return std::nullopt;
   for (const auto& [depth, child] : o->children) {
-    if ((child->IsClip() || child->IsButton() || child->field) && !child->name.empty() &&
-        NamesEqual(child->name, name, caseSensitive)) {
-      return ClipRef{child->id};
-    }
+    if (child->name.empty() || !NamesEqual(child->name, name, caseSensitive)) continue;
+    // A named shape has no object of its own: its name leads scripts to the clip holding it.
+    if (!child->IsClip() && !child->IsButton() && !child->field) return clip;
+    return ClipRef{child->id};
   }
   return std::nullopt;
 }

@@ -340,6 +340,7 @@ void CloseConnection(Interpreter& vm, const Value& self, Object* o) {
   const double state = o->internal.empty() ? kClosed : o->internal[0].AsNumber();
   o->internal.assign(1, kClosed);
   if (state == kClosed) return;
+  o->SetOwn("isConnected", false, vm.CaseSensitive(), kDontEnum);
   Status(vm, self, "NetConnection.Connect.Closed");
   // The server connection that was still under way gives up too, and says nothing more.
   if (state == kRemote) CallMethod(vm, self, "onStatus", {});
@@ -348,7 +349,10 @@ void CloseConnection(Interpreter& vm, const Value& self, Object* o) {
 void InstallNetConnection(Interpreter& vm) {
   Object* ctor = DefineClass(vm, vm.Global(), "NetConnection",
                              [](Interpreter& vm, const Value& self, std::span<const Value>) {
-                               if (Object* o = Unclaimed(vm, self)) o->internal.assign(1, kClosed);
+                               if (Object* o = Unclaimed(vm, self)) {
+                                 o->internal.assign(1, kClosed);
+                                 o->SetOwn("isConnected", false, vm.CaseSensitive(), kDontEnum);
+                               }
                                return Value();
                              });
   Object* proto = PrototypeOf(vm, ctor);
@@ -360,6 +364,7 @@ void InstallNetConnection(Interpreter& vm) {
     const Value where = Arg(a, 0);
     if (where.IsNull() || where.IsUndefined()) {
       o->internal[0] = kLocal;
+      o->SetOwn("isConnected", true, vm.CaseSensitive(), kDontEnum);
       Status(vm, self, "NetConnection.Connect.Success");
       return Value(true);
     }

@@ -849,8 +849,15 @@ bool Executor::StepTimeline(const Action& a) {
       PayloadReader r(a.payload);
       uint8_t skip;
       if (!r.U8(skip)) return false;
-      const double frame = PopNumber();
-      if (!(frame >= 1) || !FrameLoaded(ToIndex(frame) - 1)) SkipActions(skip);
+      // Only a whole number names a frame to wait for (from 1, wrapping as a 32-bit integer
+      // does); anything else waits for nothing.
+      const Value v = Pop();
+      const double frame = v.IsNumber() ? v.AsNumber() : v.IsString() ? vm.ToNumber(v) : NAN;
+      if (std::isfinite(frame) && frame == std::trunc(frame)) {
+        const int32_t index =
+            static_cast<int32_t>(static_cast<uint32_t>(ToInt32(frame)) - 1u);
+        if (index >= 0 && !FrameLoaded(static_cast<size_t>(index))) SkipActions(skip);
+      }
       break;
     }
     case ActionCode::SetTarget: {

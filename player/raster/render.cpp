@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <vector>
 
 #include "player/raster/paint.h"
@@ -354,24 +355,38 @@ bool ShapeContains(const Shape& shape, const Matrix& toPixels, Point pixel) {
   const int px = static_cast<int>(std::floor(pixel.x)), py = static_cast<int>(std::floor(pixel.y));
   const PixelRect around{px - 1, py - 1, px + 2, py + 2};
   Scratch& s = ThreadScratch();
-  auto inside = [&]() {
+  // Fills take the point by the rule they are drawn with, strokes by any winding.
+  auto Winding = [&]() {
     int winding = 0;
     for (const raster::Segment& seg : s.segments.segments()) {
       if (pixel.y < seg.yTop || pixel.y >= seg.yBottom) continue;
       const double x = seg.xTop + (pixel.y - seg.yTop) * seg.slope;
       if (x < pixel.x) winding += seg.winding;
     }
-    return winding != 0;
+    return winding;
   };
-  s.segments.Reset(around);
-  AddAllFills(shape, toPixels, s.segments);
-  if (inside()) return true;
+  // Each fill by itself: fills that overlap (drawn one over another) must not cancel.
+  std::map<uint32_t, int> windings;
+  const size_t fills = shape.fills.size();
+  for (const Path& path : shape.paths) {
+    const bool left = path.fill0 >= 1 && path.fill0 <= fills;
+    const bool right = path.fill1 >= 1 && path.fill1 <= fills;
+    if (!left && !right) continue;
+    s.segments.Reset(around);
+    for (const Edge& e : path.edges) AddEdge(e, toPixels, true, s.segments);
+    const int w = Winding();
+    if (right) windings[path.fill1] += w;
+    if (left) windings[path.fill0] -= w;
+  }
+  for (const auto& [fill, w] : windings) {
+    if (shape.nonZero ? w != 0 : (w & 1) != 0) return true;
+  }
   bool hit = false;
   ForEachStrokeRun(shape, [&](size_t first, size_t end) {
     if (hit) return;
     s.segments.Reset(around);
     AddStrokes(shape, first, end, toPixels, s);
-    hit = inside();
+    hit = Winding() != 0;
   });
   return hit;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "player/folder_loads.h"
 #include "player/player.h"
 #include "player/text/device_fonts_native.h"
 
@@ -42,18 +43,7 @@ int main(int argc, char** argv) {
   swf::NativeDeviceFonts fonts;
   swf::Player player;
   player.SetDeviceFonts(&fonts);
-  const std::filesystem::path folder = std::filesystem::path(argv[1]).parent_path();
-  player.SetUrlLoader([&](const swf::Player::UrlRequest& request) {
-    if (!request.loadId) return;
-    std::vector<uint8_t> loaded;
-    // Web addresses are not fetched here.
-    if (request.url.find("://") == std::string::npos && read(folder / request.url, loaded)) {
-      player.CompleteLoad(request.loadId, std::move(loaded));
-    } else {
-      std::fprintf(stderr, "swfrun: cannot load %s\n", request.url.c_str());
-      player.FailLoad(request.loadId);
-    }
-  });
+  swf::FolderLoads loads(player, std::filesystem::path(argv[1]).parent_path());
   player.SetTraceSink([](std::string_view line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
@@ -63,6 +53,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "swfrun: %s is not a movie this player can read\n", argv[1]);
     return 1;
   }
-  for (long f = 1; f < frames; ++f) player.Tick();
+  loads.Deliver();
+  for (long f = 1; f < frames; ++f) {
+    player.Tick();
+    loads.Deliver();
+  }
   return 0;
 }

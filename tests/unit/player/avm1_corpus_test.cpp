@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "player/folder_loads.h"
 #include "player/player.h"
 #include "player/text/device_fonts_native.h"
 
@@ -60,8 +61,14 @@ std::vector<std::string> RunCase(const fs::path& dir, int frames) {
   });
   const std::string file = ReadText(dir / "test.swf");
   const std::vector<uint8_t> bytes(file.begin(), file.end());
+  // Loads are answered from the case's folder, as a movie played from disk finds its files.
+  swf::FolderLoads loads(player, dir);
   if (!player.Load(bytes).Ok()) return traced;
-  for (int f = 1; f < frames; ++f) player.Tick();
+  loads.Deliver();
+  for (int f = 1; f < frames; ++f) {
+    player.Tick();
+    loads.Deliver();
+  }
   return traced;
 }
 

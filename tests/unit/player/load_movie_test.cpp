@@ -2,11 +2,15 @@
 // the end of the next frame, and what arrived is where the movie's scripts look for it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <optional>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "player/folder_loads.h"
 #include "player/player.h"
 #include "tools/swf_builder.h"
 
@@ -139,6 +143,38 @@ TEST(LoadMovie, LevelZeroReplacesTheMovieAndPagesGoToTheHostUnanswered) {
   player.Tick();
   EXPECT_EQ(player.GetVariable("childVar"), "c");
   EXPECT_EQ(player.GetVariable("holder"), std::nullopt);
+}
+
+TEST(LoadMovie, FolderLoadsFindFilesByNameAndFailTheRest) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("brimloft_folder_loads_" + std::to_string(std::random_device{}()));
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "vars.txt", std::ios::binary) << "a=1";
+  const struct {
+    const char* url;
+    std::optional<std::string> a;
+  } cases[] = {
+      {"vars.txt", "1"},
+      {"vars.txt?x=2#top", "1"},  // the query is no part of the file's name
+      {"missing.txt", std::nullopt},
+      {"http://example.com/vars.txt", std::nullopt},  // nothing is fetched from the web
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.url);
+    swf::Player player;
+    swf::FolderLoads loads(player, folder);
+    constexpr uint8_t kIntoClip = 0x40, kVariables = 0x80;
+    ASSERT_TRUE(player
+                    .Load(ParentMovie(
+                        Actions().Push(c.url).Push("holder").GetUrl2(kIntoClip | kVariables),
+                        Actions()))
+                    .Ok());
+    loads.Deliver();
+    player.Tick();
+    EXPECT_EQ(player.PendingLoads(), 0u);
+    EXPECT_EQ(player.GetVariable("_level0.holder.a"), c.a);
+  }
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

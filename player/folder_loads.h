@@ -1,0 +1,39 @@
+#pragma once
+// Answers what a movie loads (movies, variables, XML and LoadVars data) from the files in one
+// folder, as a movie played from disk finds them: an address names a file relative to the
+// folder and what follows a '?' or '#' is no part of the name. Web addresses, and files that
+// are not there, fail as a missing file does.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "player/player.h"
+
+namespace swf {
+
+class FolderLoads {
+ public:
+  // Becomes `player`'s URL loader; the player must outlive this, and this the player's loads.
+  FolderLoads(Player& player, std::filesystem::path folder);
+  FolderLoads(const FolderLoads&) = delete;
+  FolderLoads& operator=(const FolderLoads&) = delete;
+
+  // Hands script objects (XML, LoadVars) the data they asked for. The player takes that only
+  // outside its own callbacks: call this after Load and after each Tick.
+  void Deliver();
+  // The bytes of the file `url` names, or nothing.
+  std::optional<std::vector<uint8_t>> Read(std::string_view url) const;
+
+ private:
+  void Answer(const Player::UrlRequest& request);
+
+  Player& player_;
+  std::filesystem::path folder_;
+  std::vector<std::pair<uint64_t, std::optional<std::string>>> replies_;
+};
+
+}  // namespace swf
