@@ -11,4 +11,9 @@ std::vector<std::string> Characters(const std::string& s, bool utf8);
 uint32_t CharacterCode(const std::string& c);
 std::string EncodeCharacter(uint32_t code);
 
+class Interpreter;
+struct Object;
+// TextSnapshot, and getTextSnapshot on `clipProto`.
+void InstallTextSnapshot(Interpreter& vm, Object* clipProto);
+
 }  // namespace swf::avm1

@@ -16,6 +16,9 @@
 namespace swf::avm1 {
 namespace {
 
+// ASSetPropFlags' bits for what only movies of SWF 7 and SWF 8 on can see.
+constexpr uint16_t kSwf7Only = 0x400, kSwf8Only = 0x1000;
+
 DisplayObject* FieldObject(Interpreter& vm, const Value& self) {
   Object* o = self.AsObject();
   if (!vm.Host() || !o || o->kind != ObjectKind::Clip) return nullptr;
@@ -369,6 +372,7 @@ void Interpreter::InstallTextMethods() {
         f.Touch();                                                                            \
       })
   // Made in the reverse of the order for-in lists them.
+  const size_t swf8From = textFieldProto_->props.size();
   for (const char* name : {"gridFitType", "antiAliasType"}) {
     property(name, [](Interpreter&, DisplayObject&, TextField&) { return Value("none"); },
              nullptr);
@@ -379,6 +383,12 @@ void Interpreter::InstallTextMethods() {
   property(
       "filters", [](Interpreter& vm, DisplayObject&, TextField&) { return Value(vm.NewArray()); },
       nullptr);
+  // Those five are there from SWF 8 on: older movies see them listed but cannot read them.
+  for (size_t i = swf8From; i < textFieldProto_->props.size(); ++i) {
+    Property& p = textFieldProto_->props[i];
+    p.flags = kSwf8Only;
+    p.hidden = HiddenFromVersion(p.flags, Version());
+  }
   property(
       "scroll",
       [](Interpreter&, DisplayObject&, TextField& f) { return Value(f.scroll); },
@@ -428,9 +438,9 @@ void Interpreter::InstallTextMethods() {
           a = v.AsBool() ? AutoSize::Left : AutoSize::None;
         } else {
           const std::string s = vm.ToString(v);
-          if (s == "left") a = AutoSize::Left;
-          if (s == "center") a = AutoSize::Center;
-          if (s == "right") a = AutoSize::Right;
+          if (NamesEqual(s, "left", false)) a = AutoSize::Left;
+          if (NamesEqual(s, "center", false)) a = AutoSize::Center;
+          if (NamesEqual(s, "right", false)) a = AutoSize::Right;
         }
         f.autoSize = a;
         f.FitToText(Fonts(vm));
@@ -481,8 +491,8 @@ void Interpreter::InstallTextMethods() {
   property(
       "hscroll", [](Interpreter&, DisplayObject&, TextField& f) { return Value(f.hscroll); },
       [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
-        const double n = vm.ToNumber(v);
-        if (!std::isnan(n)) f.hscroll = static_cast<int>(std::clamp(n, 0.0, double(f.MaxHScroll(Fonts(vm)))));
+        const int32_t n = ToInt32(vm.ToNumber(v));
+        f.hscroll = std::clamp(n, 0, f.MaxHScroll(Fonts(vm)));
       });
   property(
       "maxhscroll",
@@ -600,9 +610,17 @@ void Interpreter::InstallTextMethods() {
   });
   method("removeTextField", [](Interpreter& vm, const Value& self, std::span<const Value>) {
     DisplayObject* d = FieldObject(vm, self);
+    if (!d || !d->parent || d->ScriptDepth() < 0) return Value();
+    vm.ReleaseFocusWithin(d->id);
+    // The focus events may have run scripts that took the field away already.
+    d = FieldObject(vm, self);
     if (d && d->parent && d->ScriptDepth() >= 0) vm.Host()->Display()->Remove(*d);
     return Value();
   });
+  if (Property* p = textFieldProto_->FindOwn("replaceText", cs)) {
+    p->flags |= kSwf7Only;
+    p->hidden = HiddenFromVersion(p->flags, Version());
+  }
   if (Object* broadcaster = GetMember(global_, "AsBroadcaster").AsObject()) {
     for (const char* name : {"addListener", "removeListener", "broadcastMessage"}) {
       textFieldProto_->SetOwn(name, GetMember(broadcaster, name), cs, kDontEnum);
@@ -635,6 +653,8 @@ void Interpreter::InstallTextMethods() {
               if (!made || vm.Version() < 8) return Value();
               return Value(vm.ClipObject(ClipRef{made->id}));
             });
+
+  InstallTextSnapshot(*this, clipProto_);
 
   // TextFormat: every value null until given, kept in the object's internal slots; the
   // prototype's properties convert what scripts write.
