@@ -437,11 +437,14 @@ MovieError ParseDefinition(const Tag& tag, ParseState& st) {
     case TagCode::DefineText:
     case TagCode::DefineText2: {
       Shape text;
+      StaticText says;
       const FontLookup fonts = [&movie](uint16_t fontId) {
         return std::get_if<Font>(movie.Find(fontId));
       };
-      kind = ParseStaticText(code, tag.body, fonts, id, text, st.elementBudget);
-      if (kind == ErrorKind::None) movie.dictionary.try_emplace(id, std::move(text));
+      kind = ParseStaticText(code, tag.body, fonts, id, text, says, st.elementBudget);
+      if (kind == ErrorKind::None && movie.dictionary.try_emplace(id, std::move(text)).second) {
+        movie.staticTexts.try_emplace(id, std::move(says));
+      }
       break;
     }
     case TagCode::DefineEditText: {

@@ -165,6 +165,8 @@ struct Movie : BitmapSource {
   Rgba background{255, 255, 255, 255};
   Timeline timeline;
   std::map<uint16_t, Character> dictionary;
+  // What the static text characters of the dictionary say.
+  std::map<uint16_t, StaticText> staticTexts;
   // ExportAssets: the names scripts attach library symbols by, and the main timeline's frame
   // (from 0) that exports each.
   struct Export {

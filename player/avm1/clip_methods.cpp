@@ -271,11 +271,11 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
     const Movie* movie = host_->Display()->LibraryOf(*o);
     if (!number(n) || !movie) return true;
     if (o->field) {
-      // A field changes its box, not its scale.
+      // A field changes its box, not its scale, and takes the size as its box's own: a
+      // scaled field ends up as much wider as its scale makes it.
       TwipsRect& b = o->field->bounds;
-      const double scale = (is("_width") ? XScale(*o) : YScale(*o)) / 100;
-      if (scale == 0 || n < 0) return true;
-      const auto extent = static_cast<int32_t>(std::clamp(std::round(n * 20 / scale), 0.0, 1e8));
+      if (n < 0) return true;
+      const auto extent = static_cast<int32_t>(std::clamp(std::round(n * 20), 0.0, 1e8));
       (is("_width") ? b.xMax : b.yMax) = (is("_width") ? b.xMin : b.yMin) + extent;
       o->field->Touch();
       return true;
@@ -372,8 +372,11 @@ void Interpreter::RemoveClip(const Value& clip) {
   // Only clips at the depths scripts use come off; the timeline's own stay.
   if (!o || !o->parent || o->ScriptDepth() < 0) return;
   const uint64_t id = o->id;
+  ReleaseFocusWithin(id);
+  // The focus events may have run scripts that took the clip away already.
+  o = ObjectOf(*this, clip);
+  if (!o || o->id != id) return;
   host_->Display()->Remove(*o);
-  DropFocusWithin(id);
 }
 
 void Interpreter::InstallClipMethods() {

@@ -32,6 +32,13 @@ bool TakesFocus(Interpreter& vm, const DisplayObject& clip) {
   return false;
 }
 
+// The text field that has the focus, if its text can be selected.
+TextField* FocusedField(Interpreter& vm) {
+  const uint64_t focus = vm.Input().focus;
+  DisplayObject* d = focus && vm.Host() ? vm.Host()->Find(ClipRef{focus}) : nullptr;
+  return d && d->field && d->field->selectable ? d->field.get() : nullptr;
+}
+
 int32_t ClampTwips(double twips) {
   if (std::isnan(twips)) return 0;
   return static_cast<int32_t>(std::lround(std::clamp(twips, -1e9, 1e9)));
@@ -103,6 +110,13 @@ bool Interpreter::SetFocus(uint64_t object) {
   };
   notify(before, "onKillFocus", after);
   input_.focus = object;
+  // A field that takes the focus from a script has all its text selected, though Selection
+  // does not report it until a script sets the selection itself.
+  if (DisplayObject* d = object ? host_->Find(ClipRef{object}) : nullptr; d && d->field) {
+    d->field->selBegin = 0;
+    d->field->selEnd = d->field->text().size();
+  }
+  if (Object* selection = GlobalObject(*this, "Selection")) selection->internal.assign(1, false);
   notify(after, "onSetFocus", before);
   const Value both[] = {before, after};
   Broadcast("Selection", "onSetFocus", both);
@@ -118,6 +132,16 @@ void Interpreter::DropFocusWithin(uint64_t object) {
     gone = gone || at->removed || !at->visible;
   }
   if (within && gone) SetFocus(0);
+}
+
+void Interpreter::ReleaseFocusWithin(uint64_t object) {
+  if (!host_ || !input_.focus || !object) return;
+  for (const DisplayObject* at = host_->Find(ClipRef{input_.focus}); at; at = at->parent) {
+    if (at->id == object) {
+      SetFocus(0);
+      return;
+    }
+  }
 }
 
 void Interpreter::InstallInputObjects() {
@@ -217,13 +241,42 @@ void Interpreter::InstallInputObjects() {
               if (o->IsClip() && !TakesFocus(vm, *o)) return Value(false);
               return Value(vm.SetFocus(o->id));
             });
-  // The selection inside a text field: without one focused there is none.
-  for (const char* name : {"getBeginIndex", "getEndIndex", "getCaretIndex"}) {
-    AddMethod(*this, selection, name, [](Interpreter&, const Value&, auto) { return Value(-1.0); });
+  // The selection inside the focused text field: without one (or before a script set it) there
+  // is none.
+  enum Index { kBegin, kEnd, kCaret };
+  for (const auto& [name, index] : {std::pair{"getBeginIndex", kBegin},
+                                    std::pair{"getEndIndex", kEnd},
+                                    std::pair{"getCaretIndex", kCaret}}) {
+    const Index which = index;
+    AddMethod(*this, selection, name, [which](Interpreter& vm, const Value& self, auto) {
+      const TextField* f = FocusedField(vm);
+      Object* o = self.AsObject();
+      if (!f || !o || o->internal.size() != 1 || !o->internal[0].IsBool() ||
+          !o->internal[0].AsBool()) {
+        return Value(-1.0);
+      }
+      const size_t at = which == kBegin ? std::min(f->selBegin, f->selEnd)
+                        : which == kEnd ? std::max(f->selBegin, f->selEnd)
+                                        : f->selEnd;
+      return Value(static_cast<double>(at));
+    });
   }
-  AddMethod(*this, selection, "setSelection", [](Interpreter&, const Value&, auto) {
-    return Value();
-  });
+  AddMethod(*this, selection, "setSelection",
+            [](Interpreter& vm, const Value& self, std::span<const Value> a) {
+              TextField* f = FocusedField(vm);
+              Object* o = self.AsObject();
+              if (!f || !o || a.empty()) return Value();
+              const size_t length = f->text().size();
+              auto index = [&](const Value& v) {
+                if (v.IsUndefined()) return length;
+                return std::min(ToIndex(vm.ToNumber(v)), length);
+              };
+              // The caret goes where the second index points, the other end stays put.
+              f->selBegin = index(a[0]);
+              f->selEnd = index(Arg(a, 1));
+              o->internal.assign(1, true);
+              return Value();
+            });
 }
 
 }  // namespace swf::avm1

@@ -200,6 +200,9 @@ class Interpreter {
   // Takes the focus away when it rests on `object` or inside it and that is off the stage or
   // hidden (0: whatever has it).
   void DropFocusWithin(uint64_t object);
+  // Takes the focus away when it rests on `object` or inside it, which is about to go: the
+  // focus events still name what loses it.
+  void ReleaseFocusWithin(uint64_t object);
   // Tells `broadcaster` (a global such as "Mouse" or "Key") to send `message` to its listeners.
   void Broadcast(std::string_view broadcaster, std::string_view message,
                  std::span<const Value> args = {});

@@ -19,4 +19,9 @@ std::string PairSurrogates(std::string_view s);
 // Text as it leaves the player (trace): halves paired up, a lone half shown as U+FFFD.
 std::string ForOutput(std::string_view s);
 
+class Interpreter;
+struct Object;
+// TextSnapshot, and getTextSnapshot on `clipProto`.
+void InstallTextSnapshot(Interpreter& vm, Object* clipProto);
+
 }  // namespace swf::avm1

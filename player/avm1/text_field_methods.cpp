@@ -2,15 +2,22 @@
 // and keeping fields and the variables they show in step.
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "player/avm1/builtin_support.h"
 #include "player/avm1/interpreter.h"
 #include "player/avm1/script_error.h"
+#include "player/avm1/text.h"
 #include "player/compose.h"
 #include "player/display_list.h"
 
 namespace swf::avm1 {
 namespace {
+
+// ASSetPropFlags' bits for what only movies of SWF 7 and SWF 8 on can see.
+constexpr uint16_t kSwf7Only = 0x400, kSwf8Only = 0x1000;
 
 DisplayObject* FieldObject(Interpreter& vm, const Value& self) {
   Object* o = self.AsObject();
@@ -68,12 +75,47 @@ void Publish(Interpreter& vm, const DisplayObject& d) {
   vm.SetPathVariable(path, f.html ? f.HtmlText() : EncodeText(f.text(), Utf8(vm)));
 }
 
-// TextFormat values, by name, in the order the player's own objects list them.
-const char* const kFormatNames[] = {"font",        "size",      "color",       "url",
-                                    "target",      "bold",      "italic",      "underline",
-                                    "align",       "leftMargin", "rightMargin", "indent",
-                                    "leading",     "blockIndent", "bullet",     "tabStops",
-                                    "kerning",     "letterSpacing"};
+// TextFormat values, by name, in the order the player's own objects list them. A TextFormat
+// keeps them in its internal slots, in this order; the prototype's properties read and convert
+// them.
+enum FormatSlot : size_t {
+  kFont, kSize, kColor, kUrl, kTarget, kBold, kItalic, kUnderline, kAlign, kLeftMargin,
+  kRightMargin, kIndent, kLeading, kBlockIndent, kTabStops, kBullet, kDisplay, kKerning,
+  kLetterSpacing, kFormatSlots
+};
+const char* const kFormatNames[kFormatSlots] = {
+    "font",        "size",   "color",   "url",         "target",      "bold",     "italic",
+    "underline",   "align",  "leftMargin", "rightMargin", "indent",   "leading",  "blockIndent",
+    "tabStops",    "bullet", "display", "kerning",     "letterSpacing"};
+// The last slot tells a TextFormat from another object with hidden values.
+constexpr std::string_view kFormatMarker = "TextFormat";
+
+std::vector<Value>* FormatSlots(const Value& v) {
+  Object* o = v.AsObject();
+  if (!o || o->internal.size() != kFormatSlots + 1 || !o->internal[kFormatSlots].IsString() ||
+      o->internal[kFormatSlots].AsString() != kFormatMarker) {
+    return nullptr;
+  }
+  return &o->internal;
+}
+
+void InitFormatSlots(Object* o) {
+  o->internal.assign(kFormatSlots, Null{});
+  o->internal[kDisplay] = "block";
+  o->internal.push_back(kFormatMarker);
+}
+
+// The player's whole-number conversion: to nearest (ties to even), and anything out of range
+// (NaN and the infinities too) becomes the lowest 32-bit integer.
+double NearestInt(double n) {
+  const double r = std::nearbyint(n);
+  return std::isnan(r) || r < -2147483648.0 || r > 2147483647.0 ? -2147483648.0 : r;
+}
+// The constructor's conversion cuts toward zero instead.
+double TruncatedInt(double n) {
+  const double r = std::trunc(n);
+  return std::isnan(r) || r < -2147483648.0 || r > 2147483647.0 ? -2147483648.0 : r;
+}
 
 const char* AlignName(TextAlign a) {
   switch (a) {
@@ -88,34 +130,107 @@ const char* AlignName(TextAlign a) {
   }
 }
 
+std::optional<TextAlign> AlignFromName(std::string_view a) {
+  if (NamesEqual(a, "left", false)) return TextAlign::Left;
+  if (NamesEqual(a, "right", false)) return TextAlign::Right;
+  if (NamesEqual(a, "center", false)) return TextAlign::Center;
+  if (NamesEqual(a, "justify", false)) return TextAlign::Justify;
+  return std::nullopt;
+}
+
+// Font names are kept to this many characters.
+constexpr size_t kMaxFontNameChars = 64;
+
+// What a script's value becomes in slot `slot`; `constructing` for the constructor's arguments,
+// which convert numbers differently and drop an unknown alignment.
+Value ConvertFormatValue(Interpreter& vm, size_t slot, const Value& v, const Value& old,
+                         bool constructing) {
+  if (slot == kDisplay) {
+    const std::string s = v.IsUndefined() || v.IsNull() ? std::string() : vm.ToString(v);
+    return s == "inline" || s == "none" ? Value(s) : Value("block");
+  }
+  if (v.IsUndefined() || v.IsNull()) return slot == kAlign && !constructing ? old : Value(Null{});
+  switch (slot) {
+    case kFont: {
+      std::string s = vm.ToString(v);
+      const std::vector<std::string> chars = Characters(s, vm.Version() >= 6);
+      if (chars.size() > kMaxFontNameChars) {
+        s.clear();
+        for (size_t i = 0; i < kMaxFontNameChars; ++i) s += chars[i];
+      }
+      return s;
+    }
+    case kUrl:
+    case kTarget:
+      return vm.ToString(v);
+    case kBold:
+    case kItalic:
+    case kUnderline:
+    case kBullet:
+    case kKerning:
+      return ToBoolean(v, vm.Version());
+    case kColor:
+      return static_cast<double>(ToUint32(vm.ToNumber(v)));
+    case kAlign: {
+      const std::optional<TextAlign> a = AlignFromName(vm.ToString(v));
+      if (!a) return constructing ? Value(Null{}) : old;
+      return AlignName(*a);
+    }
+    case kLetterSpacing:
+      return vm.ToNumber(v);
+    case kTabStops: {
+      Object* list = v.AsObject();
+      Object* out = vm.NewArray();
+      if (!list || !out) return Null{};
+      const size_t n = std::min<size_t>(ToIndex(vm.ToNumber(vm.GetMember(list, "length"))),
+                                        kMaxFieldChars);
+      for (size_t i = 0; i < n; ++i) {
+        out->elements.push_back(
+            NearestInt(vm.ToNumber(vm.GetMember(list, std::to_string(i)))));
+      }
+      return out;
+    }
+    case kLeftMargin:
+    case kRightMargin:
+      if (!constructing) {
+        const double n = vm.ToNumber(v);
+        return std::isnan(n) || n < 0 ? 0.0 : NearestInt(n);
+      }
+      [[fallthrough]];
+    default:  // size, indent, leading, blockIndent
+      return constructing ? TruncatedInt(vm.ToNumber(v)) : NearestInt(vm.ToNumber(v));
+  }
+}
+
 // A TextFormat object with every value of `f`.
 Object* FormatObject(Interpreter& vm, const CharFormat& f) {
   Object* ctor = vm.GetMember(vm.Global(), "TextFormat").AsObject();
   Object* o = ctor ? vm.Construct(ctor, {}).AsObject() : nullptr;
   if (!o) return nullptr;
-  const bool cs = vm.CaseSensitive();
-  o->SetOwn("font", f.font, cs);
-  o->SetOwn("size", f.size, cs);
-  o->SetOwn("color", RgbValue(f.color), cs);
-  o->SetOwn("url", f.url, cs);
-  o->SetOwn("target", f.target, cs);
-  o->SetOwn("bold", f.bold, cs);
-  o->SetOwn("italic", f.italic, cs);
-  o->SetOwn("underline", f.underline, cs);
-  o->SetOwn("align", AlignName(f.align), cs);
-  o->SetOwn("leftMargin", f.leftMargin, cs);
-  o->SetOwn("rightMargin", f.rightMargin, cs);
-  o->SetOwn("indent", f.indent, cs);
-  o->SetOwn("leading", f.leading, cs);
-  o->SetOwn("blockIndent", f.blockIndent, cs);
-  o->SetOwn("bullet", f.bullet, cs);
+  if (!FormatSlots(o)) InitFormatSlots(o);
+  std::vector<Value>& s = o->internal;
+  s[kFont] = f.font;
+  s[kSize] = f.size;
+  s[kColor] = RgbValue(f.color);
+  s[kUrl] = f.url;
+  s[kTarget] = f.target;
+  s[kBold] = f.bold;
+  s[kItalic] = f.italic;
+  s[kUnderline] = f.underline;
+  s[kAlign] = AlignName(f.align);
+  s[kLeftMargin] = f.leftMargin;
+  s[kRightMargin] = f.rightMargin;
+  s[kIndent] = f.indent;
+  s[kLeading] = f.leading;
+  s[kBlockIndent] = f.blockIndent;
+  s[kBullet] = f.bullet;
   Object* tabs = vm.NewArray();
   if (tabs) {
     for (int t : f.tabStops) tabs->elements.push_back(t);
   }
-  o->SetOwn("tabStops", tabs ? Value(tabs) : Value(Null{}), cs);
-  o->SetOwn("kerning", f.kerning, cs);
-  o->SetOwn("letterSpacing", f.letterSpacing, cs);
+  s[kTabStops] = tabs ? Value(tabs) : Value(Null{});
+  s[kKerning] = f.kerning;
+  s[kLetterSpacing] = f.letterSpacing;
   return o;
 }
 
@@ -137,11 +252,7 @@ void ApplyFormat(Interpreter& vm, const Value& format, CharFormat& f) {
   if (get("italic", v)) f.italic = ToBoolean(v, vm.Version());
   if (get("underline", v)) f.underline = ToBoolean(v, vm.Version());
   if (get("align", v)) {
-    const std::string a = vm.ToString(v);
-    if (NamesEqual(a, "left", false)) f.align = TextAlign::Left;
-    if (NamesEqual(a, "right", false)) f.align = TextAlign::Right;
-    if (NamesEqual(a, "center", false)) f.align = TextAlign::Center;
-    if (NamesEqual(a, "justify", false)) f.align = TextAlign::Justify;
+    if (const std::optional<TextAlign> a = AlignFromName(vm.ToString(v))) f.align = *a;
   }
   auto number = [&](const char* name, double& out) {
     if (!get(name, v)) return;
@@ -171,12 +282,14 @@ Object* CommonFormat(Interpreter& vm, const TextField& f, size_t begin, size_t e
   if (begin >= end) return FormatObject(vm, begin < formats.size() ? formats[begin] : f.newFormat);
   Object* o = FormatObject(vm, formats[begin]);
   if (!o) return nullptr;
-  const bool cs = vm.CaseSensitive();
   for (size_t i = begin + 1; i < end; ++i) {
     const CharFormat& a = formats[begin];
     const CharFormat& b = formats[i];
     auto differ = [&](const char* name, bool d) {
-      if (d) o->SetOwn(name, Null{}, cs);
+      if (!d) return;
+      for (size_t slot = 0; slot < kFormatSlots; ++slot) {
+        if (std::string_view(kFormatNames[slot]) == name) o->internal[slot] = Null{};
+      }
     };
     differ("font", a.font != b.font);
     differ("size", a.size != b.size);
@@ -259,6 +372,7 @@ void Interpreter::InstallTextMethods() {
         f.Touch();                                                                            \
       })
   // Made in the reverse of the order for-in lists them.
+  const size_t swf8From = textFieldProto_->props.size();
   for (const char* name : {"gridFitType", "antiAliasType"}) {
     property(name, [](Interpreter&, DisplayObject&, TextField&) { return Value("none"); },
              nullptr);
@@ -269,6 +383,12 @@ void Interpreter::InstallTextMethods() {
   property(
       "filters", [](Interpreter& vm, DisplayObject&, TextField&) { return Value(vm.NewArray()); },
       nullptr);
+  // Those five are there from SWF 8 on: older movies see them listed but cannot read them.
+  for (size_t i = swf8From; i < textFieldProto_->props.size(); ++i) {
+    Property& p = textFieldProto_->props[i];
+    p.flags = kSwf8Only;
+    p.hidden = HiddenFromVersion(p.flags, Version());
+  }
   property(
       "scroll",
       [](Interpreter&, DisplayObject&, TextField& f) { return Value(f.scroll); },
@@ -318,9 +438,9 @@ void Interpreter::InstallTextMethods() {
           a = v.AsBool() ? AutoSize::Left : AutoSize::None;
         } else {
           const std::string s = vm.ToString(v);
-          if (s == "left") a = AutoSize::Left;
-          if (s == "center") a = AutoSize::Center;
-          if (s == "right") a = AutoSize::Right;
+          if (NamesEqual(s, "left", false)) a = AutoSize::Left;
+          if (NamesEqual(s, "center", false)) a = AutoSize::Center;
+          if (NamesEqual(s, "right", false)) a = AutoSize::Right;
         }
         f.autoSize = a;
         f.FitToText(Fonts(vm));
@@ -371,8 +491,8 @@ void Interpreter::InstallTextMethods() {
   property(
       "hscroll", [](Interpreter&, DisplayObject&, TextField& f) { return Value(f.hscroll); },
       [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
-        const double n = vm.ToNumber(v);
-        if (!std::isnan(n)) f.hscroll = static_cast<int>(std::clamp(n, 0.0, double(f.MaxHScroll(Fonts(vm)))));
+        const int32_t n = ToInt32(vm.ToNumber(v));
+        f.hscroll = std::clamp(n, 0, f.MaxHScroll(Fonts(vm)));
       });
   property(
       "maxhscroll",
@@ -490,9 +610,17 @@ void Interpreter::InstallTextMethods() {
   });
   method("removeTextField", [](Interpreter& vm, const Value& self, std::span<const Value>) {
     DisplayObject* d = FieldObject(vm, self);
+    if (!d || !d->parent || d->ScriptDepth() < 0) return Value();
+    vm.ReleaseFocusWithin(d->id);
+    // The focus events may have run scripts that took the field away already.
+    d = FieldObject(vm, self);
     if (d && d->parent && d->ScriptDepth() >= 0) vm.Host()->Display()->Remove(*d);
     return Value();
   });
+  if (Property* p = textFieldProto_->FindOwn("replaceText", cs)) {
+    p->flags |= kSwf7Only;
+    p->hidden = HiddenFromVersion(p->flags, Version());
+  }
   if (Object* broadcaster = GetMember(global_, "AsBroadcaster").AsObject()) {
     for (const char* name : {"addListener", "removeListener", "broadcastMessage"}) {
       textFieldProto_->SetOwn(name, GetMember(broadcaster, name), cs, kDontEnum);
@@ -526,21 +654,25 @@ void Interpreter::InstallTextMethods() {
               return Value(vm.ClipObject(ClipRef{made->id}));
             });
 
-  // TextFormat: every value null until given.
+  InstallTextSnapshot(*this, clipProto_);
+
+  // TextFormat: every value null until given, kept in the object's internal slots; the
+  // prototype's properties convert what scripts write.
   Object* formatProto = NewObject(objectProto_);
   Object* format = NewNative(
       [](Interpreter& vm, const Value& self, std::span<const Value> args) {
         Object* o = self.AsObject();
         if (!o) return Value();
-        const bool cs = vm.CaseSensitive();
-        for (const char* name : kFormatNames) o->SetOwn(name, Null{}, cs);
+        InitFormatSlots(o);
         // new TextFormat(font, size, color, bold, italic, underline, url, target, align,
         // leftMargin, rightMargin, indent, leading)
-        const char* const order[] = {"font",   "size",       "color",       "bold",   "italic",
-                                     "underline", "url",     "target",      "align",  "leftMargin",
-                                     "rightMargin", "indent", "leading"};
-        for (size_t i = 0; i < args.size() && i < std::size(order); ++i) {
-          if (!args[i].IsUndefined()) o->SetOwn(order[i], args[i], cs);
+        static constexpr FormatSlot kOrder[] = {kFont,   kSize,      kColor,      kBold,
+                                                kItalic, kUnderline, kUrl,        kTarget,
+                                                kAlign,  kLeftMargin, kRightMargin, kIndent,
+                                                kLeading};
+        for (size_t i = 0; i < args.size() && i < std::size(kOrder); ++i) {
+          const Value v = ConvertFormatValue(vm, kOrder[i], args[i], Null{}, true);
+          if (std::vector<Value>* slots = FormatSlots(o)) (*slots)[kOrder[i]] = v;
         }
         return Value();
       });
@@ -575,6 +707,25 @@ void Interpreter::InstallTextMethods() {
               o->SetOwn("textFieldWidth", w + 4, cs);
               return Value(o);
             });
+  for (size_t slot = 0; slot < kFormatSlots; ++slot) {
+    Property p;
+    p.name = kFormatNames[slot];
+    p.flags = kDontEnum | kDontDelete;
+    p.getter = NewNative([slot](Interpreter&, const Value& self, std::span<const Value>) {
+      const std::vector<Value>* slots = FormatSlots(self);
+      return slots ? (*slots)[slot] : Value();
+    });
+    p.setter = NewNative([slot](Interpreter& vm, const Value& self, std::span<const Value> args) {
+      if (!FormatSlots(self)) return Value();
+      const Value old = (*FormatSlots(self))[slot];
+      const Value v = ConvertFormatValue(vm, slot, Arg(args, 0), old, false);
+      // Converting may have run a script that changed the object.
+      if (std::vector<Value>* slots = FormatSlots(self)) (*slots)[slot] = v;
+      return Value();
+    });
+    if (!p.getter || !p.setter) return;
+    formatProto->props.push_back(std::move(p));
+  }
 }
 
 void Interpreter::InitTextField(Object* field) {

@@ -31,6 +31,25 @@ struct Font {
   std::optional<size_t> Find(uint16_t code) const;
 };
 
+// What static text says, kept beside the shape it draws as: each record's glyphs by index into
+// a font that may only be defined later, and where each one starts (in the text's own space,
+// before its matrix).
+struct StaticTextRun {
+  uint16_t fontId = 0;
+  double height = 0;  // twips
+  Rgba color{0, 0, 0, 255};
+  double y = 0;
+  struct Placed {
+    uint32_t glyph = 0;
+    double x = 0;
+  };
+  std::vector<Placed> glyphs;
+};
+struct StaticText {
+  Matrix matrix;
+  std::vector<StaticTextRun> runs;
+};
+
 enum class TextAlign : uint8_t { Left = 0, Right = 1, Center = 2, Justify = 3 };
 
 // DefineEditText.

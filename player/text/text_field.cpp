@@ -234,8 +234,9 @@ TextField::TextField(const Movie* movie, const EditTextDef* def, int version)
   const Font* font = movie && def->fontId ? std::get_if<Font>(movie->Find(def->fontId)) : nullptr;
   if (font && !font->name.empty()) {
     newFormat.font = font->name;
-    newFormat.bold = font->bold;
-    newFormat.italic = font->italic;
+    // An HTML field's own text says which parts are bold or italic.
+    newFormat.bold = font->bold && !def->html;
+    newFormat.italic = font->italic && !def->html;
   } else if (!def->fontClass.empty()) {
     newFormat.font = def->fontClass;
   }
@@ -466,32 +467,97 @@ std::string TextField::HtmlText() const {
     out += para.bullet ? std::string("<LI>")
                        : "<P ALIGN=\"" + std::string(kAlign[static_cast<int>(para.align) & 3]) +
                              "\">";
+    // Runs nest: a run that reads as a state already open closes back to it; any other opens
+    // one more level, with a FONT of only what changed and the styles it adds. A style the new
+    // run lacks first closes the levels that turned it on.
+    struct Level {
+      CharFormat state;
+      std::string close;
+    };
+    std::vector<Level> open;
+    auto fontSame = [](const CharFormat& a, const CharFormat& b) {
+      return a.font == b.font && a.size == b.size && a.color == b.color &&
+             a.letterSpacing == b.letterSpacing && a.kerning == b.kerning;
+    };
+    auto styleSame = [&](const CharFormat& a, const CharFormat& b) {
+      return fontSame(a, b) && a.url == b.url && a.target == b.target && a.bold == b.bold &&
+             a.italic == b.italic && a.underline == b.underline;
+    };
+    auto push = [&](const CharFormat& f, const CharFormat* from) {
+      Level level{f, {}};
+      std::string font;
+      if (!from || from->font != f.font) font += " FACE=\"" + f.font + "\"";
+      if (!from || from->size != f.size) font += " SIZE=\"" + Number(f.size) + "\"";
+      if (!from || !(from->color == f.color)) font += " COLOR=\"" + ColorText(f.color) + "\"";
+      if (!from || from->letterSpacing != f.letterSpacing) {
+        font += " LETTERSPACING=\"" + Number(f.letterSpacing) + "\"";
+      }
+      if (!from || from->kerning != f.kerning) {
+        font += std::string(" KERNING=\"") + (f.kerning ? "1" : "0") + "\"";
+      }
+      if (!font.empty()) {
+        out += "<FONT" + font + ">";
+        level.close = "</FONT>";
+      }
+      if (!f.url.empty() && (!from || from->url != f.url || from->target != f.target)) {
+        out += "<A HREF=\"" + f.url + "\" TARGET=\"" + f.target + "\">";
+        level.close = "</A>" + level.close;
+      }
+      const std::pair<bool, bool> styles[] = {{f.bold, from && from->bold},
+                                              {f.italic, from && from->italic},
+                                              {f.underline, from && from->underline}};
+      static const char* const kStyle[] = {"B", "I", "U"};
+      for (size_t k = 0; k < 3; ++k) {
+        if (styles[k].first && !styles[k].second) {
+          out += std::string("<") + kStyle[k] + ">";
+          level.close = std::string("</") + kStyle[k] + ">" + level.close;
+        }
+      }
+      open.push_back(std::move(level));
+    };
+    auto pop = [&] {
+      out += open.back().close;
+      open.pop_back();
+    };
     size_t i = at;
     do {
       const CharFormat& f = i < n ? formats_[i] : para;
       size_t j = i;
-      while (j < end && formats_[j].font == f.font && formats_[j].size == f.size &&
-             formats_[j].color == f.color && formats_[j].bold == f.bold &&
-             formats_[j].italic == f.italic && formats_[j].underline == f.underline &&
-             formats_[j].url == f.url && formats_[j].letterSpacing == f.letterSpacing &&
-             formats_[j].kerning == f.kerning) {
-        ++j;
+      while (j < end && styleSame(formats_[j], f)) ++j;
+      if (open.empty()) {
+        push(f, nullptr);
+      } else if (!styleSame(open.back().state, f)) {
+        size_t same = open.size();
+        for (size_t k = open.size(); k-- > 0;) {
+          if (styleSame(open[k].state, f)) {
+            same = k;
+            break;
+          }
+        }
+        if (same < open.size()) {
+          while (open.size() > same + 1) pop();
+        } else {
+          // Close what turned on a style (or a link) this run does not have; the outermost
+          // level stays.
+          auto lacks = [&](const CharFormat& s) {
+            return (s.bold && !f.bold) || (s.italic && !f.italic) ||
+                   (s.underline && !f.underline) ||
+                   (!s.url.empty() && (s.url != f.url || s.target != f.target));
+          };
+          while (open.size() > 1 && lacks(open.back().state)) pop();
+          if (open.size() == 1 && lacks(open.back().state)) {
+            pop();
+            push(f, nullptr);
+          } else {
+            const CharFormat from = open.back().state;
+            push(f, &from);
+          }
+        }
       }
-      out += "<FONT FACE=\"" + f.font + "\" SIZE=\"" + Number(f.size) + "\" COLOR=\"" +
-             ColorText(f.color) + "\" LETTERSPACING=\"" + Number(f.letterSpacing) +
-             "\" KERNING=\"" + (f.kerning ? "1" : "0") + "\">";
-      if (!f.url.empty()) out += "<A HREF=\"" + f.url + "\" TARGET=\"" + f.target + "\">";
-      if (f.bold) out += "<B>";
-      if (f.italic) out += "<I>";
-      if (f.underline) out += "<U>";
       Escape(std::u32string_view(text_).substr(std::min(i, n), j - std::min(i, j)), utf8, out);
-      if (f.underline) out += "</U>";
-      if (f.italic) out += "</I>";
-      if (f.bold) out += "</B>";
-      if (!f.url.empty()) out += "</A>";
-      out += "</FONT>";
       i = j;
     } while (i < end);
+    while (!open.empty()) pop();
     out += para.bullet ? "</LI>" : "</P>";
     if (textFormat) out += "</TEXTFORMAT>";
     at = end + 1;

@@ -283,8 +283,9 @@ void TextField::DrawBox(const Canvas& canvas, const Matrix& toPixels, const Colo
   const auto px = [&](double v) {
     return static_cast<int32_t>(std::clamp(std::ceil(v - 0.5), -clampTo, clampTo)) * 20;
   };
-  const int32_t left = px(std::min(a.x, b.x)), right = px(std::max(a.x, b.x));
-  const int32_t top = px(std::min(a.y, b.y)), bottom = px(std::max(a.y, b.y));
+  // The far sides keep the box's own size, rounded, from where the near sides landed.
+  const int32_t left = px(std::min(a.x, b.x)), right = left + px(std::fabs(b.x - a.x));
+  const int32_t top = px(std::min(a.y, b.y)), bottom = top + px(std::fabs(b.y - a.y));
   const Matrix pixels{0.05, 0, 0, 0.05, 0, 0};
   if (fill) DrawShape(canvas, Rectangle({left, right, top, bottom}, fill, std::nullopt), {pixels, colors, nullptr, clip});
   if (!border || right < left || bottom < top) return;

@@ -204,18 +204,22 @@ ErrorKind ParseFontExtra(TagCode code, std::span<const uint8_t> body, uint16_t& 
 }
 
 ErrorKind ParseStaticText(TagCode code, std::span<const uint8_t> body, const FontLookup& fonts,
-                          uint16_t& id, Shape& out, size_t& budget) {
+                          uint16_t& id, Shape& out, StaticText& text, size_t& budget) {
   ByteReader r(body);
   out = {};
+  text = {};
   id = r.U16();
   out.bounds = r.Rect();
   out.edgeBounds = out.bounds;
   const Matrix matrix = r.MatrixRecord();
+  text.matrix = matrix;
   const uint8_t glyphBits = r.U8();
   const uint8_t advanceBits = r.U8();
   if (!r.Ok()) return ErrorKind::Truncated;
   if (glyphBits > 32 || advanceBits > 32) return ErrorKind::Malformed;
   const Font* font = nullptr;
+  uint16_t fontId = 0;
+  Rgba color{0, 0, 0, 255};
   double height = 0, x = 0, y = 0;
   uint32_t fill = 0;
   while (true) {
@@ -223,12 +227,13 @@ ErrorKind ParseStaticText(TagCode code, std::span<const uint8_t> body, const Fon
     if (!r.Ok()) return ErrorKind::Truncated;
     if (flags == 0) break;
     if (flags & 0x08) {
-      const uint16_t fontId = r.U16();
+      fontId = r.U16();
       font = fonts ? fonts(fontId) : nullptr;
     }
     if (flags & 0x04) {
       FillStyle style;
       style.color = code == TagCode::DefineText2 ? r.RgbaColor() : r.Rgb();
+      color = style.color;
       out.fills.push_back(style);
       fill = static_cast<uint32_t>(out.fills.size());
     }
@@ -236,9 +241,17 @@ ErrorKind ParseStaticText(TagCode code, std::span<const uint8_t> body, const Fon
     if (flags & 0x02) y = r.S16();
     if (flags & 0x08) height = r.U16();
     const uint8_t count = r.U8();
+    StaticTextRun& run = text.runs.emplace_back();
+    run.fontId = fontId;
+    run.height = height;
+    run.color = color;
+    run.y = y;
     for (uint8_t i = 0; i < count && r.Ok(); ++i) {
       const uint32_t index = r.UBits(glyphBits);
       const int32_t advance = r.SBits(advanceBits);
+      if (budget == 0) return ErrorKind::TooLarge;
+      --budget;
+      run.glyphs.push_back({index, x});
       if (font && fill && index < font->glyphs.size()) {
         const Glyph& glyph = font->glyphs[index];
         const double scale = height / font->unitsPerEm;

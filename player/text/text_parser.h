@@ -36,10 +36,10 @@ ErrorKind ParseFontExtra(TagCode code, std::span<const uint8_t> body, uint16_t& 
 
 // DefineText and DefineText2, turned into one shape in the character's space: every glyph
 // placed, scaled and coloured as its record says. Glyphs of fonts not (yet) defined are left
-// out.
+// out. `text` gets what the glyphs say; every glyph counts against `budget` too.
 using FontLookup = std::function<const Font*(uint16_t id)>;
 ErrorKind ParseStaticText(TagCode code, std::span<const uint8_t> body, const FontLookup& fonts,
-                          uint16_t& id, Shape& out, size_t& budget);
+                          uint16_t& id, Shape& out, StaticText& text, size_t& budget);
 
 ErrorKind ParseEditText(std::span<const uint8_t> body, uint16_t& id, EditTextDef& out);
 
