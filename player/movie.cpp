@@ -30,9 +30,6 @@ struct ParseState {
 
 MovieError TagError(ErrorKind kind, const Tag& tag) { return {kind, tag.code, tag.offset}; }
 
-// What a movie may ask of one object's filters; more is refused as damage.
-constexpr int kMaxFiltersPerObject = 64;
-
 double Fixed16(ByteReader& r) { return static_cast<int32_t>(r.U32()) / 65536.0; }
 double Fixed8(ByteReader& r) { return static_cast<int16_t>(r.U16()) / 256.0; }
 float Float32(ByteReader& r) {

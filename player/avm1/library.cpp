@@ -1,11 +1,14 @@
 #include "player/avm1/library.h"
 
+#include "player/avm1/filter_objects.h"
+
 namespace swf::avm1 {
 
 void InstallLibrary(Interpreter& vm) {
   InstallXml(vm);
   InstallLoadVars(vm);
   InstallGeometry(vm);
+  InstallFilters(vm);
   InstallClipColors(vm);
   InstallPlayerObjects(vm);
   InstallDate(vm);
