@@ -303,15 +303,13 @@ Value GetMapPoint(Interpreter& vm, Object* o) {
   const Value args[] = {o->internal[kMapX], o->internal[kMapY]};
   return vm.Construct(vm.GetMember(Namespace(vm, "geom"), "Point"), args);
 }
-// Anything but a Point sets the origin.
+// An object with both coordinates gives the point; anything else the origin.
 void SetMapPoint(Interpreter& vm, Object* o, const Value& v) {
-  const Value cls = vm.GetMember(Namespace(vm, "geom"), "Point");
-  if (!v.IsObject() || !cls.IsObject() || !vm.InstanceOf(v, cls)) {
-    o->internal[kMapX] = o->internal[kMapY] = 0.0;
-    return;
-  }
-  o->internal[kMapX] = static_cast<double>(ToInt32(vm.ToNumber(vm.GetMember(v, "x"))));
-  o->internal[kMapY] = static_cast<double>(ToInt32(vm.ToNumber(vm.GetMember(v, "y"))));
+  const Value x = v.IsObject() ? vm.GetMember(v, "x") : Value();
+  const Value y = v.IsObject() ? vm.GetMember(v, "y") : Value();
+  const bool whole = !x.IsUndefined() && !y.IsUndefined();
+  o->internal[kMapX] = whole ? static_cast<double>(ToInt32(vm.ToNumber(x))) : 0.0;
+  o->internal[kMapY] = whole ? static_cast<double>(ToInt32(vm.ToNumber(y))) : 0.0;
 }
 
 constexpr Accessor kDistanceProp{"distance", Plain<kDistance>, SetDistance};
