@@ -177,6 +177,8 @@ ErrorKind ReadPlaceObject(TagCode code, std::span<const uint8_t> body, int versi
     kHasCacheAsBitmap = 0x04,
     kHasClassName = 0x08,
     kHasImage = 0x10,
+    kHasVisible = 0x20,
+    kHasOpaqueBackground = 0x40,
   };
   const uint8_t flags = r.U8();
   const uint8_t flags2 = code == TagCode::PlaceObject3 ? r.U8() : 0;
@@ -205,6 +207,14 @@ ErrorKind ReadPlaceObject(TagCode code, std::span<const uint8_t> body, int versi
     // Writers that set the flag without the byte exist; the flag alone turns caching on.
     const uint8_t cache = r.Remaining() ? r.U8() : 1;
     out.cacheAsBitmap = cache != 0;
+  }
+  if (flags2 & kHasVisible) {
+    const uint8_t visible = r.U8();
+    if (r.Ok()) out.visible = visible != 0;
+  }
+  if (flags2 & kHasOpaqueBackground) {
+    const Rgba background = r.RgbaColor();
+    if (r.Ok()) out.opaqueBackground = background;
   }
   if ((flags & kHasClipActions) && r.Ok()) ReadClipActions(r, version, out.clipActions);
   return ErrorKind::None;
