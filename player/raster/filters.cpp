@@ -22,7 +22,8 @@ double BoxWidth(double blur, double scale) {
 int Passes(const Filter& f) { return std::clamp(f.passes, 0, kMaxPasses); }
 
 // One box-blur pass over `count` values `stride` apart, with a running sum: the same work
-// whatever the box's (odd) width. Values beyond the ends count as zero.
+// whatever the box's (odd) width. Values beyond the ends count as zero; the average is cut
+// down to a whole value, as the original's is.
 void BoxLine(uint32_t* values, int count, int stride, double width, std::vector<uint32_t>& line) {
   const int radius = static_cast<int>(width) / 2;
   if (radius <= 0) return;
@@ -34,7 +35,7 @@ void BoxLine(uint32_t* values, int count, int stride, double width, std::vector<
   const uint32_t* in = line.data();
   for (int i = 0; i < count; ++i) {
     sum += in[i + taps - 1];
-    values[static_cast<size_t>(i) * stride] = (sum + taps / 2) / taps;
+    values[static_cast<size_t>(i) * stride] = sum / taps;
     sum -= in[i];
   }
 }
