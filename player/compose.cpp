@@ -95,6 +95,7 @@ struct Composer {
   size_t edgesLeft = kMaxEdgesPerFrame;
   BufferPool& pool = ThreadPool();
   size_t layerPixelsLeft = kMaxLayerPixels;
+  int layersOpen = 0;  // off-screen layers the object being drawn lies inside
 
   bool Charge(const Shape& shape) {
     const size_t edges = EdgeCount(shape);
@@ -179,7 +180,9 @@ struct Composer {
     shifted.ty -= area.top;
     // The object is drawn as itself, then coloured as a whole: overlapping parts of a faded
     // group do not show through each other, and its filters' glows fade with it.
+    ++layersOpen;
     Draw(layer, object, shifted, ColorTransform{}, nullptr);
+    --layersOpen;
     for (const Filter& f : object.filters) {
       // A blur works on four channels, a bevel on two, a convolution on every tap of its
       // kernel, the others on one.
@@ -239,6 +242,12 @@ struct Composer {
         continue;
       }
       if (!child->visible) continue;
+      // Alpha and erase work on the layer of a group; with none around them, there is nothing
+      // for them to cut into, and they show nothing.
+      if ((child->blendMode == BlendMode::Alpha || child->blendMode == BlendMode::Erase) &&
+          layersOpen == 0) {
+        continue;
+      }
       const ColorTransform childColors = colors * child->colors;
       if (child->blendMode != BlendMode::Normal || !child->filters.empty() ||
           child->cacheAsBitmap) {
