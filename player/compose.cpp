@@ -74,6 +74,12 @@ constexpr int kMaxFilterMargin = 2048;
 constexpr double kFilterWorkPerPixel = 12;
 constexpr double kFilterWorkExtra = 1 << 16;
 
+// Off-screen layers a frame may hold at once, in pixels (four bytes each): one layer as large as
+// a big screen, or a deep nest of smaller ones. An object whose layer would not fit is drawn
+// without the part of its filters' reach beyond the target, and left out when even that does
+// not fit, so that a hostile movie cannot make drawing allocate without bound.
+constexpr size_t kMaxLayerPixels = size_t{1} << 24;
+
 // Where drawing goes: the caller's canvas or a layer, and the part of it worth drawing.
 struct Target {
   Canvas canvas;
@@ -88,6 +94,8 @@ struct Composer {
   DeviceFonts* fonts = nullptr;
   size_t edgesLeft = kMaxEdgesPerFrame;
   BufferPool& pool = ThreadPool();
+  size_t layerPixelsLeft = kMaxLayerPixels;
+  int layersOpen = 0;  // off-screen layers the object being drawn lies inside
 
   bool Charge(const Shape& shape) {
     const size_t edges = EdgeCount(shape);
@@ -155,8 +163,10 @@ struct Composer {
     // A filter spreads what lies just outside the target into it: draw that too.
     const PixelRect reach{t.area.left - margin, t.area.top - margin, t.area.right + margin,
                           t.area.bottom + margin};
-    const PixelRect area = Intersect(PixelBounds(*movie, object, m, margin), reach);
-    if (area.Empty()) return;
+    PixelRect area = Intersect(PixelBounds(*movie, object, m, margin), reach);
+    if (Area(area) > layerPixelsLeft) area = Intersect(area, t.area);
+    if (area.Empty() || Area(area) > layerPixelsLeft) return;
+    layerPixelsLeft -= Area(area);
     std::vector<uint32_t>& pixels = TakeLayer(area);
     const int width = area.right - area.left, height = area.bottom - area.top;
     const Target layer{{reinterpret_cast<uint8_t*>(pixels.data()),
@@ -170,10 +180,19 @@ struct Composer {
     shifted.ty -= area.top;
     // The object is drawn as itself, then coloured as a whole: overlapping parts of a faded
     // group do not show through each other, and its filters' glows fade with it.
+    ++layersOpen;
     Draw(layer, object, shifted, ColorTransform{}, nullptr);
+    --layersOpen;
     for (const Filter& f : object.filters) {
-      // A blur works on four channels, the others on one.
-      const double planes = f.kind == FilterKind::Blur ? 4 : 1;
+      // A blur works on four channels, a bevel on two, a convolution on every tap of its
+      // kernel, the others on one.
+      double planes = 1;
+      if (f.kind == FilterKind::Blur) planes = 4;
+      if (f.kind == FilterKind::Bevel || f.kind == FilterKind::GradientBevel) planes = 2;
+      if (f.kind == FilterKind::Convolution) {
+        const int side = raster::kMaxConvolutionSide;
+        planes = std::max(1.0, std::clamp(f.columns, 0, side) * std::clamp(f.rows, 0, side) / 8.0);
+      }
       const double work = static_cast<double>(width) * height * std::max(1, f.passes) * planes;
       if (work > filterWorkLeft) break;
       filterWorkLeft -= work;
@@ -186,6 +205,7 @@ struct Composer {
     }
     raster::CompositeLayer(t.canvas, {area, pixels.data()}, object.blendMode, clip);
     --pool.layersUsed;
+    layerPixelsLeft += Area(area);
   }
 
   void Draw(const Target& t, const DisplayObject& object, const Matrix& m,
@@ -222,6 +242,12 @@ struct Composer {
         continue;
       }
       if (!child->visible) continue;
+      // Alpha and erase work on the layer of a group; with none around them, there is nothing
+      // for them to cut into, and they show nothing.
+      if ((child->blendMode == BlendMode::Alpha || child->blendMode == BlendMode::Erase) &&
+          layersOpen == 0) {
+        continue;
+      }
       const ColorTransform childColors = colors * child->colors;
       if (child->blendMode != BlendMode::Normal || !child->filters.empty() ||
           child->cacheAsBitmap) {

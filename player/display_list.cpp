@@ -16,6 +16,7 @@ struct Placement {
   BlendMode blendMode = BlendMode::Normal;
   std::vector<Filter> filters;
   bool cacheAsBitmap = false;
+  bool visible = true;
   const std::vector<ClipAction>* clipActions = nullptr;
 };
 
@@ -33,6 +34,7 @@ void ApplyProperties(const PlaceObject& place, Target& t, bool keepScripted = fa
   if (place.blendMode) t.blendMode = BlendModeFromCode(place.blendMode);
   if (place.filters) t.filters = *place.filters;
   if (place.cacheAsBitmap) t.cacheAsBitmap = *place.cacheAsBitmap;
+  if (place.visible) t.visible = *place.visible;
 }
 
 void ClearScriptedTransform(DisplayObject& o) {
@@ -470,6 +472,7 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame) {
     created->blendMode = p.blendMode;
     created->filters = p.filters;
     created->cacheAsBitmap = p.cacheAsBitmap;
+    created->visible = p.visible;
     created->clipActions = p.clipActions;
     NameUnnamed(clip, created.get(), p.characterId, !p.name.empty());
     Adopt(clip, depth, std::move(created));

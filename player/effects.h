@@ -31,6 +31,10 @@ inline BlendMode BlendModeFromCode(uint8_t code) {
   return code >= 2 && code <= 14 ? static_cast<BlendMode>(code) : BlendMode::Normal;
 }
 
+// What a movie may ask of one object's filters: a longer list is refused as damage, and one
+// a script assigns is cut short.
+inline constexpr int kMaxFiltersPerObject = 64;
+
 enum class FilterKind : uint8_t {
   DropShadow = 0,
   Blur = 1,

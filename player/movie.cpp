@@ -30,9 +30,6 @@ struct ParseState {
 
 MovieError TagError(ErrorKind kind, const Tag& tag) { return {kind, tag.code, tag.offset}; }
 
-// What a movie may ask of one object's filters; more is refused as damage.
-constexpr int kMaxFiltersPerObject = 64;
-
 double Fixed16(ByteReader& r) { return static_cast<int32_t>(r.U32()) / 65536.0; }
 double Fixed8(ByteReader& r) { return static_cast<int16_t>(r.U16()) / 256.0; }
 float Float32(ByteReader& r) {
@@ -180,6 +177,8 @@ ErrorKind ReadPlaceObject(TagCode code, std::span<const uint8_t> body, int versi
     kHasCacheAsBitmap = 0x04,
     kHasClassName = 0x08,
     kHasImage = 0x10,
+    kHasVisible = 0x20,
+    kHasOpaqueBackground = 0x40,
   };
   const uint8_t flags = r.U8();
   const uint8_t flags2 = code == TagCode::PlaceObject3 ? r.U8() : 0;
@@ -208,6 +207,14 @@ ErrorKind ReadPlaceObject(TagCode code, std::span<const uint8_t> body, int versi
     // Writers that set the flag without the byte exist; the flag alone turns caching on.
     const uint8_t cache = r.Remaining() ? r.U8() : 1;
     out.cacheAsBitmap = cache != 0;
+  }
+  if (flags2 & kHasVisible) {
+    const uint8_t visible = r.U8();
+    if (r.Ok()) out.visible = visible != 0;
+  }
+  if (flags2 & kHasOpaqueBackground) {
+    const Rgba background = r.RgbaColor();
+    if (r.Ok()) out.opaqueBackground = background;
   }
   if ((flags & kHasClipActions) && r.Ok()) ReadClipActions(r, version, out.clipActions);
   return ErrorKind::None;

@@ -72,6 +72,8 @@ struct PlaceObject {
   uint8_t blendMode = 0;  // 0: not given; otherwise a BlendMode, normal stored as 1
   std::optional<std::vector<Filter>> filters;
   std::optional<bool> cacheAsBitmap;
+  std::optional<bool> visible;
+  std::optional<Rgba> opaqueBackground;
   std::vector<ClipAction> clipActions;
 };
 

@@ -1,5 +1,7 @@
 #include "player/avm1/library.h"
 
+#include "player/avm1/filter_objects.h"
+
 namespace swf::avm1 {
 
 void InstallLibrary(Interpreter& vm) {
@@ -7,6 +9,7 @@ void InstallLibrary(Interpreter& vm) {
   InstallLoadVars(vm);
   InstallMovieClipLoader(vm);
   InstallGeometry(vm);
+  InstallFilters(vm);
   InstallClipColors(vm);
   InstallPlayerObjects(vm);
   InstallDate(vm);

@@ -112,7 +112,7 @@ void CompositeLayer(const Canvas& canvas, const LayerPixels& layer, BlendMode mo
         if (k == 0) continue;
         if (k < 255) s = Scale255(s, k);
       }
-      if (s == 0 && mode != BlendMode::Alpha) continue;
+      if (s == 0) continue;
       row[x] = BlendPixel(row[x], s, mode);
     }
   }

@@ -18,10 +18,12 @@ double BoxWidth(double blur, double scale) {
   return std::max(taps, 1);
 }
 
-int Passes(const Filter& f) { return std::clamp(f.passes, 1, kMaxPasses); }
+// Quality 0 asks for no blurring at all.
+int Passes(const Filter& f) { return std::clamp(f.passes, 0, kMaxPasses); }
 
 // One box-blur pass over `count` values `stride` apart, with a running sum: the same work
-// whatever the box's (odd) width. Values beyond the ends count as zero.
+// whatever the box's (odd) width. Values beyond the ends count as zero; the average is cut
+// down to a whole value, as the original's is.
 void BoxLine(uint32_t* values, int count, int stride, double width, std::vector<uint32_t>& line) {
   const int radius = static_cast<int>(width) / 2;
   if (radius <= 0) return;
@@ -33,7 +35,7 @@ void BoxLine(uint32_t* values, int count, int stride, double width, std::vector<
   const uint32_t* in = line.data();
   for (int i = 0; i < count; ++i) {
     sum += in[i + taps - 1];
-    values[static_cast<size_t>(i) * stride] = (sum + taps / 2) / taps;
+    values[static_cast<size_t>(i) * stride] = sum / taps;
     sum -= in[i];
   }
 }
@@ -63,10 +65,9 @@ void BlurPixels(std::vector<uint32_t>& pixels, int width, int height, double box
   }
 }
 
-// The object's alpha, blurred, moved by (dx, dy) and scaled by the filter's strength; the
-// inverted alpha for inner effects.
-std::vector<uint32_t> ShadowPlane(const Filter& f, double scale, const std::vector<uint32_t>& src,
-                                  int width, int height, int dx, int dy, bool inverted) {
+// The object's alpha, blurred and moved by (dx, dy); the inverted alpha for inner effects.
+std::vector<uint32_t> BlurredAlpha(const Filter& f, double scale, const std::vector<uint32_t>& src,
+                                   int width, int height, int dx, int dy, bool inverted) {
   std::vector<uint32_t> plane(src.size(), 0);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
@@ -80,17 +81,30 @@ std::vector<uint32_t> ShadowPlane(const Filter& f, double scale, const std::vect
     }
   }
   BlurPlane(plane, width, height, BoxWidth(f.blurX, scale), BoxWidth(f.blurY, scale), Passes(f));
+  return plane;
+}
+
+// The blurred alpha scaled by the filter's strength.
+std::vector<uint32_t> ShadowPlane(const Filter& f, double scale, const std::vector<uint32_t>& src,
+                                  int width, int height, int dx, int dy, bool inverted) {
+  std::vector<uint32_t> plane = BlurredAlpha(f, scale, src, width, height, dx, dy, inverted);
   const double strength = std::clamp(f.strength, 0.0, 255.0);
   for (uint32_t& a : plane) a = static_cast<uint32_t>(std::min(255.0, a * strength + 0.5));
   return plane;
 }
 
+// The filter's offset in whole pixels.
+void Offset(const Filter& f, double scale, int& dx, int& dy) {
+  const double distance = std::clamp(f.distance * scale, -4096.0, 4096.0);
+  dx = static_cast<int>(std::lround(std::cos(f.angle) * distance));
+  dy = static_cast<int>(std::lround(std::sin(f.angle) * distance));
+}
+
 // Glows and shadows: the coloured shadow plane under the object, or inside it.
 void ApplyShadow(const Filter& f, double scale, std::vector<uint32_t>& pixels, int width,
                  int height) {
-  const double distance = f.kind == FilterKind::DropShadow ? f.distance * scale : 0;
-  const int dx = static_cast<int>(std::lround(std::cos(f.angle) * distance));
-  const int dy = static_cast<int>(std::lround(std::sin(f.angle) * distance));
+  int dx = 0, dy = 0;
+  if (f.kind == FilterKind::DropShadow) Offset(f, scale, dx, dy);
   const std::vector<uint32_t> plane = ShadowPlane(f, scale, pixels, width, height, dx, dy, f.inner);
   const uint32_t color = Premultiply(f.color);
   for (size_t i = 0; i < pixels.size(); ++i) {
@@ -108,6 +122,139 @@ void ApplyShadow(const Filter& f, double scale, std::vector<uint32_t>& pixels, i
       pixels[i] = Scale255(shadow, 255 - sa);
     } else {
       pixels[i] = f.hideObject ? shadow : BlendOver(shadow, s, 256);
+    }
+  }
+}
+
+// A gradient filter's colours: 256 premultiplied entries, one per ratio.
+std::vector<uint32_t> GradientTable(const std::vector<FilterStop>& stops) {
+  std::vector<uint32_t> table(256, 0);
+  if (stops.empty()) return table;
+  for (int i = 0; i < 256; ++i) {
+    size_t k = 0;
+    while (k < stops.size() && stops[k].ratio < i) ++k;
+    Rgba c;
+    if (k == 0) {
+      c = stops.front().color;
+    } else if (k == stops.size()) {
+      c = stops.back().color;
+    } else {
+      const FilterStop& a = stops[k - 1];
+      const FilterStop& b = stops[k];
+      const int span = b.ratio - a.ratio;
+      const int t = span > 0 ? (i - a.ratio) * 256 / span : 256;
+      auto mix = [t](uint8_t x, uint8_t y) {
+        return static_cast<uint8_t>((x * (256 - t) + y * t) >> 8);
+      };
+      c = {mix(a.color.r, b.color.r), mix(a.color.g, b.color.g), mix(a.color.b, b.color.b),
+           mix(a.color.a, b.color.a)};
+    }
+    table[i] = Premultiply(c);
+  }
+  return table;
+}
+
+// Puts `effect` (premultiplied, one word per pixel) with the object as the filter's type asks:
+// inner effects show only on the object and over it, outer ones only off it and beneath it,
+// full ones everywhere over it; knocked out, the object itself is left out.
+void Combine(const Filter& f, std::vector<uint32_t>& pixels, const std::vector<uint32_t>& effect) {
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    const uint32_t s = pixels[i];
+    const uint32_t sa = s >> 24;
+    uint32_t e = effect[i];
+    if (f.onTop) {
+      pixels[i] = f.knockout ? e : BlendOver(s, e, 256);
+    } else if (f.inner) {
+      e = Scale255(e, sa);
+      pixels[i] = f.knockout ? e : BlendOver(s, e, 256);
+    } else {
+      e = Scale255(e, 255 - sa);
+      pixels[i] = f.knockout ? e : BlendOver(e, s, 256);
+    }
+  }
+}
+
+// Bevels: the blurred alpha seen from two sides. Where it is higher towards the light than away
+// from it the highlight shows, in the opposite case the shadow, each as strong as the
+// difference times the filter's strength; a gradient bevel looks the difference up in its
+// colours, ratio 128 for none.
+void ApplyBevel(const Filter& f, double scale, std::vector<uint32_t>& pixels, int width,
+                int height) {
+  int dx, dy;
+  Offset(f, scale, dx, dy);
+  const std::vector<uint32_t> lit = BlurredAlpha(f, scale, pixels, width, height, -dx, -dy, false);
+  const std::vector<uint32_t> dark = BlurredAlpha(f, scale, pixels, width, height, dx, dy, false);
+  const double strength = std::clamp(f.strength, 0.0, 255.0);
+  const bool gradient = f.kind == FilterKind::GradientBevel;
+  const std::vector<uint32_t> table = gradient ? GradientTable(f.stops) : std::vector<uint32_t>{};
+  const uint32_t highlight = Premultiply(f.highlight), shadow = Premultiply(f.color);
+  std::vector<uint32_t> effect(pixels.size());
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    const double v =
+        std::clamp((static_cast<double>(lit[i]) - static_cast<double>(dark[i])) * strength,
+                   -255.0, 255.0);
+    if (gradient) {
+      effect[i] = table[static_cast<size_t>(std::lround(127.5 - v / 2))];
+    } else if (v > 0) {
+      effect[i] = Scale255(highlight, static_cast<uint32_t>(std::lround(v)));
+    } else {
+      effect[i] = Scale255(shadow, static_cast<uint32_t>(std::lround(-v)));
+    }
+  }
+  Combine(f, pixels, effect);
+}
+
+// A gradient glow looks its (strength-scaled) blurred alpha up in its colours.
+void ApplyGradientGlow(const Filter& f, double scale, std::vector<uint32_t>& pixels, int width,
+                       int height) {
+  int dx, dy;
+  Offset(f, scale, dx, dy);
+  const std::vector<uint32_t> plane =
+      ShadowPlane(f, scale, pixels, width, height, dx, dy, f.inner && !f.onTop);
+  const std::vector<uint32_t> table = GradientTable(f.stops);
+  std::vector<uint32_t> effect(pixels.size());
+  for (size_t i = 0; i < pixels.size(); ++i) effect[i] = table[std::min<uint32_t>(plane[i], 255)];
+  Combine(f, pixels, effect);
+}
+
+// Each pixel from its neighbours weighted by the kernel, in unpremultiplied colour, divided and
+// biased; outside the layer the edge pixel repeats (clamp) or the filter's colour stands in.
+void ApplyConvolution(const Filter& f, std::vector<uint32_t>& pixels, int width, int height) {
+  const int cols = f.columns, rows = f.rows;
+  if (cols <= 0 || rows <= 0 || cols > kMaxConvolutionSide || rows > kMaxConvolutionSide ||
+      f.kernel.size() < static_cast<size_t>(cols) * rows) {
+    return;
+  }
+  const double divisor = f.divisor != 0 && std::isfinite(f.divisor) ? f.divisor : 1;
+  const double bias = std::isfinite(f.bias) ? f.bias : 0;
+  const std::vector<uint32_t> src = pixels;
+  const Rgba outside = f.defaultColor;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      double sum[4] = {0, 0, 0, 0};
+      for (int j = 0; j < rows; ++j) {
+        for (int i = 0; i < cols; ++i) {
+          const double k = f.kernel[static_cast<size_t>(j) * cols + i];
+          if (k == 0 || !std::isfinite(k)) continue;
+          int sx = x + i - cols / 2, sy = y + j - rows / 2;
+          Rgba c = outside;
+          if (f.clamp || (sx >= 0 && sy >= 0 && sx < width && sy < height)) {
+            sx = std::clamp(sx, 0, width - 1);
+            sy = std::clamp(sy, 0, height - 1);
+            c = Unpremultiply(src[static_cast<size_t>(sy) * width + sx]);
+          }
+          sum[0] += k * c.r;
+          sum[1] += k * c.g;
+          sum[2] += k * c.b;
+          sum[3] += k * c.a;
+        }
+      }
+      auto channel = [&](double v) {
+        return static_cast<uint8_t>(std::clamp(v / divisor + bias, 0.0, 255.0));
+      };
+      const size_t at = static_cast<size_t>(y) * width + x;
+      const uint8_t alpha = f.preserveAlpha ? static_cast<uint8_t>(src[at] >> 24) : channel(sum[3]);
+      pixels[at] = Premultiply({channel(sum[0]), channel(sum[1]), channel(sum[2]), alpha});
     }
   }
 }
@@ -132,7 +279,9 @@ void ApplyColorMatrix(const Filter& f, std::vector<uint32_t>& pixels) {
 
 int FilterMargin(const Filter& f, double scale) {
   if (f.kind == FilterKind::ColorMatrix) return 0;
-  if (f.kind == FilterKind::Convolution) return (std::max(f.columns, f.rows) + 1) / 2;
+  if (f.kind == FilterKind::Convolution) {
+    return (std::clamp(std::max(f.columns, f.rows), 0, kMaxConvolutionSide) + 1) / 2;
+  }
   const int passes = Passes(f);
   int margin = static_cast<int>(
       passes * (std::max(BoxWidth(f.blurX, scale), BoxWidth(f.blurY, scale)) + 2) / 2);
@@ -158,8 +307,15 @@ void ApplyFilter(const Filter& f, double scale, std::vector<uint32_t>& pixels, i
     case FilterKind::ColorMatrix:
       ApplyColorMatrix(f, pixels);
       break;
-    default:
-      // Bevels, gradient glows and convolutions are not drawn yet: the object shows as is.
+    case FilterKind::Bevel:
+    case FilterKind::GradientBevel:
+      ApplyBevel(f, scale, pixels, width, height);
+      break;
+    case FilterKind::GradientGlow:
+      ApplyGradientGlow(f, scale, pixels, width, height);
+      break;
+    case FilterKind::Convolution:
+      ApplyConvolution(f, pixels, width, height);
       break;
   }
 }

@@ -11,6 +11,8 @@ namespace swf::raster {
 // The largest blur the original honours, in pixels, and its most passes.
 inline constexpr double kMaxBlur = 255;
 inline constexpr int kMaxPasses = 15;
+// Convolution kernels wider or taller than the original allows are not drawn.
+inline constexpr int kMaxConvolutionSide = 15;
 
 // How far `filter` can spread pixels beyond what was drawn, at `scale` pixels per stage pixel.
 int FilterMargin(const Filter& filter, double scale);

@@ -146,6 +146,54 @@ TEST(Effects, BlurSpreadsAnEdgeAndHostileSizesStayCheap) {
   }
 }
 
+// Filters without blurring on a layer whose right half is opaque red, each compared with what
+// its definition gives at the columns either side of the edge (x = 4).
+TEST(Effects, BevelGradientGlowAndConvolutionFollowTheirDefinitions) {
+  const uint32_t red = 0xFFFF0000, blue = 0xFF0000FF, white = 0xFFFFFFFF;
+  swf::Filter bevel;  // lit from the left, drawn everywhere, the object knocked out
+  bevel.kind = swf::FilterKind::Bevel;
+  bevel.blurX = bevel.blurY = 0;
+  bevel.angle = 0;
+  bevel.distance = 1;
+  bevel.onTop = bevel.knockout = true;
+  bevel.highlight = {255, 255, 255, 255};
+  swf::Filter glow;  // stops from nothing to blue, over the object
+  glow.kind = swf::FilterKind::GradientGlow;
+  glow.blurX = glow.blurY = 0;
+  glow.distance = 0;
+  glow.onTop = true;
+  glow.stops = {{{0, 0, 0, 0}, 0}, {{0, 0, 255, 255}, 255}};
+  swf::Filter shift;  // each pixel takes its right neighbour's colour
+  shift.kind = swf::FilterKind::Convolution;
+  shift.columns = shift.rows = 3;
+  shift.kernel = {0, 0, 0, 0, 0, 1, 0, 0, 0};
+  shift.preserveAlpha = false;
+  swf::Filter halve = shift;  // the centre, halved: red 127 at alpha 127, premultiplied 63
+  halve.kernel = {0, 0, 0, 0, 2, 0, 0, 0, 0};
+  halve.divisor = 4;
+  const struct {
+    const char* name;
+    const swf::Filter* filter;
+    uint32_t want[4];  // at x = 2, 3, 4, 5
+  } cases[] = {
+      // Only pixels whose left neighbour is clear and right neighbour opaque are lit.
+      {"bevel", &bevel, {0, white, white, 0}},
+      {"gradient glow", &glow, {0, 0, blue, blue}},
+      {"convolution", &shift, {0, red, red, red}},
+      {"convolution divided", &halve, {0, 0, 0x7F3F0000, 0x7F3F0000}},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint32_t> pixels(9 * 9, 0);
+    for (int y = 0; y < 9; ++y) {
+      for (int x = 4; x < 9; ++x) pixels[y * 9 + x] = red;
+    }
+    swf::raster::ApplyFilter(*c.filter, 1, pixels, 9, 9);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(pixels[4 * 9 + 2 + i], c.want[i]) << c.name << " at x=" << 2 + i;
+    }
+  }
+}
+
 TEST(Effects, GlowAndShadowSurroundTheObject) {
   swfb::Movie m = Stage();
   swfb::Place p;
