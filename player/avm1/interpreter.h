@@ -96,6 +96,11 @@ class Interpreter {
   void EndUnload() { --unloading_; }
   // How deep calls may nest (a movie's ScriptLimits), at most kMaxCallDepth.
   void SetMaxCallDepth(int depth) { maxCallDepth_ = std::clamp(depth, 1, kMaxCallDepth); }
+  // Charges work done by native code (pixels a bitmap operation touches) to the running
+  // block's budget, in instructions: a loop of heavy calls stops as a long loop does.
+  void ChargeWork(uint64_t instructions) {
+    budget_ = instructions < budget_ ? budget_ - instructions : 0;
+  }
   // Whether the last block ran out of budget or of call depth.
   bool Stopped() const { return stopped_; }
 
