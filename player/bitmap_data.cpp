@@ -220,11 +220,13 @@ uint32_t Threshold(BitmapData& dst, const BitmapData& srcIn, PixelRect rect, int
   const BitmapData* src = Snapshot(srcIn, dst, keep);
   if (!src) return 0;
   const uint32_t want = threshold & mask;
-  const uint32_t stored = dst.Store(color);
+  // The colour goes in premultiplied even into an opaque bitmap, and pixels are compared as
+  // they are stored, as the original does.
+  const uint32_t stored = PremultiplyArgb(color);
   uint32_t passed = 0;
   for (int y = area.from.top; y < area.from.bottom; ++y) {
     for (int x = area.from.left; x < area.from.right; ++x) {
-      const uint32_t v = src->GetPixel32(x, y) & mask;
+      const uint32_t v = src->Row(y)[x] & mask;
       bool pass = false;
       switch (op) {
         case ThresholdOp::Less: pass = v < want; break;
@@ -276,7 +278,8 @@ CompareResult Compare(const BitmapData& a, const BitmapData& b) {
 }
 
 PixelRect ColorBounds(const BitmapData& bmp, uint32_t mask, uint32_t color, bool find) {
-  int left = bmp.width(), top = bmp.height(), right = -1, bottom = -1;
+  int left = bmp.width(), top = bmp.height(), right = 0, bottom = 0;
+  bool found = false;
   for (int y = 0; y < bmp.height(); ++y) {
     for (int x = 0; x < bmp.width(); ++x) {
       if (((bmp.GetPixel32(x, y) & mask) == (color & mask)) != find) continue;
@@ -284,9 +287,12 @@ PixelRect ColorBounds(const BitmapData& bmp, uint32_t mask, uint32_t color, bool
       top = std::min(top, y);
       right = std::max(right, x);
       bottom = std::max(bottom, y);
+      found = true;
     }
   }
-  if (right < 0) return {};
+  // The original measures the far corner from (0, 0): a match at the corner pixel alone comes
+  // out empty.
+  if (!found || (right == 0 && bottom == 0)) return {};
   return {left, top, right + 1, bottom + 1};
 }
 

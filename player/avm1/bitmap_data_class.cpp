@@ -103,12 +103,13 @@ struct MethodDef {
 
 ThresholdOp OpArg(Interpreter& vm, const Value& v) {
   const std::string op = vm.ToString(v);
-  if (op == "<") return ThresholdOp::Less;
   if (op == "<=") return ThresholdOp::LessEqual;
   if (op == ">") return ThresholdOp::Greater;
   if (op == ">=") return ThresholdOp::GreaterEqual;
   if (op == "!=") return ThresholdOp::NotEqual;
-  return ThresholdOp::Equal;
+  if (op == "==") return ThresholdOp::Equal;
+  // "<", and whatever the original does not know.
+  return ThresholdOp::Less;
 }
 
 const MethodDef kMethods[] = {
