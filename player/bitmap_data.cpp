@@ -117,11 +117,9 @@ const BitmapData* Snapshot(const BitmapData& src, const BitmapData& dst,
 
 uint32_t Over(uint32_t dst, uint32_t src) {
   const uint32_t a = src >> 24;
-  if (a == 255) return src;
-  if (a == 0) return dst;
+  // What shows through is scaled by 256 - alpha and truncated, as the original blends.
   auto ch = [&](int shift) {
-    const uint32_t s = Channel(src, shift), d = Channel(dst, shift);
-    return std::min<uint32_t>(255, s + (d * (255 - a) + 127) / 255);
+    return std::min<uint32_t>(255, Channel(src, shift) + (Channel(dst, shift) * (256 - a) >> 8));
   };
   return ch(24) << 24 | ch(16) << 16 | ch(8) << 8 | ch(0);
 }
@@ -135,7 +133,9 @@ void CopyPixels(BitmapData& dst, const BitmapData& srcIn, PixelRect rect, int dx
   std::shared_ptr<BitmapData> keep;
   const BitmapData* src = Snapshot(srcIn, dst, keep);
   if (!src) return;
-  const bool blend = mergeAlpha || alpha;
+  // An opaque destination always has the source laid over it; a transparent one only when
+  // asked to merge.
+  const bool blend = mergeAlpha || !dst.transparent();
   for (int y = area.from.top; y < area.from.bottom; ++y) {
     const uint32_t* in = src->Row(y);
     uint32_t* out = dst.Row(y - area.from.top + area.dy);
@@ -144,12 +144,12 @@ void CopyPixels(BitmapData& dst, const BitmapData& srcIn, PixelRect rect, int dx
       if (alpha) {
         const int ax = x - rect.left + alphaX, ay = y - rect.top + alphaY;
         const uint32_t k = alpha->Contains(ax, ay) ? alpha->Row(ay)[ax] >> 24 : 0;
-        auto scale = [k](uint32_t c) { return (c * k + 127) / 255; };
-        p = scale(p >> 24) << 24 | scale(Channel(p, 16)) << 16 | scale(Channel(p, 8)) << 8 |
+        auto scale = [k](uint32_t c) { return c * k >> 8; };
+        if (k != 255) p = scale(p >> 24) << 24 | scale(Channel(p, 16)) << 16 | scale(Channel(p, 8)) << 8 |
             scale(Channel(p, 0));
       }
       uint32_t& d = out[x - area.from.left + area.dx];
-      uint32_t result = blend && (mergeAlpha || !dst.transparent()) ? Over(d, p) : p;
+      uint32_t result = blend ? Over(d, p) : p;
       if (!dst.transparent()) result |= 0xFF000000u;
       d = result;
     }
@@ -165,7 +165,12 @@ void CopyChannel(BitmapData& dst, const BitmapData& srcIn, PixelRect rect, int d
     case kGreenChannel: from = 8; break;
     case kBlueChannel: from = 0; break;
     case kAlphaChannel: from = 24; break;
-    default: return;
+    default: break;  // no channel: the destination's channels are cleared
+  }
+  // The destination is one channel, or nothing happens.
+  if (dstChannels != kRedChannel && dstChannels != kGreenChannel && dstChannels != kBlueChannel &&
+      dstChannels != kAlphaChannel) {
+    return;
   }
   const CopyArea area = ClipCopy(srcIn, rect, dst, dx, dy);
   if (area.from.Empty()) return;
@@ -180,7 +185,7 @@ void CopyChannel(BitmapData& dst, const BitmapData& srcIn, PixelRect rect, int d
   for (int y = area.from.top; y < area.from.bottom; ++y) {
     for (int x = area.from.left; x < area.from.right; ++x) {
       const int tx = x - area.from.left + area.dx, ty = y - area.from.top + area.dy;
-      const uint32_t v = Channel(src->GetPixel32(x, y), from);
+      const uint32_t v = from < 0 ? 0 : Channel(src->GetPixel32(x, y), from);
       const uint32_t spread = v << 24 | v << 16 | v << 8 | v;
       const uint32_t old = dst.GetPixel32(tx, ty);
       dst.Row(ty)[tx] = dst.Store((old & keepMask) | (spread & ~keepMask));

@@ -53,7 +53,8 @@ void Noise(BitmapData& bmp, int32_t seed, int low, int high, uint32_t channels, 
         if (channels & kGreenChannel) g = value();
         if (channels & kBlueChannel) b = value();
       }
-      if (channels & kAlphaChannel) a = value();
+      // An opaque bitmap draws no alpha from the generator at all.
+      if ((channels & kAlphaChannel) && bmp.transparent()) a = value();
       row[x] = bmp.Store(a << 24 | r << 16 | g << 8 | b);
     }
   }

@@ -198,7 +198,8 @@ const MethodDef kMethods[] = {
        std::optional<PixelRect> r;
        if (const double e = SourceError(vm, a[0], a[1], r)) return Value(e);
        const auto [dx, dy] = PointArg(vm, a[2]);
-       const BitmapData* alpha = a.size() > 3 ? Live(a[3]) : nullptr;
+       // The alpha bitmap counts only with the point to read it from.
+       const BitmapData* alpha = a.size() > 4 ? Live(a[3]) : nullptr;
        const auto [ax, ay] = PointArg(vm, Arg(a, 4));
        const bool merge = a.size() > 5 && ToBoolean(vm.ToPrimitive(a[5]), vm.Version());
        Charge(vm, Area(*r));
