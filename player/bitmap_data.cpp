@@ -80,7 +80,8 @@ void BitmapData::FillRect(PixelRect rect, uint32_t argb) {
   rect = Intersect(rect, Bounds());
   if (rect.Empty()) return;
   const uint32_t p = Store(argb);
-  for (int y = rect.top; y < rect.bottom; ++y) std::fill(Row(y) + rect.left, Row(y) + rect.right, p);
+  for (int y = rect.top; y < rect.bottom; ++y)
+    std::fill(Row(y) + rect.left, Row(y) + rect.right, p);
   Touch();
 }
 
@@ -145,8 +146,9 @@ void CopyPixels(BitmapData& dst, const BitmapData& srcIn, PixelRect rect, int dx
         const int ax = x - rect.left + alphaX, ay = y - rect.top + alphaY;
         const uint32_t k = alpha->Contains(ax, ay) ? alpha->Row(ay)[ax] >> 24 : 0;
         auto scale = [k](uint32_t c) { return c * k >> 8; };
-        if (k != 255) p = scale(p >> 24) << 24 | scale(Channel(p, 16)) << 16 | scale(Channel(p, 8)) << 8 |
-            scale(Channel(p, 0));
+        if (k != 255)
+          p = scale(p >> 24) << 24 | scale(Channel(p, 16)) << 16 | scale(Channel(p, 8)) << 8 |
+              scale(Channel(p, 0));
       }
       uint32_t& d = out[x - area.from.left + area.dx];
       uint32_t result = blend ? Over(d, p) : p;
@@ -161,11 +163,20 @@ void CopyChannel(BitmapData& dst, const BitmapData& srcIn, PixelRect rect, int d
                  uint32_t srcChannel, uint32_t dstChannels) {
   int from = -1;
   switch (srcChannel) {
-    case kRedChannel: from = 16; break;
-    case kGreenChannel: from = 8; break;
-    case kBlueChannel: from = 0; break;
-    case kAlphaChannel: from = 24; break;
-    default: break;  // no channel: the destination's channels are cleared
+    case kRedChannel:
+      from = 16;
+      break;
+    case kGreenChannel:
+      from = 8;
+      break;
+    case kBlueChannel:
+      from = 0;
+      break;
+    case kAlphaChannel:
+      from = 24;
+      break;
+    default:
+      break;  // no channel: the destination's channels are cleared
   }
   // The destination is one channel, or nothing happens.
   if (dstChannels != kRedChannel && dstChannels != kGreenChannel && dstChannels != kBlueChannel &&
@@ -198,7 +209,9 @@ void ApplyColorTransform(BitmapData& bmp, PixelRect rect, const ScriptColorTrans
   rect = Intersect(rect, bmp.Bounds());
   if (rect.Empty()) return;
   // Multipliers work in 1/256 steps, as a clip's colour transform does.
-  auto fixed = [](double m) { return static_cast<int64_t>(std::clamp(m, -32768.0, 32767.0) * 256); };
+  auto fixed = [](double m) {
+    return static_cast<int64_t>(std::clamp(m, -32768.0, 32767.0) * 256);
+  };
   auto offset = [](double o) { return static_cast<int64_t>(std::clamp(o, -65536.0, 65536.0)); };
   const int64_t mul[4] = {fixed(ct.bMul), fixed(ct.gMul), fixed(ct.rMul), fixed(ct.aMul)};
   const int64_t add[4] = {offset(ct.bAdd), offset(ct.gAdd), offset(ct.rAdd), offset(ct.aAdd)};
@@ -234,12 +247,24 @@ uint32_t Threshold(BitmapData& dst, const BitmapData& srcIn, PixelRect rect, int
       const uint32_t v = src->Row(y)[x] & mask;
       bool pass = false;
       switch (op) {
-        case ThresholdOp::Less: pass = v < want; break;
-        case ThresholdOp::LessEqual: pass = v <= want; break;
-        case ThresholdOp::Greater: pass = v > want; break;
-        case ThresholdOp::GreaterEqual: pass = v >= want; break;
-        case ThresholdOp::Equal: pass = v == want; break;
-        case ThresholdOp::NotEqual: pass = v != want; break;
+        case ThresholdOp::Less:
+          pass = v < want;
+          break;
+        case ThresholdOp::LessEqual:
+          pass = v <= want;
+          break;
+        case ThresholdOp::Greater:
+          pass = v > want;
+          break;
+        case ThresholdOp::GreaterEqual:
+          pass = v >= want;
+          break;
+        case ThresholdOp::Equal:
+          pass = v == want;
+          break;
+        case ThresholdOp::NotEqual:
+          pass = v != want;
+          break;
       }
       uint32_t& d = dst.Row(y - area.from.top + area.dy)[x - area.from.left + area.dx];
       if (pass) {
@@ -348,8 +373,7 @@ void Merge(BitmapData& dst, const BitmapData& srcIn, PixelRect rect, int dx, int
       uint32_t out = 0;
       for (int i = 0; i < 4; ++i) {
         const uint32_t m = std::min<uint32_t>(multipliers[i], 256);
-        const uint32_t c =
-            (Channel(s, shifts[i]) * m + Channel(d, shifts[i]) * (256 - m)) >> 8;
+        const uint32_t c = (Channel(s, shifts[i]) * m + Channel(d, shifts[i]) * (256 - m)) >> 8;
         out |= std::min<uint32_t>(c, 255) << shifts[i];
       }
       dst.Row(ty)[tx] = dst.Store(out);

@@ -76,7 +76,12 @@ class BitmapData {
 };
 
 // Colour channels as scripts number them.
-enum BitmapChannel : uint32_t { kRedChannel = 1, kGreenChannel = 2, kBlueChannel = 4, kAlphaChannel = 8 };
+enum BitmapChannel : uint32_t {
+  kRedChannel = 1,
+  kGreenChannel = 2,
+  kBlueChannel = 4,
+  kAlphaChannel = 8
+};
 
 // The part of `src`'s `rect` that lands inside `dst` when its corner goes to (dx, dy): the
 // source rectangle clipped to both bitmaps, and where it lands. Empty when nothing does.

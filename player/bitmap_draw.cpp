@@ -34,7 +34,8 @@ void PaintInto(BitmapData& target, const DrawInto& how,
     // A layer the size of the bitmap, so that it lines up with it pixel for pixel.
     std::vector<uint32_t> layer(static_cast<size_t>(w) * h, 0);
     paint({reinterpret_cast<uint8_t*>(layer.data()), w * 4, w, h, area});
-    const Canvas canvas{reinterpret_cast<uint8_t*>(target.image().pixels.data()), w * 4, w, h, area};
+    const Canvas canvas{reinterpret_cast<uint8_t*>(target.image().pixels.data()), w * 4, w, h,
+                        area};
     raster::CompositeLayer(canvas, {target.Bounds(), layer.data()}, how.blend, nullptr);
   }
   if (!target.transparent()) {

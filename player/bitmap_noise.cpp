@@ -89,15 +89,14 @@ class GradientNoise {
     const int z0 = static_cast<int>(iz & 255), z1 = static_cast<int>((iz + 1) & 255);
     auto hash = [&](int a, int b, int c) { return perm_[perm_[perm_[a] + b] + c]; };
     auto lerp = [](double t, double a, double b) { return a + t * (b - a); };
-    return lerp(w,
-                lerp(v, lerp(u, Grad(hash(x0, y0, z0), x, y, z), Grad(hash(x1, y0, z0), x - 1, y, z)),
-                     lerp(u, Grad(hash(x0, y1, z0), x, y - 1, z),
-                          Grad(hash(x1, y1, z0), x - 1, y - 1, z))),
-                lerp(v,
-                     lerp(u, Grad(hash(x0, y0, z1), x, y, z - 1),
-                          Grad(hash(x1, y0, z1), x - 1, y, z - 1)),
-                     lerp(u, Grad(hash(x0, y1, z1), x, y - 1, z - 1),
-                          Grad(hash(x1, y1, z1), x - 1, y - 1, z - 1))));
+    return lerp(
+        w,
+        lerp(v, lerp(u, Grad(hash(x0, y0, z0), x, y, z), Grad(hash(x1, y0, z0), x - 1, y, z)),
+             lerp(u, Grad(hash(x0, y1, z0), x, y - 1, z), Grad(hash(x1, y1, z0), x - 1, y - 1, z))),
+        lerp(v,
+             lerp(u, Grad(hash(x0, y0, z1), x, y, z - 1), Grad(hash(x1, y0, z1), x - 1, y, z - 1)),
+             lerp(u, Grad(hash(x0, y1, z1), x, y - 1, z - 1),
+                  Grad(hash(x1, y1, z1), x - 1, y - 1, z - 1))));
   }
 
  private:
@@ -136,8 +135,10 @@ void PerlinNoise(BitmapData& bmp, const PerlinParams& p) {
           const Point offset = o < static_cast<int>(p.offsets.size()) ? p.offsets[o] : Point{};
           const double nx = (x + offset.x) * frequency / baseX;
           const double ny = (y + offset.y) * frequency / baseY;
-          const int wrapX = p.stitch ? std::max(1, static_cast<int>(bmp.width() * frequency / baseX)) : 0;
-          const int wrapY = p.stitch ? std::max(1, static_cast<int>(bmp.height() * frequency / baseY)) : 0;
+          const int wrapX =
+              p.stitch ? std::max(1, static_cast<int>(bmp.width() * frequency / baseX)) : 0;
+          const int wrapY =
+              p.stitch ? std::max(1, static_cast<int>(bmp.height() * frequency / baseY)) : 0;
           const double n = noise.At(nx, ny, c * 37.5 + 0.5, wrapX, wrapY);
           sum += (p.fractal ? n : std::fabs(n)) * amplitude;
           total += amplitude;

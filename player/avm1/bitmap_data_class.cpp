@@ -37,6 +37,7 @@ std::optional<PixelRect> RectArg(Interpreter& vm, const Value& v) {
   }
   auto clampInt = [](double d) {
     if (std::isnan(d)) return 0.0;
+    // Small enough that a corner plus a size still fits an int.
     return std::clamp(std::trunc(d), -1e9, 1e9);
   };
   const double x = clampInt(vm.ToNumber(parts[0])), y = clampInt(vm.ToNumber(parts[1]));
@@ -73,9 +74,10 @@ Value Wrap(Interpreter& vm, std::shared_ptr<BitmapData> pixels) {
 }
 
 // Pixel work costs the running script as instructions do, so that a loop of huge fills ends
-// with the script's budget like any other long loop.
-void Charge(Interpreter& vm, int64_t pixels) {
-  vm.ChargeWork(static_cast<uint64_t>(std::max<int64_t>(pixels, 0) / 64 + 1));
+// with the script's budget like any other long loop. False when the budget cannot pay for it:
+// the script stops and the work is left undone, so no one call can take unbounded time.
+bool Charge(Interpreter& vm, int64_t pixels) {
+  return vm.ChargeWork(static_cast<uint64_t>(std::max<int64_t>(pixels, 0) / 64 + 1));
 }
 
 int64_t Area(const PixelRect& r) {
@@ -91,6 +93,12 @@ double SourceError(Interpreter& vm, const Value& source, const Value& rect,
   if (o->bitmap->disposed()) return -3;
   outRect = RectArg(vm, rect);
   return outRect ? 0 : -4;
+}
+
+// a - b for coordinates a script chose freely, kept inside an int.
+int Offset(int a, int b) {
+  return static_cast<int>(
+      std::clamp<int64_t>(int64_t{a} - b, -(int64_t{1} << 30), int64_t{1} << 30));
 }
 
 using Method = Value (*)(Interpreter&, BitmapData&, std::span<const Value>);
@@ -119,8 +127,8 @@ const MethodDef kMethods[] = {
      }},
     {"getPixel32", 2,
      [](Interpreter& vm, BitmapData& b, std::span<const Value> a) {
-       return Value(static_cast<double>(
-           static_cast<int32_t>(b.GetPixel32(Int(vm, a[0]), Int(vm, a[1])))));
+       return Value(
+           static_cast<double>(static_cast<int32_t>(b.GetPixel32(Int(vm, a[0]), Int(vm, a[1])))));
      }},
     {"setPixel", 3,
      [](Interpreter& vm, BitmapData& b, std::span<const Value> a) {
@@ -140,19 +148,19 @@ const MethodDef kMethods[] = {
      [](Interpreter& vm, BitmapData& b, std::span<const Value> a) {
        const std::optional<PixelRect> r = RectArg(vm, a[0]);
        if (!r) return Value(kFailed);
-       Charge(vm, Area(Intersect(*r, b.Bounds())));
+       if (!Charge(vm, Area(Intersect(*r, b.Bounds())))) return Value(kFailed);
        b.FillRect(*r, Uint(vm, a[1]));
        return Value(0);
      }},
     {"floodFill", 3,
      [](Interpreter& vm, BitmapData& b, std::span<const Value> a) {
-       Charge(vm, int64_t{b.width()} * b.height());
+       if (!Charge(vm, int64_t{b.width()} * b.height())) return Value(kFailed);
        FloodFill(b, Int(vm, a[0]), Int(vm, a[1]), Uint(vm, a[2]));
        return Value(0);
      }},
     {"scroll", 2,
      [](Interpreter& vm, BitmapData& b, std::span<const Value> a) {
-       Charge(vm, int64_t{b.width()} * b.height());
+       if (!Charge(vm, int64_t{b.width()} * b.height())) return Value(kFailed);
        Scroll(b, Int(vm, a[0]), Int(vm, a[1]));
        return Value(0);
      }},
@@ -173,7 +181,7 @@ const MethodDef kMethods[] = {
      [](Interpreter& vm, BitmapData& b, std::span<const Value> a) {
        const BitmapData* other = Live(a[0]);
        if (!other) return Value(-2);
-       Charge(vm, int64_t{b.width()} * b.height());
+       if (!Charge(vm, int64_t{b.width()} * b.height())) return Value(kFailed);
        CompareResult r = Compare(b, *other);
        if (r.code != 1) return Value(r.code);
        return Wrap(vm, std::move(r.difference));
@@ -181,7 +189,7 @@ const MethodDef kMethods[] = {
     {"getColorBoundsRect", 2,
      [](Interpreter& vm, BitmapData& b, std::span<const Value> a) {
        const bool find = a.size() < 3 || ToBoolean(vm.ToPrimitive(a[2]), vm.Version());
-       Charge(vm, int64_t{b.width()} * b.height());
+       if (!Charge(vm, int64_t{b.width()} * b.height())) return Value(kFailed);
        return NewRectangle(vm, ColorBounds(b, Uint(vm, a[0]), Uint(vm, a[1]), find));
      }},
     {"colorTransform", 2,
@@ -189,7 +197,7 @@ const MethodDef kMethods[] = {
        const std::optional<PixelRect> r = RectArg(vm, a[0]);
        double v[8];
        if (!r || !ReadColorTransform(a[1], v)) return Value(kFailed);
-       Charge(vm, Area(Intersect(*r, b.Bounds())));
+       if (!Charge(vm, Area(Intersect(*r, b.Bounds())))) return Value(kFailed);
        ApplyColorTransform(b, *r, {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]});
        return Value(0);
      }},
@@ -202,7 +210,9 @@ const MethodDef kMethods[] = {
        const BitmapData* alpha = a.size() > 4 ? Live(a[3]) : nullptr;
        const auto [ax, ay] = PointArg(vm, Arg(a, 4));
        const bool merge = a.size() > 5 && ToBoolean(vm.ToPrimitive(a[5]), vm.Version());
-       Charge(vm, Area(*r));
+       if (!Charge(vm, Area(Intersect(*r, a[0].AsObject()->bitmap->Bounds())))) {
+         return Value(kFailed);
+       }
        CopyPixels(b, *a[0].AsObject()->bitmap, *r, dx, dy, alpha, ax, ay, merge);
        return Value(0);
      }},
@@ -211,7 +221,9 @@ const MethodDef kMethods[] = {
        std::optional<PixelRect> r;
        if (const double e = SourceError(vm, a[0], a[1], r)) return Value(e);
        const auto [dx, dy] = PointArg(vm, a[2]);
-       Charge(vm, Area(*r));
+       if (!Charge(vm, Area(Intersect(*r, a[0].AsObject()->bitmap->Bounds())))) {
+         return Value(kFailed);
+       }
        CopyChannel(b, *a[0].AsObject()->bitmap, *r, dx, dy, Uint(vm, a[3]), Uint(vm, a[4]));
        return Value(kFailed);
      }},
@@ -223,10 +235,12 @@ const MethodDef kMethods[] = {
        const uint32_t color = a.size() > 5 ? Uint(vm, a[5]) : 0;
        const uint32_t mask = a.size() > 6 ? Uint(vm, a[6]) : 0xFFFFFFFFu;
        const bool copy = a.size() > 7 && ToBoolean(vm.ToPrimitive(a[7]), vm.Version());
-       Charge(vm, Area(*r));
-       return Value(static_cast<double>(Threshold(b, *a[0].AsObject()->bitmap, *r, dx, dy,
-                                                  OpArg(vm, a[3]), Uint(vm, a[4]), color, mask,
-                                                  copy)));
+       if (!Charge(vm, Area(Intersect(*r, a[0].AsObject()->bitmap->Bounds())))) {
+         return Value(kFailed);
+       }
+       return Value(
+           static_cast<double>(Threshold(b, *a[0].AsObject()->bitmap, *r, dx, dy, OpArg(vm, a[3]),
+                                         Uint(vm, a[4]), color, mask, copy)));
      }},
     {"merge", 7,
      [](Interpreter& vm, BitmapData& b, std::span<const Value> a) {
@@ -234,7 +248,9 @@ const MethodDef kMethods[] = {
        if (const double e = SourceError(vm, a[0], a[1], r)) return Value(e);
        const auto [dx, dy] = PointArg(vm, a[2]);
        const uint32_t m[4] = {Uint(vm, a[3]), Uint(vm, a[4]), Uint(vm, a[5]), Uint(vm, a[6])};
-       Charge(vm, Area(*r));
+       if (!Charge(vm, Area(Intersect(*r, a[0].AsObject()->bitmap->Bounds())))) {
+         return Value(kFailed);
+       }
        Merge(b, *a[0].AsObject()->bitmap, *r, dx, dy, m);
        return Value(0);
      }},
@@ -252,7 +268,9 @@ const MethodDef kMethods[] = {
          for (size_t k = 0; k < n; ++k) lists[i].push_back(Uint(vm, array->elements[k]));
          tables[i] = &lists[i];
        }
-       Charge(vm, Area(*r));
+       if (!Charge(vm, Area(Intersect(*r, a[0].AsObject()->bitmap->Bounds())))) {
+         return Value(kFailed);
+       }
        PaletteMap(b, *a[0].AsObject()->bitmap, *r, dx, dy, tables);
        return Value(0);
      }},
@@ -264,10 +282,12 @@ const MethodDef kMethods[] = {
        const int32_t seed = Int(vm, a[3]);
        const double count = vm.ToNumber(a[4]);
        const uint32_t fill = a.size() > 5 ? Uint(vm, a[5]) : 0;
-       Charge(vm, Area(*r));
-       return Value(PixelDissolve(b, *a[0].AsObject()->bitmap, *r, dx, dy, seed,
-                                  std::isnan(count) ? 0 : static_cast<int64_t>(std::clamp(count, -1e12, 1e12)),
-                                  fill));
+       if (!Charge(vm, Area(Intersect(*r, a[0].AsObject()->bitmap->Bounds())))) {
+         return Value(kFailed);
+       }
+       return Value(PixelDissolve(
+           b, *a[0].AsObject()->bitmap, *r, dx, dy, seed,
+           std::isnan(count) ? 0 : static_cast<int64_t>(std::clamp(count, -1e12, 1e12)), fill));
      }},
     {"noise", 1,
      [](Interpreter& vm, BitmapData& b, std::span<const Value> a) {
@@ -275,7 +295,7 @@ const MethodDef kMethods[] = {
        const int high = a.size() > 2 ? Int(vm, a[2]) : 255;
        uint32_t channels = a.size() > 3 ? Uint(vm, a[3]) : 7;
        const bool gray = a.size() > 4 && ToBoolean(vm.ToPrimitive(a[4]), vm.Version());
-       Charge(vm, int64_t{b.width()} * b.height() * 4);
+       if (!Charge(vm, int64_t{b.width()} * b.height() * 4)) return Value(kFailed);
        Noise(b, Int(vm, a[0]), low, high, channels, gray);
        return Value(0);
      }},
@@ -293,12 +313,14 @@ const MethodDef kMethods[] = {
        if (Object* offsets = Arg(a, 8).AsObject(); offsets && offsets->kind == ObjectKind::Array) {
          for (size_t i = 0; i < offsets->elements.size() && i < 32; ++i) {
            const Value& o = offsets->elements[i];
-           p.offsets.push_back({vm.ToNumber(vm.GetMember(o, "x")), vm.ToNumber(vm.GetMember(o, "y"))});
+           p.offsets.push_back(
+               {vm.ToNumber(vm.GetMember(o, "x")), vm.ToNumber(vm.GetMember(o, "y"))});
          }
        }
        if (std::isnan(p.baseX)) p.baseX = 0;
        if (std::isnan(p.baseY)) p.baseY = 0;
-       Charge(vm, int64_t{b.width()} * b.height() * 4 * std::max(1, p.octaves) * 8);
+       if (!Charge(vm, int64_t{b.width()} * b.height() * 4 * std::max(1, p.octaves) * 8))
+         return Value(kFailed);
        PerlinNoise(b, p);
        return Value(0);
      }},
@@ -310,18 +332,19 @@ const MethodDef kMethods[] = {
        if (const BitmapData* other = Live(second)) {
          const auto [sx, sy] = PointArg(vm, Arg(a, 3));
          const int secondThreshold = a.size() > 4 ? Int(vm, a[4]) : 1;
-         Charge(vm, int64_t{b.width()} * b.height());
+         if (!Charge(vm, int64_t{b.width()} * b.height())) return Value(kFailed);
          return Value(HitTestBitmap(b, threshold, fx, fy, *other, secondThreshold, sx, sy));
        }
        if (second.IsObject() && !vm.GetMember(second, "width").IsUndefined()) {
          std::optional<PixelRect> r = RectArg(vm, second);
          if (!r) return Value(false);
-         Charge(vm, Area(Intersect(*r, b.Bounds())));
-         const PixelRect local{r->left - fx, r->top - fy, r->right - fx, r->bottom - fy};
+         if (!Charge(vm, Area(Intersect(*r, b.Bounds())))) return Value(kFailed);
+         const PixelRect local{Offset(r->left, fx), Offset(r->top, fy), Offset(r->right, fx),
+                               Offset(r->bottom, fy)};
          return Value(HitTestRect(b, threshold, local));
        }
        const auto [px, py] = PointArg(vm, second);
-       return Value(HitTestPoint(b, threshold, px - fx, py - fy));
+       return Value(HitTestPoint(b, threshold, Offset(px, fx), Offset(py, fy)));
      }},
 };
 
@@ -329,7 +352,8 @@ void AddProperty(Interpreter& vm, Object* proto, const char* name, NativeFunctio
   Property p{name, Value(), 0};
   p.getter = vm.NewNative(std::move(get));
   // A setter that ignores what it is given: the size of a bitmap is fixed.
-  p.setter = vm.NewNative([](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
+  p.setter =
+      vm.NewNative([](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
   if (p.getter && p.setter) proto->props.push_back(std::move(p));
 }
 
@@ -361,7 +385,7 @@ void InstallBitmapData(Interpreter& vm) {
     if (!BitmapSizeAllowed(w, h, vm.Version())) return false;
     const bool transparent = a.size() < 3 || ToBoolean(vm.ToPrimitive(a[2]), vm.Version());
     const uint32_t fill = a.size() > 3 ? Uint(vm, a[3]) : 0xFFFFFFFFu;
-    vm.ChargeWork(static_cast<uint64_t>(int64_t{w} * h / 64));
+    if (!vm.ChargeWork(static_cast<uint64_t>(int64_t{w} * h / 64))) return false;
     self->bitmap = BitmapData::Create(w, h, transparent, fill);
     return self->bitmap != nullptr;
   };
@@ -398,10 +422,11 @@ void InstallBitmapData(Interpreter& vm) {
                 const BitmapData* b = Live(self);
                 return b ? Value(b->transparent()) : Value(kFailed);
               });
-  AddProperty(vm, proto, "rectangle", [](Interpreter& vm, const Value& self, std::span<const Value>) {
-    const BitmapData* b = Live(self);
-    return b ? NewRectangle(vm, b->Bounds()) : Value(kFailed);
-  });
+  AddProperty(vm, proto, "rectangle",
+              [](Interpreter& vm, const Value& self, std::span<const Value>) {
+                const BitmapData* b = Live(self);
+                return b ? NewRectangle(vm, b->Bounds()) : Value(kFailed);
+              });
   for (const MethodDef& m : kMethods) {
     AddMethod(vm, proto, m.name,
               [m](Interpreter& vm, const Value& self, std::span<const Value> a) -> Value {

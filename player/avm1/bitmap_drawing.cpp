@@ -38,10 +38,9 @@ ColorTransform ColorsArg(const Value& v) {
 // A blend mode by its number or its name ("multiply"); normal otherwise.
 BlendMode BlendArg(Interpreter& vm, const Value& v) {
   if (v.IsNumber()) return BlendModeFromCode(static_cast<uint8_t>(ToUint32(v.AsNumber())));
-  static constexpr const char* kNames[] = {"normal",     "layer",    "multiply", "screen",
-                                           "lighten",    "darken",   "difference", "add",
-                                           "subtract",   "invert",   "alpha",    "erase",
-                                           "overlay",    "hardlight"};
+  static constexpr const char* kNames[] = {
+      "normal", "layer",    "multiply", "screen", "lighten", "darken",  "difference",
+      "add",    "subtract", "invert",   "alpha",  "erase",   "overlay", "hardlight"};
   const std::string name = vm.ToString(v);
   for (size_t i = 0; i < std::size(kNames); ++i) {
     if (name == kNames[i]) return BlendModeFromCode(static_cast<uint8_t>(i + 1));
@@ -75,7 +74,9 @@ Value Draw(Interpreter& vm, const Value& self, std::span<const Value> a) {
   if (a.size() > 3) how.blend = BlendArg(vm, a[3]);
   if (a.size() > 4) how.clip = ClipRectArg(vm, a[4]);
   how.smooth = a.size() > 5 && ToBoolean(vm.ToPrimitive(a[5]), vm.Version());
-  vm.ChargeWork(static_cast<uint64_t>(target->width()) * target->height() / 16 + 1);
+  if (!vm.ChargeWork(static_cast<uint64_t>(target->width()) * target->height() / 16 + 1)) {
+    return Value(-1);
+  }
   if (std::shared_ptr<BitmapData> source = BitmapOf(a[0])) {
     DrawImageInto(*target, source->image(), how);
     return Value(0);

@@ -24,14 +24,13 @@ TEST(BitmapData, ConstructorRefusesSizesBeyondTheMoviesVersion) {
     double width, height;
     bool made;
   } cases[] = {
-      {8, 2880, 1, true},    {8, 2881, 1, false},  {9, 1, 2881, false},
-      {10, 2881, 1, true},   {10, 0, 5, false},    {10, -5, 5, false},
-      {10, 8191, 2049, false}, {10, 1.5, 2.9, true},
+      {8, 2880, 1, true}, {8, 2881, 1, false}, {9, 1, 2881, false},     {10, 2881, 1, true},
+      {10, 0, 5, false},  {10, -5, 5, false},  {10, 8191, 2049, false}, {10, 1.5, 2.9, true},
   };
   for (const auto& c : cases) {
     Interpreter vm(c.version, nullptr);
-    const Value ctor = vm.GetMember(vm.GetMember(vm.GetMember(vm.Global(), "flash"), "display"),
-                                    "BitmapData");
+    const Value ctor =
+        vm.GetMember(vm.GetMember(vm.GetMember(vm.Global(), "flash"), "display"), "BitmapData");
     const Value args[2] = {c.width, c.height};
     EXPECT_EQ(vm.Construct(ctor, args).IsObject(), c.made)
         << "v" << c.version << " " << c.width << "x" << c.height;
