@@ -12,9 +12,13 @@ constexpr size_t kMaxDrawnEdges = 100'000;
 }  // namespace
 
 void Drawing::BeginFill(Rgba color) {
-  EndFill();
   FillStyle style;
   style.color = color;
+  BeginFill(style);
+}
+
+void Drawing::BeginFill(const FillStyle& style) {
+  EndFill();
   shape_.fills.push_back(style);
   fill_ = static_cast<uint32_t>(shape_.fills.size());
   fillStart_ = pen_;
@@ -38,14 +42,27 @@ void Drawing::EndFill() {
 void Drawing::SetLine(std::optional<uint16_t> width, Rgba color) {
   if (!width) {
     line_ = 0;
-  } else {
-    LineStyle style;
-    style.width = *width;
-    style.color = color;
-    shape_.lines.push_back(style);
-    line_ = static_cast<uint32_t>(shape_.lines.size());
+    newPath_ = true;
+    return;
   }
+  LineStyle style;
+  style.width = *width;
+  style.color = color;
+  SetLine(style);
+}
+
+void Drawing::SetLine(const LineStyle& style) {
+  shape_.lines.push_back(style);
+  line_ = static_cast<uint32_t>(shape_.lines.size());
   newPath_ = true;
+}
+
+void Drawing::SetLineFill(const FillStyle& fill) {
+  if (!line_) return;
+  LineStyle style = shape_.lines[line_ - 1];
+  style.hasFill = true;
+  style.fill = fill;
+  SetLine(style);
 }
 
 void Drawing::MoveTo(Point to) {

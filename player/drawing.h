@@ -14,9 +14,14 @@ class Drawing {
  public:
   // Coordinates are twips in the clip's space.
   void BeginFill(Rgba color);
+  // A gradient (or any) fill from here on.
+  void BeginFill(const FillStyle& style);
   void EndFill();
   // No width: no line from here on. A width of 0 is a hairline.
   void SetLine(std::optional<uint16_t> width, Rgba color = {});
+  void SetLine(const LineStyle& style);
+  // Paints the current line with `fill` from here on; nothing when no line is set.
+  void SetLineFill(const FillStyle& fill);
   void MoveTo(Point to);
   void LineTo(Point to);
   void CurveTo(Point control, Point to);

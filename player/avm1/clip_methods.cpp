@@ -2,6 +2,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "player/avm1/drawing_styles.h"
 #include "player/avm1/interpreter.h"
 #include "player/avm1/script_error.h"
 #include "player/compose.h"
@@ -641,13 +642,34 @@ void Interpreter::InstallDrawingMethods() {
     }
   });
   method("endFill", [](Drawing& d, const std::vector<double>&, size_t) { d.EndFill(); });
-  method("lineStyle", [](Drawing& d, const std::vector<double>& n, size_t) {
-    if (std::isnan(n[0])) {
+  // The style methods read their arguments as the player does, strings and arrays included.
+  using Style = void (*)(Interpreter&, Drawing&, std::span<const Value>);
+  auto styleMethod = [&](const char* name, Style style) {
+    clipProto_->SetOwn(
+        name, NewNative([style](Interpreter& vm, const Value& self, std::span<const Value> args) {
+          DisplayObject* o = ObjectOf(vm, self);
+          if (!o || !o->IsClip()) return Value();
+          if (!o->drawing) o->drawing = std::make_shared<Drawing>();
+          style(vm, *o->drawing, args);
+          return Value();
+        }),
+        cs, kDontEnum);
+  };
+  styleMethod("lineStyle", [](Interpreter& vm, Drawing& d, std::span<const Value> args) {
+    if (const auto line = LineStyleFromArgs(vm, args)) {
+      d.SetLine(*line);
+    } else {
       d.SetLine(std::nullopt);
-      return;
     }
-    const double width = std::clamp(n[0], 0.0, 255.0) * 20;
-    d.SetLine(static_cast<uint16_t>(std::lround(width)), color(n[1], n[2]));
+  });
+  styleMethod("beginGradientFill", [](Interpreter& vm, Drawing& d, std::span<const Value> args) {
+    const GradientCall call = GradientFromArgs(vm, args);
+    if (call.kind == GradientCall::Kind::NoFill) d.EndFill();
+    if (call.kind == GradientCall::Kind::Gradient) d.BeginFill(call.fill);
+  });
+  styleMethod("lineGradientStyle", [](Interpreter& vm, Drawing& d, std::span<const Value> args) {
+    const GradientCall call = GradientFromArgs(vm, args);
+    if (call.kind == GradientCall::Kind::Gradient) d.SetLineFill(call.fill);
   });
   method("moveTo", [](Drawing& d, const std::vector<double>& n, size_t given) {
     if (given >= 2) d.MoveTo(twips(n[0], n[1]));

@@ -25,7 +25,8 @@ Rgba Mix(Rgba p, Rgba q, double f, bool linearRgb) {
   Rgba out;
   if (linearRgb) {
     auto channel = [&](uint8_t a, uint8_t b) {
-      return byte(255 * LinearToSrgb(lerp(SrgbToLinear(a / 255.0), SrgbToLinear(b / 255.0))));
+      auto linear8 = [](uint8_t v) { return std::floor(255 * SrgbToLinear(v / 255.0)); };
+      return byte(255 * LinearToSrgb(lerp(linear8(a), linear8(b)) / 255));
     };
     out.r = channel(p.r, q.r);
     out.g = channel(p.g, q.g);
@@ -86,15 +87,15 @@ void BuildGradientTable(const Gradient& gradient, const ColorTransform& colors,
     if (next < n && stops[next].ratio <= t) ++next;
     Rgba c;
     if (next == 0) {
-      c = stops[0].color;
+      c = Mix(stops[0].color, stops[0].color, 0, linear);
     } else if (next == n) {
-      c = stops[n - 1].color;
+      c = Mix(stops[n - 1].color, stops[n - 1].color, 0, linear);
     } else {
       const GradientStop& p = stops[next - 1];
       const GradientStop& q = stops[next];
       const int span = q.ratio - p.ratio;
       const double f = span == 0 ? 0.0 : std::clamp(double(t - p.ratio) / span, 0.0, 1.0);
-      c = f == 0 ? p.color : Mix(p.color, q.color, f, linear);
+      c = Mix(p.color, q.color, f, linear);
     }
     if (!identity) c = colors.Apply(c);
     table[t] = Premultiply(c);

@@ -78,20 +78,58 @@ void AddAllFills(const Shape& shape, const Matrix& m, SegmentList& out) {
   }
 }
 
-double StrokeHalfWidth(const LineStyle& line, const Matrix& m) {
+// How a line style's pen meets the pixels. Lines scale with their shape: under a non-uniform
+// scale the pen becomes an ellipse, so the stroke is built where the pen is round (`toPen`)
+// and mapped back (`toPixels`). Lines that keep their width in one or both directions, and
+// hairlines, stay round on screen.
+struct Pen {
+  double halfWidth = 0.5;  // pixels, or units of the pen's space when mapped
+  bool mapped = false;
+  Matrix toPen, toPixels;
+};
+
+Pen PenFor(const LineStyle& line, const Matrix& m) {
+  Pen pen;
+  const double sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
+  const double det = std::fabs(m.a * m.d - m.b * m.c);
   double width;
-  if (line.noHScale && line.noVScale) {
+  if (line.width == 0) {
+    width = 1;  // a hairline: one pixel whatever the scale
+  } else if (line.noHScale && line.noVScale) {
     width = line.width / 20.0;
+  } else if (line.noHScale) {
+    width = line.width * sy;
+  } else if (line.noVScale) {
+    width = line.width * sx;
   } else {
-    // The pen grows with the mean scale of the transform; a non-uniform scale does not make
-    // it elliptical.
-    const double scale = std::sqrt((m.a * m.a + m.b * m.b + m.c * m.c + m.d * m.d) / 2);
-    width = line.width * scale;
+    // The transform's stretch along its widest and narrowest directions.
+    const double t = m.a * m.a + m.b * m.b + m.c * m.c + m.d * m.d;
+    const double wide = std::sqrt((t + std::sqrt(std::max(0.0, t * t - 4 * det * det))) / 2);
+    const double narrow = wide > 0 ? det / wide : 0;
+    const double mean = std::sqrt(det);
+    if (narrow > 1e-9 && wide / narrow > 1.001 && wide / narrow < 1e4) {
+      // Nothing is drawn thinner than a pixel across its narrowest direction.
+      pen.mapped = true;
+      pen.toPixels = {m.a / mean, m.b / mean, m.c / mean, m.d / mean, 0, 0};
+      pen.toPen = pen.toPixels.Inverse();
+      const double h = std::max(line.width * narrow, 1.0) / 2 * mean / narrow;
+      pen.halfWidth = std::min(h, 1e7);
+      return pen;
+    }
+    width = line.width * (mean > 0 ? mean : std::sqrt(t / 2));
   }
-  // Nothing is drawn thinner than a pixel: a hairline (width 0) or a line scaled down stays
-  // visible.
+  // Nothing is drawn thinner than a pixel: a line scaled down stays visible.
   if (!(width >= 1)) width = 1;
-  return std::min(width, 1e7) / 2;
+  pen.halfWidth = std::min(width, 1e7) / 2;
+  return pen;
+}
+
+// Pixel hinting puts a line's centre where its width fills whole pixels: on pixel centres for
+// odd widths, on pixel edges for even ones.
+Point Hinted(Point p, double halfWidth) {
+  const bool odd = static_cast<long long>(std::lround(2 * halfWidth)) % 2 != 0;
+  const double offset = odd ? 0.5 : 0;
+  return {std::floor(p.x - offset + 0.5) + offset, std::floor(p.y - offset + 0.5) + offset};
 }
 
 // Calls `emit(firstPath, endPath)` for each run of consecutive paths with the same line style,
@@ -112,8 +150,10 @@ void ForEachStrokeRun(const Shape& shape, Emit emit) {
 // Outlines of the strokes of paths [first, end), which share one line style.
 void AddStrokes(const Shape& shape, size_t first, size_t end, const Matrix& m, Scratch& s) {
   const LineStyle& line = shape.lines[shape.paths[first].line - 1];
+  const Pen pen = PenFor(line, m);
+  const bool hinted = line.pixelHinting && !pen.mapped;
   raster::StrokeStyle style;
-  style.halfWidth = StrokeHalfWidth(line, m);
+  style.halfWidth = pen.halfWidth;
   style.startCap = line.startCap;
   style.endCap = line.endCap;
   style.join = line.join;
@@ -128,28 +168,35 @@ void AddStrokes(const Shape& shape, size_t first, size_t end, const Matrix& m, S
       const Point& b = pts.back();
       const bool closed = !line.noClose && pts.size() > 2 && std::fabs(a.x - b.x) < 1e-9 &&
                           std::fabs(a.y - b.y) < 1e-9;
-      raster::StrokePolyline(pts.data(), pts.size(), closed, style, s.segments);
+      raster::StrokePolyline(pts.data(), pts.size(), closed, style, s.segments,
+                             pen.mapped ? &pen.toPixels : nullptr);
     }
     pts.clear();
     open = false;
   };
   auto push = [&](Point p) {
+    if (pen.mapped) p = pen.toPen.Apply(p);
     if (!raster::IsFinite(p)) return;
     if (pts.empty() || p.x != pts.back().x || p.y != pts.back().y) pts.push_back(p);
   };
   for (size_t i = first; i < end; ++i) {
     for (const Edge& e : shape.paths[i].edges) {
+      Point from = m.Apply(e.from), to = m.Apply(e.to);
+      if (hinted) {
+        from = Hinted(from, pen.halfWidth);
+        to = Hinted(to, pen.halfWidth);
+      }
       if (!open || e.from.x != lastTwips.x || e.from.y != lastTwips.y) {
         flush();
-        push(m.Apply(e.from));
+        push(from);
         open = true;
       }
       if (e.curved) {
         s.flat.clear();
-        raster::FlattenQuad(m.Apply(e.from), m.Apply(e.control), m.Apply(e.to), s.flat);
+        raster::FlattenQuad(from, m.Apply(e.control), to, s.flat);
         for (const Point& p : s.flat) push(p);
       } else {
-        push(m.Apply(e.to));
+        push(to);
       }
       lastTwips = e.to;
     }

@@ -2,12 +2,34 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace swf::raster {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kMaxArcSteps = 64;
+
+// Where stroke pieces go: straight into the list, or first through the pen's transform when
+// the stroke was built where the pen is round.
+class PieceSink {
+ public:
+  PieceSink(SegmentList& list, const Matrix* map) : list_(list), map_(map) {}
+  void Polygon(const Point* pts, size_t n) {
+    if (!map_) {
+      list_.Polygon(pts, n);
+      return;
+    }
+    Point mapped[2 * kMaxArcSteps + 2];
+    n = std::min(n, std::size(mapped));
+    for (size_t i = 0; i < n; ++i) mapped[i] = map_->Apply(pts[i]);
+    list_.Polygon(mapped, n);
+  }
+
+ private:
+  SegmentList& list_;
+  const Matrix* map_;
+};
 
 Point Add(Point p, Point q) { return {p.x + q.x, p.y + q.y}; }
 Point Sub(Point p, Point q) { return {p.x - q.x, p.y - q.y}; }
@@ -28,7 +50,7 @@ double ArcStep(double r) {
   return 2 * std::acos(1 - SegmentList::kTolerance / r);
 }
 
-void Circle(Point centre, double r, SegmentList& out) {
+void Circle(Point centre, double r, PieceSink& out) {
   int n = static_cast<int>(std::ceil(2 * kPi / ArcStep(r)));
   n = std::clamp(n, 8, 2 * kMaxArcSteps);
   Point pts[2 * kMaxArcSteps];
@@ -40,7 +62,7 @@ void Circle(Point centre, double r, SegmentList& out) {
 }
 
 // A cap at `p`, `d` pointing away from the stroke.
-void Cap(Point p, Point d, CapStyle cap, double h, SegmentList& out) {
+void Cap(Point p, Point d, CapStyle cap, double h, PieceSink& out) {
   if (cap == CapStyle::Round) {
     Circle(p, h, out);
   } else if (cap == CapStyle::Square) {
@@ -53,7 +75,7 @@ void Cap(Point p, Point d, CapStyle cap, double h, SegmentList& out) {
 
 // The join at `v` between a segment arriving along `d1` and one leaving along `d2`. Only the
 // outer side needs filling; the segments' own rectangles overlap on the inner side.
-void Join(Point v, Point d1, Point d2, const StrokeStyle& style, SegmentList& out) {
+void Join(Point v, Point d1, Point d2, const StrokeStyle& style, PieceSink& out) {
   const double h = style.halfWidth;
   const double cross = Cross(d1, d2), dot = Dot(d1, d2);
   const double turn = std::atan2(std::fabs(cross), dot);  // 0 straight on, pi reversing
@@ -113,7 +135,8 @@ void Join(Point v, Point d1, Point d2, const StrokeStyle& style, SegmentList& ou
 }  // namespace
 
 void StrokePolyline(const Point* points, size_t count, bool closed, const StrokeStyle& style,
-                    SegmentList& out) {
+                    SegmentList& list, const Matrix* penToPixels) {
+  PieceSink out(list, penToPixels);
   const double h = style.halfWidth;
   if (count == 0 || !(h > 0)) return;
   if (count == 1) {

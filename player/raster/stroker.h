@@ -19,8 +19,11 @@ struct StrokeStyle {
 };
 
 // `points` is a polyline in pixel space without repeated consecutive points. When `closed`, its
-// last point equals its first and the two ends meet with a join instead of caps.
+// last point equals its first and the two ends meet with a join instead of caps. With
+// `penToPixels`, points and half width are in a space where the pen is round, and every piece
+// is mapped to pixels through it: a stroke under a non-uniform scale is thicker along the
+// stretched direction, as the shape's own lines are.
 void StrokePolyline(const Point* points, size_t count, bool closed, const StrokeStyle& style,
-                    SegmentList& out);
+                    SegmentList& out, const Matrix* penToPixels = nullptr);
 
 }  // namespace swf::raster

@@ -191,6 +191,14 @@ class Commands(MovieRuns, unittest.TestCase):
         program.command(25001)
         self.assertEqual(program.wait_exit(), 0)
 
+    def test_a_script_that_never_ends_is_stopped_and_the_window_goes_on(self):
+        # The looping script runs before the one that retitles the window, in the same frame.
+        program = self.run_movie("cmd-endless", "--endless",
+                                 *send(("QVL.WIN.TITLE", "after the loop")))
+        program.wait_until(lambda s: s["title"] == "after the loop", "the movie did not go on",
+                           timeout=40)
+        self.assertEqual(program.close(), 0)
+
     def test_sprite_bound_cuts_the_window_to_the_movies_rectangle(self):
         def bounds(region):
             return (min(r[0] for r in region), min(r[1] for r in region),

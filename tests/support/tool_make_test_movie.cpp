@@ -2,7 +2,7 @@
 //   make_test_movie OUT.swf --width W --height H [--compressed] [--frames N] [--color RRGGBB]
 //                   [--shapes N] [--fps F] [--fscommand COMMAND ARGS]... [--echo NAMES]...
 //                   [--set NAME VALUE]... [--load URL TARGET]... [--text TEXT]
-//                   [--label LABEL ...]...
+//                   [--endless] [--label LABEL ...]...
 // The stage is W x H pixels; a rounded panel in the given colour fills most of it, and a white
 // disc moves across it from frame to frame so that consecutive frames differ. With --shapes,
 // N gradient-filled, outlined curved shapes turn over the panel as well: a vector-heavy movie
@@ -12,7 +12,8 @@
 // --load loads a movie into a level ("_level1") or a clip, then stops.
 // --text puts an edit field with TEXT in the device font _sans (black, 24 pixels) on the
 // panel, above the disc. --button TITLE puts a red 80x50 button in the middle of the stage
-// whose press retitles the window.
+// whose press retitles the window. --endless runs a script that loops forever in the last
+// frame, before the frame's other scripts.
 // After --label LABEL the options that follow fill the script of a frame labelled LABEL that
 // only a label call runs.
 #include <algorithm>
@@ -37,7 +38,7 @@ int main(int argc, char** argv) {
   int width = 200, height = 150, frames = 1, shapes = 0;
   double fps = 12;
   unsigned color = 0x2080E0;
-  bool compressed = false;
+  bool compressed = false, endless = false;
   std::optional<std::string> text;
   std::optional<std::string> buttonTitle;
   // The last frame's script, then one per label.
@@ -58,6 +59,8 @@ int main(int argc, char** argv) {
       color = static_cast<unsigned>(std::strtoul(next(), nullptr, 16));
     else if (arg == "--compressed")
       compressed = true;
+    else if (arg == "--endless")
+      endless = true;
     else if (arg == "--shapes")
       shapes = std::atoi(next());
     else if (arg == "--fps")
@@ -199,6 +202,10 @@ int main(int argc, char** argv) {
       dot.move = true;
     }
     movie.PlaceObject2(dot);
+    // A jump back onto itself: the action never ends.
+    if (f == frames - 1 && endless) {
+      movie.DoAction(swfb::Actions().Record(0x99, {0xFB, 0xFF}).Bytes());
+    }
     // A movie without scripts loops; one with scripts stops where they ran.
     if (f == frames - 1 && (scripts.size() > 1 || scripts[0].second.Bytes().size() > 1)) {
       movie.DoAction(scripts[0].second.Do(swfb::Actions::kStop).Bytes());

@@ -23,6 +23,7 @@
 #include "control/service_ids.h"
 #include "player/control/control_core.h"
 #include "player/control/player_event_source.h"
+#include "render/import_table.h"
 #include "render/surface_emulator.h"
 #include "tools/swf_builder.h"
 
@@ -691,6 +692,90 @@ TEST(FlashControl, DrawsTheMovieWhereItIsInPlaceWithinTheClip) {
     EXPECT_EQ(at(kLeftOfControl), kUntouched);
     Close(c.control.Get());
   }
+}
+
+// What the control passes to gdi32's ExtTextOutW, seen through its own import slot: the same
+// slot the projector patches to keep device text opaque.
+using ExtTextOutWFn = BOOL(WINAPI*)(HDC, int, int, UINT, const RECT*, LPCWSTR, UINT, const INT*);
+ExtTextOutWFn g_realExtTextOutW = nullptr;
+std::vector<std::pair<HDC, std::wstring>> g_textCalls;
+
+BOOL WINAPI CountingExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* box, LPCWSTR text,
+                                UINT count, const INT* dx) {
+  g_textCalls.emplace_back(dc, std::wstring(text, text ? count : 0));
+  return g_realExtTextOutW(dc, x, y, options, box, text, count, dx);
+}
+
+void** ExtTextOutWSlot() {
+  auto* base = reinterpret_cast<uint8_t*>(Ocx());
+  const uint32_t size = MappedImageSize({base, 4096});
+  for (const ImportedModule& m : ReadImportTable({base, size}, ImageLayout::kMapped).modules) {
+    if (!SameName(m.name, "gdi32.dll")) continue;
+    for (const ImportSlot& s : m.slots) {
+      if (s.function == "ExtTextOutW") return reinterpret_cast<void**>(base + s.slotRva);
+    }
+  }
+  return nullptr;
+}
+
+TEST(FlashControl, DrawsDeviceTextWithExtTextOutWOnTheContextItIsGiven) {
+  char dir[MAX_PATH];
+  GetTempPathA(MAX_PATH, dir);
+  const std::string path = std::string(dir) + "brim device text.swf";
+  swfb::MovieHeader header;
+  header.stage = {0, swfb::ToTwips(200), 0, swfb::ToTwips(60)};
+  swfb::Movie movie(header);
+  swfb::EditText field;
+  field.bounds = {0, swfb::ToTwips(180), 0, swfb::ToTwips(40)};
+  field.text = "Device words";
+  field.height = swfb::ToTwips(20);
+  movie.PlaceObject(movie.DefineEditText(field), 1, swfb::Matrix::Translate(200, 200));
+  movie.ShowFrame();
+  ASSERT_TRUE(movie.Save(path));
+
+  void** slot = ExtTextOutWSlot();
+  ASSERT_NE(slot, nullptr) << "flash.ocx does not import ExtTextOutW by name";
+  DWORD protect = 0;
+  ASSERT_TRUE(VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protect));
+  g_realExtTextOutW = reinterpret_cast<ExtTextOutWFn>(*slot);
+  *slot = reinterpret_cast<void*>(&CountingExtTextOutW);
+  g_textCalls.clear();
+
+  ComPtr<IShockwaveFlash> control = NewControl();
+  ASSERT_TRUE(control);
+  ASSERT_EQ(control->put_Movie(Bstr(Widen(path))), S_OK);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), 200, -60, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
+  SelectGuard select(dc.get(), bitmap.get());
+  std::fill_n(static_cast<uint32_t*>(bits), 200 * 60, 0xFFFFFFFFu);
+  const RECTL bounds{0, 0, 200, 60};
+  auto view = Query<IViewObjectEx>(control.Get());
+  ASSERT_TRUE(view);
+  EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc.get(), &bounds,
+                       nullptr, nullptr, 0),
+            S_OK);
+  GdiFlush();
+  *slot = reinterpret_cast<void*>(g_realExtTextOutW);
+  VirtualProtect(slot, sizeof *slot, protect, &protect);
+
+  std::wstring drawn;
+  for (const auto& [target, text] : g_textCalls) {
+    EXPECT_EQ(target, dc.get());
+    drawn += text;
+  }
+  EXPECT_EQ(drawn, L"Device words");
+  // The words are on the page: dark pixels inside the field, none far below it.
+  const auto* pixels = static_cast<const uint32_t*>(bits);
+  int dark = 0;
+  for (int y = 10; y < 50; ++y) {
+    for (int x = 10; x < 190; ++x) dark += (pixels[y * 200 + x] & 0xFF) < 0x80;
+  }
+  EXPECT_GT(dark, 40);
+  control.Reset();
+  DeleteFileA(path.c_str());
 }
 
 TEST(FlashControl, HitTestsTheMovieShapesOnly) {

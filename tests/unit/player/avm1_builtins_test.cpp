@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "player/avm1/drawing_styles.h"
 #include "player/avm1/interpreter.h"
 
 namespace {
@@ -229,3 +230,55 @@ TEST(Avm1Builtins, ObjectsConvertThroughValueOfAndToString) {
 }
 
 }  // namespace
+
+// beginGradientFill's arguments: what makes a call draw a gradient, end the fill, or do nothing.
+TEST(Avm1Builtins, GradientArgumentsAreReadAsThePlayerReadsThem) {
+  using swf::avm1::GradientCall;
+  using Kind = GradientCall::Kind;
+  Interpreter vm(8, nullptr);
+  auto array = [&](std::vector<Value> v) { return Value(vm.NewArray(std::move(v))); };
+  Object* box = vm.NewPlainObject();
+  for (const auto& [name, value] : std::vector<std::pair<const char*, Value>>{
+           {"matrixType", "box"}, {"x", 100}, {"y", 50}, {"w", 200}, {"h", 100}, {"r", 0}}) {
+    box->SetOwn(name, value, true, 0);
+  }
+  const Value colors = array({0xFF0000, 0x0000FF}), alphas = array({100, 50});
+  auto args = [&](Value type, Value ratios, std::vector<Value> more = {}) {
+    std::vector<Value> a{type, colors, alphas, ratios, Value(box)};
+    a.insert(a.end(), more.begin(), more.end());
+    return a;
+  };
+  const struct {
+    const char* name;
+    std::vector<Value> args;
+    Kind kind;
+    uint8_t lastRatio = 0;
+  } cases[] = {
+      {"linear", args("linear", array({0, 255.9})), Kind::Gradient, 255},
+      {"a ratio just below zero is zero", args("radial", array({-0.99, 200})), Kind::Gradient, 200},
+      {"no type ends the fill", args(Undefined{}, array({0, 255})), Kind::NoFill},
+      {"null type", args(Null{}, array({0, 255})), Kind::Ignored},
+      {"types are case-sensitive", args("LINEAR", array({0, 255})), Kind::Ignored},
+      {"ratio past 255", args("linear", array({0, 256})), Kind::Ignored},
+      {"negative ratio", args("linear", array({-1, 255})), Kind::Ignored},
+      {"fewer ratios than colours", args("linear", array({255})), Kind::Ignored},
+      {"no matrix", {"linear", colors, alphas, array({0, 255})}, Kind::Ignored},
+      {"more than eight arguments",
+       args("linear", array({0, 255}), {"pad", "RGB", 0, "extra"}),
+       Kind::Ignored},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const GradientCall call = swf::avm1::GradientFromArgs(vm, c.args);
+    ASSERT_EQ(call.kind, c.kind);
+    if (c.kind != Kind::Gradient) continue;
+    ASSERT_EQ(call.fill.gradient.stops.size(), 2u);
+    EXPECT_EQ(call.fill.gradient.stops[1].ratio, c.lastRatio);
+    EXPECT_EQ(call.fill.gradient.stops[1].color.a, 127);  // 50% of 255, rounded down
+    // The box's 200 x 100 pixels hold the gradient's 32768-twip square, centred on the box.
+    EXPECT_DOUBLE_EQ(call.fill.matrix.a, 200 / 1638.4);
+    EXPECT_DOUBLE_EQ(call.fill.matrix.d, 100 / 1638.4);
+    EXPECT_DOUBLE_EQ(call.fill.matrix.tx, 200 * 20);
+    EXPECT_DOUBLE_EQ(call.fill.matrix.ty, 100 * 20);
+  }
+}

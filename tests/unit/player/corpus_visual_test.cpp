@@ -297,31 +297,54 @@ std::set<std::string> ListedCases() {
   return listed;
 }
 
-TEST(CorpusVisual, ListedCasesPassAndNoneCrashesOrHangs) {
-  const fs::path root = fs::path(BRIMLOFT_CORPUS_DIR) / "visual";
-  if (!fs::exists(root)) GTEST_SKIP() << "no corpus at " << root;
-  const std::set<std::string> listed = ListedCases();
-  ASSERT_FALSE(listed.empty());
-  std::vector<fs::path> cases;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+// The rendering cases, named by their folder under visual/, and the script cases that also
+// compare a render, named "avm1/NAME".
+std::vector<std::pair<fs::path, std::string>> Cases(const fs::path& corpus) {
+  std::vector<std::pair<fs::path, std::string>> cases;
+  for (const auto& entry : fs::recursive_directory_iterator(corpus / "visual")) {
     if (entry.is_regular_file() && entry.path().filename() == "test.swf") {
-      cases.push_back(entry.path().parent_path());
+      const fs::path dir = entry.path().parent_path();
+      cases.emplace_back(dir, fs::relative(dir, corpus / "visual").generic_string());
+    }
+  }
+  for (const auto& entry : fs::directory_iterator(corpus / "avm1")) {
+    const fs::path toml = entry.path() / "test.toml";
+    std::ifstream in(toml);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    if (fs::exists(entry.path() / "output.expected.png") &&
+        text.find("image_comparisons") != std::string::npos) {
+      cases.emplace_back(entry.path(), "avm1/" + entry.path().filename().string());
     }
   }
   std::sort(cases.begin(), cases.end());
+  return cases;
+}
+
+TEST(CorpusVisual, ListedCasesPassAndNoneCrashesOrHangs) {
+  const fs::path corpus = fs::path(BRIMLOFT_CORPUS_DIR);
+  if (!fs::exists(corpus / "visual")) GTEST_SKIP() << "no corpus at " << corpus;
+  const std::set<std::string> listed = ListedCases();
+  ASSERT_FALSE(listed.empty());
+  const auto cases = Cases(corpus);
   ASSERT_FALSE(cases.empty());
-  int passed = 0;
-  for (const fs::path& dir : cases) {
-    const Result r = RunCase(dir, fs::relative(dir, root).generic_string());
+  int passed = 0, rendering = 0, renderingPassed = 0;
+  for (const auto& [dir, name] : cases) {
+    const Result r = RunCase(dir, name);
     passed += r.passed;
+    if (name.rfind("avm1/", 0) != 0) {
+      ++rendering;
+      renderingPassed += r.passed;
+    }
     std::printf("%-55s %s %s\n", r.name.c_str(), r.passed ? "pass" : "FAIL", r.detail.c_str());
     if (r.passed && !listed.count(r.name)) std::printf("newly passing: %s\n", r.name.c_str());
     if (!r.passed && listed.count(r.name)) ADD_FAILURE() << r.name << " no longer passes";
   }
   for (const std::string& name : listed) {
-    EXPECT_TRUE(fs::exists(root / name / "test.swf")) << name << " is listed but not in the corpus";
+    const fs::path dir = name.rfind("avm1/", 0) == 0 ? corpus / name : corpus / "visual" / name;
+    EXPECT_TRUE(fs::exists(dir / "test.swf")) << name << " is listed but not in the corpus";
   }
-  std::printf("%d of %zu cases pass\n", passed, cases.size());
+  std::printf("%d of %d rendering cases pass; %d of %zu script cases' renders\n", renderingPassed,
+              rendering, passed - renderingPassed, cases.size() - rendering);
 }
 
 }  // namespace

@@ -116,6 +116,11 @@ TEST(RasterGradient, TableFollowsStoredStops) {
        swf::InterpolationMode::Linear,
        {{0, red}, {255, blue}},
        {{128, {187, 0, 188, 255}, 2}}},
+      // Dark channels lose precision in the 8-bit linear table, stops included.
+      {"linear RGB through 8-bit linear light",
+       swf::InterpolationMode::Linear,
+       {{0, {255, 19, 25, 255}}, {255, {14, 20, 255, 255}}},
+       {{0, {255, 13, 22, 255}, 0}, {255, {13, 13, 255, 255}, 0}}},
       // Stored out of order; every entry moves past at most one stop, in stored order.
       {"unordered ratios",
        swf::InterpolationMode::Normal,

@@ -39,6 +39,15 @@ swf::LineStyle Styled(uint16_t width, swf::CapStyle cap, swf::JoinStyle join, do
   return l;
 }
 
+swf::LineStyle Unscaled(swf::LineStyle l, bool noHScale, bool noVScale, bool hinted = false) {
+  l.noHScale = noHScale;
+  l.noVScale = noVScale;
+  l.pixelHinting = hinted;
+  return l;
+}
+
+const swf::Matrix kStretchedX{0.15, 0, 0, 0.05, 0, 0};
+
 TEST(RasterStroke, WidthsCapsAndJoins) {
   using swf::CapStyle;
   using swf::JoinStyle;
@@ -71,6 +80,28 @@ TEST(RasterStroke, WidthsCapsAndJoins) {
        Polyline({{5, 10.25}, {15, 10.25}}, 1),
        {{20, 20, Seen::Full}, {20, 19, Seen::Untouched}, {20, 21, Seen::Untouched}},
        {0.1, 0, 0, 0.1, 0, 0}},  // twips to pixels at 2x
+      // Stretched three times across: lines scale with the shape, so a line across the
+      // stretch grows three times thicker and one along it does not.
+      {"stretched across a vertical line", Styled(40, CapStyle::None, JoinStyle::Round),
+       Polyline({{5, 5}, {5, 35}}, 1),
+       {{12, 20, Seen::Full}, {17, 20, Seen::Full}, {11, 20, Seen::Untouched},
+        {18, 20, Seen::Untouched}},
+       kStretchedX},
+      {"stretched along a horizontal line", Styled(40, CapStyle::None, JoinStyle::Round),
+       Polyline({{2, 20}, {10, 20}}, 1),
+       {{20, 19, Seen::Full}, {20, 20, Seen::Full}, {20, 18, Seen::Untouched},
+        {20, 21, Seen::Untouched}},
+       kStretchedX},
+      {"scaled only vertically keeps its width across a horizontal stretch",
+       Unscaled(Styled(40, CapStyle::None, JoinStyle::Round), true, false),
+       Polyline({{5, 5}, {5, 35}}, 1),
+       {{14, 20, Seen::Full}, {15, 20, Seen::Full}, {13, 20, Seen::Untouched},
+        {16, 20, Seen::Untouched}},
+       kStretchedX},
+      {"pixel hinting centres a one-pixel line on a pixel row",
+       Unscaled(Styled(20, CapStyle::None, JoinStyle::Round), false, false, true),
+       Polyline({{10, 20.3}, {30, 20.3}}, 1),
+       {{20, 20, Seen::Full}, {20, 19, Seen::Untouched}, {20, 21, Seen::Untouched}}},
       {"square cap",
        Styled(120, CapStyle::Square, JoinStyle::Round),
        bar,
