@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "player/bitmap_draw.h"
 #include "player/raster/blend.h"
 #include "player/raster/filters.h"
 #include "player/raster/pixel.h"
@@ -219,6 +220,10 @@ struct Composer {
       DrawShape(t.canvas, object.drawing->shape(), {m, colors, movie, clip, aliased});
     }
     if (object.field) object.field->Draw(t.canvas, m, colors, clip, fonts);
+    if (object.bitmap && !object.bitmap->disposed()) {
+      DrawImage(t.canvas, object.bitmap->image(), m * Matrix{20, 0, 0, 20, 0, 0}, colors,
+                object.smoothing && !aliased, clip, aliased);
+    }
     if (object.children.empty()) return;
     struct Layer {
       int32_t untilDepth;
@@ -366,6 +371,10 @@ Bounds LocalBounds(const Movie& around, const DisplayObject& object) {
     out.Add({0, 0});
     out.Add({bitmap->width * 20.0, bitmap->height * 20.0});
   }
+  if (object.bitmap && !object.bitmap->disposed()) {
+    out.Add({0, 0});
+    out.Add({object.bitmap->width() * 20.0, object.bitmap->height() * 20.0});
+  }
   if (object.field) {
     const TwipsRect& r = object.field->bounds;
     out.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
@@ -450,6 +459,17 @@ void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject&
                     kFilterWorkExtra + kFilterWorkPerPixel * static_cast<double>(Area(area)),
                     fonts};
   composer.Draw({canvas, area}, root, view * root.matrix, root.colors, nullptr);
+}
+
+void ComposeObject(const Canvas& canvas, const Movie& movie, const DisplayObject& object,
+                   const Matrix& toPixels, const ColorTransform& colors, Quality quality,
+                   DeviceFonts* fonts) {
+  PixelRect area = Intersect(canvas.clip, {0, 0, canvas.width, canvas.height});
+  if (area.Empty() || !canvas.base) return;
+  Composer composer{&movie, quality == Quality::Low, 1,
+                    kFilterWorkExtra + kFilterWorkPerPixel * static_cast<double>(Area(area)),
+                    fonts};
+  composer.Draw({canvas, area}, object, toPixels, colors, nullptr);
 }
 
 bool HitTestFrame(const Movie& movie, const DisplayObject& root, const Matrix& view, Point pixel) {

@@ -28,6 +28,12 @@ void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject&
                   const Matrix& view, Quality quality = Quality::High,
                   DeviceFonts* fonts = nullptr);
 
+// Draws `object` itself (its own matrix and colour transform left out) onto `canvas`, with
+// `toPixels` mapping its twips to the canvas's pixels, over what is there.
+void ComposeObject(const Canvas& canvas, const Movie& movie, const DisplayObject& object,
+                   const Matrix& toPixels, const ColorTransform& colors, Quality quality,
+                   DeviceFonts* fonts);
+
 // Whether a drawn (unmasked) part of a shape lies under `pixel`.
 bool HitTestFrame(const Movie& movie, const DisplayObject& root, const Matrix& view, Point pixel);
 

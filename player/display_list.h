@@ -23,6 +23,8 @@
 
 namespace swf {
 
+class BitmapData;
+
 // What one movie may build, whatever its timelines ask for: sprites placing themselves, or
 // each other, would otherwise grow without end.
 inline constexpr int kMaxNesting = 64;
@@ -64,6 +66,10 @@ struct DisplayObject {
   bool constructed = false;  // its class (Object.registerClass) has been given to it
   // What scripts drew into it (sprites and the main timeline), beneath its children.
   std::shared_ptr<Drawing> drawing;
+  // A bitmap a script attached (attachBitmap), drawn smoothed or not; it shares the pixels
+  // with the script's BitmapData and shows whatever is done to them.
+  std::shared_ptr<BitmapData> bitmap;
+  bool smoothing = false;
   // Edit fields: the field's text, properties and layout.
   std::shared_ptr<TextField> field;
   // onClipEvent handlers it was placed with.

@@ -101,6 +101,14 @@ class Interpreter {
   void EndUnload() { --unloading_; }
   // How deep calls may nest (a movie's ScriptLimits), at most kMaxCallDepth.
   void SetMaxCallDepth(int depth) { maxCallDepth_ = std::clamp(depth, 1, kMaxCallDepth); }
+  // Charges work done by native code (pixels a bitmap operation touches) to the running
+  // block's budget, in instructions: a loop of heavy calls stops as a long loop does. False
+  // (and the block stopped) when the budget cannot cover it: the work must then not be done.
+  bool ChargeWork(uint64_t instructions) {
+    const bool covered = instructions <= budget_;
+    budget_ = covered ? budget_ - instructions : 0;
+    return covered;
+  }
   // Whether the last block ran out of budget or of call depth.
   bool Stopped() const { return stopped_; }
 

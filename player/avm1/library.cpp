@@ -1,5 +1,6 @@
 #include "player/avm1/library.h"
 
+#include "player/avm1/bitmap_script.h"
 #include "player/avm1/filter_objects.h"
 
 namespace swf::avm1 {
@@ -10,6 +11,7 @@ void InstallLibrary(Interpreter& vm) {
   InstallMovieClipLoader(vm);
   InstallGeometry(vm);
   InstallFilters(vm);
+  InstallBitmapData(vm);
   InstallClipColors(vm);
   InstallPlayerObjects(vm);
   InstallDate(vm);

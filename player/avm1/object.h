@@ -13,6 +13,10 @@
 #include "player/avm1/clip_host.h"
 #include "player/avm1/value.h"
 
+namespace swf {
+class BitmapData;
+}
+
 namespace swf::avm1 {
 
 class Interpreter;
@@ -95,6 +99,8 @@ struct Object {
   // What a library class keeps out of scripts' sight (an XML node's links, a date's time):
   // plain values, so that whatever walks the heap sees the objects they hold.
   std::vector<Value> internal;
+  // A BitmapData's pixels, shared with the clips that show them.
+  std::shared_ptr<BitmapData> bitmap;
   bool marked = false;  // reached in the collector's current pass
 
   bool IsCallable() const { return kind == ObjectKind::Function || kind == ObjectKind::Super; }
