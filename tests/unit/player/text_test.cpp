@@ -172,8 +172,8 @@ TEST(Text, HtmlSubsetReadsAndWrites) {
       {"<font color=\"#ff0000\" size=\"20\">r</font><unknown>s</unknown>", U"rs", false,
        swf::TextAlign::Left,
        "<P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"20\" COLOR=\"#FF0000\" "
-       "LETTERSPACING=\"0\" KERNING=\"0\">r</FONT><FONT FACE=\"Times New Roman\" SIZE=\"12\" "
-       "COLOR=\"#000000\" LETTERSPACING=\"0\" KERNING=\"0\">s</FONT></P>"},
+       "LETTERSPACING=\"0\" KERNING=\"0\">r<FONT SIZE=\"12\" COLOR=\"#000000\">s</FONT></FONT>"
+       "</P>"},
       {"<textformat leading=\"2\">t", U"t", false, swf::TextAlign::Left,
        "<TEXTFORMAT LEADING=\"2\"><P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"12\" "
        "COLOR=\"#000000\" LETTERSPACING=\"0\" KERNING=\"0\">t</FONT></P></TEXTFORMAT>"},
