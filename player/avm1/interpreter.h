@@ -104,9 +104,12 @@ class Interpreter {
   // Charges work done by native code (pixels a bitmap operation touches) to the running
   // block's budget, in instructions: a loop of heavy calls stops as a long loop does. False
   // (and the block stopped) when the budget cannot cover it: the work must then not be done.
+  // Outside any script (the host calling in) there is no budget to charge.
   bool ChargeWork(uint64_t instructions) {
+    if (budget_ == 0 && !stopped_) return true;
     const bool covered = instructions <= budget_;
     budget_ = covered ? budget_ - instructions : 0;
+    stopped_ = stopped_ || !covered;
     return covered;
   }
   // Whether the last block ran out of budget or of call depth.
