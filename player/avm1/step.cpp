@@ -138,7 +138,8 @@ bool Executor::Step(const DecodedAction& d) {
           break;
         }
         case ActionCode::Equals2:
-          left = x == y;
+          // NaN equals itself here, as in the general comparison.
+          left = x == y || (std::isnan(x) && std::isnan(y));
           break;
         case ActionCode::Less:
           left = Truth(x < y);

@@ -234,4 +234,8 @@ std::string_view PrimitiveTypeName(const Value& v) {
   return "object";
 }
 
+void Value::Drop(SharedString* s) noexcept {
+  if (--s->refs == 0) delete s;
+}
+
 }  // namespace swf::avm1

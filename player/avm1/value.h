@@ -97,8 +97,11 @@ class Value {
     std::string text;
   };
   void Release() noexcept {
-    if (tag_ == Tag::String && --u_.string->refs == 0) delete u_.string;
+    if (tag_ == Tag::String) Drop(u_.string);
   }
+  // Out of line: inlined into callers, GCC's bounds checker misreads the union and fails the
+  // build.
+  static void Drop(SharedString* s) noexcept;
 
   Tag tag_;
   union Payload {
