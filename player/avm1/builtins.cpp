@@ -5,6 +5,7 @@
 #include <limits>
 #include <numbers>
 
+#include "player/avm1/array_sort.h"
 #include "player/avm1/builtin_support.h"
 #include "player/avm1/interpreter.h"
 #include "player/avm1/library.h"
@@ -207,7 +208,7 @@ void Interpreter::InstallBuiltins() {
     }
     return vm.NewArray(std::vector<Value>(args.begin(), args.end()));
   };
-  constructor("Array", arrayProto_, makeArray, makeArray);
+  Object* arrayCtor = constructor("Array", arrayProto_, makeArray, makeArray);
   method(arrayProto_, "push", [](Interpreter&, const Value& self, std::span<const Value> args) {
     Object* a = ThisArray(self);
     if (!a) return Value();
@@ -292,6 +293,23 @@ void Interpreter::InstallBuiltins() {
            }
            return Value(vm.NewArray(std::move(removed)));
          });
+
+  method(arrayProto_, "sort", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    Object* a = ThisArray(self);
+    return a ? SortArray(vm, a, args) : Value();
+  });
+  method(arrayProto_, "sortOn",
+         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           Object* a = ThisArray(self);
+           return a ? SortArrayOn(vm, a, args) : Value();
+         });
+  for (const auto& [name, flag] : {std::pair{"CASEINSENSITIVE", kSortCaseInsensitive},
+                                   {"DESCENDING", kSortDescending},
+                                   {"UNIQUESORT", kSortUnique},
+                                   {"RETURNINDEXEDARRAY", kSortReturnIndexes},
+                                   {"NUMERIC", kSortNumeric}}) {
+    arrayCtor->SetOwn(name, Value(flag), cs, kDontEnum | kDontDelete | kReadOnly);
+  }
 
   // --- String, Number, Boolean ---
   constructor(

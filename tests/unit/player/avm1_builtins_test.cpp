@@ -282,3 +282,29 @@ TEST(Avm1Builtins, GradientArgumentsAreReadAsThePlayerReadsThem) {
     EXPECT_DOUBLE_EQ(call.fill.matrix.ty, 100 * 20);
   }
 }
+
+// Array.sort's option flags, each alone and combined; the result as trace would print it.
+TEST(Avm1Builtins, ArraySortHonoursItsOptions) {
+  Interpreter vm(8, nullptr);
+  const struct {
+    std::vector<Value> elements;
+    std::vector<Value> args;
+    const char* result;
+  } cases[] = {
+      {{10, 9, 1}, {}, "1,10,9"},          // as strings by default
+      {{10, 9, 1}, {16}, "1,9,10"},        // NUMERIC
+      {{10, 9, 1}, {16 | 2}, "10,9,1"},    // NUMERIC | DESCENDING
+      {{"b", "a", "C"}, {}, "C,a,b"},      // character codes
+      {{"b", "a", "C"}, {1}, "a,b,C"},     // CASEINSENSITIVE
+      {{3, 1, 3}, {4}, "0"},               // UNIQUESORT with a repeat: no sort
+      {{30, 10, 20}, {16 | 8}, "1,2,0"},   // RETURNINDEXEDARRAY
+  };
+  for (const auto& c : cases) {
+    const Value array(vm.NewArray(c.elements));
+    EXPECT_EQ(Call(vm, array, "sort", c.args), c.result) << c.result;
+  }
+  // Indexes leave the array as it was.
+  const Value array(vm.NewArray({30, 10, 20}));
+  Call(vm, array, "sort", {24});
+  EXPECT_EQ(vm.ToString(array), "30,10,20");
+}
