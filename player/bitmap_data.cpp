@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <type_traits>
 
 namespace swf {
 namespace {
@@ -116,6 +117,32 @@ const BitmapData* Snapshot(const BitmapData& src, const BitmapData& dst,
   return keep.get();
 }
 
+// Writes each pixel of the copied area as `combine(source)` or `combine(source, destination)`
+// gives it, pixels read unpremultiplied (ARGB; the destination only when asked for); the result
+// is stored as the destination keeps its pixels.
+template <typename Combine>
+void CombineCopy(BitmapData& dst, const BitmapData& srcIn, PixelRect rect, int dx, int dy,
+                 Combine combine) {
+  const CopyArea area = ClipCopy(srcIn, rect, dst, dx, dy);
+  if (area.from.Empty()) return;
+  std::shared_ptr<BitmapData> keep;
+  const BitmapData* src = Snapshot(srcIn, dst, keep);
+  if (!src) return;
+  for (int y = area.from.top; y < area.from.bottom; ++y) {
+    for (int x = area.from.left; x < area.from.right; ++x) {
+      const int tx = x - area.from.left + area.dx, ty = y - area.from.top + area.dy;
+      uint32_t out;
+      if constexpr (std::is_invocable_v<Combine, uint32_t, uint32_t>) {
+        out = combine(src->GetPixel32(x, y), dst.GetPixel32(tx, ty));
+      } else {
+        out = combine(src->GetPixel32(x, y));
+      }
+      dst.Row(ty)[tx] = dst.Store(out);
+    }
+  }
+  dst.Touch();
+}
+
 uint32_t Over(uint32_t dst, uint32_t src) {
   const uint32_t a = src >> 24;
   // What shows through is scaled by 256 - alpha and truncated, as the original blends.
@@ -183,26 +210,16 @@ void CopyChannel(BitmapData& dst, const BitmapData& srcIn, PixelRect rect, int d
       dstChannels != kAlphaChannel) {
     return;
   }
-  const CopyArea area = ClipCopy(srcIn, rect, dst, dx, dy);
-  if (area.from.Empty()) return;
-  std::shared_ptr<BitmapData> keep;
-  const BitmapData* src = Snapshot(srcIn, dst, keep);
-  if (!src) return;
   uint32_t keepMask = 0xFFFFFFFFu;
   if (dstChannels & kRedChannel) keepMask &= 0xFF00FFFFu;
   if (dstChannels & kGreenChannel) keepMask &= 0xFFFF00FFu;
   if (dstChannels & kBlueChannel) keepMask &= 0xFFFFFF00u;
   if ((dstChannels & kAlphaChannel) && dst.transparent()) keepMask &= 0x00FFFFFFu;
-  for (int y = area.from.top; y < area.from.bottom; ++y) {
-    for (int x = area.from.left; x < area.from.right; ++x) {
-      const int tx = x - area.from.left + area.dx, ty = y - area.from.top + area.dy;
-      const uint32_t v = from < 0 ? 0 : Channel(src->GetPixel32(x, y), from);
-      const uint32_t spread = v << 24 | v << 16 | v << 8 | v;
-      const uint32_t old = dst.GetPixel32(tx, ty);
-      dst.Row(ty)[tx] = dst.Store((old & keepMask) | (spread & ~keepMask));
-    }
-  }
-  dst.Touch();
+  CombineCopy(dst, srcIn, rect, dx, dy, [&](uint32_t s, uint32_t d) {
+    const uint32_t v = from < 0 ? 0 : Channel(s, from);
+    const uint32_t spread = v << 24 | v << 16 | v << 8 | v;
+    return (d & keepMask) | (spread & ~keepMask);
+  });
 }
 
 void ApplyColorTransform(BitmapData& bmp, PixelRect rect, const ScriptColorTransform& ct) {
@@ -359,50 +376,31 @@ void Scroll(BitmapData& bmp, int dx, int dy) {
 
 void Merge(BitmapData& dst, const BitmapData& srcIn, PixelRect rect, int dx, int dy,
            const uint32_t (&multipliers)[4]) {
-  const CopyArea area = ClipCopy(srcIn, rect, dst, dx, dy);
-  if (area.from.Empty()) return;
-  std::shared_ptr<BitmapData> keep;
-  const BitmapData* src = Snapshot(srcIn, dst, keep);
-  if (!src) return;
   // multipliers: red, green, blue, alpha.
   const int shifts[4] = {16, 8, 0, 24};
-  for (int y = area.from.top; y < area.from.bottom; ++y) {
-    for (int x = area.from.left; x < area.from.right; ++x) {
-      const int tx = x - area.from.left + area.dx, ty = y - area.from.top + area.dy;
-      const uint32_t s = src->GetPixel32(x, y), d = dst.GetPixel32(tx, ty);
-      uint32_t out = 0;
-      for (int i = 0; i < 4; ++i) {
-        const uint32_t m = std::min<uint32_t>(multipliers[i], 256);
-        const uint32_t c = (Channel(s, shifts[i]) * m + Channel(d, shifts[i]) * (256 - m)) >> 8;
-        out |= std::min<uint32_t>(c, 255) << shifts[i];
-      }
-      dst.Row(ty)[tx] = dst.Store(out);
+  CombineCopy(dst, srcIn, rect, dx, dy, [&](uint32_t s, uint32_t d) {
+    uint32_t out = 0;
+    for (int i = 0; i < 4; ++i) {
+      const uint32_t m = std::min<uint32_t>(multipliers[i], 256);
+      const uint32_t c = (Channel(s, shifts[i]) * m + Channel(d, shifts[i]) * (256 - m)) >> 8;
+      out |= std::min<uint32_t>(c, 255) << shifts[i];
     }
-  }
-  dst.Touch();
+    return out;
+  });
 }
 
 void PaletteMap(BitmapData& dst, const BitmapData& srcIn, PixelRect rect, int dx, int dy,
                 const std::vector<uint32_t>* const (&tables)[4]) {
-  const CopyArea area = ClipCopy(srcIn, rect, dst, dx, dy);
-  if (area.from.Empty()) return;
-  std::shared_ptr<BitmapData> keep;
-  const BitmapData* src = Snapshot(srcIn, dst, keep);
-  if (!src) return;
   const int shifts[4] = {16, 8, 0, 24};
-  for (int y = area.from.top; y < area.from.bottom; ++y) {
-    for (int x = area.from.left; x < area.from.right; ++x) {
-      const uint32_t s = src->GetPixel32(x, y);
-      uint32_t out = 0;
-      for (int i = 0; i < 4; ++i) {
-        const uint32_t c = Channel(s, shifts[i]);
-        const std::vector<uint32_t>* t = tables[i];
-        out += t && c < t->size() ? (*t)[c] : c << shifts[i];
-      }
-      dst.Row(y - area.from.top + area.dy)[x - area.from.left + area.dx] = dst.Store(out);
+  CombineCopy(dst, srcIn, rect, dx, dy, [&](uint32_t s) {
+    uint32_t out = 0;
+    for (int i = 0; i < 4; ++i) {
+      const uint32_t c = Channel(s, shifts[i]);
+      const std::vector<uint32_t>* t = tables[i];
+      out += t && c < t->size() ? (*t)[c] : c << shifts[i];
     }
-  }
-  dst.Touch();
+    return out;
+  });
 }
 
 bool HitTestPoint(const BitmapData& bmp, int threshold, int x, int y) {

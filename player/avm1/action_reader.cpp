@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "player/avm1/action_codes.h"
+
 namespace swf::avm1 {
 
 std::optional<Action> ReadAction(std::span<const uint8_t> code, size_t offset) {
@@ -73,16 +75,6 @@ bool PayloadReader::String(std::string& out) {
 namespace swf::avm1 {
 namespace {
 
-enum : uint8_t {
-  kStoreRegister = 0x87,
-  kConstantPool = 0x88,
-  kDefineFunction2 = 0x8E,
-  kPush = 0x96,
-  kJump = 0x99,
-  kDefineFunction = 0x9B,
-  kIf = 0x9D,
-};
-
 void DecodePush(DecodedAction& d) {
   PayloadReader r(d.action.payload);
   while (!r.AtEnd()) {
@@ -153,7 +145,7 @@ void DecodePush(DecodedAction& d) {
 }
 
 bool DecodeFunction(DecodedAction& d, const std::shared_ptr<const std::vector<uint8_t>>& bytes) {
-  const bool function2 = d.action.code == kDefineFunction2;
+  const bool function2 = d.action.code == static_cast<uint8_t>(ActionCode::DefineFunction2);
   PayloadReader r(d.action.payload);
   auto fn = std::make_shared<FunctionCode>();
   uint16_t count = 0, size = 0;
@@ -190,24 +182,24 @@ const DecodedAction* DecodedCode::Decode(size_t offset) {
   DecodedAction& d = actions_.emplace_back();
   d.action = *a;
   index_[offset] = static_cast<uint32_t>(actions_.size());
-  switch (a->code) {
-    case kPush:
+  switch (static_cast<ActionCode>(a->code)) {
+    case ActionCode::Push:
       DecodePush(d);
       break;
-    case kJump:
-    case kIf: {
+    case ActionCode::Jump:
+    case ActionCode::If: {
       PayloadReader r(a->payload);
       uint16_t raw;
       d.broken = !r.U16(raw);
       if (!d.broken) d.target = static_cast<int64_t>(a->next) + static_cast<int16_t>(raw);
       break;
     }
-    case kStoreRegister: {
+    case ActionCode::StoreRegister: {
       PayloadReader r(a->payload);
       d.broken = !r.U8(d.reg);
       break;
     }
-    case kConstantPool: {
+    case ActionCode::ConstantPool: {
       PayloadReader r(a->payload);
       uint16_t count;
       auto pool = std::make_shared<ConstantPool>();
@@ -220,8 +212,8 @@ const DecodedAction* DecodedCode::Decode(size_t offset) {
       d.pool = std::move(pool);
       break;
     }
-    case kDefineFunction:
-    case kDefineFunction2:
+    case ActionCode::DefineFunction:
+    case ActionCode::DefineFunction2:
       d.broken = !DecodeFunction(d, bytes_);
       break;
     default:
