@@ -656,19 +656,13 @@ void Interpreter::InstallDrawingMethods() {
         }),
         cs, kDontEnum);
   };
-  // A colour as scripts give it: 0xRRGGBB and an alpha from 0 to 100 (100 when left out).
-  static constexpr auto color = [](double rgb, double alpha) {
-    const uint32_t c = std::isnan(rgb) ? 0 : ToUint32(rgb);
-    const double a = std::isnan(alpha) ? 100 : std::clamp(alpha, 0.0, 100.0);
-    return Rgba{static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
-                static_cast<uint8_t>(c), static_cast<uint8_t>(std::lround(a * 2.55))};
-  };
   static constexpr auto twips = [](double x, double y) { return Point{x * 20, y * 20}; };
   method("beginFill", [](Drawing& d, const std::vector<double>& n, size_t given) {
     if (given == 0 || std::isnan(n[0])) {
       d.EndFill();
     } else {
-      d.BeginFill(color(n[0], n[1]));
+      // A missing alpha is a whole one.
+      d.BeginFill(ScriptColor(ToUint32(n[0]), std::isnan(n[1]) ? 100 : n[1]));
     }
   });
   method("endFill", [](Drawing& d, const std::vector<double>&, size_t) { d.EndFill(); });

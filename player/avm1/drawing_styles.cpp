@@ -59,18 +59,20 @@ std::optional<Matrix> GradientMatrix(Interpreter& vm, const Value& m) {
 
 }  // namespace
 
+Rgba ScriptColor(uint32_t rgb, double alphaPercent) {
+  const double a = std::isnan(alphaPercent) ? 0 : std::clamp(alphaPercent, 0.0, 100.0);
+  return {static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+          static_cast<uint8_t>(rgb), static_cast<uint8_t>(std::lround(a * 2.55))};
+}
+
 std::optional<LineStyle> LineStyleFromArgs(Interpreter& vm, std::span<const Value> args) {
   const double thickness = args.empty() ? NAN : Number(vm, args[0]);
   if (std::isnan(thickness)) return std::nullopt;
   LineStyle line;
   line.width = static_cast<uint16_t>(std::lround(std::clamp(thickness, 0.0, 255.0) * 20));
   const Value rgb = Arg(args, 1), alpha = Arg(args, 2);
-  const uint32_t c = rgb.IsUndefined() ? 0 : ToUint32(Number(vm, rgb));
-  const double a = alpha.IsUndefined() ? 100 : Number(vm, alpha);
-  line.color = {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
-                static_cast<uint8_t>(c),
-                static_cast<uint8_t>(std::lround((std::isnan(a) ? 0 : std::clamp(a, 0.0, 100.0)) *
-                                                 2.55))};
+  line.color = ScriptColor(rgb.IsUndefined() ? 0 : ToUint32(Number(vm, rgb)),
+                           alpha.IsUndefined() ? 100 : Number(vm, alpha));
   line.pixelHinting = ToBoolean(Arg(args, 3), vm.Version());
   const std::string scale = args.size() > 4 ? vm.ToString(args[4]) : "normal";
   line.noHScale = scale == "none" || scale == "vertical";
@@ -112,13 +114,9 @@ GradientCall GradientFromArgs(Interpreter& vm, std::span<const Value> args) {
     if (std::isnan(ratio)) ratio = 0;
     ratio = std::trunc(ratio);
     if (ratio < 0 || ratio > 255) return call;
-    const uint32_t c = ToUint32(Number(vm, (*colors)[i]));
-    const double a = Number(vm, (*alphas)[i]);
     fill.gradient.stops.push_back(
         {static_cast<uint8_t>(ratio),
-         {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c),
-          static_cast<uint8_t>(std::lround((std::isnan(a) ? 0 : std::clamp(a, 0.0, 100.0)) *
-                                           2.55))}});
+         ScriptColor(ToUint32(Number(vm, (*colors)[i])), Number(vm, (*alphas)[i]))});
   }
   const std::string spread = args.size() > 5 ? vm.ToString(args[5]) : "";
   fill.gradient.spread = spread == "reflect"  ? SpreadMode::Reflect

@@ -12,6 +12,9 @@ namespace swf::avm1 {
 
 class Interpreter;
 
+// A colour as the drawing methods take it: 0xRRGGBB and an alpha from 0 to 100 (NaN is 0).
+Rgba ScriptColor(uint32_t rgb, double alphaPercent);
+
 // lineStyle(thickness, rgb, alpha, pixelHinting, noScale, capsStyle, jointStyle, miterLimit);
 // nothing when the thickness is missing (no line from then on).
 std::optional<LineStyle> LineStyleFromArgs(Interpreter& vm, std::span<const Value> args);
