@@ -123,6 +123,25 @@ std::optional<char32_t> Entity(std::string_view html, size_t& at) {
   return c;
 }
 
+// "#rrggbb" as fields read it: blanks after the '#' are skipped, hex digits read up to the first
+// other character, and only the last six count. No digit at all leaves the colour alone.
+std::optional<uint32_t> HtmlColor(std::string_view v) {
+  if (v.empty() || v[0] != '#') return std::nullopt;
+  size_t i = 1;
+  while (i < v.size() && (v[i] == ' ' || v[i] == '\t' || v[i] == '\r' || v[i] == '\n')) ++i;
+  uint32_t rgb = 0;
+  bool any = false;
+  for (; i < v.size(); ++i) {
+    const char c = Lower(v[i]);
+    const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    if (d < 0) break;
+    rgb = ((rgb << 4) | static_cast<uint32_t>(d)) & 0xFFFFFF;
+    any = true;
+  }
+  if (!any) return std::nullopt;
+  return rgb;
+}
+
 std::string ColorText(Rgba c) {
   char buf[8];
   std::snprintf(buf, sizeof buf, "#%02X%02X%02X", c.r, c.g, c.b);
@@ -370,10 +389,11 @@ void TextField::SetHtmlText(std::string_view html) {
           const double n = std::atof(v->c_str());
           f.size = (*v)[0] == '+' || (*v)[0] == '-' ? f.size + n : n;
         }
-        if (const std::string* v = tag.Find("color"); v && v->size() >= 2 && (*v)[0] == '#') {
-          const unsigned long rgb = std::strtoul(v->c_str() + 1, nullptr, 16);
-          f.color = {static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
-                     static_cast<uint8_t>(rgb), 255};
+        if (const std::string* v = tag.Find("color")) {
+          if (const std::optional<uint32_t> rgb = HtmlColor(*v)) {
+            f.color = {static_cast<uint8_t>(*rgb >> 16), static_cast<uint8_t>(*rgb >> 8),
+                       static_cast<uint8_t>(*rgb), 255};
+          }
         }
         if (const std::string* v = tag.Find("letterspacing")) f.letterSpacing = std::atof(v->c_str());
         if (const std::string* v = tag.Find("kerning")) f.kerning = std::atoi(v->c_str()) != 0;
