@@ -2,6 +2,7 @@
 #include "player/text/text_field.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -265,10 +266,11 @@ TextField::TextField(const Movie* movie, const EditTextDef* def, int version)
   newFormat.color = def->color;
   newFormat.color.a = 255;
   newFormat.align = def->align;
-  newFormat.leftMargin = def->leftMargin / 20.0;
-  newFormat.rightMargin = def->rightMargin / 20.0;
-  newFormat.indent = def->indent / 20.0;
-  newFormat.leading = def->leading / 20.0;
+  // The tag's twips become whole pixels, as a script reads them back.
+  newFormat.leftMargin = std::nearbyint(def->leftMargin / 20.0);
+  newFormat.rightMargin = std::nearbyint(def->rightMargin / 20.0);
+  newFormat.indent = std::nearbyint(def->indent / 20.0);
+  newFormat.leading = std::nearbyint(def->leading / 20.0);
   if (html) {
     SetHtmlText(def->initialText);
   } else {
@@ -351,6 +353,7 @@ void TextField::SetHtmlText(std::string_view html) {
     }
   };
   bool lastWasSpace = false;
+  int openParagraphs = 0;  // <p> does not nest: an inner one neither breaks nor ends a line
   for (size_t i = 0; i < html.size();) {
     if (html[i] == '<') {
       const size_t close = html.find('>', i);
@@ -358,7 +361,10 @@ void TextField::SetHtmlText(std::string_view html) {
       const HtmlTag tag = ReadTag(html.substr(i + 1, close - i - 1));
       i = close + 1;
       if (tag.closing) {
-        if (tag.name == "p" || tag.name == "li") {
+        // Paragraph ends break the line only in a multiline field.
+        const bool ends = tag.name == "li" || (tag.name == "p" && openParagraphs > 0);
+        if (tag.name == "p" && openParagraphs > 0) --openParagraphs;
+        if (ends && multiline) {
           text.push_back(U'\r');
           formats.push_back(stack.back());
           lastWasSpace = true;
@@ -371,9 +377,11 @@ void TextField::SetHtmlText(std::string_view html) {
         continue;
       }
       if (tag.name == "br" || tag.name == "sbr") {
-        text.push_back(U'\r');
-        formats.push_back(stack.back());
-        lastWasSpace = true;
+        if (multiline) {
+          text.push_back(U'\r');
+          formats.push_back(stack.back());
+          lastWasSpace = true;
+        }
         continue;
       }
       CharFormat f = stack.back();
@@ -401,7 +409,8 @@ void TextField::SetHtmlText(std::string_view html) {
         if (const std::string* v = tag.Find("href")) f.url = *v;
         if (const std::string* v = tag.Find("target")) f.target = *v;
       } else if (tag.name == "p" || tag.name == "li") {
-        startParagraph();
+        if (multiline && (tag.name == "li" || openParagraphs == 0)) startParagraph();
+        if (tag.name == "p") ++openParagraphs;
         if (const std::string* v = tag.Find("align")) {
           const std::string a = LowerCopy(*v);
           f.align = a == "right"    ? TextAlign::Right
@@ -422,7 +431,12 @@ void TextField::SetHtmlText(std::string_view html) {
       if (stack.size() < 256) stack.push_back(f);
       continue;
     }
-    // Text up to the next tag.
+    // Text up to the next tag; a run of nothing but blanks and line ends is dropped whole.
+    const size_t nodeEnd = std::min(html.find('<', i), html.size());
+    if (html.find_first_not_of(" \t\r\n", i) >= nodeEnd) {
+      i = nodeEnd;
+      continue;
+    }
     std::u32string run;
     while (i < html.size() && html[i] != '<') {
       if (html[i] == '&') {
@@ -452,11 +466,6 @@ void TextField::SetHtmlText(std::string_view html) {
     push(run);
   }
   (void)para;
-  // A closing paragraph at the very end leaves no empty line behind it.
-  if (!text.empty() && text.back() == U'\r') {
-    text.pop_back();
-    formats.pop_back();
-  }
   text_ = std::move(text);
   formats_ = std::move(formats);
   selBegin = selEnd = std::min(selEnd, text_.size());
@@ -468,6 +477,8 @@ std::string TextField::HtmlText() const {
   std::string out;
   size_t at = 0;
   const size_t n = text_.size();
+  // No text, no paragraph; a final line end does not open an empty one after it.
+  if (n == 0) return out;
   do {
     size_t end = at;
     while (end < n && text_[end] != U'\r') ++end;
@@ -581,7 +592,7 @@ std::string TextField::HtmlText() const {
     out += para.bullet ? "</LI>" : "</P>";
     if (textFormat) out += "</TEXTFORMAT>";
     at = end + 1;
-  } while (at <= n);
+  } while (at < n);
   return out;
 }
 
