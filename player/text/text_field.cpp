@@ -353,7 +353,9 @@ void TextField::SetHtmlText(std::string_view html) {
     }
   };
   bool lastWasSpace = false;
-  int openParagraphs = 0;  // <p> does not nest: an inner one neither breaks nor ends a line
+  bool inParagraph = false;  // <p> does not nest: an inner one neither breaks nor ends a line
+  // Paragraphs and <br> break lines only in a multiline field, from SWF 7 on; before, always.
+  const bool breaks = multiline || version_ < 7;
   for (size_t i = 0; i < html.size();) {
     if (html[i] == '<') {
       const size_t close = html.find('>', i);
@@ -361,10 +363,9 @@ void TextField::SetHtmlText(std::string_view html) {
       const HtmlTag tag = ReadTag(html.substr(i + 1, close - i - 1));
       i = close + 1;
       if (tag.closing) {
-        // Paragraph ends break the line only in a multiline field.
-        const bool ends = tag.name == "li" || (tag.name == "p" && openParagraphs > 0);
-        if (tag.name == "p" && openParagraphs > 0) --openParagraphs;
-        if (ends && multiline) {
+        const bool ends = tag.name == "li" || (tag.name == "p" && inParagraph);
+        if (tag.name == "p") inParagraph = false;
+        if (ends && breaks) {
           text.push_back(U'\r');
           formats.push_back(stack.back());
           lastWasSpace = true;
@@ -377,7 +378,7 @@ void TextField::SetHtmlText(std::string_view html) {
         continue;
       }
       if (tag.name == "br" || tag.name == "sbr") {
-        if (multiline) {
+        if (breaks) {
           text.push_back(U'\r');
           formats.push_back(stack.back());
           lastWasSpace = true;
@@ -404,13 +405,12 @@ void TextField::SetHtmlText(std::string_view html) {
           }
         }
         if (const std::string* v = tag.Find("letterspacing")) f.letterSpacing = std::atof(v->c_str());
-        if (const std::string* v = tag.Find("kerning")) f.kerning = std::atoi(v->c_str()) != 0;
       } else if (tag.name == "a") {
         if (const std::string* v = tag.Find("href")) f.url = *v;
         if (const std::string* v = tag.Find("target")) f.target = *v;
       } else if (tag.name == "p" || tag.name == "li") {
-        if (multiline && (tag.name == "li" || openParagraphs == 0)) startParagraph();
-        if (tag.name == "p") ++openParagraphs;
+        if (breaks && (tag.name == "li" || !inParagraph)) startParagraph();
+        if (tag.name == "p") inParagraph = true;
         if (const std::string* v = tag.Find("align")) {
           const std::string a = LowerCopy(*v);
           f.align = a == "right"    ? TextAlign::Right
@@ -438,6 +438,7 @@ void TextField::SetHtmlText(std::string_view html) {
       continue;
     }
     std::u32string run;
+    lastWasSpace = false;  // blanks fold together only within one run of text
     while (i < html.size() && html[i] != '<') {
       if (html[i] == '&') {
         size_t at = i + 1;
@@ -455,7 +456,7 @@ void TextField::SetHtmlText(std::string_view html) {
       for (char32_t ch : c) {
         const bool space = ch == U' ' || ch == U'\t' || ch == U'\r' || ch == U'\n';
         if (condenseWhite && space) {
-          if (!lastWasSpace && !(text.empty() && run.empty())) run.push_back(U' ');
+          if (!lastWasSpace) run.push_back(U' ');
           lastWasSpace = true;
           continue;
         }
@@ -498,24 +499,20 @@ std::string TextField::HtmlText() const {
     out += para.bullet ? std::string("<LI>")
                        : "<P ALIGN=\"" + std::string(kAlign[static_cast<int>(para.align) & 3]) +
                              "\">";
-    // Runs nest: a run that reads as a state already open closes back to it; any other opens
-    // one more level, with a FONT of only what changed and the styles it adds. A style the new
-    // run lacks first closes the levels that turned it on.
-    struct Level {
-      CharFormat state;
-      std::string close;
-    };
-    std::vector<Level> open;
+    // FONT tags nest: a run whose font reads as one already open closes back to it; any other
+    // opens one more FONT with only what differs from the one around it. Links and styles sit
+    // innermost, closed and opened again whenever the run's set of them changes.
     auto fontSame = [](const CharFormat& a, const CharFormat& b) {
       return a.font == b.font && a.size == b.size && a.color == b.color &&
              a.letterSpacing == b.letterSpacing && a.kerning == b.kerning;
     };
-    auto styleSame = [&](const CharFormat& a, const CharFormat& b) {
-      return fontSame(a, b) && a.url == b.url && a.target == b.target && a.bold == b.bold &&
+    auto styleSame = [](const CharFormat& a, const CharFormat& b) {
+      return a.url == b.url && a.target == b.target && a.bold == b.bold &&
              a.italic == b.italic && a.underline == b.underline;
     };
-    auto push = [&](const CharFormat& f, const CharFormat* from) {
-      Level level{f, {}};
+    std::vector<CharFormat> fonts;
+    auto openFont = [&](const CharFormat& f) {
+      const CharFormat* from = fonts.empty() ? nullptr : &fonts.back();
       std::string font;
       if (!from || from->font != f.font) font += " FACE=\"" + f.font + "\"";
       if (!from || from->size != f.size) font += " SIZE=\"" + Number(f.size) + "\"";
@@ -526,69 +523,62 @@ std::string TextField::HtmlText() const {
       if (!from || from->kerning != f.kerning) {
         font += std::string(" KERNING=\"") + (f.kerning ? "1" : "0") + "\"";
       }
-      if (!font.empty()) {
-        out += "<FONT" + font + ">";
-        level.close = "</FONT>";
-      }
-      if (!f.url.empty() && (!from || from->url != f.url || from->target != f.target)) {
+      out += "<FONT" + font + ">";
+      fonts.push_back(f);
+    };
+    std::string closeStyles;
+    const CharFormat* styled = nullptr;
+    auto endStyles = [&] {
+      out += closeStyles;
+      closeStyles.clear();
+      styled = nullptr;
+    };
+    auto startStyles = [&](const CharFormat& f) {
+      styled = &f;
+      if (!f.url.empty()) {
         out += "<A HREF=\"" + f.url + "\" TARGET=\"" + f.target + "\">";
-        level.close = "</A>" + level.close;
+        closeStyles = "</A>" + closeStyles;
       }
-      const std::pair<bool, bool> styles[] = {{f.bold, from && from->bold},
-                                              {f.italic, from && from->italic},
-                                              {f.underline, from && from->underline}};
+      const bool on[] = {f.bold, f.italic, f.underline};
       static const char* const kStyle[] = {"B", "I", "U"};
       for (size_t k = 0; k < 3; ++k) {
-        if (styles[k].first && !styles[k].second) {
-          out += std::string("<") + kStyle[k] + ">";
-          level.close = std::string("</") + kStyle[k] + ">" + level.close;
-        }
+        if (!on[k]) continue;
+        out += std::string("<") + kStyle[k] + ">";
+        closeStyles = std::string("</") + kStyle[k] + ">" + closeStyles;
       }
-      open.push_back(std::move(level));
-    };
-    auto pop = [&] {
-      out += open.back().close;
-      open.pop_back();
     };
     size_t i = at;
     do {
       const CharFormat& f = i < n ? formats_[i] : para;
       size_t j = i;
-      while (j < end && styleSame(formats_[j], f)) ++j;
-      if (open.empty()) {
-        push(f, nullptr);
-      } else if (!styleSame(open.back().state, f)) {
-        size_t same = open.size();
-        for (size_t k = open.size(); k-- > 0;) {
-          if (styleSame(open[k].state, f)) {
+      while (j < end && fontSame(formats_[j], f) && styleSame(formats_[j], f)) ++j;
+      if (fonts.empty()) {
+        openFont(f);
+      } else if (!fontSame(fonts.back(), f)) {
+        endStyles();
+        size_t same = fonts.size();
+        for (size_t k = fonts.size(); k-- > 0;) {
+          if (fontSame(fonts[k], f)) {
             same = k;
             break;
           }
         }
-        if (same < open.size()) {
-          while (open.size() > same + 1) pop();
-        } else {
-          // Close what turned on a style (or a link) this run does not have; the outermost
-          // level stays.
-          auto lacks = [&](const CharFormat& s) {
-            return (s.bold && !f.bold) || (s.italic && !f.italic) ||
-                   (s.underline && !f.underline) ||
-                   (!s.url.empty() && (s.url != f.url || s.target != f.target));
-          };
-          while (open.size() > 1 && lacks(open.back().state)) pop();
-          if (open.size() == 1 && lacks(open.back().state)) {
-            pop();
-            push(f, nullptr);
-          } else {
-            const CharFormat from = open.back().state;
-            push(f, &from);
+        if (same < fonts.size()) {
+          while (fonts.size() > same + 1) {
+            out += "</FONT>";
+            fonts.pop_back();
           }
+        } else {
+          openFont(f);
         }
       }
+      if (styled && !styleSame(*styled, f)) endStyles();
+      if (!styled) startStyles(f);
       Escape(std::u32string_view(text_).substr(std::min(i, n), j - std::min(i, j)), utf8, out);
       i = j;
     } while (i < end);
-    while (!open.empty()) pop();
+    endStyles();
+    for (size_t k = 0; k < fonts.size(); ++k) out += "</FONT>";
     out += para.bullet ? "</LI>" : "</P>";
     if (textFormat) out += "</TEXTFORMAT>";
     at = end + 1;
