@@ -405,6 +405,10 @@ void TextField::SetHtmlText(std::string_view html) {
           }
         }
         if (const std::string* v = tag.Find("letterspacing")) f.letterSpacing = std::atof(v->c_str());
+        // Kerning in markup counts from SWF 8 on; earlier movies leave it off.
+        if (const std::string* v = tag.Find("kerning"); v && version_ >= 8) {
+          f.kerning = std::atoi(v->c_str()) != 0;
+        }
       } else if (tag.name == "a") {
         if (const std::string* v = tag.Find("href")) f.url = *v;
         if (const std::string* v = tag.Find("target")) f.target = *v;
