@@ -23,5 +23,7 @@ class Interpreter;
 struct Object;
 // TextSnapshot, and getTextSnapshot on `clipProto`.
 void InstallTextSnapshot(Interpreter& vm, Object* clipProto);
+// TextField.StyleSheet, on the TextField constructor `textField`.
+void InstallStyleSheet(Interpreter& vm, Object* textField);
 
 }  // namespace swf::avm1
