@@ -14,7 +14,7 @@ struct RootScope {
 
   explicit RootScope(Interpreter& vm) : exec(vm, act, {}) {
     Object* root = vm.ClipObject(vm.Host() ? vm.Host()->Root() : ClipRef{});
-    act.scope = {root};
+    act.scope = ScopeChain{root};
     act.target = root;
     act.base = root;
     act.thisValue = root;

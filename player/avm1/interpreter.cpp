@@ -243,15 +243,13 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
   }
   if (o->kind == ObjectKind::Clip && SetClipProperty(o->clip, name, value)) return;
   if (o->kind == ObjectKind::Array) {
-    // Elements past this stay plain properties rather than growing the array without bound.
-    constexpr size_t kMaxElements = 1u << 20;
     size_t index;
     if (NamesEqual(name, "length", cs)) {
       const double n = ToNumber(value);
-      if (n >= 0 && n <= kMaxElements) o->elements.resize(static_cast<size_t>(n), Value::Hole());
+      if (n >= 0 && n <= kMaxArrayElements) o->elements.resize(static_cast<size_t>(n), Value::Hole());
       return;
     }
-    if (ArrayIndex(name, index) && index < kMaxElements) {
+    if (ArrayIndex(name, index) && index < kMaxArrayElements) {
       if (index >= o->elements.size()) o->elements.resize(index + 1, Value::Hole());
       o->elements[index] = std::move(value);
       return;

@@ -32,6 +32,8 @@ inline constexpr int kMaxAccessorDepth = 65;
 // movie's honest long loops (thousands of iterations of a few dozen actions), few enough that
 // a runaway script stops within seconds.
 inline constexpr uint64_t kInstructionBudget = 5'000'000;
+// Array elements past this stay plain properties rather than growing an array without bound.
+inline constexpr size_t kMaxArrayElements = size_t{1} << 20;
 // Objects one movie may make; past it `new` and literals give undefined.
 inline constexpr size_t kMaxObjects = 500'000;
 
@@ -314,6 +316,7 @@ class Interpreter {
   Object* clipClasses_ = nullptr;  // Object.registerClass: symbol name -> constructor
   std::vector<Value> stack_;  // the stack frame scripts share
   Activation* running_ = nullptr;  // the innermost script or function running
+  std::vector<std::vector<Value>> spareStacks_;  // emptied stacks of calls that have ended
   std::vector<Value> globalRegisters_ = std::vector<Value>(4);
   uint64_t budget_ = 0;
   uint64_t budgetPerBlock_ = kInstructionBudget;
