@@ -180,6 +180,11 @@ Value Interpreter::GetMember(const Value& object, std::string_view name, bool re
       }
       return p->value;
     }
+    // An array further up the chain lends its elements to what inherits from it.
+    if (size_t index; at != o && at->kind == ObjectKind::Array && ArrayIndex(name, index) &&
+                      index < at->elements.size() && !at->elements[index].IsHole()) {
+      return at->elements[index];
+    }
     if (IsClip(at) && at == o) {
       bool found;
       Value v = GetClipMember(at, name, found);
@@ -395,7 +400,9 @@ Value Interpreter::Construct(const Value& constructor, std::span<const Value> ar
   // SWF 6 movies see both names on the new object, later ones only __constructor__.
   if (version_ >= 6) o->SetOwn("__constructor__", f, CaseSensitive(), kDontEnum);
   if (version_ <= 6) o->SetOwn("constructor", f, CaseSensitive(), kDontEnum);
+  nextCallConstructs_ = f->code != nullptr;
   Call(f, o, args);
+  nextCallConstructs_ = false;
   return o;
 }
 
@@ -476,10 +483,14 @@ std::string Interpreter::ToString(const Value& v) {
     if (!o) return std::string();
     if (o->kind == ObjectKind::Clip) return ClipDotPath(o->clip);
     // Only a string from toString will do; anything else it gives prints as the object's type.
-    Value method = GetMember(v, "toString", false);
-    if (method.AsObject() && method.AsObject()->IsCallable()) {
-      Value result = Call(method, v, {});
-      if (result.IsString()) return result.AsString();
+    try {
+      Value method = GetMember(v, "toString", false);
+      if (method.AsObject() && method.AsObject()->IsCallable()) {
+        Value result = Call(method, v, {});
+        if (result.IsString()) return result.AsString();
+      }
+    } catch (const ScriptException& e) {
+      DeferThrow(e.value);
     }
     return o->IsCallable() ? "[type Function]" : "[type Object]";
   }
