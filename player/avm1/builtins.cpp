@@ -686,6 +686,23 @@ void Interpreter::InstallBuiltins() {
   InstallInputObjects();
   InstallTextMethods();
   InstallLibrary(*this);
+  // Classes for devices and connections this player has none of still exist as names, so that
+  // movies testing for them find what they would in the original.
+  for (const char* name :
+       {"Camera", "LocalConnection", "Microphone", "NetStream", "Video", "XMLSocket"}) {
+    if (global_->FindOwn(name, cs)) continue;
+    constructor(
+        name, NewObject(objectProto_),
+        [](Interpreter&, const Value&, std::span<const Value>) { return Value(); }, nullptr);
+  }
+  if (!global_->FindOwn("Accessibility", cs)) {
+    global_->SetOwn("Accessibility", NewObject(objectProto_), cs, kDontEnum);
+  }
+  // The flash package came with SWF 8.
+  if (Property* flash = global_->FindOwn("flash", cs)) {
+    flash->flags |= 0x1000;
+    flash->hidden = HiddenFromVersion(flash->flags, version_);
+  }
   // No script may delete a built-in class's prototype.
   if (const Property* clip = global_->FindOwn("MovieClip", cs)) {
     if (Object* ctor = clip->value.AsObject()) {

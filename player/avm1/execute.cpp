@@ -38,7 +38,7 @@ bool Executor::Run() {
         MayRemoveClips(c) && (c != static_cast<uint8_t>(ActionCode::CallMethod) ||
                               (stack.size() >= 2 && stack[stack.size() - 2].IsObject()));
     const bool stepped = Step(*d);
-    if (vm.deferredThrow_ && vm.deferredDepth_ == vm.depth_) {
+    if (vm.deferredThrow_ && vm.deferredDepth_ >= vm.depth_) {
       Value thrown = std::move(*vm.deferredThrow_);
       vm.deferredThrow_.reset();
       throw ScriptException{std::move(thrown)};

@@ -175,7 +175,7 @@ Value Interpreter::GetMember(const Value& object, std::string_view name, bool re
       return {};
     }
     if (const Property* p = at->FindOwn(name, cs)) {
-      if (p->getter) {
+      if (p->getter && !WatcherBusy(o, name)) {
         return CallAccessor(p->getter, object.IsObject() ? object : Value(o), {});
       }
       return p->value;
@@ -262,13 +262,22 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
       return;
     }
   }
-  if (!o->watchers.empty()) value = Watched(o, name, std::move(value));
+  bool busy = false;
+  if (!o->watchers.empty()) {
+    busy = WatcherBusy(o, name);
+    value = Watched(o, name, std::move(value));
+  }
   // A property with a setter anywhere up the chain takes the write; one without (a getter
-  // alone) refuses it.
+  // alone) refuses it. While the property's watcher runs, its accessors stand aside and the
+  // property holds plain values.
   Object* at = o;
   for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
     Property* p = at->FindOwn(name, cs);
     if (!p) continue;
+    if (busy && at == o && (p->getter || p->setter)) {
+      p->value = std::move(value);
+      return;
+    }
     if (p->getter || p->setter) {
       if (Object* setter = p->setter) {
         const Value args[] = {std::move(value)};
@@ -279,6 +288,13 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
     break;
   }
   o->SetOwn(name, std::move(value), cs);
+}
+
+bool Interpreter::WatcherBusy(const Object* o, std::string_view name) const {
+  for (const Watcher& w : o->watchers) {
+    if (w.busy && NamesEqual(w.name, name, CaseSensitive())) return true;
+  }
+  return false;
 }
 
 Value Interpreter::Watched(Object* o, std::string_view name, Value value) {
@@ -339,9 +355,13 @@ std::vector<std::string> Interpreter::EnumerableNames(Object* object) {
     }
     return false;
   };
-  // The newest property comes first, as the original lists them.
+  // The newest property comes first, as the original lists them; what an object inherits
+  // comes before its own names, the farthest prototype's first. A name the object or a nearer
+  // prototype has is not listed again.
+  std::vector<size_t> levelStarts;
   Object* at = object;
   for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
+    levelStarts.push_back(names.size());
     for (auto p = at->props.rbegin(); p != at->props.rend(); ++p) {
       if (!(p->flags & kDontEnum) && !seen(p->name)) names.push_back(p->name);
     }
@@ -352,7 +372,14 @@ std::vector<std::string> Interpreter::EnumerableNames(Object* object) {
       }
     }
   }
-  return names;
+  std::vector<std::string> ordered;
+  ordered.reserve(names.size());
+  size_t end = names.size();
+  for (size_t level = levelStarts.size(); level-- > 0;) {
+    for (size_t i = levelStarts[level]; i < end; ++i) ordered.push_back(std::move(names[i]));
+    end = levelStarts[level];
+  }
+  return ordered;
 }
 
 // Keeps the call depth right however a call ends (a script exception unwinds through it).

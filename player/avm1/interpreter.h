@@ -283,6 +283,8 @@ class Interpreter {
   Value CallCode(Object* function, const Value& thisValue, std::span<const Value> args);
   // What a watcher of `name` on `o` makes of a value about to be written.
   Value Watched(Object* o, std::string_view name, Value value);
+  // Whether a watcher of `name` on `o` is running its callback.
+  bool WatcherBusy(const Object* o, std::string_view name) const;
   Value GetClipMember(Object* clip, std::string_view name, bool& found);
   // Whether `o` is a clip that has left the stage.
   bool ClipGone(const Object* o);
@@ -309,7 +311,8 @@ class Interpreter {
   uint64_t budgetPerBlock_ = kInstructionBudget;
   int depth_ = 0;
   // An exception thrown while an action turned an object into a string waits for that action
-  // to end, so the action still finishes with the object's type name.
+  // (or the action that called the native code doing it) to end, so the action still finishes
+  // with the object's type name.
   std::optional<Value> deferredThrow_;
   int deferredDepth_ = 0;
   void DeferThrow(Value value) {
