@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 #include "player/avm1/executor.h"
 #include "player/avm1/script_error.h"
@@ -44,7 +45,13 @@ bool Executor::Run() {
     const bool calls =
         MayRemoveClips(c) && (c != static_cast<uint8_t>(ActionCode::CallMethod) ||
                               (stack.size() >= 2 && stack[stack.size() - 2].IsObject()));
-    if (!Step(*d)) return false;
+    const bool stepped = Step(*d);
+    if (vm.deferredThrow_ && vm.deferredDepth_ >= vm.depth_) {
+      Value thrown = std::move(*vm.deferredThrow_);
+      vm.deferredThrow_.reset();
+      throw ScriptException{std::move(thrown)};
+    }
+    if (!stepped) return false;
     if (calls && BaseClipGone()) return true;
   }
   return true;
@@ -165,8 +172,10 @@ void Executor::CallFrame(const Value& frame) {
   size_t index;
   const double n = StringToNumber(s, 5);
   if (!std::isnan(n)) {
-    if (n < 1) return;
-    index = ToIndex(n) - 1;
+    // The frame number is a 32-bit integer: 2^32 + 3 calls frame 3.
+    const int32_t number = ToInt32(n);
+    if (number < 1) return;
+    index = static_cast<size_t>(number) - 1;
   } else if (std::optional<size_t> label = vm.Host()->FindLabel(clip, s)) {
     index = *label;
   } else {
@@ -307,16 +316,19 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
     }
   }
   callers_.push_back(function);
+  constructing_.push_back(std::exchange(nextCallConstructs_, false));
   // Functions came with SWF 5: inside one, even a SWF 4 movie has booleans and a true divide.
   struct Restore {
     std::vector<Object*>& callers;
+    std::vector<bool>& constructing;
     int& version;
     int saved;
     ~Restore() {
       callers.pop_back();
+      constructing.pop_back();
       version = saved;
     }
-  } restore{callers_, version_, version_};
+  } restore{callers_, constructing_, version_, version_};
   if (version_ < 5) version_ = 5;
   return Execute(code, act);
 }

@@ -26,6 +26,8 @@ struct RootScope {
 
 void Interpreter::EnterHost() {
   if (depth_ > 0) return;
+  // A throw left waiting by a call from outside any action has no action to end with.
+  deferredThrow_.reset();
   budget_ = budgetPerBlock_;
   stopped_ = false;
 }
