@@ -338,13 +338,8 @@ void DrawShapeCoverage(CoverageMask& mask, const Shape& shape, const DrawParams&
 
   s.segments.Reset(clip, params.aliased);
   AddAllFills(shape, m, s.segments);
+  // Only fills mask: a mask's line styles are ignored, like its colours.
   s.converter.Run(s.segments, sink, params.aliased, !shape.nonZero);
-
-  ForEachStrokeRun(shape, [&](size_t first, size_t end) {
-    s.segments.Reset(clip, params.aliased);
-    AddStrokes(shape, first, end, m, s);
-    s.converter.Run(s.segments, sink, params.aliased);
-  });
 }
 
 bool ShapeContains(const Shape& shape, const Matrix& toPixels, Point pixel) {
