@@ -110,15 +110,22 @@ struct Executor {
     return false;
   }
 
-  Value LookupPlain(std::string_view name) {
+  // `holder`, when given, learns the `with` object or clip the name was found on.
+  Value LookupPlain(std::string_view name, Object** holder = nullptr) {
     Value special;
     if (Special(name, special)) return special;
     for (auto it = withs.rbegin(); it != withs.rend(); ++it) {
-      if (vm.HasProperty(it->object, name)) return vm.GetMember(it->object, name);
+      if (vm.HasProperty(it->object, name)) {
+        if (holder) *holder = it->object;
+        return vm.GetMember(it->object, name);
+      }
     }
     for (auto it = act.scope.rbegin(); it != act.scope.rend(); ++it) {
       Object* o = *it == act.base ? act.target : *it;
-      if (o && vm.HasProperty(o, name)) return vm.GetMember(o, name);
+      if (o && vm.HasProperty(o, name)) {
+        if (holder && o->kind == ObjectKind::Clip) *holder = o;
+        return vm.GetMember(o, name);
+      }
     }
     if (vm.HasProperty(vm.Global(), name)) return vm.GetMember(vm.Global(), name);
     return {};
@@ -263,6 +270,17 @@ struct Executor {
     if (SplitPath(name, object, var))
       return object.IsObject() ? vm.GetMember(object, var) : Value();
     return ResolveTarget(name);
+  }
+
+  // A function called by name runs on what it was found on: the `with` object or clip that
+  // has it, or the object a path to it leads through (null for a local or global function).
+  Value GetCallee(std::string_view name, Object*& holder) {
+    holder = nullptr;
+    if (!IsPathLike(name)) return LookupPlain(name, &holder);
+    Value object;
+    std::string var;
+    if (SplitPath(name, object, var)) holder = object.AsObject();
+    return GetVariable(name);
   }
 
   void SetVariable(std::string_view name, Value value) {
