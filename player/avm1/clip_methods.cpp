@@ -290,6 +290,9 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
       SetTransform(*o, XScale(*o), scale, Rotation(*o));
     }
   } else if (is("_name")) {
+    // A reference a script already holds keeps the path the clip had when it got it: once
+    // the clip has gone, the reference names whatever clip stands there.
+    if (clips_.count(clip.serial)) departedPaths_.try_emplace(clip.serial, ClipDotPath(clip));
     o->name = ToString(value);
   } else if (is("_currentframe") || is("_totalframes") || is("_framesloaded") || is("_target") ||
              is("_droptarget") || is("_url") || is("_xmouse") || is("_ymouse") || is("_parent") ||

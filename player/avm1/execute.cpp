@@ -42,9 +42,10 @@ bool Executor::Run() {
     pc = d->action.next - base;
     const uint8_t c = d->action.code;
     // A method called on nothing calls nothing.
-    const bool calls =
-        MayRemoveClips(c) && (c != static_cast<uint8_t>(ActionCode::CallMethod) ||
-                              (stack.size() >= 2 && stack[stack.size() - 2].IsObject()));
+    const bool onObject = c == static_cast<uint8_t>(ActionCode::CallMethod) ||
+                          c == static_cast<uint8_t>(ActionCode::NewMethod);
+    const bool calls = MayRemoveClips(c) && (!onObject || (stack.size() >= 2 &&
+                                                           stack[stack.size() - 2].IsObject()));
     const bool stepped = Step(*d);
     if (vm.deferredThrow_ && vm.deferredDepth_ >= vm.depth_) {
       Value thrown = std::move(*vm.deferredThrow_);
@@ -53,8 +54,32 @@ bool Executor::Run() {
     }
     if (!stepped) return false;
     if (calls && BaseClipGone()) return true;
+    if (calls || MovesClips(c)) KeepTarget();
   }
   return true;
+}
+
+bool Executor::MovesClips(uint8_t code) {
+  switch (static_cast<ActionCode>(code)) {
+    case ActionCode::NextFrame:
+    case ActionCode::PrevFrame:
+    case ActionCode::GotoFrame:
+    case ActionCode::GotoFrame2:
+    case ActionCode::GotoLabel:
+    case ActionCode::RemoveSprite:
+    case ActionCode::SetTarget:
+    case ActionCode::SetTarget2:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void Executor::KeepTarget() {
+  // Code whose target has left the stage acts on its own clip again, and on the main timeline
+  // once that has gone too.
+  if (!act.target || !vm.ClipGone(act.target)) return;
+  act.target = act.base && !vm.ClipGone(act.base) ? act.base : Root();
 }
 
 bool Executor::MayRemoveClips(uint8_t code) {
@@ -63,6 +88,7 @@ bool Executor::MayRemoveClips(uint8_t code) {
     case ActionCode::CallFunction:
     case ActionCode::NewObject:
     case ActionCode::NewMethod:
+    case ActionCode::Call:
       return true;
     default:
       return false;
@@ -72,7 +98,7 @@ bool Executor::MayRemoveClips(uint8_t code) {
 bool Executor::BaseClipGone() {
   // Code whose clip has left the stage stops at its next call, as the original does.
   if (!act.base || act.base->kind != ObjectKind::Clip || !vm.Host()) return false;
-  return vm.Host()->Find(act.base->clip) == nullptr;
+  return vm.ClipGone(act.base);
 }
 
 bool Executor::RunTry(const Action& a) {
@@ -255,6 +281,15 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
   if (Object* clip = thisValue.AsObject();
       version_ < 6 && clip && clip->kind == ObjectKind::Clip && act.scope.size() == 1) {
     act.scope[0] = act.target = act.base = clip;
+  }
+  // A function whose clip has left the stage runs on the clip it is called on, or else on the
+  // main timeline.
+  if (Object* defined = act.target; defined && ClipGone(defined)) {
+    Object* now = Resolved(defined);
+    Object* self = thisValue.AsObject();
+    if (!now && self && self->kind == ObjectKind::Clip && !ClipGone(self)) now = self;
+    if (!now) now = host_ ? ClipObject(host_->Root()) : standInRoot_;
+    act.target = act.base = now;
   }
   // A method called on something that is not an object sees the clip it was defined on.
   act.thisValue = thisValue.IsObject() ? thisValue : Value(function->target);

@@ -49,6 +49,8 @@ struct Executor {
   size_t rangeStart = 0;
   size_t rangeEnd = std::numeric_limits<size_t>::max();
   bool returned = false;
+  // The last tellTarget named no clip.
+  bool targetLost = false;
   Value result;
   int version;
 
@@ -102,7 +104,13 @@ struct Executor {
       out = Root();
       return true;
     }
-    if (const std::optional<int32_t> level = LevelNumber(name, CaseSensitive()); level && vm.Host()) {
+    // A variable named "_level" and a number names that level, whatever follows the digits.
+    size_t digits = 6;
+    while (digits < name.size() && digits < 15 && name[digits] >= '0' && name[digits] <= '9') {
+      ++digits;
+    }
+    if (const std::optional<int32_t> level = LevelNumber(name.substr(0, digits), CaseSensitive());
+        level && vm.Host()) {
       const std::optional<ClipRef> at = vm.Host()->Level(*level);
       out = at ? Value(vm.ClipObject(*at)) : Value();
       return true;
@@ -110,15 +118,22 @@ struct Executor {
     return false;
   }
 
-  Value LookupPlain(std::string_view name) {
+  // `holder`, when given, learns the `with` object or clip the name was found on.
+  Value LookupPlain(std::string_view name, Object** holder = nullptr) {
     Value special;
     if (Special(name, special)) return special;
     for (auto it = withs.rbegin(); it != withs.rend(); ++it) {
-      if (vm.HasProperty(it->object, name)) return vm.GetMember(it->object, name);
+      if (vm.HasProperty(it->object, name)) {
+        if (holder) *holder = it->object;
+        return vm.GetMember(it->object, name);
+      }
     }
     for (auto it = act.scope.rbegin(); it != act.scope.rend(); ++it) {
       Object* o = *it == act.base ? act.target : *it;
-      if (o && vm.HasProperty(o, name)) return vm.GetMember(o, name);
+      if (o && vm.HasProperty(o, name)) {
+        if (holder && o->kind == ObjectKind::Clip) *holder = o;
+        return vm.GetMember(o, name);
+      }
     }
     if (vm.HasProperty(vm.Global(), name)) return vm.GetMember(vm.Global(), name);
     return {};
@@ -265,6 +280,17 @@ struct Executor {
     return ResolveTarget(name);
   }
 
+  // A function called by name runs on what it was found on: the `with` object or clip that
+  // has it, or the object a path to it leads through (null for a local or global function).
+  Value GetCallee(std::string_view name, Object*& holder) {
+    holder = nullptr;
+    if (!IsPathLike(name)) return LookupPlain(name, &holder);
+    Value object;
+    std::string var;
+    if (SplitPath(name, object, var)) holder = object.AsObject();
+    return GetVariable(name);
+  }
+
   void SetVariable(std::string_view name, Value value) {
     if (IsPathLike(name)) {
       Value object;
@@ -362,6 +388,7 @@ struct Executor {
 
   void SetTarget(const Value& target) {
     // Up to SWF 6 undefined names the script's own clip, as the empty string does.
+    targetLost = false;
     if ((target.IsString() && target.AsString().empty()) ||
         (target.IsUndefined() && version <= 6)) {
       act.target = act.base;
@@ -374,8 +401,10 @@ struct Executor {
                                  ? vm.ClipDotPath(given->clip)
                                  : vm.ToString(target);
     Object* o = ResolveTarget(path, true).AsObject();
-    // An unknown target leaves the script acting on its level's main timeline.
-    act.target = o && o->kind == ObjectKind::Clip ? o : Root();
+    // An unknown target leaves the script acting on its level's main timeline, though the
+    // target's properties then read as undefined.
+    targetLost = !o || o->kind != ObjectKind::Clip;
+    act.target = targetLost ? Root() : o;
   }
 
   static constexpr const char* kPropertyNames[] = {
@@ -398,6 +427,7 @@ struct Executor {
   }
 
   Value GetProperty(const Value& target, int index) {
+    if (targetLost && target.IsString() && target.AsString().empty()) return {};
     Object* o = PropertyTarget(target);
     if (!o || index < 0 || index >= static_cast<int>(std::size(kPropertyNames))) return {};
     if (index == 11) return o->kind == ObjectKind::Clip ? Value(vm.ClipTarget(o->clip)) : Value();
@@ -545,6 +575,8 @@ struct Executor {
   // Whether an action calls out (where a script notices its clip is gone), and whether it is.
   static bool MayRemoveClips(uint8_t code);
   bool BaseClipGone();
+  static bool MovesClips(uint8_t code);
+  void KeepTarget();
   bool RunTry(const Action& a);
   bool FrameLoaded(size_t frame);
   // Skips the next `count` actions (WaitForFrame on a frame that is not there).

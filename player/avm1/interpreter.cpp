@@ -457,7 +457,7 @@ Object* Interpreter::Resolved(Object* o) {
 }
 
 void Interpreter::ClipLeaving(const ClipRef& clip) {
-  if (clips_.count(clip.serial)) departedPaths_[clip.serial] = ClipDotPath(clip);
+  if (clips_.count(clip.serial)) departedPaths_.try_emplace(clip.serial, ClipDotPath(clip));
 }
 
 Value Interpreter::ToPrimitive(const Value& v, bool preferString) {

@@ -96,6 +96,8 @@ class Interpreter {
   bool CallFrame(const ClipRef& clip, size_t frame);
   // Runs `code` as a frame script of `clip` (the main timeline when the host is null).
   void RunFrameScript(std::span<const uint8_t> code, const ClipRef& clip = {});
+  // A new frame's scripts start on an empty stack: what the last frame's left is dropped.
+  void ClearSharedStack() { stack_.clear(); }
   // Instructions each block may run from now on (kInstructionBudget unless set).
   void SetInstructionBudget(uint64_t budget) { budgetPerBlock_ = budget; }
   // Brackets a clip's unload handlers, which still see the clip that is leaving.

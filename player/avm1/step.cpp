@@ -345,11 +345,12 @@ bool Executor::StepCalls(const Action& a) {
     case ActionCode::CallFunction: {
       const std::string name = PopString();
       std::vector<Value> args = PopArgs();
-      Value f = GetVariable(name);
+      Object* holder = nullptr;
+      Value f = GetCallee(name, holder);
       // A player function called by its bare name (watch, getNextHighestDepth) works on the
       // timeline the script runs on.
       Object* fo = f.AsObject();
-      Push(vm.Call(f, fo && fo->native ? Value(act.target) : Value(), args));
+      Push(vm.Call(f, holder ? Value(holder) : fo && fo->native ? Value(act.target) : Value(), args));
       break;
     }
     case ActionCode::CallMethod: {
