@@ -302,10 +302,23 @@ void TextField::DrawBox(const Canvas& canvas, const Matrix& toPixels, const Colo
   }
 }
 
-void TextField::Draw(const Canvas& canvas, const Matrix& toPixels, const ColorTransform& colors,
+void TextField::Draw(const Canvas& canvas, const Matrix& placed, const ColorTransform& colors,
                      const CoverageMask* clip, DeviceFonts* fonts) {
   FitToText(fonts);
   Layout(fonts);
+  Matrix toPixels = placed;
+  if (!embedFonts) {
+    // Device text only draws upright and unmirrored, so a field of it that is turned, skewed
+    // or flipped shows nothing at all, box included. A turn too slight to move the box's far
+    // corners by a pixel is not a turn.
+    const double w = std::fabs(double(bounds.xMax) - bounds.xMin);
+    const double h = std::fabs(double(bounds.yMax) - bounds.yMin);
+    if (placed.a <= 0 || placed.d <= 0 || std::fabs(placed.b) * w >= 1 ||
+        std::fabs(placed.c) * h >= 1) {
+      return;
+    }
+    toPixels.b = toPixels.c = 0;
+  }
   if (background || border) DrawBox(canvas, toPixels, colors, clip);
   if (lines_.empty()) return;
   // Text stays inside the box.
