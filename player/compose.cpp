@@ -93,6 +93,7 @@ struct Composer {
   double filterScale = 1;  // pixels per stage pixel: filters grow with the view
   double filterWorkLeft = kFilterWorkExtra;
   DeviceFonts* fonts = nullptr;
+  uint64_t focus = 0;  // the object with the keyboard focus
   size_t edgesLeft = kMaxEdgesPerFrame;
   BufferPool& pool = ThreadPool();
   size_t layerPixelsLeft = kMaxLayerPixels;
@@ -219,7 +220,7 @@ struct Composer {
     if (object.drawing && Charge(object.drawing->shape())) {
       DrawShape(t.canvas, object.drawing->shape(), {m, colors, movie, clip, aliased});
     }
-    if (object.field) object.field->Draw(t.canvas, m, colors, clip, fonts);
+    if (object.field) object.field->Draw(t.canvas, m, colors, clip, fonts, object.id == focus);
     if (object.bitmap && !object.bitmap->disposed()) {
       DrawImage(t.canvas, object.bitmap->image(), m * Matrix{20, 0, 0, 20, 0, 0}, colors,
                 object.smoothing && !aliased, clip, aliased);
@@ -447,7 +448,7 @@ Matrix ViewMatrix(const TwipsRect& stage, ScaleMode mode, int width, int height)
 }
 
 void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject& root,
-                  const Matrix& view, Quality quality, DeviceFonts* fonts) {
+                  const Matrix& view, Quality quality, DeviceFonts* fonts, uint64_t focus) {
   PixelRect area = canvas.clip;
   area.left = std::max(area.left, 0);
   area.top = std::max(area.top, 0);
@@ -457,7 +458,7 @@ void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject&
   Composer composer{&movie, quality == Quality::Low,
                     std::sqrt(std::fabs(view.a * view.d - view.b * view.c)) * 20,
                     kFilterWorkExtra + kFilterWorkPerPixel * static_cast<double>(Area(area)),
-                    fonts};
+                    fonts, focus};
   composer.Draw({canvas, area}, root, view * root.matrix, root.colors, nullptr);
 }
 

@@ -25,6 +25,22 @@ Matrix ToStage(const DisplayObject& o) {
   return m;
 }
 
+// The topmost field under `pixel` that takes a click (to select in or type into), or null.
+const DisplayObject* FieldAt(const DisplayObject& parent, const Matrix& m, Point pixel) {
+  for (auto it = parent.children.rbegin(); it != parent.children.rend(); ++it) {
+    const DisplayObject& child = *it->second;
+    if (!child.visible || child.removed || child.clipDepth > 0) continue;
+    const Matrix toPixels = m * child.matrix;
+    if (child.field && (child.field->selectable || child.field->editable)) {
+      const Point p = toPixels.Inverse().Apply(pixel);
+      const TwipsRect& r = child.field->bounds;
+      if (p.x >= r.xMin && p.x < r.xMax && p.y >= r.yMin && p.y < r.yMax) return &child;
+    }
+    if (const DisplayObject* inner = FieldAt(child, toPixels, pixel)) return inner;
+  }
+  return nullptr;
+}
+
 void CollectClips(DisplayObject& o, std::vector<uint64_t>& out) {
   if (o.IsClip()) out.push_back(o.id);
   for (auto& [depth, child] : o.children) CollectClips(*child, out);
@@ -315,7 +331,25 @@ void InputRouter::MouseDown(Point pixel, const Matrix& view) {
   Everyone(kEventMouseDown, "Mouse", "onMouseDown");
   UpdateHover(pixel, view);
   pressed_ = hover_;
-  if (pressed_) Fire(pressed_, kEventPress, kCondOverUpToOverDown, kButtonDown);
+  if (pressed_) {
+    Fire(pressed_, kEventPress, kCondOverUpToOverDown, kButtonDown);
+    return;
+  }
+  // A press on a field that takes typing or a selection gives it the focus, the caret at
+  // the end of its text.
+  for (const DisplayObject* level : Levels()) {
+    if (level->removed || !level->visible) continue;
+    const DisplayObject* field = FieldAt(*level, view * level->matrix, pixel);
+    if (!field) continue;
+    const uint64_t id = field->id;
+    if (scripts_.vm().SetFocus(id)) {
+      if (DisplayObject* now = display_.Find(id); now && now->field) {
+        now->field->selBegin = now->field->selEnd = now->field->text().size();
+      }
+    }
+    display_.Flush();
+    break;
+  }
 }
 
 void InputRouter::MouseUp(Point pixel, const Matrix& view) {

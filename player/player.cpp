@@ -318,9 +318,10 @@ void Player::Render(const Canvas& canvas, RenderMode mode, ScaleMode scale, int 
   Matrix view = ViewMatrix(movie_->header.stage, scale, viewWidth, viewHeight);
   view.tx += viewOrigin.x;
   view.ty += viewOrigin.y;
-  ComposeFrame(canvas, *movie_, display_.Root(), view, quality_, display_.deviceFonts());
+  const uint64_t focus = scripts_ ? scripts_->vm().Input().focus : 0;
+  ComposeFrame(canvas, *movie_, display_.Root(), view, quality_, display_.deviceFonts(), focus);
   for (const auto& [level, root] : display_.UpperLevels()) {
-    ComposeFrame(canvas, *movie_, *root, view, quality_, display_.deviceFonts());
+    ComposeFrame(canvas, *movie_, *root, view, quality_, display_.deviceFonts(), focus);
   }
 }
 
