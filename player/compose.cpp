@@ -473,6 +473,37 @@ void ComposeObject(const Canvas& canvas, const Movie& movie, const DisplayObject
   composer.Draw({canvas, area}, object, toPixels, colors, nullptr);
 }
 
+void DrawFocusHighlight(const Canvas& canvas, const Movie& movie, const DisplayObject& object,
+                        const Matrix& toPixels) {
+  const Bounds b = ObjectBounds(Library(object, movie), object, toPixels);
+  if (b.empty || !canvas.base) return;
+  // A band three pixels wide on whole pixels, inside the object's box.
+  const auto px = [](double v) {
+    return static_cast<int32_t>(std::clamp(std::floor(v), -1e7, 1e7)) * 20;
+  };
+  const int32_t left = px(b.xMin), top = px(b.yMin), right = px(b.xMax), bottom = px(b.yMax);
+  constexpr int32_t kBand = 3 * 20;
+  Shape band;
+  band.fills.push_back({});
+  band.fills.back().color = Rgba{255, 255, 0, 255};
+  Path path;
+  path.fill1 = 1;
+  // Outer box one way round, inner box the other: the fill is what lies between them.
+  const auto box = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1, bool reverse) {
+    Point corners[] = {{double(x0), double(y0)}, {double(x1), double(y0)},
+                       {double(x1), double(y1)}, {double(x0), double(y1)}};
+    if (reverse) std::swap(corners[1], corners[3]);
+    for (int i = 0; i < 4; ++i) path.edges.push_back({corners[i], {}, corners[(i + 1) % 4], false});
+  };
+  box(left, top, right, bottom, false);
+  if (right - left > 2 * kBand && bottom - top > 2 * kBand) {
+    box(left + kBand, top + kBand, right - kBand, bottom - kBand, true);
+  }
+  band.paths.push_back(std::move(path));
+  band.bounds = band.edgeBounds = {left, right, top, bottom};
+  DrawShape(canvas, band, {Matrix{0.05, 0, 0, 0.05, 0, 0}, {}, nullptr, nullptr, true});
+}
+
 bool HitTestFrame(const Movie& movie, const DisplayObject& root, const Matrix& view, Point pixel) {
   return Hit(movie, root, view * root.matrix, pixel);
 }

@@ -36,6 +36,11 @@ void ComposeObject(const Canvas& canvas, const Movie& movie, const DisplayObject
                    const Matrix& toPixels, const ColorTransform& colors, Quality quality,
                    DeviceFonts* fonts);
 
+// The yellow frame around `object` (mapped by `toPixels` from its own twips) that shows which
+// object has the keyboard focus.
+void DrawFocusHighlight(const Canvas& canvas, const Movie& movie, const DisplayObject& object,
+                        const Matrix& toPixels);
+
 // Whether a drawn (unmasked) part of a shape lies under `pixel`.
 bool HitTestFrame(const Movie& movie, const DisplayObject& root, const Matrix& view, Point pixel);
 

@@ -327,6 +327,7 @@ void InputRouter::MouseMove(Point pixel, const Matrix& view) {
 void InputRouter::MouseDown(Point pixel, const Matrix& view) {
   if (pixel.x != pixel_.x || pixel.y != pixel_.y) MouseMove(pixel, view);
   down_ = true;
+  focusShown_ = false;
   scripts_.vm().Input().keys[1] = true;  // scripts read the left button as key 1
   Everyone(kEventMouseDown, "Mouse", "onMouseDown");
   UpdateHover(pixel, view);
@@ -509,6 +510,7 @@ void InputRouter::MoveFocus(bool backwards) {
     next = backwards ? (i + all.size() - 1) % all.size() : (i + 1) % all.size();
   }
   vm.SetFocus(all[next].id);
+  focusShown_ = true;
   display_.Flush();
 }
 

@@ -323,6 +323,14 @@ void Player::Render(const Canvas& canvas, RenderMode mode, ScaleMode scale, int 
   for (const auto& [level, root] : display_.UpperLevels()) {
     ComposeFrame(canvas, *movie_, *root, view, quality_, display_.deviceFonts(), focus);
   }
+  // Fields show the focus with their caret; everything else the keyboard reached gets a frame.
+  const DisplayObject* focused = focus && input_ && input_->FocusShown() ? display_.Find(focus)
+                                                                         : nullptr;
+  if (focused && !focused->removed && !focused->field) {
+    Matrix toStage = focused->matrix;
+    for (const DisplayObject* p = focused->parent; p; p = p->parent) toStage = p->matrix * toStage;
+    DrawFocusHighlight(canvas, *movie_, *focused, view * toStage);
+  }
 }
 
 void Player::SetViewport(ScaleMode scale, int viewWidth, int viewHeight) {
