@@ -475,7 +475,24 @@ void ComposeObject(const Canvas& canvas, const Movie& movie, const DisplayObject
 
 void DrawFocusHighlight(const Canvas& canvas, const Movie& movie, const DisplayObject& object,
                         const Matrix& toPixels) {
-  const Bounds b = ObjectBounds(Library(object, movie), object, toPixels);
+  const Movie& library = Library(object, movie);
+  Bounds b;
+  if (const Button* button =
+          object.IsButton() ? std::get_if<Button>(library.Find(object.characterId)) : nullptr) {
+    // A button is framed where it takes the pointer: no hit area, no frame.
+    for (const ButtonRecord& record : button->records) {
+      const Shape* shape = std::get_if<Shape>(library.Find(record.characterId));
+      if (!(record.states & kButtonHit) || !shape) continue;
+      Bounds own;
+      own.Add({double(shape->bounds.xMin), double(shape->bounds.yMin)});
+      own.Add({double(shape->bounds.xMax), double(shape->bounds.yMax)});
+      const Bounds placed = MapBounds(own, toPixels * record.matrix);
+      b.Add({placed.xMin, placed.yMin});
+      b.Add({placed.xMax, placed.yMax});
+    }
+  } else {
+    b = ObjectBounds(library, object, toPixels);
+  }
   if (b.empty || !canvas.base) return;
   // A band three pixels wide on whole pixels, inside the object's box.
   const auto px = [](double v) {

@@ -475,9 +475,13 @@ void InputRouter::MoveFocus(bool backwards) {
     }
     const bool clip = o->IsClip();
     std::optional<bool> tabbable = flag(id, "tabEnabled");
-    if (!tabbable && (o = display_.Find(id))) tabbable = o->IsButton() || ActsAsButton(*o);
+    const avm1::Value index = member(id, "tabIndex");
+    // Unless a script says otherwise, buttons, clips acting as them and clips given a place
+    // in the tab order take part.
+    if (!tabbable && (o = display_.Find(id))) {
+      tabbable = o->IsButton() || ActsAsButton(*o) || index.IsNumber();
+    }
     if (*tabbable) {
-      const avm1::Value index = member(id, "tabIndex");
       if ((o = display_.Find(id))) {
         const Bounds b = ObjectBounds(Lib(*o), *o, ToStage(*o));
         all.push_back({id, index.IsNumber() ? std::optional<double>(index.AsNumber()) : std::nullopt,
