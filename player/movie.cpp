@@ -529,7 +529,7 @@ MovieError ParseTimeline(std::span<const uint8_t> data, uint16_t declaredFrames,
         break;
       }
       case TagCode::DoAction:
-        frame.actions.push_back({false, 0, {tag.body.begin(), tag.body.end()}});
+        frame.actions.push_back({false, 0, {tag.body.begin(), tag.body.end()}, frame.commands.size()});
         frameHasContent = true;
         break;
       case TagCode::DoInitAction: {
@@ -537,7 +537,7 @@ MovieError ParseTimeline(std::span<const uint8_t> data, uint16_t declaredFrames,
         const uint16_t sprite = r.U16();
         if (!r.Ok()) return TagError(ErrorKind::Truncated, tag);
         const auto bytes = r.Rest();
-        frame.actions.push_back({true, sprite, {bytes.begin(), bytes.end()}});
+        frame.actions.push_back({true, sprite, {bytes.begin(), bytes.end()}, frame.commands.size()});
         frameHasContent = true;
         break;
       }

@@ -88,6 +88,9 @@ struct ActionBlock {
   bool init = false;      // DoInitAction: runs once, before the frame's DoAction blocks
   uint16_t spriteId = 0;  // DoInitAction only: the sprite it initialises
   std::vector<uint8_t> bytes;
+  // How many of its frame's display commands come before it in the file: a clip placed ahead
+  // of a script has its first frame's actions queued ahead of that script.
+  size_t commandsBefore = 0;
 };
 
 struct Frame {
