@@ -31,7 +31,8 @@ const DisplayObject* FieldAt(const DisplayObject& parent, const Matrix& m, Point
     const DisplayObject& child = *it->second;
     if (!child.visible || child.removed || child.clipDepth > 0) continue;
     const Matrix toPixels = m * child.matrix;
-    if (child.field && (child.field->selectable || child.field->editable)) {
+    const bool flat = toPixels.a * toPixels.d - toPixels.b * toPixels.c == 0;
+    if (child.field && (child.field->selectable || child.field->editable) && !flat) {
       const Point p = toPixels.Inverse().Apply(pixel);
       const TwipsRect& r = child.field->bounds;
       if (p.x >= r.xMin && p.x < r.xMax && p.y >= r.yMin && p.y < r.yMax) return &child;
