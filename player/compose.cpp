@@ -93,6 +93,7 @@ struct Composer {
   double filterScale = 1;  // pixels per stage pixel: filters grow with the view
   double filterWorkLeft = kFilterWorkExtra;
   DeviceFonts* fonts = nullptr;
+  uint64_t focus = 0;  // the object with the keyboard focus
   size_t edgesLeft = kMaxEdgesPerFrame;
   BufferPool& pool = ThreadPool();
   size_t layerPixelsLeft = kMaxLayerPixels;
@@ -219,7 +220,7 @@ struct Composer {
     if (object.drawing && Charge(object.drawing->shape())) {
       DrawShape(t.canvas, object.drawing->shape(), {m, colors, movie, clip, aliased});
     }
-    if (object.field) object.field->Draw(t.canvas, m, colors, clip, fonts);
+    if (object.field) object.field->Draw(t.canvas, m, colors, clip, fonts, object.id == focus);
     if (object.bitmap && !object.bitmap->disposed()) {
       DrawImage(t.canvas, object.bitmap->image(), m * Matrix{20, 0, 0, 20, 0, 0}, colors,
                 object.smoothing && !aliased, clip, aliased);
@@ -447,7 +448,7 @@ Matrix ViewMatrix(const TwipsRect& stage, ScaleMode mode, int width, int height)
 }
 
 void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject& root,
-                  const Matrix& view, Quality quality, DeviceFonts* fonts) {
+                  const Matrix& view, Quality quality, DeviceFonts* fonts, uint64_t focus) {
   PixelRect area = canvas.clip;
   area.left = std::max(area.left, 0);
   area.top = std::max(area.top, 0);
@@ -457,7 +458,7 @@ void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject&
   Composer composer{&movie, quality == Quality::Low,
                     std::sqrt(std::fabs(view.a * view.d - view.b * view.c)) * 20,
                     kFilterWorkExtra + kFilterWorkPerPixel * static_cast<double>(Area(area)),
-                    fonts};
+                    fonts, focus};
   composer.Draw({canvas, area}, root, view * root.matrix, root.colors, nullptr);
 }
 
@@ -470,6 +471,54 @@ void ComposeObject(const Canvas& canvas, const Movie& movie, const DisplayObject
                     kFilterWorkExtra + kFilterWorkPerPixel * static_cast<double>(Area(area)),
                     fonts};
   composer.Draw({canvas, area}, object, toPixels, colors, nullptr);
+}
+
+void DrawFocusHighlight(const Canvas& canvas, const Movie& movie, const DisplayObject& object,
+                        const Matrix& toPixels) {
+  const Movie& library = Library(object, movie);
+  Bounds b;
+  if (const Button* button =
+          object.IsButton() ? std::get_if<Button>(library.Find(object.characterId)) : nullptr) {
+    // A button is framed where it takes the pointer: no hit area, no frame.
+    for (const ButtonRecord& record : button->records) {
+      const Shape* shape = std::get_if<Shape>(library.Find(record.characterId));
+      if (!(record.states & kButtonHit) || !shape) continue;
+      Bounds own;
+      own.Add({double(shape->bounds.xMin), double(shape->bounds.yMin)});
+      own.Add({double(shape->bounds.xMax), double(shape->bounds.yMax)});
+      const Bounds placed = MapBounds(own, toPixels * record.matrix);
+      b.Add({placed.xMin, placed.yMin});
+      b.Add({placed.xMax, placed.yMax});
+    }
+  } else {
+    b = ObjectBounds(library, object, toPixels);
+  }
+  if (b.empty || !canvas.base) return;
+  // A band three pixels wide on whole pixels, inside the object's box.
+  const auto px = [](double v) {
+    return static_cast<int32_t>(std::clamp(std::floor(v), -1e7, 1e7)) * 20;
+  };
+  const int32_t left = px(b.xMin), top = px(b.yMin), right = px(b.xMax), bottom = px(b.yMax);
+  constexpr int32_t kBand = 3 * 20;
+  Shape band;
+  band.fills.push_back({});
+  band.fills.back().color = Rgba{255, 255, 0, 255};
+  Path path;
+  path.fill1 = 1;
+  // Outer box one way round, inner box the other: the fill is what lies between them.
+  const auto box = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1, bool reverse) {
+    Point corners[] = {{double(x0), double(y0)}, {double(x1), double(y0)},
+                       {double(x1), double(y1)}, {double(x0), double(y1)}};
+    if (reverse) std::swap(corners[1], corners[3]);
+    for (int i = 0; i < 4; ++i) path.edges.push_back({corners[i], {}, corners[(i + 1) % 4], false});
+  };
+  box(left, top, right, bottom, false);
+  if (right - left > 2 * kBand && bottom - top > 2 * kBand) {
+    box(left + kBand, top + kBand, right - kBand, bottom - kBand, true);
+  }
+  band.paths.push_back(std::move(path));
+  band.bounds = band.edgeBounds = {left, right, top, bottom};
+  DrawShape(canvas, band, {Matrix{0.05, 0, 0, 0.05, 0, 0}, {}, nullptr, nullptr, true});
 }
 
 bool HitTestFrame(const Movie& movie, const DisplayObject& root, const Matrix& view, Point pixel) {

@@ -1,6 +1,7 @@
 #pragma once
 // Turning the display list into pixels: the view transform, masks, nested sprites.
 #include <cstddef>
+#include <cstdint>
 
 #include "player/canvas.h"
 #include "player/display_list.h"
@@ -23,16 +24,22 @@ inline constexpr size_t kMaxEdgesPerFrame = 4'000'000;
 Matrix ViewMatrix(const TwipsRect& stage, ScaleMode mode, int width, int height);
 
 // Draws the display list onto `canvas` with `view` (twips to pixels) over what is there.
-// Device text goes to `fonts` (none drawn when null).
+// Device text goes to `fonts` (none drawn when null). The field with the keyboard focus, if
+// `focus` names one, shows its caret or selection.
 void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject& root,
                   const Matrix& view, Quality quality = Quality::High,
-                  DeviceFonts* fonts = nullptr);
+                  DeviceFonts* fonts = nullptr, uint64_t focus = 0);
 
 // Draws `object` itself (its own matrix and colour transform left out) onto `canvas`, with
 // `toPixels` mapping its twips to the canvas's pixels, over what is there.
 void ComposeObject(const Canvas& canvas, const Movie& movie, const DisplayObject& object,
                    const Matrix& toPixels, const ColorTransform& colors, Quality quality,
                    DeviceFonts* fonts);
+
+// The yellow frame around `object` (mapped by `toPixels` from its own twips) that shows which
+// object has the keyboard focus.
+void DrawFocusHighlight(const Canvas& canvas, const Movie& movie, const DisplayObject& object,
+                        const Matrix& toPixels);
 
 // Whether a drawn (unmasked) part of a shape lies under `pixel`.
 bool HitTestFrame(const Movie& movie, const DisplayObject& root, const Matrix& view, Point pixel);

@@ -131,6 +131,9 @@ class DisplayList {
 
   // The live object with handle `id`, or null.
   DisplayObject* Find(uint64_t id);
+  const DisplayObject* Find(uint64_t id) const {
+    return const_cast<DisplayList*>(this)->Find(id);
+  }
   // Level 0: the movie the player was started with.
   const DisplayObject& Root() const { return root_; }
   DisplayObject& Root() { return root_; }

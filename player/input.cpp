@@ -25,6 +25,23 @@ Matrix ToStage(const DisplayObject& o) {
   return m;
 }
 
+// The topmost field under `pixel` that takes a click (to select in or type into), or null.
+const DisplayObject* FieldAt(const DisplayObject& parent, const Matrix& m, Point pixel) {
+  for (auto it = parent.children.rbegin(); it != parent.children.rend(); ++it) {
+    const DisplayObject& child = *it->second;
+    if (!child.visible || child.removed || child.clipDepth > 0) continue;
+    const Matrix toPixels = m * child.matrix;
+    const bool flat = toPixels.a * toPixels.d - toPixels.b * toPixels.c == 0;
+    if (child.field && (child.field->selectable || child.field->editable) && !flat) {
+      const Point p = toPixels.Inverse().Apply(pixel);
+      const TwipsRect& r = child.field->bounds;
+      if (p.x >= r.xMin && p.x < r.xMax && p.y >= r.yMin && p.y < r.yMax) return &child;
+    }
+    if (const DisplayObject* inner = FieldAt(child, toPixels, pixel)) return inner;
+  }
+  return nullptr;
+}
+
 void CollectClips(DisplayObject& o, std::vector<uint64_t>& out) {
   if (o.IsClip()) out.push_back(o.id);
   for (auto& [depth, child] : o.children) CollectClips(*child, out);
@@ -311,11 +328,30 @@ void InputRouter::MouseMove(Point pixel, const Matrix& view) {
 void InputRouter::MouseDown(Point pixel, const Matrix& view) {
   if (pixel.x != pixel_.x || pixel.y != pixel_.y) MouseMove(pixel, view);
   down_ = true;
+  focusShown_ = false;
   scripts_.vm().Input().keys[1] = true;  // scripts read the left button as key 1
   Everyone(kEventMouseDown, "Mouse", "onMouseDown");
   UpdateHover(pixel, view);
   pressed_ = hover_;
-  if (pressed_) Fire(pressed_, kEventPress, kCondOverUpToOverDown, kButtonDown);
+  if (pressed_) {
+    Fire(pressed_, kEventPress, kCondOverUpToOverDown, kButtonDown);
+    return;
+  }
+  // A press on a field that takes typing or a selection gives it the focus, the caret at
+  // the end of its text.
+  for (const DisplayObject* level : Levels()) {
+    if (level->removed || !level->visible) continue;
+    const DisplayObject* field = FieldAt(*level, view * level->matrix, pixel);
+    if (!field) continue;
+    const uint64_t id = field->id;
+    if (scripts_.vm().SetFocus(id)) {
+      if (DisplayObject* now = display_.Find(id); now && now->field) {
+        now->field->selBegin = now->field->selEnd = now->field->text().size();
+      }
+    }
+    display_.Flush();
+    break;
+  }
 }
 
 void InputRouter::MouseUp(Point pixel, const Matrix& view) {
@@ -440,9 +476,13 @@ void InputRouter::MoveFocus(bool backwards) {
     }
     const bool clip = o->IsClip();
     std::optional<bool> tabbable = flag(id, "tabEnabled");
-    if (!tabbable && (o = display_.Find(id))) tabbable = o->IsButton() || ActsAsButton(*o);
+    const avm1::Value index = member(id, "tabIndex");
+    // Unless a script says otherwise, buttons, clips acting as them and clips given a place
+    // in the tab order take part.
+    if (!tabbable && (o = display_.Find(id))) {
+      tabbable = o->IsButton() || ActsAsButton(*o) || index.IsNumber();
+    }
     if (*tabbable) {
-      const avm1::Value index = member(id, "tabIndex");
       if ((o = display_.Find(id))) {
         const Bounds b = ObjectBounds(Lib(*o), *o, ToStage(*o));
         all.push_back({id, index.IsNumber() ? std::optional<double>(index.AsNumber()) : std::nullopt,
@@ -475,6 +515,7 @@ void InputRouter::MoveFocus(bool backwards) {
     next = backwards ? (i + all.size() - 1) % all.size() : (i + 1) % all.size();
   }
   vm.SetFocus(all[next].id);
+  focusShown_ = true;
   display_.Flush();
 }
 

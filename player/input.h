@@ -42,6 +42,9 @@ class InputRouter {
 
   // The object that takes the pointer at `pixel`: a button or a clip acting as one, or null.
   DisplayObject* TargetAt(Point pixel, const Matrix& view);
+  // Whether the focus was last moved with the keyboard, so that its highlight shows; a press
+  // of the pointer hides it.
+  bool FocusShown() const { return focusShown_; }
 
  private:
   // The movie whose characters `object` shows.
@@ -72,6 +75,7 @@ class InputRouter {
   uint64_t pressed_ = 0;  // what took the press, holding the pointer until it is released
   bool down_ = false;
   bool pointerSeen_ = false;  // the host has placed the pointer at least once
+  bool focusShown_ = false;
   Point pixel_;
 };
 

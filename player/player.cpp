@@ -319,9 +319,18 @@ void Player::Render(const Canvas& canvas, RenderMode mode, ScaleMode scale, int 
   Matrix view = ViewMatrix(movie_->header.stage, scale, viewWidth, viewHeight);
   view.tx += viewOrigin.x;
   view.ty += viewOrigin.y;
-  ComposeFrame(canvas, *movie_, display_.Root(), view, quality_, display_.deviceFonts());
+  const uint64_t focus = scripts_ ? scripts_->vm().Input().focus : 0;
+  ComposeFrame(canvas, *movie_, display_.Root(), view, quality_, display_.deviceFonts(), focus);
   for (const auto& [level, root] : display_.UpperLevels()) {
-    ComposeFrame(canvas, *movie_, *root, view, quality_, display_.deviceFonts());
+    ComposeFrame(canvas, *movie_, *root, view, quality_, display_.deviceFonts(), focus);
+  }
+  // Fields show the focus with their caret; everything else the keyboard reached gets a frame.
+  const DisplayObject* focused = focus && input_ && input_->FocusShown() ? display_.Find(focus)
+                                                                         : nullptr;
+  if (focused && !focused->removed && !focused->field) {
+    Matrix toStage = focused->matrix;
+    for (const DisplayObject* p = focused->parent; p; p = p->parent) toStage = p->matrix * toStage;
+    DrawFocusHighlight(canvas, *movie_, *focused, view * toStage);
   }
 }
 

@@ -85,9 +85,10 @@ class TextField {
   // Grows or shrinks the box to the text when autoSize asks for it.
   void FitToText(DeviceFonts* fonts);
 
-  // Draws the field; `toPixels` maps the field's twips to canvas pixels.
+  // Draws the field; `toPixels` maps the field's twips to canvas pixels. A field with the
+  // keyboard focus shows its selection, or its caret when it takes typing.
   void Draw(const Canvas& canvas, const Matrix& toPixels, const ColorTransform& colors,
-            const CoverageMask* clip, DeviceFonts* fonts);
+            const CoverageMask* clip, DeviceFonts* fonts, bool focused = false);
 
   // The font a format asks for, when the field draws with the movie's fonts.
   const Font* EmbeddedFont(const CharFormat& format) const;
@@ -106,6 +107,12 @@ class TextField {
     std::vector<Piece> pieces;
   };
   void Layout(DeviceFonts* fonts);
+  // The line holding character `index` (the last line for the end of the text), and how far
+  // into that line, in pixels, the character starts.
+  size_t LineOf(size_t index) const;
+  double XInLine(const Line& line, size_t index) const;
+  void DrawCaret(const Canvas& canvas, const Matrix& toPixels, const ColorTransform& colors,
+                 const CoverageMask& inside, size_t firstLine) const;
   void DrawBox(const Canvas& canvas, const Matrix& toPixels, const ColorTransform& colors,
                const CoverageMask* clip) const;
   void Measure(const CharFormat& format, std::u32string_view text, DeviceFonts* fonts,

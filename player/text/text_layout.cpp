@@ -46,6 +46,15 @@ Shape Rectangle(const TwipsRect& r, std::optional<Rgba> fill, std::optional<Rgba
   return s;
 }
 
+// A box given in pixels of the field's space, in the field's twips.
+TwipsRect FieldRect(const TwipsRect& bounds, double left, double top, double right, double bottom) {
+  const auto twips = [](double origin, double v) {
+    return static_cast<int32_t>(std::clamp(std::round(origin + v * 20), -1e9, 1e9));
+  };
+  return {twips(bounds.xMin, left), twips(bounds.xMin, right), twips(bounds.yMin, top),
+          twips(bounds.yMin, bottom)};
+}
+
 }  // namespace
 
 void FallbackMetrics(const DeviceFontSpec& font, std::u32string_view text, DeviceMetrics& out) {
@@ -300,12 +309,47 @@ void TextField::DrawBox(const Canvas& canvas, const Matrix& toPixels, const Colo
       DrawShape(canvas, Rectangle(side, borderColor, std::nullopt), {pixels, colors, nullptr, clip});
     }
   }
+  if (embedFonts) {
+    // Drawn with the movie's fonts, the outline closes on that last pixel, though only partly
+    // (between a half and two thirds in the original's renders; we take three fifths).
+    Rgba corner = borderColor;
+    corner.a = static_cast<uint8_t>(corner.a * 3 / 5);
+    DrawShape(canvas, Rectangle({right, right + 20, bottom, bottom + 20}, corner, std::nullopt),
+              {pixels, colors, nullptr, clip});
+  }
 }
 
-void TextField::Draw(const Canvas& canvas, const Matrix& toPixels, const ColorTransform& colors,
-                     const CoverageMask* clip, DeviceFonts* fonts) {
+size_t TextField::LineOf(size_t index) const {
+  size_t line = 0;
+  while (line + 1 < lines_.size() && lines_[line + 1].first <= index) ++line;
+  return line;
+}
+
+double TextField::XInLine(const Line& line, size_t index) const {
+  double x = 0;
+  for (const Piece& piece : line.pieces) {
+    for (size_t k = 0; k < piece.count && piece.first + k < index; ++k) x += piece.advances[k];
+  }
+  return x;
+}
+
+void TextField::Draw(const Canvas& canvas, const Matrix& placed, const ColorTransform& colors,
+                     const CoverageMask* clip, DeviceFonts* fonts, bool focused) {
   FitToText(fonts);
   Layout(fonts);
+  Matrix toPixels = placed;
+  if (!embedFonts) {
+    // Device text only draws upright and unmirrored, so a field of it that is turned, skewed
+    // or flipped shows nothing at all, box included. A turn too slight to move the box's far
+    // corners by a pixel is not a turn.
+    const double w = std::fabs(double(bounds.xMax) - bounds.xMin);
+    const double h = std::fabs(double(bounds.yMax) - bounds.yMin);
+    if (placed.a <= 0 || placed.d <= 0 || std::fabs(placed.b) * w >= 1 ||
+        std::fabs(placed.c) * h >= 1) {
+      return;
+    }
+    toPixels.b = toPixels.c = 0;
+  }
   if (background || border) DrawBox(canvas, toPixels, colors, clip);
   if (lines_.empty()) return;
   // Text stays inside the box.
@@ -341,6 +385,31 @@ void TextField::Draw(const Canvas& canvas, const Matrix& toPixels, const ColorTr
                                             lines_.size() - 1);
   const double shift = lines_[firstLine].top;
   const double room = (bounds.yMax - bounds.yMin) / 20.0;
+  // The selection shows only while the field has the focus: the selected text turns white on
+  // a black band as tall as its line.
+  const size_t selLow = std::min({selBegin, selEnd, text_.size()});
+  const size_t selHigh = std::min(std::max(selBegin, selEnd), text_.size());
+  const bool selecting = focused && selectable && selLow < selHigh;
+  if (selecting) {
+    for (size_t li = firstLine; li < lines_.size(); ++li) {
+      const Line& line = lines_[li];
+      const double y = kGutter + line.top - shift;
+      if (y > room) break;
+      if (line.end <= selLow || line.first >= selHigh) continue;
+      const double left = kGutter + line.x - hscroll;
+      const double x0 = left + XInLine(line, std::max(selLow, line.first));
+      const double x1 = left + XInLine(line, std::min(selHigh, line.end));
+      if (x1 <= x0) continue;
+      DrawShape(canvas,
+                Rectangle(FieldRect(bounds, x0, y, x1, y + line.ascent + line.descent),
+                          Rgba{0, 0, 0, 255}, std::nullopt),
+                {toPixels, colors, nullptr, &inside});
+    }
+  }
+  const auto colorAt = [&](size_t index, const CharFormat& format) {
+    return selecting && index >= selLow && index < selHigh ? Rgba{255, 255, 255, format.color.a}
+                                                           : format.color;
+  };
   Shape glyph;
   for (size_t li = firstLine; li < lines_.size(); ++li) {
     const Line& line = lines_[li];
@@ -349,17 +418,24 @@ void TextField::Draw(const Canvas& canvas, const Matrix& toPixels, const ColorTr
     const double baseline = y + line.ascent;
     for (const Piece& piece : line.pieces) {
       const CharFormat& format = formats_[piece.first];
-      const Rgba color = colors.Apply(format.color);
       const double left = kGutter + line.x + piece.x - hscroll;
       if (!piece.font) {
-        DeviceTextRun run;
-        run.font = {format.font, format.size * scaleY, format.bold, format.italic};
-        run.text = password ? std::u32string(piece.count, U'*')
-                            : text_.substr(piece.first, piece.count);
-        run.origin = toPixels.Apply({bounds.xMin + left * 20, bounds.yMin + baseline * 20});
-        run.color = color;
-        run.clip = box;
-        if (fonts && !box.Empty()) fonts->Draw(canvas, run);
+        // Device text goes out in runs, split where the selection starts and ends.
+        double x = left;
+        for (size_t k = 0; k < piece.count;) {
+          const size_t at = piece.first + k;
+          size_t stop = piece.first + piece.count;
+          if (selecting && at < selLow) stop = std::min(stop, selLow);
+          if (selecting && at >= selLow && at < selHigh) stop = std::min(stop, selHigh);
+          DeviceTextRun run;
+          run.font = {format.font, format.size * scaleY, format.bold, format.italic};
+          run.text = password ? std::u32string(stop - at, U'*') : text_.substr(at, stop - at);
+          run.origin = toPixels.Apply({bounds.xMin + x * 20, bounds.yMin + baseline * 20});
+          run.color = colors.Apply(colorAt(at, format));
+          run.clip = box;
+          if (fonts && !box.Empty()) fonts->Draw(canvas, run);
+          for (; piece.first + k < stop; ++k) x += piece.advances[k];
+        }
         continue;
       }
       const double scale = format.size * 20 / piece.font->unitsPerEm;
@@ -370,7 +446,7 @@ void TextField::Draw(const Canvas& canvas, const Matrix& toPixels, const ColorTr
             c <= 0xFFFF ? piece.font->Find(static_cast<uint16_t>(c)) : std::nullopt;
         if (g) {
           glyph = piece.font->glyphs[*g].shape;
-          if (!glyph.fills.empty()) glyph.fills[0].color = format.color;
+          if (!glyph.fills.empty()) glyph.fills[0].color = colorAt(piece.first + k, format);
           const Matrix place = toPixels * Matrix{scale, 0, 0, scale, bounds.xMin + x * 20,
                                                  bounds.yMin + baseline * 20};
           DrawShape(canvas, glyph, {place, colors, nullptr, &inside});
@@ -379,6 +455,42 @@ void TextField::Draw(const Canvas& canvas, const Matrix& toPixels, const ColorTr
       }
     }
   }
+  if (focused && editable && !selecting) DrawCaret(canvas, toPixels, colors, inside, firstLine);
+}
+
+void TextField::DrawCaret(const Canvas& canvas, const Matrix& toPixels,
+                          const ColorTransform& colors, const CoverageMask& inside,
+                          size_t firstLine) const {
+  const size_t at = std::min(selEnd, text_.size());
+  const size_t li = LineOf(at);
+  if (li < firstLine) return;
+  const Line& line = lines_[li];
+  const double top = kGutter + line.top - lines_[firstLine].top;
+  if (top > (bounds.yMax - bounds.yMin) / 20.0) return;
+  const double x = kGutter + line.x + XInLine(line, at) - hscroll;
+  const double height = line.ascent + line.descent;
+  const Rgba color = at < formats_.size() ? formats_[at].color
+                     : at > 0             ? formats_[at - 1].color
+                                          : newFormat.color;
+  if (toPixels.b != 0 || toPixels.c != 0) {
+    const double width = 1 / std::max(std::hypot(toPixels.a, toPixels.b) * 20, 1e-6);
+    DrawShape(canvas,
+              Rectangle(FieldRect(bounds, x, top, x + width, top + height), color, std::nullopt),
+              {toPixels, colors, nullptr, &inside});
+    return;
+  }
+  // Upright, the caret is one whole pixel wide, its top and bottom where the line's are.
+  const Point p = toPixels.Apply({bounds.xMin + x * 20, bounds.yMin + top * 20});
+  const double tall = height * std::fabs(toPixels.d) * 20;
+  const auto twips = [](double v) {
+    return static_cast<int32_t>(std::clamp(std::round(v * 20), -1e9, 1e9));
+  };
+  const double column = std::ceil(p.x - 0.5);  // halves go left, as the box's sides do
+  const Matrix pixels{0.05, 0, 0, 0.05, 0, 0};
+  DrawShape(canvas,
+            Rectangle({twips(column), twips(column + 1), twips(p.y), twips(p.y + tall)}, color,
+                      std::nullopt),
+            {pixels, colors, nullptr, &inside});
 }
 
 }  // namespace swf
