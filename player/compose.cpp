@@ -153,6 +153,20 @@ struct Composer {
     return pixels;
   }
 
+  // How far the object moves when its top-left bounds corner, in pixels under `m` (not
+  // rounded, unlike the bounds a script reads), goes to the nearest whole pixel.
+  Point SnapOffset(const DisplayObject& object, const Matrix& m) const {
+    const Bounds local = ObjectBounds(*movie, object, Matrix{});
+    if (local.empty) return {0, 0};
+    Bounds b;
+    for (const Point corner : {Point{local.xMin, local.yMin}, Point{local.xMax, local.yMin},
+                               Point{local.xMin, local.yMax}, Point{local.xMax, local.yMax}}) {
+      b.Add(m.Apply(corner));
+    }
+    if (!std::isfinite(b.xMin) || !std::isfinite(b.yMin)) return {0, 0};
+    return {std::floor(b.xMin + 0.5) - b.xMin, std::floor(b.yMin + 0.5) - b.yMin};
+  }
+
   // Draws `object` into a layer of its own and blends that onto the target.
   void DrawLayered(const Target& t, const DisplayObject& object, const Matrix& m,
                    const ColorTransform& colors, const CoverageMask* clip) {
@@ -177,8 +191,13 @@ struct Composer {
                         {0, 0, width, height}},
                        {0, 0, width, height}};
     Matrix shifted = m;
-    shifted.tx -= area.left;
-    shifted.ty -= area.top;
+    // A cached or filtered object is drawn into its bitmap with its bounds' corner on a pixel
+    // corner, and the bitmap lands on the nearest whole pixel: the original moves it by up to
+    // half a pixel rather than blending it across pixel boundaries.
+    const Point snap =
+        object.cacheAsBitmap || !object.filters.empty() ? SnapOffset(object, m) : Point{0, 0};
+    shifted.tx += snap.x - area.left;
+    shifted.ty += snap.y - area.top;
     // The object is drawn as itself, then coloured as a whole: overlapping parts of a faded
     // group do not show through each other, and its filters' glows fade with it.
     ++layersOpen;
@@ -454,10 +473,9 @@ void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject&
   area.right = std::min(area.right, canvas.width);
   area.bottom = std::min(area.bottom, canvas.height);
   if (area.Empty() || !canvas.base) return;
-  Composer composer{&movie, quality == Quality::Low,
-                    std::sqrt(std::fabs(view.a * view.d - view.b * view.c)) * 20,
-                    kFilterWorkExtra + kFilterWorkPerPixel * static_cast<double>(Area(area)),
-                    fonts};
+  Composer composer{
+      &movie, quality == Quality::Low, std::sqrt(std::fabs(view.a * view.d - view.b * view.c)) * 20,
+      kFilterWorkExtra + kFilterWorkPerPixel * static_cast<double>(Area(area)), fonts};
   composer.Draw({canvas, area}, root, view * root.matrix, root.colors, nullptr);
 }
 
