@@ -53,6 +53,13 @@ struct DisplayObject {
   BlendMode blendMode = BlendMode::Normal;
   std::vector<Filter> filters;
   bool cacheAsBitmap = false;
+  // A window onto its content (its own pixels from x, y on, width by height), and the colour
+  // its bounds are filled with beneath it: each makes it a cached bitmap in the original.
+  struct ScrollRect {
+    double x = 0, y = 0, width = 0, height = 0;  // pixels, in its own space
+  };
+  std::optional<ScrollRect> scrollRect;
+  std::optional<Rgba> opaqueBackground;
   bool visible = true;
   // A script changed where or how it is shown: the timeline no longer moves it.
   bool scripted = false;
@@ -235,7 +242,7 @@ class DisplayList {
   std::deque<FrameActions> unloads_;
   std::deque<FrameActions> initializes_;  // initialize, then construct: before anything else
   std::deque<FrameActions> constructs_;
-  std::set<std::pair<const Movie*, uint16_t>> initDone_;  // sprites whose init actions ran
+  std::set<std::pair<const Movie*, uint16_t>> initDone_;      // sprites whose init actions ran
   std::map<int32_t, std::unique_ptr<DisplayObject>> levels_;  // above 0
   std::vector<std::shared_ptr<const Movie>> retired_;
   bool flushing_ = false;
