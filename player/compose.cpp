@@ -531,9 +531,10 @@ void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject&
   area.right = std::min(area.right, canvas.width);
   area.bottom = std::min(area.bottom, canvas.height);
   if (area.Empty() || !canvas.base) return;
-  Composer composer{
-      &movie, quality == Quality::Low, std::sqrt(std::fabs(view.a * view.d - view.b * view.c)) * 20,
-      kFilterWorkExtra + kFilterWorkPerPixel * static_cast<double>(Area(area)), fonts};
+  Composer composer{&movie, quality == Quality::Low,
+                    std::sqrt(std::fabs(view.a * view.d - view.b * view.c)) * 20,
+                    kFilterWorkExtra + kFilterWorkPerPixel * static_cast<double>(Area(area)),
+                    fonts};
   composer.Draw({canvas, area}, root, view * root.matrix, root.colors, nullptr);
 }
 

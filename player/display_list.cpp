@@ -69,8 +69,7 @@ void DisplayList::Reset(const Movie* movie) {
   root_.timeline = &movie_->timeline;
   root_.library = movie_;
   framesReached_ = 1;
-  ApplyFrame(root_, 0);
-  QueueActions(root_, 0, 0);
+  QueueActions(root_, 0, 0, ApplyFrame(root_, 0));
   // The main timeline's load comes after its first frame's scripts, which are where a movie
   // sets its onLoad.
   pending_.push_back({root_.id, nullptr, kEventLoad, nullptr});
@@ -155,6 +154,7 @@ void DisplayList::Goto(DisplayObject& clip, size_t frame, bool ownFirst) {
   if (frame == clip.frame) return;
   size_t mark = pending_.size();
   const size_t initMark = initializes_.size();
+  std::vector<size_t> marks;
   if (frame < clip.frame) {
     Rebuild(clip, frame);
     if (!ownFirst) mark = pending_.size();
@@ -163,21 +163,24 @@ void DisplayList::Goto(DisplayObject& clip, size_t frame, bool ownFirst) {
     // itself places, after its own.
     for (size_t f = clip.frame + 1; f < frame; ++f) ApplyFrame(clip, f);
     mark = pending_.size();
-    ApplyFrame(clip, frame);
+    marks = ApplyFrame(clip, frame);
   }
   clip.frame = frame;
   if (&clip == &root_) framesReached_ = std::max(framesReached_, frame + 1);
-  QueueActions(clip, mark, initMark);
+  QueueActions(clip, mark, initMark, marks);
 }
 
-void DisplayList::ApplyFrame(DisplayObject& clip, size_t frame) {
+std::vector<size_t> DisplayList::ApplyFrame(DisplayObject& clip, size_t frame) {
+  std::vector<size_t> marks{pending_.size()};
   for (const DisplayCommand& command : clip.timeline->At(frame).commands) {
     if (const auto* place = std::get_if<PlaceObject>(&command)) {
       Place(clip, *place);
     } else {
       Erase(clip, std::get<RemoveObject>(command).depth);
     }
+    marks.push_back(pending_.size());
   }
+  return marks;
 }
 
 void DisplayList::Place(DisplayObject& clip, const PlaceObject& place) {
@@ -284,12 +287,13 @@ void DisplayList::Start(DisplayObject& clip) {
   // actions run before whatever that frame placed.
   const size_t mark = pending_.size();
   const size_t initMark = initializes_.size();
-  if (clip.timeline) ApplyFrame(clip, 0);
+  std::vector<size_t> marks;
+  if (clip.timeline) marks = ApplyFrame(clip, 0);
   if (clip.IsButton() && Nesting(clip) < kMaxNesting) SetButtonState(clip, kButtonUp);
   if (clip.IsClip()) {
     pending_.insert(pending_.begin() + static_cast<ptrdiff_t>(mark),
                     {clip.id, nullptr, kEventLoad, clip.clipActions});
-    QueueActions(clip, mark + 1, initMark);
+    QueueActions(clip, mark + 1, initMark, marks);
   }
 }
 
@@ -484,7 +488,8 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame) {
   }
 }
 
-void DisplayList::QueueActions(const DisplayObject& clip, size_t at, size_t initAt) {
+void DisplayList::QueueActions(const DisplayObject& clip, size_t at, size_t initAt,
+                               const std::vector<size_t>& marks) {
   if (!clip.timeline) return;
   std::vector<FrameActions> mine;
   // Initialisation actions run once per sprite, before anything the frame placed is
@@ -494,15 +499,19 @@ void DisplayList::QueueActions(const DisplayObject& clip, size_t at, size_t init
       mine.push_back({clip.id, &block, 0, nullptr});
     }
   }
-  initializes_.insert(
-      initializes_.begin() + static_cast<ptrdiff_t>(std::min(initAt, initializes_.size())),
-      mine.begin(), mine.end());
-  mine.clear();
+  initializes_.insert(initializes_.begin() + static_cast<ptrdiff_t>(std::min(initAt, initializes_.size())),
+                      mine.begin(), mine.end());
+  // Each script goes where the file has it: after what the commands before it queued (the
+  // first frames of clips they placed), before what later ones did.
+  size_t inserted = 0;
   for (const ActionBlock& block : clip.timeline->At(clip.frame).actions) {
-    if (!block.init) mine.push_back({clip.id, &block, 0, nullptr});
+    if (block.init) continue;
+    size_t pos = at + inserted;
+    if (!marks.empty()) pos += marks[std::min(block.commandsBefore, marks.size() - 1)] - marks[0];
+    pending_.insert(pending_.begin() + static_cast<ptrdiff_t>(std::min(pos, pending_.size())),
+                    {clip.id, &block, 0, nullptr});
+    ++inserted;
   }
-  pending_.insert(pending_.begin() + static_cast<ptrdiff_t>(std::min(at, pending_.size())),
-                  mine.begin(), mine.end());
 }
 
 DisplayObject* DisplayList::Attach(DisplayObject& parent, uint16_t characterId, int32_t depth,
@@ -527,7 +536,7 @@ DisplayObject* DisplayList::CreateEmpty(DisplayObject& parent, int32_t depth, st
 }
 
 DisplayObject* DisplayList::CreateTextField(DisplayObject& parent, int32_t depth, std::string name,
-                                            const TwipsRect& bounds) {
+                                           const TwipsRect& bounds) {
   if (!movie_ || objectCount_ >= kMaxDisplayObjects || Nesting(parent) >= kMaxNesting) {
     return nullptr;
   }

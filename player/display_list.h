@@ -205,7 +205,9 @@ class DisplayList {
   // The frame's own actions run before those of the clips it places. Going back, `ownFirst`
   // puts them before the clips the rebuild placed (a loop played in time) or after (a goto).
   void Goto(DisplayObject& clip, size_t frame, bool ownFirst);
-  void ApplyFrame(DisplayObject& clip, size_t frame);
+  // Returns how long the action queue was before each of the frame's commands and after the
+  // last, so the frame's own scripts can take their places among what the commands queued.
+  std::vector<size_t> ApplyFrame(DisplayObject& clip, size_t frame);
   void Place(DisplayObject& clip, const PlaceObject& place);
   // Going back: the display list the frame would have when played from the start, keeping the
   // instances that are still there.
@@ -227,7 +229,8 @@ class DisplayList {
                    bool named);
   // Queues the actions of the frame `clip` shows at `at`, its init actions at `initAt` among
   // the initialisations.
-  void QueueActions(const DisplayObject& clip, size_t at, size_t initAt);
+  void QueueActions(const DisplayObject& clip, size_t at, size_t initAt,
+                    const std::vector<size_t>& marks = {});
 
   const Movie* movie_ = nullptr;
   DisplayObject root_;
@@ -242,7 +245,7 @@ class DisplayList {
   std::deque<FrameActions> unloads_;
   std::deque<FrameActions> initializes_;  // initialize, then construct: before anything else
   std::deque<FrameActions> constructs_;
-  std::set<std::pair<const Movie*, uint16_t>> initDone_;      // sprites whose init actions ran
+  std::set<std::pair<const Movie*, uint16_t>> initDone_;  // sprites whose init actions ran
   std::map<int32_t, std::unique_ptr<DisplayObject>> levels_;  // above 0
   std::vector<std::shared_ptr<const Movie>> retired_;
   bool flushing_ = false;

@@ -308,6 +308,7 @@ bool IsDefinition(TagCode code) {
     case TagCode::SetBackgroundColor:
     case TagCode::ExportAssets:
     case TagCode::ScriptLimits:
+    case TagCode::DefineSound:
     case TagCode::DefineFont:
     case TagCode::DefineFont2:
     case TagCode::DefineFont3:
@@ -349,6 +350,16 @@ MovieError ParseDefinition(const Tag& tag, ParseState& st) {
       ByteReader r(tag.body);
       const uint16_t depth = r.U16();
       if (r.Ok()) movie.maxRecursion = std::max<uint16_t>(depth, 1);
+      return {};
+    }
+    case TagCode::DefineSound: {
+      ByteReader r(tag.body);
+      id = r.U16();
+      const uint8_t format = r.U8();
+      const uint32_t samples = r.U32();
+      if (!r.Ok()) return TagError(ErrorKind::Truncated, tag);
+      static constexpr double kRates[] = {5512.5, 11025, 22050, 44100};
+      movie.sounds.try_emplace(id, Movie::SoundInfo{samples, kRates[(format >> 2) & 3]});
       return {};
     }
     case TagCode::ExportAssets: {
@@ -529,7 +540,7 @@ MovieError ParseTimeline(std::span<const uint8_t> data, uint16_t declaredFrames,
         break;
       }
       case TagCode::DoAction:
-        frame.actions.push_back({false, 0, {tag.body.begin(), tag.body.end()}});
+        frame.actions.push_back({false, 0, {tag.body.begin(), tag.body.end()}, frame.commands.size()});
         frameHasContent = true;
         break;
       case TagCode::DoInitAction: {
@@ -537,7 +548,7 @@ MovieError ParseTimeline(std::span<const uint8_t> data, uint16_t declaredFrames,
         const uint16_t sprite = r.U16();
         if (!r.Ok()) return TagError(ErrorKind::Truncated, tag);
         const auto bytes = r.Rest();
-        frame.actions.push_back({true, sprite, {bytes.begin(), bytes.end()}});
+        frame.actions.push_back({true, sprite, {bytes.begin(), bytes.end()}, frame.commands.size()});
         frameHasContent = true;
         break;
       }

@@ -88,6 +88,9 @@ struct ActionBlock {
   bool init = false;      // DoInitAction: runs once, before the frame's DoAction blocks
   uint16_t spriteId = 0;  // DoInitAction only: the sprite it initialises
   std::vector<uint8_t> bytes;
+  // How many of its frame's display commands come before it in the file: a clip placed ahead
+  // of a script has its first frame's actions queued ahead of that script.
+  size_t commandsBefore = 0;
 };
 
 struct Frame {
@@ -176,6 +179,14 @@ struct Movie : BitmapSource {
     size_t frame = 0;
   };
   std::map<std::string, Export> exports;
+  // DefineSound: what a script asks of an event sound. Nothing is played, but a sound's length
+  // still paces a movie that waits for it to end.
+  struct SoundInfo {
+    uint32_t sampleCount = 0;
+    double rate = 0;  // samples per second
+    double DurationMs() const { return rate > 0 ? sampleCount * 1000.0 / rate : 0; }
+  };
+  std::map<uint16_t, SoundInfo> sounds;
   // ScriptLimits: how deep script calls may nest before the running script is stopped.
   uint16_t maxRecursion = 256;
 

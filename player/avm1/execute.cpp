@@ -193,6 +193,13 @@ Value Interpreter::Execute(const FunctionCode& code, Activation& act, std::vecto
   e.bytes = code.bytes;
   e.base = code.start;
   e.decoded = code.decoded.get();
+  // Built-ins that take a clip path (a Sound's target) read it from the running script's clip.
+  struct Running {
+    Activation*& slot;
+    Activation* outer;
+    ~Running() { slot = outer; }
+  } running{running_, running_};
+  running_ = &act;
   e.Run();
   return e.returned ? e.result : Value();
 }

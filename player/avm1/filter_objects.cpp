@@ -127,34 +127,14 @@ void InitSlots(Object* o, int cls) {
   o->internal[kMarker] = kMarkerText;
   o->internal[kClass] = static_cast<double>(cls);
   const std::pair<Slot, Value> defaults[] = {
-      {kBlurX, 4.0},
-      {kBlurY, 4.0},
-      {kQuality, 1.0},
-      {kAngle, kDefaultAngle},
-      {kDistance, 4.0},
-      {kStrength, 1.0},
-      {kKnockout, false},
-      {kInner, false},
-      {kHideObject, false},
-      {kType, "inner"},
-      {kColor, 0.0},
-      {kAlpha, 255.0},
-      {kHighlightColor, static_cast<double>(0xFFFFFF)},
-      {kHighlightAlpha, 255.0},
-      {kCount, 0.0},
-      {kMatrixX, 0.0},
-      {kMatrixY, 0.0},
-      {kDivisor, 1.0},
-      {kBias, 0.0},
-      {kPreserveAlpha, true},
-      {kClamp, true},
-      {kComponentX, 0.0},
-      {kComponentY, 0.0},
-      {kScaleX, 0.0},
-      {kScaleY, 0.0},
-      {kMode, "wrap"},
-      {kMapX, 0.0},
-      {kMapY, 0.0},
+      {kBlurX, 4.0},       {kBlurY, 4.0},        {kQuality, 1.0},        {kAngle, kDefaultAngle},
+      {kDistance, 4.0},    {kStrength, 1.0},     {kKnockout, false},     {kInner, false},
+      {kHideObject, false}, {kType, "inner"},    {kColor, 0.0},          {kAlpha, 255.0},
+      {kHighlightColor, static_cast<double>(0xFFFFFF)},                  {kHighlightAlpha, 255.0},
+      {kCount, 0.0},       {kMatrixX, 0.0},      {kMatrixY, 0.0},        {kDivisor, 1.0},
+      {kBias, 0.0},        {kPreserveAlpha, true}, {kClamp, true},       {kComponentX, 0.0},
+      {kComponentY, 0.0},  {kScaleX, 0.0},       {kScaleY, 0.0},         {kMode, "wrap"},
+      {kMapX, 0.0},        {kMapY, 0.0},
   };
   for (const auto& [slot, value] : defaults) o->internal[slot] = value;
   switch (cls) {
@@ -222,7 +202,9 @@ void SetStrength(Interpreter& vm, Object* o, const Value& v) {
 void SetDistance(Interpreter& vm, Object* o, const Value& v) {
   o->internal[kDistance] = vm.ToNumber(v);
 }
-Value GetAngle(Interpreter&, Object* o) { return SlotNumber(o, kAngle) * 180 / std::numbers::pi; }
+Value GetAngle(Interpreter&, Object* o) {
+  return SlotNumber(o, kAngle) * 180 / std::numbers::pi;
+}
 void SetAngle(Interpreter& vm, Object* o, const Value& v) {
   o->internal[kAngle] = std::fmod(vm.ToNumber(v), 360.0) * std::numbers::pi / 180;
 }
@@ -341,12 +323,12 @@ constexpr Accessor kInnerProp{"inner", Plain<kInner>, SetBool<kInner>};
 constexpr Accessor kBlurXProp{"blurX", Plain<kBlurX>, SetBlurX};
 constexpr Accessor kBlurYProp{"blurY", Plain<kBlurY>, SetBlurY};
 constexpr Accessor kTypeProp{"type", Plain<kType>, SetType};
-constexpr Accessor kColorsProp{
-    "colors", [](Interpreter& vm, Object* o) { return GetStops(vm, o, 0); }, SetColors};
-constexpr Accessor kAlphasProp{
-    "alphas", [](Interpreter& vm, Object* o) { return GetStops(vm, o, 1); }, SetAlphas};
-constexpr Accessor kRatiosProp{
-    "ratios", [](Interpreter& vm, Object* o) { return GetStops(vm, o, 2); }, SetRatios};
+constexpr Accessor kColorsProp{"colors", [](Interpreter& vm, Object* o) { return GetStops(vm, o, 0); },
+                               SetColors};
+constexpr Accessor kAlphasProp{"alphas", [](Interpreter& vm, Object* o) { return GetStops(vm, o, 1); },
+                               SetAlphas};
+constexpr Accessor kRatiosProp{"ratios", [](Interpreter& vm, Object* o) { return GetStops(vm, o, 2); },
+                               SetRatios};
 
 struct ClassInfo {
   const char* name;
@@ -355,9 +337,10 @@ struct ClassInfo {
 };
 
 std::vector<ClassInfo> Classes() {
-  const std::vector<Accessor> gradient = {kDistanceProp, kAngleProp,    kColorsProp, kAlphasProp,
-                                          kRatiosProp,   kBlurXProp,    kBlurYProp,  kQualityProp,
-                                          kStrengthProp, kKnockoutProp, kTypeProp};
+  const std::vector<Accessor> gradient = {kDistanceProp, kAngleProp,   kColorsProp,
+                                          kAlphasProp,   kRatiosProp,  kBlurXProp,
+                                          kBlurYProp,    kQualityProp, kStrengthProp,
+                                          kKnockoutProp, kTypeProp};
   return {
       {"BevelFilter",
        kBevel,
@@ -399,16 +382,8 @@ std::vector<ClassInfo> Classes() {
         kAlphaProp}},
       {"DropShadowFilter",
        kDropShadow,
-       {kDistanceProp,
-        kAngleProp,
-        kColorProp,
-        kAlphaProp,
-        kQualityProp,
-        kInnerProp,
-        kKnockoutProp,
-        kBlurXProp,
-        kBlurYProp,
-        kStrengthProp,
+       {kDistanceProp, kAngleProp, kColorProp, kAlphaProp, kQualityProp, kInnerProp,
+        kKnockoutProp, kBlurXProp, kBlurYProp, kStrengthProp,
         {"hideObject", Plain<kHideObject>, SetBool<kHideObject>}}},
       {"GlowFilter",
        kGlow,
@@ -423,27 +398,28 @@ std::vector<ClassInfo> Classes() {
 std::vector<const char*> ConstructorArgs(int cls) {
   switch (cls) {
     case kBevel:
-      return {"distance", "angle", "highlightColor", "highlightAlpha", "shadowColor", "shadowAlpha",
-              "blurX",    "blurY", "strength",       "quality",        "type",        "knockout"};
+      return {"distance", "angle",    "highlightColor", "highlightAlpha", "shadowColor",
+              "shadowAlpha", "blurX", "blurY",          "strength",       "quality",
+              "type",     "knockout"};
     case kBlur:
       return {"blurX", "blurY", "quality"};
     case kColorMatrix:
       return {"matrix"};
     case kConvolution:
-      return {"matrixX",       "matrixY", "matrix", "divisor", "bias",
-              "preserveAlpha", "clamp",   "color",  "alpha"};
+      return {"matrixX", "matrixY", "matrix", "divisor", "bias",
+              "preserveAlpha", "clamp", "color", "alpha"};
     case kDisplacementMap:
       return {"mapBitmap", "mapPoint", "componentX", "componentY", "scaleX",
               "scaleY",    "mode",     "color",      "alpha"};
     case kDropShadow:
-      return {"distance", "angle",   "color", "alpha",    "blurX",     "blurY",
-              "strength", "quality", "inner", "knockout", "hideObject"};
+      return {"distance", "angle",   "color",    "alpha",  "blurX",     "blurY",
+              "strength", "quality", "inner",    "knockout", "hideObject"};
     case kGlow:
       return {"color", "alpha", "blurX", "blurY", "strength", "quality", "inner", "knockout"};
     case kGradientBevel:
     case kGradientGlow:
-      return {"distance", "angle",    "colors",  "alphas", "ratios",  "blurX",
-              "blurY",    "strength", "quality", "type",   "knockout"};
+      return {"distance", "angle", "colors", "alphas", "ratios", "blurX",
+              "blurY",    "strength", "quality", "type", "knockout"};
     default:
       return {};
   }
@@ -480,9 +456,9 @@ DisplayObject* Live(Interpreter& vm, const Value& clip) {
 }
 
 // Named as scripts name them, in the order PlaceObject3 numbers them from 1.
-constexpr const char* kBlendNames[] = {"normal", "layer",      "multiply", "screen",   "lighten",
-                                       "darken", "difference", "add",      "subtract", "invert",
-                                       "alpha",  "erase",      "overlay",  "hardlight"};
+constexpr const char* kBlendNames[] = {"normal",     "layer",    "multiply", "screen", "lighten",
+                                       "darken",     "difference", "add",    "subtract", "invert",
+                                       "alpha",      "erase",    "overlay",  "hardlight"};
 
 void InstallClipEffects(Interpreter& vm);
 
@@ -525,9 +501,9 @@ bool FilterFromObject(Interpreter&, const Value& v, Filter& f) {
       }
       const int n = static_cast<int>(SlotNumber(o, kCount));
       for (int i = 0; i < n && i < kMaxStops; ++i) {
-        f.stops.push_back({ColorOf(o, kList + i, kList + kMaxStops + i),
-                           static_cast<uint8_t>(
-                               std::clamp(SlotNumber(o, kList + 2 * kMaxStops + i), 0.0, 255.0))});
+        f.stops.push_back(
+            {ColorOf(o, kList + i, kList + kMaxStops + i),
+             static_cast<uint8_t>(std::clamp(SlotNumber(o, kList + 2 * kMaxStops + i), 0.0, 255.0))});
       }
       break;
     }
@@ -615,14 +591,16 @@ void InstallFilters(Interpreter& vm) {
   if (!flash || !filters) return;
   flash->SetOwn("filters", filters, cs);
 
-  Object* baseCtor = DefineClass(vm, filters, "BitmapFilter",
-                                 [](Interpreter& vm, const Value& self, std::span<const Value>) {
-                                   if (Object* o = Unclaimed(vm, self)) InitSlots(o, kBase);
-                                   return Value();
-                                 });
+  Object* baseCtor =
+      DefineClass(vm, filters, "BitmapFilter",
+                  [](Interpreter& vm, const Value& self, std::span<const Value>) {
+                    if (Object* o = Unclaimed(vm, self)) InitSlots(o, kBase);
+                    return Value();
+                  });
   Object* baseProto = PrototypeOf(vm, baseCtor);
-  AddMethod(vm, baseProto, "clone",
-            [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
+  AddMethod(vm, baseProto, "clone", [](Interpreter&, const Value&, std::span<const Value>) {
+    return Value();
+  });
 
   InstallClipEffects(vm);
   for (const ClassInfo& info : Classes()) {
@@ -656,20 +634,20 @@ void InstallFilters(Interpreter& vm) {
             return Value();
           });
     }
-    AddMethod(vm, proto, "clone",
-              [cls](Interpreter& vm, const Value& self, std::span<const Value>) {
-                Object* from = FilterObject(self);
-                Object* copy = from && ClassOf(from) == cls ? NewFilter(vm, cls) : nullptr;
-                if (!copy) return Value();
-                copy->internal = from->internal;
-                return Value(copy);
-              });
+    AddMethod(vm, proto, "clone", [cls](Interpreter& vm, const Value& self, std::span<const Value>) {
+      Object* from = FilterObject(self);
+      Object* copy = from && ClassOf(from) == cls ? NewFilter(vm, cls) : nullptr;
+      if (!copy) return Value();
+      copy->internal = from->internal;
+      return Value(copy);
+    });
     // The original's filter properties show in for-in.
     for (Property& p : proto->props) {
       if (p.name != "constructor") p.flags = static_cast<uint16_t>(p.flags & ~kDontEnum);
     }
   }
 }
+
 
 namespace {
 
@@ -731,8 +709,7 @@ void InstallClipEffects(Interpreter& vm) {
         return d ? Value(d->cacheAsBitmap) : Value();
       },
       [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-        if (DisplayObject* d = Live(vm, self))
-          d->cacheAsBitmap = ToBoolean(Arg(a, 0), vm.Version());
+        if (DisplayObject* d = Live(vm, self)) d->cacheAsBitmap = ToBoolean(Arg(a, 0), vm.Version());
         return Value();
       });
   // A copy both ways, as with the filters: a new Rectangle each read, and changing it changes

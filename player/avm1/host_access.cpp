@@ -79,6 +79,20 @@ std::optional<ClipRef> Interpreter::ResolveClip(std::string_view target) {
   }
 }
 
+std::optional<ClipRef> Interpreter::ResolveClipFromScript(std::string_view target) {
+  if (!running_) return ResolveClip(target);
+  if (!host_ || target.empty()) return std::nullopt;
+  Activation act = *running_;
+  Executor exec(*this, act, {});
+  try {
+    const Object* o = exec.ResolveTarget(target).AsObject();
+    if (!o || o->kind != ObjectKind::Clip) return std::nullopt;
+    return o->clip;
+  } catch (const ScriptException&) {
+    return std::nullopt;
+  }
+}
+
 bool Interpreter::CallFrame(const ClipRef& clip, size_t frame) {
   ClipState state;
   if (!host_ || !host_->State(clip, state) || frame >= state.totalFrames) return false;

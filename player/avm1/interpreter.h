@@ -86,6 +86,9 @@ class Interpreter {
   bool SetPathVariable(std::string_view path, std::string_view value);
   // The clip a host target names ("" and "/" for the main timeline).
   std::optional<ClipRef> ResolveClip(std::string_view target);
+  // The clip a path names as the running script reads it: relative to the clip it acts on,
+  // from the main timeline when no script runs.
+  std::optional<ClipRef> ResolveClipFromScript(std::string_view target);
   // Runs the scripts of `clip`'s frame `frame` (from 0) now, the playhead staying where it is.
   // False when the clip or the frame is not there.
   bool CallFrame(const ClipRef& clip, size_t frame);
@@ -185,8 +188,15 @@ class Interpreter {
     return it == natives_.end() ? nullptr : &it->second;
   }
 
-  // Lets `milliseconds` of movie time pass: the intervals and timeouts due by then fire.
+  // Lets `milliseconds` of movie time pass: the intervals and timeouts due by then fire, then
+  // the hooks given to OnClockAdvanced run (a sound that has ended tells its movie).
   void AdvanceClock(double milliseconds);
+  void OnClockAdvanced(std::function<void()> hook) { clockHooks_.push_back(std::move(hook)); }
+  // The movie's time in milliseconds: how far AdvanceClock has moved it.
+  double MovieClock() const { return clock_; }
+  // Calls a script's function from outside any script, as timers and sound events do: with a
+  // fresh budget, an uncaught exception reported the way the player reports it.
+  void CallFromOutside(const Value& function, const Value& thisValue, std::span<const Value> args);
 
   // The clip side (clip_methods.cpp): a clip's built-in properties (_x, _alpha, ...) by name,
   // false when `name` is none of them; calling a clip's event method (onLoad, ...) from the
@@ -258,6 +268,7 @@ class Interpreter {
     std::vector<Value> args;
   };
   std::vector<Timer> timers_;
+  std::vector<std::function<void()>> clockHooks_;
   std::vector<RootSource> rootSources_;
   static uint64_t NativeKey(int32_t category, int32_t index) {
     return (static_cast<uint64_t>(static_cast<uint32_t>(category)) << 32) |
@@ -302,6 +313,7 @@ class Interpreter {
   std::unordered_map<uint64_t, std::string> departedPaths_;
   Object* clipClasses_ = nullptr;  // Object.registerClass: symbol name -> constructor
   std::vector<Value> stack_;  // the stack frame scripts share
+  Activation* running_ = nullptr;  // the innermost script or function running
   std::vector<Value> globalRegisters_ = std::vector<Value>(4);
   uint64_t budget_ = 0;
   uint64_t budgetPerBlock_ = kInstructionBudget;

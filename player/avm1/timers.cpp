@@ -57,17 +57,27 @@ void Interpreter::AdvanceClock(double milliseconds) {
     } else {
       timers_.erase(it);
     }
-    if (depth_ == 0) {
-      budget_ = budgetPerBlock_;
-      stopped_ = false;
-    }
     try {
       const Value function =
           fired.function ? Value(fired.function) : GetMember(fired.object, fired.method);
-      Call(function, fired.function ? Value() : Value(fired.object), fired.args);
+      CallFromOutside(function, fired.function ? Value() : Value(fired.object), fired.args);
     } catch (const ScriptException& e) {
       Trace("Warning: Uncaught exception, " + ToString(e.value));
     }
+  }
+  for (size_t i = 0; i < clockHooks_.size(); ++i) clockHooks_[i]();
+}
+
+void Interpreter::CallFromOutside(const Value& function, const Value& thisValue,
+                                  std::span<const Value> args) {
+  if (depth_ == 0) {
+    budget_ = budgetPerBlock_;
+    stopped_ = false;
+  }
+  try {
+    Call(function, thisValue, args);
+  } catch (const ScriptException& e) {
+    Trace("Warning: Uncaught exception, " + ToString(e.value));
   }
 }
 

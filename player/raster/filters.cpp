@@ -206,8 +206,9 @@ void ApplyBevel(const Filter& f, double scale, std::vector<uint32_t>& pixels, in
   const uint32_t highlight = Premultiply(f.highlight), shadow = Premultiply(f.color);
   std::vector<uint32_t> effect(pixels.size());
   for (size_t i = 0; i < pixels.size(); ++i) {
-    const double v = std::clamp(
-        (static_cast<double>(lit[i]) - static_cast<double>(dark[i])) * strength, -255.0, 255.0);
+    const double v =
+        std::clamp((static_cast<double>(lit[i]) - static_cast<double>(dark[i])) * strength,
+                   -255.0, 255.0);
     if (gradient) {
       effect[i] = table[static_cast<size_t>(std::lround(127.5 - v / 2))];
     } else if (v > 0) {

@@ -282,7 +282,8 @@ TEST(Avm1Actions, PlayerRunsFrameScriptsOnTheirClip) {
 }
 
 // What scripts do to clips: a property a script set outlives the timeline's moves and a trip
-// back in time; a clip keeps its identity through swapDepths; attached clips come and go.
+// back in time; a clip keeps its identity through swapDepths; attached clips come and go; an
+// attached library sound ends when its length has played.
 TEST(Avm1Actions, ClipsKeepWhatScriptsGiveThem) {
   auto place = [](uint16_t depth, uint16_t id, const char* name, int32_t x, bool move = false) {
     swfb::Place p;
@@ -300,6 +301,22 @@ TEST(Avm1Actions, ClipsKeepWhatScriptsGiveThem) {
     Code c;
     for (auto it = args.rbegin(); it != args.rend(); ++it) c.Str(*it);
     return c.Str(std::to_string(args.size())).Str(clip).Op(0x1C).Str(method).Op(0x52);
+  };
+  // A 100 ms sound (1103 samples at 11025 Hz) attached, told to trace "done" when it ends, and
+  // started for two loops; its duration and position are traced.
+  const auto sound = [&](swfb::Movie& m) {
+    const std::vector<uint8_t> define{50, 0, 0x26, 0x4F, 0x04, 0, 0, 0, 0};
+    m.Tag(14, define);  // DefineSound
+    m.ExportAssets(50, "snd");
+    const auto member = [](const char* name) { return Code().Str("s").Op(0x1C).Str(name); };
+    Code done = Code().Str("done").Trace();
+    std::vector<uint8_t> fn{0, 0, 0, static_cast<uint8_t>(done.bytes.size()), 0};
+    Code c = Code().Str("s").Num(0).Str("Sound").Op(0x40).Op(0x1D);
+    c.Then(Code().Str("snd").Num(1).Then(member("attachSound")).Op(0x52).Op(0x17));
+    c.Then(member("duration").Op(0x4E).Trace()).Then(member("position").Op(0x4E).Trace());
+    c.Then(member("onSoundComplete").Record(0x9B, fn).Then(done).Op(0x4F));
+    c.Then(Code().Num(2).Num(0).Num(2).Then(member("start")).Op(0x52).Op(0x17));
+    m.DoAction(c.bytes).ShowFrame();
   };
   struct ClipCase {
     const char* name;
@@ -347,6 +364,10 @@ TEST(Avm1Actions, ClipsKeepWhatScriptsGiveThem) {
        },
        0,
        {"5", "6", "undefined"}},
+      {"a library sound's length paces its end: 2 loops of 100 ms end on the 5th 24 fps tick",
+       sound, 4, {"100", "0"}},
+      {"a library sound's length paces its end (the tick it ends on)", sound, 5,
+       {"100", "0", "done"}},
   };
   for (const ClipCase& c : cases) {
     swfb::Movie m;
