@@ -20,7 +20,7 @@ struct DrawParams {
 // Fills and strokes `shape` onto `canvas` within canvas.clip.
 void DrawShape(const Canvas& canvas, const Shape& shape, const DrawParams& params);
 
-// Renders the shape's coverage (fills and strokes, colours ignored) into `mask` over mask.area,
+// Renders the coverage of the shape's fills (strokes and colours ignored) into `mask` over mask.area,
 // intersected with params.clip when given. Used for clip-depth masks.
 void DrawShapeCoverage(CoverageMask& mask, const Shape& shape, const DrawParams& params);
 

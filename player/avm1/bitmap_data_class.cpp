@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "player/avm1/bitmap_script.h"
 #include "player/avm1/library.h"
@@ -146,8 +147,11 @@ const MethodDef kMethods[] = {
      }},
     {"fillRect", 2,
      [](Interpreter& vm, BitmapData& b, std::span<const Value> a) {
-       const std::optional<PixelRect> r = RectArg(vm, a[0]);
+       std::optional<PixelRect> r = RectArg(vm, a[0]);
        if (!r) return Value(kFailed);
+       // A negative width or height fills back from the corner instead of nothing.
+       if (r->right < r->left) std::swap(r->left, r->right);
+       if (r->bottom < r->top) std::swap(r->top, r->bottom);
        if (!Charge(vm, Area(Intersect(*r, b.Bounds())))) return Value(kFailed);
        b.FillRect(*r, Uint(vm, a[1]));
        return Value(0);

@@ -38,8 +38,14 @@ bool RemoveListener(Interpreter& vm, Object* list, const Value& listener) {
 
 void Interpreter::InstallBroadcaster() {
   const bool cs = CaseSensitive();
-  Object* broadcaster = NewPlainObject();
-  if (!broadcaster) return;
+  // AsBroadcaster is a class of its own, though its methods hang on the class itself.
+  Object* broadcaster = NewNative([](Interpreter&, const Value&, std::span<const Value>) {
+    return Value();
+  });
+  Object* proto = NewPlainObject();
+  if (!broadcaster || !proto) return;
+  broadcaster->SetOwn("prototype", proto, cs, kDontEnum | kDontDelete);
+  proto->SetOwn("constructor", broadcaster, cs, kDontEnum);
   global_->SetOwn("AsBroadcaster", broadcaster, cs, kDontEnum);
   Object* add = AddMethod(*this, broadcaster, "addListener",
                           [](Interpreter& vm, const Value& self, std::span<const Value> a) {

@@ -25,6 +25,20 @@ std::string Join(Interpreter& vm, Object* array, const std::string& separator) {
   return out;
 }
 
+// join and toString on an object that is not an array: it has a length but no elements, so
+// every place reads as undefined.
+Value JoinAny(Interpreter& vm, const Value& self, const std::string& separator) {
+  if (Object* a = ThisArray(self)) return Join(vm, a, separator);
+  if (!self.IsObject()) return Value();
+  const int32_t length = ToInt32(vm.ToNumber(vm.GetMember(self, "length")));
+  // Past this the text would only exhaust memory.
+  constexpr int32_t kMaxPlaces = 1 << 16;
+  if (length <= 0 || length > kMaxPlaces) return std::string();
+  std::string out = "undefined";
+  for (int32_t i = 1; i < length; ++i) out += separator + "undefined";
+  return out;
+}
+
 // A relative index (negative counts from the end) clamped into 0..size.
 size_t Clamp(double index, size_t size) {
   if (std::isnan(index)) return 0;
@@ -78,6 +92,28 @@ double ParseFloat(std::string_view s) {
     }
   }
   return negative ? -value : value;
+}
+
+// Before SWF 6 a string is bytes in the system's code page, and only ASCII letters change.
+std::string ChangeCase(Interpreter& vm, const Value& self, uint32_t (*map)(uint32_t)) {
+  std::string s = ThisString(vm, self);
+  if (vm.Version() < 6) {
+    for (char& c : s) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte < 0x80) c = static_cast<char>(map(byte));
+    }
+    return s;
+  }
+  std::string out;
+  out.reserve(s.size());
+  for (const std::string& c : Characters(s, true)) {
+    // A stray byte of a broken sequence stays as it was.
+    const bool stray = c.size() == 1 && static_cast<unsigned char>(c[0]) >= 0x80;
+    const uint32_t code = CharacterCode(c);
+    const uint32_t mapped = stray ? code : map(code);
+    out += mapped == code ? c : EncodeCharacter(mapped);
+  }
+  return out;
 }
 
 }  // namespace
@@ -240,14 +276,11 @@ void Interpreter::InstallBuiltins() {
     return self;
   });
   method(arrayProto_, "join", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-    Object* a = ThisArray(self);
-    if (!a) return Value();
     const Value sep = Arg(args, 0);
-    return Value(Join(vm, a, sep.IsUndefined() ? "," : vm.ToString(sep)));
+    return JoinAny(vm, self, sep.IsUndefined() ? "," : vm.ToString(sep));
   });
   method(arrayProto_, "toString", [](Interpreter& vm, const Value& self, std::span<const Value>) {
-    Object* a = ThisArray(self);
-    return a ? Value(Join(vm, a, ",")) : Value("[object Object]");
+    return JoinAny(vm, self, ",");
   });
   method(arrayProto_, "concat",
          [](Interpreter& vm, const Value& self, std::span<const Value> args) {
@@ -332,19 +365,11 @@ void Interpreter::InstallBuiltins() {
   };
   method(stringProto_, "toUpperCase",
          [](Interpreter& vm, const Value& self, std::span<const Value>) {
-           std::string s = ThisString(vm, self);
-           for (char& c : s) {
-             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-           }
-           return Value(s);
+           return Value(ChangeCase(vm, self, UpperCaseCode));
          });
   method(stringProto_, "toLowerCase",
          [](Interpreter& vm, const Value& self, std::span<const Value>) {
-           std::string s = ThisString(vm, self);
-           for (char& c : s) {
-             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-           }
-           return Value(s);
+           return Value(ChangeCase(vm, self, LowerCaseCode));
          });
   // Indices and counts are taken as 32-bit integers: 2^32 + 1 is 1. Called with no arguments
   // at all, the methods that search or cut give undefined.
@@ -661,6 +686,23 @@ void Interpreter::InstallBuiltins() {
   InstallInputObjects();
   InstallTextMethods();
   InstallLibrary(*this);
+  // Classes for devices and connections this player has none of still exist as names, so that
+  // movies testing for them find what they would in the original.
+  for (const char* name :
+       {"Camera", "LocalConnection", "Microphone", "NetStream", "Video", "XMLSocket"}) {
+    if (global_->FindOwn(name, cs)) continue;
+    constructor(
+        name, NewObject(objectProto_),
+        [](Interpreter&, const Value&, std::span<const Value>) { return Value(); }, nullptr);
+  }
+  if (!global_->FindOwn("Accessibility", cs)) {
+    global_->SetOwn("Accessibility", NewObject(objectProto_), cs, kDontEnum);
+  }
+  // The flash package came with SWF 8.
+  if (Property* flash = global_->FindOwn("flash", cs)) {
+    flash->flags |= 0x1000;
+    flash->hidden = HiddenFromVersion(flash->flags, version_);
+  }
   // No script may delete a built-in class's prototype.
   if (const Property* clip = global_->FindOwn("MovieClip", cs)) {
     if (Object* ctor = clip->value.AsObject()) {

@@ -53,6 +53,7 @@ class Marker {
 
 size_t Interpreter::Collect() {
   if (depth_ != 0) return 0;
+  deferredThrow_.reset();
   Marker m;
   for (Object* o : {global_, standInRoot_, objectProto_, functionProto_, arrayProto_, stringProto_,
                     numberProto_, booleanProto_, clipProto_, clipClasses_}) {

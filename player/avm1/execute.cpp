@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 #include "player/avm1/executor.h"
 #include "player/avm1/script_error.h"
@@ -21,9 +22,17 @@ bool Executor::Run() {
   const size_t end = base + code.size();
   const DecodedAction* d = nullptr;
   while (!returned && !vm.stopped_) {
-    if (pc < rangeStart || pc >= rangeEnd) return true;
+    if (pc < rangeStart || pc >= rangeEnd || pc >= code.size()) return true;
     while (!withs.empty() && pc >= withs.back().end) withs.pop_back();
-    d = pc < code.size() ? decoded->After(d, base + pc) : nullptr;
+    // Going on in order, or taking a jump already taken once, needs no lookup.
+    const size_t at = base + pc;
+    if (d && at == d->action.next && d->following) {
+      d = d->following;
+    } else if (d && at == static_cast<uint64_t>(d->target) && d->jumpTo) {
+      d = d->jumpTo;
+    } else {
+      d = decoded->After(d, at);
+    }
     if (!d || d->action.next > end || d->action.code == 0) return true;
     if (vm.budget_ == 0) {
       vm.stopped_ = true;
@@ -36,7 +45,13 @@ bool Executor::Run() {
     const bool calls =
         MayRemoveClips(c) && (c != static_cast<uint8_t>(ActionCode::CallMethod) ||
                               (stack.size() >= 2 && stack[stack.size() - 2].IsObject()));
-    if (!Step(*d)) return false;
+    const bool stepped = Step(*d);
+    if (vm.deferredThrow_ && vm.deferredDepth_ >= vm.depth_) {
+      Value thrown = std::move(*vm.deferredThrow_);
+      vm.deferredThrow_.reset();
+      throw ScriptException{std::move(thrown)};
+    }
+    if (!stepped) return false;
     if (calls && BaseClipGone()) return true;
   }
   return true;
@@ -157,8 +172,10 @@ void Executor::CallFrame(const Value& frame) {
   size_t index;
   const double n = StringToNumber(s, 5);
   if (!std::isnan(n)) {
-    if (n < 1) return;
-    index = ToIndex(n) - 1;
+    // The frame number is a 32-bit integer: 2^32 + 3 calls frame 3.
+    const int32_t number = ToInt32(n);
+    if (number < 1) return;
+    index = static_cast<size_t>(number) - 1;
   } else if (std::optional<size_t> label = vm.Host()->FindLabel(clip, s)) {
     index = *label;
   } else {
@@ -188,6 +205,27 @@ Value Executor::Extract(const std::string& s, double index, double count, bool m
 }
 
 Value Interpreter::Execute(const FunctionCode& code, Activation& act, std::vector<Value>* stack) {
+  // A call's own stack is one an earlier call left behind, so that a call costs no memory
+  // of its own once calls have run.
+  std::vector<Value> own;
+  struct GiveBack {
+    std::vector<std::vector<Value>>& spare;
+    std::vector<Value>& own;
+    bool used;
+    ~GiveBack() {
+      constexpr size_t kMaxKept = 4096;
+      if (!used || own.capacity() > kMaxKept) return;
+      own.clear();
+      spare.push_back(std::move(own));
+    }
+  } giveBack{spareStacks_, own, stack == nullptr};
+  if (!stack) {
+    if (!spareStacks_.empty()) {
+      own = std::move(spareStacks_.back());
+      spareStacks_.pop_back();
+    }
+    stack = &own;
+  }
   const std::span<const uint8_t> all(*code.bytes);
   Executor e(*this, act, all.subspan(code.start, code.size), stack);
   e.bytes = code.bytes;
@@ -208,16 +246,14 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
   const FunctionCode& code = *function->code;
   const bool cs = CaseSensitive();
   Activation act;
+  act.function = true;
   act.scope = function->scope;
-  act.locals = NewObject(nullptr);
-  if (!act.locals) return {};
-  act.scope.push_back(act.locals);
   act.target = function->target;
   act.base = function->target;
   // SWF 5 functions have no closure: called as a method of a clip, one runs on that clip, its
   // timeline variables and _target included, wherever it was defined.
   if (Object* clip = thisValue.AsObject();
-      version_ < 6 && clip && clip->kind == ObjectKind::Clip && act.scope.size() == 2) {
+      version_ < 6 && clip && clip->kind == ObjectKind::Clip && act.scope.size() == 1) {
     act.scope[0] = act.target = act.base = clip;
   }
   // A method called on something that is not an object sees the clip it was defined on.
@@ -236,6 +272,15 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
                       kDontEnum);
   }
   const Value super = wantsSuper ? MakeSuper(function, act.thisValue) : Value();
+  // Locals by name need the object now; a function keeping everything in registers may never
+  // make it.
+  bool byName = !code.function2 || ((code.flags & 0x0C) == 0) || ((code.flags & 0x30) == 0);
+  for (size_t i = 0; i < code.params.size() && !byName; ++i) byName = code.paramRegisters[i] == 0;
+  if (byName) {
+    act.locals = NewObject(nullptr);
+    if (!act.locals) return {};
+    act.scope.push_back(act.locals);
+  }
   if (code.function2) {
     act.registers.resize(code.registerCount);
     act.outerRegisters = &globalRegisters_;
@@ -251,7 +296,7 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
     preload(high & 0x10, super);
     preload(high & 0x40, Host() ? Value(ClipObject(Host()->Root())) : Value(standInRoot_));
     // A timeline without a parent takes no register for it: the next preload moves up.
-    const Value parent = act.target ? GetMember(act.target, "_parent") : Value();
+    const Value parent = (high & 0x80) && act.target ? GetMember(act.target, "_parent") : Value();
     preload((high & 0x80) && !parent.IsUndefined(), parent);
     preload(global, Value(global_));
     if (!(high & 0x08) && !(high & 0x04)) act.locals->SetOwn("arguments", arguments, cs);
@@ -271,16 +316,19 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
     }
   }
   callers_.push_back(function);
+  constructing_.push_back(std::exchange(nextCallConstructs_, false));
   // Functions came with SWF 5: inside one, even a SWF 4 movie has booleans and a true divide.
   struct Restore {
     std::vector<Object*>& callers;
+    std::vector<bool>& constructing;
     int& version;
     int saved;
     ~Restore() {
       callers.pop_back();
+      constructing.pop_back();
       version = saved;
     }
-  } restore{callers_, version_, version_};
+  } restore{callers_, constructing_, version_, version_};
   if (version_ < 5) version_ = 5;
   return Execute(code, act);
 }
@@ -329,7 +377,7 @@ void Interpreter::RunNested(std::span<const uint8_t> code, const ClipRef& clip) 
   block.bytes = block.decoded->Bytes();
   block.size = code.size();
   Activation act;
-  act.scope = {self};
+  act.scope = ScopeChain{self};
   act.target = self;
   act.base = self;
   act.thisValue = self;

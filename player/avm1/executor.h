@@ -292,11 +292,21 @@ struct Executor {
         return vm.SetMember(it->object, name, std::move(value));
       }
     }
-    if (act.locals) {
-      act.locals->SetOwn(name, std::move(value), CaseSensitive());
+    if (act.function) {
+      if (Object* locals = Locals()) locals->SetOwn(name, std::move(value), CaseSensitive());
     } else if (act.target) {
       vm.SetMember(act.target, name, std::move(value));
     }
+  }
+
+  // A function's locals object, made when first needed (null in a frame script, or when the
+  // heap is full).
+  Object* Locals() {
+    if (!act.locals && act.function) {
+      act.locals = vm.NewObject(nullptr);
+      if (act.locals) act.scope.push_back(act.locals);
+    }
+    return act.locals;
   }
 
   // --- clips -----------------------------------------------------------------------------
@@ -417,7 +427,9 @@ struct Executor {
     f->code = fn;
     // SWF 5 functions see only the timeline they were defined on, not the function around them.
     if (version >= 6) {
-      f->scope = act.scope;
+      // The closure must share the locals the function defines later.
+      Locals();
+      f->scope = act.scope.ToVector();
     } else if (act.base) {
       f->scope = {act.base};
     }

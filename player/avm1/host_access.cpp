@@ -14,7 +14,7 @@ struct RootScope {
 
   explicit RootScope(Interpreter& vm) : exec(vm, act, {}) {
     Object* root = vm.ClipObject(vm.Host() ? vm.Host()->Root() : ClipRef{});
-    act.scope = {root};
+    act.scope = ScopeChain{root};
     act.target = root;
     act.base = root;
     act.thisValue = root;
@@ -26,6 +26,8 @@ struct RootScope {
 
 void Interpreter::EnterHost() {
   if (depth_ > 0) return;
+  // A throw left waiting by a call from outside any action has no action to end with.
+  deferredThrow_.reset();
   budget_ = budgetPerBlock_;
   stopped_ = false;
 }

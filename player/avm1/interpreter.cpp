@@ -175,10 +175,15 @@ Value Interpreter::GetMember(const Value& object, std::string_view name, bool re
       return {};
     }
     if (const Property* p = at->FindOwn(name, cs)) {
-      if (p->getter) {
+      if (p->getter && !WatcherBusy(o, name)) {
         return CallAccessor(p->getter, object.IsObject() ? object : Value(o), {});
       }
       return p->value;
+    }
+    // An array further up the chain lends its elements to what inherits from it.
+    if (size_t index; at != o && at->kind == ObjectKind::Array && ArrayIndex(name, index) &&
+                      index < at->elements.size() && !at->elements[index].IsHole()) {
+      return at->elements[index];
     }
     if (IsClip(at) && at == o) {
       bool found;
@@ -243,27 +248,34 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
   }
   if (o->kind == ObjectKind::Clip && SetClipProperty(o->clip, name, value)) return;
   if (o->kind == ObjectKind::Array) {
-    // Elements past this stay plain properties rather than growing the array without bound.
-    constexpr size_t kMaxElements = 1u << 20;
     size_t index;
     if (NamesEqual(name, "length", cs)) {
       const double n = ToNumber(value);
-      if (n >= 0 && n <= kMaxElements) o->elements.resize(static_cast<size_t>(n), Value::Hole());
+      if (n >= 0 && n <= kMaxArrayElements) o->elements.resize(static_cast<size_t>(n), Value::Hole());
       return;
     }
-    if (ArrayIndex(name, index) && index < kMaxElements) {
+    if (ArrayIndex(name, index) && index < kMaxArrayElements) {
       if (index >= o->elements.size()) o->elements.resize(index + 1, Value::Hole());
       o->elements[index] = std::move(value);
       return;
     }
   }
-  if (!o->watchers.empty()) value = Watched(o, name, std::move(value));
+  bool busy = false;
+  if (!o->watchers.empty()) {
+    busy = WatcherBusy(o, name);
+    value = Watched(o, name, std::move(value));
+  }
   // A property with a setter anywhere up the chain takes the write; one without (a getter
-  // alone) refuses it.
+  // alone) refuses it. While the property's watcher runs, its accessors stand aside and the
+  // property holds plain values.
   Object* at = o;
   for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
     Property* p = at->FindOwn(name, cs);
     if (!p) continue;
+    if (busy && at == o && (p->getter || p->setter)) {
+      p->value = std::move(value);
+      return;
+    }
     if (p->getter || p->setter) {
       if (Object* setter = p->setter) {
         const Value args[] = {std::move(value)};
@@ -274,6 +286,13 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
     break;
   }
   o->SetOwn(name, std::move(value), cs);
+}
+
+bool Interpreter::WatcherBusy(const Object* o, std::string_view name) const {
+  for (const Watcher& w : o->watchers) {
+    if (w.busy && NamesEqual(w.name, name, CaseSensitive())) return true;
+  }
+  return false;
 }
 
 Value Interpreter::Watched(Object* o, std::string_view name, Value value) {
@@ -334,9 +353,13 @@ std::vector<std::string> Interpreter::EnumerableNames(Object* object) {
     }
     return false;
   };
-  // The newest property comes first, as the original lists them.
+  // The newest property comes first, as the original lists them; what an object inherits
+  // comes before its own names, the farthest prototype's first. A name the object or a nearer
+  // prototype has is not listed again.
+  std::vector<size_t> levelStarts;
   Object* at = object;
   for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
+    levelStarts.push_back(names.size());
     for (auto p = at->props.rbegin(); p != at->props.rend(); ++p) {
       if (!(p->flags & kDontEnum) && !seen(p->name)) names.push_back(p->name);
     }
@@ -347,7 +370,14 @@ std::vector<std::string> Interpreter::EnumerableNames(Object* object) {
       }
     }
   }
-  return names;
+  std::vector<std::string> ordered;
+  ordered.reserve(names.size());
+  size_t end = names.size();
+  for (size_t level = levelStarts.size(); level-- > 0;) {
+    for (size_t i = levelStarts[level]; i < end; ++i) ordered.push_back(std::move(names[i]));
+    end = levelStarts[level];
+  }
+  return ordered;
 }
 
 // Keeps the call depth right however a call ends (a script exception unwinds through it).
@@ -395,7 +425,9 @@ Value Interpreter::Construct(const Value& constructor, std::span<const Value> ar
   // SWF 6 movies see both names on the new object, later ones only __constructor__.
   if (version_ >= 6) o->SetOwn("__constructor__", f, CaseSensitive(), kDontEnum);
   if (version_ <= 6) o->SetOwn("constructor", f, CaseSensitive(), kDontEnum);
+  nextCallConstructs_ = f->code != nullptr;
   Call(f, o, args);
+  nextCallConstructs_ = false;
   return o;
 }
 
@@ -476,10 +508,14 @@ std::string Interpreter::ToString(const Value& v) {
     if (!o) return std::string();
     if (o->kind == ObjectKind::Clip) return ClipDotPath(o->clip);
     // Only a string from toString will do; anything else it gives prints as the object's type.
-    Value method = GetMember(v, "toString", false);
-    if (method.AsObject() && method.AsObject()->IsCallable()) {
-      Value result = Call(method, v, {});
-      if (result.IsString()) return result.AsString();
+    try {
+      Value method = GetMember(v, "toString", false);
+      if (method.AsObject() && method.AsObject()->IsCallable()) {
+        Value result = Call(method, v, {});
+        if (result.IsString()) return result.AsString();
+      }
+    } catch (const ScriptException& e) {
+      DeferThrow(e.value);
     }
     return o->IsCallable() ? "[type Function]" : "[type Object]";
   }

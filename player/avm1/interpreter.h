@@ -32,6 +32,8 @@ inline constexpr int kMaxAccessorDepth = 65;
 // movie's honest long loops (thousands of iterations of a few dozen actions), few enough that
 // a runaway script stops within seconds.
 inline constexpr uint64_t kInstructionBudget = 5'000'000;
+// Array elements past this stay plain properties rather than growing an array without bound.
+inline constexpr size_t kMaxArrayElements = size_t{1} << 20;
 // Objects one movie may make; past it `new` and literals give undefined.
 inline constexpr size_t kMaxObjects = 500'000;
 
@@ -142,6 +144,8 @@ class Interpreter {
   std::vector<std::string> EnumerableNames(Object* object);
   Value Call(const Value& function, const Value& thisValue, std::span<const Value> args);
   Value Construct(const Value& constructor, std::span<const Value> args);
+  // Whether the innermost bytecode function running was started by `new`.
+  bool InConstructor() const { return !constructing_.empty() && constructing_.back(); }
 
   Value ToPrimitive(const Value& v, bool preferString = false);
   // The primitive an object gives where a number is wanted (comparisons, arithmetic).
@@ -292,6 +296,8 @@ class Interpreter {
   Value CallCode(Object* function, const Value& thisValue, std::span<const Value> args);
   // What a watcher of `name` on `o` makes of a value about to be written.
   Value Watched(Object* o, std::string_view name, Value value);
+  // Whether a watcher of `name` on `o` is running its callback.
+  bool WatcherBusy(const Object* o, std::string_view name) const;
   Value GetClipMember(Object* clip, std::string_view name, bool& found);
   // Whether `o` is a clip that has left the stage.
   bool ClipGone(const Object* o);
@@ -314,16 +320,31 @@ class Interpreter {
   Object* clipClasses_ = nullptr;  // Object.registerClass: symbol name -> constructor
   std::vector<Value> stack_;  // the stack frame scripts share
   Activation* running_ = nullptr;  // the innermost script or function running
+  std::vector<std::vector<Value>> spareStacks_;  // emptied stacks of calls that have ended
   std::vector<Value> globalRegisters_ = std::vector<Value>(4);
   uint64_t budget_ = 0;
   uint64_t budgetPerBlock_ = kInstructionBudget;
   int depth_ = 0;
+  // An exception thrown while an action turned an object into a string waits for that action
+  // (or the action that called the native code doing it) to end, so the action still finishes
+  // with the object's type name.
+  std::optional<Value> deferredThrow_;
+  int deferredDepth_ = 0;
+  void DeferThrow(Value value) {
+    if (!deferredThrow_) {
+      deferredThrow_ = std::move(value);
+      deferredDepth_ = depth_;
+    }
+  }
   int maxCallDepth_ = kMaxCallDepth;
   int accessorDepth_ = 0;
   int unloading_ = 0;
   // Calls a getter or setter unless they already nest too deep.
   Value CallAccessor(Object* accessor, const Value& self, std::span<const Value> args);
   std::vector<Object*> callers_;  // the bytecode functions running, innermost last
+  // Beside callers_: whether each was started by `new` (what ASnative 2,0 answers).
+  std::vector<bool> constructing_;
+  bool nextCallConstructs_ = false;
   bool stopped_ = false;
   std::shared_ptr<const ConstantPool> noConstants_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();

@@ -4,6 +4,7 @@
 // already holds them, so that a number and a name give the same function.
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "player/avm1/library.h"
 
@@ -51,6 +52,22 @@ std::vector<std::string> SplitNames(std::string_view names) {
   return out;
 }
 
+// A name in ASSetNative's list may start with the movie version its function needs ("6" to
+// "9", or "10"); the digits are not part of the name, and an older movie does not see it. A
+// leading "1" is dropped the same way and asks for nothing.
+std::pair<std::string_view, uint16_t> VersionedName(std::string_view name) {
+  if (name.size() > 1 && name[0] == '1' && name[1] == '0') return {name.substr(2), 0x4000};
+  if (name.empty()) return {name, 0};
+  switch (name[0]) {
+    case '1': return {name.substr(1), 0};
+    case '6': return {name.substr(1), 0x80};
+    case '7': return {name.substr(1), 0x400};
+    case '8': return {name.substr(1), 0x1000};
+    case '9': return {name.substr(1), 0x2000};
+    default: return {name, 0};
+  }
+}
+
 Object* Holder(Interpreter& vm, std::string_view path) {
   Value at = vm.Global();
   size_t start = 0;
@@ -88,6 +105,10 @@ void InstallNativeTable(Interpreter& vm) {
       ++index;
     }
   }
+  // ASnew: whether the function calling it was started by `new`.
+  vm.RegisterNative(2, 0, [](Interpreter& vm, const Value&, std::span<const Value>) {
+    return Value(vm.InConstructor());
+  });
   vm.RegisterNative(100, 4, [](Interpreter& vm, const Value&, std::span<const Value> args) {
     const Value v = Arg(args, 0);
     vm.Trace(v.IsUndefined() ? std::string("undefined") : vm.ToString(v));
@@ -114,15 +135,65 @@ void InstallNativeTable(Interpreter& vm) {
               const int32_t category = ToInt32(vm.ToNumber(args[1]));
               const std::string names = vm.ToString(args[2]);
               int32_t index = args.size() > 3 ? ToInt32(vm.ToNumber(args[3])) : 0;
-              for (const std::string& name : SplitNames(names)) {
+              const bool cs = vm.CaseSensitive();
+              for (const std::string& entry : SplitNames(names)) {
+                const auto [name, flags] = VersionedName(entry);
                 if (!name.empty()) {
                   if (std::optional<NativeFunction> fn = Lookup(vm, category, index)) {
                     if (Object* f = vm.NewNative(std::move(*fn))) {
-                      o->SetOwn(name, f, vm.CaseSensitive());
+                      // A name already there takes the function and keeps its own flags.
+                      if (Property* p = o->FindOwn(name, cs)) {
+                        p->value = f;
+                      } else {
+                        o->SetOwn(name, f, cs, flags);
+                        if (Property* made = o->FindOwn(name, cs)) {
+                          made->hidden = HiddenFromVersion(flags, vm.Version());
+                        }
+                      }
                     }
                   }
                 }
                 ++index;
+              }
+              return Value();
+            });
+  // ASSetNativeAccessor(object, category, "a,b", first): properties whose getter is a numbered
+  // function and whose setter the number after it; each name takes the next pair. A property
+  // already there becomes the accessor in its place, flags and all.
+  AddMethod(vm, vm.Global(), "ASSetNativeAccessor",
+            [](Interpreter& vm, const Value&, std::span<const Value> args) -> Value {
+              Object* o = Arg(args, 0).AsObject();
+              if (!o || args.size() < 3) return Value();
+              const int32_t category = ToInt32(vm.ToNumber(args[1]));
+              const std::string names = vm.ToString(args[2]);
+              int32_t index = args.size() > 3 ? ToInt32(vm.ToNumber(args[3])) : 0;
+              const bool cs = vm.CaseSensitive();
+              auto native = [&](int32_t at) -> Object* {
+                std::optional<NativeFunction> fn = Lookup(vm, category, at);
+                return fn ? vm.NewNative(std::move(*fn)) : nullptr;
+              };
+              for (const std::string& entry : SplitNames(names)) {
+                const auto [name, flags] = VersionedName(entry);
+                Object* getter = name.empty() ? nullptr : native(index);
+                if (getter) {
+                  Object* setter = native(index + 1);
+                  Property* p = nullptr;
+                  for (Property& q : o->props) {
+                    if (NamesEqual(q.name, name, cs)) p = &q;
+                  }
+                  if (!p) {
+                    o->SetOwn(name, Value(), cs);
+                    p = o->FindOwn(name, cs);
+                  }
+                  if (p) {
+                    p->value = Value();
+                    p->getter = getter;
+                    p->setter = setter;
+                    p->flags = flags;
+                    p->hidden = HiddenFromVersion(flags, vm.Version());
+                  }
+                }
+                index += 2;
               }
               return Value();
             });

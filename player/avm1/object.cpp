@@ -34,18 +34,83 @@ bool HiddenFromVersion(uint16_t flags, int version) {
          ((flags & 0x4000) && version < 10);
 }
 
-Property* Object::FindOwn(std::string_view name, bool caseSensitive) {
-  for (Property& p : props) {
-    if (!p.hidden && NamesEqual(p.name, name, caseSensitive)) return &p;
+namespace {
+
+char Folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+uint32_t FoldedHash(std::string_view name) {
+  uint32_t h = 2166136261u;
+  for (char c : name) h = (h ^ static_cast<uint8_t>(Folded(c))) * 16777619u;
+  return h;
+}
+
+}  // namespace
+
+void PropertyList::clear() {
+  items_.clear();
+  hashes_.clear();
+  slots_.clear();
+}
+
+PropertyList::iterator PropertyList::erase(const_iterator at) {
+  // Positions after the removed one all move down: the table starts over.
+  hashes_.clear();
+  slots_.clear();
+  return items_.erase(at);
+}
+
+void PropertyList::Insert(uint32_t hash, uint32_t position) const {
+  const size_t mask = slots_.size() - 1;
+  size_t i = hash & mask;
+  while (slots_[i] != 0) i = (i + 1) & mask;
+  slots_[i] = position + 1;
+}
+
+void PropertyList::CatchUp() const {
+  const size_t count = items_.size();
+  if (hashes_.size() == count) return;
+  // At most half full, so that a probe meets an empty slot soon.
+  if (slots_.size() < 2 * count) {
+    size_t size = 16;
+    while (size < 4 * count) size *= 2;
+    slots_.assign(size, 0);
+    for (size_t i = 0; i < hashes_.size(); ++i) Insert(hashes_[i], static_cast<uint32_t>(i));
   }
-  return nullptr;
+  for (size_t i = hashes_.size(); i < count; ++i) {
+    hashes_.push_back(FoldedHash(items_[i].name));
+    Insert(hashes_.back(), static_cast<uint32_t>(i));
+  }
+}
+
+size_t PropertyList::IndexOf(std::string_view name, bool caseSensitive) const {
+  if (items_.size() < kIndexFrom) {
+    for (size_t i = 0; i < items_.size(); ++i) {
+      const Property& p = items_[i];
+      if (!p.hidden && NamesEqual(p.name, name, caseSensitive)) return i;
+    }
+    return kNone;
+  }
+  CatchUp();
+  const uint32_t hash = FoldedHash(name);
+  const size_t mask = slots_.size() - 1;
+  // Names may repeat (a hidden property and a newer one, or names differing in case): the
+  // oldest match wins, as a scan in order would find it.
+  size_t found = kNone;
+  for (size_t i = hash & mask; slots_[i] != 0; i = (i + 1) & mask) {
+    const uint32_t at = slots_[i] - 1;
+    if (hashes_[at] != hash || at >= found) continue;
+    const Property& p = items_[at];
+    if (!p.hidden && NamesEqual(p.name, name, caseSensitive)) found = at;
+  }
+  return found;
+}
+
+Property* Object::FindOwn(std::string_view name, bool caseSensitive) {
+  return props.Find(name, caseSensitive);
 }
 
 const Property* Object::FindOwn(std::string_view name, bool caseSensitive) const {
-  for (const Property& p : props) {
-    if (!p.hidden && NamesEqual(p.name, name, caseSensitive)) return &p;
-  }
-  return nullptr;
+  return props.Find(name, caseSensitive);
 }
 
 void Object::SetOwn(std::string_view name, Value value, bool caseSensitive, uint16_t flags) {
@@ -57,11 +122,9 @@ void Object::SetOwn(std::string_view name, Value value, bool caseSensitive, uint
 }
 
 bool Object::DeleteOwn(std::string_view name, bool caseSensitive) {
-  auto it = std::find_if(props.begin(), props.end(), [&](const Property& p) {
-    return !p.hidden && NamesEqual(p.name, name, caseSensitive);
-  });
-  if (it == props.end() || (it->flags & kDontDelete)) return false;
-  props.erase(it);
+  Property* p = FindOwn(name, caseSensitive);
+  if (!p || (p->flags & kDontDelete)) return false;
+  props.erase(props.begin() + (p - &props[0]));
   return true;
 }
 

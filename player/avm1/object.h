@@ -42,6 +42,60 @@ struct Property {
   Object* setter = nullptr;
 };
 
+// An object's properties in the order they were made (for-in lists them by it). Lookups by
+// name go through a hash of the name folded to lower case, so that one table answers the
+// case-sensitive lookups of SWF 7 and later and the case-insensitive ones before; a few
+// properties are faster to scan than to hash, so small objects keep no table. The table
+// catches up with properties added at the end on the next lookup and is rebuilt after a
+// removal.
+class PropertyList {
+ public:
+  using iterator = std::vector<Property>::iterator;
+  using const_iterator = std::vector<Property>::const_iterator;
+  using reverse_iterator = std::vector<Property>::reverse_iterator;
+  using const_reverse_iterator = std::vector<Property>::const_reverse_iterator;
+
+  iterator begin() { return items_.begin(); }
+  iterator end() { return items_.end(); }
+  const_iterator begin() const { return items_.begin(); }
+  const_iterator end() const { return items_.end(); }
+  reverse_iterator rbegin() { return items_.rbegin(); }
+  reverse_iterator rend() { return items_.rend(); }
+  const_reverse_iterator rbegin() const { return items_.rbegin(); }
+  const_reverse_iterator rend() const { return items_.rend(); }
+  size_t size() const { return items_.size(); }
+  bool empty() const { return items_.empty(); }
+  Property& operator[](size_t i) { return items_[i]; }
+  const Property& operator[](size_t i) const { return items_[i]; }
+  Property& back() { return items_.back(); }
+  const Property& back() const { return items_.back(); }
+
+  void push_back(Property p) { items_.push_back(std::move(p)); }
+  void clear();
+  iterator erase(const_iterator at);
+
+  // The first property not hidden by its flags with this name, or null.
+  Property* Find(std::string_view name, bool caseSensitive) {
+    const size_t at = IndexOf(name, caseSensitive);
+    return at == kNone ? nullptr : &items_[at];
+  }
+  const Property* Find(std::string_view name, bool caseSensitive) const {
+    const size_t at = IndexOf(name, caseSensitive);
+    return at == kNone ? nullptr : &items_[at];
+  }
+
+ private:
+  static constexpr size_t kIndexFrom = 8;
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+  size_t IndexOf(std::string_view name, bool caseSensitive) const;
+  // The table is a cache of the names, kept up to date by lookups.
+  void CatchUp() const;
+  void Insert(uint32_t hash, uint32_t position) const;
+  std::vector<Property> items_;
+  mutable std::vector<uint32_t> hashes_;  // each indexed property's folded name hash
+  mutable std::vector<uint32_t> slots_;   // open addressing: 0 is empty, else position + 1
+};
+
 using NativeFunction =
     std::function<Value(Interpreter& vm, const Value& thisValue, std::span<const Value> args)>;
 
@@ -79,7 +133,7 @@ enum class ObjectKind { Plain, Array, Function, Clip, Boxed, Super, XmlNode, Dat
 
 struct Object {
   ObjectKind kind = ObjectKind::Plain;
-  std::vector<Property> props;
+  PropertyList props;
   Object* proto = nullptr;
 
   std::vector<Value> elements;  // arrays; an XML node's children

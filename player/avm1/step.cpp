@@ -22,6 +22,10 @@ bool Executor::Push(const DecodedAction& d) {
         stack.push_back(op.value);
         break;
       case PushOperand::Kind::Register: {
+        if (op.index < act.registers.size()) {
+          stack.push_back(act.registers[op.index]);
+          break;
+        }
         const Value* v = act.Register(static_cast<uint8_t>(op.index));
         stack.push_back(v ? *v : Value());
         break;
@@ -50,8 +54,12 @@ bool Executor::Step(const DecodedAction& d) {
     case ActionCode::Jump:
     case ActionCode::If: {
       if (d.broken) return false;
-      if (d.action.code == static_cast<uint8_t>(ActionCode::If) && !ToBoolean(Pop(), version)) {
-        return true;
+      if (d.action.code == static_cast<uint8_t>(ActionCode::If)) {
+        // A comparison leaves a boolean: no conversion to make then.
+        const bool taken = n && stack.back().IsBool() ? stack.back().AsBool()
+                                                      : ToBoolean(Pop(), version);
+        if (n && stack.size() == n) stack.pop_back();
+        if (!taken) return true;
       }
       if (d.target < static_cast<int64_t>(base) ||
           d.target - static_cast<int64_t>(base) > static_cast<int64_t>(code.size())) {
@@ -73,7 +81,8 @@ bool Executor::Step(const DecodedAction& d) {
       return DefineFunction(d);
     case ActionCode::Not:
       if (!n) break;
-      stack.back() = Truth(!ToBoolean(stack.back(), version));
+      stack.back() = Truth(!(stack.back().IsBool() ? stack.back().AsBool()
+                                                   : ToBoolean(stack.back(), version)));
       return true;
     case ActionCode::StrictEquals:
       if (n < 2) break;
@@ -200,6 +209,18 @@ bool Executor::StepMember(const DecodedAction& d) {
       Value value = Pop();
       const Value name = Pop();
       const Value object = Pop();
+      // An array written at a whole number: the element, as the general path would write it
+      // by the number's name (elements come before setters and watchers there too).
+      Object* o = object.AsObject();
+      if (o && o->kind == ObjectKind::Array && name.IsNumber()) {
+        const double i = name.AsNumber();
+        if (i >= 0 && i < static_cast<double>(kMaxArrayElements) && std::trunc(i) == i) {
+          const size_t at = static_cast<size_t>(i);
+          if (at >= o->elements.size()) o->elements.resize(at + 1, Value::Hole());
+          o->elements[at] = std::move(value);
+          break;
+        }
+      }
       vm.SetMember(object, NameOf(name, storage), std::move(value));
       break;
     }
@@ -686,11 +707,10 @@ bool Executor::StepObjects(const Action& a) {
     }
     case ActionCode::DefineLocal2: {
       const std::string name = PopString();
-      Object* into = act.locals ? act.locals : act.target;
       // A timeline variable that exists anywhere up its prototypes is left alone.
-      const bool exists = act.locals ? into->FindOwn(name, CaseSensitive()) != nullptr
-                                     : into && vm.HasProperty(into, name);
-      if (into && !exists) DefineLocal(name, Value());
+      const bool exists = act.function ? act.locals && act.locals->FindOwn(name, CaseSensitive())
+                                       : !act.target || vm.HasProperty(act.target, name);
+      if (!exists) DefineLocal(name, Value());
       break;
     }
     case ActionCode::Delete: {

@@ -16,6 +16,9 @@ std::string EncodeCharacter(uint32_t code);
 uint32_t FirstCharacterCode(const std::string& s);
 // Surrogate halves that stand next to each other joined back into the character they make.
 std::string PairSurrogates(std::string_view s);
+// A character code through the player's case tables (codes without a pair come back as given).
+uint32_t UpperCaseCode(uint32_t code);
+uint32_t LowerCaseCode(uint32_t code);
 // Text as it leaves the player (trace): halves paired up, a lone half shown as U+FFFD.
 std::string ForOutput(std::string_view s);
 
@@ -23,5 +26,7 @@ class Interpreter;
 struct Object;
 // TextSnapshot, and getTextSnapshot on `clipProto`.
 void InstallTextSnapshot(Interpreter& vm, Object* clipProto);
+// TextField.StyleSheet, on the TextField constructor `textField`.
+void InstallStyleSheet(Interpreter& vm, Object* textField);
 
 }  // namespace swf::avm1

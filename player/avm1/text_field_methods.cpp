@@ -16,8 +16,8 @@
 namespace swf::avm1 {
 namespace {
 
-// ASSetPropFlags' bits for what only movies of SWF 7 and SWF 8 on can see.
-constexpr uint16_t kSwf7Only = 0x400, kSwf8Only = 0x1000;
+// ASSetPropFlags' bits for what only movies of SWF 6, 7 and 8 on can see.
+constexpr uint16_t kSwf6Only = 0x80, kSwf7Only = 0x400, kSwf8Only = 0x1000;
 
 DisplayObject* FieldObject(Interpreter& vm, const Value& self) {
   Object* o = self.AsObject();
@@ -264,7 +264,11 @@ void ApplyFormat(Interpreter& vm, const Value& format, CharFormat& f) {
   number("indent", f.indent);
   number("leading", f.leading);
   number("blockIndent", f.blockIndent);
-  number("letterSpacing", f.letterSpacing);
+  // Letter spacing keeps its fraction: a tenth of a pixel still widens the text.
+  if (get("letterSpacing", v)) {
+    const double n = vm.ToNumber(v);
+    if (!std::isnan(n)) f.letterSpacing = n;
+  }
   if (get("bullet", v)) f.bullet = ToBoolean(v, vm.Version());
   if (get("kerning", v)) f.kerning = ToBoolean(v, vm.Version());
   if (get("tabStops", v)) {
@@ -337,10 +341,22 @@ bool Range(Interpreter& vm, std::span<const Value> args, size_t count, size_t le
 
 void Interpreter::InstallTextMethods() {
   const bool cs = CaseSensitive();
-  textFieldProto_ = NewObject(objectProto_);
+  // SWF 5 movies get a prototype of their own: it stands on nothing (a field has no toString
+  // there), the constructor does not show it, and the methods are SWF 6's.
+  const bool swf5 = Version() < 6;
+  textFieldProto_ = NewObject(swf5 ? nullptr : objectProto_);
   Object* field = NewNative([](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
   if (!textFieldProto_ || !field) return;
-  field->SetOwn("prototype", textFieldProto_, cs, kDontEnum | kDontDelete);
+  field->SetOwn("prototype", textFieldProto_, cs, kDontEnum | kDontDelete | (swf5 ? kSwf6Only : 0));
+  for (Property& p : field->props) p.hidden = HiddenFromVersion(p.flags, Version());
+  if (swf5) {
+    // `new TextField` still makes an object of the hidden prototype.
+    field->construct = [field](Interpreter& vm, const Value&, std::span<const Value>) {
+      Object* o = vm.NewObject(vm.textFieldProto_);
+      if (o) o->SetOwn("constructor", field, vm.CaseSensitive(), kDontEnum);
+      return o ? Value(o) : Value();
+    };
+  }
   textFieldProto_->SetOwn("constructor", field, cs, kDontEnum);
   global_->SetOwn("TextField", field, cs, kDontEnum);
 
@@ -617,14 +633,15 @@ void Interpreter::InstallTextMethods() {
     if (d && d->parent && d->ScriptDepth() >= 0) vm.Host()->Display()->Remove(*d);
     return Value();
   });
-  if (Property* p = textFieldProto_->FindOwn("replaceText", cs)) {
-    p->flags |= kSwf7Only;
-    p->hidden = HiddenFromVersion(p->flags, Version());
-  }
+  if (Property* p = textFieldProto_->FindOwn("replaceText", cs)) p->flags |= kSwf7Only;
   if (Object* broadcaster = GetMember(global_, "AsBroadcaster").AsObject()) {
     for (const char* name : {"addListener", "removeListener", "broadcastMessage"}) {
       textFieldProto_->SetOwn(name, GetMember(broadcaster, name), cs, kDontEnum);
     }
+  }
+  for (Property& p : textFieldProto_->props) {
+    if (!p.getter && p.name != "constructor") p.flags |= kSwf6Only;
+    p.hidden = HiddenFromVersion(p.flags, Version());
   }
 
   AddMethod(*this, clipProto_, "createTextField",
@@ -655,6 +672,7 @@ void Interpreter::InstallTextMethods() {
             });
 
   InstallTextSnapshot(*this, clipProto_);
+  if (Version() >= 6) InstallStyleSheet(*this, field);
 
   // TextFormat: every value null until given, kept in the object's internal slots; the
   // prototype's properties convert what scripts write.

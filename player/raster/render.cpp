@@ -301,7 +301,7 @@ void DrawShape(const Canvas& canvas, const Shape& shape, const DrawParams& param
     if (s.fillPaths[f].empty()) continue;
     paint.Set(shape.fills[f], m, params.colors, params.bitmaps);
     if (paint.kind() == Paint::Kind::None) continue;
-    s.segments.Reset(clip);
+    s.segments.Reset(clip, params.aliased);
     for (const auto& [index, reversed] : s.fillPaths[f]) {
       for (const Edge& e : shape.paths[index].edges) AddEdge(e, m, reversed, s.segments);
     }
@@ -317,7 +317,7 @@ void DrawShape(const Canvas& canvas, const Shape& shape, const DrawParams& param
       paint.SetSolid(line.color, params.colors);
     }
     if (paint.kind() == Paint::Kind::None) return;
-    s.segments.Reset(clip);
+    s.segments.Reset(clip, params.aliased);
     AddStrokes(shape, first, end, m, s);
     CanvasSink sink(canvas, paint, params.clip, s);
     s.converter.Run(s.segments, sink, params.aliased);
@@ -336,15 +336,10 @@ void DrawShapeCoverage(CoverageMask& mask, const Shape& shape, const DrawParams&
   Scratch& s = ThreadScratch();
   MaskSink sink(mask, params.clip);
 
-  s.segments.Reset(clip);
+  s.segments.Reset(clip, params.aliased);
   AddAllFills(shape, m, s.segments);
+  // Only fills mask: a mask's line styles are ignored, like its colours.
   s.converter.Run(s.segments, sink, params.aliased, !shape.nonZero);
-
-  ForEachStrokeRun(shape, [&](size_t first, size_t end) {
-    s.segments.Reset(clip);
-    AddStrokes(shape, first, end, m, s);
-    s.converter.Run(s.segments, sink, params.aliased);
-  });
 }
 
 bool ShapeContains(const Shape& shape, const Matrix& toPixels, Point pixel) {

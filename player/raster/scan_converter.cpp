@@ -131,7 +131,10 @@ void ScanConverter::Run(SegmentList& list, CoverageSink& sink, bool aliased, boo
         double cx = x;
         if (!(cx > left)) cx = left;
         if (cx > right) cx = right;
-        buckets_[sub].push_back({static_cast<int32_t>((cx - left) * 256 + 0.5), s.winding});
+        // Aliased, a pixel is in when its centre lies on or right of a crossing: the crossing
+        // becomes the first such pixel, exactly, rather than a rounded position.
+        const double at = aliased ? std::ceil(cx - left - 0.5) * 256 : (cx - left) * 256 + 0.5;
+        buckets_[sub].push_back({static_cast<int32_t>(at), s.winding});
       }
     }
     for (int sub = 0; sub < subs; ++sub) {

@@ -25,6 +25,10 @@ int CurvePieces(Point a, Point c, Point b) {
   return n > SegmentList::kMaxCurvePieces ? SegmentList::kMaxCurvePieces : static_cast<int>(n);
 }
 
+Point Snapped(Point p, double steps) {
+  return {std::floor(p.x * steps + 0.5) / steps, std::floor(p.y * steps + 0.5) / steps};
+}
+
 Point QuadAt(Point a, Point c, Point b, double t) {
   const double u = 1 - t;
   return {u * u * a.x + 2 * u * t * c.x + t * t * b.x, u * u * a.y + 2 * u * t * c.y + t * t * b.y};
@@ -32,8 +36,9 @@ Point QuadAt(Point a, Point c, Point b, double t) {
 
 }  // namespace
 
-void SegmentList::Reset(const PixelRect& clip) {
+void SegmentList::Reset(const PixelRect& clip, bool snapped) {
   clip_ = clip;
+  snapped_ = snapped;
   left_ = clip.left;
   right_ = clip.right;
   top_ = clip.top;
@@ -48,6 +53,10 @@ void SegmentList::Line(Point a, Point b) {
   if (!IsFinite(a) || !IsFinite(b)) return;
   a = Bounded(a);
   b = Bounded(b);
+  if (snapped_) {
+    a = Snapped(a, 256);
+    b = Snapped(b, 256);
+  }
   if (a.y == b.y) return;  // horizontal edges cross no scanline
   int winding = 1;
   if (a.y > b.y) {
@@ -97,7 +106,8 @@ void SegmentList::Quad(Point a, Point c, Point b) {
   const int n = CurvePieces(a, c, b);
   Point prev = a;
   for (int i = 1; i < n; ++i) {
-    const Point p = QuadAt(a, c, b, static_cast<double>(i) / n);
+    Point p = QuadAt(a, c, b, static_cast<double>(i) / n);
+    if (snapped_) p = Snapped(p, 20);
     Line(prev, p);
     prev = p;
   }

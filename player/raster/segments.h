@@ -25,7 +25,9 @@ class SegmentList {
   // No single curve ever turns into more pieces than this, whatever its size.
   static constexpr int kMaxCurvePieces = 256;
 
-  void Reset(const PixelRect& clip);
+  // `snapped` puts every point on a 1/256-pixel grid (and points inside curves on a 1/20-pixel
+  // one first), which is where aliased drawing decides which pixel centres an edge leaves out.
+  void Reset(const PixelRect& clip, bool snapped = false);
   void Line(Point a, Point b);
   void Quad(Point a, Point control, Point b);
   // A closed polygon, oriented so that it always adds +1 winding: stroke pieces then unite
@@ -41,6 +43,7 @@ class SegmentList {
 
  private:
   PixelRect clip_;
+  bool snapped_ = false;
   double left_ = 0, right_ = 0, top_ = 0, bottom_ = 0;
   double minX_ = 0, maxX_ = 0, maxY_ = 0;
   std::vector<Segment> segments_;

@@ -64,8 +64,8 @@ struct EditTextDef {
   Rgba color{0, 0, 0, 255};
   uint16_t maxLength = 0;  // 0: no limit
   TextAlign align = TextAlign::Left;
-  uint16_t leftMargin = 0, rightMargin = 0, indent = 0;  // twips
-  int16_t leading = 0;                                   // twips
+  uint16_t leftMargin = 0, rightMargin = 0;  // twips
+  int16_t indent = 0, leading = 0;           // twips
   std::string variable;
   std::string initialText;
 };

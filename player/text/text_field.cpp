@@ -2,6 +2,7 @@
 #include "player/text/text_field.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -121,6 +122,25 @@ std::optional<char32_t> Entity(std::string_view html, size_t& at) {
   }
   at = semi + 1;
   return c;
+}
+
+// "#rrggbb" as fields read it: blanks after the '#' are skipped, hex digits read up to the first
+// other character, and only the last six count. No digit at all leaves the colour alone.
+std::optional<uint32_t> HtmlColor(std::string_view v) {
+  if (v.empty() || v[0] != '#') return std::nullopt;
+  size_t i = 1;
+  while (i < v.size() && (v[i] == ' ' || v[i] == '\t' || v[i] == '\r' || v[i] == '\n')) ++i;
+  uint32_t rgb = 0;
+  bool any = false;
+  for (; i < v.size(); ++i) {
+    const char c = Lower(v[i]);
+    const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    if (d < 0) break;
+    rgb = ((rgb << 4) | static_cast<uint32_t>(d)) & 0xFFFFFF;
+    any = true;
+  }
+  if (!any) return std::nullopt;
+  return rgb;
 }
 
 std::string ColorText(Rgba c) {
@@ -246,10 +266,11 @@ TextField::TextField(const Movie* movie, const EditTextDef* def, int version)
   newFormat.color = def->color;
   newFormat.color.a = 255;
   newFormat.align = def->align;
-  newFormat.leftMargin = def->leftMargin / 20.0;
-  newFormat.rightMargin = def->rightMargin / 20.0;
-  newFormat.indent = def->indent / 20.0;
-  newFormat.leading = def->leading / 20.0;
+  // The tag's twips become whole pixels, as a script reads them back.
+  newFormat.leftMargin = std::nearbyint(def->leftMargin / 20.0);
+  newFormat.rightMargin = std::nearbyint(def->rightMargin / 20.0);
+  newFormat.indent = std::nearbyint(def->indent / 20.0);
+  newFormat.leading = std::nearbyint(def->leading / 20.0);
   if (html) {
     SetHtmlText(def->initialText);
   } else {
@@ -332,6 +353,9 @@ void TextField::SetHtmlText(std::string_view html) {
     }
   };
   bool lastWasSpace = false;
+  bool inParagraph = false;  // <p> does not nest: an inner one neither breaks nor ends a line
+  // Paragraphs and <br> break lines only in a multiline field, from SWF 7 on; before, always.
+  const bool breaks = multiline || version_ < 7;
   for (size_t i = 0; i < html.size();) {
     if (html[i] == '<') {
       const size_t close = html.find('>', i);
@@ -339,7 +363,9 @@ void TextField::SetHtmlText(std::string_view html) {
       const HtmlTag tag = ReadTag(html.substr(i + 1, close - i - 1));
       i = close + 1;
       if (tag.closing) {
-        if (tag.name == "p" || tag.name == "li") {
+        const bool ends = tag.name == "li" || (tag.name == "p" && inParagraph);
+        if (tag.name == "p") inParagraph = false;
+        if (ends && breaks) {
           text.push_back(U'\r');
           formats.push_back(stack.back());
           lastWasSpace = true;
@@ -352,9 +378,11 @@ void TextField::SetHtmlText(std::string_view html) {
         continue;
       }
       if (tag.name == "br" || tag.name == "sbr") {
-        text.push_back(U'\r');
-        formats.push_back(stack.back());
-        lastWasSpace = true;
+        if (breaks) {
+          text.push_back(U'\r');
+          formats.push_back(stack.back());
+          lastWasSpace = true;
+        }
         continue;
       }
       CharFormat f = stack.back();
@@ -370,18 +398,23 @@ void TextField::SetHtmlText(std::string_view html) {
           const double n = std::atof(v->c_str());
           f.size = (*v)[0] == '+' || (*v)[0] == '-' ? f.size + n : n;
         }
-        if (const std::string* v = tag.Find("color"); v && v->size() >= 2 && (*v)[0] == '#') {
-          const unsigned long rgb = std::strtoul(v->c_str() + 1, nullptr, 16);
-          f.color = {static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
-                     static_cast<uint8_t>(rgb), 255};
+        if (const std::string* v = tag.Find("color")) {
+          if (const std::optional<uint32_t> rgb = HtmlColor(*v)) {
+            f.color = {static_cast<uint8_t>(*rgb >> 16), static_cast<uint8_t>(*rgb >> 8),
+                       static_cast<uint8_t>(*rgb), 255};
+          }
         }
         if (const std::string* v = tag.Find("letterspacing")) f.letterSpacing = std::atof(v->c_str());
-        if (const std::string* v = tag.Find("kerning")) f.kerning = std::atoi(v->c_str()) != 0;
+        // Kerning in markup counts from SWF 8 on; earlier movies leave it off.
+        if (const std::string* v = tag.Find("kerning"); v && version_ >= 8) {
+          f.kerning = std::atoi(v->c_str()) != 0;
+        }
       } else if (tag.name == "a") {
         if (const std::string* v = tag.Find("href")) f.url = *v;
         if (const std::string* v = tag.Find("target")) f.target = *v;
       } else if (tag.name == "p" || tag.name == "li") {
-        startParagraph();
+        if (breaks && (tag.name == "li" || !inParagraph)) startParagraph();
+        if (tag.name == "p") inParagraph = true;
         if (const std::string* v = tag.Find("align")) {
           const std::string a = LowerCopy(*v);
           f.align = a == "right"    ? TextAlign::Right
@@ -402,8 +435,14 @@ void TextField::SetHtmlText(std::string_view html) {
       if (stack.size() < 256) stack.push_back(f);
       continue;
     }
-    // Text up to the next tag.
+    // Text up to the next tag; a run of nothing but blanks and line ends is dropped whole.
+    const size_t nodeEnd = std::min(html.find('<', i), html.size());
+    if (html.find_first_not_of(" \t\r\n", i) >= nodeEnd) {
+      i = nodeEnd;
+      continue;
+    }
     std::u32string run;
+    lastWasSpace = false;  // blanks fold together only within one run of text
     while (i < html.size() && html[i] != '<') {
       if (html[i] == '&') {
         size_t at = i + 1;
@@ -421,7 +460,7 @@ void TextField::SetHtmlText(std::string_view html) {
       for (char32_t ch : c) {
         const bool space = ch == U' ' || ch == U'\t' || ch == U'\r' || ch == U'\n';
         if (condenseWhite && space) {
-          if (!lastWasSpace && !(text.empty() && run.empty())) run.push_back(U' ');
+          if (!lastWasSpace) run.push_back(U' ');
           lastWasSpace = true;
           continue;
         }
@@ -432,11 +471,6 @@ void TextField::SetHtmlText(std::string_view html) {
     push(run);
   }
   (void)para;
-  // A closing paragraph at the very end leaves no empty line behind it.
-  if (!text.empty() && text.back() == U'\r') {
-    text.pop_back();
-    formats.pop_back();
-  }
   text_ = std::move(text);
   formats_ = std::move(formats);
   selBegin = selEnd = std::min(selEnd, text_.size());
@@ -448,6 +482,8 @@ std::string TextField::HtmlText() const {
   std::string out;
   size_t at = 0;
   const size_t n = text_.size();
+  // No text, no paragraph; a final line end does not open an empty one after it.
+  if (n == 0) return out;
   do {
     size_t end = at;
     while (end < n && text_[end] != U'\r') ++end;
@@ -467,24 +503,20 @@ std::string TextField::HtmlText() const {
     out += para.bullet ? std::string("<LI>")
                        : "<P ALIGN=\"" + std::string(kAlign[static_cast<int>(para.align) & 3]) +
                              "\">";
-    // Runs nest: a run that reads as a state already open closes back to it; any other opens
-    // one more level, with a FONT of only what changed and the styles it adds. A style the new
-    // run lacks first closes the levels that turned it on.
-    struct Level {
-      CharFormat state;
-      std::string close;
-    };
-    std::vector<Level> open;
+    // FONT tags nest: a run whose font reads as one already open closes back to it; any other
+    // opens one more FONT with only what differs from the one around it. Links and styles sit
+    // innermost, closed and opened again whenever the run's set of them changes.
     auto fontSame = [](const CharFormat& a, const CharFormat& b) {
       return a.font == b.font && a.size == b.size && a.color == b.color &&
              a.letterSpacing == b.letterSpacing && a.kerning == b.kerning;
     };
-    auto styleSame = [&](const CharFormat& a, const CharFormat& b) {
-      return fontSame(a, b) && a.url == b.url && a.target == b.target && a.bold == b.bold &&
+    auto styleSame = [](const CharFormat& a, const CharFormat& b) {
+      return a.url == b.url && a.target == b.target && a.bold == b.bold &&
              a.italic == b.italic && a.underline == b.underline;
     };
-    auto push = [&](const CharFormat& f, const CharFormat* from) {
-      Level level{f, {}};
+    std::vector<CharFormat> fonts;
+    auto openFont = [&](const CharFormat& f) {
+      const CharFormat* from = fonts.empty() ? nullptr : &fonts.back();
       std::string font;
       if (!from || from->font != f.font) font += " FACE=\"" + f.font + "\"";
       if (!from || from->size != f.size) font += " SIZE=\"" + Number(f.size) + "\"";
@@ -495,73 +527,66 @@ std::string TextField::HtmlText() const {
       if (!from || from->kerning != f.kerning) {
         font += std::string(" KERNING=\"") + (f.kerning ? "1" : "0") + "\"";
       }
-      if (!font.empty()) {
-        out += "<FONT" + font + ">";
-        level.close = "</FONT>";
-      }
-      if (!f.url.empty() && (!from || from->url != f.url || from->target != f.target)) {
+      out += "<FONT" + font + ">";
+      fonts.push_back(f);
+    };
+    std::string closeStyles;
+    const CharFormat* styled = nullptr;
+    auto endStyles = [&] {
+      out += closeStyles;
+      closeStyles.clear();
+      styled = nullptr;
+    };
+    auto startStyles = [&](const CharFormat& f) {
+      styled = &f;
+      if (!f.url.empty()) {
         out += "<A HREF=\"" + f.url + "\" TARGET=\"" + f.target + "\">";
-        level.close = "</A>" + level.close;
+        closeStyles = "</A>" + closeStyles;
       }
-      const std::pair<bool, bool> styles[] = {{f.bold, from && from->bold},
-                                              {f.italic, from && from->italic},
-                                              {f.underline, from && from->underline}};
+      const bool on[] = {f.bold, f.italic, f.underline};
       static const char* const kStyle[] = {"B", "I", "U"};
       for (size_t k = 0; k < 3; ++k) {
-        if (styles[k].first && !styles[k].second) {
-          out += std::string("<") + kStyle[k] + ">";
-          level.close = std::string("</") + kStyle[k] + ">" + level.close;
-        }
+        if (!on[k]) continue;
+        out += std::string("<") + kStyle[k] + ">";
+        closeStyles = std::string("</") + kStyle[k] + ">" + closeStyles;
       }
-      open.push_back(std::move(level));
-    };
-    auto pop = [&] {
-      out += open.back().close;
-      open.pop_back();
     };
     size_t i = at;
     do {
       const CharFormat& f = i < n ? formats_[i] : para;
       size_t j = i;
-      while (j < end && styleSame(formats_[j], f)) ++j;
-      if (open.empty()) {
-        push(f, nullptr);
-      } else if (!styleSame(open.back().state, f)) {
-        size_t same = open.size();
-        for (size_t k = open.size(); k-- > 0;) {
-          if (styleSame(open[k].state, f)) {
+      while (j < end && fontSame(formats_[j], f) && styleSame(formats_[j], f)) ++j;
+      if (fonts.empty()) {
+        openFont(f);
+      } else if (!fontSame(fonts.back(), f)) {
+        endStyles();
+        size_t same = fonts.size();
+        for (size_t k = fonts.size(); k-- > 0;) {
+          if (fontSame(fonts[k], f)) {
             same = k;
             break;
           }
         }
-        if (same < open.size()) {
-          while (open.size() > same + 1) pop();
-        } else {
-          // Close what turned on a style (or a link) this run does not have; the outermost
-          // level stays.
-          auto lacks = [&](const CharFormat& s) {
-            return (s.bold && !f.bold) || (s.italic && !f.italic) ||
-                   (s.underline && !f.underline) ||
-                   (!s.url.empty() && (s.url != f.url || s.target != f.target));
-          };
-          while (open.size() > 1 && lacks(open.back().state)) pop();
-          if (open.size() == 1 && lacks(open.back().state)) {
-            pop();
-            push(f, nullptr);
-          } else {
-            const CharFormat from = open.back().state;
-            push(f, &from);
+        if (same < fonts.size()) {
+          while (fonts.size() > same + 1) {
+            out += "</FONT>";
+            fonts.pop_back();
           }
+        } else {
+          openFont(f);
         }
       }
+      if (styled && !styleSame(*styled, f)) endStyles();
+      if (!styled) startStyles(f);
       Escape(std::u32string_view(text_).substr(std::min(i, n), j - std::min(i, j)), utf8, out);
       i = j;
     } while (i < end);
-    while (!open.empty()) pop();
+    endStyles();
+    for (size_t k = 0; k < fonts.size(); ++k) out += "</FONT>";
     out += para.bullet ? "</LI>" : "</P>";
     if (textFormat) out += "</TEXTFORMAT>";
     at = end + 1;
-  } while (at <= n);
+  } while (at < n);
   return out;
 }
 

@@ -309,7 +309,7 @@ ErrorKind ParseEditText(std::span<const uint8_t> body, uint16_t& id, EditTextDef
     out.align = align <= 3 ? static_cast<TextAlign>(align) : TextAlign::Left;
     out.leftMargin = r.U16();
     out.rightMargin = r.U16();
-    out.indent = r.U16();
+    out.indent = r.S16();
     out.leading = r.S16();
   }
   out.variable = r.String();

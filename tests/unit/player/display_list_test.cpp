@@ -188,11 +188,11 @@ TEST(Timeline, ReportsFrameActionsWithTheirClip) {
     const int depth = a.clip == root.id ? -1 : root.children.at(5)->depth;
     seen.push_back({depth, a.block->bytes.at(0)});
   });
-  Load(p, m);  // the main timeline's first frame, then that of the sprite it placed
+  Load(p, m);  // the sprite placed ahead of the main timeline's script runs its frame first
   p.Tick();    // main timeline to frame 1 (no actions), sprite to its frame 1 (none)
   p.Tick();    // both loop to their first frames, the newer clip first; the sprite stays
   using Seen = std::vector<std::pair<int, uint8_t>>;
-  EXPECT_EQ(seen, (Seen{{-1, 0x17}, {5, 0x4C}, {5, 0x4C}, {-1, 0x17}}));
+  EXPECT_EQ(seen, (Seen{{5, 0x4C}, {-1, 0x17}, {5, 0x4C}, {-1, 0x17}}));
 }
 
 }  // namespace

@@ -161,14 +161,23 @@ TEST(Text, HtmlSubsetReadsAndWrites) {
     bool bold;
     swf::TextAlign align;
     const char* written;  // htmlText afterwards; null: not checked
+    bool multiline = true;
   };
   const Case cases[] = {
       {"<b>x</b>", U"x", true, swf::TextAlign::Left,
        "<P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"12\" COLOR=\"#000000\" "
        "LETTERSPACING=\"0\" KERNING=\"0\"><B>x</B></FONT></P>"},
       {"a<br>b", U"a\rb", false, swf::TextAlign::Left, nullptr},
+      // A one-line field ignores line breaks in the markup, but not in the text.
+      {"a<br>b<p>c</p>", U"abc", false, swf::TextAlign::Left, nullptr, false},
+      {"a\nb", U"a\rb", false, swf::TextAlign::Left, nullptr, false},
+      // Runs of nothing but blanks go; a final line end opens no empty paragraph.
+      {"<b>x</b> \n <i>y</i>", U"xy", true, swf::TextAlign::Left, nullptr},
+      {"<p>x</p>", U"x\r", false, swf::TextAlign::Left,
+       "<P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"12\" COLOR=\"#000000\" "
+       "LETTERSPACING=\"0\" KERNING=\"0\">x</FONT></P>"},
       {"&lt;&amp;&#65;&bogus;", U"<&A&bogus;", false, swf::TextAlign::Left, nullptr},
-      {"<p align=\"center\">c</p><p>d</p>", U"c\rd", false, swf::TextAlign::Center, nullptr},
+      {"<p align=\"center\">c</p><p>d</p>", U"c\rd\r", false, swf::TextAlign::Center, nullptr},
       {"<font color=\"#ff0000\" size=\"20\">r</font><unknown>s</unknown>", U"rs", false,
        swf::TextAlign::Left,
        "<P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"20\" COLOR=\"#FF0000\" "
@@ -183,6 +192,7 @@ TEST(Text, HtmlSubsetReadsAndWrites) {
     SCOPED_TRACE(c.html);
     swf::TextField f(nullptr, nullptr, 8);
     f.html = true;
+    f.multiline = c.multiline;
     f.SetHtmlText(c.html);
     EXPECT_EQ(f.text(), c.text);
     ASSERT_FALSE(f.formats().empty());

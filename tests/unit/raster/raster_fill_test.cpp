@@ -189,6 +189,17 @@ TEST(RasterFill, MasksLimitDrawingAndRecordCoverage) {
   EXPECT_EQ(inner.At(2, 7), 255);
   EXPECT_EQ(inner.At(2, 2), 0);
   EXPECT_EQ(inner.At(7, 7), 0);
+
+  // A mask takes its fills only: a 2 px line round the square and one beside it add nothing.
+  Shape outlined = Fills({Rect(2, 2, 6, 6, 1), Polyline({{8, 0}, {8, 10}}, 1)});
+  outlined.paths[0].line = 1;
+  outlined.lines = {Pen(40, kBlue)};
+  swf::CoverageMask filled = EmptyMask();
+  swf::DrawShapeCoverage(filled, outlined, Params());
+  EXPECT_EQ(filled.At(3, 3), 255);
+  EXPECT_EQ(filled.At(1, 3), 0);
+  EXPECT_EQ(filled.At(6, 3), 0);
+  EXPECT_EQ(filled.At(8, 5), 0);
 }
 
 TEST(RasterFill, HitTestsFollowFillsAndStrokes) {
