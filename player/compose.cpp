@@ -81,6 +81,11 @@ constexpr double kFilterWorkExtra = 1 << 16;
 // not fit, so that a hostile movie cannot make drawing allocate without bound.
 constexpr size_t kMaxLayerPixels = size_t{1} << 24;
 
+// Whether the original draws `object` through a bitmap of its own.
+bool CachedAsBitmap(const DisplayObject& object) {
+  return object.cacheAsBitmap || object.scrollRect || object.opaqueBackground;
+}
+
 // Where drawing goes: the caller's canvas or a layer, and the part of it worth drawing.
 struct Target {
   Canvas canvas;
@@ -154,6 +159,20 @@ struct Composer {
     return pixels;
   }
 
+  // How far the object moves when its top-left bounds corner, in pixels under `m` (not
+  // rounded, unlike the bounds a script reads), goes to the nearest whole pixel.
+  Point SnapOffset(const DisplayObject& object, const Matrix& m) const {
+    const Bounds local = ObjectBounds(*movie, object, Matrix{});
+    if (local.empty) return {0, 0};
+    Bounds b;
+    for (const Point corner : {Point{local.xMin, local.yMin}, Point{local.xMax, local.yMin},
+                               Point{local.xMin, local.yMax}, Point{local.xMax, local.yMax}}) {
+      b.Add(m.Apply(corner));
+    }
+    if (!std::isfinite(b.xMin) || !std::isfinite(b.yMin)) return {0, 0};
+    return {std::floor(b.xMin + 0.5) - b.xMin, std::floor(b.yMin + 0.5) - b.yMin};
+  }
+
   // Draws `object` into a layer of its own and blends that onto the target.
   void DrawLayered(const Target& t, const DisplayObject& object, const Matrix& m,
                    const ColorTransform& colors, const CoverageMask* clip) {
@@ -178,8 +197,13 @@ struct Composer {
                         {0, 0, width, height}},
                        {0, 0, width, height}};
     Matrix shifted = m;
-    shifted.tx -= area.left;
-    shifted.ty -= area.top;
+    // A cached or filtered object is drawn into its bitmap with its bounds' corner on a pixel
+    // corner, and the bitmap lands on the nearest whole pixel: the original moves it by up to
+    // half a pixel rather than blending it across pixel boundaries.
+    const Point snap =
+        object.cacheAsBitmap || !object.filters.empty() ? SnapOffset(object, m) : Point{0, 0};
+    shifted.tx += snap.x - area.left;
+    shifted.ty += snap.y - area.top;
     // The object is drawn as itself, then coloured as a whole: overlapping parts of a faded
     // group do not show through each other, and its filters' glows fade with it.
     ++layersOpen;
@@ -210,9 +234,56 @@ struct Composer {
     layerPixelsLeft += Area(area);
   }
 
-  void Draw(const Target& t, const DisplayObject& object, const Matrix& m,
+  // The pixels whose centres a box in the object's own twips holds under `m` (a centre on the
+  // box's left or top edge counts as inside).
+  static PixelRect BoxPixels(const Matrix& m, double xMin, double yMin, double xMax, double yMax) {
+    Bounds b;
+    for (const Point corner :
+         {Point{xMin, yMin}, Point{xMax, yMin}, Point{xMin, yMax}, Point{xMax, yMax}}) {
+      b.Add(m.Apply(corner));
+    }
+    auto whole = [](double v) {
+      return static_cast<int>(std::clamp(std::ceil(v - 0.5), -1e8, 1e8));
+    };
+    if (b.empty || !std::isfinite(b.xMin + b.yMin + b.xMax + b.yMax)) return {};
+    return {whole(b.xMin), whole(b.yMin), whole(b.xMax), whole(b.yMax)};
+  }
+
+  // An opaque background: its colour over the object's bounds, beneath everything it draws.
+  void FillBackground(const Target& t, const DisplayObject& object, const Matrix& m,
+                      const ColorTransform& colors, const CoverageMask* clip) {
+    const Bounds b = ObjectBounds(*movie, object, Matrix{});
+    if (b.empty) return;
+    const PixelRect area =
+        Intersect(Intersect(BoxPixels(m, b.xMin, b.yMin, b.xMax, b.yMax), t.area), t.canvas.clip);
+    if (area.Empty()) return;
+    Rgba c = *object.opaqueBackground;
+    c.a = 255;
+    const uint32_t color = raster::TransformPremultiplied(colors, raster::Premultiply(c));
+    for (int y = area.top; y < area.bottom; ++y) {
+      uint32_t* row = t.canvas.Row(y);
+      for (int x = area.left; x < area.right; ++x) {
+        const uint32_t coverage = clip ? clip->At(x, y) : 255;
+        if (coverage) row[x] = raster::BlendOver(row[x], color, coverage == 255 ? 256 : coverage);
+      }
+    }
+  }
+
+  void Draw(const Target& target, const DisplayObject& object, const Matrix& placed,
             const ColorTransform& colors, const CoverageMask* clip) {
     LibraryScope scope(*this, object);
+    if (object.opaqueBackground) FillBackground(target, object, placed, colors, clip);
+    // A scroll window shows the content from its corner on, and nothing outside it.
+    Target t = target;
+    Matrix m = placed;
+    if (object.scrollRect) {
+      const DisplayObject::ScrollRect& r = *object.scrollRect;
+      const PixelRect window = BoxPixels(placed, 0, 0, r.width * 20, r.height * 20);
+      t.area = Intersect(t.area, window);
+      t.canvas.clip = Intersect(t.canvas.clip, window);
+      if (t.area.Empty()) return;
+      m = placed * Matrix{1, 0, 0, 1, -r.x * 20, -r.y * 20};
+    }
     Shape morphed;
     if (const Shape* shape = OwnShape(*movie, object, morphed)) {
       if (Charge(*shape)) DrawShape(t.canvas, *shape, {m, colors, movie, clip, aliased});
@@ -256,7 +327,7 @@ struct Composer {
       }
       const ColorTransform childColors = colors * child->colors;
       if (child->blendMode != BlendMode::Normal || !child->filters.empty() ||
-          child->cacheAsBitmap) {
+          CachedAsBitmap(*child)) {
         DrawLayered(t, *child, childMatrix, childColors, current);
       } else {
         Draw(t, *child, childMatrix, childColors, current);
@@ -362,6 +433,12 @@ Bounds MapBounds(const Bounds& b, const Matrix& m) {
 Bounds LocalBounds(const Movie& around, const DisplayObject& object) {
   const Movie& movie = Library(object, around);
   Bounds out;
+  if (object.scrollRect) {
+    // Only the window shows, whatever lies behind it.
+    out.Add({0, 0});
+    out.Add({object.scrollRect->width * 20, object.scrollRect->height * 20});
+    return out;
+  }
   const Character* character = object.characterId ? movie.Find(object.characterId) : nullptr;
   Shape morphed;
   if (const Shape* shape = OwnShape(movie, object, morphed)) {

@@ -16,6 +16,7 @@ struct Placement {
   BlendMode blendMode = BlendMode::Normal;
   std::vector<Filter> filters;
   bool cacheAsBitmap = false;
+  std::optional<Rgba> opaqueBackground;
   bool visible = true;
   const std::vector<ClipAction>* clipActions = nullptr;
 };
@@ -34,6 +35,7 @@ void ApplyProperties(const PlaceObject& place, Target& t, bool keepScripted = fa
   if (place.blendMode) t.blendMode = BlendModeFromCode(place.blendMode);
   if (place.filters) t.filters = *place.filters;
   if (place.cacheAsBitmap) t.cacheAsBitmap = *place.cacheAsBitmap;
+  if (place.opaqueBackground) t.opaqueBackground = place.opaqueBackground;
   if (place.visible) t.visible = *place.visible;
 }
 
@@ -212,6 +214,7 @@ void DisplayList::Place(DisplayObject& clip, const PlaceObject& place) {
     object->blendMode = existing->blendMode;
     object->filters = existing->filters;
     object->cacheAsBitmap = existing->cacheAsBitmap;
+    object->opaqueBackground = existing->opaqueBackground;
   }
   ApplyProperties(place, *object);
   if (!place.clipActions.empty()) object->clipActions = &place.clipActions;
@@ -461,6 +464,7 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame) {
       object->blendMode = p.blendMode;
       object->filters = p.filters;
       object->cacheAsBitmap = p.cacheAsBitmap;
+      object->opaqueBackground = p.opaqueBackground;
       continue;
     }
     std::unique_ptr<DisplayObject> created = Instantiate(p.characterId, clip);
@@ -476,6 +480,7 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame) {
     created->blendMode = p.blendMode;
     created->filters = p.filters;
     created->cacheAsBitmap = p.cacheAsBitmap;
+    created->opaqueBackground = p.opaqueBackground;
     created->visible = p.visible;
     created->clipActions = p.clipActions;
     NameUnnamed(clip, created.get(), p.characterId, !p.name.empty());

@@ -53,6 +53,13 @@ struct DisplayObject {
   BlendMode blendMode = BlendMode::Normal;
   std::vector<Filter> filters;
   bool cacheAsBitmap = false;
+  // A window onto its content (its own pixels from x, y on, width by height), and the colour
+  // its bounds are filled with beneath it: each makes it a cached bitmap in the original.
+  struct ScrollRect {
+    double x = 0, y = 0, width = 0, height = 0;  // pixels, in its own space
+  };
+  std::optional<ScrollRect> scrollRect;
+  std::optional<Rgba> opaqueBackground;
   bool visible = true;
   // A script changed where or how it is shown: the timeline no longer moves it.
   bool scripted = false;

@@ -1,12 +1,16 @@
 // The BitmapData methods that reach into the display list: draw, loadBitmap and the filter
 // methods, and MovieClip.attachBitmap, which shows a bitmap in a clip.
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "player/avm1/bitmap_script.h"
+#include "player/avm1/filter_objects.h"
 #include "player/avm1/library.h"
 #include "player/bitmap_draw.h"
 #include "player/display_list.h"
+#include "player/raster/filters.h"
 
 namespace swf::avm1 {
 namespace {
@@ -127,6 +131,61 @@ Value AttachBitmap(Interpreter& vm, const Value& self, std::span<const Value> a)
   return Value();
 }
 
+// How far a filter reaches beyond the pixels it is given, bounded so that a tiny rectangle with
+// a huge blur does not ask for a huge buffer.
+constexpr int kMaxApplyMargin = 512;
+// The largest working buffer applyFilter takes, in pixels.
+constexpr int64_t kMaxApplyPixels = int64_t{1} << 24;
+
+// applyFilter(source, sourceRect, destPoint, filter): the filter a clip's `filters` would take,
+// drawn over the source rectangle (transparent around it) and written at the point. 0 when
+// done; negative, as the original answers, for a bad bitmap, rectangle or filter.
+Value ApplyFilterMethod(Interpreter& vm, const Value& self, std::span<const Value> a) {
+  const std::shared_ptr<BitmapData> dst = BitmapOf(self);
+  if (!dst) return Value(-1);
+  if (a.size() < 4) return Value(-1);
+  const std::shared_ptr<BitmapData> src = BitmapOf(a[0]);
+  if (!src) return Value(-2);
+  Filter filter;
+  if (!a[1].IsObject() || !FilterFromObject(vm, a[3], filter)) return Value(-4);
+  auto number = [&](const Value& from, const char* name) {
+    const double n = vm.ToNumber(vm.GetMember(from, name));
+    return std::isfinite(n) ? static_cast<int>(std::clamp(std::trunc(n), -1e9, 1e9)) : 0;
+  };
+  const int rx = number(a[1], "x"), ry = number(a[1], "y");
+  const int rw = number(a[1], "width"), rh = number(a[1], "height");
+  const int dx = a[2].IsObject() ? number(a[2], "x") : 0;
+  const int dy = a[2].IsObject() ? number(a[2], "y") : 0;
+  const CopyArea area =
+      ClipCopy(*src, {rx, ry, rx + std::max(rw, 0), ry + std::max(rh, 0)}, *dst, dx, dy);
+  if (area.from.Empty()) return Value(0);
+  const int margin = std::clamp(raster::FilterMargin(filter, 1), 0, kMaxApplyMargin);
+  const int w = area.from.right - area.from.left + 2 * margin;
+  const int h = area.from.bottom - area.from.top + 2 * margin;
+  if (int64_t{w} * h > kMaxApplyPixels) return Value(-4);
+  if (!vm.ChargeWork(static_cast<uint64_t>(int64_t{w} * h * std::max(filter.passes, 1) / 16 + 1))) {
+    return Value(0);
+  }
+  std::vector<uint32_t> pixels(static_cast<size_t>(w) * h, 0);
+  for (int y = area.from.top; y < area.from.bottom; ++y) {
+    const uint32_t* row = src->Row(y);
+    std::copy(row + area.from.left, row + area.from.right,
+              pixels.begin() + static_cast<ptrdiff_t>(y - area.from.top + margin) * w + margin);
+  }
+  raster::ApplyFilter(filter, 1, pixels, w, h);
+  // Only the rectangle itself is written, where the point puts it.
+  const int landX = area.dx, landY = area.dy;
+  for (int y = 0; y < area.from.bottom - area.from.top; ++y) {
+    uint32_t* out = dst->Row(landY + y) + landX;
+    const uint32_t* in = pixels.data() + static_cast<size_t>(y + margin) * w + margin;
+    for (int x = 0; x < area.from.right - area.from.left; ++x) {
+      out[x] = dst->transparent() ? in[x] : in[x] | 0xFF000000u;
+    }
+  }
+  dst->Touch();
+  return Value(0);
+}
+
 }  // namespace
 
 void InstallBitmapDrawing(Interpreter& vm, Object* proto, Object* ctor) {
@@ -134,12 +193,7 @@ void InstallBitmapDrawing(Interpreter& vm, Object* proto, Object* ctor) {
   AddMethod(vm, ctor, "loadBitmap", [](Interpreter& vm, const Value&, std::span<const Value> a) {
     return LoadBitmap(vm, a);
   });
-  // Filters are drawn by the compositor from a clip's own filter list; a script's filter
-  // object is not read here yet.
-  AddMethod(vm, proto, "applyFilter",
-            [](Interpreter&, const Value& self, std::span<const Value> a) {
-              return Value(BitmapOf(self) && a.size() >= 4 ? -4 : -1);
-            });
+  AddMethod(vm, proto, "applyFilter", ApplyFilterMethod);
   AddMethod(vm, proto, "generateFilterRect",
             [](Interpreter& vm, const Value& self, std::span<const Value> a) -> Value {
               if (!BitmapOf(self) || a.size() < 2) return Value(-1);

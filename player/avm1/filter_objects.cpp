@@ -712,6 +712,59 @@ void InstallClipEffects(Interpreter& vm) {
         if (DisplayObject* d = Live(vm, self)) d->cacheAsBitmap = ToBoolean(Arg(a, 0), vm.Version());
         return Value();
       });
+  // A copy both ways, as with the filters: a new Rectangle each read, and changing it changes
+  // nothing until it is assigned again. Anything but an object turns the window off.
+  AddAccessor(
+      vm, vm.clipProto_, "scrollRect",
+      [](Interpreter& vm, const Value& self, std::span<const Value>) {
+        DisplayObject* d = Live(vm, self);
+        if (!d || !d->scrollRect) return Value();
+        const Value ctor =
+            vm.GetMember(vm.GetMember(vm.GetMember(vm.Global(), "flash"), "geom"), "Rectangle");
+        const DisplayObject::ScrollRect& r = *d->scrollRect;
+        const Value args[4] = {r.x, r.y, r.width, r.height};
+        return vm.Construct(ctor, args);
+      },
+      [](Interpreter& vm, const Value& self, std::span<const Value> a) {
+        DisplayObject* d = Live(vm, self);
+        const Value v = Arg(a, 0);
+        if (!d) return Value();
+        if (!v.IsObject()) {
+          d->scrollRect.reset();
+          return Value();
+        }
+        // Bounded so that the window's twips and corners stay well inside what drawing handles.
+        auto number = [&](const char* name) {
+          const double n = vm.ToNumber(vm.GetMember(v, name));
+          return std::isfinite(n) ? std::clamp(n, -1e7, 1e7) : 0.0;
+        };
+        DisplayObject::ScrollRect r{number("x"), number("y"), number("width"), number("height")};
+        r.width = std::max(r.width, 0.0);
+        r.height = std::max(r.height, 0.0);
+        d->scrollRect = r;
+        return Value();
+      });
+  AddAccessor(
+      vm, vm.clipProto_, "opaqueBackground",
+      [](Interpreter& vm, const Value& self, std::span<const Value>) {
+        DisplayObject* d = Live(vm, self);
+        if (!d || !d->opaqueBackground) return Value();
+        const Rgba& c = *d->opaqueBackground;
+        return Value(static_cast<double>((uint32_t{c.r} << 16) | (uint32_t{c.g} << 8) | c.b));
+      },
+      [](Interpreter& vm, const Value& self, std::span<const Value> a) {
+        DisplayObject* d = Live(vm, self);
+        const Value v = Arg(a, 0);
+        if (!d) return Value();
+        if (v.IsUndefined() || v.IsNull()) {
+          d->opaqueBackground.reset();
+          return Value();
+        }
+        const uint32_t rgb = ToUint32(vm.ToNumber(v));
+        d->opaqueBackground = Rgba{static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+                                   static_cast<uint8_t>(rgb), 255};
+        return Value();
+      });
 }
 
 }  // namespace

@@ -9,40 +9,56 @@
 namespace swf::raster {
 namespace {
 
-// The original blurs with whole odd-width boxes: the size in pixels, cut down to an odd count
-// of taps (1 and 2 do nothing, 4 takes three taps).
-double BoxWidth(double blur, double scale) {
-  const double pixels = std::clamp(blur * scale, 0.0, kMaxBlur * std::max(scale, 1.0));
-  int taps = static_cast<int>(std::min(pixels, 4096.0));
-  if (taps % 2 == 0) --taps;
-  return std::max(taps, 1);
+// The original's box for a blur of `blur` stage pixels: the size in pixels, whole taps in the
+// middle and a part-weight tap at each end for what is left over (an even size of 30 takes 29
+// taps and two half taps). Sizes that are powers of two take a faster path there, one tap short
+// of the size and no part taps: 2 leaves an object sharp, 4 takes three taps.
+struct Box {
+  int radius = 0;    // whole taps on each side of the centre
+  uint32_t end = 0;  // weight of each end tap, in 256ths
+};
+
+Box BoxFor(double blur, double scale) {
+  const double pixels =
+      std::min(std::clamp(blur * scale, 0.0, kMaxBlur * std::max(scale, 1.0)), 4096.0);
+  const int whole = static_cast<int>(pixels);
+  if (whole >= 2 && pixels == whole && (whole & (whole - 1)) == 0) return {whole / 2 - 1, 0};
+  Box box;
+  box.radius = std::max(0, static_cast<int>(std::floor((pixels - 1) / 2)));
+  const double left = (pixels - (2 * box.radius + 1)) / 2;
+  box.end = static_cast<uint32_t>(std::clamp(std::lround(left * 256), 0L, 255L));
+  return box;
 }
 
 // Quality 0 asks for no blurring at all.
 int Passes(const Filter& f) { return std::clamp(f.passes, 0, kMaxPasses); }
 
 // One box-blur pass over `count` values `stride` apart, with a running sum: the same work
-// whatever the box's (odd) width. Values beyond the ends count as zero; the average is cut
-// down to a whole value, as the original's is.
-void BoxLine(uint32_t* values, int count, int stride, double width, std::vector<uint32_t>& line) {
-  const int radius = static_cast<int>(width) / 2;
-  if (radius <= 0) return;
-  const int taps = 2 * radius + 1;
-  line.assign(static_cast<size_t>(count) + 2 * static_cast<size_t>(radius) + 1, 0);
-  for (int i = 0; i < count; ++i) line[i + radius] = values[static_cast<size_t>(i) * stride];
+// whatever the box's width. Values beyond the ends count as zero; the average is cut down to a
+// whole value, as the original's is.
+void BoxLine(uint32_t* values, int count, int stride, const Box& box, std::vector<uint32_t>& line) {
+  const int r = box.radius;
+  if (r <= 0 && box.end == 0) return;
+  const int reach = r + (box.end ? 1 : 0);
+  line.assign(static_cast<size_t>(count) + 2 * static_cast<size_t>(reach) + 1, 0);
+  for (int i = 0; i < count; ++i) line[i + reach] = values[static_cast<size_t>(i) * stride];
+  const uint32_t total = 256 * static_cast<uint32_t>(2 * r + 1) + 2 * box.end;
+  // In `line`, pixel i's whole taps run from i + reach - r to i + reach + r.
+  const int lo = reach - r;
   uint32_t sum = 0;
-  for (int i = 0; i < taps - 1; ++i) sum += line[i];
-  const uint32_t* in = line.data();
+  for (int k = lo; k < lo + 2 * r; ++k) sum += line[k];
   for (int i = 0; i < count; ++i) {
-    sum += in[i + taps - 1];
-    values[static_cast<size_t>(i) * stride] = sum / taps;
-    sum -= in[i];
+    sum += line[i + lo + 2 * r];
+    uint32_t weighted = 256 * sum;
+    if (box.end) weighted += box.end * (line[i] + line[i + 2 * reach]);
+    values[static_cast<size_t>(i) * stride] = weighted / total;
+    sum -= line[i + lo];
   }
 }
 
 // Blurs one 8-bit plane (values 0..255 held in 32-bit words).
-void BlurPlane(std::vector<uint32_t>& plane, int width, int height, double boxX, double boxY,
-               int passes) {
+void BlurPlane(std::vector<uint32_t>& plane, int width, int height, const Box& boxX,
+               const Box& boxY, int passes) {
   std::vector<uint32_t> line;
   for (int p = 0; p < passes; ++p) {
     for (int y = 0; y < height; ++y) {
@@ -52,8 +68,8 @@ void BlurPlane(std::vector<uint32_t>& plane, int width, int height, double boxX,
   }
 }
 
-void BlurPixels(std::vector<uint32_t>& pixels, int width, int height, double boxX, double boxY,
-                int passes) {
+void BlurPixels(std::vector<uint32_t>& pixels, int width, int height, const Box& boxX,
+                const Box& boxY, int passes) {
   std::vector<uint32_t> plane(pixels.size());
   for (int shift = 0; shift < 32; shift += 8) {
     for (size_t i = 0; i < pixels.size(); ++i) plane[i] = (pixels[i] >> shift) & 255;
@@ -80,7 +96,7 @@ std::vector<uint32_t> BlurredAlpha(const Filter& f, double scale, const std::vec
       plane[static_cast<size_t>(y) * width + x] = a;
     }
   }
-  BlurPlane(plane, width, height, BoxWidth(f.blurX, scale), BoxWidth(f.blurY, scale), Passes(f));
+  BlurPlane(plane, width, height, BoxFor(f.blurX, scale), BoxFor(f.blurY, scale), Passes(f));
   return plane;
 }
 
@@ -283,8 +299,8 @@ int FilterMargin(const Filter& f, double scale) {
     return (std::clamp(std::max(f.columns, f.rows), 0, kMaxConvolutionSide) + 1) / 2;
   }
   const int passes = Passes(f);
-  int margin = static_cast<int>(
-      passes * (std::max(BoxWidth(f.blurX, scale), BoxWidth(f.blurY, scale)) + 2) / 2);
+  const Box x = BoxFor(f.blurX, scale), y = BoxFor(f.blurY, scale);
+  int margin = passes * (std::max(x.radius + (x.end ? 1 : 0), y.radius + (y.end ? 1 : 0)) + 1);
   if (f.kind != FilterKind::Blur && f.kind != FilterKind::Glow) {
     margin += static_cast<int>(std::min(std::fabs(f.distance) * scale, 4096.0)) + 1;
   }
@@ -297,8 +313,7 @@ void ApplyFilter(const Filter& f, double scale, std::vector<uint32_t>& pixels, i
   if (!(scale > 0) || !std::isfinite(scale)) return;
   switch (f.kind) {
     case FilterKind::Blur:
-      BlurPixels(pixels, width, height, BoxWidth(f.blurX, scale), BoxWidth(f.blurY, scale),
-                 Passes(f));
+      BlurPixels(pixels, width, height, BoxFor(f.blurX, scale), BoxFor(f.blurY, scale), Passes(f));
       break;
     case FilterKind::Glow:
     case FilterKind::DropShadow:

@@ -1,7 +1,8 @@
 // swfrender: draws one frame of a movie into a PNG file.
 //   swfrender movie.swf --frame N --out frame.png [--width W --height H --scale MODE]
+//             [--quality Q]
 // Frames count from 1 (the first frame is 1). MODE is 0 show all, 1 no border, 2 exact fit,
-// 3 no scale; the size defaults to the stage's.
+// 3 no scale; the size defaults to the stage's. Q is 0 low, 1 medium, 2 high (the default), 3 best.
 #include <png.h>
 
 #include <algorithm>
@@ -21,7 +22,7 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: swfrender movie.swf --frame N --out frame.png "
-               "[--width W --height H --scale 0|1|2|3] [--transparent]\n");
+               "[--width W --height H --scale 0|1|2|3] [--quality 0|1|2|3] [--transparent]\n");
   return 2;
 }
 
@@ -52,7 +53,7 @@ bool WritePng(const std::string& path, int width, int height, const std::vector<
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::string input = argv[1], output;
-  long frame = 1, width = 0, height = 0, scale = 0;
+  long frame = 1, width = 0, height = 0, scale = 0, quality = 2;
   bool transparent = false;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -61,19 +62,20 @@ int main(int argc, char** argv) {
       transparent = true;
     } else if (arg == "--out" && hasValue) {
       output = argv[++i];
-    } else if (hasValue &&
-               (arg == "--frame" || arg == "--width" || arg == "--height" || arg == "--scale")) {
+    } else if (hasValue && (arg == "--frame" || arg == "--width" || arg == "--height" ||
+                            arg == "--scale" || arg == "--quality")) {
       const long v = std::strtol(argv[++i], nullptr, 10);
-      (arg == "--frame"    ? frame
-       : arg == "--width"  ? width
-       : arg == "--height" ? height
-                           : scale) = v;
+      (arg == "--frame"     ? frame
+       : arg == "--width"   ? width
+       : arg == "--height"  ? height
+       : arg == "--quality" ? quality
+                            : scale) = v;
     } else {
       return Usage();
     }
   }
   if (output.empty() || frame < 1 || frame > 65535 || width < 0 || height < 0 || width > 16384 ||
-      height > 16384 || scale < 0 || scale > 3) {
+      height > 16384 || scale < 0 || scale > 3 || quality < 0 || quality > 3) {
     return Usage();
   }
 
@@ -92,6 +94,7 @@ int main(int argc, char** argv) {
                  swf::ErrorKindName(e.kind), e.tag, e.offset);
     return 1;
   }
+  player.SetQuality(static_cast<swf::Quality>(quality));
   if (width == 0) width = std::max(1, player.StageWidth());
   if (height == 0) height = std::max(1, player.StageHeight());
   for (long f = 1; f < frame; ++f) player.Tick();
