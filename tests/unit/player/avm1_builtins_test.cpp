@@ -149,13 +149,13 @@ TEST(Avm1Builtins, PropertiesGettersSettersAndEnumeration) {
   EXPECT_EQ(vm.ToString(vm.GetMember(child, "p")), "30");
   EXPECT_EQ(log, (std::vector<std::string>{"set", "get", "set", "get"}));
 
-  // Newest first; hidden ones left out; inherited ones after own ones.
+  // Inherited ones first, then own ones newest first; hidden ones left out.
   Object* e = vm.NewObject(child);
   vm.SetMember(e, "a", 1);
   vm.SetMember(e, "b", 2);
   vm.SetMember(e, "c", 3);
   Call(vm, Undefined{}, "ASSetPropFlags", {Value(e), Value("b"), Value(1), Value(0)});
-  EXPECT_EQ(vm.EnumerableNames(e), (std::vector<std::string>{"c", "a", "p"}));
+  EXPECT_EQ(vm.EnumerableNames(e), (std::vector<std::string>{"p", "c", "a"}));
   // Protected from deletion, then released again.
   Call(vm, Undefined{}, "ASSetPropFlags", {Value(e), Value(Null{}), Value(2), Value(0)});
   EXPECT_FALSE(vm.DeleteMember(e, "a"));
