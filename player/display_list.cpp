@@ -171,14 +171,17 @@ void DisplayList::Goto(DisplayObject& clip, size_t frame, bool ownFirst) {
 }
 
 std::vector<size_t> DisplayList::ApplyFrame(DisplayObject& clip, size_t frame) {
-  std::vector<size_t> marks{pending_.size()};
-  for (const DisplayCommand& command : clip.timeline->At(frame).commands) {
+  const Frame& f = clip.timeline->At(frame);
+  // Most frames carry no script: they need no places kept.
+  std::vector<size_t> marks;
+  if (!f.actions.empty()) marks.push_back(pending_.size());
+  for (const DisplayCommand& command : f.commands) {
     if (const auto* place = std::get_if<PlaceObject>(&command)) {
       Place(clip, *place);
     } else {
       Erase(clip, std::get<RemoveObject>(command).depth);
     }
-    marks.push_back(pending_.size());
+    if (!marks.empty()) marks.push_back(pending_.size());
   }
   return marks;
 }

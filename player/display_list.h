@@ -209,7 +209,8 @@ class DisplayList {
   // puts them before the clips the rebuild placed (a loop played in time) or after (a goto).
   void Goto(DisplayObject& clip, size_t frame, bool ownFirst);
   // Returns how long the action queue was before each of the frame's commands and after the
-  // last, so the frame's own scripts can take their places among what the commands queued.
+  // last, so the frame's own scripts can take their places among what the commands queued
+  // (nothing for a frame without scripts).
   std::vector<size_t> ApplyFrame(DisplayObject& clip, size_t frame);
   void Place(DisplayObject& clip, const PlaceObject& place);
   // Going back: the display list the frame would have when played from the start, keeping the

@@ -22,6 +22,13 @@ struct RootScope {
   }
 };
 
+// The clip a path names as `exec` reads it, if it names one.
+std::optional<ClipRef> ClipAt(Executor& exec, std::string_view target) {
+  const Object* o = exec.ResolveTarget(target).AsObject();
+  if (!o || o->kind != ObjectKind::Clip) return std::nullopt;
+  return o->clip;
+}
+
 }  // namespace
 
 void Interpreter::EnterHost() {
@@ -73,9 +80,7 @@ std::optional<ClipRef> Interpreter::ResolveClip(std::string_view target) {
   EnterHost();
   try {
     RootScope root(*this);
-    const Object* o = root.exec.ResolveTarget(target).AsObject();
-    if (!o || o->kind != ObjectKind::Clip) return std::nullopt;
-    return o->clip;
+    return ClipAt(root.exec, target);
   } catch (const ScriptException&) {
     return std::nullopt;
   }
@@ -87,9 +92,7 @@ std::optional<ClipRef> Interpreter::ResolveClipFromScript(std::string_view targe
   Activation act = *running_;
   Executor exec(*this, act, {});
   try {
-    const Object* o = exec.ResolveTarget(target).AsObject();
-    if (!o || o->kind != ObjectKind::Clip) return std::nullopt;
-    return o->clip;
+    return ClipAt(exec, target);
   } catch (const ScriptException&) {
     return std::nullopt;
   }

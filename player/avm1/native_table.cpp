@@ -42,6 +42,21 @@ constexpr Category kCategories[] = {
 // Math function does, and give NaN.
 constexpr int32_t kMathCategory = 200;
 
+// What ASSetNative and ASSetNativeAccessor are given: the object, the category, the names
+// and the number the first name takes. Nothing without an object and names.
+struct NativeSet {
+  Object* object = nullptr;
+  int32_t category = 0;
+  std::string names;
+  int32_t first = 0;
+};
+std::optional<NativeSet> ReadNativeSet(Interpreter& vm, std::span<const Value> args) {
+  Object* o = Arg(args, 0).AsObject();
+  if (!o || args.size() < 3) return std::nullopt;
+  return NativeSet{o, ToInt32(vm.ToNumber(args[1])), vm.ToString(args[2]),
+                   args.size() > 3 ? ToInt32(vm.ToNumber(args[3])) : 0};
+}
+
 std::vector<std::string> SplitNames(std::string_view names) {
   std::vector<std::string> out;
   size_t start = 0;
@@ -130,13 +145,13 @@ void InstallNativeTable(Interpreter& vm) {
   // under the names given; an empty name skips its number.
   AddMethod(vm, vm.Global(), "ASSetNative",
             [](Interpreter& vm, const Value&, std::span<const Value> args) -> Value {
-              Object* o = Arg(args, 0).AsObject();
-              if (!o || args.size() < 3) return Value();
-              const int32_t category = ToInt32(vm.ToNumber(args[1]));
-              const std::string names = vm.ToString(args[2]);
-              int32_t index = args.size() > 3 ? ToInt32(vm.ToNumber(args[3])) : 0;
+              const std::optional<NativeSet> set = ReadNativeSet(vm, args);
+              if (!set) return Value();
+              Object* o = set->object;
+              const int32_t category = set->category;
+              int32_t index = set->first;
               const bool cs = vm.CaseSensitive();
-              for (const std::string& entry : SplitNames(names)) {
+              for (const std::string& entry : SplitNames(set->names)) {
                 const auto [name, flags] = VersionedName(entry);
                 if (!name.empty()) {
                   if (std::optional<NativeFunction> fn = Lookup(vm, category, index)) {
@@ -162,17 +177,17 @@ void InstallNativeTable(Interpreter& vm) {
   // already there becomes the accessor in its place, flags and all.
   AddMethod(vm, vm.Global(), "ASSetNativeAccessor",
             [](Interpreter& vm, const Value&, std::span<const Value> args) -> Value {
-              Object* o = Arg(args, 0).AsObject();
-              if (!o || args.size() < 3) return Value();
-              const int32_t category = ToInt32(vm.ToNumber(args[1]));
-              const std::string names = vm.ToString(args[2]);
-              int32_t index = args.size() > 3 ? ToInt32(vm.ToNumber(args[3])) : 0;
+              const std::optional<NativeSet> set = ReadNativeSet(vm, args);
+              if (!set) return Value();
+              Object* o = set->object;
+              const int32_t category = set->category;
+              int32_t index = set->first;
               const bool cs = vm.CaseSensitive();
               auto native = [&](int32_t at) -> Object* {
                 std::optional<NativeFunction> fn = Lookup(vm, category, at);
                 return fn ? vm.NewNative(std::move(*fn)) : nullptr;
               };
-              for (const std::string& entry : SplitNames(names)) {
+              for (const std::string& entry : SplitNames(set->names)) {
                 const auto [name, flags] = VersionedName(entry);
                 Object* getter = name.empty() ? nullptr : native(index);
                 if (getter) {
