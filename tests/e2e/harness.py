@@ -33,11 +33,24 @@ def probe(*args, timeout=30, exe=None, env=None):
     """Runs probe.exe; returns (exit code, stdout lines). With `exe` (a Windows path) it sees
     only the windows of that program. Titles come back as the code page's bytes would read in
     UTF-8, undecodable bytes kept as surrogate escapes."""
-    done = subprocess.run(wine("wine", BUILD / "tests" / "e2e" / "probe.exe", *args),
-                          capture_output=True, timeout=timeout,
-                          env={**os.environ, **(env or {}), "PROBE_EXE": exe or ""})
+    # The probe answers 0 (found, done) or 1 (not there). Any other code means it did not run
+    # to its answer (Wine failed to start it, or it crashed): ask again rather than report a
+    # window as missing, and keep what it said for the failure's message.
+    global last_probe_said
+    for attempt in range(3):
+        done = subprocess.run(wine("wine", BUILD / "tests" / "e2e" / "probe.exe", *args),
+                              capture_output=True, timeout=timeout,
+                              env={**os.environ, **(env or {}), "PROBE_EXE": exe or ""})
+        said = done.stderr.decode("utf-8", "replace").strip().splitlines()[-5:]
+        last_probe_said = f"probe {args[0]} exited {done.returncode:#x}" + \
+            ("; it said:\n" + "\n".join(said) if said else "")
+        if done.returncode in (0, 1):
+            break
     done.stdout = done.stdout.decode("utf-8", "surrogateescape")
     return done.returncode, [line.strip() for line in done.stdout.splitlines() if line.strip()]
+
+
+last_probe_said = ""
 
 
 def parse_fields(line):
@@ -192,13 +205,15 @@ class Program:
 
     def state(self):
         """What the program is doing when it has no main window: for a failure's message."""
+        missed = last_probe_said
         if self.process.poll() is not None:
             doing = f"the program ended with exit code {self.process.returncode:#x}"
         else:
             code, lines = self.probe("wait-msgbox", "Quorvel", 0)
             doing = f"the program shows {lines}" if code == 0 else "no window"
         said = self.log.read_text(errors="replace").strip().splitlines()[-15:]
-        return doing + ("; Wine said:\n" + "\n".join(said) if said else "")
+        return doing + f" ({missed})" + \
+            ("; Wine said:\n" + "\n".join(said) if said else "")
 
     def wait_exit(self, timeout=30):
         return self.process.wait(timeout=timeout)
