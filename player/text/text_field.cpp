@@ -332,26 +332,74 @@ bool TextField::DeleteText(bool forward) {
   return true;
 }
 
+namespace {
+
+// Sizes in FONT tags: an optional sign (relative to the size around it), then whole digits;
+// anything after them is ignored, no digit leaves the size alone, and the result stays within
+// what fields can show.
+std::optional<double> HtmlFontSize(std::string_view v, double around) {
+  size_t i = 0;
+  const bool relative = !v.empty() && (v[0] == '+' || v[0] == '-');
+  const bool negative = relative && v[0] == '-';
+  if (relative) ++i;
+  double n = 0;
+  bool any = false;
+  for (; i < v.size() && v[i] >= '0' && v[i] <= '9'; ++i) {
+    n = std::min(n * 10 + (v[i] - '0'), 1e6);
+    any = true;
+  }
+  if (!any) return std::nullopt;
+  const double size = relative ? around + (negative ? -n : n) : n;
+  return std::clamp(size, 1.0, 127.0);
+}
+
+// "1,2,3": a number between each pair of commas, in whole pixels.
+std::vector<int> HtmlTabStops(std::string_view v) {
+  std::vector<int> out;
+  size_t at = 0;
+  while (at < v.size() && out.size() < 1024) {
+    size_t end = v.find(',', at);
+    if (end == std::string_view::npos) end = v.size();
+    const double n = std::atof(std::string(v.substr(at, end - at)).c_str());
+    out.push_back(std::isfinite(n) ? static_cast<int>(std::clamp(n, -1e9, 1e9)) : 0);
+    at = end + 1;
+  }
+  return out;
+}
+
+// What a paragraph break takes from the paragraph around it; the rest of its format comes from
+// the characters before it.
+void TakeParagraph(CharFormat& to, const CharFormat& from) {
+  to.align = from.align;
+  to.leftMargin = from.leftMargin;
+  to.rightMargin = from.rightMargin;
+  to.indent = from.indent;
+  to.leading = from.leading;
+  to.blockIndent = from.blockIndent;
+  to.tabStops = from.tabStops;
+  to.bullet = from.bullet;
+}
+
+}  // namespace
+
 void TextField::SetHtmlText(std::string_view html) {
   const bool utf8 = version_ >= 6;
   std::u32string text;
   std::vector<CharFormat> formats;
-  std::vector<CharFormat> stack{newFormat};
-  CharFormat para = newFormat;
-  auto startParagraph = [&] {
-    if (!text.empty() && text.back() != U'\r') {
-      text.push_back(U'\r');
-      formats.push_back(stack.back());
-    }
+  struct Open {
+    std::string name;
+    CharFormat format;
   };
-  auto push = [&](const std::u32string& s) {
-    for (char32_t c : s) {
-      if (text.size() >= kMaxFieldChars) return;
-      CharFormat f = stack.back();
-      text.push_back(c);
-      formats.push_back(f);
-    }
+  std::vector<Open> stack{{"", newFormat}};
+  auto current = [&]() -> const CharFormat& { return stack.back().format; };
+  auto add = [&](char32_t c, const CharFormat& f) {
+    if (text.size() >= kMaxFieldChars) return;
+    text.push_back(c);
+    formats.push_back(f);
   };
+  // A closing </p> ends its line in the look of the last FONT that closed, or else of the last
+  // text, or else of the field's own format: not in whatever styles are open around it.
+  std::optional<CharFormat> lastFontClosed, lastText;
   bool lastWasSpace = false;
   bool inParagraph = false;  // <p> does not nest: an inner one neither breaks nor ends a line
   // Paragraphs and <br> break lines only in a multiline field, from SWF 7 on; before, always.
@@ -363,29 +411,31 @@ void TextField::SetHtmlText(std::string_view html) {
       const HtmlTag tag = ReadTag(html.substr(i + 1, close - i - 1));
       i = close + 1;
       if (tag.closing) {
-        const bool ends = tag.name == "li" || (tag.name == "p" && inParagraph);
-        if (tag.name == "p") inParagraph = false;
-        if (ends && breaks) {
-          text.push_back(U'\r');
-          formats.push_back(stack.back());
+        if (tag.name == "li" && breaks) {
+          add(U'\r', current());
+          lastWasSpace = true;
+        } else if (tag.name == "p" && inParagraph && breaks) {
+          CharFormat f = lastFontClosed ? *lastFontClosed : lastText ? *lastText : newFormat;
+          TakeParagraph(f, current());
+          add(U'\r', f);
           lastWasSpace = true;
         }
-        if (stack.size() > 1 && (tag.name == "b" || tag.name == "i" || tag.name == "u" ||
-                                 tag.name == "font" || tag.name == "a" || tag.name == "p" ||
-                                 tag.name == "li" || tag.name == "textformat")) {
+        if (tag.name == "p") inParagraph = false;
+        // A closing tag that does not close the innermost open one is ignored.
+        if (stack.size() > 1 && stack.back().name == tag.name) {
+          if (tag.name == "font") lastFontClosed = current();
           stack.pop_back();
         }
         continue;
       }
       if (tag.name == "br" || tag.name == "sbr") {
         if (breaks) {
-          text.push_back(U'\r');
-          formats.push_back(stack.back());
+          add(U'\r', current());
           lastWasSpace = true;
         }
         continue;
       }
-      CharFormat f = stack.back();
+      CharFormat f = current();
       if (tag.name == "b") {
         f.bold = true;
       } else if (tag.name == "i") {
@@ -394,9 +444,8 @@ void TextField::SetHtmlText(std::string_view html) {
         f.underline = true;
       } else if (tag.name == "font") {
         if (const std::string* v = tag.Find("face")) f.font = *v;
-        if (const std::string* v = tag.Find("size"); v && !v->empty()) {
-          const double n = std::atof(v->c_str());
-          f.size = (*v)[0] == '+' || (*v)[0] == '-' ? f.size + n : n;
+        if (const std::string* v = tag.Find("size")) {
+          if (const std::optional<double> size = HtmlFontSize(*v, f.size)) f.size = *size;
         }
         if (const std::string* v = tag.Find("color")) {
           if (const std::optional<uint32_t> rgb = HtmlColor(*v)) {
@@ -413,7 +462,10 @@ void TextField::SetHtmlText(std::string_view html) {
         if (const std::string* v = tag.Find("href")) f.url = *v;
         if (const std::string* v = tag.Find("target")) f.target = *v;
       } else if (tag.name == "p" || tag.name == "li") {
-        if (breaks && (tag.name == "li" || !inParagraph)) startParagraph();
+        // A list item starts on a line of its own; a paragraph only ends one.
+        if (tag.name == "li" && breaks && !text.empty() && text.back() != U'\r') {
+          add(U'\r', current());
+        }
         if (tag.name == "p") inParagraph = true;
         if (const std::string* v = tag.Find("align")) {
           const std::string a = LowerCopy(*v);
@@ -422,17 +474,18 @@ void TextField::SetHtmlText(std::string_view html) {
                     : a == "justify" ? TextAlign::Justify
                                      : TextAlign::Left;
         }
-        f.bullet = tag.name == "li";
+        if (tag.name == "li") f.bullet = true;
       } else if (tag.name == "textformat") {
         if (const std::string* v = tag.Find("leftmargin")) f.leftMargin = std::atof(v->c_str());
         if (const std::string* v = tag.Find("rightmargin")) f.rightMargin = std::atof(v->c_str());
         if (const std::string* v = tag.Find("indent")) f.indent = std::atof(v->c_str());
         if (const std::string* v = tag.Find("leading")) f.leading = std::atof(v->c_str());
         if (const std::string* v = tag.Find("blockindent")) f.blockIndent = std::atof(v->c_str());
+        if (const std::string* v = tag.Find("tabstops")) f.tabStops = HtmlTabStops(*v);
       } else {
         continue;  // a tag fields do not know: its text stays, the tag goes
       }
-      if (stack.size() < 256) stack.push_back(f);
+      if (stack.size() < 256) stack.push_back({tag.name, std::move(f)});
       continue;
     }
     // Text up to the next tag; a run of nothing but blanks and line ends is dropped whole.
@@ -468,9 +521,9 @@ void TextField::SetHtmlText(std::string_view html) {
         run.push_back(ch == U'\n' ? U'\r' : ch);
       }
     }
-    push(run);
+    for (char32_t c : run) add(c, current());
+    lastText = current();
   }
-  (void)para;
   text_ = std::move(text);
   formats_ = std::move(formats);
   selBegin = selEnd = std::min(selEnd, text_.size());
@@ -492,11 +545,18 @@ std::string TextField::HtmlText() const {
                             para.blockIndent || !para.tabStops.empty();
     if (textFormat) {
       out += "<TEXTFORMAT";
-      if (para.indent) out += " INDENT=\"" + Number(para.indent) + "\"";
-      if (para.blockIndent) out += " BLOCKINDENT=\"" + Number(para.blockIndent) + "\"";
       if (para.leftMargin) out += " LEFTMARGIN=\"" + Number(para.leftMargin) + "\"";
       if (para.rightMargin) out += " RIGHTMARGIN=\"" + Number(para.rightMargin) + "\"";
+      if (para.indent) out += " INDENT=\"" + Number(para.indent) + "\"";
+      if (para.blockIndent) out += " BLOCKINDENT=\"" + Number(para.blockIndent) + "\"";
       if (para.leading) out += " LEADING=\"" + Number(para.leading) + "\"";
+      if (!para.tabStops.empty()) {
+        out += " TABSTOPS=\"";
+        for (size_t k = 0; k < para.tabStops.size(); ++k) {
+          out += (k ? "," : "") + std::to_string(para.tabStops[k]);
+        }
+        out += "\"";
+      }
       out += ">";
     }
     static const char* const kAlign[] = {"LEFT", "RIGHT", "CENTER", "JUSTIFY"};
@@ -551,11 +611,14 @@ std::string TextField::HtmlText() const {
         closeStyles = std::string("</") + kStyle[k] + ">" + closeStyles;
       }
     };
+    // The line end belongs to its paragraph: its look shows as a run of its own when it
+    // differs from the text before it, though the character itself is not written.
+    const size_t stop = end < n ? end + 1 : end;
     size_t i = at;
     do {
       const CharFormat& f = i < n ? formats_[i] : para;
       size_t j = i;
-      while (j < end && fontSame(formats_[j], f) && styleSame(formats_[j], f)) ++j;
+      while (j < stop && fontSame(formats_[j], f) && styleSame(formats_[j], f)) ++j;
       if (fonts.empty()) {
         openFont(f);
       } else if (!fontSame(fonts.back(), f)) {
@@ -578,9 +641,10 @@ std::string TextField::HtmlText() const {
       }
       if (styled && !styleSame(*styled, f)) endStyles();
       if (!styled) startStyles(f);
-      Escape(std::u32string_view(text_).substr(std::min(i, n), j - std::min(i, j)), utf8, out);
+      const size_t from = std::min(i, end), to = std::min(j, end);
+      Escape(std::u32string_view(text_).substr(from, to - from), utf8, out);
       i = j;
-    } while (i < end);
+    } while (i < stop);
     endStyles();
     for (size_t k = 0; k < fonts.size(); ++k) out += "</FONT>";
     out += para.bullet ? "</LI>" : "</P>";
