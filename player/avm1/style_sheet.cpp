@@ -76,16 +76,10 @@ std::optional<double> HexColor(std::string_view s) {
   return rgb;
 }
 
-// A TextFormat with what `style` says; null when there is no style at all.
-Value Transform(Interpreter& vm, const Value& style) {
-  if (style.IsUndefined() || style.IsNull()) return Null{};
-  Object* ctor = vm.GetMember(vm.Global(), "TextFormat").AsObject();
-  Object* format = ctor ? vm.Construct(ctor, {}).AsObject() : nullptr;
-  if (!format) return Null{};
-  vm.SetMember(format, "kerning", false);
-  Object* s = style.AsObject();
-  if (!s) return format;
-  // Each value counts only when it is truthy; then it is read as text.
+// What a CSS style object says, as fields read it: each value counts only when it is truthy,
+// and is then read as text.
+TextStyle ReadStyle(Interpreter& vm, Object* s, std::string& display) {
+  TextStyle t;
   auto text = [&](const char* name, std::string& out) {
     const Value v = vm.GetMember(s, name);
     if (!ToBoolean(v, vm.Version())) return false;
@@ -94,21 +88,23 @@ Value Transform(Interpreter& vm, const Value& style) {
   };
   std::string v;
   if (text("color", v)) {
-    if (const std::optional<double> rgb = HexColor(v)) vm.SetMember(format, "color", *rgb);
+    if (const std::optional<double> rgb = HexColor(v)) {
+      const auto n = static_cast<uint32_t>(*rgb);
+      t.color = Rgba{static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 8),
+                     static_cast<uint8_t>(n), 255};
+    }
   }
-  if (text("display", v) && (v == "inline" || v == "none" || v == "block")) {
-    vm.SetMember(format, "display", v);
-  }
-  if (text("fontFamily", v)) vm.SetMember(format, "font", FontList(v));
+  if (text("display", v) && (v == "inline" || v == "none" || v == "block")) display = v;
+  if (text("fontFamily", v)) t.font = FontList(v);
   if (text("fontSize", v)) {
     const double n = CssInteger(v);
-    if (n > 0) vm.SetMember(format, "size", n);
+    if (n > 0) t.size = n;
   }
   if (text("fontStyle", v)) {
-    if (v == "normal" || v == "italic") vm.SetMember(format, "italic", v == "italic");
+    if (v == "normal" || v == "italic") t.italic = v == "italic";
   }
   if (text("fontWeight", v)) {
-    if (v == "normal" || v == "bold") vm.SetMember(format, "bold", v == "bold");
+    if (v == "normal" || v == "bold") t.bold = v == "bold";
   }
   {
     // Kerning takes the word "true" or a whole number other than zero; a boolean is neither.
@@ -120,29 +116,67 @@ Value Transform(Interpreter& vm, const Value& style) {
     } else if (k.IsNumber()) {
       on = std::trunc(k.AsNumber()) != 0;
     }
-    if (on) vm.SetMember(format, "kerning", true);
+    if (on) t.kerning = true;
   }
   if (text("leading", v)) {
     const double n = CssInteger(v);
-    vm.SetMember(format, "leading", std::isnan(n) ? 0.0 : n);
+    t.leading = std::isnan(n) ? 0.0 : n;
   }
-  if (text("letterSpacing", v)) vm.SetMember(format, "letterSpacing", CssInteger(v));
+  if (text("letterSpacing", v)) t.letterSpacing = CssInteger(v);
   if (text("marginLeft", v)) {
     const double n = CssInteger(v);
-    vm.SetMember(format, "leftMargin", std::isnan(n) || n < 0 ? 0.0 : n);
+    t.leftMargin = std::isnan(n) || n < 0 ? 0.0 : n;
   }
   if (text("marginRight", v)) {
     const double n = CssInteger(v);
-    vm.SetMember(format, "rightMargin", std::isnan(n) || n < 0 ? 0.0 : n);
+    t.rightMargin = std::isnan(n) || n < 0 ? 0.0 : n;
   }
   if (text("textAlign", v)) {
-    for (const char* a : {"left", "center", "right", "justify"}) {
-      if (NamesEqual(v, a, false)) vm.SetMember(format, "align", a);
+    static constexpr std::pair<const char*, TextAlign> kAligns[] = {
+        {"left", TextAlign::Left},
+        {"center", TextAlign::Center},
+        {"right", TextAlign::Right},
+        {"justify", TextAlign::Justify}};
+    for (const auto& [name, align] : kAligns) {
+      if (NamesEqual(v, name, false)) t.align = align;
     }
   }
   if (text("textDecoration", v)) {
-    if (v == "none" || v == "underline") vm.SetMember(format, "underline", v == "underline");
+    if (v == "none" || v == "underline") t.underline = v == "underline";
   }
+  return t;
+}
+
+// A TextFormat with what `style` says; null when there is no style at all.
+Value Transform(Interpreter& vm, const Value& style) {
+  if (style.IsUndefined() || style.IsNull()) return Null{};
+  Object* ctor = vm.GetMember(vm.Global(), "TextFormat").AsObject();
+  Object* format = ctor ? vm.Construct(ctor, {}).AsObject() : nullptr;
+  if (!format) return Null{};
+  vm.SetMember(format, "kerning", false);
+  Object* s = style.AsObject();
+  if (!s) return format;
+  std::string display;
+  const TextStyle t = ReadStyle(vm, s, display);
+  if (t.color) {
+    vm.SetMember(format, "color",
+                 static_cast<double>((t.color->r << 16) | (t.color->g << 8) | t.color->b));
+  }
+  if (!display.empty()) vm.SetMember(format, "display", display);
+  if (t.font) vm.SetMember(format, "font", *t.font);
+  if (t.size) vm.SetMember(format, "size", *t.size);
+  if (t.italic) vm.SetMember(format, "italic", *t.italic);
+  if (t.bold) vm.SetMember(format, "bold", *t.bold);
+  if (t.kerning) vm.SetMember(format, "kerning", *t.kerning);
+  if (t.leading) vm.SetMember(format, "leading", *t.leading);
+  if (t.letterSpacing) vm.SetMember(format, "letterSpacing", *t.letterSpacing);
+  if (t.leftMargin) vm.SetMember(format, "leftMargin", *t.leftMargin);
+  if (t.rightMargin) vm.SetMember(format, "rightMargin", *t.rightMargin);
+  if (t.align) {
+    static const char* const kNames[] = {"left", "right", "center", "justify"};
+    vm.SetMember(format, "align", kNames[static_cast<int>(*t.align) & 3]);
+  }
+  if (t.underline) vm.SetMember(format, "underline", *t.underline);
   return format;
 }
 
@@ -158,6 +192,27 @@ Object* CopyStyle(Interpreter& vm, Object* from) {
 }
 
 }  // namespace
+
+bool SheetStyles(Interpreter& vm, const Value& sheet, TextStyles& out) {
+  out.clear();
+  Object* styles = Styles(sheet);
+  if (!styles) return false;
+  // Reading a style may run a script's getters: walk a copy of the list.
+  std::vector<std::pair<std::string, Value>> list;
+  for (const Property& p : styles->props) list.emplace_back(p.name, p.value);
+  for (const auto& [name, value] : list) {
+    Object* style = value.AsObject();
+    if (!style) continue;
+    std::string key = name;
+    for (char& c : key) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    std::string display;
+    TextStyle t = ReadStyle(vm, style, display);
+    // Letter spacing that is no number says nothing to a field.
+    if (t.letterSpacing && std::isnan(*t.letterSpacing)) t.letterSpacing.reset();
+    out.insert_or_assign(std::move(key), std::move(t));
+  }
+  return true;
+}
 
 void InstallStyleSheet(Interpreter& vm, Object* textField) {
   const bool cs = vm.CaseSensitive();

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "player/text/text_field.h"
+
 namespace swf::avm1 {
 
 // The string cut into characters (each its bytes); a broken sequence counts byte by byte. A
@@ -28,5 +30,8 @@ struct Object;
 void InstallTextSnapshot(Interpreter& vm, Object* clipProto);
 // TextField.StyleSheet, on the TextField constructor `textField`.
 void InstallStyleSheet(Interpreter& vm, Object* textField);
+class Value;
+// The styles of a TextField.StyleSheet as fields apply them; false when `sheet` is none.
+bool SheetStyles(Interpreter& vm, const Value& sheet, TextStyles& out);
 
 }  // namespace swf::avm1

@@ -75,6 +75,27 @@ void Publish(Interpreter& vm, const DisplayObject& d) {
   vm.SetPathVariable(path, f.html ? f.HtmlText() : EncodeText(f.text(), Utf8(vm)));
 }
 
+// A field's style sheet is kept with its script object, where the collector finds it.
+Value FieldSheet(Interpreter& vm, const DisplayObject& d) {
+  Object* o = vm.ClipObject(ClipRef{d.id});
+  return o && o->internal.size() == 1 ? o->internal[0] : Value();
+}
+
+// Markup a script gives a field with a style sheet: read with the sheet's styles, and kept to be
+// given back as it was. Reading the styles may run scripts, so the field is looked up again.
+void SetStyledText(Interpreter& vm, const DisplayObject& d, const std::string& html) {
+  const ClipRef ref{d.id};
+  TextStyles styles;
+  SheetStyles(vm, FieldSheet(vm, d), styles);
+  DisplayObject* now = vm.Host() ? vm.Host()->Find(ref) : nullptr;
+  if (!now || !now->field) return;
+  TextField& f = *now->field;
+  f.SetHtmlText(html, &styles);
+  f.styledSource = html;
+  f.FitToText(Fonts(vm));
+  Publish(vm, *now);
+}
+
 // TextFormat values, by name, in the order the player's own objects list them. A TextFormat
 // keeps them in its internal slots, in this order; the prototype's properties read and convert
 // them.
@@ -467,6 +488,10 @@ void Interpreter::InstallTextMethods() {
         return Value(EncodeText(f.text(), Utf8(vm)));
       },
       [](Interpreter& vm, DisplayObject& d, TextField& f, const Value& v) {
+        if (f.hasStyleSheet) {
+          SetStyledText(vm, d, vm.ToString(v));
+          return;
+        }
         f.SetText(DecodeText(vm.ToString(v), Utf8(vm)));
         f.FitToText(Fonts(vm));
         Publish(vm, d);
@@ -484,9 +509,14 @@ void Interpreter::InstallTextMethods() {
   property(
       "htmlText",
       [](Interpreter& vm, DisplayObject&, TextField& f) {
-        return Value(f.html ? f.HtmlText() : EncodeText(f.text(), Utf8(vm)));
+        if (f.styledSource) return Value(*f.styledSource);
+        return Value(f.html || f.hasStyleSheet ? f.HtmlText() : EncodeText(f.text(), Utf8(vm)));
       },
       [](Interpreter& vm, DisplayObject& d, TextField& f, const Value& v) {
+        if (f.hasStyleSheet) {
+          SetStyledText(vm, d, vm.ToString(v));
+          return;
+        }
         if (f.html) {
           f.SetHtmlText(vm.ToString(v));
         } else {
@@ -562,7 +592,25 @@ void Interpreter::InstallTextMethods() {
   FIELD_FLAG("condenseWhite", condenseWhite);
   property("mouseWheelEnabled", [](Interpreter&, DisplayObject&, TextField&) { return Value(true); },
            nullptr);
-  property("styleSheet", [](Interpreter&, DisplayObject&, TextField&) { return Value(); }, nullptr);
+  property(
+      "styleSheet", [](Interpreter& vm, DisplayObject& d, TextField&) { return FieldSheet(vm, d); },
+      [](Interpreter& vm, DisplayObject& d, TextField& f, const Value& v) {
+        // Only a plain object is taken (a clip or a function is not); anything else takes the
+        // sheet away.
+        Object* o = vm.ClipObject(ClipRef{d.id});
+        if (!o) return;
+        const Object* sheet = v.AsObject();
+        const bool taken = sheet && sheet->kind != ObjectKind::Clip && !sheet->IsCallable();
+        o->internal.assign(1, taken ? v : Value());
+        f.hasStyleSheet = taken;
+        if (!f.hasStyleSheet) {
+          f.styledSource.reset();
+        } else if (f.styledSource) {
+          // The markup is read again with what the sheet says now.
+          const std::string source = *f.styledSource;
+          SetStyledText(vm, d, source);
+        }
+      });
 #undef FIELD_FLAG
 
   auto method = [&](const char* name, NativeFunction fn) {
@@ -782,7 +830,7 @@ void Interpreter::SyncFields(DisplayObject& clip) {
 
 bool Interpreter::TypeIntoField(const ClipRef& clip, std::u32string_view text, int erase) {
   DisplayObject* d = host_ ? host_->Find(clip) : nullptr;
-  if (!d || !d->field || !d->field->editable) return false;
+  if (!d || !d->field || !d->field->editable || d->field->hasStyleSheet) return false;
   TextField& f = *d->field;
   const bool changed = erase ? f.DeleteText(erase > 0) : f.TypeText(text);
   if (!changed) return false;

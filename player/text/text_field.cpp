@@ -279,6 +279,7 @@ TextField::TextField(const Movie* movie, const EditTextDef* def, int version)
 }
 
 void TextField::SetText(std::u32string_view text) {
+  styledSource.reset();
   text_ = Normalised(text);
   if (text_.size() > kMaxFieldChars) text_.resize(kMaxFieldChars);
   formats_.assign(text_.size(), newFormat);
@@ -290,6 +291,7 @@ void TextField::Replace(size_t begin, size_t end, std::u32string_view text,
                         const CharFormat& format) {
   end = std::min(end, text_.size());
   begin = std::min(begin, end);
+  styledSource.reset();
   std::u32string inserted = Normalised(text);
   const size_t room = kMaxFieldChars - (text_.size() - (end - begin));
   if (inserted.size() > room) inserted.resize(room);
@@ -382,7 +384,23 @@ void TakeParagraph(CharFormat& to, const CharFormat& from) {
 
 }  // namespace
 
-void TextField::SetHtmlText(std::string_view html) {
+void TextStyle::ApplyTo(CharFormat& f) const {
+  if (font) f.font = *font;
+  if (size) f.size = *size;
+  if (color) f.color = *color;
+  if (bold) f.bold = *bold;
+  if (italic) f.italic = *italic;
+  if (underline) f.underline = *underline;
+  if (kerning) f.kerning = *kerning;
+  if (align) f.align = *align;
+  if (leftMargin) f.leftMargin = *leftMargin;
+  if (rightMargin) f.rightMargin = *rightMargin;
+  if (leading) f.leading = *leading;
+  if (letterSpacing) f.letterSpacing = *letterSpacing;
+}
+
+void TextField::SetHtmlText(std::string_view html, const TextStyles* styles) {
+  styledSource.reset();
   const bool utf8 = version_ >= 6;
   std::u32string text;
   std::vector<CharFormat> formats;
@@ -436,6 +454,26 @@ void TextField::SetHtmlText(std::string_view html) {
         continue;
       }
       CharFormat f = current();
+      // A style sheet styles the tags it names (though not the ones that set looks themselves)
+      // and the class a tag asks for; the tag's own attributes come after.
+      static constexpr std::string_view kUnstyled[] = {"b",  "i",   "u",   "font", "textformat",
+                                                       "br", "sbr", "img", "span"};
+      const bool tagStyled = styles && std::find(std::begin(kUnstyled), std::end(kUnstyled),
+                                                 tag.name) == std::end(kUnstyled);
+      bool styled = false;
+      if (tagStyled) {
+        if (auto it = styles->find(tag.name); it != styles->end()) it->second.ApplyTo(f);
+        styled = true;
+      }
+      if (const std::string* v = tag.Find("class"); v && styles) {
+        if (tag.name == "p" || tag.name == "li" || tag.name == "a" || tag.name == "span" ||
+            tagStyled) {
+          if (auto it = styles->find("." + LowerCopy(*v)); it != styles->end()) {
+            it->second.ApplyTo(f);
+          }
+          styled = true;
+        }
+      }
       if (tag.name == "b") {
         f.bold = true;
       } else if (tag.name == "i") {
@@ -482,7 +520,7 @@ void TextField::SetHtmlText(std::string_view html) {
         if (const std::string* v = tag.Find("leading")) f.leading = std::atof(v->c_str());
         if (const std::string* v = tag.Find("blockindent")) f.blockIndent = std::atof(v->c_str());
         if (const std::string* v = tag.Find("tabstops")) f.tabStops = HtmlTabStops(*v);
-      } else {
+      } else if (!styled && !(styles && tag.name == "span")) {
         continue;  // a tag fields do not know: its text stays, the tag goes
       }
       if (stack.size() < 256) stack.push_back({tag.name, std::move(f)});

@@ -4,6 +4,7 @@
 // measuring go through the movie's embedded fonts or, for device text, the host's DeviceFonts.
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +37,18 @@ struct CharFormat {
   bool operator==(const CharFormat&) const = default;
 };
 
+// What one style of a script's style sheet sets; what it leaves out stays as it was.
+struct TextStyle {
+  std::optional<std::string> font;
+  std::optional<double> size, leftMargin, rightMargin, leading, letterSpacing;
+  std::optional<Rgba> color;
+  std::optional<bool> bold, italic, underline, kerning;
+  std::optional<TextAlign> align;
+  void ApplyTo(CharFormat& f) const;
+};
+// A style sheet's styles by lower-cased name: a tag's name ("p", "li", "a") or a class's (".x").
+using TextStyles = std::map<std::string, TextStyle, std::less<>>;
+
 enum class AutoSize : uint8_t { None, Left, Center, Right };
 
 class TextField {
@@ -56,6 +69,10 @@ class TextField {
   int scroll = 1;        // first line shown, from 1
   int hscroll = 0;       // pixels
   size_t selBegin = 0, selEnd = 0;  // the caret when equal
+  // A field with a style sheet reads what scripts set as HTML, gives back the markup as it was
+  // set, and takes no typing.
+  bool hasStyleSheet = false;
+  std::optional<std::string> styledSource;
 
   const std::u32string& text() const { return text_; }
   const std::vector<CharFormat>& formats() const { return formats_; }
@@ -63,8 +80,9 @@ class TextField {
   void SetText(std::u32string_view text);
   // Replaces [begin, end) with `text` in `format`; the selection follows.
   void Replace(size_t begin, size_t end, std::u32string_view text, const CharFormat& format);
-  // The HTML subset fields read; unknown tags are dropped, their text kept.
-  void SetHtmlText(std::string_view html);
+  // The HTML subset fields read; unknown tags are dropped, their text kept. With `styles`,
+  // tags and classes take the looks the style sheet gives them before their own attributes.
+  void SetHtmlText(std::string_view html, const TextStyles* styles = nullptr);
   std::string HtmlText() const;
   // What one keystroke of typing does: inserts at the caret, replacing the selection, within
   // maxChars. False when nothing changed.
