@@ -13,6 +13,13 @@ namespace {
 
 constexpr double kDegrees = 180.0 / std::numbers::pi;
 
+// A field's position is where its box's top-left corner lands, not its own origin: a box that
+// starts left of the origin (as placed fields do, and as autoSize makes it) moves _x with it.
+Point FieldCorner(const DisplayObject& o) {
+  if (!o.field) return {};
+  return {double(o.field->bounds.xMin), double(o.field->bounds.yMin)};
+}
+
 bool ClipOf(Interpreter& vm, const Value& self, ClipRef& out) {
   Object* o = self.AsObject();
   if (!vm.Host() || !o || o->kind != ObjectKind::Clip) return false;
@@ -185,9 +192,9 @@ bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Va
   auto named = [&](std::string_view n) { return NamesEqual(name, n, CaseSensitive()); };
   const Movie* movie = host_->Display()->LibraryOf(*o);
   if (is("_x")) {
-    out = o->matrix.tx / 20;
+    out = (o->matrix.tx + FieldCorner(*o).x) / 20;
   } else if (is("_y")) {
-    out = o->matrix.ty / 20;
+    out = (o->matrix.ty + FieldCorner(*o).y) / 20;
   } else if (is("_xscale")) {
     out = XScale(*o);
   } else if (is("_yscale")) {
@@ -249,7 +256,11 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
   };
   double n = 0;
   if (is("_x") || is("_y")) {
-    if (number(n)) (is("_x") ? o->matrix.tx : o->matrix.ty) = std::round(n * 20);
+    const Point corner = FieldCorner(*o);
+    if (number(n)) {
+      (is("_x") ? o->matrix.tx : o->matrix.ty) =
+          std::round(n * 20) - (is("_x") ? corner.x : corner.y);
+    }
   } else if (is("_xscale")) {
     if (number(n)) SetTransform(*o, n, YScale(*o), Rotation(*o));
   } else if (is("_yscale")) {
