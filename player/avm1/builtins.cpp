@@ -197,6 +197,14 @@ void Interpreter::InstallBuiltins() {
            }
            p->getter = getter;
            p->setter = setter;
+           // A watcher of the name hears of the new property, and what it answers is the
+           // value the property keeps.
+           if (!o->watchers.empty()) {
+             Value kept = vm.Watched(o, name, Value());
+             if (Property* again = o->FindOwn(name, vm.CaseSensitive())) {
+               again->value = std::move(kept);
+             }
+           }
            return Value(true);
          });
   method(objectProto_, "isPrototypeOf",
