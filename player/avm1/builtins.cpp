@@ -606,6 +606,13 @@ void Interpreter::InstallBuiltins() {
       }
       names.push_back(s.substr(start));
     }
+    // An object's prototype link is a property too, once a script asks after its flags.
+    for (const std::string& n : names) {
+      if (NamesEqual(n, "__proto__", vm.CaseSensitive()) && o->proto &&
+          !o->FindOwn(n, vm.CaseSensitive())) {
+        o->props.push_back({"__proto__", Value(o->proto), kDontEnum | kDontDelete});
+      }
+    }
     for (Property& p : o->props) {
       const bool all = which.IsNull();
       bool listed = all;

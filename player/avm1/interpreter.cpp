@@ -168,7 +168,11 @@ Value Interpreter::GetMember(const Value& object, std::string_view name, bool re
       if (!o) return {};
       return GetMember(o, name);
     }
-    if (NamesEqual(name, "__proto__", cs)) return o->proto ? Value(o->proto) : Value();
+    if (NamesEqual(name, "__proto__", cs)) {
+      if (o->proto) return o->proto;
+      const Property* kept = o->FindOwn("__proto__", cs);
+      return kept ? kept->value : Value();
+    }
     const Property* own = o->kind == ObjectKind::Array ? o->FindOwn(name, cs) : nullptr;
     // addProperty can put a getter over an element or the length.
     if (o->kind == ObjectKind::Array && !(own && own->getter)) {
@@ -260,7 +264,14 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
   }
   const bool cs = CaseSensitive();
   if (NamesEqual(name, "__proto__", cs)) {
+    if (!o->watchers.empty()) value = Watched(o, name, std::move(value));
     o->proto = value.AsObject();
+    // Anything but an object links to nothing, yet reads back as it was written.
+    if (Property* kept = o->FindOwn(name, cs)) {
+      kept->value = std::move(value);
+    } else if (!o->proto) {
+      o->props.push_back({"__proto__", std::move(value), kDontEnum | kDontDelete});
+    }
     return;
   }
   if (o->kind == ObjectKind::Clip && SetClipProperty(o->clip, name, value)) return;
@@ -352,6 +363,12 @@ Value Interpreter::Watched(Object* o, std::string_view name, Value value) {
 bool Interpreter::DeleteMember(const Value& object, std::string_view name) {
   Object* o = object.AsObject();
   if (!o) return false;
+  // The prototype link goes with the property that holds it, once its flags allow.
+  if (NamesEqual(name, "__proto__", CaseSensitive())) {
+    if (!o->DeleteOwn(name, CaseSensitive())) return false;
+    o->proto = nullptr;
+    return true;
+  }
   if (o->kind == ObjectKind::Array) {
     size_t index;
     if (ArrayIndex(name, index) && index < o->elements.size()) {
