@@ -24,6 +24,7 @@ struct Message {
   std::string channel, method;
   std::string args;  // AMF0 values, one after another
   size_t count = 0;
+  bool heard = false;  // somebody listened on the channel when it was sent
 };
 
 struct Connections {
@@ -66,7 +67,9 @@ void Deliver(Interpreter& vm, Connections& c) {
   for (const Message& m : now) {
     const auto at = std::find_if(c.channels.begin(), c.channels.end(),
                                  [&](const auto& ch) { return ch.first == m.channel; });
-    Object* receiver = at == c.channels.end() ? nullptr : at->second;
+    // Only a channel that had a listener both when the message was sent and now delivers it,
+    // to whoever listens now.
+    Object* receiver = at == c.channels.end() || !m.heard ? nullptr : at->second;
     if (Object* event = vm.NewPlainObject()) {
       vm.SetMember(event, "level", receiver ? "status" : "error");
       const Value args[] = {event};
@@ -148,6 +151,7 @@ void InstallLocalConnection(Interpreter& vm) {
               }
               m.sender = o;
               m.channel = ChannelKey(name);
+              for (const auto& ch : state->channels) m.heard = m.heard || ch.first == m.channel;
               m.count = a.size() - 2;
               WriteAmf0(vm, a.subspan(2), m.args);
               state->queue.push_back(std::move(m));
