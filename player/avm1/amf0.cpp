@@ -14,7 +14,6 @@ class Reader {
   Reader(std::string_view bytes, size_t& pos) : bytes_(bytes), pos_(pos) {}
 
   bool Value(AmfNode& node, size_t depth) {
-    if (depth > kMaxAmfDepth) return false;
     uint8_t marker = 0;
     if (!U8(marker)) return false;
     node.marker = marker;
@@ -59,7 +58,7 @@ class Reader {
       }
       case kAmfStrictArray: {
         uint32_t count = 0;
-        if (!U32(count)) return false;
+        if (depth >= kMaxAmfDepth || !U32(count)) return false;
         // Every item takes at least one byte, so a count past what is left is a lie.
         if (count > bytes_.size() - pos_) return false;
         node.items.resize(count);
@@ -75,6 +74,7 @@ class Reader {
 
  private:
   bool Members(AmfNode& node, size_t depth) {
+    if (depth >= kMaxAmfDepth) return false;
     for (;;) {
       std::string name;
       if (!ShortText(name)) return false;
@@ -183,7 +183,7 @@ class Writer {
       WritePrimitive(v);
       return;
     }
-    if (o->kind == ObjectKind::Clip || depth > kMaxAmfDepth) {
+    if (o->kind == ObjectKind::Clip || depth >= kMaxAmfDepth) {
       out_ += static_cast<char>(kAmfUndefined);
       return;
     }

@@ -37,8 +37,8 @@ enum Amf0Marker : uint8_t {
   kAmfTypedObject = 0x10,
 };
 
-// Values nest at most this deep, reading and writing; a writer puts undefined in place of
-// anything deeper, a reader refuses it.
+// Objects and arrays nest at most this deep, reading and writing; a writer puts undefined in
+// place of one deeper, a reader refuses it.
 inline constexpr size_t kMaxAmfDepth = 64;
 
 struct AmfNode {
