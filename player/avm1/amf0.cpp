@@ -246,8 +246,12 @@ class Writer {
   // with named members as well goes as an ECMA array with all of them.
   void WriteArray(Object* o, size_t depth) {
     const double counted = vm_.ToNumber(vm_.GetMember(o, "length"));
-    const uint32_t length =
-        counted > 0 && counted <= 0xFFFFFFFF ? static_cast<uint32_t>(counted) : 0;
+    // A script can claim any length; each element written costs what an instruction does, so
+    // a claim the running block cannot pay for goes as an empty array.
+    uint32_t length = counted > 0 && counted <= static_cast<double>(kMaxArrayElements)
+                          ? static_cast<uint32_t>(counted)
+                          : 0;
+    if (!vm_.ChargeWork(length)) length = 0;
     std::vector<std::string> own;
     bool named = false;
     const std::vector<std::string> names = vm_.EnumerableNames(o);

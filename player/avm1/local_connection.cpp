@@ -16,8 +16,10 @@ namespace {
 
 // A movie played from disk stands in the domain the original gives such movies.
 constexpr std::string_view kDomain = "localhost";
-// Messages one frame may queue; a script sending in a loop is refused past it.
+// Messages one frame may queue, and the bytes they may hold; a script sending in a loop is
+// refused past either.
 constexpr size_t kMaxQueued = 1024;
+constexpr size_t kMaxQueuedBytes = size_t{16} << 20;
 
 struct Message {
   Object* sender = nullptr;
@@ -30,6 +32,7 @@ struct Message {
 struct Connections {
   std::vector<std::pair<std::string, Object*>> channels;  // listeners by channel key
   std::vector<Message> queue;
+  size_t queuedBytes = 0;
   Object* quietCall = nullptr;  // calls a listener, its uncaught exceptions dropped
 };
 
@@ -64,6 +67,7 @@ bool Protected(std::string_view method) {
 void Deliver(Interpreter& vm, Connections& c) {
   std::vector<Message> now;
   now.swap(c.queue);
+  c.queuedBytes = 0;
   for (const Message& m : now) {
     const auto at = std::find_if(c.channels.begin(), c.channels.end(),
                                  [&](const auto& ch) { return ch.first == m.channel; });
@@ -154,6 +158,8 @@ void InstallLocalConnection(Interpreter& vm) {
               for (const auto& ch : state->channels) m.heard = m.heard || ch.first == m.channel;
               m.count = a.size() - 2;
               WriteAmf0(vm, a.subspan(2), m.args);
+              if (state->queuedBytes + m.args.size() > kMaxQueuedBytes) return Value(false);
+              state->queuedBytes += m.args.size();
               state->queue.push_back(std::move(m));
               return Value(true);
             });

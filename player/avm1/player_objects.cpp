@@ -335,8 +335,10 @@ constexpr double kClosed = 0, kLocal = 1, kRemote = 2;
 // calls of this frame waiting to go out together in one request.
 enum NetSlot : size_t { kState, kUrl, kCallCount, kHeaders, kHeaderCount, kPending, kPendingCount,
                         kNetSlots };
-// Calls one connection may gather in a frame; past it they are dropped.
+// Calls one connection may gather in a frame, and the bytes they may hold; past either they
+// are dropped.
 constexpr double kMaxPendingCalls = 1024;
+constexpr size_t kMaxPendingBytes = size_t{16} << 20;
 
 void Status(Interpreter& vm, const Value& self, const char* code) {
   Object* event = vm.NewPlainObject();
@@ -478,6 +480,7 @@ void InstallNetConnection(Interpreter& vm) {
               PutU32(values, static_cast<uint32_t>(args.size()));
               WriteAmf0(vm, args, values);
               std::string message = TextSlot(o, kPending);
+              if (message.size() + values.size() > kMaxPendingBytes) return Value();
               PutAmfName(message, vm.ToString(a[0]));
               PutAmfName(message, "/" + vm.ToString(call));
               PutU32(message, static_cast<uint32_t>(values.size()));
@@ -502,6 +505,7 @@ void InstallNetConnection(Interpreter& vm) {
               WriteAmf0(vm, std::span<const Value>(&v, 1), value);
               PutU32(headers, static_cast<uint32_t>(value.size()));
               headers += value;
+              if (headers.size() > kMaxPendingBytes) return Value();
               o->internal[kHeaders] = std::move(headers);
               o->internal[kHeaderCount] = CountHeaders(TextSlot(o, kHeaders));
               return Value();
