@@ -351,7 +351,7 @@ Value AmfObjects::Make(const AmfNode& node) {
     case kAmfStrictArray: {
       // A typed object comes back as a plain one: the class name alone does not choose a class.
       Object* o = node.marker == kAmfObject || node.marker == kAmfTypedObject ? vm_.NewPlainObject()
-                                                                            : vm_.NewArray();
+                                                                              : vm_.NewArray();
       made_.push_back(Value(o));
       if (!o) return Value(Null{});
       if (node.marker == kAmfStrictArray) {

@@ -333,8 +333,16 @@ constexpr double kClosed = 0, kLocal = 1, kRemote = 2;
 // What a connection keeps on its hidden side: its state, the server's address, how many calls
 // it has made (each answer comes back to "/n"), the headers sent with every request, and the
 // calls of this frame waiting to go out together in one request.
-enum NetSlot : size_t { kState, kUrl, kCallCount, kHeaders, kHeaderCount, kPending, kPendingCount,
-                        kNetSlots };
+enum NetSlot : size_t {
+  kState,
+  kUrl,
+  kCallCount,
+  kHeaders,
+  kHeaderCount,
+  kPending,
+  kPendingCount,
+  kNetSlots
+};
 // Calls one connection may gather in a frame, and the bytes they may hold; past either they
 // are dropped.
 constexpr double kMaxPendingCalls = 1024;
@@ -426,8 +434,8 @@ void InstallNetConnection(Interpreter& vm) {
                              [](Interpreter& vm, const Value& self, std::span<const Value>) {
                                if (Object* o = Unclaimed(vm, self)) {
                                  o->internal.assign(kNetSlots, Value(0));
-                                 o->internal[kUrl] = o->internal[kHeaders] =
-                                     o->internal[kPending] = std::string();
+                                 o->internal[kUrl] = o->internal[kHeaders] = o->internal[kPending] =
+                                     std::string();
                                  o->SetOwn("isConnected", false, vm.CaseSensitive(), kDontEnum);
                                }
                                return Value();
