@@ -22,6 +22,7 @@ std::optional<std::vector<uint8_t>> FolderLoads::Read(std::string_view url) cons
 }
 
 void FolderLoads::Answer(const Player::UrlRequest& request) {
+  if (watcher_) watcher_(request);
   if (request.loadId == 0 && request.replyId == 0) return;  // a page to open, not a load
   std::optional<std::vector<uint8_t>> bytes = Read(request.url);
   if (request.loadId != 0) {

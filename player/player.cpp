@@ -72,7 +72,8 @@ void Player::RouteUrl(const avm1::Interpreter::UrlRequest& r) {
     if (fsCommand_) fsCommand_(url.substr(kFsCommand.size()), r.target);
     return;
   }
-  UrlRequest request{r.url, r.target, r.method, r.loadTarget, r.loadVariables, r.data, r.replyId};
+  UrlRequest request{r.url,           r.target, r.method,      r.loadTarget,
+                     r.loadVariables, r.data,   r.contentType, r.replyId};
   const bool intoClip = r.clip.serial != 0;
   if (r.level >= 0 || intoClip) {
     if (url.empty()) {

@@ -139,6 +139,7 @@ class Player {
     bool loadTarget = false;
     bool loadVariables = false;
     std::string data;      // what a POST sends
+    std::string contentType;  // what `data` is when it is not form variables
     // Not 0: a script object (XML, LoadVars) waits for the bytes, to come back by DeliverData.
     uint64_t replyId = 0;
     // Non-zero when the movie wants the bytes: a movie for a level or a clip, or variables.

@@ -635,7 +635,10 @@ void Interpreter::InstallClipMethods() {
                      if (args.size() < 2 || !vm.clipClasses_) return Value(false);
                      const std::string symbol = vm.ToString(args[0]);
                      if (args[1].AsObject() && args[1].AsObject()->IsCallable()) {
-                       vm.clipClasses_->SetOwn(symbol, args[1], false);
+                       // Before SWF 7 a name in other letters replaces the old entry, and
+                       // the spelling written last is the one a connection sends.
+                       vm.clipClasses_->DeleteOwn(symbol, vm.CaseSensitive());
+                       vm.clipClasses_->SetOwn(symbol, args[1], vm.CaseSensitive());
                      } else if (args[1].IsNull() || args[1].IsUndefined()) {
                        vm.clipClasses_->DeleteOwn(symbol, false);
                      } else {

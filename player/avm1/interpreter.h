@@ -62,6 +62,7 @@ class Interpreter {
     bool loadTarget = false;
     bool loadVariables = false;
     std::string data;      // what a POST sends (a GET carries it in the URL already)
+    std::string contentType;  // what `data` is when it is not form variables
     uint64_t replyId = 0;  // not 0: the host hands the bytes back through DeliverData
     // Where a movie or variables load to: a clip, or a level (-1: none). Resolved while the
     // script that asked runs, since a target path is read from that script's clip.
@@ -164,6 +165,8 @@ class Interpreter {
   // `_level0`-style dot path of a clip, as a clip converts to a string.
   std::string ClipDotPath(const ClipRef& clip);
   bool InstanceOf(const Value& object, const Value& constructor);
+  // What Object.registerClass has registered: names to constructors.
+  Object* RegisteredClasses() const { return clipClasses_; }
   // Whether `proto` is on the chain from `start`, interfaces included.
   bool InheritsFrom(Object* start, Object* proto, int nesting);
   // `super` for a call of `function` on `thisValue`.

@@ -17,6 +17,7 @@ void InstallLibrary(Interpreter& vm) {
   InstallDate(vm);
   InstallSound(vm);
   InstallSharedObject(vm);
+  InstallLocalConnection(vm);
   InstallNativeTable(vm);
 }
 

@@ -2,9 +2,12 @@
 // with its capabilities and security, PrintJob, the context menu classes and
 // ExternalInterface. A projector has no page around it, no printer dialog of its own and no
 // browser to call, so these report what a stand-alone player reports and do nothing more.
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 
+#include "player/avm1/amf0.h"
 #include "player/avm1/library.h"
 #include "player/display_list.h"
 
@@ -327,6 +330,24 @@ void InstallExternalInterface(Interpreter& vm) {
 // through from a projector. Closing or reconnecting tells onStatus of the one that was open.
 constexpr double kClosed = 0, kLocal = 1, kRemote = 2;
 
+// What a connection keeps on its hidden side: its state, the server's address, how many calls
+// it has made (each answer comes back to "/n"), the headers sent with every request, and the
+// calls of this frame waiting to go out together in one request.
+enum NetSlot : size_t {
+  kState,
+  kUrl,
+  kCallCount,
+  kHeaders,
+  kHeaderCount,
+  kPending,
+  kPendingCount,
+  kNetSlots
+};
+// Calls one connection may gather in a frame, and the bytes they may hold; past either they
+// are dropped.
+constexpr double kMaxPendingCalls = 1024;
+constexpr size_t kMaxPendingBytes = size_t{16} << 20;
+
 void Status(Interpreter& vm, const Value& self, const char* code) {
   Object* event = vm.NewPlainObject();
   if (!event) return;
@@ -336,9 +357,14 @@ void Status(Interpreter& vm, const Value& self, const char* code) {
   CallMethod(vm, self, "onStatus", args);
 }
 
+Object* Connection(const Value& self) {
+  Object* o = self.AsObject();
+  return o && o->internal.size() == kNetSlots ? o : nullptr;
+}
+
 void CloseConnection(Interpreter& vm, const Value& self, Object* o) {
-  const double state = o->internal.empty() ? kClosed : o->internal[0].AsNumber();
-  o->internal.assign(1, kClosed);
+  const double state = o->internal[kState].AsNumber();
+  o->internal[kState] = kClosed;
   if (state == kClosed) return;
   o->SetOwn("isConnected", false, vm.CaseSensitive(), kDontEnum);
   Status(vm, self, "NetConnection.Connect.Closed");
@@ -346,40 +372,152 @@ void CloseConnection(Interpreter& vm, const Value& self, Object* o) {
   if (state == kRemote) CallMethod(vm, self, "onStatus", {});
 }
 
+std::string TextSlot(const Object* o, size_t slot) {
+  return o->internal[slot].IsString() ? o->internal[slot].AsString() : std::string();
+}
+
+// Headers are kept as written: a name, the must-understand flag, the value's length and the
+// value. Each of these walks them; what this file wrote always reads back whole.
+template <typename Visit>
+void EachHeader(std::string_view headers, Visit visit) {
+  auto read = [&](size_t at, size_t n) {
+    uint32_t v = 0;
+    for (size_t i = 0; i < n; ++i) v = v << 8 | static_cast<uint8_t>(headers[at + i]);
+    return v;
+  };
+  for (size_t at = 0; at + 2 <= headers.size();) {
+    const size_t nameLength = read(at, 2);
+    if (at + 2 + nameLength + 5 > headers.size()) return;
+    const size_t end = at + 2 + nameLength + 5 + read(at + 2 + nameLength + 1, 4);
+    if (end > headers.size()) return;
+    visit(headers.substr(at + 2, nameLength), headers.substr(at, end - at));
+    at = end;
+  }
+}
+
+std::string WithoutHeader(std::string_view headers, std::string_view name) {
+  std::string kept;
+  EachHeader(headers, [&](std::string_view n, std::string_view whole) {
+    if (n != name) kept += whole;
+  });
+  return kept;
+}
+
+double CountHeaders(std::string_view headers) {
+  double count = 0;
+  EachHeader(headers, [&](std::string_view, std::string_view) { ++count; });
+  return count;
+}
+
+// Sends the calls a connection gathered this frame as one AMF request to its server.
+void SendPending(Interpreter& vm, Object* o) {
+  const double count = o->internal[kPendingCount].AsNumber();
+  if (count <= 0) return;
+  std::string body;
+  PutU16(body, 0);
+  PutU16(body, static_cast<uint32_t>(o->internal[kHeaderCount].AsNumber()));
+  body += TextSlot(o, kHeaders);
+  PutU16(body, static_cast<uint32_t>(count));
+  body += TextSlot(o, kPending);
+  o->internal[kPending] = std::string();
+  o->internal[kPendingCount] = 0;
+  Interpreter::UrlRequest request;
+  request.url = TextSlot(o, kUrl);
+  request.method = 2;
+  request.data = std::move(body);
+  request.contentType = "application/x-amf";
+  vm.RequestUrl(request);
+}
+
 void InstallNetConnection(Interpreter& vm) {
   Object* ctor = DefineClass(vm, vm.Global(), "NetConnection",
                              [](Interpreter& vm, const Value& self, std::span<const Value>) {
                                if (Object* o = Unclaimed(vm, self)) {
-                                 o->internal.assign(1, kClosed);
+                                 o->internal.assign(kNetSlots, Value(0));
+                                 o->internal[kUrl] = o->internal[kHeaders] = o->internal[kPending] =
+                                     std::string();
                                  o->SetOwn("isConnected", false, vm.CaseSensitive(), kDontEnum);
                                }
                                return Value();
                              });
   Object* proto = PrototypeOf(vm, ctor);
   if (!proto) return;
+  // Connections with calls waiting for the end of the frame.
+  auto waiting = std::make_shared<std::vector<Object*>>();
+  vm.AddRootSource([waiting](const std::function<void(Object*)>& keep) {
+    for (Object* o : *waiting) keep(o);
+  });
+  Interpreter* machine = &vm;
+  vm.OnClockAdvanced([machine, waiting] {
+    std::vector<Object*> now;
+    now.swap(*waiting);
+    for (Object* o : now) {
+      if (o->internal.size() == kNetSlots) SendPending(*machine, o);
+    }
+  });
   AddMethod(vm, proto, "connect", [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-    Object* o = self.AsObject();
-    if (!o || o->internal.size() != 1) return Value(false);
+    Object* o = Connection(self);
+    if (!o) return Value(false);
     CloseConnection(vm, self, o);
     const Value where = Arg(a, 0);
     if (where.IsNull() || where.IsUndefined()) {
-      o->internal[0] = kLocal;
+      o->internal[kState] = kLocal;
       o->SetOwn("isConnected", true, vm.CaseSensitive(), kDontEnum);
       Status(vm, self, "NetConnection.Connect.Success");
       return Value(true);
     }
-    o->internal[0] = kRemote;
+    o->internal[kState] = kRemote;
+    o->internal[kUrl] = vm.ToString(where);
     return Value(true);
   });
   AddMethod(vm, proto, "close", [](Interpreter& vm, const Value& self, std::span<const Value>) {
-    Object* o = self.AsObject();
-    if (o && o->internal.size() == 1) CloseConnection(vm, self, o);
+    if (Object* o = Connection(self)) CloseConnection(vm, self, o);
     return Value();
   });
-  for (const char* name : {"call", "addHeader"}) {
-    AddMethod(vm, proto, name,
-              [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
-  }
+  AddMethod(vm, proto, "call",
+            [waiting](Interpreter& vm, const Value& self, std::span<const Value> a) {
+              Object* o = Connection(self);
+              if (!o || o->internal[kState].AsNumber() != kRemote || a.empty()) return Value();
+              const double pending = o->internal[kPendingCount].AsNumber();
+              if (pending >= kMaxPendingCalls) return Value();
+              const double call = o->internal[kCallCount].AsNumber() + 1;
+              o->internal[kCallCount] = call;
+              const std::span<const Value> args = a.subspan(std::min<size_t>(a.size(), 2));
+              std::string values;
+              values += static_cast<char>(kAmfStrictArray);
+              PutU32(values, static_cast<uint32_t>(args.size()));
+              WriteAmf0(vm, args, values);
+              std::string message = TextSlot(o, kPending);
+              if (message.size() + values.size() > kMaxPendingBytes) return Value();
+              PutAmfName(message, vm.ToString(a[0]));
+              PutAmfName(message, "/" + vm.ToString(call));
+              PutU32(message, static_cast<uint32_t>(values.size()));
+              message += values;
+              o->internal[kPending] = std::move(message);
+              o->internal[kPendingCount] = pending + 1;
+              if (pending == 0) waiting->push_back(o);
+              return Value();
+            });
+  // A header goes with every request from now on; one of the same name takes the old one's
+  // place. Left out, the flag is set and the value is null.
+  AddMethod(vm, proto, "addHeader",
+            [](Interpreter& vm, const Value& self, std::span<const Value> a) {
+              Object* o = Connection(self);
+              if (!o || a.empty()) return Value();
+              const std::string name = vm.ToString(a[0]);
+              std::string headers = WithoutHeader(TextSlot(o, kHeaders), name);
+              PutAmfName(headers, name);
+              headers += static_cast<char>(a.size() < 2 || ToBoolean(a[1], vm.Version()) ? 1 : 0);
+              std::string value;
+              const Value v = a.size() > 2 ? a[2] : Value(Null{});
+              WriteAmf0(vm, std::span<const Value>(&v, 1), value);
+              PutU32(headers, static_cast<uint32_t>(value.size()));
+              headers += value;
+              if (headers.size() > kMaxPendingBytes) return Value();
+              o->internal[kHeaders] = std::move(headers);
+              o->internal[kHeaderCount] = CountHeaders(TextSlot(o, kHeaders));
+              return Value();
+            });
 }
 
 }  // namespace

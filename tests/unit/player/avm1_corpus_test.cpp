@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -132,6 +133,33 @@ bool LineMatches(const std::string& got, const std::string& want, const Approxim
   return false;
 }
 
+// Cases marked log_fetch expect the requests a movie sends with a body of its own (AMF calls)
+// among the trace lines, in the form the original suite recorded them.
+bool LogsFetches(const fs::path& toml) {
+  static const std::regex kKey(R"(^\s*log_fetch\s*=\s*true)");
+  std::istringstream in(ReadText(toml));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (std::regex_search(line, kKey)) return true;
+  }
+  return false;
+}
+
+void LogFetch(const swf::Player::UrlRequest& r, std::vector<std::string>& traced) {
+  if (r.contentType.empty()) return;
+  traced.push_back("Navigator::fetch:");
+  traced.push_back("  URL: " + r.url);
+  traced.push_back(std::string("  Method: ") + (r.method == 2 ? "POST" : "GET"));
+  traced.push_back("  Mime-Type: " + r.contentType);
+  std::string body = "  Body: [";
+  for (size_t i = 0; i < r.data.size(); ++i) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02X", static_cast<uint8_t>(r.data[i]));
+    body += (i ? ", " : "") + std::string(hex);
+  }
+  traced.push_back(body + "]");
+}
+
 std::vector<std::string> RunCase(const fs::path& dir, int frames) {
   std::vector<std::string> traced;
   // Device text measures the same way on every machine with the same fonts installed.
@@ -146,6 +174,9 @@ std::vector<std::string> RunCase(const fs::path& dir, int frames) {
   const std::vector<uint8_t> bytes(file.begin(), file.end());
   // Loads are answered from the case's folder, as a movie played from disk finds its files.
   swf::FolderLoads loads(player, dir);
+  if (LogsFetches(dir / "test.toml")) {
+    loads.Watch([&](const swf::Player::UrlRequest& r) { LogFetch(r, traced); });
+  }
   if (!player.Load(bytes).Ok()) return traced;
   loads.Deliver();
   for (int f = 1; f < frames; ++f) {
