@@ -78,23 +78,29 @@ void SetArrayLength(Object* a, int32_t length) {
   a->arrayLength = length;
 }
 
+// An array's methods see its own length and the values its places hold, whatever getters
+// addProperty put over them; any other object is read as a script would read it.
 int32_t Places::Length() {
-  if (o_->kind == ObjectKind::Array) {
-    const Property* own = o_->FindOwn("length", vm_.CaseSensitive());
-    if (!own || !own->getter) return o_->arrayLength;
-  }
+  if (o_->kind == ObjectKind::Array) return o_->arrayLength;
   return ToInt32(vm_.ToNumber(vm_.GetMember(o_, "length")));
 }
 
-void Places::SetLength(int64_t length) { vm_.SetMember(o_, "length", LengthValue(length)); }
+void Places::SetLength(int64_t length) {
+  if (o_->kind == ObjectKind::Array) {
+    SetArrayLength(o_, static_cast<int32_t>(length));
+  } else {
+    vm_.SetMember(o_, "length", LengthValue(length));
+  }
+}
 
 Value Places::Get(int64_t i) {
-  if (o_->kind == ObjectKind::Array && i >= 0 && i <= std::numeric_limits<int32_t>::max()) {
-    if (const Property* p = o_->props.FindIndex(static_cast<uint32_t>(i)); p && !p->getter) {
-      return p->value;
-    }
+  if (o_->kind != ObjectKind::Array) return vm_.GetMember(o_, PlaceName(i));
+  const Property* p = nullptr;
+  if (i >= 0 && i <= std::numeric_limits<int32_t>::max()) {
+    p = o_->props.FindIndex(static_cast<uint32_t>(i));
   }
-  return vm_.GetMember(o_, PlaceName(i));
+  if (!p) p = o_->FindOwn(PlaceName(i), vm_.CaseSensitive());
+  return p ? p->value : Value();
 }
 
 bool Places::Has(int64_t i) {
@@ -133,14 +139,14 @@ bool CanWalk(Interpreter& vm, int64_t places) {
 }
 
 size_t ListLength(Interpreter& vm, const Value& list, size_t max) {
-  if (!list.IsObject()) return 0;
   const double n = vm.ToNumber(vm.GetMember(list, "length"));
   return std::isnan(n) ? 0 : static_cast<size_t>(std::clamp(n, 0.0, static_cast<double>(max)));
 }
 
 Value ListItem(Interpreter& vm, const Value& list, size_t i) {
   Object* o = list.AsObject();
-  return o ? Places(vm, o).Get(static_cast<int64_t>(i)) : Value();
+  const auto place = static_cast<int64_t>(i);
+  return o ? Places(vm, o).Get(place) : vm.GetMember(list, PlaceName(place));
 }
 
 std::vector<Value> ListItems(Interpreter& vm, const Value& list, size_t max) {
@@ -323,12 +329,12 @@ void InstallArrayMethods(Interpreter& vm, Object* proto) {
     return removed ? Value(removed) : Value();
   });
   method("sort", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-    Object* a = ThisArray(self);
-    return a ? SortArray(vm, a, args) : Value();
+    Object* o = self.AsObject();
+    return o ? SortArray(vm, o, args) : Value();
   });
   method("sortOn", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-    Object* a = ThisArray(self);
-    return a ? SortArrayOn(vm, a, args) : Value();
+    Object* o = self.AsObject();
+    return o ? SortArrayOn(vm, o, args) : Value();
   });
 }
 

@@ -56,11 +56,11 @@ class Places {
 bool CanWalk(Interpreter& vm, int64_t places);
 
 // An array-like argument (a gradient's colours, a filter's matrix, tab stops): its length
-// read as a number and cut to 0..max, NaN counting as 0.
+// read as a number and cut to 0..max, NaN counting as 0 (a string has a length too).
 size_t ListLength(Interpreter& vm, const Value& list, size_t max);
 // Its place `i`, undefined where there is none.
 Value ListItem(Interpreter& vm, const Value& list, size_t i);
-// Its first ListLength places; empty when it is no object.
+// Its first ListLength places.
 std::vector<Value> ListItems(Interpreter& vm, const Value& list, size_t max);
 
 // The player's own lists (listeners, headers): add at the end, and take out one place.
