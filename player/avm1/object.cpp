@@ -131,13 +131,6 @@ void PropertyList::CatchUpIndexes() {
   indexedCount_ = count;
 }
 
-Property* PropertyList::FindIndex(uint32_t index) {
-  CatchUpIndexes();
-  if (index >= indexSlots_.size() || indexSlots_[index] == 0) return nullptr;
-  Property& p = items_[indexSlots_[index] - 1];
-  return p.hidden ? nullptr : &p;
-}
-
 void PropertyList::Insert(uint32_t hash, uint32_t position) const {
   const size_t mask = slots_.size() - 1;
   size_t i = hash & mask;

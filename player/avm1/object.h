@@ -104,7 +104,12 @@ class PropertyList {
   // The property named by `index` written the usual way ("0", "17"), found without making
   // the name: arrays are read and written by number far more often than by name. Null only
   // means "not found this quick way"; the caller asks Find then.
-  Property* FindIndex(uint32_t index);
+  Property* FindIndex(uint32_t index) {
+    if (indexedCount_ != items_.size()) CatchUpIndexes();
+    if (index >= indexSlots_.size() || indexSlots_[index] == 0) return nullptr;
+    Property& p = items_[indexSlots_[index] - 1];
+    return p.hidden ? nullptr : &p;
+  }
 
  private:
   static constexpr size_t kIndexFrom = 8;
