@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "player/avm1/arrays.h"
 #include "player/avm1/builtin_support.h"
 #include "player/avm1/interpreter.h"
 
@@ -73,9 +74,10 @@ Value Finish(Interpreter& vm, Object* array, const std::vector<Value>& values,
     for (size_t i : order) indexes.emplace_back(static_cast<double>(i));
     return Value(vm.NewArray(std::move(indexes)));
   }
-  std::vector<Value> sorted;
-  for (size_t i : order) sorted.push_back(values[i]);
-  array->elements = std::move(sorted);
+  Places places(vm, array);
+  for (size_t i = 0; i < order.size(); ++i) {
+    places.Set(static_cast<int64_t>(i), values[order[i]]);
+  }
   return Value(array);
 }
 
@@ -89,7 +91,8 @@ std::vector<size_t> Identity(size_t n) {
 
 Value SortArray(Interpreter& vm, Object* array, std::span<const Value> args) {
   // The script's function may change the array while it runs: sort a copy.
-  const std::vector<Value> values = array->elements;
+  std::vector<Value> values;
+  if (!Places(vm, array).ReadAll(values)) return Value();
   Value function;
   int options = 0;
   if (IsFunction(Arg(args, 0))) {
@@ -109,11 +112,14 @@ Value SortArray(Interpreter& vm, Object* array, std::span<const Value> args) {
 }
 
 Value SortArrayOn(Interpreter& vm, Object* array, std::span<const Value> args) {
-  const std::vector<Value> values = array->elements;
+  std::vector<Value> values;
+  if (!Places(vm, array).ReadAll(values)) return Value();
   std::vector<std::string> fields;
   const Value names = Arg(args, 0);
   if (Object* list = names.AsObject(); list && list->kind == ObjectKind::Array) {
-    for (const Value& v : list->elements) fields.push_back(vm.ToString(v));
+    for (const Value& v : ListItems(vm, list, kMaxArrayElements)) {
+      fields.push_back(vm.ToString(v));
+    }
   } else if (!names.IsUndefined()) {
     fields.push_back(vm.ToString(names));
   }

@@ -18,7 +18,7 @@ enum SortOption : int {
   kSortNumeric = 16,
 };
 
-// sort([compareFunction], [options]) on `array`.
+// sort([compareFunction], [options]) on `array` (or any object with a length).
 Value SortArray(Interpreter& vm, Object* array, std::span<const Value> args);
 // sortOn(fieldName or [fieldNames], [options]) on `array`.
 Value SortArrayOn(Interpreter& vm, Object* array, std::span<const Value> args);

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "player/avm1/arrays.h"
 #include "player/avm1/bitmap_script.h"
 #include "player/avm1/library.h"
 #include "player/bitmap_data.h"
@@ -268,8 +269,7 @@ const MethodDef kMethods[] = {
        for (size_t i = 0; i < 4; ++i) {
          Object* array = Arg(a, 3 + i).AsObject();
          if (!array || array->kind != ObjectKind::Array) continue;
-         const size_t n = std::min<size_t>(array->elements.size(), 256);
-         for (size_t k = 0; k < n; ++k) lists[i].push_back(Uint(vm, array->elements[k]));
+         for (const Value& v : ListItems(vm, array, 256)) lists[i].push_back(Uint(vm, v));
          tables[i] = &lists[i];
        }
        if (!Charge(vm, Area(Intersect(*r, a[0].AsObject()->bitmap->Bounds())))) {
@@ -315,8 +315,7 @@ const MethodDef kMethods[] = {
        if (a.size() > 6) p.channels = Uint(vm, a[6]);
        p.gray = a.size() > 7 && ToBoolean(vm.ToPrimitive(a[7]), vm.Version());
        if (Object* offsets = Arg(a, 8).AsObject(); offsets && offsets->kind == ObjectKind::Array) {
-         for (size_t i = 0; i < offsets->elements.size() && i < 32; ++i) {
-           const Value& o = offsets->elements[i];
+         for (const Value& o : ListItems(vm, offsets, 32)) {
            p.offsets.push_back(
                {vm.ToNumber(vm.GetMember(o, "x")), vm.ToNumber(vm.GetMember(o, "y"))});
          }

@@ -1,6 +1,7 @@
 // AsBroadcaster: the listener list that Key, Mouse, Stage and a movie's own objects share.
 // A broadcaster keeps its listeners in an ordinary `_listeners` array, so a script may read or
 // replace it, and the methods work on whatever is there when they run.
+#include "player/avm1/arrays.h"
 #include "player/avm1/builtin_support.h"
 
 namespace swf::avm1 {
@@ -25,9 +26,10 @@ Object* Listeners(Interpreter& vm, const Value& self, bool create) {
 }
 
 bool RemoveListener(Interpreter& vm, Object* list, const Value& listener) {
-  for (auto it = list->elements.begin(); it != list->elements.end(); ++it) {
-    if (SameListener(vm, *it, listener)) {
-      list->elements.erase(it);
+  const std::vector<Value> listeners = ListItems(vm, list, kMaxArrayElements);
+  for (size_t i = 0; i < listeners.size(); ++i) {
+    if (SameListener(vm, listeners[i], listener)) {
+      ArrayRemoveAt(vm, list, static_cast<int32_t>(i));
       return true;
     }
   }
@@ -53,7 +55,7 @@ void Interpreter::InstallBroadcaster() {
                             if (!list) return Value(true);
                             const Value listener = Arg(a, 0);
                             RemoveListener(vm, list, listener);
-                            list->elements.push_back(listener);
+                            ArrayPush(vm, list, listener);
                             return Value(true);
                           });
   Object* remove = AddMethod(*this, broadcaster, "removeListener",
@@ -69,7 +71,8 @@ void Interpreter::InstallBroadcaster() {
                                   const std::string name = vm.ToString(a[0]);
                                   // Listeners that add or remove listeners do not change who hears
                                   // this message.
-                                  const std::vector<Value> listeners = list->elements;
+                                  const std::vector<Value> listeners =
+                                      ListItems(vm, list, kMaxArrayElements);
                                   for (const Value& listener : listeners) {
                                     const Value method =
                                         name.empty() ? listener : vm.GetMember(listener, name);
@@ -129,7 +132,7 @@ void Interpreter::InstallBroadcaster() {
   Object* loader = NewNative([](Interpreter& vm, const Value& self, std::span<const Value>) {
     if (Object* o = self.AsObject()) {
       Object* list = vm.NewArray();
-      if (list) list->elements.push_back(self);
+      if (list) ArrayPush(vm, list, self);
       o->SetOwn("_listeners", list, vm.CaseSensitive(), kDontEnum);
     }
     return Value();

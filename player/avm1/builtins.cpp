@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "player/avm1/array_sort.h"
+#include "player/avm1/arrays.h"
 #include "player/avm1/builtin_support.h"
 #include "player/avm1/interpreter.h"
 #include "player/avm1/library.h"
@@ -15,38 +16,6 @@ namespace swf::avm1 {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-std::string Join(Interpreter& vm, Object* array, const std::string& separator) {
-  std::string out;
-  for (size_t i = 0; i < array->elements.size(); ++i) {
-    if (i) out += separator;
-    out += vm.ToString(array->elements[i]);
-  }
-  return out;
-}
-
-// join and toString on an object that is not an array: it has a length but no elements, so
-// every place reads as undefined.
-Value JoinAny(Interpreter& vm, const Value& self, const std::string& separator) {
-  if (Object* a = ThisArray(self)) return Join(vm, a, separator);
-  if (!self.IsObject()) return Value();
-  const int32_t length = ToInt32(vm.ToNumber(vm.GetMember(self, "length")));
-  // Past this the text would only exhaust memory.
-  constexpr int32_t kMaxPlaces = 1 << 16;
-  if (length <= 0 || length > kMaxPlaces) return std::string();
-  std::string out = "undefined";
-  for (int32_t i = 1; i < length; ++i) out += separator + "undefined";
-  return out;
-}
-
-// A relative index (negative counts from the end) clamped into 0..size.
-size_t Clamp(double index, size_t size) {
-  if (std::isnan(index)) return 0;
-  index = std::trunc(index);
-  if (index < 0) index += static_cast<double>(size);
-  if (index < 0) return 0;
-  return index > static_cast<double>(size) ? size : static_cast<size_t>(index);
-}
 
 // parseFloat reads as the original does, digit by digit: the fraction adds up in tenths (so
 // its last bits are not always the nearest double), a second point is passed over, and the
@@ -175,10 +144,6 @@ void Interpreter::InstallBuiltins() {
            const std::string name = vm.ToString(args[0]);
            if (name.empty()) return Value(false);
            if (NamesEqual(name, "__proto__", vm.CaseSensitive())) return Value(o->proto != nullptr);
-           size_t index;
-           if (o->kind == ObjectKind::Array && ArrayIndex(name, index)) {
-             return Value(index < o->elements.size() && !o->elements[index].IsHole());
-           }
            return Value(o->FindOwn(name, vm.CaseSensitive()) != nullptr);
          });
   method(objectProto_, "addProperty",
@@ -236,114 +201,15 @@ void Interpreter::InstallBuiltins() {
   method(functionProto_, "apply",
          [](Interpreter& vm, const Value& self, std::span<const Value> args) {
            std::vector<Value> list;
-           if (Object* a = Arg(args, 1).AsObject(); a && a->kind == ObjectKind::Array) {
-             list = a->elements;
+           if (Object* a = ThisArray(Arg(args, 1)); a && !Places(vm, a).ReadAll(list)) {
+             return Value();
            }
            return vm.Call(self, Arg(args, 0), list);
          });
 
   // --- Array ---
-  auto makeArray = [](Interpreter& vm, const Value&, std::span<const Value> args) -> Value {
-    if (args.size() == 1 && args[0].IsNumber()) {
-      const double n = args[0].AsNumber();
-      Object* a = vm.NewArray();
-      if (a && n >= 0 && n < (1 << 20)) a->elements.resize(static_cast<size_t>(n), Value::Hole());
-      return a;
-    }
-    return vm.NewArray(std::vector<Value>(args.begin(), args.end()));
-  };
-  Object* arrayCtor = constructor("Array", arrayProto_, makeArray, makeArray);
-  method(arrayProto_, "push", [](Interpreter&, const Value& self, std::span<const Value> args) {
-    Object* a = ThisArray(self);
-    if (!a) return Value();
-    for (const Value& v : args) a->elements.push_back(v);
-    return Value(static_cast<double>(a->elements.size()));
-  });
-  method(arrayProto_, "pop", [](Interpreter&, const Value& self, std::span<const Value>) {
-    Object* a = ThisArray(self);
-    if (!a || a->elements.empty()) return Value();
-    Value v = a->elements.back();
-    a->elements.pop_back();
-    return v;
-  });
-  method(arrayProto_, "shift", [](Interpreter&, const Value& self, std::span<const Value>) {
-    Object* a = ThisArray(self);
-    if (!a || a->elements.empty()) return Value();
-    Value v = a->elements.front();
-    a->elements.erase(a->elements.begin());
-    return v;
-  });
-  method(arrayProto_, "unshift", [](Interpreter&, const Value& self, std::span<const Value> args) {
-    Object* a = ThisArray(self);
-    if (!a) return Value();
-    a->elements.insert(a->elements.begin(), args.begin(), args.end());
-    return Value(static_cast<double>(a->elements.size()));
-  });
-  method(arrayProto_, "reverse", [](Interpreter&, const Value& self, std::span<const Value>) {
-    if (Object* a = ThisArray(self)) std::reverse(a->elements.begin(), a->elements.end());
-    return self;
-  });
-  method(arrayProto_, "join", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-    const Value sep = Arg(args, 0);
-    return JoinAny(vm, self, sep.IsUndefined() ? "," : vm.ToString(sep));
-  });
-  method(arrayProto_, "toString", [](Interpreter& vm, const Value& self, std::span<const Value>) {
-    return JoinAny(vm, self, ",");
-  });
-  method(arrayProto_, "concat",
-         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-           Object* a = ThisArray(self);
-           std::vector<Value> out = a ? a->elements : std::vector<Value>{};
-           for (const Value& v : args) {
-             if (Object* other = ThisArray(v)) {
-               out.insert(out.end(), other->elements.begin(), other->elements.end());
-             } else {
-               out.push_back(v);
-             }
-           }
-           return Value(vm.NewArray(std::move(out)));
-         });
-  method(arrayProto_, "slice", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-    Object* a = ThisArray(self);
-    if (!a) return Value();
-    const size_t size = a->elements.size();
-    const size_t from = Clamp(vm.ToNumber(Arg(args, 0)), size);
-    const size_t to =
-        args.size() < 2 || args[1].IsUndefined() ? size : Clamp(vm.ToNumber(args[1]), size);
-    std::vector<Value> out;
-    for (size_t i = from; i < to; ++i) out.push_back(a->elements[i]);
-    return Value(vm.NewArray(std::move(out)));
-  });
-  method(arrayProto_, "splice",
-         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-           Object* a = ThisArray(self);
-           if (!a || args.empty()) return Value();
-           const size_t size = a->elements.size();
-           const size_t from = Clamp(vm.ToNumber(args[0]), size);
-           size_t count = size - from;
-           if (args.size() > 1) {
-             const double n = vm.ToNumber(args[1]);
-             count = std::isnan(n) || n < 0 ? 0 : std::min(count, ToIndex(n));
-           }
-           const auto begin = a->elements.begin() + static_cast<ptrdiff_t>(from);
-           std::vector<Value> removed(begin, begin + static_cast<ptrdiff_t>(count));
-           a->elements.erase(begin, begin + static_cast<ptrdiff_t>(count));
-           if (args.size() > 2) {
-             a->elements.insert(a->elements.begin() + static_cast<ptrdiff_t>(from),
-                                args.begin() + 2, args.end());
-           }
-           return Value(vm.NewArray(std::move(removed)));
-         });
-
-  method(arrayProto_, "sort", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-    Object* a = ThisArray(self);
-    return a ? SortArray(vm, a, args) : Value();
-  });
-  method(arrayProto_, "sortOn",
-         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-           Object* a = ThisArray(self);
-           return a ? SortArrayOn(vm, a, args) : Value();
-         });
+  Object* arrayCtor = constructor("Array", arrayProto_, MakeArray, MakeArray);
+  InstallArrayMethods(*this, arrayProto_);
   for (const auto& [name, flag] : {std::pair{"CASEINSENSITIVE", kSortCaseInsensitive},
                                    {"DESCENDING", kSortDescending},
                                    {"UNIQUESORT", kSortUnique},
@@ -596,7 +462,9 @@ void Interpreter::InstallBuiltins() {
     std::vector<std::string> names;
     const Value which = Arg(args, 1);
     if (Object* list = which.AsObject(); list && list->kind == ObjectKind::Array) {
-      for (const Value& v : list->elements) names.push_back(vm.ToString(v));
+      for (const Value& v : ListItems(vm, list, kMaxArrayElements)) {
+        names.push_back(vm.ToString(v));
+      }
     } else if (!which.IsNull()) {
       // Anything else is a comma-separated list, read after both flag arguments.
       const std::string s = vm.ToString(which);

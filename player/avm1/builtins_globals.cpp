@@ -135,10 +135,6 @@ void Interpreter::InstallObjectMethods() {
               Object* o = self.AsObject();
               if (!o || a.empty()) return Value(false);
               const std::string name = vm.ToString(a[0]);
-              size_t index;
-              if (o->kind == ObjectKind::Array && ArrayIndex(name, index)) {
-                return Value(index < o->elements.size() && !o->elements[index].IsHole());
-              }
               const Property* p = o->FindOwn(name, vm.CaseSensitive());
               return Value(p && !(p->flags & kDontEnum));
             });

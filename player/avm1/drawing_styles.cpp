@@ -1,3 +1,4 @@
+#include "player/avm1/arrays.h"
 #include "player/avm1/drawing_styles.h"
 
 #include <algorithm>
@@ -28,12 +29,7 @@ bool Has(Interpreter& vm, const Value& object, const char* name) {
 // The elements of an array-like argument, or nothing when it is not an object.
 std::optional<std::vector<Value>> Elements(Interpreter& vm, const Value& v) {
   if (!v.AsObject()) return std::nullopt;
-  const double length = Member(vm, v, "length");
-  if (!(length >= 0)) return std::vector<Value>{};
-  std::vector<Value> out;
-  const size_t n = static_cast<size_t>(std::min(length, static_cast<double>(kMaxStops)));
-  for (size_t i = 0; i < n; ++i) out.push_back(vm.GetMember(v, std::to_string(i)));
-  return out;
+  return ListItems(vm, v, kMaxStops);
 }
 
 // The gradient's matrix from shape pixels' point of view, in twips: a box

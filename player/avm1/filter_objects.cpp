@@ -1,6 +1,7 @@
 // flash.filters: each filter object keeps its settings in hidden slots, behind properties on
 // its class's prototype that convert and clamp what a script writes the way the original does
 // (colours to 24 bits, alphas to whole 255ths, sizes and counts to their ranges).
+#include "player/avm1/arrays.h"
 #include "player/avm1/filter_objects.h"
 
 #include <algorithm>
@@ -113,13 +114,12 @@ double Color24(Interpreter& vm, const Value& v) {
   return static_cast<double>(ToUint32(vm.ToNumber(v)) & 0xFFFFFF);
 }
 
-int ListLength(Interpreter& vm, const Value& v, int max) {
-  const double n = vm.ToNumber(vm.GetMember(v, "length"));
-  return std::isnan(n) ? 0 : static_cast<int>(std::clamp(n, 0.0, static_cast<double>(max)));
+int Count(Interpreter& vm, const Value& v, int max) {
+  return static_cast<int>(ListLength(vm, v, static_cast<size_t>(max)));
 }
 
 Value Element(Interpreter& vm, const Value& list, int i) {
-  return vm.GetMember(list, std::to_string(i));
+  return ListItem(vm, list, static_cast<size_t>(i));
 }
 
 void InitSlots(Object* o, int cls) {
@@ -225,7 +225,7 @@ Value GetStops(Interpreter& vm, Object* o, int run) {
 }
 void SetColors(Interpreter& vm, Object* o, const Value& v) {
   if (v.IsUndefined() || v.IsNull()) return;
-  const int n = ListLength(vm, v, kMaxStops);
+  const int n = Count(vm, v, kMaxStops);
   for (int i = 0; i < n; ++i) o->internal[kList + i] = Color24(vm, Element(vm, v, i));
   o->internal[kCount] = static_cast<double>(n);
 }
@@ -238,7 +238,7 @@ void SetAlphas(Interpreter& vm, Object* o, const Value& v) {
 }
 void SetRatios(Interpreter& vm, Object* o, const Value& v) {
   if (v.IsUndefined() || v.IsNull()) return;
-  const int n = std::min(static_cast<int>(SlotNumber(o, kCount)), ListLength(vm, v, kMaxStops));
+  const int n = std::min(static_cast<int>(SlotNumber(o, kCount)), Count(vm, v, kMaxStops));
   for (int i = 0; i < n; ++i) {
     const int r = ToInt32(vm.ToNumber(Element(vm, v, i)));
     o->internal[kList + 2 * kMaxStops + i] = static_cast<double>(std::clamp(r, 0, 255));
@@ -262,7 +262,7 @@ void PadKernel(Object* o) {
 }
 void SetKernel(Interpreter& vm, Object* o, const Value& v) {
   if (v.IsUndefined() || v.IsNull()) return;
-  const int n = ListLength(vm, v, kMaxKernel);
+  const int n = Count(vm, v, kMaxKernel);
   o->internal.resize(kList);
   for (int i = 0; i < n; ++i) o->internal.push_back(vm.ToNumber(Element(vm, v, i)));
   PadKernel(o);
@@ -671,7 +671,7 @@ void InstallClipEffects(Interpreter& vm) {
         if (!d) return Value();
         std::vector<Filter> filters;
         if (list.IsObject()) {
-          const int n = ListLength(vm, list, kMaxFiltersPerObject);
+          const int n = Count(vm, list, kMaxFiltersPerObject);
           for (int i = 0; i < n; ++i) {
             Filter f;
             if (FilterFromObject(vm, Element(vm, list, i), f)) filters.push_back(std::move(f));

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "player/avm1/activation.h"
+#include "player/avm1/arrays.h"
 #include "player/avm1/script_error.h"
 #include "player/avm1/text.h"
 #include "player/display_list.h"
@@ -50,7 +51,7 @@ Object* Interpreter::NewArray(std::vector<Value> elements) {
   Object* a = NewObject(arrayProto_);
   if (!a) return nullptr;
   a->kind = ObjectKind::Array;
-  a->elements = std::move(elements);
+  FillArray(a, std::move(elements));
   return a;
 }
 
@@ -173,15 +174,10 @@ Value Interpreter::GetMember(const Value& object, std::string_view name, bool re
       const Property* kept = o->FindOwn("__proto__", cs);
       return kept ? kept->value : Value();
     }
-    const Property* own = o->kind == ObjectKind::Array ? o->FindOwn(name, cs) : nullptr;
-    // addProperty can put a getter over an element or the length.
-    if (o->kind == ObjectKind::Array && !(own && own->getter)) {
-      size_t index;
-      if (NamesEqual(name, "length", cs)) return static_cast<double>(o->elements.size());
-      if (ArrayIndex(name, index)) {
-        return index < o->elements.size() && !o->elements[index].IsHole() ? o->elements[index]
-                                                                          : Value();
-      }
+    // addProperty can put a getter over the length.
+    if (o->kind == ObjectKind::Array && NamesEqual(name, "length", cs)) {
+      const Property* own = o->FindOwn(name, cs);
+      if (!(own && own->getter)) return static_cast<double>(o->arrayLength);
     }
   }
   Object* at = o;
@@ -200,11 +196,6 @@ Value Interpreter::GetMember(const Value& object, std::string_view name, bool re
         }
       }
       return p->value;
-    }
-    // An array further up the chain lends its elements to what inherits from it.
-    if (size_t index; at != o && at->kind == ObjectKind::Array && ArrayIndex(name, index) &&
-                      index < at->elements.size() && !at->elements[index].IsHole()) {
-      return at->elements[index];
     }
     if (IsClip(at) && at == o) {
       bool found;
@@ -234,14 +225,7 @@ bool Interpreter::HasProperty(Object* object, std::string_view name) {
     object = Resolved(object);
     if (!object) return false;
   }
-  if (object->kind == ObjectKind::Array) {
-    size_t index;
-    if (NamesEqual(name, "length", cs)) return true;
-    if (ArrayIndex(name, index) && index < object->elements.size() &&
-        !object->elements[index].IsHole()) {
-      return true;
-    }
-  }
+  if (object->kind == ObjectKind::Array && NamesEqual(name, "length", cs)) return true;
   Object* at = object;
   for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
     if (at->FindOwn(name, cs)) return true;
@@ -276,17 +260,13 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
   }
   if (o->kind == ObjectKind::Clip && SetClipProperty(o->clip, name, value)) return;
   if (o->kind == ObjectKind::Array) {
-    size_t index;
     if (NamesEqual(name, "length", cs)) {
-      const double n = ToNumber(value);
-      if (n >= 0 && n <= kMaxArrayElements) o->elements.resize(static_cast<size_t>(n), Value::Hole());
+      SetArrayLength(o, ToInt32(ToNumber(value)));
       return;
     }
-    if (ArrayIndex(name, index) && index < kMaxArrayElements) {
-      if (index >= o->elements.size()) o->elements.resize(index + 1, Value::Hole());
-      o->elements[index] = std::move(value);
-      return;
-    }
+    // Writing at an index stretches the length past it, counting in 32 bits as the player
+    // does: index 2147483647 makes the length -2147483648.
+    if (int32_t index; IndexName(name, index)) GrowArray(o, index);
   }
   if (!o->watchers.empty()) value = Watched(o, name, std::move(value));
   // A property with a setter anywhere up the chain takes the write; one without (a getter
@@ -369,13 +349,6 @@ bool Interpreter::DeleteMember(const Value& object, std::string_view name) {
     o->proto = nullptr;
     return true;
   }
-  if (o->kind == ObjectKind::Array) {
-    size_t index;
-    if (ArrayIndex(name, index) && index < o->elements.size()) {
-      o->elements[index] = Value::Hole();
-      return true;
-    }
-  }
   return o->DeleteOwn(name, CaseSensitive());
 }
 
@@ -396,12 +369,6 @@ std::vector<std::string> Interpreter::EnumerableNames(Object* object) {
     levelStarts.push_back(names.size());
     for (auto p = at->props.rbegin(); p != at->props.rend(); ++p) {
       if (!(p->flags & kDontEnum) && !seen(p->name)) names.push_back(p->name);
-    }
-    if (at->kind == ObjectKind::Array) {
-      // An element holding undefined is still there to enumerate; a hole is not.
-      for (size_t i = at->elements.size(); i-- > 0;) {
-        if (!at->elements[i].IsHole()) names.push_back(std::to_string(i));
-      }
     }
   }
   std::vector<std::string> ordered;

@@ -33,7 +33,8 @@ inline constexpr int kMaxAccessorDepth = 65;
 // movie's honest long loops (thousands of iterations of a few dozen actions), few enough that
 // a runaway script stops within seconds.
 inline constexpr uint64_t kInstructionBudget = 5'000'000;
-// Array elements past this stay plain properties rather than growing an array without bound.
+// The most places one Array method walks (a length may say two billion with nothing behind
+// it); past it the script stops, as a script that ran too long would.
 inline constexpr size_t kMaxArrayElements = size_t{1} << 20;
 // Objects one movie may make; past it `new` and literals give undefined.
 inline constexpr size_t kMaxObjects = 500'000;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "player/avm1/arrays.h"
 #include "player/avm1/library.h"
 #include "player/avm1/script_error.h"
 #include "player/url_variables.h"
@@ -138,10 +139,12 @@ void InstallDataMethods(Interpreter& vm, Object* proto, bool xml) {
               Object* headers = ThisArray(list);
               if (!headers) return Value();
               if (Object* pairs = ThisArray(Arg(a, 0))) {
-                for (const Value& v : pairs->elements) headers->elements.push_back(v);
+                for (const Value& v : ListItems(vm, pairs, kMaxArrayElements)) {
+                  ArrayPush(vm, headers, v);
+                }
               } else if (a.size() >= 2) {
-                headers->elements.push_back(a[0]);
-                headers->elements.push_back(a[1]);
+                ArrayPush(vm, headers, a[0]);
+                ArrayPush(vm, headers, a[1]);
               }
               return Value();
             });

@@ -16,15 +16,33 @@ bool NamesEqual(std::string_view a, std::string_view b, bool caseSensitive) {
   return true;
 }
 
-bool ArrayIndex(std::string_view name, size_t& index) {
-  if (name.empty() || name.size() > 9) return false;
-  if (name.size() > 1 && name[0] == '0') return false;
-  size_t n = 0;
+bool IndexName(std::string_view name, int32_t& index) {
+  const bool negative = !name.empty() && name[0] == '-';
+  if (negative) name.remove_prefix(1);
+  if (name.empty()) return false;
+  uint32_t n = 0;
   for (char c : name) {
     if (c < '0' || c > '9') return false;
-    n = n * 10 + static_cast<size_t>(c - '0');
+    n = n * 10 + static_cast<uint32_t>(c - '0');
   }
-  index = n;
+  index = static_cast<int32_t>(negative ? 0u - n : n);
+  return true;
+}
+
+bool CanonicalIndex(std::string_view name, int32_t& index) {
+  // At most "-2147483648": anything longer is no 32-bit number written plainly.
+  if (name.empty() || name.size() > 11) return false;
+  const bool negative = name[0] == '-';
+  const std::string_view digits = negative ? name.substr(1) : name;
+  if (digits.empty() || (digits[0] == '0' && (digits.size() > 1 || negative))) return false;
+  int64_t n = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + (c - '0');
+  }
+  if (negative) n = -n;
+  if (n < INT32_MIN || n > INT32_MAX) return false;
+  index = static_cast<int32_t>(n);
   return true;
 }
 
@@ -48,15 +66,69 @@ uint32_t FoldedHash(std::string_view name) {
 
 void PropertyList::clear() {
   items_.clear();
+  ForgetPositions();
+}
+
+void PropertyList::ForgetPositions() {
   hashes_.clear();
   slots_.clear();
+  indexSlots_.clear();
+  indexedCount_ = 0;
 }
 
 PropertyList::iterator PropertyList::erase(const_iterator at) {
-  // Positions after the removed one all move down: the table starts over.
-  hashes_.clear();
-  slots_.clear();
-  return items_.erase(at);
+  const size_t position = static_cast<size_t>(at - items_.cbegin());
+  if (position + 1 != items_.size()) {
+    // Positions after the removed one all move down: the tables start over.
+    ForgetPositions();
+    return items_.erase(at);
+  }
+  // The last property (a pop, a length cut by one) leaves the tables as they were but for its
+  // own entries, so emptying an array from the end stays cheap.
+  if (hashes_.size() == items_.size()) {
+    const size_t mask = slots_.size() - 1;
+    size_t hole = hashes_.back() & mask;
+    while (slots_[hole] != position + 1) hole = (hole + 1) & mask;
+    // Entries further along the probe run move back over the gap when their home allows it.
+    for (size_t next = (hole + 1) & mask; slots_[next] != 0; next = (next + 1) & mask) {
+      const size_t home = hashes_[slots_[next] - 1] & mask;
+      const bool between = hole <= next ? (hole < home && home <= next)
+                                        : (hole < home || home <= next);
+      if (!between) {
+        slots_[hole] = slots_[next];
+        hole = next;
+      }
+    }
+    slots_[hole] = 0;
+    hashes_.pop_back();
+  }
+  if (indexedCount_ == items_.size()) {
+    int32_t index;
+    if (CanonicalIndex(items_.back().name, index) && index >= 0 &&
+        static_cast<size_t>(index) < indexSlots_.size() &&
+        indexSlots_[static_cast<size_t>(index)] == position + 1) {
+      indexSlots_[static_cast<size_t>(index)] = 0;
+    }
+    --indexedCount_;
+  }
+  items_.pop_back();
+  return items_.end();
+}
+
+void PropertyList::CatchUpIndexes() {
+  const size_t count = items_.size();
+  if (indexedCount_ == count) return;
+  // Indexes up to a few times the count are covered; past that the name lookup serves.
+  const size_t limit = 4 * count + 16;
+  for (size_t i = indexedCount_; i < count; ++i) {
+    int32_t index;
+    if (!CanonicalIndex(items_[i].name, index) || index < 0) continue;
+    const auto at = static_cast<size_t>(index);
+    if (at >= limit) continue;
+    if (at >= indexSlots_.size()) indexSlots_.resize(std::max(at + 1, 2 * indexSlots_.size()), 0);
+    if (indexSlots_[at] == 0) indexSlots_[at] = static_cast<uint32_t>(i + 1);
+  }
+  indexedCount_ = count;
 }
 
 void PropertyList::Insert(uint32_t hash, uint32_t position) const {

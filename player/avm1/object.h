@@ -1,6 +1,7 @@
 #pragma once
 // Script objects: properties in the order they were made, a prototype link, and what makes an
 // object special (an array's elements, a function's code, a clip's identity, a boxed primitive).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -76,6 +77,23 @@ class PropertyList {
   void push_back(Property p) { items_.push_back(std::move(p)); }
   void clear();
   iterator erase(const_iterator at);
+  // Removes every property `drop` picks in one pass (the tables start over once, not once a
+  // property). Gives how many went.
+  template <class Pred>
+  size_t RemoveIf(Pred drop) {
+    size_t first = 0;
+    while (first < items_.size() && !drop(items_[first])) ++first;
+    if (first == items_.size()) return 0;
+    if (first + 1 == items_.size()) {
+      erase(items_.end() - 1);
+      return 1;
+    }
+    const size_t before = items_.size();
+    items_.erase(std::remove_if(items_.begin() + static_cast<ptrdiff_t>(first), items_.end(), drop),
+                 items_.end());
+    ForgetPositions();
+    return before - items_.size();
+  }
 
   // The first property not hidden by its flags with this name, or null.
   Property* Find(std::string_view name, bool caseSensitive) {
@@ -86,6 +104,15 @@ class PropertyList {
     const size_t at = IndexOf(name, caseSensitive);
     return at == kNone ? nullptr : &items_[at];
   }
+  // The property named by `index` written the usual way ("0", "17"), found without making
+  // the name: arrays are read and written by number far more often than by name. Null only
+  // means "not found this quick way"; the caller asks Find then.
+  Property* FindIndex(uint32_t index) {
+    if (indexedCount_ != items_.size()) CatchUpIndexes();
+    if (index >= indexSlots_.size() || indexSlots_[index] == 0) return nullptr;
+    Property& p = items_[indexSlots_[index] - 1];
+    return p.hidden ? nullptr : &p;
+  }
 
  private:
   static constexpr size_t kIndexFrom = 8;
@@ -94,9 +121,15 @@ class PropertyList {
   // The table is a cache of the names, kept up to date by lookups.
   void CatchUp() const;
   void Insert(uint32_t hash, uint32_t position) const;
+  void ForgetPositions();
+  void CatchUpIndexes();
   std::vector<Property> items_;
   mutable std::vector<uint32_t> hashes_;  // each indexed property's folded name hash
   mutable std::vector<uint32_t> slots_;   // open addressing: 0 is empty, else position + 1
+  // By index, the position + 1 of the oldest property named by it (0: none seen). It covers
+  // indexes below a few times the property count, so a huge index costs no memory.
+  std::vector<uint32_t> indexSlots_;
+  size_t indexedCount_ = 0;  // properties already entered in indexSlots_
 };
 
 using NativeFunction =
@@ -140,7 +173,10 @@ struct Object {
   PropertyList props;
   Object* proto = nullptr;
 
-  std::vector<Value> elements;  // arrays; an XML node's children
+  std::vector<Value> elements;  // an XML node's children (arrays keep theirs as properties)
+  // An array's length: what scripts set it to, or one past the highest index written. It is
+  // a signed 32-bit number, and nothing is allocated for the places below it.
+  int32_t arrayLength = 0;
 
   std::shared_ptr<const FunctionCode> code;  // functions defined by bytecode
   NativeFunction native;                     // functions of the player
@@ -170,8 +206,11 @@ struct Object {
   bool DeleteOwn(std::string_view name, bool caseSensitive);
 };
 
-// "0", "12": the index an array element name stands for.
-bool ArrayIndex(std::string_view name, size_t& index);
+// "0", "12", "-3": a name as an array's length counts it, digits read into 32 bits the way
+// the player reads them ("4294967296" counts as 0).
+bool IndexName(std::string_view name, int32_t& index);
+// A name written the way the player writes an index ("-3", "12", not "012"), and its value.
+bool CanonicalIndex(std::string_view name, int32_t& index);
 
 bool NamesEqual(std::string_view a, std::string_view b, bool caseSensitive);
 

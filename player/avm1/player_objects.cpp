@@ -8,6 +8,7 @@
 #include <string>
 
 #include "player/avm1/amf0.h"
+#include "player/avm1/arrays.h"
 #include "player/avm1/library.h"
 #include "player/display_list.h"
 
@@ -253,7 +254,9 @@ void InstallContextMenu(Interpreter& vm) {
       Object* from = ThisArray(vm.GetMember(self, "customItems"));
       Object* to = ThisArray(vm.GetMember(copy, "customItems"));
       if (from && to) {
-        for (const Value& v : from->elements) to->elements.push_back(CallMethod(vm, v, "copy", {}));
+        for (const Value& v : ListItems(vm, from, kMaxArrayElements)) {
+          ArrayPush(vm, to, CallMethod(vm, v, "copy", {}));
+        }
       }
       return copy;
     });

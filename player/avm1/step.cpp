@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "player/avm1/action_codes.h"
+#include "player/avm1/arrays.h"
 #include "player/avm1/executor.h"
 #include "player/avm1/script_error.h"
 
@@ -12,6 +13,16 @@ namespace swf::avm1 {
 namespace {
 
 double Modulo(double a, double b) { return std::fmod(a, b); }
+
+// The element of an array that a whole-number member name (0, 17) stands for, found without
+// making the name; null leaves it to the general path.
+Property* NumberedElement(const Value& object, const Value& name) {
+  Object* o = object.AsObject();
+  if (!o || o->kind != ObjectKind::Array || !name.IsNumber()) return nullptr;
+  const double i = name.AsNumber();
+  if (!(i >= 0 && i <= std::numeric_limits<int32_t>::max()) || std::trunc(i) != i) return nullptr;
+  return o->props.FindIndex(static_cast<uint32_t>(i));
+}
 
 }  // namespace
 
@@ -191,16 +202,11 @@ bool Executor::StepMember(const DecodedAction& d) {
     case ActionCode::GetMember: {
       const Value name = Pop();
       const Value object = Pop();
-      // An array read at a whole number: the element, as the general path would find it by
-      // the number's name, unless a property of the array (a getter) could stand in its way.
-      Object* o = object.AsObject();
-      if (o && o->kind == ObjectKind::Array && o->props.empty() && name.IsNumber()) {
-        const double i = name.AsNumber();
-        if (i >= 0 && i < 1e9 && std::trunc(i) == i) {
-          const size_t at = static_cast<size_t>(i);
-          Push(at < o->elements.size() && !o->elements[at].IsHole() ? o->elements[at] : Value());
-          break;
-        }
+      // An array read at a whole number: the element found without making its name, as the
+      // general path would find it; anything else (a getter, a hole) takes that path.
+      if (const Property* p = NumberedElement(object, name); p && !p->getter) {
+        Push(p->value);
+        break;
       }
       Push(vm.GetMember(object, NameOf(name, storage)));
       break;
@@ -209,17 +215,14 @@ bool Executor::StepMember(const DecodedAction& d) {
       Value value = Pop();
       const Value name = Pop();
       const Value object = Pop();
-      // An array written at a whole number: the element, as the general path would write it
-      // by the number's name (elements come before setters and watchers there too).
-      Object* o = object.AsObject();
-      if (o && o->kind == ObjectKind::Array && name.IsNumber()) {
-        const double i = name.AsNumber();
-        if (i >= 0 && i < static_cast<double>(kMaxArrayElements) && std::trunc(i) == i) {
-          const size_t at = static_cast<size_t>(i);
-          if (at >= o->elements.size()) o->elements.resize(at + 1, Value::Hole());
-          o->elements[at] = std::move(value);
-          break;
-        }
+      // An existing element written at a whole number, as the general path would write it
+      // when nothing (a setter, a watcher, a read-only flag) stands in the way.
+      if (Property* p = NumberedElement(object, name);
+          p && !p->getter && !p->setter && !(p->flags & kReadOnly) &&
+          object.AsObject()->watchers.empty()) {
+        p->value = std::move(value);
+        GrowArray(object.AsObject(), static_cast<int32_t>(name.AsNumber()));
+        break;
       }
       vm.SetMember(object, NameOf(name, storage), std::move(value));
       break;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "player/avm1/arrays.h"
 #include "player/avm1/builtin_support.h"
 #include "player/avm1/interpreter.h"
 #include "player/avm1/script_error.h"
@@ -203,16 +204,13 @@ Value ConvertFormatValue(Interpreter& vm, size_t slot, const Value& v, const Val
     case kLetterSpacing:
       return vm.ToNumber(v);
     case kTabStops: {
-      Object* list = v.AsObject();
-      Object* out = vm.NewArray();
-      if (!list || !out) return Null{};
-      const size_t n = std::min<size_t>(ToIndex(vm.ToNumber(vm.GetMember(list, "length"))),
-                                        kMaxFieldChars);
-      for (size_t i = 0; i < n; ++i) {
-        out->elements.push_back(
-            NearestInt(vm.ToNumber(vm.GetMember(list, std::to_string(i)))));
+      if (!v.IsObject()) return Null{};
+      std::vector<Value> stops;
+      for (const Value& stop : ListItems(vm, v, kMaxFieldChars)) {
+        stops.emplace_back(NearestInt(vm.ToNumber(stop)));
       }
-      return out;
+      Object* out = vm.NewArray(std::move(stops));
+      return out ? Value(out) : Value(Null{});
     }
     case kLeftMargin:
     case kRightMargin:
@@ -248,10 +246,8 @@ Object* FormatObject(Interpreter& vm, const CharFormat& f) {
   s[kLeading] = f.leading;
   s[kBlockIndent] = f.blockIndent;
   s[kBullet] = f.bullet;
-  Object* tabs = vm.NewArray();
-  if (tabs) {
-    for (int t : f.tabStops) tabs->elements.push_back(t);
-  }
+  std::vector<Value> stops(f.tabStops.begin(), f.tabStops.end());
+  Object* tabs = vm.NewArray(std::move(stops));
   s[kTabStops] = tabs ? Value(tabs) : Value(Null{});
   s[kKerning] = f.kerning;
   s[kLetterSpacing] = f.letterSpacing;
@@ -297,8 +293,10 @@ void ApplyFormat(Interpreter& vm, const Value& format, CharFormat& f) {
   if (get("kerning", v)) f.kerning = ToBoolean(v, vm.Version());
   if (get("tabStops", v)) {
     f.tabStops.clear();
-    if (Object* a = ThisArray(v)) {
-      for (const Value& e : a->elements) f.tabStops.push_back(static_cast<int>(vm.ToNumber(e)));
+    if (ThisArray(v)) {
+      for (const Value& e : ListItems(vm, v, kMaxFieldChars)) {
+        f.tabStops.push_back(static_cast<int>(vm.ToNumber(e)));
+      }
     }
   }
 }

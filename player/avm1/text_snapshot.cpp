@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "player/avm1/arrays.h"
 #include "player/avm1/builtin_support.h"
 #include "player/avm1/text.h"
 #include "player/display_list.h"
@@ -165,8 +166,8 @@ void InstallTextSnapshot(Interpreter& vm, Object* clipProto) {
     const bool select = ToBoolean(args[2], vm.Version());
     for (size_t i = begin; i < end; ++i) {
       s.selected[i] = select ? '1' : '0';
-      if (s.runs && i < s.runs->elements.size()) {
-        if (Object* info = s.runs->elements[i].AsObject()) {
+      if (s.runs) {
+        if (Object* info = ListItem(vm, s.runs, i).AsObject()) {
           info->SetOwn("selected", select, vm.CaseSensitive());
         }
       }
@@ -202,8 +203,9 @@ void InstallTextSnapshot(Interpreter& vm, Object* clipProto) {
     const double reach = args.size() > 2 ? vm.ToNumber(args[2]) : 0;
     double best = reach;
     double found = -1;
-    for (size_t i = 0; i < s.runs->elements.size(); ++i) {
-      Object* info = s.runs->elements[i].AsObject();
+    const std::vector<Value> runs = ListItems(vm, s.runs, kMaxArrayElements);
+    for (size_t i = 0; i < runs.size(); ++i) {
+      Object* info = runs[i].AsObject();
       if (!info) continue;
       const double tx = vm.ToNumber(vm.GetMember(info, "matrix_tx"));
       const double ty = vm.ToNumber(vm.GetMember(info, "matrix_ty"));
@@ -239,10 +241,11 @@ void InstallTextSnapshot(Interpreter& vm, Object* clipProto) {
     if (!Read(self, s) || args.size() != 2 || !s.runs) return Value();
     Object* out = vm.NewArray();
     if (!out || s.text.empty()) return Value(out);
-    const int64_t n = static_cast<int64_t>(s.runs->elements.size());
+    const std::vector<Value> runs = ListItems(vm, s.runs, kMaxArrayElements);
+    const int64_t n = static_cast<int64_t>(runs.size());
     const int64_t b = std::clamp<int64_t>(IndexArg(vm, args[0]), 0, n);
     const int64_t e = std::clamp<int64_t>(IndexArg(vm, args[1]), 0, n - 1);
-    for (int64_t i = b; i <= e; ++i) out->elements.push_back(s.runs->elements[static_cast<size_t>(i)]);
+    for (int64_t i = b; i <= e; ++i) ArrayPush(vm, out, runs[static_cast<size_t>(i)]);
     return Value(out);
   });
 

@@ -12,10 +12,7 @@ namespace swf::avm1 {
 
 struct Object;
 
-// `hole` marks an array slot that was never written (past a grown length): it reads as
-// undefined like any other but is not an element for for-in or hasOwnProperty.
 struct Undefined {
-  bool hole = false;
   bool operator==(const Undefined&) const { return true; }
 };
 struct Null {
@@ -30,8 +27,7 @@ struct Null {
 class Value {
  public:
   Value() noexcept : tag_(Tag::Undefined) { u_.number = 0; }
-  Value(Undefined u) noexcept : tag_(u.hole ? Tag::Hole : Tag::Undefined) { u_.number = 0; }
-  static Value Hole() { return Value(Undefined{true}); }
+  Value(Undefined) noexcept : tag_(Tag::Undefined) { u_.number = 0; }
   Value(Null) noexcept : tag_(Tag::Null) { u_.number = 0; }
   Value(bool b) noexcept : tag_(Tag::Bool) {
     u_.number = 0;
@@ -69,8 +65,7 @@ class Value {
   }
   ~Value() { Release(); }
 
-  bool IsUndefined() const { return tag_ == Tag::Undefined || tag_ == Tag::Hole; }
-  bool IsHole() const { return tag_ == Tag::Hole; }
+  bool IsUndefined() const { return tag_ == Tag::Undefined; }
   bool IsNull() const { return tag_ == Tag::Null; }
   bool IsBool() const { return tag_ == Tag::Bool; }
   bool IsNumber() const { return tag_ == Tag::Number; }
@@ -86,12 +81,12 @@ class Value {
   const std::string& AsString() const;
   Object* AsObject() const { return tag_ == Tag::Object ? u_.object : nullptr; }
 
-  // Undefined equals undefined (a hole too), numbers compare as numbers (NaN unequal to
+  // Undefined equals undefined, numbers compare as numbers (NaN unequal to
   // itself), strings by their text and objects by identity.
   bool operator==(const Value& other) const;
 
  private:
-  enum class Tag : uint8_t { Undefined, Hole, Null, Bool, Number, String, Object };
+  enum class Tag : uint8_t { Undefined, Null, Bool, Number, String, Object };
   struct SharedString {
     uint32_t refs;
     std::string text;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 
+#include "player/avm1/arrays.h"
 #include "player/avm1/library.h"
 #include "player/avm1/xml_parser.h"
 
@@ -49,7 +50,7 @@ Object* NewNode(Interpreter& vm, bool element, const std::string& text) {
 }
 
 void SyncChildNodes(Object* node) {
-  if (Object* list = node->internal[kChildNodes].AsObject()) list->elements = node->elements;
+  if (Object* list = node->internal[kChildNodes].AsObject()) FillArray(list, node->elements);
 }
 
 Object* Parent(Object* node) { return AsNode(node->internal[kParent]); }

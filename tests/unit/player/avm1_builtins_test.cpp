@@ -120,8 +120,9 @@ TEST(Avm1Builtins, ArrayMethods) {
   vm.SetMember(a, "3", "x");
   EXPECT_EQ(vm.ToString(a), "1,undefined,undefined,x");
   // The padding is holes: no elements to enumerate or own, unlike a written undefined.
+  // Elements list newest first, as any properties do, whatever their index.
   vm.SetMember(a, "1", Value(Undefined{}));
-  EXPECT_EQ(vm.EnumerableNames(a.AsObject()), (std::vector<std::string>{"3", "1", "0"}));
+  EXPECT_EQ(vm.EnumerableNames(a.AsObject()), (std::vector<std::string>{"1", "3", "0"}));
   EXPECT_EQ(Call(vm, a, "hasOwnProperty", {Value("2")}), "false");
 }
 
