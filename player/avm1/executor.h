@@ -51,6 +51,8 @@ struct Executor {
   bool returned = false;
   // The last tellTarget named no clip.
   bool targetLost = false;
+  // The last tellTarget came from a script whose clip had been removed, and stays on that clip.
+  bool keptOnRemovedBase = false;
   Value result;
   int version;
 
@@ -386,12 +388,25 @@ struct Executor {
     vm.Host()->SetPlaying(clip, play);
   }
 
+  static std::string_view FirstStep(std::string_view path) {
+    return path.substr(0, path.find_first_of("/.:"));
+  }
+
   void SetTarget(const Value& target) {
     // Up to SWF 6 undefined names the script's own clip, as the empty string does.
     targetLost = false;
+    keptOnRemovedBase = false;
     if ((target.IsString() && target.AsString().empty()) ||
         (target.IsUndefined() && version <= 6)) {
       act.target = act.base;
+      return;
+    }
+    // A script whose own clip has left the stage stands in a tree of its own: _root and every
+    // relative path lead back to that clip, so what it tells goes nowhere.
+    if (BaseClipGone() && target.IsString() &&
+        !LevelNumber(FirstStep(target.AsString()), CaseSensitive())) {
+      act.target = act.base;
+      keptOnRemovedBase = true;
       return;
     }
     // A target is always found again by its path: a clip given by reference names the first
@@ -503,7 +518,7 @@ struct Executor {
   }
 
   bool LooseEquals(const Value& a, const Value& b) {
-    if (a.IsObject() && b.IsObject()) return a.AsObject() == b.AsObject();
+    if (a.IsObject() && b.IsObject()) return SameObject(a.AsObject(), b.AsObject());
     // An object without a valueOf of its own kind (_global, say) has no value: it equals
     // undefined and null.
     if (a.IsObject()) {
@@ -524,12 +539,23 @@ struct Executor {
     return PrimitiveToNumber(a, version) == PrimitiveToNumber(b, version);
   }
 
-  static bool StrictEquals(const Value& a, const Value& b) {
+  bool StrictEquals(const Value& a, const Value& b) {
     // The original finds NaN strictly equal to itself.
     if (a.IsNumber() && b.IsNumber()) {
       return a.AsNumber() == b.AsNumber() || (std::isnan(a.AsNumber()) && std::isnan(b.AsNumber()));
     }
+    if (a.IsObject() && b.IsObject()) return SameObject(a.AsObject(), b.AsObject());
     return a == b;
+  }
+
+  // A script holds a clip by its path: two clips that stand at the same path (one left behind
+  // at a script depth when its frame was played again, one placed anew) are the same to it.
+  bool SameObject(Object* a, Object* b) {
+    if (a == b) return true;
+    if (a->kind != ObjectKind::Clip || b->kind != ObjectKind::Clip || !vm.Host()) return false;
+    a = vm.Resolved(a);
+    b = vm.Resolved(b);
+    return a && b && (a == b || vm.ClipDotPath(a->clip) == vm.ClipDotPath(b->clip));
   }
 
   // a < b as Less2 does it: undefined when either side is NaN.
