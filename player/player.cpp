@@ -49,6 +49,7 @@ void Player::Start(std::unique_ptr<Movie> movie) {
   scripts_ = std::make_unique<avm1::MovieScripts>(*movie_, display_);
   scripts_->SetTrace(trace_);
   scripts_->vm().SetUrlSink([this](const avm1::Interpreter::UrlRequest& r) { RouteUrl(r); });
+  scripts_->vm().SetViewSize(inputWidth_, inputHeight_);
   input_ = std::make_unique<InputRouter>(*movie_, display_, *scripts_);
   input_->SetSelectableTextQuery(textQuery_);
   display_.SetActionHook([this](const FrameActions& actions) {
@@ -338,6 +339,7 @@ void Player::SetViewport(ScaleMode scale, int viewWidth, int viewHeight) {
   inputScale_ = scale;
   inputWidth_ = viewWidth;
   inputHeight_ = viewHeight;
+  if (scripts_) scripts_->vm().SetViewSize(viewWidth, viewHeight);
 }
 
 Matrix Player::InputView() const {

@@ -49,12 +49,23 @@ int FramesToRun(const fs::path& toml) {
   return 1;
 }
 
+// The window size a case asks to be shown at (viewport_dimensions), or 0 by 0.
+std::pair<int, int> ViewportOf(const fs::path& toml) {
+  static const std::regex kKey(R"(viewport_dimensions\s*=.*width\s*=\s*(\d+).*height\s*=\s*(\d+))");
+  std::smatch m;
+  const std::string text = ReadText(toml);
+  if (!std::regex_search(text, m, kKey)) return {0, 0};
+  return {std::stoi(m[1]), std::stoi(m[2])};
+}
+
 std::vector<std::string> RunCase(const fs::path& dir, int frames) {
   std::vector<std::string> traced;
   // Device text measures the same way on every machine with the same fonts installed.
   static swf::NativeDeviceFonts fonts;
   swf::Player player;
   player.SetDeviceFonts(&fonts);
+  const auto [viewWidth, viewHeight] = ViewportOf(dir / "test.toml");
+  if (viewWidth > 0) player.SetViewport(swf::ScaleMode::ShowAll, viewWidth, viewHeight);
   player.SetTraceSink([&](std::string_view line) {
     // One trace call may print several lines.
     for (std::string& l : Lines(std::string(line) + "\n")) traced.push_back(std::move(l));
