@@ -22,7 +22,10 @@ std::optional<std::vector<uint8_t>> FolderLoads::Read(std::string_view url) cons
 }
 
 void FolderLoads::Answer(const Player::UrlRequest& request) {
-  if (request.loadId == 0 && request.replyId == 0) return;  // a page to open, not a load
+  if (request.loadId == 0 && request.replyId == 0) {  // a page to open, not a load
+    if (pageSink_) pageSink_(request);
+    return;
+  }
   std::optional<std::vector<uint8_t>> bytes = Read(request.url);
   if (request.loadId != 0) {
     if (bytes) {

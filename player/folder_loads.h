@@ -5,6 +5,7 @@
 // are not there, fail as a missing file does.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,10 @@ class FolderLoads {
   void Deliver();
   // The bytes of the file `url` names, or nothing.
   std::optional<std::vector<uint8_t>> Read(std::string_view url) const;
+  // Hears of each page the movie asks to open (which a folder has nothing to answer with).
+  void SetPageSink(std::function<void(const Player::UrlRequest&)> sink) {
+    pageSink_ = std::move(sink);
+  }
 
  private:
   void Answer(const Player::UrlRequest& request);
@@ -34,6 +39,7 @@ class FolderLoads {
   Player& player_;
   std::filesystem::path folder_;
   std::vector<std::pair<uint64_t, std::optional<std::string>>> replies_;
+  std::function<void(const Player::UrlRequest&)> pageSink_;
 };
 
 }  // namespace swf

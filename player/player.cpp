@@ -87,6 +87,11 @@ void Player::RouteUrl(const avm1::Interpreter::UrlRequest& r) {
     load.level = intoClip ? -1 : r.level;
     load.variables = r.loadVariables;
     load.replyId = r.replyId;
+  } else if (EqualsIgnoringCase(request.target, "blank") ||
+             EqualsIgnoringCase(request.target, "_blank")) {
+    // A new window is asked for with or without the underscore, in any case; other window
+    // names go to the browser as they are.
+    request.target = "_blank";
   }
   // With nobody to fetch it, the load never arrives, as when a file is missing.
   if (!urlLoader_) {

@@ -74,6 +74,13 @@ std::vector<std::string> RunCase(const fs::path& dir, int frames) {
   const std::vector<uint8_t> bytes(file.begin(), file.end());
   // Loads are answered from the case's folder, as a movie played from disk finds its files.
   swf::FolderLoads loads(player, dir);
+  // Cases that log what they fetch list each page they open among their trace lines.
+  if (std::regex_search(ReadText(dir / "test.toml"), std::regex(R"(log_fetch\s*=\s*true)"))) {
+    loads.SetPageSink([&](const swf::Player::UrlRequest& r) {
+      traced.insert(traced.end(), {"Navigator::navigate_to_url:", "  URL: " + r.url,
+                                   "  Target: " + r.target});
+    });
+  }
   if (!player.Load(bytes).Ok()) return traced;
   loads.Deliver();
   for (int f = 1; f < frames; ++f) {
