@@ -106,14 +106,25 @@ struct Executor {
       out = Root();
       return true;
     }
-    // A variable named "_level" and a number names that level, whatever follows the digits.
-    size_t digits = 6;
-    while (digits < name.size() && digits < 15 && name[digits] >= '0' && name[digits] <= '9') {
-      ++digits;
-    }
-    if (const std::optional<int32_t> level = LevelNumber(name.substr(0, digits), CaseSensitive());
-        level && vm.Host()) {
-      const std::optional<ClipRef> at = vm.Host()->Level(*level);
+    // A variable named "_level" (or "_flash") and a number names that level, whatever follows
+    // the digits; no digits is level 0, and the number wraps as a 32-bit one.
+    if (vm.Host() && name.size() >= 6 &&
+        (Is(name.substr(0, 6), "_level") || Is(name.substr(0, 6), "_flash"))) {
+      uint32_t n = 0;
+      for (size_t i = 6; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i) {
+        n = n * 10 + static_cast<uint32_t>(name[i] - '0');
+      }
+      // A variable of that name set on a clip in scope hides the level.
+      for (auto it = act.scope.rbegin(); it != act.scope.rend(); ++it) {
+        Object* o = *it == act.base ? act.target : *it;
+        if (o && o->kind == ObjectKind::Clip && o->FindOwn(name, CaseSensitive())) {
+          out = vm.GetMember(o, name);
+          return true;
+        }
+      }
+      const auto level = static_cast<int32_t>(n);
+      const std::optional<ClipRef> at =
+          level >= 0 ? vm.Host()->Level(level) : std::nullopt;
       out = at ? Value(vm.ClipObject(*at)) : Value();
       return true;
     }
@@ -446,6 +457,11 @@ struct Executor {
     Object* o = PropertyTarget(target);
     if (!o || index < 0 || index >= static_cast<int>(std::size(kPropertyNames))) return {};
     if (index == 11) return o->kind == ObjectKind::Clip ? Value(vm.ClipTarget(o->clip)) : Value();
+    // The property itself, even where a child clip has taken its name.
+    if (Value v; o->kind == ObjectKind::Clip && !vm.ClipGone(o) &&
+                 vm.GetClipProperty(o->clip, kPropertyNames[index], v)) {
+      return v;
+    }
     return vm.GetMember(o, kPropertyNames[index]);
   }
 
