@@ -197,6 +197,14 @@ void Interpreter::InstallBuiltins() {
            }
            p->getter = getter;
            p->setter = setter;
+           // A watcher of the name hears of the new property, and what it answers is the
+           // value the property keeps.
+           if (!o->watchers.empty()) {
+             Value kept = vm.Watched(o, name, Value());
+             if (Property* again = o->FindOwn(name, vm.CaseSensitive())) {
+               again->value = std::move(kept);
+             }
+           }
            return Value(true);
          });
   method(objectProto_, "isPrototypeOf",
@@ -597,6 +605,13 @@ void Interpreter::InstallBuiltins() {
         names.push_back(s.substr(start, at - start));
       }
       names.push_back(s.substr(start));
+    }
+    // An object's prototype link is a property too, once a script asks after its flags.
+    for (const std::string& n : names) {
+      if (NamesEqual(n, "__proto__", vm.CaseSensitive()) && o->proto &&
+          !o->FindOwn(n, vm.CaseSensitive())) {
+        o->props.push_back({"__proto__", Value(o->proto), kDontEnum | kDontDelete});
+      }
     }
     for (Property& p : o->props) {
       const bool all = which.IsNull();

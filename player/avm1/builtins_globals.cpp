@@ -162,8 +162,12 @@ void Interpreter::InstallObjectMethods() {
               Object* o = self.AsObject();
               if (!o || a.empty()) return Value(false);
               const std::string name = vm.ToString(a[0]);
+              // A property made by addProperty keeps its watcher.
+              if (const Property* p = o->FindOwn(name, vm.CaseSensitive()); p && p->getter) {
+                return Value(false);
+              }
               for (auto it = o->watchers.begin(); it != o->watchers.end(); ++it) {
-                if (NamesEqual(it->name, name, vm.CaseSensitive()) && !it->busy) {
+                if (NamesEqual(it->name, name, vm.CaseSensitive()) && it->running == 0) {
                   o->watchers.erase(it);
                   return Value(true);
                 }

@@ -129,7 +129,10 @@ GradientCall GradientFromArgs(Interpreter& vm, std::span<const Value> args) {
   if (type == "radial") {
     const double focal = args.size() > 7 ? Number(vm, args[7]) : 0;
     fill.kind = focal != 0 && !std::isnan(focal) ? FillKind::FocalGradient : FillKind::RadialGradient;
-    fill.gradient.focalPoint = std::isnan(focal) ? 0 : std::clamp(focal, -1.0, 1.0);
+    // The focal point is kept as an 8.8 fixed-point number, cut towards zero like the one a
+    // movie stores; the difference shows where a repeating gradient's bands fall.
+    fill.gradient.focalPoint =
+        std::isnan(focal) ? 0 : std::trunc(std::clamp(focal, -1.0, 1.0) * 256) / 256;
   }
   call.kind = GradientCall::Kind::Gradient;
   return call;

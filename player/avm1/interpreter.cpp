@@ -18,6 +18,19 @@ bool IsClip(const Object* o) { return o && o->kind == ObjectKind::Clip; }
 
 }  // namespace
 
+// One more getter, setter or watcher call of a property under way, however the call ends.
+struct AccessorTurn {
+  AccessorTurn(Interpreter& vm, uint32_t key) : vm(vm), key(key) { ++vm.accessorDepths_[key]; }
+  ~AccessorTurn() {
+    const auto it = vm.accessorDepths_.find(key);
+    if (it != vm.accessorDepths_.end() && --it->second <= 0) vm.accessorDepths_.erase(it);
+  }
+  AccessorTurn(const AccessorTurn&) = delete;
+  AccessorTurn& operator=(const AccessorTurn&) = delete;
+  Interpreter& vm;
+  uint32_t key;
+};
+
 Interpreter::Interpreter(int version, ClipHost* host) : version_(version), host_(host) {
   noConstants_ = std::make_shared<const ConstantPool>();
   InstallBuiltins();
@@ -158,7 +171,11 @@ Value Interpreter::GetMember(const Value& object, std::string_view name, bool re
       if (!o) return {};
       return GetMember(o, name);
     }
-    if (NamesEqual(name, "__proto__", cs)) return o->proto ? Value(o->proto) : Value();
+    if (NamesEqual(name, "__proto__", cs)) {
+      if (o->proto) return o->proto;
+      const Property* kept = o->FindOwn("__proto__", cs);
+      return kept ? kept->value : Value();
+    }
     const Property* own = o->kind == ObjectKind::Array ? o->FindOwn(name, cs) : nullptr;
     // addProperty can put a getter over an element or the length.
     if (o->kind == ObjectKind::Array && !(own && own->getter)) {
@@ -177,9 +194,13 @@ Value Interpreter::GetMember(const Value& object, std::string_view name, bool re
       stopped_ = true;
       return {};
     }
-    if (const Property* p = at->FindOwn(name, cs)) {
-      if (p->getter && !WatcherBusy(o, name)) {
-        return CallAccessor(p->getter, object.IsObject() ? object : Value(o), {});
+    if (Property* p = at->FindOwn(name, cs)) {
+      if (p->getter) {
+        const uint32_t key = CallKey(p->callKey);
+        if (AccessorFree(key)) {
+          AccessorTurn turn(*this, key);
+          return Call(p->getter, object.IsObject() ? object : Value(o), {});
+        }
       }
       return p->value;
     }
@@ -246,7 +267,14 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
   }
   const bool cs = CaseSensitive();
   if (NamesEqual(name, "__proto__", cs)) {
+    if (!o->watchers.empty()) value = Watched(o, name, std::move(value));
     o->proto = value.AsObject();
+    // Anything but an object links to nothing, yet reads back as it was written.
+    if (Property* kept = o->FindOwn(name, cs)) {
+      kept->value = std::move(value);
+    } else if (!o->proto) {
+      o->props.push_back({"__proto__", std::move(value), kDontEnum | kDontDelete});
+    }
     return;
   }
   if (o->kind == ObjectKind::Clip && SetClipProperty(o->clip, name, value)) return;
@@ -263,39 +291,34 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
       return;
     }
   }
-  bool busy = false;
-  if (!o->watchers.empty()) {
-    busy = WatcherBusy(o, name);
-    value = Watched(o, name, std::move(value));
-  }
+  if (!o->watchers.empty()) value = Watched(o, name, std::move(value));
   // A property with a setter anywhere up the chain takes the write; one without (a getter
-  // alone) refuses it. While the property's watcher runs, its accessors stand aside and the
-  // property holds plain values.
+  // alone) refuses it. Either keeps the value written as well: that is what it reads as
+  // while its accessors cannot be called, having nested as deep as they may.
   Object* at = o;
   for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
     Property* p = at->FindOwn(name, cs);
     if (!p) continue;
-    if (busy && at == o && (p->getter || p->setter)) {
+    if (!p->getter && !p->setter) break;
+    const uint32_t key = CallKey(p->callKey);
+    if (!AccessorFree(key)) {
       p->value = std::move(value);
       return;
     }
-    if (p->getter || p->setter) {
-      if (Object* setter = p->setter) {
-        const Value args[] = {std::move(value)};
-        CallAccessor(setter, o, args);
-      }
-      return;
+    Object* setter = p->setter;
+    if (!setter) return;
+    {
+      AccessorTurn turn(*this, key);
+      const Value args[] = {value};
+      Call(setter, o, args);
     }
-    break;
+    // The setter may have removed or remade the property.
+    if (Property* again = at->FindOwn(name, cs); again && again->callKey == key) {
+      again->value = std::move(value);
+    }
+    return;
   }
   o->SetOwn(name, std::move(value), cs);
-}
-
-bool Interpreter::WatcherBusy(const Object* o, std::string_view name) const {
-  for (const Watcher& w : o->watchers) {
-    if (w.busy && NamesEqual(w.name, name, CaseSensitive())) return true;
-  }
-  return false;
 }
 
 Value Interpreter::Watched(Object* o, std::string_view name, Value value) {
@@ -307,7 +330,11 @@ Value Interpreter::Watched(Object* o, std::string_view name, Value value) {
     return nullptr;
   };
   Watcher* w = find();
-  if (!w || w->busy) return value;
+  if (!w) return value;
+  // A watcher counts its nesting with the property it watches, getter and setter included.
+  Property* own = o->FindOwn(name, cs);
+  const uint32_t key = own ? CallKey(own->callKey) : CallKey(w->callKey);
+  if (!AccessorFree(key)) return value;
   // The old value is what the property holds where the object finds it, its prototypes
   // included; a getter is not asked.
   const Property* found = nullptr;
@@ -318,12 +345,13 @@ Value Interpreter::Watched(Object* o, std::string_view name, Value value) {
   const Value old = found ? found->value : Value();
   const Value args[] = {Value(w->name), old, std::move(value), w->userData};
   Object* callback = w->callback;
-  w->busy = true;
+  ++w->running;
+  AccessorTurn turn(*this, key);
   // The callback may add or drop watchers, so the entry is found again afterwards.
   struct Release {
     std::function<Watcher*()> find;
     ~Release() {
-      if (Watcher* again = find()) again->busy = false;
+      if (Watcher* again = find()) again->running = std::max(0, again->running - 1);
     }
   } release{find};
   try {
@@ -338,6 +366,12 @@ Value Interpreter::Watched(Object* o, std::string_view name, Value value) {
 bool Interpreter::DeleteMember(const Value& object, std::string_view name) {
   Object* o = object.AsObject();
   if (!o) return false;
+  // The prototype link goes with the property that holds it, once its flags allow.
+  if (NamesEqual(name, "__proto__", CaseSensitive())) {
+    if (!o->DeleteOwn(name, CaseSensitive())) return false;
+    o->proto = nullptr;
+    return true;
+  }
   if (o->kind == ObjectKind::Array) {
     size_t index;
     if (ArrayIndex(name, index) && index < o->elements.size()) {
@@ -391,13 +425,6 @@ struct DepthGuard {
   DepthGuard& operator=(const DepthGuard&) = delete;
   int& depth;
 };
-
-Value Interpreter::CallAccessor(Object* accessor, const Value& self,
-                                std::span<const Value> args) {
-  if (accessorDepth_ >= kMaxAccessorDepth) return {};
-  DepthGuard guard(accessorDepth_);
-  return Call(accessor, self, args);
-}
 
 bool Interpreter::EnterCall() {
   if (depth_ < maxCallDepth_) return true;

@@ -26,8 +26,9 @@
 namespace swf::avm1 {
 
 inline constexpr int kMaxCallDepth = 256;
-// Getters and setters nest at most this deep; past it a read gives undefined and a write does
-// nothing, and the script carries on.
+// A property's getter, setter and watcher together nest at most this deep in SWF 7 movies (in
+// older ones they do not nest at all); past it the property reads and keeps a plain value and
+// the script carries on.
 inline constexpr int kMaxAccessorDepth = 65;
 // Instructions one action block may run, the functions it calls included: enough for a
 // movie's honest long loops (thousands of iterations of a few dozen actions), few enough that
@@ -146,6 +147,9 @@ class Interpreter {
   // Whether `object` or its prototypes (or, for a clip, its children and properties) have `name`.
   bool HasProperty(Object* object, std::string_view name);
   void SetMember(const Value& object, std::string_view name, Value value);
+  // What a watcher of `name` on `o` makes of a value about to be written (the value itself
+  // when there is none, or it already nests as deep as it may).
+  Value Watched(Object* o, std::string_view name, Value value);
   bool DeleteMember(const Value& object, std::string_view name);
   // Own and inherited enumerable names, most derived first, newest first.
   std::vector<std::string> EnumerableNames(Object* object);
@@ -301,10 +305,6 @@ class Interpreter {
   // False (and the script stopped) when calls nest too deep.
   bool EnterCall();
   Value CallCode(Object* function, const Value& thisValue, std::span<const Value> args);
-  // What a watcher of `name` on `o` makes of a value about to be written.
-  Value Watched(Object* o, std::string_view name, Value value);
-  // Whether a watcher of `name` on `o` is running its callback.
-  bool WatcherBusy(const Object* o, std::string_view name) const;
   Value GetClipMember(Object* clip, std::string_view name, bool& found);
   // Whether `o` is a clip that has left the stage.
   bool ClipGone(const Object* o);
@@ -345,10 +345,20 @@ class Interpreter {
     }
   }
   int maxCallDepth_ = kMaxCallDepth;
-  int accessorDepth_ = 0;
   int unloading_ = 0;
-  // Calls a getter or setter unless they already nest too deep.
-  Value CallAccessor(Object* accessor, const Value& self, std::span<const Value> args);
+  // How deep the getter, setter and watcher of each property nest right now, by the property's
+  // call key; a property whose count has reached the limit acts as a plain value.
+  std::unordered_map<uint32_t, int> accessorDepths_;
+  uint32_t lastCallKey_ = 0;
+  uint32_t CallKey(uint32_t& key) {
+    if (key == 0) key = ++lastCallKey_ == 0 ? ++lastCallKey_ : lastCallKey_;
+    return key;
+  }
+  bool AccessorFree(uint32_t key) const {
+    const auto it = accessorDepths_.find(key);
+    return it == accessorDepths_.end() || it->second < (version_ >= 7 ? kMaxAccessorDepth : 1);
+  }
+  friend struct AccessorTurn;
   std::vector<Object*> callers_;  // the bytecode functions running, innermost last
   // Beside callers_: whether each was started by `new` (what ASnative 2,0 answers).
   std::vector<bool> constructing_;

@@ -192,21 +192,16 @@ void InstallNativeTable(Interpreter& vm) {
                 Object* getter = name.empty() ? nullptr : native(index);
                 if (getter) {
                   Object* setter = native(index + 1);
-                  Property* p = nullptr;
-                  for (Property& q : o->props) {
-                    if (NamesEqual(q.name, name, cs)) p = &q;
-                  }
+                  Property* p = o->FindOwn(name, cs);
                   if (!p) {
-                    o->SetOwn(name, Value(), cs);
-                    p = o->FindOwn(name, cs);
+                    o->props.push_back({std::string(name), Value(), 0});
+                    p = &o->props.back();
                   }
-                  if (p) {
-                    p->value = Value();
-                    p->getter = getter;
-                    p->setter = setter;
-                    p->flags = flags;
-                    p->hidden = HiddenFromVersion(flags, vm.Version());
-                  }
+                  p->value = Value();
+                  p->getter = getter;
+                  p->setter = setter;
+                  p->flags = flags;
+                  p->hidden = HiddenFromVersion(flags, vm.Version());
                 }
                 index += 2;
               }

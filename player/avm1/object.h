@@ -40,6 +40,9 @@ struct Property {
   // A property made by addProperty: reading calls the getter, writing the setter (if any).
   Object* getter = nullptr;
   Object* setter = nullptr;
+  // Names this property's nesting count while its getter, setter or watcher runs (0 until
+  // one first does); a property made anew counts from nothing again.
+  uint32_t callKey = 0;
 };
 
 // An object's properties in the order they were made (for-in lists them by it). Lookups by
@@ -123,7 +126,8 @@ struct Watcher {
   std::string name;
   Object* callback = nullptr;
   Value userData;
-  bool busy = false;  // a write from inside the callback goes straight through
+  int running = 0;       // callbacks of this watcher under way (it cannot be dropped then)
+  uint32_t callKey = 0;  // its nesting count while the property it watches is not there
 };
 
 // Super: what `super` names in a method, calling the superclass constructor or its methods on

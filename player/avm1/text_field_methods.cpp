@@ -52,13 +52,16 @@ Rgba RgbOf(uint32_t rgb) {
 double RgbValue(Rgba c) { return static_cast<double>((c.r << 16) | (c.g << 8) | c.b); }
 
 // The variable a field shows, as a host path from the main timeline: its name is looked up
-// on the field's parent unless it names its own timeline.
+// on the field's parent unless it names its own timeline. A button is no timeline: a field
+// in one of its states shows a variable of the clip that holds the button.
 std::string VariablePath(Interpreter& vm, const DisplayObject& field) {
   const std::string& v = field.field->variable;
-  if (v.empty() || !field.parent) return {};
+  const DisplayObject* timeline = field.parent;
+  while (timeline && timeline->IsButton()) timeline = timeline->parent;
+  if (v.empty() || !timeline) return {};
   if (v[0] == '/' || v.rfind("_root", 0) == 0 || v.rfind("_level", 0) == 0) return v;
-  if (v.find(':') != std::string::npos) return vm.ClipTarget(ClipRef{field.parent->id}) + "/" + v;
-  return vm.ClipDotPath(ClipRef{field.parent->id}) + "." + v;
+  if (v.find(':') != std::string::npos) return vm.ClipTarget(ClipRef{timeline->id}) + "/" + v;
+  return vm.ClipDotPath(ClipRef{timeline->id}) + "." + v;
 }
 
 void BroadcastFrom(Interpreter& vm, Object* self, const char* message) {

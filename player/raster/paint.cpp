@@ -23,10 +23,15 @@ Rgba Mix(Rgba p, Rgba q, double f, bool linearRgb) {
   auto lerp = [f](double a, double b) { return a + (b - a) * f; };
   auto byte = [](double v) { return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0) + 0.5); };
   Rgba out;
+  out.a = byte(lerp(p.a, q.a));
   if (linearRgb) {
+    // Translucent stops come out darker than a plain blend of the colours: the original
+    // scales the blended colour by the blended alpha while still in linear light, and then
+    // applies that alpha once more when it draws. Opaque stops are unaffected.
+    const double alpha = lerp(p.a, q.a) / 255;
     auto channel = [&](uint8_t a, uint8_t b) {
       auto linear8 = [](uint8_t v) { return std::floor(255 * SrgbToLinear(v / 255.0)); };
-      return byte(255 * LinearToSrgb(lerp(linear8(a), linear8(b)) / 255));
+      return byte(255 * LinearToSrgb(lerp(linear8(a), linear8(b)) * alpha / 255));
     };
     out.r = channel(p.r, q.r);
     out.g = channel(p.g, q.g);
@@ -36,7 +41,6 @@ Rgba Mix(Rgba p, Rgba q, double f, bool linearRgb) {
     out.g = byte(lerp(p.g, q.g));
     out.b = byte(lerp(p.b, q.b));
   }
-  out.a = byte(lerp(p.a, q.a));
   return out;
 }
 

@@ -121,6 +121,11 @@ TEST(RasterGradient, TableFollowsStoredStops) {
        swf::InterpolationMode::Linear,
        {{0, {255, 19, 25, 255}}, {255, {14, 20, 255, 255}}},
        {{0, {255, 13, 22, 255}, 0}, {255, {13, 13, 255, 255}, 0}}},
+      // A translucent stop is scaled by its alpha in linear light before it is drawn.
+      {"linear RGB darkens translucent stops",
+       swf::InterpolationMode::Linear,
+       {{0, red}, {255, {0, 0, 255, 102}}},
+       {{0, red, 0}, {255, {0, 0, 68, 102}, 1}}},
       // Stored out of order; every entry moves past at most one stop, in stored order.
       {"unordered ratios",
        swf::InterpolationMode::Normal,
