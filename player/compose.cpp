@@ -428,43 +428,49 @@ Bounds MapBounds(const Bounds& b, const Matrix& m) {
   return out;
 }
 
-// In the object's own twips. Each level measures its children as boxes in its own space, as
-// the original does, so a rotated child adds the corners of its box rather than its outline.
-Bounds LocalBounds(const Movie& around, const DisplayObject& object) {
+// Under `m`: each shape, bitmap, field and drawing is measured as its own box carried through
+// the whole chain of matrices down to it, as the original does; boxes are whole twips.
+Bounds BoundsUnder(const Movie& around, const DisplayObject& object, const Matrix& m) {
   const Movie& movie = Library(object, around);
-  Bounds out;
+  Bounds own;
   if (object.scrollRect) {
     // Only the window shows, whatever lies behind it.
-    out.Add({0, 0});
-    out.Add({object.scrollRect->width * 20, object.scrollRect->height * 20});
-    return out;
+    own.Add({0, 0});
+    own.Add({object.scrollRect->width * 20, object.scrollRect->height * 20});
+    return MapBounds(own, m);
   }
   const Character* character = object.characterId ? movie.Find(object.characterId) : nullptr;
   Shape morphed;
-  if (const Shape* shape = OwnShape(movie, object, morphed)) {
+  const Shape* shape = std::get_if<Shape>(character);
+  if (const MorphShape* morph = std::get_if<MorphShape>(character)) {
+    MorphAt(*morph, object.shownRatio, morphed);
+    shape = &morphed;
+  }
+  if (shape) {
     const TwipsRect& r = shape->bounds;
-    out.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
-    out.Add({static_cast<double>(r.xMax), static_cast<double>(r.yMax)});
+    own.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
+    own.Add({static_cast<double>(r.xMax), static_cast<double>(r.yMax)});
   } else if (const Bitmap* bitmap = std::get_if<Bitmap>(character)) {
-    out.Add({0, 0});
-    out.Add({bitmap->width * 20.0, bitmap->height * 20.0});
+    own.Add({0, 0});
+    own.Add({bitmap->width * 20.0, bitmap->height * 20.0});
   }
   if (object.bitmap && !object.bitmap->disposed()) {
-    out.Add({0, 0});
-    out.Add({object.bitmap->width() * 20.0, object.bitmap->height() * 20.0});
+    own.Add({0, 0});
+    own.Add({object.bitmap->width() * 20.0, object.bitmap->height() * 20.0});
   }
   if (object.field) {
     const TwipsRect& r = object.field->bounds;
-    out.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
-    out.Add({static_cast<double>(r.xMax), static_cast<double>(r.yMax)});
+    own.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
+    own.Add({static_cast<double>(r.xMax), static_cast<double>(r.yMax)});
   }
   if (object.drawing && !object.drawing->Empty()) {
     const TwipsRect& r = object.drawing->shape().bounds;
-    out.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
-    out.Add({static_cast<double>(r.xMax), static_cast<double>(r.yMax)});
+    own.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
+    own.Add({static_cast<double>(r.xMax), static_cast<double>(r.yMax)});
   }
+  Bounds out = MapBounds(own, m);
   for (const auto& [depth, child] : object.children) {
-    const Bounds inner = MapBounds(LocalBounds(movie, *child), child->matrix);
+    const Bounds inner = BoundsUnder(movie, *child, m * child->matrix);
     if (inner.empty) continue;
     out.Add({inner.xMin, inner.yMin});
     out.Add({inner.xMax, inner.yMax});
@@ -475,7 +481,7 @@ Bounds LocalBounds(const Movie& around, const DisplayObject& object) {
 }  // namespace
 
 Bounds ObjectBounds(const Movie& movie, const DisplayObject& object, const Matrix& m) {
-  return MapBounds(LocalBounds(movie, object), m);
+  return BoundsUnder(movie, object, m);
 }
 
 bool ButtonContains(const Movie& movie, const DisplayObject& button, const Matrix& m, Point pixel) {

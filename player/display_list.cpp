@@ -111,6 +111,8 @@ std::optional<uint16_t> DisplayList::FindExport(const DisplayObject& clip,
 void DisplayList::Tick() {
   if (!movie_) return;
   ++tick_;
+  // The last frame has been drawn by now.
+  for (auto& [id, object] : live_) object->shownRatio = object->ratio;
   // Newest first, the main timeline last; clips placed during this tick wait for the next.
   std::vector<uint64_t> order;
   order.reserve(live_.size());
@@ -212,6 +214,7 @@ void DisplayList::Place(DisplayObject& clip, const PlaceObject& place) {
     object->matrix = existing->matrix;
     object->colors = existing->colors;
     object->ratio = existing->ratio;
+    object->shownRatio = existing->shownRatio;
     object->name = existing->name;
     object->clipDepth = existing->clipDepth;
     object->blendMode = existing->blendMode;
@@ -478,6 +481,7 @@ void DisplayList::Rebuild(DisplayObject& clip, size_t frame) {
     created->matrix = p.matrix;
     created->colors = p.colors;
     created->ratio = p.ratio;
+    created->shownRatio = p.ratio;
     created->name = p.name;
     created->clipDepth = p.clipDepth;
     created->blendMode = p.blendMode;
@@ -575,6 +579,7 @@ DisplayObject* DisplayList::Duplicate(DisplayObject& source, int32_t depth, std:
   object->filters = source.filters;
   object->cacheAsBitmap = source.cacheAsBitmap;
   object->ratio = source.ratio;
+  object->shownRatio = source.shownRatio;
   object->visible = source.visible;
   object->xscale = source.xscale;
   object->yscale = source.yscale;

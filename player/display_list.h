@@ -47,6 +47,9 @@ struct DisplayObject {
   Matrix matrix;             // in the parent's space, translation in twips
   ColorTransform colors;
   uint16_t ratio = 0;
+  // The ratio a morph was last drawn at: scripts measure the picture on the screen, which
+  // catches up with the timeline only when the next frame is drawn.
+  uint16_t shownRatio = 0;
   std::string name;
   int32_t clipDepth = 0;  // non-zero: a mask over the depths above it up to this one
   // How it is composited onto what lies beneath (PlaceObject3 or scripts).

@@ -49,6 +49,7 @@ void Player::Start(std::unique_ptr<Movie> movie) {
   scripts_ = std::make_unique<avm1::MovieScripts>(*movie_, display_);
   scripts_->SetTrace(trace_);
   scripts_->vm().SetUrlSink([this](const avm1::Interpreter::UrlRequest& r) { RouteUrl(r); });
+  scripts_->vm().SetViewSize(inputWidth_, inputHeight_);
   input_ = std::make_unique<InputRouter>(*movie_, display_, *scripts_);
   input_->SetSelectableTextQuery(textQuery_);
   display_.SetActionHook([this](const FrameActions& actions) {
@@ -87,6 +88,11 @@ void Player::RouteUrl(const avm1::Interpreter::UrlRequest& r) {
     load.level = intoClip ? -1 : r.level;
     load.variables = r.loadVariables;
     load.replyId = r.replyId;
+  } else if (EqualsIgnoringCase(request.target, "blank") ||
+             EqualsIgnoringCase(request.target, "_blank")) {
+    // A new window is asked for with or without the underscore, in any case; other window
+    // names go to the browser as they are.
+    request.target = "_blank";
   }
   // With nobody to fetch it, the load never arrives, as when a file is missing.
   if (!urlLoader_) {
@@ -339,6 +345,7 @@ void Player::SetViewport(ScaleMode scale, int viewWidth, int viewHeight) {
   inputScale_ = scale;
   inputWidth_ = viewWidth;
   inputHeight_ = viewHeight;
+  if (scripts_) scripts_->vm().SetViewSize(viewWidth, viewHeight);
 }
 
 Matrix Player::InputView() const {

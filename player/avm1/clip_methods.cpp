@@ -47,9 +47,8 @@ double XScale(const DisplayObject& o) {
 
 double YScale(const DisplayObject& o) {
   if (o.yscale) return *o.yscale;
-  const double s = std::hypot(o.matrix.c, o.matrix.d) * 100;
-  // A matrix that mirrors shows as a negative vertical scale.
-  return o.matrix.a * o.matrix.d - o.matrix.b * o.matrix.c < 0 ? -s : s;
+  // A matrix that mirrors shows as a half turn, both scales kept positive.
+  return std::hypot(o.matrix.c, o.matrix.d) * 100;
 }
 
 double Rotation(const DisplayObject& o) {
@@ -251,6 +250,8 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
   if (!o || name.empty() || name[0] != '_') return false;
   auto is = [&](std::string_view n) { return NamesEqual(name, n, false); };
   auto number = [&](double& out) {
+    // Nothing (undefined or null) leaves a property as it was, even where it counts as 0.
+    if (value.IsUndefined() || value.IsNull()) return false;
     out = ToNumber(value);
     return !std::isnan(out) && std::isfinite(out);
   };
@@ -558,27 +559,52 @@ void Interpreter::InstallClipMethods() {
       return Value();
     };
   };
+  // Opens a page (or loads into a level) as the GetURL2 action does, for this clip.
+  method("getURL", [arg](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    ClipRef clip;
+    if (!ClipOf(vm, self, clip) || args.empty()) return Value();
+    Interpreter::UrlRequest request;
+    request.url = vm.ToString(args[0]);
+    if (!arg(args, 1).IsUndefined()) request.target = vm.ToString(args[1]);
+    const std::string how = vm.ToString(arg(args, 2));
+    request.method = NamesEqual(how, "GET", false) ? 1 : NamesEqual(how, "POST", false) ? 2 : 0;
+    if (const std::optional<int32_t> level = LevelNumber(request.target)) request.level = *level;
+    vm.RequestUrl(request);
+    return Value();
+  });
   method("loadMovie", load(false, false));
   method("loadVariables", load(true, false));
   method("unloadMovie", load(false, true));
-  const NativeFunction bounds = [arg](Interpreter& vm, const Value& self,
+  const NativeFunction bounds = [](Interpreter& vm, const Value& self,
                                       std::span<const Value> args) {
     DisplayObject* o = ObjectOf(vm, self);
     const Movie* movie = o ? vm.Host()->Display()->LibraryOf(*o) : nullptr;
     if (!o || !movie) return Value();
-    Matrix m = ToStage(*o);
-    const Value space = arg(args, 0);
-    if (!space.IsUndefined()) {
-      DisplayObject* into = ObjectOf(vm, space);
-      if (!into && space.IsString() && !space.AsString().empty()) {
-        into = PathFrom(vm, *o, space.AsString());
+    // Measured in the clip's own space, then carried as one box into the space asked for.
+    Bounds b = ObjectBounds(*movie, *o, Matrix{});
+    if (!args.empty()) {
+      // Anything but a clip names one by the path it reads as ("undefined" included).
+      DisplayObject* into = ObjectOf(vm, args[0]);
+      if (!into) {
+        const std::string path = vm.ToString(args[0]);
+        if (!path.empty()) into = PathFrom(vm, *o, path);
       }
       if (!into) return Value();
-      m = ToStage(*into).Inverse() * m;
-    } else {
-      m = Matrix{};
+      if (into != o && !b.empty) {
+        // The way back from the stage lands on whole twips, as the original's does.
+        Matrix back = ToStage(*into).Inverse();
+        back.tx = std::round(back.tx);
+        back.ty = std::round(back.ty);
+        const Matrix m = back * ToStage(*o);
+        Bounds moved;
+        for (const Point p : {Point{b.xMin, b.yMin}, Point{b.xMax, b.yMin}, Point{b.xMin, b.yMax},
+                              Point{b.xMax, b.yMax}}) {
+          moved.Add(m.Apply(p));
+        }
+        b = {std::round(moved.xMin), std::round(moved.yMin), std::round(moved.xMax),
+             std::round(moved.yMax), false};
+      }
     }
-    Bounds b = ObjectBounds(*movie, *o, m);
     if (b.empty) b = {6710886.35 * 20, 6710886.35 * 20, 6710886.35 * 20, 6710886.35 * 20, false};
     Object* out = vm.NewPlainObject();
     if (!out) return Value();

@@ -79,6 +79,8 @@ void Executor::KeepTarget() {
   // Code whose target has left the stage acts on its own clip again, and on the main timeline
   // once that has gone too.
   if (!act.target || !vm.ClipGone(act.target)) return;
+  // A script told to act on its own removed clip again stays there (see SetTarget).
+  if (keptOnRemovedBase && act.target == act.base) return;
   act.target = act.base && !vm.ClipGone(act.base) ? act.base : Root();
 }
 

@@ -51,6 +51,8 @@ struct Executor {
   bool returned = false;
   // The last tellTarget named no clip.
   bool targetLost = false;
+  // The last tellTarget came from a script whose clip had been removed, and stays on that clip.
+  bool keptOnRemovedBase = false;
   Value result;
   int version;
 
@@ -104,14 +106,25 @@ struct Executor {
       out = Root();
       return true;
     }
-    // A variable named "_level" and a number names that level, whatever follows the digits.
-    size_t digits = 6;
-    while (digits < name.size() && digits < 15 && name[digits] >= '0' && name[digits] <= '9') {
-      ++digits;
-    }
-    if (const std::optional<int32_t> level = LevelNumber(name.substr(0, digits), CaseSensitive());
-        level && vm.Host()) {
-      const std::optional<ClipRef> at = vm.Host()->Level(*level);
+    // A variable named "_level" (or "_flash") and a number names that level, whatever follows
+    // the digits; no digits is level 0, and the number wraps as a 32-bit one.
+    if (vm.Host() && name.size() >= 6 &&
+        (Is(name.substr(0, 6), "_level") || Is(name.substr(0, 6), "_flash"))) {
+      uint32_t n = 0;
+      for (size_t i = 6; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i) {
+        n = n * 10 + static_cast<uint32_t>(name[i] - '0');
+      }
+      // A variable of that name set on a clip in scope hides the level.
+      for (auto it = act.scope.rbegin(); it != act.scope.rend(); ++it) {
+        Object* o = *it == act.base ? act.target : *it;
+        if (o && o->kind == ObjectKind::Clip && o->FindOwn(name, CaseSensitive())) {
+          out = vm.GetMember(o, name);
+          return true;
+        }
+      }
+      const auto level = static_cast<int32_t>(n);
+      const std::optional<ClipRef> at =
+          level >= 0 ? vm.Host()->Level(level) : std::nullopt;
       out = at ? Value(vm.ClipObject(*at)) : Value();
       return true;
     }
@@ -386,12 +399,25 @@ struct Executor {
     vm.Host()->SetPlaying(clip, play);
   }
 
+  static std::string_view FirstStep(std::string_view path) {
+    return path.substr(0, path.find_first_of("/.:"));
+  }
+
   void SetTarget(const Value& target) {
     // Up to SWF 6 undefined names the script's own clip, as the empty string does.
     targetLost = false;
+    keptOnRemovedBase = false;
     if ((target.IsString() && target.AsString().empty()) ||
         (target.IsUndefined() && version <= 6)) {
       act.target = act.base;
+      return;
+    }
+    // A script whose own clip has left the stage stands in a tree of its own: _root and every
+    // relative path lead back to that clip, so what it tells goes nowhere.
+    if (BaseClipGone() && target.IsString() &&
+        !LevelNumber(FirstStep(target.AsString()), CaseSensitive())) {
+      act.target = act.base;
+      keptOnRemovedBase = true;
       return;
     }
     // A target is always found again by its path: a clip given by reference names the first
@@ -431,6 +457,11 @@ struct Executor {
     Object* o = PropertyTarget(target);
     if (!o || index < 0 || index >= static_cast<int>(std::size(kPropertyNames))) return {};
     if (index == 11) return o->kind == ObjectKind::Clip ? Value(vm.ClipTarget(o->clip)) : Value();
+    // The property itself, even where a child clip has taken its name.
+    if (Value v; o->kind == ObjectKind::Clip && !vm.ClipGone(o) &&
+                 vm.GetClipProperty(o->clip, kPropertyNames[index], v)) {
+      return v;
+    }
     return vm.GetMember(o, kPropertyNames[index]);
   }
 
@@ -503,7 +534,7 @@ struct Executor {
   }
 
   bool LooseEquals(const Value& a, const Value& b) {
-    if (a.IsObject() && b.IsObject()) return a.AsObject() == b.AsObject();
+    if (a.IsObject() && b.IsObject()) return SameObject(a.AsObject(), b.AsObject());
     // An object without a valueOf of its own kind (_global, say) has no value: it equals
     // undefined and null.
     if (a.IsObject()) {
@@ -524,12 +555,23 @@ struct Executor {
     return PrimitiveToNumber(a, version) == PrimitiveToNumber(b, version);
   }
 
-  static bool StrictEquals(const Value& a, const Value& b) {
+  bool StrictEquals(const Value& a, const Value& b) {
     // The original finds NaN strictly equal to itself.
     if (a.IsNumber() && b.IsNumber()) {
       return a.AsNumber() == b.AsNumber() || (std::isnan(a.AsNumber()) && std::isnan(b.AsNumber()));
     }
+    if (a.IsObject() && b.IsObject()) return SameObject(a.AsObject(), b.AsObject());
     return a == b;
+  }
+
+  // A script holds a clip by its path: two clips that stand at the same path (one left behind
+  // at a script depth when its frame was played again, one placed anew) are the same to it.
+  bool SameObject(Object* a, Object* b) {
+    if (a == b) return true;
+    if (a->kind != ObjectKind::Clip || b->kind != ObjectKind::Clip || !vm.Host()) return false;
+    a = vm.Resolved(a);
+    b = vm.Resolved(b);
+    return a && b && (a == b || vm.ClipDotPath(a->clip) == vm.ClipDotPath(b->clip));
   }
 
   // a < b as Less2 does it: undefined when either side is NaN.

@@ -138,10 +138,13 @@ Value Interpreter::GetClipMember(Object* clip, std::string_view name, bool& foun
     return {};
   }
   const bool cs = CaseSensitive();
+  Value v;
+  // A level's name leads to the level before a child clip of that name; other properties
+  // give way to children.
+  if (LevelNumber(name, cs) && GetClipProperty(clip->clip, name, v)) return v;
   if (std::optional<ClipRef> child = host_->Child(clip->clip, name, cs)) {
     return ClipObject(*child);
   }
-  Value v;
   found = GetClipProperty(clip->clip, name, v);
   return v;
 }

@@ -12,6 +12,7 @@
 #include <random>
 #include <span>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -72,6 +73,10 @@ class Interpreter {
   };
   using UrlSink = std::function<void(const UrlRequest&)>;
   void SetUrlSink(UrlSink sink) { urlSink_ = std::move(sink); }
+  // The size in pixels of the window the movie is shown in (0 when not known): a stage that
+  // scripts set not to scale is that big, and its listeners hear when that changes.
+  void SetViewSize(int width, int height);
+  std::pair<int, int> ViewSize() const { return {viewWidth_, viewHeight_}; }
   void RequestUrl(const UrlRequest& request) {
     if (urlSink_) urlSink_(request);
   }
@@ -317,6 +322,7 @@ class Interpreter {
   void EnterHost();
   TraceSink trace_;
   UrlSink urlSink_;
+  int viewWidth_ = 0, viewHeight_ = 0;
   std::vector<std::unique_ptr<Object>> heap_;
   Object* global_ = nullptr;
   Object* standInRoot_ = nullptr;  // the main timeline when there is no host

@@ -24,13 +24,6 @@ bool SameLetters(std::string_view a, std::string_view b) { return NamesEqual(a, 
 
 // --- Stage ---------------------------------------------------------------------------------
 
-double StageSize(Interpreter& vm, bool width) {
-  const Movie* movie = vm.Host() && vm.Host()->Display() ? vm.Host()->Display()->movie() : nullptr;
-  if (!movie) return 0;
-  const TwipsRect& s = movie->header.stage;
-  return std::round((width ? s.xMax - s.xMin : s.yMax - s.yMin) / 20.0);
-}
-
 // What the stage's settings are now; kept on the Stage object's hidden side.
 enum StageSlot : size_t { kScaleMode, kAlign, kDisplayState, kShowMenu, kStageSlots };
 
@@ -40,8 +33,36 @@ std::vector<Value>* StageState(const Value& self) {
   return &o->internal;
 }
 
+Object* StageObject(Interpreter& vm) { return vm.GetMember(vm.Global(), "Stage").AsObject(); }
+
+// A stage that does not scale is as big as the window it is shown in; any other is as big
+// as the movie says.
+double StageSize(Interpreter& vm, bool width) {
+  const auto* s = StageState(StageObject(vm));
+  const auto [viewWidth, viewHeight] = vm.ViewSize();
+  if (s && (*s)[kScaleMode] == Value("noScale") && viewWidth > 0 && viewHeight > 0) {
+    return width ? viewWidth : viewHeight;
+  }
+  const Movie* movie = vm.Host() && vm.Host()->Display() ? vm.Host()->Display()->movie() : nullptr;
+  if (!movie) return 0;
+  const TwipsRect& r = movie->header.stage;
+  return std::round((width ? r.xMax - r.xMin : r.yMax - r.yMin) / 20.0);
+}
+
+// Runs `change` and tells the stage's listeners when the stage's size came out different.
+template <typename Change>
+void ResizingStage(Interpreter& vm, Change change) {
+  const double width = StageSize(vm, true), height = StageSize(vm, false);
+  change();
+  if (StageSize(vm, true) == width && StageSize(vm, false) == height) return;
+  if (Object* stage = StageObject(vm)) {
+    const Value args[] = {Value("onResize")};
+    CallMethod(vm, stage, "broadcastMessage", args);
+  }
+}
+
 void InstallStage(Interpreter& vm) {
-  Object* stage = vm.GetMember(vm.Global(), "Stage").AsObject();
+  Object* stage = StageObject(vm);
   if (!stage) return;
   stage->internal = {Value("showAll"), Value(""), Value("normal"), Value(true)};
   for (const bool width : {true, false}) {
@@ -65,7 +86,7 @@ void InstallStage(Interpreter& vm) {
         for (const char* m : {"exactFit", "noBorder", "noScale"}) {
           if (SameLetters(want, m)) mode = m;
         }
-        (*s)[kScaleMode] = mode;
+        ResizingStage(vm, [&] { (*s)[kScaleMode] = mode; });
         return Value();
       });
   // Any of the letters L, T, R and B anywhere in the text, written back in that order.
@@ -532,6 +553,14 @@ void InstallPlayerObjects(Interpreter& vm) {
   InstallPrintJob(vm);
   InstallContextMenu(vm);
   InstallExternalInterface(vm);
+}
+
+void Interpreter::SetViewSize(int width, int height) {
+  if (width == viewWidth_ && height == viewHeight_) return;
+  ResizingStage(*this, [&] {
+    viewWidth_ = width;
+    viewHeight_ = height;
+  });
 }
 
 }  // namespace swf::avm1

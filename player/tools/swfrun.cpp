@@ -1,5 +1,7 @@
 // swfrun: plays a movie without drawing it and prints what its scripts trace.
-//   swfrun movie.swf [--frames N]
+//   swfrun movie.swf [--frames N] [--view WxH] [--log-pages]
+// --view shows the movie in a window of that many pixels, as a projector window would;
+// --log-pages prints each page the movie asks to open among its trace lines.
 // The first frame counts as 1; N defaults to 1. Movies and variables the movie loads are read
 // from files named relative to the movie's folder.
 #include <cstdio>
@@ -16,14 +18,20 @@
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: swfrun movie.swf [--frames N]\n");
+    std::fprintf(stderr, "usage: swfrun movie.swf [--frames N] [--view WxH] [--log-pages]\n");
     return 2;
   }
   long frames = 1;
+  int viewWidth = 0, viewHeight = 0;
+  bool logPages = false;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--frames" && i + 1 < argc) {
       frames = std::strtol(argv[++i], nullptr, 10);
+    } else if (arg == "--log-pages") {
+      logPages = true;
+    } else if (arg == "--view" && i + 1 < argc &&
+               std::sscanf(argv[++i], "%dx%d", &viewWidth, &viewHeight) == 2) {
     } else {
       std::fprintf(stderr, "swfrun: unknown argument %s\n", arg.c_str());
       return 2;
@@ -43,7 +51,18 @@ int main(int argc, char** argv) {
   swf::NativeDeviceFonts fonts;
   swf::Player player;
   player.SetDeviceFonts(&fonts);
+  if (viewWidth > 0 && viewHeight > 0) {
+    player.SetViewport(swf::ScaleMode::ShowAll, viewWidth, viewHeight);
+  }
   swf::FolderLoads loads(player, std::filesystem::path(argv[1]).parent_path());
+  if (logPages) {
+    loads.Watch([](const swf::Player::UrlRequest& r) {
+      // Only pages to open: a load or a call has its own answer.
+      if (r.loadId != 0 || r.replyId != 0 || !r.contentType.empty()) return;
+      std::printf("Navigator::navigate_to_url:\n  URL: %s\n  Target: %s\n", r.url.c_str(),
+                  r.target.c_str());
+    });
+  }
   player.SetTraceSink([](std::string_view line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);

@@ -145,8 +145,16 @@ bool LogsFetches(const fs::path& toml) {
   return false;
 }
 
-void LogFetch(const swf::Player::UrlRequest& r, std::vector<std::string>& traced) {
-  if (r.contentType.empty()) return;
+// A page to open is logged as the navigation it asks for, anything sent with a body of its own
+// as a fetch.
+void LogRequest(const swf::Player::UrlRequest& r, std::vector<std::string>& traced) {
+  if (r.contentType.empty()) {
+    if (r.loadId == 0 && r.replyId == 0) {
+      traced.insert(traced.end(), {"Navigator::navigate_to_url:", "  URL: " + r.url,
+                                   "  Target: " + r.target});
+    }
+    return;
+  }
   traced.push_back("Navigator::fetch:");
   traced.push_back("  URL: " + r.url);
   traced.push_back(std::string("  Method: ") + (r.method == 2 ? "POST" : "GET"));
@@ -160,12 +168,23 @@ void LogFetch(const swf::Player::UrlRequest& r, std::vector<std::string>& traced
   traced.push_back(body + "]");
 }
 
+// The window size a case asks to be shown at (viewport_dimensions), or 0 by 0.
+std::pair<int, int> ViewportOf(const fs::path& toml) {
+  static const std::regex kKey(R"(viewport_dimensions\s*=.*width\s*=\s*(\d+).*height\s*=\s*(\d+))");
+  std::smatch m;
+  const std::string text = ReadText(toml);
+  if (!std::regex_search(text, m, kKey)) return {0, 0};
+  return {std::stoi(m[1]), std::stoi(m[2])};
+}
+
 std::vector<std::string> RunCase(const fs::path& dir, int frames) {
   std::vector<std::string> traced;
   // Device text measures the same way on every machine with the same fonts installed.
   static swf::NativeDeviceFonts fonts;
   swf::Player player;
   player.SetDeviceFonts(&fonts);
+  const auto [viewWidth, viewHeight] = ViewportOf(dir / "test.toml");
+  if (viewWidth > 0) player.SetViewport(swf::ScaleMode::ShowAll, viewWidth, viewHeight);
   player.SetTraceSink([&](std::string_view line) {
     // One trace call may print several lines.
     for (std::string& l : Lines(std::string(line) + "\n")) traced.push_back(std::move(l));
@@ -175,7 +194,7 @@ std::vector<std::string> RunCase(const fs::path& dir, int frames) {
   // Loads are answered from the case's folder, as a movie played from disk finds its files.
   swf::FolderLoads loads(player, dir);
   if (LogsFetches(dir / "test.toml")) {
-    loads.Watch([&](const swf::Player::UrlRequest& r) { LogFetch(r, traced); });
+    loads.Watch([&](const swf::Player::UrlRequest& r) { LogRequest(r, traced); });
   }
   if (!player.Load(bytes).Ok()) return traced;
   loads.Deliver();
