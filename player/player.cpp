@@ -274,7 +274,7 @@ Rgba Player::BackgroundColor() const { return movie_->background; }
 
 void Player::Tick() {
   if (!loaded_) return;
-  if (scripts_) scripts_->vm().ClearSharedStack();
+  if (scripts_) scripts_->vm().StartFrame();
   display_.Tick();
   scripts_->vm().SyncFields(display_.Root());
   if (!loads_.empty()) ApplyLoads();

@@ -34,6 +34,10 @@ inline constexpr int kMaxAccessorDepth = 65;
 // movie's honest long loops (thousands of iterations of a few dozen actions), few enough that
 // a runaway script stops within seconds.
 inline constexpr uint64_t kInstructionBudget = 5'000'000;
+// Blocks' worth of instructions all the frame scripts of one frame may run together. Each
+// goto queues the target frame's scripts, so two frames that go to each other would otherwise
+// run block after block, each within its own budget, and never end the frame.
+inline constexpr uint64_t kBlocksPerFrame = 4;
 // The most places one Array method walks (a length may say two billion with nothing behind
 // it); past it the script stops, as a script that ran too long would.
 inline constexpr size_t kMaxArrayElements = size_t{1} << 20;
@@ -104,10 +108,17 @@ class Interpreter {
   bool CallFrame(const ClipRef& clip, size_t frame);
   // Runs `code` as a frame script of `clip` (the main timeline when the host is null).
   void RunFrameScript(std::span<const uint8_t> code, const ClipRef& clip = {});
-  // A new frame's scripts start on an empty stack: what the last frame's left is dropped.
-  void ClearSharedStack() { stack_.clear(); }
+  // A new frame's scripts start on an empty stack (what the last frame's left is dropped) and
+  // with a whole frame's budget again.
+  void StartFrame() {
+    stack_.clear();
+    frameBudget_ = budgetPerBlock_ * kBlocksPerFrame;
+  }
   // Instructions each block may run from now on (kInstructionBudget unless set).
-  void SetInstructionBudget(uint64_t budget) { budgetPerBlock_ = budget; }
+  void SetInstructionBudget(uint64_t budget) {
+    budgetPerBlock_ = budget;
+    frameBudget_ = budget * kBlocksPerFrame;
+  }
   // Brackets a clip's unload handlers, which still see the clip that is leaving.
   void BeginUnload() { ++unloading_; }
   // `clip` is leaving the stage (while it still answers): a script's reference to it goes on
@@ -336,6 +347,7 @@ class Interpreter {
   std::vector<Value> globalRegisters_ = std::vector<Value>(4);
   uint64_t budget_ = 0;
   uint64_t budgetPerBlock_ = kInstructionBudget;
+  uint64_t frameBudget_ = kInstructionBudget * kBlocksPerFrame;
   int depth_ = 0;
   // An exception thrown while an action turned an object into a string waits for that action
   // (or the action that called the native code doing it) to end, so the action still finishes

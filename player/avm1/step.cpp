@@ -14,6 +14,18 @@ namespace {
 
 double Modulo(double a, double b) { return std::fmod(a, b); }
 
+// Joining strings costs what copying them does. Charged by length, a loop that keeps every
+// longer string it builds stops long before it fills memory; left free, such a loop's
+// strings grow with the square of its budget. When the budget is spent the block stops and
+// the join gives an empty string.
+Value Join(Interpreter& vm, std::string_view a, std::string_view b) {
+  if (!vm.ChargeWork((a.size() + b.size()) / 32)) return Value(std::string());
+  std::string joined;
+  joined.reserve(a.size() + b.size());
+  joined.append(a).append(b);
+  return Value(std::move(joined));
+}
+
 // The element of an array that a whole-number member name (0, 17) stands for, found without
 // making the name; null leaves it to the general path.
 Property* NumberedElement(const Value& object, const Value& name) {
@@ -125,10 +137,7 @@ bool Executor::Step(const DecodedAction& d) {
             !right.IsString()) {
           break;
         }
-        std::string joined;
-        joined.reserve(left.AsString().size() + right.AsString().size());
-        joined.append(left.AsString()).append(right.AsString());
-        left = Value(std::move(joined));
+        left = Join(vm, left.AsString(), right.AsString());
         stack.pop_back();
         return true;
       }
@@ -419,7 +428,7 @@ bool Executor::StepValues(const Action& a) {
       // joins through toString, in a sum it is NaN.
       const Value b = ValueOfOperand(Pop()), x = ValueOfOperand(Pop());
       if (x.IsString() || b.IsString()) {
-        Push(vm.ToString(x) + vm.ToString(b));
+        Push(Join(vm, vm.ToString(x), vm.ToString(b)));
       } else {
         auto number = [&](const Value& v) {
           return v.IsObject() ? std::numeric_limits<double>::quiet_NaN()
@@ -623,7 +632,7 @@ bool Executor::StepSwf4(const Action& a) {
     }
     case ActionCode::StringAdd: {
       const std::string b = PopString(), x = PopString();
-      Push(x + b);
+      Push(Join(vm, x, b));
       break;
     }
     case ActionCode::StringLength:
