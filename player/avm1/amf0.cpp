@@ -242,17 +242,6 @@ class Writer {
     }
   }
 
-  // Whether `name` is one of places 0..length-1, written as the player writes an index.
-  static bool IsElementName(const std::string& name, uint32_t length) {
-    if (name.empty() || name.size() > 10 || (name.size() > 1 && name[0] == '0')) return false;
-    uint64_t index = 0;
-    for (char c : name) {
-      if (c < '0' || c > '9') return false;
-      index = index * 10 + static_cast<uint64_t>(c - '0');
-    }
-    return index < length;
-  }
-
   // An array with nothing but its elements goes as a strict array, holes as undefined; one
   // with named members as well goes as an ECMA array with all of them.
   void WriteArray(Object* o, size_t depth) {
@@ -267,7 +256,9 @@ class Writer {
     bool named = false;
     const std::vector<std::string> names = vm_.EnumerableNames(o);
     for (auto n = names.rbegin(); n != names.rend(); ++n) {
-      const bool element = IsElementName(*n, length);
+      int32_t index = 0;
+      const bool element = CanonicalIndex(*n, index) && index >= 0 &&
+                           static_cast<uint32_t>(index) < length;
       if (!element && !o->FindOwn(*n, vm_.CaseSensitive())) continue;
       named = named || !element;
       own.push_back(*n);

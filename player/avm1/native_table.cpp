@@ -106,6 +106,12 @@ std::optional<NativeFunction> Lookup(Interpreter& vm, int32_t category, int32_t 
   return std::nullopt;
 }
 
+// The numbered function as a function object, or null when there is none (or no room for one).
+Object* NativeObject(Interpreter& vm, int32_t category, int32_t index) {
+  std::optional<NativeFunction> fn = Lookup(vm, category, index);
+  return fn ? vm.NewNative(std::move(*fn)) : nullptr;
+}
+
 }  // namespace
 
 void InstallNativeTable(Interpreter& vm) {
@@ -153,18 +159,15 @@ void InstallNativeTable(Interpreter& vm) {
               const bool cs = vm.CaseSensitive();
               for (const std::string& entry : SplitNames(set->names)) {
                 const auto [name, flags] = VersionedName(entry);
-                if (!name.empty()) {
-                  if (std::optional<NativeFunction> fn = Lookup(vm, category, index)) {
-                    if (Object* f = vm.NewNative(std::move(*fn))) {
-                      // A name already there takes the function and keeps its own flags.
-                      if (Property* p = o->FindOwn(name, cs)) {
-                        p->value = f;
-                      } else {
-                        o->SetOwn(name, f, cs, flags);
-                        if (Property* made = o->FindOwn(name, cs)) {
-                          made->hidden = HiddenFromVersion(flags, vm.Version());
-                        }
-                      }
+                Object* f = name.empty() ? nullptr : NativeObject(vm, category, index);
+                if (f) {
+                  // A name already there takes the function and keeps its own flags.
+                  if (Property* p = o->FindOwn(name, cs)) {
+                    p->value = f;
+                  } else {
+                    o->SetOwn(name, f, cs, flags);
+                    if (Property* made = o->FindOwn(name, cs)) {
+                      made->hidden = HiddenFromVersion(flags, vm.Version());
                     }
                   }
                 }
@@ -183,15 +186,11 @@ void InstallNativeTable(Interpreter& vm) {
               const int32_t category = set->category;
               int32_t index = set->first;
               const bool cs = vm.CaseSensitive();
-              auto native = [&](int32_t at) -> Object* {
-                std::optional<NativeFunction> fn = Lookup(vm, category, at);
-                return fn ? vm.NewNative(std::move(*fn)) : nullptr;
-              };
               for (const std::string& entry : SplitNames(set->names)) {
                 const auto [name, flags] = VersionedName(entry);
-                Object* getter = name.empty() ? nullptr : native(index);
+                Object* getter = name.empty() ? nullptr : NativeObject(vm, category, index);
                 if (getter) {
-                  Object* setter = native(index + 1);
+                  Object* setter = NativeObject(vm, category, index + 1);
                   Property* p = o->FindOwn(name, cs);
                   if (!p) {
                     o->props.push_back({std::string(name), Value(), 0});

@@ -57,8 +57,7 @@ int main(int argc, char** argv) {
   swf::FolderLoads loads(player, std::filesystem::path(argv[1]).parent_path());
   if (logPages) {
     loads.Watch([](const swf::Player::UrlRequest& r) {
-      // Only pages to open: a load or a call has its own answer.
-      if (r.loadId != 0 || r.replyId != 0 || !r.contentType.empty()) return;
+      if (!r.OpensPage()) return;
       std::printf("Navigator::navigate_to_url:\n  URL: %s\n  Target: %s\n", r.url.c_str(),
                   r.target.c_str());
     });

@@ -40,18 +40,6 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// The frame count a case runs for: num_frames, or num_ticks taken as frames.
-int FramesToRun(const fs::path& toml) {
-  static const std::regex kKey(R"(^\s*num_(frames|ticks)\s*=\s*(\d+))");
-  std::istringstream in(ReadText(toml));
-  std::string line;
-  std::smatch m;
-  while (std::getline(in, line)) {
-    if (std::regex_search(line, m, kKey)) return std::stoi(m[2]);
-  }
-  return 1;
-}
-
 // How a case lets numbers differ: `[approximations]` with an epsilon, applied to lines that are
 // one number alone (bare_numbers) or to what number_patterns capture.
 struct Approximations {
@@ -60,10 +48,26 @@ struct Approximations {
   std::vector<std::regex> patterns;
 };
 
-Approximations ReadApproximations(const fs::path& toml) {
-  Approximations a;
+// What a case's test.toml asks for, read in one pass.
+struct CaseSettings {
+  int frames = 1;  // num_frames, or num_ticks taken as frames
+  int viewWidth = 0, viewHeight = 0;  // viewport_dimensions, or 0 by 0
+  // Cases marked log_fetch expect the requests a movie sends among the trace lines, in the
+  // form the original suite recorded them.
+  bool logFetch = false;
+  Approximations approximations;
+};
+
+CaseSettings ReadSettings(const fs::path& toml) {
+  CaseSettings c;
+  Approximations& a = c.approximations;
   std::istringstream in(ReadText(toml));
   std::string line, section;
+  bool framesRead = false, viewRead = false;
+  static const std::regex kFrames(R"(^\s*num_(frames|ticks)\s*=\s*(\d+))");
+  static const std::regex kView(
+      R"(viewport_dimensions\s*=.*width\s*=\s*(\d+).*height\s*=\s*(\d+))");
+  static const std::regex kLogFetch(R"(^\s*log_fetch\s*=\s*true)");
   static const std::regex kSection(R"(^\s*\[([^\]]*)\])");
   static const std::regex kEpsilon(R"(^\s*epsilon\s*=\s*([-+0-9.eE]+))");
   static const std::regex kBare(R"(^\s*bare_numbers\s*=\s*true)");
@@ -71,6 +75,16 @@ Approximations ReadApproximations(const fs::path& toml) {
   static const std::regex kQuoted(R"re("((?:[^"\\]|\\.)*)")re");
   std::smatch m;
   while (std::getline(in, line)) {
+    if (!framesRead && std::regex_search(line, m, kFrames)) {
+      c.frames = std::stoi(m[2]);
+      framesRead = true;
+    }
+    if (!viewRead && std::regex_search(line, m, kView)) {
+      c.viewWidth = std::stoi(m[1]);
+      c.viewHeight = std::stoi(m[2]);
+      viewRead = true;
+    }
+    if (std::regex_search(line, kLogFetch)) c.logFetch = true;
     if (std::regex_search(line, m, kSection)) {
       section = m[1];
       continue;
@@ -93,7 +107,7 @@ Approximations ReadApproximations(const fs::path& toml) {
       }
     }
   }
-  return a;
+  return c;
 }
 
 bool Near(const std::string& got, const std::string& want, double epsilon) {
@@ -133,28 +147,14 @@ bool LineMatches(const std::string& got, const std::string& want, const Approxim
   return false;
 }
 
-// Cases marked log_fetch expect the requests a movie sends with a body of its own (AMF calls)
-// among the trace lines, in the form the original suite recorded them.
-bool LogsFetches(const fs::path& toml) {
-  static const std::regex kKey(R"(^\s*log_fetch\s*=\s*true)");
-  std::istringstream in(ReadText(toml));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (std::regex_search(line, kKey)) return true;
-  }
-  return false;
-}
-
 // A page to open is logged as the navigation it asks for, anything sent with a body of its own
 // as a fetch.
 void LogRequest(const swf::Player::UrlRequest& r, std::vector<std::string>& traced) {
-  if (r.contentType.empty()) {
-    if (r.loadId == 0 && r.replyId == 0) {
-      traced.insert(traced.end(), {"Navigator::navigate_to_url:", "  URL: " + r.url,
-                                   "  Target: " + r.target});
-    }
-    return;
+  if (r.OpensPage()) {
+    traced.insert(traced.end(), {"Navigator::navigate_to_url:", "  URL: " + r.url,
+                                 "  Target: " + r.target});
   }
+  if (r.contentType.empty()) return;
   traced.push_back("Navigator::fetch:");
   traced.push_back("  URL: " + r.url);
   traced.push_back(std::string("  Method: ") + (r.method == 2 ? "POST" : "GET"));
@@ -168,23 +168,15 @@ void LogRequest(const swf::Player::UrlRequest& r, std::vector<std::string>& trac
   traced.push_back(body + "]");
 }
 
-// The window size a case asks to be shown at (viewport_dimensions), or 0 by 0.
-std::pair<int, int> ViewportOf(const fs::path& toml) {
-  static const std::regex kKey(R"(viewport_dimensions\s*=.*width\s*=\s*(\d+).*height\s*=\s*(\d+))");
-  std::smatch m;
-  const std::string text = ReadText(toml);
-  if (!std::regex_search(text, m, kKey)) return {0, 0};
-  return {std::stoi(m[1]), std::stoi(m[2])};
-}
-
-std::vector<std::string> RunCase(const fs::path& dir, int frames) {
+std::vector<std::string> RunCase(const fs::path& dir, const CaseSettings& settings) {
   std::vector<std::string> traced;
   // Device text measures the same way on every machine with the same fonts installed.
   static swf::NativeDeviceFonts fonts;
   swf::Player player;
   player.SetDeviceFonts(&fonts);
-  const auto [viewWidth, viewHeight] = ViewportOf(dir / "test.toml");
-  if (viewWidth > 0) player.SetViewport(swf::ScaleMode::ShowAll, viewWidth, viewHeight);
+  if (settings.viewWidth > 0) {
+    player.SetViewport(swf::ScaleMode::ShowAll, settings.viewWidth, settings.viewHeight);
+  }
   player.SetTraceSink([&](std::string_view line) {
     // One trace call may print several lines.
     for (std::string& l : Lines(std::string(line) + "\n")) traced.push_back(std::move(l));
@@ -193,12 +185,12 @@ std::vector<std::string> RunCase(const fs::path& dir, int frames) {
   const std::vector<uint8_t> bytes(file.begin(), file.end());
   // Loads are answered from the case's folder, as a movie played from disk finds its files.
   swf::FolderLoads loads(player, dir);
-  if (LogsFetches(dir / "test.toml")) {
+  if (settings.logFetch) {
     loads.Watch([&](const swf::Player::UrlRequest& r) { LogRequest(r, traced); });
   }
   if (!player.Load(bytes).Ok()) return traced;
   loads.Deliver();
-  for (int f = 1; f < frames; ++f) {
+  for (int f = 1; f < settings.frames; ++f) {
     player.Tick();
     loads.Deliver();
   }
@@ -227,9 +219,10 @@ TEST(Avm1Corpus, ListedCasesPassAndNoneCrashesOrHangs) {
   for (const fs::path& dir : cases) {
     const std::string name = fs::relative(dir, root).generic_string();
     // Reaching the next line at all is what proves the case neither crashed nor hung.
-    const std::vector<std::string> got = RunCase(dir, FramesToRun(dir / "test.toml"));
+    const CaseSettings settings = ReadSettings(dir / "test.toml");
+    const std::vector<std::string> got = RunCase(dir, settings);
     const std::vector<std::string> want = Lines(ReadText(dir / "output.txt"));
-    const Approximations approx = ReadApproximations(dir / "test.toml");
+    const Approximations& approx = settings.approximations;
     if (std::equal(got.begin(), got.end(), want.begin(), want.end(),
                    [&](const std::string& g, const std::string& w) {
                      return LineMatches(g, w, approx);
