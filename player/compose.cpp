@@ -52,6 +52,13 @@ BufferPool& ThreadPool() {
   return *pool;
 }
 
+// From the object's own twips to the stage's.
+Matrix ToStage(const DisplayObject& o) {
+  Matrix m = o.matrix;
+  for (const DisplayObject* p = o.parent; p; p = p->parent) m = p->matrix * m;
+  return m;
+}
+
 size_t Area(const PixelRect& r) {
   return r.Empty() ? 0 : static_cast<size_t>(r.right - r.left) * (r.bottom - r.top);
 }
@@ -99,6 +106,9 @@ struct Composer {
   double filterWorkLeft = kFilterWorkExtra;
   DeviceFonts* fonts = nullptr;
   uint64_t focus = 0;  // the object with the keyboard focus
+  // From the stage's twips to the target's pixels: where a script mask elsewhere in the tree
+  // lands.
+  Matrix view = Matrix{};
   size_t edgesLeft = kMaxEdgesPerFrame;
   BufferPool& pool = ThreadPool();
   size_t layerPixelsLeft = kMaxLayerPixels;
@@ -318,12 +328,21 @@ struct Composer {
         masks.push_back({child->clipDepth, &mask});
         continue;
       }
-      if (!child->visible) continue;
+      // A clip another masks by script cuts it out and is not drawn itself.
+      if (!child->visible || child->masking) continue;
       // Alpha and erase work on the layer of a group; with none around them, there is nothing
       // for them to cut into, and they show nothing.
       if ((child->blendMode == BlendMode::Alpha || child->blendMode == BlendMode::Erase) &&
           layersOpen == 0) {
         continue;
+      }
+      if (child->maskedBy) {
+        const DisplayObject& mask = *child->maskedBy;
+        const Matrix maskMatrix = view * ToStage(mask);
+        const PixelRect area = Intersect(PixelBounds(*movie, mask, maskMatrix, 0), t.area);
+        CoverageMask& cut = TakeMask(area);
+        if (!area.Empty()) Coverage(mask, maskMatrix, current, cut);
+        current = &cut;
       }
       const ColorTransform childColors = colors * child->colors;
       if (child->blendMode != BlendMode::Normal || !child->filters.empty() ||
@@ -332,6 +351,7 @@ struct Composer {
       } else {
         Draw(t, *child, childMatrix, childColors, current);
       }
+      if (child->maskedBy) --pool.masksUsed;
     }
     pool.masksUsed = masksBefore;
   }
@@ -542,6 +562,7 @@ void ComposeFrame(const Canvas& canvas, const Movie& movie, const DisplayObject&
                     std::sqrt(std::fabs(view.a * view.d - view.b * view.c)) * 20,
                     kFilterWorkExtra + kFilterWorkPerPixel * static_cast<double>(Area(area)),
                     fonts, focus};
+  composer.view = view;
   composer.Draw({canvas, area}, root, view * root.matrix, root.colors, nullptr);
 }
 
@@ -553,6 +574,7 @@ void ComposeObject(const Canvas& canvas, const Movie& movie, const DisplayObject
   Composer composer{&movie, quality == Quality::Low, 1,
                     kFilterWorkExtra + kFilterWorkPerPixel * static_cast<double>(Area(area)),
                     fonts};
+  composer.view = toPixels * ToStage(object).Inverse();
   composer.Draw({canvas, area}, object, toPixels, colors, nullptr);
 }
 

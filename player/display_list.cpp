@@ -50,6 +50,7 @@ void ClearScriptedTransform(DisplayObject& o) {
 void DisplayList::Reset(const Movie* movie) {
   levels_.clear();
   graveyard_.clear();
+  departed_.clear();
   retired_.clear();
   movie_ = movie;
   root_ = DisplayObject{};
@@ -110,6 +111,7 @@ std::optional<uint16_t> DisplayList::FindExport(const DisplayObject& clip,
 
 void DisplayList::Tick() {
   if (!movie_) return;
+  PurgeDeparted();
   ++tick_;
   // The last frame has been drawn by now.
   for (auto& [id, object] : live_) object->shownRatio = object->ratio;
@@ -128,7 +130,7 @@ void DisplayList::Tick() {
   // frame's actions run.
   std::vector<FrameActions> enter;
   for (uint64_t id : order) {
-    if (DisplayObject* clip = Find(id); clip && !clip->removed) {
+    if (DisplayObject* clip = Find(id); clip && !clip->removed && !clip->departing) {
       enter.push_back({id, nullptr, kEventEnterFrame, clip->clipActions});
     }
   }
@@ -180,8 +182,8 @@ std::vector<size_t> DisplayList::ApplyFrame(DisplayObject& clip, size_t frame) {
   for (const DisplayCommand& command : f.commands) {
     if (const auto* place = std::get_if<PlaceObject>(&command)) {
       Place(clip, *place);
-    } else {
-      Erase(clip, std::get<RemoveObject>(command).depth);
+    } else if (const int32_t depth = std::get<RemoveObject>(command).depth; !Depart(clip, depth)) {
+      Erase(clip, depth);
     }
     if (!marks.empty()) marks.push_back(pending_.size());
   }
@@ -389,6 +391,73 @@ void DisplayList::Erase(DisplayObject& clip, int32_t depth) {
   Bury(std::move(gone));
 }
 
+bool DisplayList::WatchesUnload(const DisplayObject& object) const {
+  if (object.clipActions) {
+    for (const ClipAction& handler : *object.clipActions) {
+      if (handler.events & kEventUnload) return true;
+    }
+  }
+  if (unloadQuery_ && unloadQuery_(object)) return true;
+  for (const auto& [depth, child] : object.children) {
+    if (WatchesUnload(*child)) return true;
+  }
+  return false;
+}
+
+bool DisplayList::Depart(DisplayObject& clip, int32_t depth) {
+  auto it = clip.children.find(depth);
+  if (depth < 0 || it == clip.children.end() || it->second->departing ||
+      !WatchesUnload(*it->second)) {
+    return false;
+  }
+  std::unique_ptr<DisplayObject> leaving = std::move(it->second);
+  clip.children.erase(it);
+  const int32_t below = -(depth + 1);
+  Erase(clip, below);
+  leaving->depth = below;
+  DisplayObject& moved = *leaving;
+  clip.children[below] = std::move(leaving);
+  QueueUnloads(moved);
+  departed_.push_back(moved.id);
+  return true;
+}
+
+void DisplayList::QueueUnloads(DisplayObject& object) {
+  for (auto& [depth, child] : object.children) QueueUnloads(*child);
+  object.departing = true;
+  // In file order with the frame's other commands and scripts.
+  if (object.IsClip() || object.IsButton()) {
+    pending_.push_back({object.id, nullptr, kEventUnload, object.clipActions});
+  }
+}
+
+void DisplayList::PurgeDeparted() {
+  std::vector<uint64_t> departed;
+  departed.swap(departed_);
+  for (uint64_t id : departed) {
+    DisplayObject* object = Find(id);
+    if (!object || !object->parent) continue;
+    auto it = object->parent->children.find(object->depth);
+    if (it == object->parent->children.end() || it->second.get() != object) continue;
+    std::unique_ptr<DisplayObject> gone = std::move(it->second);
+    object->parent->children.erase(it);
+    Discard(*gone);
+    graveyard_.push_back(std::move(gone));
+  }
+}
+
+void DisplayList::Discard(DisplayObject& object) {
+  // Its unloads ran when it departed; now it only goes.
+  for (auto& [depth, child] : object.children) Discard(*child);
+  SetMask(object, nullptr);
+  if (object.masking) object.masking->maskedBy = nullptr;
+  object.masking = nullptr;
+  if (object.removed) return;
+  object.removed = true;
+  if (objectCount_ > 0) --objectCount_;
+  live_.erase(object.id);
+}
+
 void DisplayList::Bury(std::unique_ptr<DisplayObject> object) {
   Release(*object);
   graveyard_.push_back(std::move(object));
@@ -397,7 +466,15 @@ void DisplayList::Bury(std::unique_ptr<DisplayObject> object) {
 void DisplayList::Release(DisplayObject& object) {
   // Children unload before their parent.
   for (auto& [depth, child] : object.children) Release(*child);
+  SetMask(object, nullptr);
+  if (object.masking) object.masking->maskedBy = nullptr;
+  object.masking = nullptr;
   if (object.removed || object.id == 0 || !live_.count(object.id)) return;
+  if (object.departing) {
+    // Its unload is already queued or done.
+    Discard(object);
+    return;
+  }
   object.removed = true;
   if (objectCount_ > 0) --objectCount_;
   // A clip (or a button) stays reachable by its handle until its unload has run: its handlers
@@ -601,6 +678,15 @@ void DisplayList::Remove(DisplayObject& object) {
   }
 }
 
+void DisplayList::SetMask(DisplayObject& object, DisplayObject* mask) {
+  if (object.maskedBy) object.maskedBy->masking = nullptr;
+  object.maskedBy = nullptr;
+  if (!mask || mask == &object) return;
+  if (mask->masking) mask->masking->maskedBy = nullptr;
+  mask->masking = &object;
+  object.maskedBy = mask;
+}
+
 void DisplayList::SwapDepth(DisplayObject& object, int32_t depth) {
   DisplayObject* parent = object.parent;
   if (!parent || depth == object.depth) return;
@@ -688,7 +774,11 @@ void DisplayList::Flush() {
       break;
     }
     if (hook_) hook_(a);
-    if (a.event == kEventUnload) live_.erase(a.clip);
+    if (a.event == kEventUnload) {
+      // A departing clip stays reachable until the next tick takes it away.
+      const DisplayObject* o = Find(a.clip);
+      if (!o || !o->departing || o->removed) live_.erase(a.clip);
+    }
   }
   for (const auto& gone : graveyard_) ForgetTree(*gone);
   graveyard_.clear();

@@ -72,7 +72,14 @@ struct DisplayObject {
   // _xscale, _yscale and _rotation as a script last set them: the matrix alone cannot tell a
   // mirrored scale from a half turn.
   std::optional<double> xscale, yscale, rotation;
+  // setMask: the clip this one shows through, and the clip it cuts out in turn (it is then
+  // not drawn itself). Both links are cut when either clip leaves the stage.
+  DisplayObject* maskedBy = nullptr;
+  DisplayObject* masking = nullptr;
   bool removed = false;      // off the stage; its unload may still be waiting to run
+  // Taken off by its timeline while it (or something in it) has an unload handler: it waits
+  // below every depth until the next frame, its scripts still running.
+  bool departing = false;
   bool constructed = false;  // its class (Object.registerClass) has been given to it
   // What scripts drew into it (sprites and the main timeline), beneath its children.
   std::shared_ptr<Drawing> drawing;
@@ -159,6 +166,11 @@ class DisplayList {
   std::optional<uint16_t> FindExport(const DisplayObject& clip, std::string_view name) const;
   size_t ObjectCount() const { return objectCount_; }
   void SetActionHook(ActionHook hook) { hook_ = std::move(hook); }
+  // Tells whether an object has an unload handler scripts gave it (onUnload); a clip with one,
+  // or with an onClipEvent(unload), leaves the stage a frame late.
+  void SetUnloadQuery(std::function<bool(const DisplayObject&)> query) {
+    unloadQuery_ = std::move(query);
+  }
   const Movie* movie() const { return movie_; }
   // How many of the main timeline's frames have played so far.
   size_t FramesReached() const { return framesReached_; }
@@ -178,6 +190,9 @@ class DisplayList {
   DisplayObject* Duplicate(DisplayObject& source, int32_t depth, std::string name);
   // Removes `object` and everything in it (their unload events run after the current script).
   void Remove(DisplayObject& object);
+  // Shows `object` only where `mask` covers (null: everywhere again). A clip masks one other
+  // at a time; masking another frees the first.
+  void SetMask(DisplayObject& object, DisplayObject* mask);
   // Moves `object` to `depth` in its parent, trading places with whatever was there.
   void SwapDepth(DisplayObject& object, int32_t depth);
   // Shows `button`'s records for `state` (a ButtonStates bit): records that stay keep their
@@ -224,6 +239,14 @@ class DisplayList {
   // and first frame.
   DisplayObject* Adopt(DisplayObject& parent, int32_t depth, std::unique_ptr<DisplayObject> object);
   void Erase(DisplayObject& clip, int32_t depth);
+  // A timeline removal of an object that answers unload: it moves below every depth, its
+  // unloads are queued, and the next tick takes it away for good.
+  bool Depart(DisplayObject& clip, int32_t depth);
+  bool WatchesUnload(const DisplayObject& object) const;
+  // Takes away for good the objects that departed during the last tick.
+  void PurgeDeparted();
+  void QueueUnloads(DisplayObject& object);
+  void Discard(DisplayObject& object);
   // Takes `object` and what it holds off the stage: their unloads are queued and the objects
   // kept until those have run.
   void Bury(std::unique_ptr<DisplayObject> object);
@@ -248,6 +271,8 @@ class DisplayList {
   ActionHook hook_;
   std::unordered_map<uint64_t, DisplayObject*> live_;
   std::vector<std::unique_ptr<DisplayObject>> graveyard_;  // removed, unloads still to run
+  std::vector<uint64_t> departed_;
+  std::function<bool(const DisplayObject&)> unloadQuery_;
   std::deque<FrameActions> pending_;
   std::deque<FrameActions> unloads_;
   std::deque<FrameActions> initializes_;  // initialize, then construct: before anything else

@@ -56,6 +56,8 @@ void Player::Start(std::unique_ptr<Movie> movie) {
     if (scripts_) scripts_->Run(actions);
     if (userHook_) userHook_(actions);
   });
+  display_.SetUnloadQuery(
+      [this](const DisplayObject& o) { return scripts_ && scripts_->WatchesUnload(o); });
   display_.Reset(movie_.get());
   scripts_->vm().SyncFields(display_.Root());
   // A load the first frame asked for that failed already says so by the end of that frame,

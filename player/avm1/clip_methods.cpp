@@ -532,6 +532,27 @@ void Interpreter::InstallClipMethods() {
     if (depth) vm.Host()->Display()->SwapDepth(*o, *depth);
     return Value();
   });
+  method("setMask", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+    DisplayObject* o = ObjectOf(vm, self);
+    if (!o || args.empty()) return Value();
+    DisplayList& display = *vm.Host()->Display();
+    if (args[0].IsNull() || args[0].IsUndefined()) {
+      display.SetMask(*o, nullptr);
+      return Value(true);
+    }
+    // A clip, or a path read as the calling script reads one; any other object names nothing
+    // and leaves the mask there was.
+    DisplayObject* mask = ObjectOf(vm, args[0]);
+    if (!mask && !args[0].IsObject()) {
+      const std::string path = vm.ToString(args[0]);
+      if (const std::optional<ClipRef> clip = vm.ResolveClipFromScript(path)) {
+        mask = vm.Host()->Find(*clip);
+      }
+    }
+    if (!mask) return Value(false);
+    display.SetMask(*o, mask);
+    return Value(true);
+  });
   method("getSWFVersion", [](Interpreter& vm, const Value& self, std::span<const Value>) {
     DisplayObject* o = ObjectOf(vm, self);
     const Movie* movie = o ? vm.Host()->Display()->LibraryOf(*o) : nullptr;

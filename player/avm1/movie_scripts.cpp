@@ -108,6 +108,12 @@ void MovieScripts::RunEvent(const FrameActions& actions) {
   if (const char* method = EventMethod(actions.event)) vm_.CallClipMethod(clip, method);
 }
 
+bool MovieScripts::WatchesUnload(const DisplayObject& object) {
+  if (!object.IsClip()) return false;
+  Object* self = vm_.ClipObject(ClipRef{object.id});
+  return self && vm_.HasProperty(self, "onUnload");
+}
+
 ClipRef MovieScripts::Root() { return ClipRef{display_.Root().id}; }
 
 ClipRef MovieScripts::RootOf(const ClipRef& clip) {

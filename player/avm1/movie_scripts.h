@@ -25,6 +25,8 @@ class MovieScripts : public ClipHost {
   const Interpreter& vm() const { return vm_; }
   // One frame of movie time has passed: timers fire.
   void FramePassed();
+  // Whether scripts gave the clip an onUnload (its own or its class's).
+  bool WatchesUnload(const DisplayObject& object);
   // The label of the frame `clip` shows, empty when it has none.
   std::string CurrentLabel(const ClipRef& clip);
 
