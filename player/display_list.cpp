@@ -149,9 +149,16 @@ bool DisplayList::GotoClip(uint64_t id, size_t frame) {
 }
 
 void DisplayList::Advance(DisplayObject& clip) {
-  if (!clip.timeline || !clip.playing || clip.timeline->frameCount <= 1) return;
+  if (!clip.timeline || !clip.playing) return;
+  const Timeline& timeline = *clip.timeline;
+  const size_t end = timeline.playFrames ? timeline.playFrames : timeline.frameCount;
+  if (end <= 1) return;
   const size_t next = clip.frame + 1;
-  Goto(clip, next < clip.timeline->frameCount ? next : 0, true);
+  if (next < end) {
+    Goto(clip, next, true);
+  } else if (timeline.loops) {
+    Goto(clip, 0, true);
+  }
 }
 
 void DisplayList::Goto(DisplayObject& clip, size_t frame, bool ownFirst) {
@@ -682,6 +689,9 @@ void DisplayList::SetMask(DisplayObject& object, DisplayObject* mask) {
   if (object.maskedBy) object.maskedBy->masking = nullptr;
   object.maskedBy = nullptr;
   if (!mask || mask == &object) return;
+  // Either clip stops being a mask of its timeline's layers: the script's pairing replaces it.
+  object.clipDepth = 0;
+  mask->clipDepth = 0;
   if (mask->masking) mask->masking->maskedBy = nullptr;
   mask->masking = &object;
   object.maskedBy = mask;

@@ -568,6 +568,10 @@ MovieError ParseTimeline(std::span<const uint8_t> data, uint16_t declaredFrames,
   }
   // Commands after the last ShowFrame still make a frame, as players show them.
   if (frameHasContent && out.frames.size() < kMaxFrames) out.frames.push_back(std::move(frame));
+  if (!root) {
+    out.loops = tags.ended() && !frameHasContent;
+    out.playFrames = std::max<size_t>(1, out.frames.size());
+  }
   out.frameCount =
       static_cast<uint16_t>(std::max<size_t>({size_t{1}, declaredFrames, out.frames.size()}));
   return {};

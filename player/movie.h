@@ -102,6 +102,11 @@ struct Frame {
 struct Timeline {
   uint16_t frameCount = 1;    // at least 1, and at least frames.size()
   std::vector<Frame> frames;  // frames past the last ShowFrame are empty and not stored
+  // A sprite plays the frames it holds, whatever its header says, and goes back to its first
+  // only when its tags closed with an End right after a ShowFrame: one cut short (or with tags
+  // past its last ShowFrame) plays to its end and stays there, as a download that stopped.
+  bool loops = true;
+  size_t playFrames = 0;  // sprites: frames.size(); 0 for the main timeline (frameCount)
 
   const Frame& At(size_t index) const;
   // Frame index of `label` (ASCII case-insensitive, as movies address them), if any.

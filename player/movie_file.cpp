@@ -135,6 +135,7 @@ bool TagStream::Next(Tag& tag) {
   pos_ += r.Position();
   if (code == static_cast<uint16_t>(TagCode::End)) {
     done_ = true;
+    ended_ = true;
     return false;
   }
   return true;

@@ -51,12 +51,15 @@ class TagStream {
 
   bool Next(Tag& tag);
   const MovieError& error() const { return error_; }
+  // Whether the stream closed with an End tag rather than running out.
+  bool ended() const { return ended_; }
 
  private:
   std::span<const uint8_t> data_;
   size_t baseOffset_;
   size_t pos_ = 0;
   bool done_ = false;
+  bool ended_ = false;
   MovieError error_;
 };
 
