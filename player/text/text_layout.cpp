@@ -91,7 +91,8 @@ void TextField::Measure(const CharFormat& format, std::u32string_view text, Devi
     for (size_t i = 0; i < text.size(); ++i) {
       const std::optional<size_t> g = text[i] <= 0xFFFF ? font->Find(static_cast<uint16_t>(text[i]))
                                                         : std::nullopt;
-      if (g) out.advances[i] = font->glyphs[*g].advance * scale;
+      // Advances land on whole twips, cut towards zero.
+      if (g) out.advances[i] = std::trunc(font->glyphs[*g].advance * scale * 20) / 20;
     }
     return;
   }
@@ -156,7 +157,7 @@ void TextField::Layout(DeviceFonts* fonts) {
       line.end = stop;
       // Trailing spaces hang past the margin and do not count towards the line's width.
       size_t visibleEnd = stop;
-      while (visibleEnd > start && shown[visibleEnd - 1] == U' ') --visibleEnd;
+      while (version_ > 7 && visibleEnd > start && shown[visibleEnd - 1] == U' ') --visibleEnd;
       for (size_t k = start; k < stop; ++k) {
         if (k < visibleEnd) line.width += advance[k];
         line.ascent = std::max(line.ascent, ascent[k]);
