@@ -74,6 +74,9 @@ struct DisplayObject {
   std::optional<double> xscale, yscale, rotation;
   bool removed = false;      // off the stage; its unload may still be waiting to run
   bool constructed = false;  // its class (Object.registerClass) has been given to it
+  // A copy of it was made: the copy now answers for its static text, and a TextSnapshot of
+  // this one finds none.
+  bool staticTextHandedOn = false;
   // What scripts drew into it (sprites and the main timeline), beneath its children.
   std::shared_ptr<Drawing> drawing;
   // A bitmap a script attached (attachBitmap), drawn smoothed or not; it shares the pixels
