@@ -295,7 +295,8 @@ void ApplyFormat(Interpreter& vm, const Value& format, CharFormat& f) {
     f.tabStops.clear();
     if (ThisArray(v)) {
       for (const Value& e : ListItems(vm, v, kMaxFieldChars)) {
-        f.tabStops.push_back(static_cast<int>(vm.ToNumber(e)));
+        const double n = vm.ToNumber(e);
+        f.tabStops.push_back(std::isnan(n) ? 0 : static_cast<int>(std::clamp(n, -1e9, 1e9)));
       }
     }
   }
