@@ -674,6 +674,8 @@ DisplayObject* DisplayList::Duplicate(DisplayObject& source, int32_t depth, std:
   object->name = std::move(name);
   object->dynamic = true;
   object->scripted = source.scripted;
+  object->staticTextHandedOn = source.staticTextHandedOn;
+  source.staticTextHandedOn = true;
   return Adopt(*parent, depth, std::move(object));
 }
 

@@ -81,6 +81,9 @@ struct DisplayObject {
   // below every depth until the next frame, its scripts still running.
   bool departing = false;
   bool constructed = false;  // its class (Object.registerClass) has been given to it
+  // A copy of it was made: the copy now answers for its static text, and a TextSnapshot of
+  // this one finds none.
+  bool staticTextHandedOn = false;
   // What scripts drew into it (sprites and the main timeline), beneath its children.
   std::shared_ptr<Drawing> drawing;
   // A bitmap a script attached (attachBitmap), drawn smoothed or not; it shares the pixels

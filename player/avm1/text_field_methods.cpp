@@ -295,7 +295,8 @@ void ApplyFormat(Interpreter& vm, const Value& format, CharFormat& f) {
     f.tabStops.clear();
     if (ThisArray(v)) {
       for (const Value& e : ListItems(vm, v, kMaxFieldChars)) {
-        f.tabStops.push_back(static_cast<int>(vm.ToNumber(e)));
+        const double n = vm.ToNumber(e);
+        f.tabStops.push_back(std::isnan(n) ? 0 : static_cast<int>(std::clamp(n, -1e9, 1e9)));
       }
     }
   }
@@ -579,7 +580,7 @@ void Interpreter::InstallTextMethods() {
   property(
       "textWidth",
       [](Interpreter& vm, DisplayObject&, TextField& f) {
-        return Value(std::round(f.TextWidth(Fonts(vm))));
+        return Value(std::floor(f.TextWidth(Fonts(vm))));
       },
       nullptr);
   property(
@@ -762,16 +763,18 @@ void Interpreter::InstallTextMethods() {
               const DeviceFontSpec spec{f.newFormat.font, f.newFormat.size, f.newFormat.bold,
                                         f.newFormat.italic};
               if (!fonts || !fonts->Measure(spec, U"x", m)) FallbackMetrics(spec, U"x", m);
-              Object* o = vm.NewPlainObject();
+              // The answer is a bare object: no prototype, so it traces as "[type Object]".
+              Object* o = vm.NewObject(nullptr);
               if (!o) return Value();
               const bool cs = vm.CaseSensitive();
-              const double w = std::round(f.TextWidth(fonts)), h = std::round(f.TextHeight(fonts));
+              const double w = std::floor(f.TextWidth(fonts)), h = std::round(f.TextHeight(fonts));
               o->SetOwn("ascent", std::round(m.ascent), cs);
               o->SetOwn("descent", std::round(m.descent), cs);
               o->SetOwn("width", w, cs);
               o->SetOwn("height", h, cs);
               o->SetOwn("textFieldHeight", h + 4, cs);
-              o->SetOwn("textFieldWidth", w + 4, cs);
+              // A width to wrap at is the field's width, whatever the text needs.
+              o->SetOwn("textFieldWidth", f.wordWrap ? std::round(width) : w + 4, cs);
               return Value(o);
             });
   for (size_t slot = 0; slot < kFormatSlots; ++slot) {

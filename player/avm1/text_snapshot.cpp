@@ -35,7 +35,7 @@ bool IsSnapshot(const Object* o) {
 void Collect(Interpreter& vm, const DisplayObject& clip, std::u32string& text,
              std::string& lineStarts, std::vector<Value>& runs) {
   DisplayList* display = vm.Host() ? vm.Host()->Display() : nullptr;
-  if (!display) return;
+  if (!display || clip.staticTextHandedOn) return;
   const bool cs = vm.CaseSensitive();
   for (const auto& [depth, child] : clip.children) {
     if (child->kind != DisplayKind::Shape || child->removed) continue;
@@ -185,8 +185,7 @@ void InstallTextSnapshot(Interpreter& vm, Object* clipProto) {
   });
   method("getText", [](Interpreter& vm, const Value& self, std::span<const Value> args) {
     Snapshot s;
-    if (!Read(self, s) || args.size() < 2 || args.size() > 3) return Value();
-    if (s.text.empty()) return Value("");
+    if (!Read(self, s) || args.size() < 2 || args.size() > 3 || s.text.empty()) return Value();
     size_t begin, end;
     Span(vm, args, s.text.size(), begin, end);
     return Value(Text(s, begin, end, ToBoolean(Arg(args, 2), vm.Version()), false));

@@ -123,6 +123,7 @@ class TextField {
     size_t first = 0, end = 0;  // characters [first, end)
     double x = 0, width = 0, top = 0, ascent = 0, descent = 0, leading = 0;
     std::vector<Piece> pieces;
+    std::optional<double> bulletX;  // the first line of a bulleted paragraph: its bullet's place
   };
   void Layout(DeviceFonts* fonts);
   // The line holding character `index` (the last line for the end of the text), and how far
@@ -146,6 +147,7 @@ class TextField {
   TwipsRect laidOutBounds_;
   std::vector<Line> lines_;
   double textWidth_ = 0, textHeight_ = 0;
+  double fitWidth_ = 0;  // the widest line with its margins: what autoSize fits the box to
 };
 
 // UTF-8 (or, before SWF 6, one byte a character) to characters and back.

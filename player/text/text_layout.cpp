@@ -11,6 +11,9 @@ namespace {
 
 // Text keeps this far from the field's box on every side.
 constexpr double kGutter = 2;
+// A bulleted paragraph's text starts this far in from its margin, whatever its size; the
+// bullet sits in that room.
+constexpr double kBulletIndent = 36;
 
 bool NamesMatch(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -55,6 +58,19 @@ TwipsRect FieldRect(const TwipsRect& bounds, double left, double top, double rig
           twips(bounds.yMin, bottom)};
 }
 
+// How far a tab at `x` (pixels from the text's left edge) moves on: to the next of the
+// paragraph's stops, or with none set, to the next multiple of the default spacing (a little
+// over 32 px in the original at 12 px text; we take 32). Past the last stop set, a tab takes
+// no room at all.
+double TabAdvance(const std::vector<int>& stops, double x) {
+  constexpr double kDefaultSpacing = 32;
+  if (stops.empty()) return (std::floor(x / kDefaultSpacing) + 1) * kDefaultSpacing - x;
+  for (int stop : stops) {
+    if (stop > x) return stop - x;
+  }
+  return 0;
+}
+
 }  // namespace
 
 void FallbackMetrics(const DeviceFontSpec& font, std::u32string_view text, DeviceMetrics& out) {
@@ -91,7 +107,8 @@ void TextField::Measure(const CharFormat& format, std::u32string_view text, Devi
     for (size_t i = 0; i < text.size(); ++i) {
       const std::optional<size_t> g = text[i] <= 0xFFFF ? font->Find(static_cast<uint16_t>(text[i]))
                                                         : std::nullopt;
-      if (g) out.advances[i] = font->glyphs[*g].advance * scale;
+      // Advances land on whole twips, cut towards zero.
+      if (g) out.advances[i] = std::trunc(font->glyphs[*g].advance * scale * 20) / 20;
     }
     return;
   }
@@ -107,7 +124,7 @@ void TextField::Layout(DeviceFonts* fonts) {
   laidOutWith_ = fonts;
   laidOutBounds_ = bounds;
   lines_.clear();
-  textWidth_ = textHeight_ = 0;
+  textWidth_ = textHeight_ = fitWidth_ = 0;
   const std::u32string shown = password ? std::u32string(text_.size(), U'*') : text_;
   const size_t n = shown.size();
   // Every character's advance and its run's vertical metrics.
@@ -140,11 +157,13 @@ void TextField::Layout(DeviceFonts* fonts) {
     do {
       Line line;
       line.first = start;
-      const double left = para.leftMargin + para.blockIndent + (first ? para.indent : 0);
+      const double left = para.leftMargin + para.blockIndent + (first ? para.indent : 0) +
+                          (para.bullet ? kBulletIndent : 0);
       const double room = width - left - para.rightMargin;
       double x = 0;
       size_t stop = start, lastBreak = std::u32string::npos;
       while (stop < end) {
+        if (shown[stop] == U'\t') advance[stop] = TabAdvance(para.tabStops, left + x);
         if (wordWrap && x + advance[stop] > room && stop > start && shown[stop] != U' ') {
           break;
         }
@@ -154,11 +173,14 @@ void TextField::Layout(DeviceFonts* fonts) {
       }
       if (stop < end && lastBreak != std::u32string::npos && lastBreak > start) stop = lastBreak;
       line.end = stop;
-      // Trailing spaces hang past the margin and do not count towards the line's width.
+      // Spaces at the end of a line count towards its width as scripts read it, but hang past
+      // the margin when the line is aligned.
       size_t visibleEnd = stop;
       while (visibleEnd > start && shown[visibleEnd - 1] == U' ') --visibleEnd;
+      double hanging = 0;
       for (size_t k = start; k < stop; ++k) {
-        if (k < visibleEnd) line.width += advance[k];
+        line.width += advance[k];
+        if (k >= visibleEnd) hanging += advance[k];
         line.ascent = std::max(line.ascent, ascent[k]);
         line.descent = std::max(line.descent, descent[k]);
         if (line.pieces.empty() || !(formats_[k] == formats_[line.pieces.back().first]) ||
@@ -183,19 +205,25 @@ void TextField::Layout(DeviceFonts* fonts) {
         line.descent = m.descent;
       }
       line.leading = para.leading;
+      if (first && para.bullet && start < end) {
+        // Where in its room the original puts the bullet we cannot tell; at the room's start.
+        line.bulletX = left - kBulletIndent;
+      }
       switch (para.align) {
         case TextAlign::Right:
-          line.x = left + std::max(0.0, room - line.width);
+          line.x = left + std::max(0.0, room - (line.width - hanging));
           break;
         case TextAlign::Center:
-          line.x = left + std::max(0.0, (room - line.width) / 2);
+          line.x = left + std::max(0.0, (room - (line.width - hanging)) / 2);
           break;
         default:
           line.x = left;
       }
       line.top = top;
       top += line.ascent + line.descent + line.leading;
-      textWidth_ = std::max(textWidth_, line.width + left + para.rightMargin);
+      // What scripts read as the text's width is the widest line's own, margins left out.
+      textWidth_ = std::max(textWidth_, line.width);
+      fitWidth_ = std::max(fitWidth_, line.width + left + para.rightMargin);
       lines_.push_back(std::move(line));
       first = false;
       start = stop;
@@ -203,8 +231,13 @@ void TextField::Layout(DeviceFonts* fonts) {
     if (end >= n) break;
     at = end + 1;
   }
-  if (!lines_.empty()) textHeight_ = top - lines_.back().leading;
-  if (n == 0) textWidth_ = textHeight_ = 0;
+  // Every line's leading counts, the last one's too; the empty line after a closing line
+  // break adds nothing of its own.
+  if (!lines_.empty()) {
+    const Line& last = lines_.back();
+    textHeight_ = n > 0 && last.first == last.end && last.first == n ? last.top : top;
+  }
+  if (n == 0) textWidth_ = textHeight_ = fitWidth_ = 0;
 }
 
 double TextField::TextWidth(DeviceFonts* fonts) {
@@ -250,13 +283,13 @@ int TextField::MaxScroll(DeviceFonts* fonts) {
 int TextField::MaxHScroll(DeviceFonts* fonts) {
   Layout(fonts);
   const double room = (bounds.xMax - bounds.xMin) / 20.0 - 2 * kGutter;
-  return std::max(0, static_cast<int>(std::ceil(textWidth_ - room)));
+  return std::max(0, static_cast<int>(std::ceil(fitWidth_ - room)));
 }
 
 void TextField::FitToText(DeviceFonts* fonts) {
   if (autoSize == AutoSize::None) return;
   Layout(fonts);
-  const auto w = static_cast<int32_t>(std::lround((textWidth_ + 2 * kGutter) * 20));
+  const auto w = static_cast<int32_t>(std::lround((fitWidth_ + 2 * kGutter) * 20));
   const auto h = static_cast<int32_t>(std::lround((textHeight_ + 2 * kGutter) * 20));
   if (!wordWrap) {
     const int32_t old = bounds.xMax - bounds.xMin;
@@ -416,6 +449,29 @@ void TextField::Draw(const Canvas& canvas, const Matrix& placed, const ColorTran
     const double y = kGutter + line.top - shift;
     if (y > room) break;
     const double baseline = y + line.ascent;
+    if (line.bulletX && line.first < formats_.size()) {
+      const CharFormat& format = formats_[line.first];
+      const double x = kGutter + *line.bulletX - hscroll;
+      if (!embedFonts) {
+        DeviceTextRun run;
+        run.font = {format.font, format.size * scaleY, format.bold, format.italic};
+        run.text = U"\u2022";
+        run.origin = toPixels.Apply({bounds.xMin + x * 20, bounds.yMin + baseline * 20});
+        run.color = colors.Apply(format.color);
+        run.clip = box;
+        if (fonts && !box.Empty()) fonts->Draw(canvas, run);
+      } else if (const Font* font = EmbeddedFont(format)) {
+        if (const std::optional<size_t> g = font->Find(0x2022)) {
+          glyph = font->glyphs[*g].shape;
+          if (!glyph.fills.empty()) glyph.fills[0].color = format.color;
+          const double scale = format.size * 20 / font->unitsPerEm;
+          DrawShape(canvas, glyph,
+                    {toPixels * Matrix{scale, 0, 0, scale, bounds.xMin + x * 20,
+                                       bounds.yMin + baseline * 20},
+                     colors, nullptr, &inside});
+        }
+      }
+    }
     for (const Piece& piece : line.pieces) {
       const CharFormat& format = formats_[piece.first];
       const double left = kGutter + line.x + piece.x - hscroll;
@@ -427,6 +483,14 @@ void TextField::Draw(const Canvas& canvas, const Matrix& placed, const ColorTran
           size_t stop = piece.first + piece.count;
           if (selecting && at < selLow) stop = std::min(stop, selLow);
           if (selecting && at >= selLow && at < selHigh) stop = std::min(stop, selHigh);
+          // A tab draws nothing; it only moves the next run on by what the layout gave it.
+          if (!password && text_[at] == U'\t') {
+            x += piece.advances[k++];
+            continue;
+          }
+          for (size_t t = at + 1; t < stop; ++t) {
+            if (!password && text_[t] == U'\t') stop = t;
+          }
           DeviceTextRun run;
           run.font = {format.font, format.size * scaleY, format.bold, format.italic};
           run.text = password ? std::u32string(stop - at, U'*') : text_.substr(at, stop - at);
