@@ -64,6 +64,8 @@ struct DisplayObject {
   std::optional<ScrollRect> scrollRect;
   std::optional<Rgba> opaqueBackground;
   bool visible = true;
+  // _focusrect as a script set it on this object (nothing: the movie's own setting holds).
+  std::optional<bool> focusRect;
   // A script changed where or how it is shown: the timeline no longer moves it.
   bool scripted = false;
   // Made by a script (attachMovie, duplicateMovieClip, createEmptyMovieClip) rather than placed

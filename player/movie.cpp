@@ -308,6 +308,7 @@ bool IsDefinition(TagCode code) {
     case TagCode::SetBackgroundColor:
     case TagCode::ExportAssets:
     case TagCode::ScriptLimits:
+    case TagCode::FileAttributes:
     case TagCode::DefineSound:
     case TagCode::DefineFont:
     case TagCode::DefineFont2:
@@ -350,6 +351,12 @@ MovieError ParseDefinition(const Tag& tag, ParseState& st) {
       ByteReader r(tag.body);
       const uint16_t depth = r.U16();
       if (r.Ok()) movie.maxRecursion = std::max<uint16_t>(depth, 1);
+      return {};
+    }
+    case TagCode::FileAttributes: {
+      ByteReader r(tag.body);
+      const uint8_t flags = r.U8();
+      if (r.Ok()) movie.useNetwork = (flags & 1) != 0;
       return {};
     }
     case TagCode::DefineSound: {

@@ -194,6 +194,8 @@ struct Movie : BitmapSource {
   std::map<uint16_t, SoundInfo> sounds;
   // ScriptLimits: how deep script calls may nest before the running script is stopped.
   uint16_t maxRecursion = 256;
+  // FileAttributes: a local movie that asked for the network rather than local files.
+  bool useNetwork = false;
 
   const Character* Find(uint16_t id) const;
   // The character exported as `name` (ASCII case-insensitive, as attachMovie looks it up) by

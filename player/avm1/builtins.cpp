@@ -405,7 +405,7 @@ void Interpreter::InstallBuiltins() {
         });
   }
 
-  constructor(
+  Object* numberCtor = constructor(
       "Number", numberProto_,
       [](Interpreter& vm, const Value&, std::span<const Value> args) {
         return Value(args.empty() ? 0.0 : vm.ToNumber(args[0]));
@@ -413,6 +413,16 @@ void Interpreter::InstallBuiltins() {
       [](Interpreter& vm, const Value&, std::span<const Value> args) {
         return Value(vm.BoxPrimitive(args.empty() ? 0.0 : vm.ToNumber(args[0])));
       });
+  const std::pair<const char*, double> numberLimits[] = {
+      {"NaN", kNaN},
+      {"POSITIVE_INFINITY", INFINITY},
+      {"NEGATIVE_INFINITY", -INFINITY},
+      {"MIN_VALUE", std::numeric_limits<double>::denorm_min()},
+      {"MAX_VALUE", std::numeric_limits<double>::max()},
+  };
+  for (const auto& [name, value] : numberLimits) {
+    numberCtor->SetOwn(name, value, cs, kDontEnum | kDontDelete | kReadOnly);
+  }
   method(
       numberProto_, "toString",
       [](Interpreter& vm, const Value& self, std::span<const Value> args) {

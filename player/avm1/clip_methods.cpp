@@ -236,7 +236,12 @@ bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Va
   } else if (is("_quality")) {
     out = "HIGH";
   } else if (is("_focusrect")) {
-    out = true;
+    // A root answers for the whole movie; any other object only for what was set on it.
+    if (!o->parent) {
+      out = input_.focusRect;
+    } else {
+      out = o->focusRect ? Value(*o->focusRect) : Value(Null{});
+    }
   } else if (is("_soundbuftime")) {
     out = 5.0;
   } else {
@@ -292,14 +297,34 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
       o->field->Touch();
       return true;
     }
-    const Bounds local = ObjectBounds(*movie, *o, Matrix{});
-    const double extent = is("_width") ? local.xMax - local.xMin : local.yMax - local.yMin;
-    if (local.empty || extent <= 0) return true;
-    const double scale = n * 20 / extent * 100;
-    if (is("_width")) {
-      SetTransform(*o, scale, YScale(*o), Rotation(*o));
+    // The clip's box in its parent is sized as a whole: its turned but unscaled box is
+    // stretched to the asked extent one way and to the box's present (whole-twip) extent the
+    // other way, each stretch becoming that axis's scale. On a turned clip the asked side then
+    // need not be the one that changes.
+    const double rotation = Rotation(*o);
+    const double turn = rotation / kDegrees;
+    Matrix turned;
+    turned.a = turned.d = std::cos(turn);
+    turned.b = std::sin(turn);
+    turned.c = -turned.b;
+    const Bounds unscaled = ObjectBounds(*movie, *o, turned);
+    if (unscaled.empty) return true;
+    const double width = unscaled.xMax - unscaled.xMin, height = unscaled.yMax - unscaled.yMin;
+    const bool wide = is("_width");
+    // Bounds come in whole twips: less than half of one is nothing to stretch.
+    if (std::round(wide ? width : height) <= 0) return true;
+    const double scale = n * 20 / (wide ? width : height) * 100;
+    double other = wide ? YScale(*o) : XScale(*o);
+    const Bounds now = ParentBounds(*movie, *o);
+    const double across = wide ? height : width;
+    if (!now.empty && across > 0) {
+      const double present = std::round(wide ? now.yMax - now.yMin : now.xMax - now.xMin);
+      other = std::copysign(present / across * 100, other);
+    }
+    if (wide) {
+      SetTransform(*o, scale, other, rotation);
     } else {
-      SetTransform(*o, XScale(*o), scale, Rotation(*o));
+      SetTransform(*o, other, scale, rotation);
     }
   } else if (is("_name")) {
     // A reference a script already holds keeps the path the clip had when it got it: once
@@ -310,7 +335,17 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
              is("_droptarget") || is("_url") || is("_xmouse") || is("_ymouse") || is("_parent") ||
              is("_root")) {
     // Read-only: the write is dropped.
-  } else if (is("_highquality") || is("_quality") || is("_focusrect") || is("_soundbuftime")) {
+  } else if (is("_focusrect")) {
+    // Nothing leaves the setting as it was on a root and clears an object's own. The
+    // movie-wide flag is a number underneath: an object counts as 0 there, and NaN is not 0.
+    const bool nothing = value.IsUndefined() || value.IsNull();
+    if (!o->parent) {
+      if (!nothing) input_.focusRect = !value.IsObject() && ToNumber(value) != 0;
+    } else {
+      o->focusRect = nothing ? std::nullopt : std::optional<bool>(ToBoolean(value, Version()));
+    }
+    return true;
+  } else if (is("_highquality") || is("_quality") || is("_soundbuftime")) {
     // Player-wide settings this player does not vary.
   } else {
     return false;
@@ -714,7 +749,10 @@ void Interpreter::InstallDrawingMethods() {
         }),
         cs, kDontEnum);
   };
-  static constexpr auto twips = [](double x, double y) { return Point{x * 20, y * 20}; };
+  // The player keeps drawn points in whole twips.
+  static constexpr auto twips = [](double x, double y) {
+    return Point{std::round(x * 20), std::round(y * 20)};
+  };
   method("beginFill", [](Drawing& d, const std::vector<double>& n, size_t given) {
     if (given == 0 || std::isnan(n[0])) {
       d.EndFill();

@@ -26,6 +26,7 @@ struct InputState {
   bool capsLock = false;
   bool numLock = false;
   uint64_t focus = 0;  // the object with the keyboard focus; 0 when none
+  bool focusRect = true;  // whether focus shows a rectangle, movie-wide (_root._focusrect)
   DragState drag;
   uint64_t dropTarget = 0;  // what the dragged clip was last dropped on or over
 };

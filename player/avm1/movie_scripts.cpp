@@ -53,6 +53,15 @@ MovieScripts::MovieScripts(const Movie& movie, DisplayList& display)
       // A movie that asks for no frame rate at all still gets a clock that moves.
       frameMilliseconds_(1000.0 / std::max(movie.header.frameRate.Value(), 1.0)) {
   vm_.SetMaxCallDepth(movie.maxRecursion);
+  if (movie.useNetwork) {
+    // A local movie gets either the network or local files, never both.
+    const bool cs = vm_.CaseSensitive();
+    Object* system = vm_.GetMember(vm_.Global(), "System").AsObject();
+    Object* security = system ? vm_.GetMember(system, "security").AsObject() : nullptr;
+    if (Property* p = security ? security->FindOwn("sandboxType", cs) : nullptr) {
+      p->value = Value("localWithNetwork");
+    }
+  }
 }
 
 void MovieScripts::FramePassed() {

@@ -159,7 +159,7 @@ void InstallSystem(Interpreter& vm) {
   if (Object* security = vm.NewPlainObject()) {
     system->SetOwn("security", security, cs, kDontEnum);
     // A projector plays a movie from a file, which may read other local files.
-    security->SetOwn("sandboxType", "localWithFile", cs);
+    security->SetOwn("sandboxType", "localWithFile", cs, kReadOnly);
     for (const char* name : {"allowDomain", "allowInsecureDomain", "loadPolicyFile"}) {
       AddMethod(vm, security, name,
                 [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });

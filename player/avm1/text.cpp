@@ -1,5 +1,7 @@
 #include "player/avm1/text.h"
 
+#include <algorithm>
+
 namespace swf::avm1 {
 
 std::vector<std::string> Characters(const std::string& s, bool utf8) {
@@ -95,18 +97,23 @@ std::string PairSurrogates(std::string_view s) {
 std::string ForOutput(std::string_view s) {
   // The player's output ends a string at its first NUL.
   s = s.substr(0, s.find('\0'));
-  if (s.find('\xED') == std::string_view::npos) return std::string(s);
-  const std::string paired = PairSurrogates(s);
   std::string out;
-  out.reserve(paired.size());
-  for (size_t i = 0; i < paired.size();) {
-    if (SurrogateAt(paired, i)) {
-      out += "\xEF\xBF\xBD";
-      i += 3;
-    } else {
-      out += paired[i++];
+  if (s.find('\xED') == std::string_view::npos) {
+    out = s;
+  } else {
+    const std::string paired = PairSurrogates(s);
+    out.reserve(paired.size());
+    for (size_t i = 0; i < paired.size();) {
+      if (SurrogateAt(paired, i)) {
+        out += "\xEF\xBF\xBD";
+        i += 3;
+      } else {
+        out += paired[i++];
+      }
     }
   }
+  // It also starts a new line at each carriage return (the line end of text fields).
+  std::replace(out.begin(), out.end(), '\r', '\n');
   return out;
 }
 

@@ -592,8 +592,7 @@ void Interpreter::InstallTextMethods() {
   property("restrict", [](Interpreter&, DisplayObject&, TextField&) { return Value(Null{}); },
            nullptr);
   FIELD_FLAG("condenseWhite", condenseWhite);
-  property("mouseWheelEnabled", [](Interpreter&, DisplayObject&, TextField&) { return Value(true); },
-           nullptr);
+  FIELD_FLAG("mouseWheelEnabled", mouseWheelEnabled);
   property(
       "styleSheet", [](Interpreter& vm, DisplayObject& d, TextField&) { return FieldSheet(vm, d); },
       [](Interpreter& vm, DisplayObject& d, TextField& f, const Value& v) {

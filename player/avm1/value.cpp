@@ -84,8 +84,18 @@ std::string NumberToString(double d) {
   std::snprintf(buf, sizeof buf, "%.14e", d);
   // buf: [-]D.DDDDDDDDDDDDDDe[+-]XX
   std::string text = buf;
-  const size_t ePos = text.find('e');
+  size_t ePos = text.find('e');
   const int exponent = std::atoi(text.c_str() + ePos + 1);
+  // The player rounds by adding half of the last digit kept; where that sum overflows (the
+  // largest numbers there are), the digits are cut off instead.
+  if (exponent >= 300 && std::isinf(std::fabs(d) + 5 * std::pow(10.0, exponent - 15))) {
+    std::snprintf(buf, sizeof buf, "%.20e", d);
+    text = buf;
+    ePos = text.find('e');
+    const size_t first = text.find_first_of("0123456789");
+    text.erase(first + 16, ePos - (first + 16));  // D. and 14 more digits
+    ePos = text.find('e');
+  }
   std::string digits;
   for (size_t i = 0; i < ePos; ++i) {
     if (IsDigit(text[i])) digits += text[i];
@@ -112,8 +122,20 @@ std::string NumberToString(double d) {
 
 std::string NumberToRadixString(double d, int radix) {
   if (radix == 10 || radix < 2 || radix > 36) return NumberToString(d);
-  if (std::isnan(d) || std::isinf(d)) return NumberToString(d);
-  // Whole numbers only, as 32-bit integers: the original player drops any fraction.
+  if (std::isinf(d)) return NumberToString(d);
+  // Whole numbers only, as 32-bit integers: the original player drops any fraction. NaN
+  // comes out as the one 32-bit integer that cannot be negated, and its digits come out
+  // negative, each printed as that far below '0': movies see that garbage, so it is kept.
+  if (std::isnan(d)) {
+    int32_t n = INT32_MIN;
+    std::string out;
+    while (n != 0) {
+      const int digit = n % radix;
+      out.insert(out.begin(), static_cast<char>('0' + digit));
+      n /= radix;
+    }
+    return "-" + out;
+  }
   int64_t n = ToInt32(d);
   const bool negative = n < 0;
   if (negative) n = -n;

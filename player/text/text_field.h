@@ -61,6 +61,7 @@ class TextField {
   bool wordWrap = false, multiline = false, password = false, border = false, background = false;
   bool selectable = true, editable = false, html = false, embedFonts = false;
   bool condenseWhite = false;
+  bool mouseWheelEnabled = true;
   AutoSize autoSize = AutoSize::None;
   Rgba borderColor{0, 0, 0, 255}, backgroundColor{255, 255, 255, 255};
   size_t maxChars = 0;  // 0: no limit
