@@ -32,6 +32,8 @@ void InstallLocalConnection(Interpreter& vm);
 void InstallNativeTable(Interpreter& vm);
 // Stage's properties, System, PrintJob, ContextMenu and ExternalInterface (after flash.geom).
 void InstallPlayerObjects(Interpreter& vm);
+// ExternalInterface's translators between values and the XML a page bridge passes.
+void InstallExternalInterfaceHelpers(Interpreter& vm, Object* externalInterface);
 // A ColorTransform's eight numbers (multipliers red, green, blue, alpha, then the offsets).
 void InitColorTransform(Object* o, const double (&values)[8]);
 bool ReadColorTransform(const Value& v, double (&out)[8]);
