@@ -59,6 +59,9 @@ std::optional<AmfNode> ReadAmf0(std::string_view bytes, size_t& pos);
 // connection: clips as undefined, functions left out of objects, an object seen before (in any
 // of the values) as a reference to it.
 void WriteAmf0(Interpreter& vm, std::span<const Value> values, std::string& out);
+// The file a local store named `name` keeps `data` in: a short header, then each member's
+// name and value, clips written as their paths and functions left out.
+std::string SharedObjectFile(Interpreter& vm, std::string_view name, Object* data);
 // Script values back from a tree; references find the objects made before them.
 class AmfObjects {
  public:

@@ -159,6 +159,12 @@ void Interpreter::InstallBuiltins() {
            if (!p) {
              o->props.push_back({name, Value(), 0});
              p = &o->props.back();
+             // A place made this way is one of the array's, and the length reaches past it.
+             if (int32_t index = 0; o->kind == ObjectKind::Array && CanonicalIndex(name, index) &&
+                                    index >= 0) {
+               GrowArray(o, index);
+               p = o->FindOwn(name, vm.CaseSensitive());
+             }
            }
            p->getter = getter;
            p->setter = setter;
