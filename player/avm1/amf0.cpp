@@ -1,5 +1,6 @@
 #include "player/avm1/amf0.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -181,11 +182,15 @@ bool IsCallable(const Value& v) {
   return f && f->IsCallable();
 }
 
+// Past this a copying writer sends undefined for further objects: an object that appears
+// twice in every level would otherwise double the message with each.
+constexpr size_t kMaxCopiedBytes = size_t{16} << 20;
+
 class Writer {
  public:
   // A local store keeps a clip as its path; a connection sends undefined for it.
-  Writer(Interpreter& vm, std::string& out, bool clipPaths = false)
-      : vm_(vm), out_(out), clipPaths_(clipPaths) {}
+  Writer(Interpreter& vm, std::string& out, bool clipPaths = false, bool copies = false)
+      : vm_(vm), out_(out), clipPaths_(clipPaths), copies_(copies) {}
 
   void Write(const Value& v, size_t depth) {
     Object* o = v.AsObject();
@@ -204,14 +209,26 @@ class Writer {
       out_ += static_cast<char>(kAmfUndefined);
       return;
     }
+    // Copying, only an object that holds itself is sent by reference: anything else seen
+    // before goes again in full, until the message grows too big.
     for (size_t i = 0; i < seen_.size(); ++i) {
-      if (seen_[i] == o && i <= 0xFFFF) {
+      if (seen_[i] == o && i <= 0xFFFF &&
+          (!copies_ || std::find(open_.begin(), open_.end(), i) != open_.end())) {
         out_ += static_cast<char>(kAmfReference);
         PutU16(out_, static_cast<uint32_t>(i));
         return;
       }
     }
+    if (copies_ && out_.size() > kMaxCopiedBytes) {
+      out_ += static_cast<char>(kAmfUndefined);
+      return;
+    }
     seen_.push_back(o);
+    open_.push_back(seen_.size() - 1);
+    struct Close {
+      std::vector<size_t>& open;
+      ~Close() { open.pop_back(); }
+    } close{open_};
     if (o->kind == ObjectKind::Date && o->internal.size() == 1) {
       out_ += static_cast<char>(kAmfDate);
       PutDouble(out_, o->internal[0].AsNumber());
@@ -337,7 +354,9 @@ class Writer {
   Interpreter& vm_;
   std::string& out_;
   bool clipPaths_;
+  bool copies_;
   std::vector<Object*> seen_;  // in the order written, as references count them
+  std::vector<size_t> open_;   // where in seen_ the objects being written now are
 };
 
 }  // namespace
@@ -367,8 +386,8 @@ std::optional<AmfNode> ReadAmf0(std::string_view bytes, size_t& pos) {
   return node;
 }
 
-void WriteAmf0(Interpreter& vm, std::span<const Value> values, std::string& out) {
-  Writer writer(vm, out);
+void WriteAmf0(Interpreter& vm, std::span<const Value> values, std::string& out, bool copies) {
+  Writer writer(vm, out, false, copies);
   for (const Value& v : values) writer.Write(v, 0);
 }
 
