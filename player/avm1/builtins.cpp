@@ -578,12 +578,13 @@ void Interpreter::InstallBuiltins() {
   // Classes for devices and connections this player has none of still exist as names, so that
   // movies testing for them find what they would in the original.
   for (const char* name :
-       {"Camera", "LocalConnection", "Microphone", "NetStream", "Video", "XMLSocket"}) {
+       {"Camera", "LocalConnection", "Microphone", "NetStream", "Video"}) {
     if (global_->FindOwn(name, cs)) continue;
     constructor(
         name, NewObject(objectProto_),
         [](Interpreter&, const Value&, std::span<const Value>) { return Value(); }, nullptr);
   }
+  InstallXmlSocket(*this);
   if (!global_->FindOwn("Accessibility", cs)) {
     global_->SetOwn("Accessibility", NewObject(objectProto_), cs, kDontEnum);
   }

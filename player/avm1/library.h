@@ -27,6 +27,7 @@ void InstallDate(Interpreter& vm);
 void InstallSound(Interpreter& vm);
 void InstallSharedObject(Interpreter& vm);
 void InstallLocalConnection(Interpreter& vm);
+void InstallXmlSocket(Interpreter& vm);
 // ASnative and ASSetNative, with the player's functions numbered as the original numbers them
 // (after everything they number is installed).
 void InstallNativeTable(Interpreter& vm);
