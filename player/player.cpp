@@ -78,6 +78,7 @@ void Player::RouteUrl(const avm1::Interpreter::UrlRequest& r) {
   }
   UrlRequest request{r.url,           r.target, r.method,      r.loadTarget,
                      r.loadVariables, r.data,   r.contentType, r.replyId};
+  request.socketPort = r.socketPort;
   const bool intoClip = r.clip.serial != 0;
   if (r.level >= 0 || intoClip) {
     if (url.empty()) {

@@ -151,8 +151,12 @@ class Player {
     // The host answers, now or later, with CompleteLoad or FailLoad quoting it; what arrives
     // takes effect at the end of the next Tick, as the original player's loads do.
     uint64_t loadId = 0;
+    // Not -1: a socket connection to the host `url` names, on this port.
+    int socketPort = -1;
     // A page for a browser to open: nothing comes back and nothing is sent as a call.
-    bool OpensPage() const { return loadId == 0 && replyId == 0 && contentType.empty(); }
+    bool OpensPage() const {
+      return loadId == 0 && replyId == 0 && contentType.empty() && socketPort < 0;
+    }
   };
   using UrlLoader = std::function<void(const UrlRequest&)>;
   void SetUrlLoader(UrlLoader loader) { urlLoader_ = std::move(loader); }

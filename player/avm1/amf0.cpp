@@ -1,10 +1,13 @@
 #include "player/avm1/amf0.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
 
+#include "player/avm1/arrays.h"
 #include "player/avm1/interpreter.h"
+#include "player/avm1/script_error.h"
 
 namespace swf::avm1 {
 namespace {
@@ -167,15 +170,27 @@ const std::string* RegisteredName(Interpreter& vm, Object* o) {
   if (!made) made = o->FindOwn("__constructor__", cs);
   Object* ctor = made ? made->value.AsObject() : nullptr;
   if (!ctor) return nullptr;
-  for (const Property& p : classes->props) {
-    if (p.value.AsObject() == ctor) return &p.name;
+  // A class registered under two names goes by the later one.
+  for (auto p = classes->props.rbegin(); p != classes->props.rend(); ++p) {
+    if (p->value.AsObject() == ctor) return &p->name;
   }
   return nullptr;
 }
 
+bool IsCallable(const Value& v) {
+  Object* f = v.AsObject();
+  return f && f->IsCallable();
+}
+
+// Past this a copying writer sends undefined for further objects: an object that appears
+// twice in every level would otherwise double the message with each.
+constexpr size_t kMaxCopiedBytes = size_t{16} << 20;
+
 class Writer {
  public:
-  Writer(Interpreter& vm, std::string& out) : vm_(vm), out_(out) {}
+  // A local store keeps a clip as its path; a connection sends undefined for it.
+  Writer(Interpreter& vm, std::string& out, bool clipPaths = false, bool copies = false)
+      : vm_(vm), out_(out), clipPaths_(clipPaths), copies_(copies) {}
 
   void Write(const Value& v, size_t depth) {
     Object* o = v.AsObject();
@@ -183,18 +198,37 @@ class Writer {
       WritePrimitive(v);
       return;
     }
+    if (o->kind == ObjectKind::Clip && clipPaths_ && depth < kMaxAmfDepth) {
+      if (const Value path = vm_.ToString(v); !path.AsString().empty()) {
+        out_ += static_cast<char>(kAmfMovieClip);
+        PutAmfName(out_, path.AsString());
+        return;
+      }
+    }
     if (o->kind == ObjectKind::Clip || depth >= kMaxAmfDepth) {
       out_ += static_cast<char>(kAmfUndefined);
       return;
     }
+    // Copying, only an object that holds itself is sent by reference: anything else seen
+    // before goes again in full, until the message grows too big.
     for (size_t i = 0; i < seen_.size(); ++i) {
-      if (seen_[i] == o && i <= 0xFFFF) {
+      if (seen_[i] == o && i <= 0xFFFF &&
+          (!copies_ || std::find(open_.begin(), open_.end(), i) != open_.end())) {
         out_ += static_cast<char>(kAmfReference);
         PutU16(out_, static_cast<uint32_t>(i));
         return;
       }
     }
+    if (copies_ && out_.size() > kMaxCopiedBytes) {
+      out_ += static_cast<char>(kAmfUndefined);
+      return;
+    }
     seen_.push_back(o);
+    open_.push_back(seen_.size() - 1);
+    struct Close {
+      std::vector<size_t>& open;
+      ~Close() { open.pop_back(); }
+    } close{open_};
     if (o->kind == ObjectKind::Date && o->internal.size() == 1) {
       out_ += static_cast<char>(kAmfDate);
       PutDouble(out_, o->internal[0].AsNumber());
@@ -225,6 +259,17 @@ class Writer {
     WriteMembers(o, names, depth);
   }
 
+  // A store's top level: each member's name, value and a zero byte, with no end marker.
+  void WriteStored(Object* data) {
+    for (const std::string& name : vm_.EnumerableNames(data)) {
+      const Value v = Read(data, name);
+      if (IsCallable(v)) continue;
+      PutAmfName(out_, name);
+      Write(v, 0);
+      out_ += '\0';
+    }
+  }
+
  private:
   void WritePrimitive(const Value& v) {
     if (v.IsNull()) {
@@ -242,13 +287,22 @@ class Writer {
     }
   }
 
+  // What every array may carry besides its elements without being more than a list: its
+  // length (a getter a script put over it) and the class a script gave it.
+  bool ArrayOwnName(std::string_view name) const {
+    const bool cs = vm_.CaseSensitive();
+    return NamesEqual(name, "length", cs) || NamesEqual(name, "__constructor__", cs) ||
+           NamesEqual(name, "constructor", cs);
+  }
+
   // An array with nothing but its elements goes as a strict array, holes as undefined; one
   // with named members as well goes as an ECMA array with all of them.
   void WriteArray(Object* o, size_t depth) {
-    const double counted = vm_.ToNumber(vm_.GetMember(o, "length"));
+    // The array's own length, never a `length` getter a script put on it.
+    const int32_t counted = o->arrayLength;
     // A script can claim any length; each element written costs what an instruction does, so
     // a claim the running block cannot pay for goes as an empty array.
-    uint32_t length = counted > 0 && counted <= static_cast<double>(kMaxArrayElements)
+    uint32_t length = counted > 0 && static_cast<size_t>(counted) <= kMaxArrayElements
                           ? static_cast<uint32_t>(counted)
                           : 0;
     if (!vm_.ChargeWork(length)) length = 0;
@@ -259,7 +313,7 @@ class Writer {
       int32_t index = 0;
       const bool element = CanonicalIndex(*n, index) && index >= 0 &&
                            static_cast<uint32_t>(index) < length;
-      if (!element && !o->FindOwn(*n, vm_.CaseSensitive())) continue;
+      if (!element && (!o->FindOwn(*n, vm_.CaseSensitive()) || ArrayOwnName(*n))) continue;
       named = named || !element;
       own.push_back(*n);
     }
@@ -271,14 +325,25 @@ class Writer {
     }
     out_ += static_cast<char>(kAmfStrictArray);
     PutU32(out_, length);
-    for (uint32_t i = 0; i < length; ++i) Write(vm_.GetMember(o, std::to_string(i)), depth + 1);
+    // The places' own values, as the Array methods read them: a getter on one is not asked.
+    Places places(vm_, o);
+    for (uint32_t i = 0; i < length; ++i) Write(places.Get(i), depth + 1);
+  }
+
+  // A getter that throws gives undefined: the rest of the value still goes.
+  Value Read(Object* o, const std::string& name) {
+    try {
+      return vm_.GetMember(o, name);
+    } catch (const ScriptException&) {
+      return Value();
+    }
   }
 
   void WriteMembers(Object* o, const std::vector<std::string>& names, size_t depth) {
     for (const std::string& name : names) {
-      const Value v = vm_.GetMember(o, name);
+      const Value v = Read(o, name);
       // A function stays behind: there is no form to send it in.
-      if (Object* f = v.AsObject(); f && f->IsCallable()) continue;
+      if (IsCallable(v)) continue;
       PutAmfName(out_, name.size() <= 0xFFFF ? std::string_view(name) : std::string_view());
       Write(v, depth + 1);
     }
@@ -288,7 +353,10 @@ class Writer {
 
   Interpreter& vm_;
   std::string& out_;
+  bool clipPaths_;
+  bool copies_;
   std::vector<Object*> seen_;  // in the order written, as references count them
+  std::vector<size_t> open_;   // where in seen_ the objects being written now are
 };
 
 }  // namespace
@@ -318,9 +386,20 @@ std::optional<AmfNode> ReadAmf0(std::string_view bytes, size_t& pos) {
   return node;
 }
 
-void WriteAmf0(Interpreter& vm, std::span<const Value> values, std::string& out) {
-  Writer writer(vm, out);
+void WriteAmf0(Interpreter& vm, std::span<const Value> values, std::string& out, bool copies) {
+  Writer writer(vm, out, false, copies);
   for (const Value& v : values) writer.Write(v, 0);
+}
+
+std::string SharedObjectFile(Interpreter& vm, std::string_view name, Object* data) {
+  std::string body = "TCSO";
+  body += std::string("\0\x04\0\0\0\0", 6);
+  PutAmfName(body, name);
+  PutU32(body, 0);  // the AMF version of the values: 0
+  if (data) Writer(vm, body, true).WriteStored(data);
+  std::string file("\0\xBF", 2);
+  PutU32(file, static_cast<uint32_t>(body.size()));
+  return file + body;
 }
 
 Value AmfObjects::Make(const AmfNode& node) {

@@ -57,8 +57,13 @@ std::optional<AmfNode> ReadAmf0(std::string_view bytes, size_t& pos);
 
 // The bytes of `values`, one after another, written as the player writes them for a
 // connection: clips as undefined, functions left out of objects, an object seen before (in any
-// of the values) as a reference to it.
-void WriteAmf0(Interpreter& vm, std::span<const Value> values, std::string& out);
+// of the values) as a reference to it; `copies` writes it again in full instead, as another
+// movie receives it, unless the object holds itself.
+void WriteAmf0(Interpreter& vm, std::span<const Value> values, std::string& out,
+               bool copies = false);
+// The file a local store named `name` keeps `data` in: a short header, then each member's
+// name and value, clips written as their paths and functions left out.
+std::string SharedObjectFile(Interpreter& vm, std::string_view name, Object* data);
 // Script values back from a tree; references find the objects made before them.
 class AmfObjects {
  public:

@@ -159,6 +159,12 @@ void Interpreter::InstallBuiltins() {
            if (!p) {
              o->props.push_back({name, Value(), 0});
              p = &o->props.back();
+             // A place made this way is one of the array's, and the length reaches past it.
+             if (int32_t index = 0; o->kind == ObjectKind::Array && CanonicalIndex(name, index) &&
+                                    index >= 0) {
+               GrowArray(o, index);
+               p = o->FindOwn(name, vm.CaseSensitive());
+             }
            }
            p->getter = getter;
            p->setter = setter;
@@ -589,12 +595,13 @@ void Interpreter::InstallBuiltins() {
   // Classes for devices and connections this player has none of still exist as names, so that
   // movies testing for them find what they would in the original.
   for (const char* name :
-       {"Camera", "LocalConnection", "Microphone", "NetStream", "Video", "XMLSocket"}) {
+       {"Camera", "LocalConnection", "Microphone", "NetStream", "Video"}) {
     if (global_->FindOwn(name, cs)) continue;
     constructor(
         name, NewObject(objectProto_),
         [](Interpreter&, const Value&, std::span<const Value>) { return Value(); }, nullptr);
   }
+  InstallXmlSocket(*this);
   if (!global_->FindOwn("Accessibility", cs)) {
     global_->SetOwn("Accessibility", NewObject(objectProto_), cs, kDontEnum);
   }

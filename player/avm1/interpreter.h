@@ -73,6 +73,7 @@ class Interpreter {
     std::string data;      // what a POST sends (a GET carries it in the URL already)
     std::string contentType;  // what `data` is when it is not form variables
     uint64_t replyId = 0;  // not 0: the host hands the bytes back through DeliverData
+    int socketPort = -1;   // not -1: a socket connection to the host `url` names
     // Where a movie or variables load to: a clip, or a level (-1: none). Resolved while the
     // script that asked runs, since a target path is read from that script's clip.
     ClipRef clip;

@@ -27,11 +27,14 @@ void InstallDate(Interpreter& vm);
 void InstallSound(Interpreter& vm);
 void InstallSharedObject(Interpreter& vm);
 void InstallLocalConnection(Interpreter& vm);
+void InstallXmlSocket(Interpreter& vm);
 // ASnative and ASSetNative, with the player's functions numbered as the original numbers them
 // (after everything they number is installed).
 void InstallNativeTable(Interpreter& vm);
 // Stage's properties, System, PrintJob, ContextMenu and ExternalInterface (after flash.geom).
 void InstallPlayerObjects(Interpreter& vm);
+// ExternalInterface's translators between values and the XML a page bridge passes.
+void InstallExternalInterfaceHelpers(Interpreter& vm, Object* externalInterface);
 // A ColorTransform's eight numbers (multipliers red, green, blue, alpha, then the offsets).
 void InitColorTransform(Object* o, const double (&values)[8]);
 bool ReadColorTransform(const Value& v, double (&out)[8]);

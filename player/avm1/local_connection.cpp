@@ -157,7 +157,9 @@ void InstallLocalConnection(Interpreter& vm) {
               m.channel = ChannelKey(name);
               for (const auto& ch : state->channels) m.heard = m.heard || ch.first == m.channel;
               m.count = a.size() - 2;
-              WriteAmf0(vm, a.subspan(2), m.args);
+              // The receiving movie gets its own copy of each object, however often the
+              // message holds it.
+              WriteAmf0(vm, a.subspan(2), m.args, true);
               if (state->queuedBytes + m.args.size() > kMaxQueuedBytes) return Value(false);
               state->queuedBytes += m.args.size();
               state->queue.push_back(std::move(m));

@@ -286,37 +286,6 @@ void InstallContextMenu(Interpreter& vm) {
 
 // --- ExternalInterface ---------------------------------------------------------------------
 
-// The helpers a page's script bridge uses to pass text. An empty or missing text gives null.
-using TextFn = std::string (*)(std::string_view);
-
-std::string UnescapeNamed(std::string_view s) {
-  static constexpr std::pair<std::string_view, char> kNamed[] = {
-      {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}};
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    bool done = false;
-    for (const auto& [entity, c] : kNamed) {
-      if (s.substr(i, entity.size()) == entity) {
-        out += c;
-        i += entity.size() - 1;
-        done = true;
-        break;
-      }
-    }
-    if (!done) out += s[i];
-  }
-  return out;
-}
-
-std::string QuoteForScript(std::string_view s) {
-  std::string out;
-  for (char c : s) {
-    if (c == '"') out += '\\';
-    out += c;
-  }
-  return out;
-}
-
 void InstallExternalInterface(Interpreter& vm) {
   const bool cs = vm.CaseSensitive();
   Object* flash = vm.GetMember(vm.Global(), "flash").AsObject();
@@ -333,19 +302,7 @@ void InstallExternalInterface(Interpreter& vm) {
             [](Interpreter&, const Value&, std::span<const Value>) { return Value(false); });
   AddMethod(vm, ei, "call",
             [](Interpreter&, const Value&, std::span<const Value>) { return Value(Null{}); });
-  const std::pair<const char*, TextFn> helpers[] = {
-      {"_escapeXML", [](std::string_view s) { return EscapeXml(s); }},
-      {"_unescapeXML", UnescapeNamed},
-      {"_jsQuoteString", QuoteForScript},
-  };
-  for (const auto& [name, fn] : helpers) {
-    const TextFn f = fn;
-    AddMethod(vm, ei, name, [f](Interpreter& vm, const Value&, std::span<const Value> a) {
-      if (a.empty()) return Value(Null{});
-      const std::string s = vm.ToString(a[0]);
-      return s.empty() ? Value(Null{}) : Value(f(s));
-    });
-  }
+  InstallExternalInterfaceHelpers(vm, ei);
 }
 
 // --- NetConnection -------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 // characters the original refuses give null.
 #include <string>
 
+#include "player/avm1/amf0.h"
 #include "player/avm1/library.h"
 
 namespace swf::avm1 {
@@ -39,6 +40,7 @@ void InstallSharedObject(Interpreter& vm) {
     Object* so = vm.NewObject(PrototypeOf(vm, ctor));
     if (!so) return Value(Null{});
     vm.SetMember(so, "data", vm.NewPlainObject());
+    so->internal.assign(1, Value(name));
     stores->SetOwn(key, so, true);
     return Value(so);
   });
@@ -50,16 +52,12 @@ void InstallSharedObject(Interpreter& vm) {
     if (Object* data = vm.GetMember(self, "data").AsObject()) data->props.clear();
     return Value();
   });
-  // The size the data would take: a count of its names and printed values.
+  // The size of the file the data would be kept in.
   AddMethod(vm, proto, "getSize", [](Interpreter& vm, const Value& self, std::span<const Value>) {
-    Object* data = vm.GetMember(self, "data").AsObject();
-    double size = 0;
-    if (data) {
-      for (const std::string& name : vm.EnumerableNames(data)) {
-        size += static_cast<double>(name.size() + vm.ToString(vm.GetMember(data, name)).size());
-      }
-    }
-    return Value(size);
+    Object* so = self.AsObject();
+    const std::string name = so && so->internal.size() == 1 ? vm.ToString(so->internal[0]) : "";
+    return Value(static_cast<double>(
+        SharedObjectFile(vm, name, vm.GetMember(self, "data").AsObject()).size()));
   });
   for (const char* name : {"close", "connect", "send", "setFps"}) {
     AddMethod(vm, proto, name,

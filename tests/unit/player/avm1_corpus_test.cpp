@@ -150,6 +150,12 @@ bool LineMatches(const std::string& got, const std::string& want, const Approxim
 // A page to open is logged as the navigation it asks for, anything sent with a body of its own
 // as a fetch.
 void LogRequest(const swf::Player::UrlRequest& r, std::vector<std::string>& traced) {
+  if (r.socketPort >= 0) {
+    traced.insert(traced.end(), {"Navigator::connect_socket", "    Host: " + r.url +
+                                                                  "; Port: " +
+                                                                  std::to_string(r.socketPort)});
+    return;
+  }
   if (r.OpensPage()) {
     traced.insert(traced.end(), {"Navigator::navigate_to_url:", "  URL: " + r.url,
                                  "  Target: " + r.target});
