@@ -141,8 +141,9 @@ void Merge(BitmapData& dst, const BitmapData& src, PixelRect rect, int dx, int d
 void PaletteMap(BitmapData& dst, const BitmapData& src, PixelRect rect, int dx, int dy,
                 const std::vector<uint32_t>* const (&tables)[4]);
 
-// pixelDissolve: `count` pixels of the rectangle, in an order `seed` picks, take `src`'s (or,
-// when `src` is `dst`, `fill`). Gives the seed that continues the dissolve.
+// pixelDissolve: `count` + 1 pixels of the rectangle (all of it when `count` is negative), in an
+// order `seed` picks, take `src`'s (or, when `src` is `dst`, `fill`). Gives the seed that
+// continues the dissolve.
 int32_t PixelDissolve(BitmapData& dst, const BitmapData& src, PixelRect rect, int dx, int dy,
                       int32_t seed, int64_t count, uint32_t fill);
 

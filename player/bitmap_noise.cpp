@@ -164,7 +164,9 @@ int32_t PixelDissolve(BitmapData& dst, const BitmapData& src, PixelRect rect, in
   if (area.from.Empty()) return seed;
   const int64_t w = area.from.right - area.from.left, h = area.from.bottom - area.from.top;
   const int64_t total = w * h;
-  count = std::clamp<int64_t>(count, 0, total);
+  // The original dissolves one pixel more than asked (none asked still changes one), and a
+  // negative count, read as a huge unsigned one, dissolves the whole area.
+  count = count < 0 ? total : std::min(count + 1, total);
   // Visit the area in an order that touches every pixel once: a stride coprime with its size,
   // starting where the seed says.
   const int64_t start = (static_cast<int64_t>(static_cast<uint32_t>(seed)) * 16807) % total;

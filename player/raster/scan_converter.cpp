@@ -64,6 +64,14 @@ void ScanConverter::AddSpan(int32_t from, int32_t to) {
     // The pixels whose centres the span holds, as whole pixels.
     from = ((from + 127) >> 8) << 8;
     to = ((to + 127) >> 8) << 8;
+  } else {
+    // Coverage is counted on a grid of samples, as many across a pixel as sub-scanlines down
+    // it, as the original counts it: an edge that passes between a pixel's side and its
+    // outermost samples leaves that pixel whole (or untouched), where an exact area would let
+    // a trace of what lies beneath show through.
+    constexpr int32_t step = 256 / kSamplesAcross, half = step / 2;
+    from = (from + half - 1) / step * step;
+    to = (to + half - 1) / step * step;
   }
   if (from >= to) return;
   // The span covers part of pixel `a`, whole pixels after it, and part of pixel `b`; written as

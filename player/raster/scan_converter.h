@@ -1,6 +1,6 @@
 #pragma once
-// Turns a SegmentList into anti-aliased coverage, one pixel row at a time: several
-// sub-scanlines per row, each with exact horizontal coverage and the non-zero rule.
+// Turns a SegmentList into anti-aliased coverage, one pixel row at a time: a few sub-scanlines
+// per row, each sampled at a few points across every pixel, under the non-zero rule.
 #include <cstdint>
 #include <vector>
 
@@ -22,8 +22,10 @@ class CoverageSink {
 
 class ScanConverter {
  public:
-  // Sub-scanlines per pixel row when the work allows (a power of two).
-  static constexpr int kSubScanlines = 8;
+  // Sub-scanlines per pixel row when the work allows (a power of two), and samples across a
+  // pixel on each: the original's high quality counts coverage on a 4x4 grid.
+  static constexpr int kSubScanlines = 4;
+  static constexpr int kSamplesAcross = 4;
 
   // Sorts `segments` in place. Rows without coverage are never passed to the sink. `aliased`
   // samples each pixel once, at its centre, so that coverage is all or nothing.

@@ -131,6 +131,10 @@ class TextField {
   // into that line, in pixels, the character starts.
   size_t LineOf(size_t index) const;
   double XInLine(const Line& line, size_t index) const;
+  // The coverage of the box less `inset` pixels on every side, within `clip`; false when the
+  // canvas has no room at all.
+  bool FieldMask(const Canvas& canvas, const Matrix& toPixels, const CoverageMask* clip,
+                 double inset, CoverageMask& mask) const;
   void DrawCaret(const Canvas& canvas, const Matrix& toPixels, const ColorTransform& colors,
                  const CoverageMask& inside, size_t firstLine) const;
   void DrawBox(const Canvas& canvas, const Matrix& toPixels, const ColorTransform& colors,

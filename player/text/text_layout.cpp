@@ -366,6 +366,28 @@ double TextField::XInLine(const Line& line, size_t index) const {
   return x;
 }
 
+bool TextField::FieldMask(const Canvas& canvas, const Matrix& toPixels, const CoverageMask* clip,
+                          double inset, CoverageMask& mask) const {
+  mask.area = canvas.clip;
+  mask.area.left = std::max(mask.area.left, 0);
+  mask.area.top = std::max(mask.area.top, 0);
+  mask.area.right = std::min(mask.area.right, canvas.width);
+  mask.area.bottom = std::min(mask.area.bottom, canvas.height);
+  if (mask.area.Empty()) return false;
+  mask.coverage.assign(static_cast<size_t>(mask.area.right - mask.area.left) *
+                           static_cast<size_t>(mask.area.bottom - mask.area.top),
+                       0);
+  TwipsRect box = bounds;
+  const auto in = static_cast<int32_t>(inset * 20);
+  // A box too small for its gutter keeps nothing of its inside.
+  box.xMin += in;
+  box.xMax = std::max(box.xMin, box.xMax - in);
+  box.yMin += in;
+  box.yMax = std::max(box.yMin, box.yMax - in);
+  DrawShapeCoverage(mask, Rectangle(box, Rgba{}, std::nullopt), {toPixels, {}, nullptr, clip});
+  return true;
+}
+
 void TextField::Draw(const Canvas& canvas, const Matrix& placed, const ColorTransform& colors,
                      const CoverageMask* clip, DeviceFonts* fonts, bool focused) {
   FitToText(fonts);
@@ -385,24 +407,19 @@ void TextField::Draw(const Canvas& canvas, const Matrix& placed, const ColorTran
   }
   if (background || border) DrawBox(canvas, toPixels, colors, clip);
   if (lines_.empty()) return;
-  // Text stays inside the box.
+  // Text stays inside the box less its gutter: scrolled text is cut where it would run into
+  // the gutter, not at the box's edge. The caret may stand in the gutter, so it is cut by the
+  // whole box.
   CoverageMask inside;
-  inside.area = canvas.clip;
-  inside.area.left = std::max(inside.area.left, 0);
-  inside.area.top = std::max(inside.area.top, 0);
-  inside.area.right = std::min(inside.area.right, canvas.width);
-  inside.area.bottom = std::min(inside.area.bottom, canvas.height);
-  if (inside.area.Empty()) return;
-  inside.coverage.assign(static_cast<size_t>(inside.area.right - inside.area.left) *
-                             static_cast<size_t>(inside.area.bottom - inside.area.top),
-                         0);
-  DrawShapeCoverage(inside, Rectangle(bounds, Rgba{}, std::nullopt), {toPixels, {}, nullptr, clip});
-  // The box in canvas pixels, for device text.
+  if (!FieldMask(canvas, toPixels, clip, kGutter, inside)) return;
+  // The box less its gutter in canvas pixels, for device text.
+  const double in = kGutter * 20;
+  const double inLeft = bounds.xMin + in, inTop = bounds.yMin + in;
+  const double inRight = std::max(inLeft, bounds.xMax - in);
+  const double inBottom = std::max(inTop, bounds.yMax - in);
   PixelRect box{canvas.width, canvas.height, 0, 0};
-  for (const Point p : {Point{double(bounds.xMin), double(bounds.yMin)},
-                        Point{double(bounds.xMax), double(bounds.yMin)},
-                        Point{double(bounds.xMin), double(bounds.yMax)},
-                        Point{double(bounds.xMax), double(bounds.yMax)}}) {
+  for (const Point p : {Point{inLeft, inTop}, Point{inRight, inTop}, Point{inLeft, inBottom},
+                        Point{inRight, inBottom}}) {
     const Point q = toPixels.Apply(p);
     box.left = std::min(box.left, static_cast<int>(std::floor(q.x)));
     box.top = std::min(box.top, static_cast<int>(std::floor(q.y)));
@@ -519,7 +536,12 @@ void TextField::Draw(const Canvas& canvas, const Matrix& placed, const ColorTran
       }
     }
   }
-  if (focused && editable && !selecting) DrawCaret(canvas, toPixels, colors, inside, firstLine);
+  if (focused && editable && !selecting) {
+    CoverageMask whole;
+    if (FieldMask(canvas, toPixels, clip, 0, whole)) {
+      DrawCaret(canvas, toPixels, colors, whole, firstLine);
+    }
+  }
 }
 
 void TextField::DrawCaret(const Canvas& canvas, const Matrix& toPixels,

