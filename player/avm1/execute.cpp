@@ -373,35 +373,50 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
 Value Interpreter::MakeSuper(Object* function, const Value& thisValue) {
   Object* self = thisValue.AsObject();
   if (!self) return {};
-  // The prototype the running function belongs to: the one it is the constructor of, or the
-  // one holding it as a method; `super` starts looking one step above that.
+  // A constructor belongs to the prototype it makes: `super()` there calls the constructor
+  // that prototype names, and super's methods start one step above it.
   const Property* own = function->FindOwn("prototype", CaseSensitive());
-  Object* home = nullptr;
+  Object* constructorFrom = nullptr;
+  Object* methodsFrom = nullptr;
+  bool found = false;
   int hops = 0;
-  for (Object* at = self->proto; own && at && !home && hops < 256; at = at->proto, ++hops) {
-    if (own->value.AsObject() == at) home = at;
+  for (Object* at = self->proto; own && at && !found && hops < 256; at = at->proto, ++hops) {
+    if (own->value.AsObject() == at) {
+      found = true;
+      constructorFrom = at;
+      methodsFrom = at->proto;
+    }
   }
+  // A method belongs to the object holding it: its methods start above it, `super()` at it
+  // (a prototype may name a constructor for its methods), though never at `this` itself.
   hops = 0;
-  for (Object* at = self->proto; at && !home && hops < 256; at = at->proto, ++hops) {
+  for (Object* at = self; at && !found && hops < 256; at = at->proto, ++hops) {
     for (const Property& p : at->props) {
       // A prototype names its class's superclass as __constructor__; that is not a method.
       if (p.value.AsObject() == function && !NamesEqual(p.name, "__constructor__", false) &&
           !NamesEqual(p.name, "constructor", false)) {
-        home = at;
+        found = true;
+        methodsFrom = at->proto;
+        constructorFrom = at == self ? at->proto : at;
       }
     }
   }
-  if (!home) home = self->proto;
-  if (!home) return {};
-  Object* super = NewObject(home->proto);
+  if (!found) constructorFrom = methodsFrom = self->proto;
+  // A clip standing in as a prototype lends `super` nothing.
+  auto clip = [](const Object* o) { return o && o->kind == ObjectKind::Clip; };
+  if (clip(constructorFrom)) constructorFrom = nullptr;
+  if (clip(methodsFrom)) methodsFrom = nullptr;
+  if (!constructorFrom && !methodsFrom) return {};
+  Object* super = NewObject(methodsFrom);
   if (!super) return {};
   super->kind = ObjectKind::Super;
   super->boundThis = self;
-  super->home = home;  // keeps what the call below looks at alive as long as `super` is
-  super->native = [home](Interpreter& vm, const Value& self, std::span<const Value> args) {
-    Object* s = self.AsObject();
-    const Value target = s && s->kind == ObjectKind::Super ? Value(s->boundThis) : self;
-    return vm.Call(vm.GetMember(home, "__constructor__"), target, args);
+  super->home = constructorFrom;  // keeps what the call below looks at alive as long as `super` is
+  // However it is called, `super()` runs on the `this` it was made for; it never asks
+  // __resolve for the constructor.
+  super->native = [constructorFrom, self](Interpreter& vm, const Value&, std::span<const Value> args) {
+    if (!constructorFrom) return Value();
+    return vm.Call(vm.GetMember(constructorFrom, "__constructor__", false), self, args);
   };
   return super;
 }

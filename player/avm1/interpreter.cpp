@@ -173,6 +173,8 @@ Value Interpreter::GetMember(const Value& object, std::string_view name, bool re
       return GetMember(o, name);
     }
     if (NamesEqual(name, "__proto__", cs)) {
+      // `super` reads as the prototype its methods come from would.
+      if (o->kind == ObjectKind::Super) return o->proto ? GetMember(o->proto, name) : Value();
       if (o->proto) return o->proto;
       const Property* kept = o->FindOwn("__proto__", cs);
       return kept ? kept->value : Value();
@@ -195,7 +197,11 @@ Value Interpreter::GetMember(const Value& object, std::string_view name, bool re
         const uint32_t key = CallKey(p->callKey);
         if (AccessorFree(key)) {
           AccessorTurn turn(*this, key);
-          return Call(p->getter, object.IsObject() ? object : Value(o), {});
+          // A property read through `super` runs its getter on the caller's `this`.
+          const Value self = o->kind == ObjectKind::Super ? Value(o->boundThis)
+                             : object.IsObject()          ? object
+                                                          : Value(o);
+          return Call(p->getter, self, {});
         }
       }
       return p->value;
