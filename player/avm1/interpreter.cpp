@@ -91,6 +91,11 @@ Object* Interpreter::BoxPrimitive(const Value& v) {
                                  : objectProto_;
   Object* o = NewObject(proto);
   if (!o) return nullptr;
+  BoxInto(o, v);
+  return o;
+}
+
+void Interpreter::BoxInto(Object* o, const Value& v) {
   o->kind = ObjectKind::Boxed;
   o->primitive = v;
   // A String object's length is its own property, one a script may overwrite.
@@ -98,7 +103,21 @@ Object* Interpreter::BoxPrimitive(const Value& v) {
     o->SetOwn("length", static_cast<double>(Characters(v.AsString(), version_ >= 6).size()),
               CaseSensitive(), kDontEnum | kDontDelete);
   }
-  return o;
+}
+
+bool Interpreter::CoercedByScript(const Value& v, Value& out) {
+  const char* name = v.IsString() ? "String" : v.IsNumber() ? "Number" : v.IsBool() ? "Boolean" : nullptr;
+  Object* own = v.IsString() ? stringCtor_ : v.IsNumber() ? numberCtor_ : booleanCtor_;
+  if (!name) return false;
+  // Only the global's own properties and its prototypes count: never its __resolve.
+  const Value ctor = GetMember(global_, name, false);
+  if (ctor.AsObject() == own) return false;
+  out = Value();
+  Object* f = ctor.AsObject();
+  if (!f || !f->IsCallable()) return true;
+  const Value made = Construct(ctor, std::span<const Value>(&v, 1));
+  if (made.IsObject()) out = made;
+  return true;
 }
 
 std::string Interpreter::ClipTarget(const ClipRef& clip) {
@@ -153,6 +172,9 @@ Value Interpreter::GetMember(const Value& object, std::string_view name, bool re
   const bool cs = CaseSensitive();
   Object* o = object.AsObject();
   if (!o) {
+    if (Value made; CoercedByScript(object, made)) {
+      return made.IsObject() ? GetMember(made, name, resolve) : Value();
+    }
     if (object.IsString()) {
       if (NamesEqual(name, "length", cs)) {
         return static_cast<double>(Characters(object.AsString(), version_ >= 6).size());
@@ -423,8 +445,13 @@ Value Interpreter::Construct(const Value& constructor, std::span<const Value> ar
     DepthGuard guard(depth_);
     return f->construct(*this, Value(), args);
   }
-  Object* o = NewObject(GetMember(f, "prototype").AsObject());
+  const Value prototype = GetMember(f, "prototype");
+  Object* o = NewObject(prototype.AsObject());
   if (!o) return {};
+  // A prototype that is no object links to nothing, yet reads back as it was.
+  if (!prototype.IsObject() && !prototype.IsUndefined()) {
+    o->props.push_back({"__proto__", prototype, kDontEnum | kDontDelete});
+  }
   // SWF 6 movies see both names on the new object, later ones only __constructor__.
   if (version_ >= 6) o->SetOwn("__constructor__", f, CaseSensitive(), kDontEnum);
   if (version_ <= 6) o->SetOwn("constructor", f, CaseSensitive(), kDontEnum);
