@@ -594,7 +594,9 @@ void Interpreter::InstallBuiltins() {
         [](Interpreter&, const Value&, std::span<const Value>) { return Value(); }, nullptr);
   }
   if (!global_->FindOwn("Accessibility", cs)) {
-    global_->SetOwn("Accessibility", NewObject(objectProto_), cs, kDontEnum);
+    Object* accessibility = NewObject(objectProto_);
+    LockPrototypeLink(*this, accessibility);
+    global_->SetOwn("Accessibility", accessibility, cs, kDontEnum);
   }
   // The flash package came with SWF 8.
   if (Property* flash = global_->FindOwn("flash", cs)) {

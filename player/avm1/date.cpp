@@ -193,7 +193,7 @@ void InstallDate(Interpreter& vm) {
                                }
                                o->kind = ObjectKind::Date;
                                o->internal.assign(1, t);
-                               return Value();
+                               return Value(Format(t));
                              });
   Object* proto = PrototypeOf(vm, ctor);
   if (!proto) return;

@@ -279,6 +279,7 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
   }
   const bool cs = CaseSensitive();
   if (NamesEqual(name, "__proto__", cs)) {
+    if (const Property* kept = o->FindOwn(name, cs); kept && (kept->flags & kReadOnly)) return;
     if (!o->watchers.empty()) value = Watched(o, name, std::move(value));
     o->proto = value.AsObject();
     // Anything but an object links to nothing, yet reads back as it was written.
@@ -557,7 +558,9 @@ std::string Interpreter::TypeOf(const Value& v) {
   if (!o) return std::string(PrimitiveTypeName(v));
   if (o->kind == ObjectKind::Clip) {
     const DisplayObject* shown = host_ ? host_->Find(o->clip) : nullptr;
-    return shown && shown->IsButton() ? "object" : "movieclip";
+    // Only a movie clip is of its own type; buttons and text fields are objects.
+    return shown && (shown->IsButton() || shown->kind == DisplayKind::EditText) ? "object"
+                                                                                : "movieclip";
   }
   if (o->kind == ObjectKind::Function) return "function";
   return "object";
