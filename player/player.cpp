@@ -48,6 +48,7 @@ void Player::Start(std::unique_ptr<Movie> movie) {
   loaded_ = true;
   scripts_ = std::make_unique<avm1::MovieScripts>(*movie_, display_);
   scripts_->SetTrace(trace_);
+  if (scriptBudget_ != 0) scripts_->vm().SetInstructionBudget(scriptBudget_);
   scripts_->vm().SetUrlSink([this](const avm1::Interpreter::UrlRequest& r) { RouteUrl(r); });
   scripts_->vm().SetViewSize(inputWidth_, inputHeight_);
   input_ = std::make_unique<InputRouter>(*movie_, display_, *scripts_);

@@ -101,6 +101,11 @@ class Player {
   // Whether the movie hid the pointer (Mouse.hide).
   bool MouseHidden();
 
+  // Instructions each of the movie's script blocks may run before it is stopped (0: the
+  // player's own limit, which suits movies). A fuzzer makes runaway scripts end sooner with
+  // it. Set it before Load.
+  void SetScriptBudget(uint64_t instructions) { scriptBudget_ = instructions; }
+
   // Called with each frame's action blocks and clip events as they are run, after the player
   // ran them.
   void SetActionHook(ActionHook hook) { userHook_ = std::move(hook); }
@@ -199,6 +204,7 @@ class Player {
   SelectableTextQuery textQuery_;
   ScaleMode inputScale_ = ScaleMode::NoScale;
   int inputWidth_ = 0, inputHeight_ = 0;  // 0: the stage's own size
+  uint64_t scriptBudget_ = 0;
   ActionHook userHook_;
   TraceSink trace_;
   FsCommandHandler fsCommand_;

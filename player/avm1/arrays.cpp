@@ -53,8 +53,12 @@ std::string Join(Interpreter& vm, const Value& self, const std::string& separato
   // reads as undefined.
   const bool array = o->kind == ObjectKind::Array;
   for (int32_t i = 0; i < n; ++i) {
+    const std::string item = array ? vm.ToString(places.Get(i)) : "undefined";
+    const size_t grown = out.size() + (i ? separator.size() : 0) + item.size();
+    // A long separator between many places could ask for more than memory holds.
+    if (!vm.ChargeWork((grown - out.size()) / 128) || !vm.RoomForString(grown)) return {};
     if (i) out += separator;
-    out += array ? vm.ToString(places.Get(i)) : "undefined";
+    out += item;
   }
   return out;
 }

@@ -284,8 +284,15 @@ void Interpreter::InstallBuiltins() {
   method(stringProto_, "concat",
          [](Interpreter& vm, const Value& self, std::span<const Value> args) {
            std::string out = ThisString(vm, self);
-           for (const Value& v : args) out += vm.ToString(v);
-           return Value(out);
+           for (const Value& v : args) {
+             const std::string piece = vm.ToString(v);
+             if (!vm.ChargeWork(piece.size() / 128) ||
+                 !vm.RoomForString(out.size() + piece.size())) {
+               return Value(std::string());
+             }
+             out += piece;
+           }
+           return Value(std::move(out));
          });
   method(stringProto_, "indexOf",
          [chars, intArg](Interpreter& vm, const Value& self, std::span<const Value> args) {

@@ -322,10 +322,7 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
 void Interpreter::CallClipMethod(const ClipRef& clip, std::string_view name) {
   Object* self = ClipObject(clip);
   if (!self) return;
-  if (depth_ == 0) {
-    budget_ = kInstructionBudget;
-    stopped_ = false;
-  }
+  const OutermostBlock block(*this);
   try {
     const Value method = GetMember(self, name);
     Object* f = method.AsObject();
@@ -359,10 +356,7 @@ void Interpreter::ConstructClip(const ClipRef& clip, const std::function<void()>
   // As `new` marks what it makes.
   if (version_ >= 6) self->SetOwn("__constructor__", ctor, CaseSensitive(), kDontEnum);
   if (version_ <= 6) self->SetOwn("constructor", ctor, CaseSensitive(), kDontEnum);
-  if (depth_ == 0) {
-    budget_ = kInstructionBudget;
-    stopped_ = false;
-  }
+  const OutermostBlock block(*this);
   try {
     Call(ctor, self, {});
   } catch (const ScriptException& e) {

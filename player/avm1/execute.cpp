@@ -482,22 +482,17 @@ void Interpreter::RunFrameScript(std::span<const uint8_t> code, const ClipRef& c
   constexpr size_t kMaxSharedStack = 1 << 16;
   // Started from inside a running script (a goto the host makes while answering an
   // fscommand), a script shares that script's budget rather than resetting it under its feet.
-  const bool outermost = depth_ == 0;
-  if (outermost) {
-    // Once the frame's scripts have spent the frame's budget, the rest wait for a new frame.
+  if (depth_ == 0) {
     if (frameBudget_ == 0) return;
     if (stack_.size() > kMaxSharedStack) stack_.clear();
-    budget_ = std::min(budgetPerBlock_, frameBudget_);
-    stopped_ = false;
   }
-  const uint64_t given = budget_;
+  const OutermostBlock block(*this);
   try {
     RunNested(code, clip);
   } catch (const ScriptException& e) {
     // An exception nobody caught ends the script; the movie plays on.
     Trace("Warning: Uncaught exception, " + ToString(e.value));
   }
-  if (outermost) frameBudget_ -= std::min(frameBudget_, given - std::min(given, budget_));
 }
 
 double Interpreter::Milliseconds() const {

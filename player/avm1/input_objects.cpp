@@ -58,10 +58,7 @@ void Interpreter::Broadcast(std::string_view broadcaster, std::string_view messa
   if (!b) return;
   std::vector<Value> all{Value(std::string(message))};
   all.insert(all.end(), args.begin(), args.end());
-  if (depth_ == 0) {
-    budget_ = budgetPerBlock_;
-    stopped_ = false;
-  }
+  const OutermostBlock block(*this);
   try {
     Call(GetMember(b, "broadcastMessage"), b, all);
   } catch (const ScriptException& e) {
@@ -98,10 +95,7 @@ bool Interpreter::SetFocus(uint64_t object) {
   const Value before = value(old), after = value(object);
   auto notify = [&](const Value& on, const char* name, const Value& arg) {
     if (!on.IsObject()) return;
-    if (depth_ == 0) {
-      budget_ = budgetPerBlock_;
-      stopped_ = false;
-    }
+    const OutermostBlock block(*this);
     try {
       const Value method = GetMember(on, name);
       if (IsFunction(method)) Call(method, on, std::span<const Value>(&arg, 1));

@@ -41,6 +41,9 @@ inline constexpr uint64_t kBlocksPerFrame = 4;
 // The most places one Array method walks (a length may say two billion with nothing behind
 // it); past it the script stops, as a script that ran too long would.
 inline constexpr size_t kMaxArrayElements = size_t{1} << 20;
+// Bytes of text all live strings together may hold. No honest movie comes near it; a script
+// that keeps every longer string it builds reaches it long before memory runs out, and stops.
+inline constexpr size_t kMaxStringBytes = size_t{256} << 20;
 // Objects one movie may make; past it `new` and literals give undefined.
 inline constexpr size_t kMaxObjects = 500'000;
 
@@ -137,6 +140,16 @@ class Interpreter {
     budget_ = covered ? budget_ - instructions : 0;
     stopped_ = stopped_ || !covered;
     return covered;
+  }
+  // Whether a string of `bytes` more may be made. When not, the running script stops as one
+  // that ran too long does, and the string must not be made.
+  bool RoomForString(size_t bytes) {
+    if (bytes <= kMaxStringBytes && Value::LiveStringBytes() <= kMaxStringBytes - bytes) {
+      return true;
+    }
+    budget_ = 0;
+    stopped_ = true;
+    return false;
   }
   // Whether the last block ran out of budget or of call depth.
   bool Stopped() const { return stopped_; }
@@ -291,6 +304,30 @@ class Interpreter {
 
  private:
   friend struct Executor;
+  // Brackets a block started from outside any script (a frame script, an event handler, a
+  // timer): it runs on what the frame's scripts have left, a block's worth at most, and what
+  // it spends is taken from the frame. Inside a running script it changes nothing, as the
+  // block shares that script's budget.
+  class OutermostBlock {
+   public:
+    explicit OutermostBlock(Interpreter& vm) : vm_(vm), outermost_(vm.depth_ == 0) {
+      if (!outermost_) return;
+      given_ = vm_.budget_ = std::min(vm_.budgetPerBlock_, vm_.frameBudget_);
+      // Once the frame's scripts have spent the frame's budget, the rest wait for a new frame.
+      vm_.stopped_ = given_ == 0;
+    }
+    ~OutermostBlock() {
+      if (!outermost_) return;
+      vm_.frameBudget_ -= std::min(vm_.frameBudget_, given_ - std::min(given_, vm_.budget_));
+    }
+    OutermostBlock(const OutermostBlock&) = delete;
+    OutermostBlock& operator=(const OutermostBlock&) = delete;
+
+   private:
+    Interpreter& vm_;
+    const bool outermost_;
+    uint64_t given_ = 0;
+  };
   void InstallBuiltins();
   void InstallClipMethods();
   void InstallDrawingMethods();

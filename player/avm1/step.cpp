@@ -14,14 +14,15 @@ namespace {
 
 double Modulo(double a, double b) { return std::fmod(a, b); }
 
-// Joining strings costs what copying them does. Charged by length, a loop that keeps every
-// longer string it builds stops long before it fills memory; left free, such a loop's
-// strings grow with the square of its budget. When the budget is spent the block stops and
-// the join gives an empty string.
+// Joining strings costs what copying them does: one instruction for every 128 bytes, so a
+// script may build a string of some hundred kilobytes piece by piece, as in the original.
+// What the strings a script keeps may take is bounded apart, by the bytes all live strings
+// hold. When either runs out the block stops and the join gives an empty string.
 Value Join(Interpreter& vm, std::string_view a, std::string_view b) {
-  if (!vm.ChargeWork((a.size() + b.size()) / 32)) return Value(std::string());
+  const size_t length = a.size() + b.size();
+  if (!vm.ChargeWork(length / 128) || !vm.RoomForString(length)) return Value(std::string());
   std::string joined;
-  joined.reserve(a.size() + b.size());
+  joined.reserve(length);
   joined.append(a).append(b);
   return Value(std::move(joined));
 }
@@ -433,7 +434,16 @@ bool Executor::StepValues(const Action& a) {
       // joins through toString, in a sum it is NaN.
       const Value b = ValueOfOperand(Pop()), x = ValueOfOperand(Pop());
       if (x.IsString() || b.IsString()) {
-        Push(Join(vm, vm.ToString(x), vm.ToString(b)));
+        // A string operand joins as it is: copying the text first would double the cost of a
+        // loop that grows a long string.
+        const auto text = [&](const Value& v, std::string& spare) -> std::string_view {
+          if (v.IsString()) return v.AsString();
+          spare = vm.ToString(v);
+          return spare;
+        };
+        std::string sx, sb;
+        const std::string_view tx = text(x, sx);
+        Push(Join(vm, tx, text(b, sb)));
       } else {
         auto number = [&](const Value& v) {
           return v.IsObject() ? std::numeric_limits<double>::quiet_NaN()

@@ -837,10 +837,7 @@ bool Interpreter::TypeIntoField(const ClipRef& clip, std::u32string_view text, i
   if (!changed) return false;
   f.FitToText(Fonts(*this));
   Publish(*this, *d);
-  if (depth_ == 0) {
-    budget_ = kInstructionBudget;
-    stopped_ = false;
-  }
+  const OutermostBlock block(*this);
   try {
     BroadcastFrom(*this, ClipObject(clip), "onChanged");
   } catch (const ScriptException& e) {

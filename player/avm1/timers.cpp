@@ -70,10 +70,7 @@ void Interpreter::AdvanceClock(double milliseconds) {
 
 void Interpreter::CallFromOutside(const Value& function, const Value& thisValue,
                                   std::span<const Value> args) {
-  if (depth_ == 0) {
-    budget_ = budgetPerBlock_;
-    stopped_ = false;
-  }
+  const OutermostBlock block(*this);
   try {
     Call(function, thisValue, args);
   } catch (const ScriptException& e) {

@@ -235,7 +235,10 @@ std::string_view PrimitiveTypeName(const Value& v) {
 }
 
 void Value::Drop(SharedString* s) noexcept {
-  if (--s->refs == 0) delete s;
+  if (--s->refs == 0) {
+    liveStringBytes_.fetch_sub(s->text.size(), std::memory_order_relaxed);
+    delete s;
+  }
 }
 
 }  // namespace swf::avm1

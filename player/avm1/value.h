@@ -3,6 +3,7 @@
 // differently (a SWF 4 movie has no undefined or booleans of its own, a SWF 6 movie still turns
 // undefined into 0), so every conversion takes the movie's version.
 #include <cstddef>
+#include <atomic>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -35,7 +36,10 @@ class Value {
   }
   Value(double d) noexcept : tag_(Tag::Number) { u_.number = d; }
   Value(int i) noexcept : Value(static_cast<double>(i)) {}
-  Value(std::string s) : tag_(Tag::String) { u_.string = new SharedString{1, std::move(s)}; }
+  Value(std::string s) : tag_(Tag::String) {
+    liveStringBytes_.fetch_add(s.size(), std::memory_order_relaxed);
+    u_.string = new SharedString{1, std::move(s)};
+  }
   Value(std::string_view s) : Value(std::string(s)) {}
   Value(const char* s) : Value(std::string(s)) {}
   Value(Object* o) noexcept : tag_(o ? Tag::Object : Tag::Null) {
@@ -85,6 +89,10 @@ class Value {
   // itself), strings by their text and objects by identity.
   bool operator==(const Value& other) const;
 
+  // Bytes of text held by all the string values alive in the process: what a script that keeps
+  // the strings it builds really costs, where the length of one string says little.
+  static size_t LiveStringBytes() { return liveStringBytes_.load(std::memory_order_relaxed); }
+
  private:
   enum class Tag : uint8_t { Undefined, Null, Bool, Number, String, Object };
   struct SharedString {
@@ -97,6 +105,8 @@ class Value {
   // Out of line: inlined into callers, GCC's bounds checker misreads the union and fails the
   // build.
   static void Drop(SharedString* s) noexcept;
+
+  static inline std::atomic<size_t> liveStringBytes_{0};
 
   Tag tag_;
   union Payload {

@@ -253,6 +253,27 @@ TEST(Avm1Actions, MalformedAndRunawayScriptsStopAndTheNextOneRuns) {
   vm.RunFrameScript(once);
   EXPECT_FALSE(vm.Stopped());
   EXPECT_EQ(lines, std::vector<std::string>{"after"});
+
+  // Strings: a long one built piece by piece is finished (200 KB in 100-byte pieces copies
+  // 200 MB on the way), while a loop that keeps every doubled string it makes is stopped
+  // before the strings it holds pass their bound.
+  const Code set = Code().Op(0x1D), get = Code().Op(0x1C);
+  Code body = Code().Str("s").Str("s").Then(get).Str(std::string(100, 'x')).Op(0x47).Then(set);
+  body.Str("i").Str("i").Then(get).Op(0x50).Then(set);
+  Code test = Code().Str("i").Then(get).Num(2000).Op(0x48).Op(0x12);
+  test.Jump(0x9D, static_cast<int16_t>(body.bytes.size() + 5));
+  Code build = Code().Str("s").Str("").Then(set).Str("i").Num(0).Then(set).Then(test).Then(body);
+  build.Jump(0x99, static_cast<int16_t>(-(test.bytes.size() + body.bytes.size() + 5)));
+  build.Str("s").Then(get).Str("length").Op(0x4E).Trace();
+  EXPECT_EQ(RunScript(6, build.bytes), std::vector<std::string>{"200000"});
+  Code doubling = Code().Str("x").Op(0x4C).Op(0x4C).Op(0x47).Jump(0x99, -8);
+  lines.clear();
+  vm.RunFrameScript(doubling.bytes);
+  EXPECT_TRUE(vm.Stopped());
+  EXPECT_LE(swf::avm1::Value::LiveStringBytes(), swf::avm1::kMaxStringBytes);
+  vm.StartFrame();
+  vm.RunFrameScript(once);
+  EXPECT_EQ(lines, std::vector<std::string>{"after"});
 }
 
 TEST(Avm1Actions, PlayerRunsFrameScriptsOnTheirClip) {
