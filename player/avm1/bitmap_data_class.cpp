@@ -395,8 +395,7 @@ void InstallBitmapData(Interpreter& vm) {
   Object* proto = vm.NewPlainObject();
   Object* ctor = vm.NewNative(
       [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-        init(vm, Unclaimed(vm, self), a);
-        return Value();
+        return init(vm, Unclaimed(vm, self), a) ? self : Value();
       },
       [](Interpreter& vm, const Value&, std::span<const Value> a) -> Value {
         const Value proto = vm.GetMember(vm.GetMember(Display(vm), "BitmapData"), "prototype");

@@ -3,6 +3,7 @@
 // replace it, and the methods work on whatever is there when they run.
 #include "player/avm1/arrays.h"
 #include "player/avm1/builtin_support.h"
+#include "player/avm1/library.h"
 
 namespace swf::avm1 {
 namespace {
@@ -130,6 +131,7 @@ void Interpreter::InstallBroadcaster() {
   // MovieClipLoader instances broadcast through their prototype's methods.
   Object* loaderProto = NewPlainObject();
   Object* loader = NewNative([](Interpreter& vm, const Value& self, std::span<const Value>) {
+    Claim(vm, self);
     if (Object* o = self.AsObject()) {
       Object* list = vm.NewArray();
       if (list) ArrayPush(vm, list, self);

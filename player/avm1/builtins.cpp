@@ -200,17 +200,26 @@ void Interpreter::InstallBuiltins() {
         return Value(vm.NewPlainObject());
       });
   (void)functionCtor;
+  // The `this` call and apply give a function: an object as it is, a primitive made an
+  // object, and nothing at all the global object.
+  auto thisObject = [](Interpreter& vm, const Value& v) -> Value {
+    if (v.IsObject()) return v;
+    if (v.IsUndefined() || v.IsNull()) return vm.Global();
+    Value made;
+    if (!vm.CoercedByScript(v, made)) made = vm.BoxPrimitive(v);
+    return made.IsObject() ? made : Value(vm.Global());
+  };
   method(functionProto_, "call",
-         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
-           return vm.Call(self, Arg(args, 0), args.empty() ? args : args.subspan(1));
+         [thisObject](Interpreter& vm, const Value& self, std::span<const Value> args) {
+           return vm.Call(self, thisObject(vm, Arg(args, 0)), args.empty() ? args : args.subspan(1));
          });
   method(functionProto_, "apply",
-         [](Interpreter& vm, const Value& self, std::span<const Value> args) {
+         [thisObject](Interpreter& vm, const Value& self, std::span<const Value> args) {
            std::vector<Value> list;
            if (Object* a = ThisArray(Arg(args, 1)); a && !Places(vm, a).ReadAll(list)) {
              return Value();
            }
-           return vm.Call(self, Arg(args, 0), list);
+           return vm.Call(self, thisObject(vm, Arg(args, 0)), list);
          });
 
   // --- Array ---
@@ -225,10 +234,16 @@ void Interpreter::InstallBuiltins() {
   }
 
   // --- String, Number, Boolean ---
-  constructor(
+  // Called on a plain object (a subclass's constructor calling them through super), String,
+  // Number and Boolean make it hold the value they give back.
+  auto boxThis = [](Interpreter& vm, const Value& self, Value v) {
+    if (Object* o = Unclaimed(vm, self)) vm.BoxInto(o, v);
+    return v;
+  };
+  stringCtor_ = constructor(
       "String", stringProto_,
-      [](Interpreter& vm, const Value&, std::span<const Value> args) {
-        return Value(args.empty() ? std::string() : vm.ToString(args[0]));
+      [boxThis](Interpreter& vm, const Value& self, std::span<const Value> args) {
+        return boxThis(vm, self, Value(args.empty() ? std::string() : vm.ToString(args[0])));
       },
       [](Interpreter& vm, const Value&, std::span<const Value> args) {
         return Value(vm.BoxPrimitive(args.empty() ? std::string() : vm.ToString(args[0])));
@@ -411,10 +426,10 @@ void Interpreter::InstallBuiltins() {
         });
   }
 
-  Object* numberCtor = constructor(
+  numberCtor_ = constructor(
       "Number", numberProto_,
-      [](Interpreter& vm, const Value&, std::span<const Value> args) {
-        return Value(args.empty() ? 0.0 : vm.ToNumber(args[0]));
+      [boxThis](Interpreter& vm, const Value& self, std::span<const Value> args) {
+        return boxThis(vm, self, Value(args.empty() ? 0.0 : vm.ToNumber(args[0])));
       },
       [](Interpreter& vm, const Value&, std::span<const Value> args) {
         return Value(vm.BoxPrimitive(args.empty() ? 0.0 : vm.ToNumber(args[0])));
@@ -427,7 +442,7 @@ void Interpreter::InstallBuiltins() {
       {"MAX_VALUE", std::numeric_limits<double>::max()},
   };
   for (const auto& [name, value] : numberLimits) {
-    numberCtor->SetOwn(name, value, cs, kDontEnum | kDontDelete | kReadOnly);
+    numberCtor_->SetOwn(name, value, cs, kDontEnum | kDontDelete | kReadOnly);
   }
   method(
       numberProto_, "toString",
@@ -450,11 +465,11 @@ void Interpreter::InstallBuiltins() {
     if (!v.IsBool()) return Value();
     return Value(v.AsBool() ? "true" : "false");
   });
-  constructor(
+  booleanCtor_ = constructor(
       "Boolean", booleanProto_,
-      [](Interpreter& vm, const Value&, std::span<const Value> args) {
+      [boxThis](Interpreter& vm, const Value& self, std::span<const Value> args) {
         if (args.empty()) return Value();
-        return Value(ToBoolean(Arg(args, 0), vm.Version()));
+        return boxThis(vm, self, Value(ToBoolean(Arg(args, 0), vm.Version())));
       },
       [](Interpreter& vm, const Value&, std::span<const Value> args) {
         return Value(vm.BoxPrimitive(ToBoolean(Arg(args, 0), vm.Version())));
@@ -603,7 +618,9 @@ void Interpreter::InstallBuiltins() {
   }
   InstallXmlSocket(*this);
   if (!global_->FindOwn("Accessibility", cs)) {
-    global_->SetOwn("Accessibility", NewObject(objectProto_), cs, kDontEnum);
+    Object* accessibility = NewObject(objectProto_);
+    LockPrototypeLink(*this, accessibility);
+    global_->SetOwn("Accessibility", accessibility, cs, kDontEnum);
   }
   // The flash package came with SWF 8.
   if (Property* flash = global_->FindOwn("flash", cs)) {

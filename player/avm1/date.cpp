@@ -129,6 +129,8 @@ void InstallFieldMethods(Interpreter& vm, Object* proto) {
       const std::string suffix = std::string(zone) + kFields[i].name;
       AddMethod(vm, proto, ("get" + suffix).c_str(),
                 [i](Interpreter&, const Value& self, std::span<const Value>) {
+                  // Anything but a date has no fields at all, not an invalid one.
+                  if (!IsDate(self)) return Value();
                   const double t = TimeOf(self);
                   return std::isnan(t) ? Value(kNaN) : Value(Split(t).*kFields[i].field);
                 });
@@ -152,6 +154,7 @@ void InstallFieldMethods(Interpreter& vm, Object* proto) {
     }
     AddMethod(vm, proto, (std::string("get") + zone + "Day").c_str(),
               [](Interpreter&, const Value& self, std::span<const Value>) {
+                if (!IsDate(self)) return Value();
                 const double t = TimeOf(self);
                 return std::isnan(t) ? Value(kNaN) : Value(Split(t).day);
               });
@@ -190,7 +193,7 @@ void InstallDate(Interpreter& vm) {
                                }
                                o->kind = ObjectKind::Date;
                                o->internal.assign(1, t);
-                               return Value();
+                               return Value(Format(t));
                              });
   Object* proto = PrototypeOf(vm, ctor);
   if (!proto) return;

@@ -373,35 +373,52 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
 Value Interpreter::MakeSuper(Object* function, const Value& thisValue) {
   Object* self = thisValue.AsObject();
   if (!self) return {};
-  // The prototype the running function belongs to: the one it is the constructor of, or the
-  // one holding it as a method; `super` starts looking one step above that.
+  // A constructor belongs to the prototype it makes: `super()` there calls the constructor
+  // that prototype names, and super's methods start one step above it. `super()` finds its
+  // constructor that many steps up `this`'s chain when it is called, not before: the function
+  // may change the chain first.
   const Property* own = function->FindOwn("prototype", CaseSensitive());
-  Object* home = nullptr;
-  int hops = 0;
-  for (Object* at = self->proto; own && at && !home && hops < 256; at = at->proto, ++hops) {
-    if (own->value.AsObject() == at) home = at;
+  Object* methodsFrom = nullptr;
+  int constructorSteps = 0;
+  int hops = 1;
+  for (Object* at = self->proto; own && at && !constructorSteps && hops < 256; at = at->proto, ++hops) {
+    if (own->value.AsObject() == at) {
+      constructorSteps = hops;
+      methodsFrom = at->proto;
+    }
   }
+  // A method belongs to the object holding it: its methods start above it, `super()` at it
+  // (a prototype may name a constructor for its methods), though never at `this` itself.
   hops = 0;
-  for (Object* at = self->proto; at && !home && hops < 256; at = at->proto, ++hops) {
+  for (Object* at = self; at && !constructorSteps && hops < 256; at = at->proto, ++hops) {
     for (const Property& p : at->props) {
       // A prototype names its class's superclass as __constructor__; that is not a method.
       if (p.value.AsObject() == function && !NamesEqual(p.name, "__constructor__", false) &&
           !NamesEqual(p.name, "constructor", false)) {
-        home = at;
+        methodsFrom = at->proto;
+        constructorSteps = std::max(hops, 1);
       }
     }
   }
-  if (!home) home = self->proto;
-  if (!home) return {};
-  Object* super = NewObject(home->proto);
+  if (!constructorSteps) {
+    methodsFrom = self->proto;
+    constructorSteps = 1;
+  }
+  // A clip standing in as a prototype lends `super` nothing.
+  auto clip = [](const Object* o) { return o && o->kind == ObjectKind::Clip; };
+  if (clip(methodsFrom)) methodsFrom = nullptr;
+  Object* super = NewObject(methodsFrom);
   if (!super) return {};
   super->kind = ObjectKind::Super;
-  super->boundThis = self;
-  super->home = home;  // keeps what the call below looks at alive as long as `super` is
-  super->native = [home](Interpreter& vm, const Value& self, std::span<const Value> args) {
-    Object* s = self.AsObject();
-    const Value target = s && s->kind == ObjectKind::Super ? Value(s->boundThis) : self;
-    return vm.Call(vm.GetMember(home, "__constructor__"), target, args);
+  super->boundThis = self;  // keeps what the call below starts from alive as long as `super` is
+  // However it is called, `super()` runs on the `this` it was made for; it never asks
+  // __resolve for the constructor.
+  super->native = [constructorSteps, self, clip](Interpreter& vm, const Value&,
+                                                  std::span<const Value> args) {
+    Object* from = self;
+    for (int i = 0; i < constructorSteps && from; ++i) from = from->proto;
+    if (!from || clip(from)) return Value();
+    return vm.Call(vm.GetMember(from, "__constructor__", false), self, args);
   };
   return super;
 }

@@ -616,7 +616,7 @@ void InstallFilters(Interpreter& vm) {
           for (size_t i = 0; i < a.size() && i < names.size(); ++i) {
             if (!a[i].IsUndefined()) vm.SetMember(self, names[i], a[i]);
           }
-          return Value();
+          return self;
         },
         baseProto);
     Object* proto = PrototypeOf(vm, ctor);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "player/avm1/builtin_support.h"
+#include "player/avm1/library.h"
 #include "player/avm1/script_error.h"
 #include "player/display_list.h"
 
@@ -142,7 +143,8 @@ void Interpreter::InstallInputObjects() {
   const bool cs = CaseSensitive();
   // Button: what a button placed in a SWF 6 or later movie is an instance of.
   buttonProto_ = NewPlainObject();
-  if (Object* ctor = NewNative({}); ctor && buttonProto_) {
+  if (Object* ctor = NewNative([](Interpreter& vm, const Value& self, auto) { return Claim(vm, self); });
+      ctor && buttonProto_) {
     ctor->SetOwn("prototype", buttonProto_, cs, kDontEnum | kDontDelete);
     buttonProto_->SetOwn("constructor", ctor, cs, kDontEnum);
     global_->SetOwn("Button", ctor, cs, kDontEnum);

@@ -91,6 +91,11 @@ Object* Interpreter::BoxPrimitive(const Value& v) {
                                  : objectProto_;
   Object* o = NewObject(proto);
   if (!o) return nullptr;
+  BoxInto(o, v);
+  return o;
+}
+
+void Interpreter::BoxInto(Object* o, const Value& v) {
   o->kind = ObjectKind::Boxed;
   o->primitive = v;
   // A String object's length is its own property, one a script may overwrite.
@@ -98,7 +103,21 @@ Object* Interpreter::BoxPrimitive(const Value& v) {
     o->SetOwn("length", static_cast<double>(Characters(v.AsString(), version_ >= 6).size()),
               CaseSensitive(), kDontEnum | kDontDelete);
   }
-  return o;
+}
+
+bool Interpreter::CoercedByScript(const Value& v, Value& out) {
+  const char* name = v.IsString() ? "String" : v.IsNumber() ? "Number" : v.IsBool() ? "Boolean" : nullptr;
+  Object* own = v.IsString() ? stringCtor_ : v.IsNumber() ? numberCtor_ : booleanCtor_;
+  if (!name) return false;
+  // Only the global's own properties and its prototypes count: never its __resolve.
+  const Value ctor = GetMember(global_, name, false);
+  if (ctor.AsObject() == own) return false;
+  out = Value();
+  Object* f = ctor.AsObject();
+  if (!f || !f->IsCallable()) return true;
+  const Value made = Construct(ctor, std::span<const Value>(&v, 1));
+  if (made.IsObject()) out = made;
+  return true;
 }
 
 std::string Interpreter::ClipTarget(const ClipRef& clip) {
@@ -153,6 +172,9 @@ Value Interpreter::GetMember(const Value& object, std::string_view name, bool re
   const bool cs = CaseSensitive();
   Object* o = object.AsObject();
   if (!o) {
+    if (Value made; CoercedByScript(object, made)) {
+      return made.IsObject() ? GetMember(made, name, resolve) : Value();
+    }
     if (object.IsString()) {
       if (NamesEqual(name, "length", cs)) {
         return static_cast<double>(Characters(object.AsString(), version_ >= 6).size());
@@ -173,6 +195,8 @@ Value Interpreter::GetMember(const Value& object, std::string_view name, bool re
       return GetMember(o, name);
     }
     if (NamesEqual(name, "__proto__", cs)) {
+      // `super` reads as the prototype its methods come from would.
+      if (o->kind == ObjectKind::Super) return o->proto ? GetMember(o->proto, name) : Value();
       if (o->proto) return o->proto;
       const Property* kept = o->FindOwn("__proto__", cs);
       return kept ? kept->value : Value();
@@ -195,7 +219,11 @@ Value Interpreter::GetMember(const Value& object, std::string_view name, bool re
         const uint32_t key = CallKey(p->callKey);
         if (AccessorFree(key)) {
           AccessorTurn turn(*this, key);
-          return Call(p->getter, object.IsObject() ? object : Value(o), {});
+          // A property read through `super` runs its getter on the caller's `this`.
+          const Value self = o->kind == ObjectKind::Super ? Value(o->boundThis)
+                             : object.IsObject()          ? object
+                                                          : Value(o);
+          return Call(p->getter, self, {});
         }
       }
       return p->value;
@@ -251,6 +279,7 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
   }
   const bool cs = CaseSensitive();
   if (NamesEqual(name, "__proto__", cs)) {
+    if (const Property* kept = o->FindOwn(name, cs); kept && (kept->flags & kReadOnly)) return;
     if (!o->watchers.empty()) value = Watched(o, name, std::move(value));
     o->proto = value.AsObject();
     // Anything but an object links to nothing, yet reads back as it was written.
@@ -417,8 +446,13 @@ Value Interpreter::Construct(const Value& constructor, std::span<const Value> ar
     DepthGuard guard(depth_);
     return f->construct(*this, Value(), args);
   }
-  Object* o = NewObject(GetMember(f, "prototype").AsObject());
+  const Value prototype = GetMember(f, "prototype");
+  Object* o = NewObject(prototype.AsObject());
   if (!o) return {};
+  // A prototype that is no object links to nothing, yet reads back as it was.
+  if (!prototype.IsObject() && !prototype.IsUndefined()) {
+    o->props.push_back({"__proto__", prototype, kDontEnum | kDontDelete});
+  }
   // SWF 6 movies see both names on the new object, later ones only __constructor__.
   if (version_ >= 6) o->SetOwn("__constructor__", f, CaseSensitive(), kDontEnum);
   if (version_ <= 6) o->SetOwn("constructor", f, CaseSensitive(), kDontEnum);
@@ -524,7 +558,9 @@ std::string Interpreter::TypeOf(const Value& v) {
   if (!o) return std::string(PrimitiveTypeName(v));
   if (o->kind == ObjectKind::Clip) {
     const DisplayObject* shown = host_ ? host_->Find(o->clip) : nullptr;
-    return shown && shown->IsButton() ? "object" : "movieclip";
+    // Only a movie clip is of its own type; buttons and text fields are objects.
+    return shown && (shown->IsButton() || shown->kind == DisplayKind::EditText) ? "object"
+                                                                                : "movieclip";
   }
   if (o->kind == ObjectKind::Function) return "function";
   return "object";

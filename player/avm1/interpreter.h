@@ -167,6 +167,14 @@ class Interpreter {
   Object* NewNative(NativeFunction fn, NativeFunction construct = {});
   Object* ClipObject(const ClipRef& clip);
   Object* BoxPrimitive(const Value& v);
+  // Makes a plain object hold `v` as a String, Number or Boolean object does (what those
+  // classes do to `this` when a subclass's constructor calls them through super).
+  void BoxInto(Object* o, const Value& v);
+  // A string, number or boolean made an object to look something up on, call or run as
+  // `this`: by whatever the global of its class's name holds now (so a script that replaced
+  // String sees its own class made), or undefined when that is no class. False when the
+  // class is still the player's own: the caller takes its quick way then.
+  bool CoercedByScript(const Value& v, Value& out);
 
   // `resolve` false: a name the object lacks is not asked of its __resolve (conversions look
   // up valueOf and toString so).
@@ -273,6 +281,10 @@ class Interpreter {
                  std::span<const Value> args = {});
 
   Object* objectProto_ = nullptr;
+  // String, Number and Boolean as the player made them.
+  Object* stringCtor_ = nullptr;
+  Object* numberCtor_ = nullptr;
+  Object* booleanCtor_ = nullptr;
   Object* functionProto_ = nullptr;
   Object* arrayProto_ = nullptr;
   Object* stringProto_ = nullptr;

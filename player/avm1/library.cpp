@@ -19,6 +19,18 @@ void InstallLibrary(Interpreter& vm) {
   InstallSharedObject(vm);
   InstallLocalConnection(vm);
   InstallNativeTable(vm);
+
+  for (const char* name : {"Math", "Key", "Mouse", "Selection"}) {
+    LockPrototypeLink(vm, vm.GetMember(vm.Global(), name).AsObject());
+  }
+  if (Object* system = vm.GetMember(vm.Global(), "System").AsObject()) {
+    LockPrototypeLink(vm, vm.GetMember(system, "IME").AsObject());
+    // What an installed application is described by: nothing a movie can use, only made.
+    DefineClass(vm, system, "Product", [](Interpreter& vm, const Value& self, auto) {
+      LockPrototypeLink(vm, Unclaimed(vm, self));
+      return Value();
+    });
+  }
 }
 
 }  // namespace swf::avm1

@@ -62,7 +62,25 @@ inline Object* DefineClass(Interpreter& vm, Object* on, const char* name, Native
 // leave alone.
 inline Object* Unclaimed(Interpreter& vm, const Value& self) {
   Object* o = self.AsObject();
-  return o && o != vm.Global() && o->kind == ObjectKind::Plain && o->internal.empty() ? o : nullptr;
+  return o && o != vm.Global() && o->kind == ObjectKind::Plain && o->internal.empty() && !o->bitmap
+             ? o
+             : nullptr;
+}
+
+// What the constructor of a library class without hidden state does: the object is one of
+// its kind now, and no other class makes it its own. Gives the object made so.
+inline Value Claim(Interpreter& vm, const Value& self) {
+  Object* o = Unclaimed(vm, self);
+  if (!o) return Value();
+  o->kind = ObjectKind::Native;
+  return self;
+}
+
+// Some of the player's objects keep their prototype link: a script cannot rewrite it until
+// ASSetPropFlags frees it.
+inline void LockPrototypeLink(Interpreter& vm, Object* o) {
+  if (!o || o->FindOwn("__proto__", vm.CaseSensitive())) return;
+  o->props.push_back({"__proto__", Value(o->proto), kDontEnum | kDontDelete | kReadOnly});
 }
 
 inline Object* PrototypeOf(Interpreter& vm, Object* ctor) {

@@ -169,8 +169,10 @@ void InstallDataMethods(Interpreter& vm, Object* proto, bool xml) {
 
 void InstallLoadVars(Interpreter& vm) {
   Object* ctor =
-      DefineClass(vm, vm.Global(), "LoadVars",
-                  [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
+      DefineClass(vm, vm.Global(), "LoadVars", [](Interpreter& vm, const Value& self, auto) {
+        Claim(vm, self);
+        return Value();
+      });
   Object* proto = PrototypeOf(vm, ctor);
   if (!proto) return;
   proto->SetOwn("contentType", "application/x-www-form-urlencoded", vm.CaseSensitive(), kDontEnum);

@@ -96,8 +96,9 @@ void Deliver(Interpreter& vm, Connections& c) {
 
 void InstallLocalConnection(Interpreter& vm) {
   Object* ctor =
-      DefineClass(vm, vm.Global(), "LocalConnection",
-                  [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
+      DefineClass(vm, vm.Global(), "LocalConnection", [](Interpreter& vm, const Value& self, auto) {
+        return Claim(vm, self);
+      });
   Object* proto = PrototypeOf(vm, ctor);
   if (!proto) return;
   auto state = std::make_shared<Connections>();

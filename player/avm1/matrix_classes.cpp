@@ -193,7 +193,7 @@ void InstallColorTransform(Interpreter& vm, Object* geom) {
                                for (size_t i = 0; i < 8; ++i)
                                  v[i] = a.empty() ? kColorDefaults[i] : vm.ToNumber(Arg(a, i));
                                InitColorTransform(o, v);
-                               return Value();
+                               return self;
                              });
   Object* proto = PrototypeOf(vm, ctor);
   if (!proto) return;

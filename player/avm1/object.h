@@ -166,7 +166,9 @@ struct Watcher {
 // Super: what `super` names in a method, calling the superclass constructor or its methods on
 // the same `this`.
 // The kinds past Super are the player's library classes, each keeping its state in `internal`.
-enum class ObjectKind { Plain, Array, Function, Clip, Boxed, Super, XmlNode, Date };
+// Native: an instance of a library class that keeps nothing out of scripts' sight, yet is
+// no longer a plain object another class may make its own.
+enum class ObjectKind { Plain, Array, Function, Clip, Boxed, Super, XmlNode, Date, Native };
 
 struct Object {
   ObjectKind kind = ObjectKind::Plain;

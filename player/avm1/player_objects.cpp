@@ -203,8 +203,10 @@ void InstallSystem(Interpreter& vm) {
 
 void InstallPrintJob(Interpreter& vm) {
   Object* ctor =
-      DefineClass(vm, vm.Global(), "PrintJob",
-                  [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
+      DefineClass(vm, vm.Global(), "PrintJob", [](Interpreter& vm, const Value& self, auto) {
+        Claim(vm, self);
+        return Value();
+      });
   Object* proto = PrototypeOf(vm, ctor);
   if (!proto) return;
   // Before SWF 7 a print job's prototype stands alone and its methods are not there.

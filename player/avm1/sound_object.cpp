@@ -111,7 +111,7 @@ void InstallSound(Interpreter& vm) {
         }
         o->internal.assign(kStates, Value());
         o->internal[kTarget] = path;
-        return Value();
+        return self;
       });
   Object* proto = PrototypeOf(vm, ctor);
   if (!proto) return;

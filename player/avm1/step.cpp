@@ -373,6 +373,8 @@ bool Executor::StepCalls(const Action& a) {
       // No name (or one that reads as empty) calls the object itself.
       const std::string method = name.IsUndefined() ? std::string() : vm.ToString(name);
       if (method.empty()) {
+        // A primitive called is made an object first (which a script's class may see).
+        if (Value made; object.IsPrimitive() && vm.CoercedByScript(object, made)) object = made;
         Object* o = object.AsObject();
         Push(vm.Call(object, o && o->kind == ObjectKind::Super ? object : Value(), args));
       } else {
@@ -394,6 +396,9 @@ bool Executor::StepCalls(const Action& a) {
       Value object = Pop();
       std::vector<Value> args = PopArgs();
       const bool anonymous = name.IsUndefined() || (name.IsString() && name.AsString().empty());
+      if (Value made; anonymous && object.IsPrimitive() && vm.CoercedByScript(object, made)) {
+        object = made;
+      }
       Push(vm.Construct(anonymous ? object : vm.GetMember(object, vm.ToString(name)), args));
       break;
     }

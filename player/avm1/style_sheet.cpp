@@ -224,7 +224,7 @@ void InstallStyleSheet(Interpreter& vm, Object* textField) {
     o->internal.assign(kStyleSheetSlots, Value());
     o->internal[kStyles] = styles;
     o->internal[kStyleSheetMarker] = kStyleSheetTag;
-    return Value();
+    return self;
   });
   if (!textField || !proto || !ctor) return;
   ctor->SetOwn("prototype", proto, cs, kDontEnum | kDontDelete);

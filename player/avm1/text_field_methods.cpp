@@ -741,7 +741,7 @@ void Interpreter::InstallTextMethods() {
           const Value v = ConvertFormatValue(vm, kOrder[i], args[i], Null{}, true);
           if (std::vector<Value>* slots = FormatSlots(o)) (*slots)[kOrder[i]] = v;
         }
-        return Value();
+        return self;
       });
   if (!formatProto || !format) return;
   format->SetOwn("prototype", formatProto, cs, kDontEnum | kDontDelete);

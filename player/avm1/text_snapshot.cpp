@@ -131,7 +131,9 @@ void InstallTextSnapshot(Interpreter& vm, Object* clipProto) {
     const DisplayObject* d = vm.Host() && clip && clip->kind == ObjectKind::Clip
                                  ? vm.Host()->Find(clip->clip)
                                  : nullptr;
-    if (d) Collect(vm, *d, text, lineStarts, runs);
+    // Only a movie clip, given alone, makes a snapshot; anything else leaves a plain object.
+    if (!d || !d->IsClip() || args.size() != 1) return Value();
+    Collect(vm, *d, text, lineStarts, runs);
     o->internal.assign(kSnapshotSlots, Value());
     o->internal[kMarker] = kSnapshotMarker;
     o->internal[kText] = EncodeText(text, true);

@@ -336,11 +336,12 @@ void InstallXml(Interpreter& vm) {
   Object* nodeCtor = DefineClass(
       vm, vm.Global(), "XMLNode", [](Interpreter& vm, const Value& self, std::span<const Value> a) {
         Object* o = Unclaimed(vm, self);
-        if (!o || a.empty()) return Value();
+        // A node needs both its type and its name or value.
+        if (!o || a.size() < 2) return Value();
         const double type = vm.ToNumber(a[0]);
-        const Value text = a.size() > 1 ? Value(vm.ToString(a[1])) : Value();
+        const Value text = Value(vm.ToString(a[1]));
         InitNode(vm, o, type, type == 1 ? text : Value(Null{}), type == 1 ? Value(Null{}) : text);
-        return Value();
+        return self;
       });
   Object* nodeProto = PrototypeOf(vm, nodeCtor);
   if (!nodeProto) return;
@@ -357,7 +358,7 @@ void InstallXml(Interpreter& vm) {
         if (!a.empty() && !a[0].IsUndefined() && !a[0].IsNull()) {
           ParseInto(vm, o, vm.ToString(a[0]));
         }
-        return Value();
+        return self;
       },
       nodeProto);
   Object* proto = PrototypeOf(vm, xmlCtor);
