@@ -142,3 +142,41 @@ TEST(HostApi, FsCommandAnswerIsReadByTheNextAction) {
 }
 
 }  // namespace
+
+// _focusrect on a root is the movie's own setting, a number underneath (NaN counts as set);
+// any other clip answers only what was set on it, read as a SWF 6 boolean.
+TEST(HostApi, FocusRectIsMovieWideOnARootAndOwnOnOtherClips) {
+  struct Step {
+    const char* name;
+    const char* value;  // nullptr: only read
+    const char* traced;
+  };
+  const Step steps[] = {
+      {"_focusrect", nullptr, "true"},       {"clip:_focusrect", nullptr, "null"},
+      {"_focusrect", "0", "false"},          {"_focusrect", "test", "true"},
+      {"clip:_focusrect", "1", "true"},      {"clip:_focusrect", "test", "false"},
+      {"inner:_focusrect", nullptr, "null"},
+  };
+  Actions script;
+  for (const Step& s : steps) {
+    if (s.value) script.Push(s.name).Push(s.value).Do(Actions::kSetVariable);
+    script.TraceVariable(s.name);
+  }
+  swfb::MovieHeader header;
+  header.version = 6;
+  swfb::Movie movie(header);
+  swfb::Sprite clip;
+  clip.ShowFrame();
+  const uint16_t clipId = movie.DefineSprite(clip);
+  movie.PlaceObject2(Named(clipId, "clip"));
+  movie.PlaceObject2([&] {
+    swfb::Place p = Named(clipId, "inner");
+    p.depth = 2;
+    return p;
+  }());
+  movie.DoAction(script.Bytes()).ShowFrame();
+  Loaded run(movie.Build());
+  std::vector<std::string> want;
+  for (const Step& s : steps) want.emplace_back(s.traced);
+  EXPECT_EQ(run.traced, want);
+}
