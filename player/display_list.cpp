@@ -456,13 +456,17 @@ void DisplayList::PurgeDeparted() {
 void DisplayList::Discard(DisplayObject& object) {
   // Its unloads ran when it departed; now it only goes.
   for (auto& [depth, child] : object.children) Discard(*child);
-  SetMask(object, nullptr);
-  if (object.masking) object.masking->maskedBy = nullptr;
-  object.masking = nullptr;
+  Unpair(object);
   if (object.removed) return;
   object.removed = true;
   if (objectCount_ > 0) --objectCount_;
   live_.erase(object.id);
+}
+
+void DisplayList::Unpair(DisplayObject& object) {
+  SetMask(object, nullptr);
+  if (object.masking) object.masking->maskedBy = nullptr;
+  object.masking = nullptr;
 }
 
 void DisplayList::Bury(std::unique_ptr<DisplayObject> object) {
@@ -473,9 +477,7 @@ void DisplayList::Bury(std::unique_ptr<DisplayObject> object) {
 void DisplayList::Release(DisplayObject& object) {
   // Children unload before their parent.
   for (auto& [depth, child] : object.children) Release(*child);
-  SetMask(object, nullptr);
-  if (object.masking) object.masking->maskedBy = nullptr;
-  object.masking = nullptr;
+  Unpair(object);
   if (object.removed || object.id == 0 || !live_.count(object.id)) return;
   if (object.departing) {
     // Its unload is already queued or done.

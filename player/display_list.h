@@ -252,6 +252,9 @@ class DisplayList {
   void PurgeDeparted();
   void QueueUnloads(DisplayObject& object);
   void Discard(DisplayObject& object);
+  // Cuts the mask pairs `object` takes part in (as the masked clip or as the mask), so no
+  // pointer to it stays behind once it leaves the stage.
+  void Unpair(DisplayObject& object);
   // Takes `object` and what it holds off the stage: their unloads are queued and the objects
   // kept until those have run.
   void Bury(std::unique_ptr<DisplayObject> object);

@@ -56,7 +56,7 @@ std::string Join(Interpreter& vm, const Value& self, const std::string& separato
     const std::string item = array ? vm.ToString(places.Get(i)) : "undefined";
     const size_t grown = out.size() + (i ? separator.size() : 0) + item.size();
     // A long separator between many places could ask for more than memory holds.
-    if (!vm.ChargeWork((grown - out.size()) / 128) || !vm.RoomForString(grown)) return {};
+    if (!vm.MayMakeString(grown - out.size(), grown)) return {};
     if (i) out += separator;
     out += item;
   }

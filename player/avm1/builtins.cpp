@@ -292,8 +292,7 @@ void Interpreter::InstallBuiltins() {
            std::string out = ThisString(vm, self);
            for (const Value& v : args) {
              const std::string piece = vm.ToString(v);
-             if (!vm.ChargeWork(piece.size() / 128) ||
-                 !vm.RoomForString(out.size() + piece.size())) {
+             if (!vm.MayMakeString(piece.size(), out.size() + piece.size())) {
                return Value(std::string());
              }
              out += piece;

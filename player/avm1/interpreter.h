@@ -142,10 +142,14 @@ class Interpreter {
     stopped_ = stopped_ || !covered;
     return covered;
   }
-  // Whether a string of `bytes` more may be made. When not, the running script stops as one
-  // that ran too long does, and the string must not be made.
-  bool RoomForString(size_t bytes) {
-    if (bytes <= kMaxStringBytes && Value::LiveStringBytes() <= kMaxStringBytes - bytes) {
+  // Whether a string of `length` bytes may be made by copying `copied` bytes. Copying is
+  // charged one instruction per 128 bytes, so a script may build a string of some hundred
+  // kilobytes piece by piece, as in the original; what all live strings hold is bounded
+  // apart. When either runs out the running script stops as one that ran too long does, and
+  // the string must not be made.
+  bool MayMakeString(size_t copied, size_t length) {
+    if (!ChargeWork(copied / 128)) return false;
+    if (length <= kMaxStringBytes && Value::LiveStringBytes() <= kMaxStringBytes - length) {
       return true;
     }
     budget_ = 0;

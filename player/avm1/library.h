@@ -2,6 +2,8 @@
 // The player's library beyond the language core: XML, LoadVars, the geometry classes, Date,
 // and the objects that stand for the player and its surroundings (Stage, System, ...). Each
 // family installs itself on _global; helpers here keep their definitions short.
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -81,6 +83,24 @@ inline Value Claim(Interpreter& vm, const Value& self) {
 inline void LockPrototypeLink(Interpreter& vm, Object* o) {
   if (!o || o->FindOwn("__proto__", vm.CaseSensitive())) return;
   o->props.push_back({"__proto__", Value(o->proto), kDontEnum | kDontDelete | kReadOnly});
+}
+
+// Objects waiting for the clock to move on (calls gathered for the end of a frame, a connection
+// waiting for its answer): kept alive until then, then each handed to `each` once. Whoever
+// holds the list adds to it.
+using NextTickList = std::shared_ptr<std::vector<Object*>>;
+inline NextTickList OnNextTick(Interpreter& vm, std::function<void(Interpreter&, Object*)> each) {
+  auto waiting = std::make_shared<std::vector<Object*>>();
+  vm.AddRootSource([waiting](const std::function<void(Object*)>& keep) {
+    for (Object* o : *waiting) keep(o);
+  });
+  Interpreter* machine = &vm;
+  vm.OnClockAdvanced([machine, waiting, each = std::move(each)] {
+    std::vector<Object*> now;
+    now.swap(*waiting);
+    for (Object* o : now) each(*machine, o);
+  });
+  return waiting;
 }
 
 inline Object* PrototypeOf(Interpreter& vm, Object* ctor) {

@@ -426,17 +426,8 @@ void InstallNetConnection(Interpreter& vm) {
   Object* proto = PrototypeOf(vm, ctor);
   if (!proto) return;
   // Connections with calls waiting for the end of the frame.
-  auto waiting = std::make_shared<std::vector<Object*>>();
-  vm.AddRootSource([waiting](const std::function<void(Object*)>& keep) {
-    for (Object* o : *waiting) keep(o);
-  });
-  Interpreter* machine = &vm;
-  vm.OnClockAdvanced([machine, waiting] {
-    std::vector<Object*> now;
-    now.swap(*waiting);
-    for (Object* o : now) {
-      if (o->internal.size() == kNetSlots) SendPending(*machine, o);
-    }
+  const NextTickList waiting = OnNextTick(vm, [](Interpreter& vm, Object* o) {
+    if (o->internal.size() == kNetSlots) SendPending(vm, o);
   });
   AddMethod(vm, proto, "connect", [](Interpreter& vm, const Value& self, std::span<const Value> a) {
     Object* o = Connection(self);

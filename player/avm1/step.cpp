@@ -14,13 +14,12 @@ namespace {
 
 double Modulo(double a, double b) { return std::fmod(a, b); }
 
-// Joining strings costs what copying them does: one instruction for every 128 bytes, so a
-// script may build a string of some hundred kilobytes piece by piece, as in the original.
-// What the strings a script keeps may take is bounded apart, by the bytes all live strings
-// hold. When either runs out the block stops and the join gives an empty string.
+// Joining copies both sides into a new string; when the script may not make it (it ran out
+// of budget, or strings would take too much memory) the block stops and the join gives an
+// empty string.
 Value Join(Interpreter& vm, std::string_view a, std::string_view b) {
   const size_t length = a.size() + b.size();
-  if (!vm.ChargeWork(length / 128) || !vm.RoomForString(length)) return Value(std::string());
+  if (!vm.MayMakeString(length, length)) return Value(std::string());
   std::string joined;
   joined.reserve(length);
   joined.append(a).append(b);

@@ -16,18 +16,9 @@ void InstallXmlSocket(Interpreter& vm) {
   Object* proto = PrototypeOf(vm, ctor);
   if (!proto) return;
   // Sockets whose connection is under way, until they hear it failed.
-  auto waiting = std::make_shared<std::vector<Object*>>();
-  vm.AddRootSource([waiting](const std::function<void(Object*)>& keep) {
-    for (Object* o : *waiting) keep(o);
-  });
-  Interpreter* machine = &vm;
-  vm.OnClockAdvanced([machine, waiting] {
-    std::vector<Object*> now;
-    now.swap(*waiting);
-    for (Object* o : now) {
-      const Value args[] = {Value(false)};
-      machine->CallFromOutside(machine->GetMember(o, "onConnect"), o, args);
-    }
+  const NextTickList waiting = OnNextTick(vm, [](Interpreter& vm, Object* o) {
+    const Value args[] = {Value(false)};
+    vm.CallFromOutside(vm.GetMember(o, "onConnect"), o, args);
   });
   AddMethod(vm, proto, "connect",
             [waiting](Interpreter& vm, const Value& self, std::span<const Value> a) {
