@@ -1,9 +1,43 @@
 #include "player/folder_loads.h"
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
+#include "player/url_variables.h"
+
 namespace swf {
+
+std::vector<std::string> DescribeRequest(const Player::UrlRequest& r) {
+  std::vector<std::string> lines;
+  if (r.socketPort >= 0) {
+    lines = {"Navigator::connect_socket",
+             "    Host: " + r.url + "; Port: " + std::to_string(r.socketPort)};
+    return lines;
+  }
+  const char* method = r.method == 2 ? "POST" : "GET";
+  if (r.OpensPage()) {
+    lines = {"Navigator::navigate_to_url:", "  URL: " + r.url, "  Target: " + r.target};
+    if (r.method != 0) lines.push_back(std::string("  Method: ") + method);
+    for (const auto& [name, value] : DecodeVariables(r.data)) {
+      lines.push_back("  Param: " + name + "=" + value);
+    }
+  }
+  if (r.contentType.empty()) return lines;
+  lines.push_back("Navigator::fetch:");
+  lines.push_back("  URL: " + r.url);
+  lines.push_back(std::string("  Method: ") + method);
+  lines.push_back("  Mime-Type: " + r.contentType);
+  std::string body = "  Body: [";
+  for (size_t i = 0; i < r.data.size(); ++i) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02X", static_cast<uint8_t>(r.data[i]));
+    body += (i ? ", " : "") + std::string(hex);
+  }
+  lines.push_back(body + "]");
+  return lines;
+}
+
 
 FolderLoads::FolderLoads(Player& player, std::filesystem::path folder)
     : player_(player), folder_(std::move(folder)) {

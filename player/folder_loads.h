@@ -16,6 +16,11 @@
 
 namespace swf {
 
+// A request as lines of a log a movie's author reads beside its trace output: the pages it
+// opens (with the method and variables it sends), the data it sends with a body of its own, and
+// the sockets it connects.
+std::vector<std::string> DescribeRequest(const Player::UrlRequest& request);
+
 class FolderLoads {
  public:
   // Becomes `player`'s URL loader; the player must outlive this, and this the player's loads.

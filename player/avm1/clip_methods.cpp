@@ -605,6 +605,7 @@ void Interpreter::InstallClipMethods() {
       request.loadTarget = true;
       request.loadVariables = variables;
       request.clip = clip;
+      vm.AttachVariables(request, self.AsObject());
       vm.RequestUrl(request);
       return Value();
     };
@@ -619,6 +620,7 @@ void Interpreter::InstallClipMethods() {
     const std::string how = vm.ToString(arg(args, 2));
     request.method = NamesEqual(how, "GET", false) ? 1 : NamesEqual(how, "POST", false) ? 2 : 0;
     if (const std::optional<int32_t> level = LevelNumber(request.target)) request.level = *level;
+    vm.AttachVariables(request, self.AsObject());
     vm.RequestUrl(request);
     return Value();
   });

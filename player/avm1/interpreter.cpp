@@ -81,6 +81,7 @@ Object* Interpreter::ClipObject(const ClipRef& clip) {
     o->proto = textFieldProto_;
     InitTextField(o);
   }
+  if (clip == host_->Root()) o->SetOwn("$version", std::string(kPlayerVersion), CaseSensitive());
   return o;
 }
 

@@ -46,6 +46,9 @@ inline constexpr size_t kMaxArrayElements = size_t{1} << 20;
 inline constexpr size_t kMaxStringBytes = size_t{256} << 20;
 // Objects one movie may make; past it `new` and literals give undefined.
 inline constexpr size_t kMaxObjects = 500'000;
+// The platform and version movies read from System.capabilities.version and the main
+// timeline's `$version`; movies made for player detection compare it with what they need.
+inline constexpr std::string_view kPlayerVersion = "WIN 9,0,0,0";
 
 struct Activation;
 class DecodedCode;
@@ -88,6 +91,9 @@ class Interpreter {
   void RequestUrl(const UrlRequest& request) {
     if (urlSink_) urlSink_(request);
   }
+  // A page open or load that names a method sends the variables of the timeline that asked:
+  // GET adds them to the address, POST gives them as the body.
+  void AttachVariables(UrlRequest& request, Object* timeline);
 
   // Sends `request` with a fresh reply id and remembers `receiver` (an XML or LoadVars
   // object, or a clip loading variables) until the bytes come.

@@ -4,6 +4,7 @@
 // it stays alive as long as its load does.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "player/avm1/arrays.h"
 #include "player/avm1/library.h"
@@ -57,6 +58,34 @@ void StartLoad(Interpreter& vm, Object* receiver, Interpreter::UrlRequest r) {
 }
 
 }  // namespace
+
+void Interpreter::AttachVariables(UrlRequest& request, Object* timeline) {
+  if (request.method == 0 || !timeline) return;
+  // Only the timeline's own variables: its methods and the clips inside it are no values a
+  // form could carry.
+  // Names first: a getter or a toString run below may change the properties.
+  std::vector<std::string> names;
+  for (auto p = timeline->props.rbegin(); p != timeline->props.rend(); ++p) {
+    if (!(p->flags & kDontEnum)) names.push_back(p->name);
+  }
+  std::string form;
+  for (const std::string& name : names) {
+    const Value value = GetMember(Value(timeline), name);
+    if (const Object* o = value.AsObject(); o && (o->IsCallable() || o->kind == ObjectKind::Clip)) {
+      continue;
+    }
+    std::string pair = UrlEncode(name) + '=' + UrlEncode(ToString(value));
+    if (!MayMakeString(pair.size(), form.size() + pair.size() + 1)) return;
+    if (!form.empty()) form += '&';
+    form += pair;
+  }
+  if (form.empty()) return;
+  if (request.method == 1) {
+    request.url += (request.url.find('?') == std::string::npos ? '?' : '&') + form;
+  } else {
+    request.data = std::move(form);
+  }
+}
 
 uint64_t Interpreter::RequestData(UrlRequest request, Object* receiver) {
   Object* pending = PendingLoads(*this);

@@ -168,7 +168,7 @@ void InstallSystem(Interpreter& vm) {
   if (Object* caps = vm.NewPlainObject()) {
     system->SetOwn("capabilities", caps, cs, kDontEnum);
     const std::pair<const char*, Value> values[] = {
-        {"version", "WIN 9,0,0,0"},
+        {"version", std::string(kPlayerVersion)},
         {"os", "Windows XP"},
         {"manufacturer", "Adobe Windows"},
         {"playerType", "StandAlone"},

@@ -987,6 +987,7 @@ bool Executor::StepTimeline(const Action& a) {
         if (!o || o->kind != ObjectKind::Clip) break;  // no such clip: nothing loads
         request.clip = o->clip;
       }
+      vm.AttachVariables(request, act.target);
       vm.RequestUrl(request);
       break;
     }

@@ -1,7 +1,8 @@
 // swfrun: plays a movie without drawing it and prints what its scripts trace.
 //   swfrun movie.swf [--frames N] [--view WxH] [--log-pages]
 // --view shows the movie in a window of that many pixels, as a projector window would;
-// --log-pages prints each page the movie asks to open among its trace lines.
+// --log-pages prints among its trace lines each page the movie asks to open (with what it sends)
+// and each request with a body or socket of its own.
 // The first frame counts as 1; N defaults to 1. Movies and variables the movie loads are read
 // from files named relative to the movie's folder.
 #include <cstdio>
@@ -57,9 +58,7 @@ int main(int argc, char** argv) {
   swf::FolderLoads loads(player, std::filesystem::path(argv[1]).parent_path());
   if (logPages) {
     loads.Watch([](const swf::Player::UrlRequest& r) {
-      if (!r.OpensPage()) return;
-      std::printf("Navigator::navigate_to_url:\n  URL: %s\n  Target: %s\n", r.url.c_str(),
-                  r.target.c_str());
+      for (const std::string& line : swf::DescribeRequest(r)) std::printf("%s\n", line.c_str());
     });
   }
   player.SetTraceSink([](std::string_view line) {

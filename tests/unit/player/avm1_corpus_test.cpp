@@ -147,33 +147,6 @@ bool LineMatches(const std::string& got, const std::string& want, const Approxim
   return false;
 }
 
-// A page to open is logged as the navigation it asks for, anything sent with a body of its own
-// as a fetch.
-void LogRequest(const swf::Player::UrlRequest& r, std::vector<std::string>& traced) {
-  if (r.socketPort >= 0) {
-    traced.insert(traced.end(), {"Navigator::connect_socket", "    Host: " + r.url +
-                                                                  "; Port: " +
-                                                                  std::to_string(r.socketPort)});
-    return;
-  }
-  if (r.OpensPage()) {
-    traced.insert(traced.end(), {"Navigator::navigate_to_url:", "  URL: " + r.url,
-                                 "  Target: " + r.target});
-  }
-  if (r.contentType.empty()) return;
-  traced.push_back("Navigator::fetch:");
-  traced.push_back("  URL: " + r.url);
-  traced.push_back(std::string("  Method: ") + (r.method == 2 ? "POST" : "GET"));
-  traced.push_back("  Mime-Type: " + r.contentType);
-  std::string body = "  Body: [";
-  for (size_t i = 0; i < r.data.size(); ++i) {
-    char hex[4];
-    std::snprintf(hex, sizeof hex, "%02X", static_cast<uint8_t>(r.data[i]));
-    body += (i ? ", " : "") + std::string(hex);
-  }
-  traced.push_back(body + "]");
-}
-
 std::vector<std::string> RunCase(const fs::path& dir, const CaseSettings& settings) {
   std::vector<std::string> traced;
   // Device text measures the same way on every machine with the same fonts installed.
@@ -192,7 +165,9 @@ std::vector<std::string> RunCase(const fs::path& dir, const CaseSettings& settin
   // Loads are answered from the case's folder, as a movie played from disk finds its files.
   swf::FolderLoads loads(player, dir);
   if (settings.logFetch) {
-    loads.Watch([&](const swf::Player::UrlRequest& r) { LogRequest(r, traced); });
+    loads.Watch([&](const swf::Player::UrlRequest& r) {
+      for (std::string& line : swf::DescribeRequest(r)) traced.push_back(std::move(line));
+    });
   }
   if (!player.Load(bytes).Ok()) return traced;
   loads.Deliver();

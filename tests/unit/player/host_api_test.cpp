@@ -141,6 +141,28 @@ TEST(HostApi, FsCommandAnswerIsReadByTheNextAction) {
   EXPECT_EQ(player.GetVariable("answer2"), "reply to second");
 }
 
+// A page opened with a method carries the timeline's own variables: not its child clips or
+// functions. GET adds them to the address after what it already asks, POST gives them as a body.
+TEST(HostApi, PageOpenedWithAMethodSendsTheTimelinesVariables) {
+  Actions first;
+  first.Push("http://h/p?q=1").Push("_blank").GetUrl2(1);
+  first.Push("http://h/p").Push("_self").GetUrl2(2);
+  first.Push("http://h/plain").Push("_self").GetUrl2(0);
+  std::vector<swf::Player::UrlRequest> sent;
+  swf::Player player;
+  player.SetUrlLoader([&](const swf::Player::UrlRequest& r) { sent.push_back(r); });
+  ASSERT_TRUE(player.Load(PathMovie(first)).Ok());
+  const std::string vars = "a=root%2Da&%24version=WIN%209%2C0%2C0%2C0";
+  const struct {
+    std::string url, data;
+  } want[] = {{"http://h/p?q=1&" + vars, ""}, {"http://h/p", vars}, {"http://h/plain", ""}};
+  ASSERT_EQ(sent.size(), std::size(want));
+  for (size_t i = 0; i < sent.size(); ++i) {
+    EXPECT_EQ(sent[i].url, want[i].url) << i;
+    EXPECT_EQ(sent[i].data, want[i].data) << i;
+  }
+}
+
 }  // namespace
 
 // _focusrect on a root is the movie's own setting, a number underneath (NaN counts as set);
