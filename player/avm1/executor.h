@@ -526,18 +526,43 @@ struct Executor {
       "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
       "_xmouse",      "_ymouse"};
 
+  // A property's clip: a clip as it is, anything else read as a path.
   Object* PropertyTarget(const Value& target) {
-    if (target.IsString() && target.AsString().empty()) return act.target;
-    if (!target.IsString()) return target.AsObject();
-    const Value found = ResolveTarget(target.AsString());
+    if (Object* o = target.AsObject(); o && o->kind == ObjectKind::Clip) return o;
+    const std::string path = target.IsString() ? target.AsString() : vm.ToString(target);
+    if (path.empty()) return act.target;
+    const Value found = ResolveTarget(path);
     WarnIfPrimitive(found);
     return found.AsObject();
   }
 
+  // What SetProperty makes of a value before the clip hears of it, whether or not the target
+  // names a clip: a name or quality as text, a number for the rest (an object's valueOf is
+  // asked, not its toString, and NaN comes of one that gives no primitive); the read-only
+  // paths and _focusrect take the value as it is.
+  Value PropertyValue(int index, const Value& v) {
+    switch (index) {
+      case 13:  // _name
+      case 19:  // _quality
+        return Value(vm.ToString(v));
+      case 11:  // _target
+      case 14:  // _droptarget
+      case 15:  // _url
+      case 17:  // _focusrect
+        return v;
+      default: {
+        if (!v.IsObject()) return v;
+        const Value p = ValueOfOperand(v);
+        return p.IsPrimitive() ? p : Value(std::numeric_limits<double>::quiet_NaN());
+      }
+    }
+  }
+
   void SetProperty(const Value& target, int index, const Value& value) {
     Object* o = PropertyTarget(target);
-    if (!o || index < 0 || index >= static_cast<int>(std::size(kPropertyNames))) return;
-    vm.SetMember(o, kPropertyNames[index], value);
+    if (index < 0 || index >= static_cast<int>(std::size(kPropertyNames))) return;
+    const Value v = PropertyValue(index, value);
+    if (o) vm.SetMember(o, kPropertyNames[index], v);
   }
 
   Value GetProperty(const Value& target, int index) {
