@@ -540,15 +540,20 @@ struct Executor {
   // names a clip: a name or quality as text, a number for the rest (an object's valueOf is
   // asked, not its toString, and NaN comes of one that gives no primitive); the read-only
   // paths and _focusrect take the value as it is.
-  Value PropertyValue(int index, const Value& v) {
+  std::optional<Value> PropertyValue(int index, const Value& v) {
     switch (index) {
-      case 13:  // _name
+      case 13:  // _name, where NaN is written as 0
+        if (v.IsNumber() && std::isnan(v.AsNumber())) return Value(std::string("0"));
+        return Value(vm.ToString(v));
       case 19:  // _quality
         return Value(vm.ToString(v));
       case 11:  // _target
       case 14:  // _droptarget
       case 15:  // _url
-      case 17:  // _focusrect
+        return v;
+      case 17:  // _focusrect: an object is false, and what reads as no number changes nothing
+        if (v.IsObject()) return Value(false);
+        if (std::isnan(vm.ToNumber(v))) return std::nullopt;
         return v;
       default: {
         if (!v.IsObject()) return v;
@@ -561,8 +566,8 @@ struct Executor {
   void SetProperty(const Value& target, int index, const Value& value) {
     Object* o = PropertyTarget(target);
     if (index < 0 || index >= static_cast<int>(std::size(kPropertyNames))) return;
-    const Value v = PropertyValue(index, value);
-    if (o) vm.SetMember(o, kPropertyNames[index], v);
+    const std::optional<Value> v = PropertyValue(index, value);
+    if (o && v) vm.SetMember(o, kPropertyNames[index], *v);
   }
 
   Value GetProperty(const Value& target, int index) {
