@@ -106,15 +106,8 @@ struct Executor {
       out = Root();
       return true;
     }
-    // A variable named "_level" (or "_flash") and a number names that level, whatever follows
-    // the digits; no digits is level 0, and the number wraps as a 32-bit one.
-    if (vm.Host() && name.size() >= 6 &&
-        (Is(name.substr(0, 6), "_level") || Is(name.substr(0, 6), "_flash"))) {
-      uint32_t n = 0;
-      for (size_t i = 6; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i) {
-        n = n * 10 + static_cast<uint32_t>(name[i] - '0');
-      }
-      // A variable of that name set on a clip in scope hides the level.
+    // A variable of a level's name set on a clip in scope hides the level.
+    if (Value level; LevelStep(name, level)) {
       for (auto it = act.scope.rbegin(); it != act.scope.rend(); ++it) {
         Object* o = *it == act.base ? act.target : *it;
         if (o && o->kind == ObjectKind::Clip && o->FindOwn(name, CaseSensitive())) {
@@ -122,10 +115,7 @@ struct Executor {
           return true;
         }
       }
-      const auto level = static_cast<int32_t>(n);
-      const std::optional<ClipRef> at =
-          level >= 0 ? vm.Host()->Level(level) : std::nullopt;
-      out = at ? Value(vm.ClipObject(*at)) : Value();
+      out = std::move(level);
       return true;
     }
     return false;
@@ -170,7 +160,8 @@ struct Executor {
   // of a variable path before the variable's name may start from anything a script can name.
   enum class PathUse { Target, Holder };
 
-  // "_level3" or "_flash3" names level 3, whatever follows the digits; no digits is level 0.
+  // "_level3" or "_flash3" names level 3, whatever follows the digits; no digits is level 0,
+  // and the number wraps as a 32-bit one.
   bool LevelStep(std::string_view name, Value& out) {
     if (!vm.Host() || name.size() < 6 ||
         !(Is(name.substr(0, 6), "_level") || Is(name.substr(0, 6), "_flash"))) {
@@ -229,7 +220,8 @@ struct Executor {
       // Colons before a step are passed over; with nothing after them the path names nothing.
       while (i < n && path[i] == ':') ++i;
       if (i == n) return {};
-      if (path.compare(i, 2, "..") == 0 && (i + 2 == n || path[i + 2] == '/' || path[i + 2] == ':')) {
+      if (path.compare(i, 2, "..") == 0 &&
+          (i + 2 == n || path[i + 2] == '/' || path[i + 2] == ':')) {
         cur = vm.GetMember(cur, "_parent");
         if (!cur.IsObject()) return {};
         i += 2;
@@ -275,10 +267,9 @@ struct Executor {
       } else {
         // Only child clips: "_root" or "_level0" past the start is a name like any other.
         Object* o = cur.AsObject();
-        const std::optional<ClipRef> child =
-            o && o->kind == ObjectKind::Clip && vm.Host()
-                ? vm.Host()->Child(o->clip, name, CaseSensitive())
-                : std::nullopt;
+        const std::optional<ClipRef> child = o && o->kind == ObjectKind::Clip && vm.Host()
+                                                 ? vm.Host()->Child(o->clip, name, CaseSensitive())
+                                                 : std::nullopt;
         cur = child ? Value(vm.ClipObject(*child)) : Value();
       }
       i = end < path.size() ? end + 1 : end;
@@ -289,8 +280,9 @@ struct Executor {
   // The player warns where a clip was asked for and a path led to a plain value.
   void WarnIfPrimitive(const Value& v) {
     if (version >= 5 && !v.IsObject() && !v.IsUndefined() && !v.IsNull()) {
-      vm.Trace("Parameters of primitive types are no longer coerced into the required type - "
-               "Object.");
+      vm.Trace(
+          "Parameters of primitive types are no longer coerced into the required type - "
+          "Object.");
     }
   }
 
@@ -537,9 +529,9 @@ struct Executor {
   }
 
   // What SetProperty makes of a value before the clip hears of it, whether or not the target
-  // names a clip: a name or quality as text, a number for the rest (an object's valueOf is
-  // asked, not its toString, and NaN comes of one that gives no primitive); the read-only
-  // paths and _focusrect take the value as it is.
+  // names a clip (empty when nothing is to be written): a name or quality as text, the paths
+  // as they are, and a number for the rest (an object's valueOf is asked, not its toString,
+  // and NaN comes of one that gives no primitive).
   std::optional<Value> PropertyValue(int index, const Value& v) {
     switch (index) {
       case 13:  // _name, where NaN is written as 0

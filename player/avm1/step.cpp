@@ -753,11 +753,7 @@ bool Executor::StepObjects(const Action& a) {
       std::string member;
       if (IsPathLike(name) && SplitPath(name, holder, member)) {
         // The player warns where a path leads through a primitive value (and deletes nothing).
-        if (!holder.IsObject() && !holder.IsUndefined() && !holder.IsNull()) {
-          vm.Trace(
-              "Parameters of primitive types are no longer coerced into the required type - "
-              "Object.");
-        }
+        WarnIfPrimitive(holder);
         Push(vm.DeleteMember(holder, member));
         break;
       }
