@@ -182,6 +182,10 @@ Value PointArg(Interpreter& vm, const Value& point, bool toGlobal, const Display
 
 }  // namespace
 
+namespace {
+constexpr const char* kQualityNames[] = {"LOW", "MEDIUM", "HIGH", "BEST"};
+}  // namespace
+
 bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Value& out) {
   DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
   if (!o || name.empty() || (name[0] != '_')) return false;
@@ -232,9 +236,9 @@ bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Va
     std::optional<ClipRef> parent = host_->Parent(clip);
     out = parent ? Value(ClipObject(*parent)) : Value();
   } else if (is("_highquality")) {
-    out = 1.0;
+    out = quality_ == 3 ? 2.0 : quality_ == 2 ? 1.0 : 0.0;
   } else if (is("_quality")) {
-    out = "HIGH";
+    out = kQualityNames[quality_];
   } else if (is("_focusrect")) {
     // A root answers for the whole movie; any other object only for what was set on it.
     if (!o->parent) {
@@ -243,7 +247,7 @@ bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Va
       out = o->focusRect ? Value(*o->focusRect) : Value(Null{});
     }
   } else if (is("_soundbuftime")) {
-    out = 5.0;
+    out = static_cast<double>(soundBufferTime_);
   } else {
     return false;
   }
@@ -258,14 +262,16 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
     // Nothing (undefined or null) leaves a property as it was, even where it counts as 0.
     if (value.IsUndefined() || value.IsNull()) return false;
     out = ToNumber(value);
-    return !std::isnan(out) && std::isfinite(out);
+    return !std::isnan(out);
   };
   double n = 0;
   if (is("_x") || is("_y")) {
     const Point corner = FieldCorner(*o);
     if (number(n)) {
+      // A position past what whole twips can hold (an infinite one) lands on the lowest.
+      const double twips = std::round(n * 20);
       (is("_x") ? o->matrix.tx : o->matrix.ty) =
-          std::round(n * 20) - (is("_x") ? corner.x : corner.y);
+          (std::isfinite(twips) ? twips : -2147483648.0) - (is("_x") ? corner.x : corner.y);
     }
   } else if (is("_xscale")) {
     if (number(n)) SetTransform(*o, n, YScale(*o), Rotation(*o));
@@ -279,14 +285,18 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
       SetTransform(*o, XScale(*o), YScale(*o), n);
     }
   } else if (is("_alpha")) {
-    if (number(n)) o->colors.aMul = static_cast<int16_t>(std::clamp(n * 2.56, -32768.0, 32767.0));
+    // An infinite alpha wraps to nothing, as the fixed-point value it is stored in does.
+    if (number(n)) {
+      o->colors.aMul =
+          std::isfinite(n) ? static_cast<int16_t>(std::clamp(n * 2.56, -32768.0, 32767.0)) : 0;
+    }
   } else if (is("_visible")) {
     if (number(n)) o->visible = n != 0;
     // What cannot be seen cannot keep the keyboard focus.
     if (!o->visible) DropFocusWithin(o->id);
   } else if (is("_width") || is("_height")) {
     const Movie* movie = host_->Display()->LibraryOf(*o);
-    if (!number(n) || !movie) return true;
+    if (!number(n) || !std::isfinite(n) || !movie) return true;
     if (o->field) {
       // A field changes its box, not its scale, and takes the size as its box's own: a
       // scaled field ends up as much wider as its scale makes it.
@@ -345,8 +355,24 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
       o->focusRect = nothing ? std::nullopt : std::optional<bool>(ToBoolean(value, Version()));
     }
     return true;
-  } else if (is("_highquality") || is("_quality") || is("_soundbuftime")) {
-    // Player-wide settings this player does not vary.
+  } else if (is("_highquality")) {
+    // 2 or more is best, 0 up to 1 low, anything else (a negative number too) high.
+    if (number(n)) quality_ = n >= 2 ? 3 : (n >= 0 && n < 1) ? 0 : 2;
+    return true;
+  } else if (is("_quality")) {
+    const std::string asked = ToString(value);
+    for (int q = 0; q < 4; ++q) {
+      if (NamesEqual(asked, kQualityNames[q], false)) quality_ = q;
+    }
+    return true;
+  } else if (is("_soundbuftime")) {
+    // Whole seconds; what no 32-bit integer holds (an infinity) is the lowest one.
+    if (number(n)) {
+      soundBufferTime_ = std::isfinite(n) && std::fabs(n) < 2147483648.0
+                             ? static_cast<int32_t>(n)
+                             : std::numeric_limits<int32_t>::min();
+    }
+    return true;
   } else {
     return false;
   }

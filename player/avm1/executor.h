@@ -106,15 +106,8 @@ struct Executor {
       out = Root();
       return true;
     }
-    // A variable named "_level" (or "_flash") and a number names that level, whatever follows
-    // the digits; no digits is level 0, and the number wraps as a 32-bit one.
-    if (vm.Host() && name.size() >= 6 &&
-        (Is(name.substr(0, 6), "_level") || Is(name.substr(0, 6), "_flash"))) {
-      uint32_t n = 0;
-      for (size_t i = 6; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i) {
-        n = n * 10 + static_cast<uint32_t>(name[i] - '0');
-      }
-      // A variable of that name set on a clip in scope hides the level.
+    // A variable of a level's name set on a clip in scope hides the level.
+    if (Value level; LevelStep(name, level)) {
       for (auto it = act.scope.rbegin(); it != act.scope.rend(); ++it) {
         Object* o = *it == act.base ? act.target : *it;
         if (o && o->kind == ObjectKind::Clip && o->FindOwn(name, CaseSensitive())) {
@@ -122,10 +115,7 @@ struct Executor {
           return true;
         }
       }
-      const auto level = static_cast<int32_t>(n);
-      const std::optional<ClipRef> at =
-          level >= 0 ? vm.Host()->Level(level) : std::nullopt;
-      out = at ? Value(vm.ClipObject(*at)) : Value();
+      out = std::move(level);
       return true;
     }
     return false;
@@ -165,78 +155,146 @@ struct Executor {
     return v;
   }
 
-  // A target path ("/a/b", "../c", "_root.d", "e") to the object it names.
-  // With `clipsFirst` (tellTarget) a first step names a child clip before a variable.
-  Value ResolveTarget(std::string_view path, bool clipsFirst = false) {
-    // A target given in slash syntax does not switch to dots half way: past the first slash
-    // a dot may only be part of a ".." step.
-    if (const size_t slash = path.find('/'); slash != std::string_view::npos) {
-      for (size_t at = slash + 1; at <= path.size();) {
-        size_t end = path.find_first_of("/:", at);
-        if (end == std::string_view::npos) end = path.size();
-        const std::string_view step = path.substr(at, end - at);
-        if (step != ".." && step.find('.') != std::string_view::npos) return {};
-        at = end + 1;
+  // How a path is read. A target (tellTarget, a property's clip, a clip to duplicate) finds a
+  // child clip before a variable of the same name at every step and knows no `this`. The part
+  // of a variable path before the variable's name may start from anything a script can name.
+  enum class PathUse { Target, Holder };
+
+  // "_level3" or "_flash3" names level 3, whatever follows the digits; no digits is level 0,
+  // and the number wraps as a 32-bit one.
+  bool LevelStep(std::string_view name, Value& out) {
+    if (!vm.Host() || name.size() < 6 ||
+        !(Is(name.substr(0, 6), "_level") || Is(name.substr(0, 6), "_flash"))) {
+      return false;
+    }
+    uint32_t n = 0;
+    for (size_t i = 6; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i) {
+      n = n * 10 + static_cast<uint32_t>(name[i] - '0');
+    }
+    const auto level = static_cast<int32_t>(n);
+    const std::optional<ClipRef> at = level >= 0 ? vm.Host()->Level(level) : std::nullopt;
+    out = at ? Value(vm.ClipObject(*at)) : Value();
+    return true;
+  }
+
+  // One named step of a path from `from`.
+  Value PathStep(const Value& from, std::string_view name, bool first, PathUse use) {
+    Value v;
+    if (LevelStep(name, v)) return v;
+    if (Is(name, "_root")) return Root();
+    if (first && use == PathUse::Holder) {
+      // `this` leading a variable's path is the clip the script acts on, even in a function
+      // that keeps no `this` of its own.
+      if (Is(name, "this")) return act.target ? Value(act.target) : Value();
+      if (Special(name, v)) return v;
+    }
+    Object* o = from.AsObject();
+    if (o && o->kind == ObjectKind::Clip && vm.Host()) {
+      if (std::optional<ClipRef> child = vm.Host()->Child(o->clip, name, CaseSensitive())) {
+        return vm.ClipObject(*child);
       }
     }
+    if (first && use == PathUse::Holder) return LookupPlain(name);
+    return vm.GetMember(from, name);
+  }
+
+  // A target path ("/a/b", "../c", "_root.d", "a:b") to what it names: undefined when a step
+  // names nothing, and what the last step holds, even a plain value.
+  Value ResolveTarget(std::string_view path, PathUse use = PathUse::Target) {
+    if (path.empty()) return {};
+    if (version < 5) return ResolveSlashTarget(path);
     Value cur = act.target;
     size_t i = 0;
     bool first = true;
-    if (!path.empty() && path[0] == '/') {
+    // Past a slash, dots are part of names (only ".." still steps up).
+    bool slashes = false;
+    if (path[0] == '/') {
       cur = Root();
       i = 1;
       first = false;
+      slashes = true;
     }
-    while (i < path.size()) {
-      if (path.compare(i, 2, "..") == 0) {
+    const size_t n = path.size();
+    while (i < n) {
+      if (!first && !cur.IsObject()) return {};
+      // Colons before a step are passed over; with nothing after them the path names nothing.
+      while (i < n && path[i] == ':') ++i;
+      if (i == n) return {};
+      if (path.compare(i, 2, "..") == 0 &&
+          (i + 2 == n || path[i + 2] == '/' || path[i + 2] == ':')) {
         cur = vm.GetMember(cur, "_parent");
+        if (!cur.IsObject()) return {};
         i += 2;
-        first = false;
-        continue;
-      }
-      if (path[i] == '/' || path[i] == '.' || path[i] == ':') {
-        // An empty step ("a//b") names nothing.
-        if (path[i] == '/' && i + 1 < path.size() && path[i + 1] == '/') return {};
-        ++i;
-        continue;
-      }
-      size_t end = path.find_first_of("/.:", i);
-      if (end == std::string_view::npos) end = path.size();
-      const std::string_view segment = path.substr(i, end - i);
-      Object* from = first ? act.target : cur.AsObject();
-      if (clipsFirst && from && from->kind == ObjectKind::Clip && vm.Host()) {
-        if (std::optional<ClipRef> child = vm.Host()->Child(from->clip, segment, CaseSensitive())) {
-          cur = vm.ClipObject(*child);
-          first = false;
-          i = end;
-          continue;
-        }
-      }
-      if (first) {
-        cur = LookupPlain(segment);
-        if (!cur.IsObject() && end < path.size() && act.target) {
-          cur = MemberOrChild(act.target, segment, true);
-        }
       } else {
-        cur = MemberOrChild(cur, segment, true);
+        // A dot followed by another is part of the name: "a..b" is one name.
+        size_t end = i;
+        while (end < n && path[end] != '/' && path[end] != ':' &&
+               !(path[end] == '.' && !slashes && (end + 1 == n || path[end + 1] != '.'))) {
+          ++end;
+        }
+        if (end == i) return {};
+        cur = PathStep(cur, path.substr(i, end - i), first, use);
+        i = end;
       }
       first = false;
-      i = end;
-      if (cur.IsUndefined() || cur.IsNull()) return {};
+      // A step closes with a dot, a colon and a slash, each at most once and in that order.
+      if (i < n && path[i] == '.' && !slashes) ++i;
+      if (i < n && path[i] == ':') ++i;
+      if (i < n && path[i] == '/') ++i, slashes = true;
     }
     return cur;
   }
 
-  // Splits "path:name" or "path.name" into its object and the name.
-  bool SplitPath(std::string_view name, Value& object, std::string& var) {
-    // The last separator splits: "a:b.c" is the variable c of a's b.
-    size_t split = name.find_last_of(":.");
-    if (split == std::string_view::npos ||
-        (split > 0 && name[split] == '.' && name[split - 1] == '.')) {
-      return false;
+  // SWF 4 paths: slashes only, a level named only at the start, and no _root.
+  Value ResolveSlashTarget(std::string_view path) {
+    Value cur = act.target;
+    size_t i = 0;
+    if (path[0] == '/') {
+      cur = Root();
+      i = 1;
+    } else if (Value level; LevelStep(path.substr(0, path.find('/')), level)) {
+      cur = level;
+      i = std::min(path.size(), path.find('/'));
+      if (i < path.size()) ++i;
     }
+    while (i < path.size()) {
+      if (!cur.IsObject()) return {};
+      size_t end = std::min(path.size(), path.find('/', i));
+      const std::string_view name = path.substr(i, end - i);
+      if (name.empty()) return {};
+      if (name == "..") {
+        cur = vm.GetMember(cur, "_parent");
+      } else {
+        // Only child clips: "_root" or "_level0" past the start is a name like any other.
+        Object* o = cur.AsObject();
+        const std::optional<ClipRef> child = o && o->kind == ObjectKind::Clip && vm.Host()
+                                                 ? vm.Host()->Child(o->clip, name, CaseSensitive())
+                                                 : std::nullopt;
+        cur = child ? Value(vm.ClipObject(*child)) : Value();
+      }
+      i = end < path.size() ? end + 1 : end;
+    }
+    return cur;
+  }
+
+  // The player warns where a clip was asked for and a path led to a plain value.
+  void WarnIfPrimitive(const Value& v) {
+    if (version >= 5 && !v.IsObject() && !v.IsUndefined() && !v.IsNull()) {
+      vm.Trace(
+          "Parameters of primitive types are no longer coerced into the required type - "
+          "Object.");
+    }
+  }
+
+  // Splits "path:name" or "path.name" into its object and the name: the last colon (or, from
+  // SWF 5 on, dot) splits, so "a:b.c" is the variable c of a's b.
+  bool SplitPath(std::string_view name, Value& object, std::string& var) {
+    const size_t split = name.find_last_of(version < 5 ? ":" : ":.");
+    if (split == std::string_view::npos) return false;
     const std::string_view holder = name.substr(0, split);
-    if (name[split] != '.' || !DottedPath(holder, object)) object = ResolveTarget(holder);
+    if (name[split] != '.' || !DottedPath(holder, object)) {
+      object = ResolveTarget(holder, PathUse::Holder);
+    }
     var = std::string(name.substr(split + 1));
     return true;
   }
@@ -284,13 +342,29 @@ struct Executor {
   }
 
   Value GetVariable(std::string_view name) {
+    if (version < 5) {
+      // A SWF 4 movie reads only variables: a clip is no value to it.
+      Value object;
+      std::string var;
+      Value v = SplitPath(name, object, var)
+                    ? (object.IsObject() ? vm.GetMember(object, var) : Value())
+                    : LookupPlain(name);
+      const Object* o = v.AsObject();
+      return o && o->kind == ObjectKind::Clip ? Value() : v;
+    }
     if (!IsPathLike(name)) return LookupPlain(name);
     if (Value v; DottedPath(name, v)) return v;
     Value object;
     std::string var;
-    if (SplitPath(name, object, var))
-      return object.IsObject() ? vm.GetMember(object, var) : Value();
-    return ResolveTarget(name);
+    if (SplitPath(name, object, var)) {
+      if (!object.IsObject()) return {};
+      // A level's name read from a clip is that level.
+      if (Value level; LevelStep(var, level)) return level;
+      return vm.GetMember(object, var);
+    }
+    // Slashes alone: the clip they lead to, or else a variable of that very name.
+    if (Value v = ResolveTarget(name); v.IsObject()) return v;
+    return LookupPlain(name);
   }
 
   // A function called by name runs on what it was found on: the `with` object or clip that
@@ -305,11 +379,13 @@ struct Executor {
   }
 
   void SetVariable(std::string_view name, Value value) {
-    if (IsPathLike(name)) {
-      Value object;
+    // A name with slashes but no colon or dot is a plain variable's name.
+    if (Value object; IsPathLike(name)) {
       std::string var;
-      if (SplitPath(name, object, var)) vm.SetMember(object, var, std::move(value));
-      return;
+      if (SplitPath(name, object, var)) {
+        vm.SetMember(object, var, std::move(value));
+        return;
+      }
     }
     for (auto it = withs.rbegin(); it != withs.rend(); ++it) {
       if (vm.HasProperty(it->object, name)) return vm.SetMember(it->object, name, std::move(value));
@@ -426,7 +502,9 @@ struct Executor {
     const std::string path = given && given->kind == ObjectKind::Clip
                                  ? vm.ClipDotPath(given->clip)
                                  : vm.ToString(target);
-    Object* o = ResolveTarget(path, true).AsObject();
+    const Value found = ResolveTarget(path);
+    WarnIfPrimitive(found);
+    Object* o = found.AsObject();
     // An unknown target leaves the script acting on its level's main timeline, though the
     // target's properties then read as undefined.
     targetLost = !o || o->kind != ObjectKind::Clip;
@@ -440,16 +518,48 @@ struct Executor {
       "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
       "_xmouse",      "_ymouse"};
 
+  // A property's clip: a clip as it is, anything else read as a path.
   Object* PropertyTarget(const Value& target) {
-    return target.IsString() && target.AsString().empty()
-               ? act.target
-               : (target.IsString() ? ResolveTarget(target.AsString()) : target).AsObject();
+    if (Object* o = target.AsObject(); o && o->kind == ObjectKind::Clip) return o;
+    const std::string path = target.IsString() ? target.AsString() : vm.ToString(target);
+    if (path.empty()) return act.target;
+    const Value found = ResolveTarget(path);
+    WarnIfPrimitive(found);
+    return found.AsObject();
+  }
+
+  // What SetProperty makes of a value before the clip hears of it, whether or not the target
+  // names a clip (empty when nothing is to be written): a name or quality as text, the paths
+  // as they are, and a number for the rest (an object's valueOf is asked, not its toString,
+  // and NaN comes of one that gives no primitive).
+  std::optional<Value> PropertyValue(int index, const Value& v) {
+    switch (index) {
+      case 13:  // _name, where NaN is written as 0
+        if (v.IsNumber() && std::isnan(v.AsNumber())) return Value(std::string("0"));
+        return Value(vm.ToString(v));
+      case 19:  // _quality
+        return Value(vm.ToString(v));
+      case 11:  // _target
+      case 14:  // _droptarget
+      case 15:  // _url
+        return v;
+      case 17:  // _focusrect: an object is false, and what reads as no number changes nothing
+        if (v.IsObject()) return Value(false);
+        if (std::isnan(vm.ToNumber(v))) return std::nullopt;
+        return v;
+      default: {
+        if (!v.IsObject()) return v;
+        const Value p = ValueOfOperand(v);
+        return p.IsPrimitive() ? p : Value(std::numeric_limits<double>::quiet_NaN());
+      }
+    }
   }
 
   void SetProperty(const Value& target, int index, const Value& value) {
     Object* o = PropertyTarget(target);
-    if (!o || index < 0 || index >= static_cast<int>(std::size(kPropertyNames))) return;
-    vm.SetMember(o, kPropertyNames[index], value);
+    if (index < 0 || index >= static_cast<int>(std::size(kPropertyNames))) return;
+    const std::optional<Value> v = PropertyValue(index, value);
+    if (o && v) vm.SetMember(o, kPropertyNames[index], *v);
   }
 
   Value GetProperty(const Value& target, int index) {

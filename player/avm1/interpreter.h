@@ -444,6 +444,10 @@ class Interpreter {
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::mt19937_64 random_{0x5EED};
   InputState input_;
+  // Player-wide settings scripts may change: the drawing quality (0 low, 1 medium, 2 high,
+  // 3 best; drawing does not vary with it) and the sound buffer, in whole seconds.
+  int quality_ = 2;
+  int32_t soundBufferTime_ = 5;
 };
 
 }  // namespace swf::avm1

@@ -753,11 +753,7 @@ bool Executor::StepObjects(const Action& a) {
       std::string member;
       if (IsPathLike(name) && SplitPath(name, holder, member)) {
         // The player warns where a path leads through a primitive value (and deletes nothing).
-        if (!holder.IsObject() && !holder.IsUndefined() && !holder.IsNull()) {
-          vm.Trace(
-              "Parameters of primitive types are no longer coerced into the required type - "
-              "Object.");
-        }
+        WarnIfPrimitive(holder);
         Push(vm.DeleteMember(holder, member));
         break;
       }
@@ -881,7 +877,10 @@ bool Executor::StepTimeline(const Action& a) {
       uint16_t bias = 0;
       if (!r.U8(flags)) return false;
       if ((flags & 2) && !r.U16(bias)) return false;
-      GotoValue(Pop(), flags & 1, bias);
+      // A frame given as an object is read as its text, as a label or "target:frame" is.
+      Value frame = Pop();
+      if (frame.IsObject()) frame = Value(vm.ToString(frame));
+      GotoValue(frame, flags & 1, bias);
       break;
     }
     case ActionCode::WaitForFrame: {
@@ -899,7 +898,8 @@ bool Executor::StepTimeline(const Action& a) {
       if (!r.U8(skip)) return false;
       // Only a whole number names a frame to wait for (from 1, wrapping as a 32-bit integer
       // does); anything else waits for nothing.
-      const Value v = Pop();
+      Value v = Pop();
+      if (v.IsObject()) v = Value(vm.ToString(v));
       const double frame = v.IsNumber() ? v.AsNumber() : v.IsString() ? vm.ToNumber(v) : NAN;
       if (std::isfinite(frame) && frame == std::trunc(frame)) {
         const int32_t index =
@@ -942,9 +942,16 @@ bool Executor::StepTimeline(const Action& a) {
       break;
     case ActionCode::StartDrag: {
       const Value target = ResolveTarget(PopString());
-      const bool lockCenter = ToBoolean(Pop(), version);
+      // The flags are read as values: an object's valueOf is asked, its toString is not.
+      auto flag = [&] {
+        const Value v = Pop();
+        return v.IsObject() ? ValueOfOperand(v) : v;
+      };
+      const bool lockCenter = ToBoolean(flag(), version);
       std::optional<TwipsRect> bounds;
-      if (ToBoolean(Pop(), version)) {
+      // Only a constraint flag that reads as exactly 1 brings a rectangle off the stack: one
+      // whose valueOf gives "7" leaves it there.
+      if (const Value constrain = flag(); PrimitiveToNumber(constrain, version) == 1) {
         double n[4];  // y2, x2, y1, x1 as they come off the stack
         for (double& v : n) v = PopNumber() * 20;
         auto twips = [](double v) {
