@@ -327,9 +327,14 @@ CompareResult Compare(const BitmapData& a, const BitmapData& b) {
 PixelRect ColorBounds(const BitmapData& bmp, uint32_t mask, uint32_t color, bool find) {
   int left = bmp.width(), top = bmp.height(), right = 0, bottom = 0;
   bool found = false;
+  // The original masks the stored (premultiplied) word and compares it with the colour as the
+  // bitmap would store it, unmasked; an opaque bitmap leaves alpha out of the comparison.
+  const uint32_t keep = bmp.transparent() ? 0xFFFFFFFFu : 0x00FFFFFFu;
+  const uint32_t want = (bmp.transparent() ? PremultiplyArgb(color) : color) & keep;
   for (int y = 0; y < bmp.height(); ++y) {
+    const uint32_t* row = bmp.Row(y);
     for (int x = 0; x < bmp.width(); ++x) {
-      if (((bmp.GetPixel32(x, y) & mask) == (color & mask)) != find) continue;
+      if (((row[x] & mask & keep) == want) != find) continue;
       left = std::min(left, x);
       top = std::min(top, y);
       right = std::max(right, x);

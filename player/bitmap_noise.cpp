@@ -55,7 +55,10 @@ void Noise(BitmapData& bmp, int32_t seed, int low, int high, uint32_t channels, 
       }
       // An opaque bitmap draws no alpha from the generator at all.
       if ((channels & kAlphaChannel) && bmp.transparent()) a = value();
-      row[x] = bmp.Store(a << 24 | r << 16 | g << 8 | b);
+      // Noise scales its colours by alpha with a shift, not a division by 255, so a few
+      // translucent pixels come out one level darker than a stored colour would.
+      auto scale = [a](uint32_t c) { return a == 255 ? c : (c * a + 128) >> 8; };
+      row[x] = a == 0 ? 0 : a << 24 | scale(r) << 16 | scale(g) << 8 | scale(b);
     }
   }
   bmp.Touch();
