@@ -182,7 +182,9 @@ int32_t PixelDissolve(BitmapData& dst, const BitmapData& src, PixelRect rect, in
     const int sx = static_cast<int>(area.from.left + index % w);
     const int sy = static_cast<int>(area.from.top + index / w);
     uint32_t& d = dst.Row(sy - area.from.top + area.dy)[sx - area.from.left + area.dx];
-    d = same ? stored : dst.Store(src.GetPixel32(sx, sy));
+    // The stored word goes across as it is: an opaque bitmap then keeps a translucent source's
+    // premultiplied word, alpha and all.
+    d = same ? stored : src.Row(sy)[sx];
     index = (index + stride) % total;
   }
   dst.Touch();
