@@ -34,8 +34,12 @@ uint32_t UnpremultiplyArgb(uint32_t p) {
   const uint32_t a = p >> 24;
   if (a == 255) return p;
   if (a == 0) return 0;
-  // Halves round down: a pixel read back comes out as the original gives it.
-  auto scale = [a](uint32_t c) { return std::min<uint32_t>(255, (c * 255 + (a - 1) / 2) / a); };
+  // The original divides through a truncated 8.8 reciprocal of alpha, rounding halves down, so
+  // a channel read back can land one below the exact quotient.
+  const uint32_t reciprocal = 0xFF00u / a;
+  auto scale = [reciprocal](uint32_t c) {
+    return std::min<uint32_t>(255, (c * reciprocal + 127) >> 8);
+  };
   return a << 24 | scale(Channel(p, 16)) << 16 | scale(Channel(p, 8)) << 8 | scale(Channel(p, 0));
 }
 

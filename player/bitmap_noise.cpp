@@ -55,10 +55,7 @@ void Noise(BitmapData& bmp, int32_t seed, int low, int high, uint32_t channels, 
       }
       // An opaque bitmap draws no alpha from the generator at all.
       if ((channels & kAlphaChannel) && bmp.transparent()) a = value();
-      // Noise scales its colours by alpha with a shift, not a division by 255, so a few
-      // translucent pixels come out one level darker than a stored colour would.
-      auto scale = [a](uint32_t c) { return a == 255 ? c : (c * a + 128) >> 8; };
-      row[x] = a == 0 ? 0 : a << 24 | scale(r) << 16 | scale(g) << 8 | scale(b);
+      row[x] = bmp.Store(a << 24 | r << 16 | g << 8 | b);
     }
   }
   bmp.Touch();
@@ -66,96 +63,146 @@ void Noise(BitmapData& bmp, int32_t seed, int low, int high, uint32_t channels, 
 
 namespace {
 
-// Gradient noise on a lattice, with a permutation drawn from the seed.
-class GradientNoise {
+// Lattice gradient noise as the original makes it: a permutation of 256 lattice cells and, for
+// each of the four channels, 256 unit gradients, all drawn from the seed's generator; cells are
+// eased with 3t^2 - 2t^3. Stitching wraps the lattice so the noise tiles the bitmap.
+class LatticeNoise {
  public:
-  explicit GradientNoise(int32_t seed) {
-    std::iota(perm_.begin(), perm_.begin() + 256, 0);
-    MinimalStandard random(seed);
-    for (int i = 255; i > 0; --i) std::swap(perm_[i], perm_[random.Next() % (i + 1)]);
-    std::copy(perm_.begin(), perm_.begin() + 256, perm_.begin() + 256);
+  static constexpr int kSize = 256, kMask = 255, kOffset = 4096;
+  struct Wrap {
+    int width = 0, height = 0;  // lattice cells across the tile
+    int wrapX = 0, wrapY = 0;   // the first cell index that wraps back
+  };
+
+  explicit LatticeNoise(int32_t seed) {
+    // The generator here takes a seed of zero or below as 1 - seed, kept inside its range.
+    int64_t state = seed;
+    if (state <= 0) state = -(state % (kModulus - 1)) + 1;
+    if (state > kModulus - 1) state = kModulus - 1;
+    auto next = [&state] {
+      // Park and Miller's generator without overflow (Schrage's method).
+      state = 16807 * (state % 127773) - 2836 * (state / 127773);
+      if (state <= 0) state += kModulus;
+      return state;
+    };
+    for (auto& channel : gradients_) {
+      for (int i = 0; i < kSize; ++i) {
+        lattice_[i] = i;
+        for (double& v : channel[i]) v = static_cast<double>(next() % (2 * kSize) - kSize) / kSize;
+        const double length = std::hypot(channel[i][0], channel[i][1]);
+        if (length > 0) channel[i][0] /= length, channel[i][1] /= length;
+      }
+    }
+    for (int i = kSize - 1; i > 0; --i) {
+      const int j = static_cast<int>(next() % kSize);
+      std::swap(lattice_[i], lattice_[j]);
+    }
+    for (int i = 0; i < kSize + 2; ++i) {
+      lattice_[kSize + i] = lattice_[i];
+      for (auto& channel : gradients_) channel[kSize + i] = channel[i];
+    }
   }
 
-  // In -1..1. `wrapX` and `wrapY` (lattice cells, 0 for none) make it tile.
-  double At(double x, double y, double z, int wrapX, int wrapY) const {
-    const double fx = std::floor(x), fy = std::floor(y), fz = std::floor(z);
-    const int64_t ix = static_cast<int64_t>(fx), iy = static_cast<int64_t>(fy);
-    const int64_t iz = static_cast<int64_t>(fz);
-    x -= fx, y -= fy, z -= fz;
-    const double u = Fade(x), v = Fade(y), w = Fade(z);
-    auto cell = [](int64_t i, int wrap) {
-      if (wrap > 0) i = ((i % wrap) + wrap) % wrap;
-      return static_cast<int>(i & 255);
+  double At(int channel, double x, double y, const Wrap* wrap) const {
+    auto split = [](double v, int& cell, double& frac) {
+      const double t = v + kOffset;
+      // Far-off coordinates only need their place in the 256-cell lattice.
+      const double whole = std::trunc(std::fmod(t, 1 << 30));
+      cell = static_cast<int>(whole);
+      frac = t - std::trunc(t);
     };
-    const int x0 = cell(ix, wrapX), x1 = cell(ix + 1, wrapX);
-    const int y0 = cell(iy, wrapY), y1 = cell(iy + 1, wrapY);
-    const int z0 = static_cast<int>(iz & 255), z1 = static_cast<int>((iz + 1) & 255);
-    auto hash = [&](int a, int b, int c) { return perm_[perm_[perm_[a] + b] + c]; };
+    int bx0, by0;
+    double rx0, ry0;
+    split(x, bx0, rx0);
+    split(y, by0, ry0);
+    int bx1 = bx0 + 1, by1 = by0 + 1;
+    if (wrap) {
+      if (bx0 >= wrap->wrapX) bx0 -= wrap->width;
+      if (bx1 >= wrap->wrapX) bx1 -= wrap->width;
+      if (by0 >= wrap->wrapY) by0 -= wrap->height;
+      if (by1 >= wrap->wrapY) by1 -= wrap->height;
+    }
+    bx0 &= kMask, bx1 &= kMask, by0 &= kMask, by1 &= kMask;
+    const double rx1 = rx0 - 1, ry1 = ry0 - 1;
+    const int i = lattice_[bx0], j = lattice_[bx1];
+    const auto& g = gradients_[channel];
+    auto dot = [&](int cell, double rx, double ry) { return rx * g[cell][0] + ry * g[cell][1]; };
+    auto ease = [](double t) { return t * t * (3 - 2 * t); };
     auto lerp = [](double t, double a, double b) { return a + t * (b - a); };
-    return lerp(
-        w,
-        lerp(v, lerp(u, Grad(hash(x0, y0, z0), x, y, z), Grad(hash(x1, y0, z0), x - 1, y, z)),
-             lerp(u, Grad(hash(x0, y1, z0), x, y - 1, z), Grad(hash(x1, y1, z0), x - 1, y - 1, z))),
-        lerp(v,
-             lerp(u, Grad(hash(x0, y0, z1), x, y, z - 1), Grad(hash(x1, y0, z1), x - 1, y, z - 1)),
-             lerp(u, Grad(hash(x0, y1, z1), x, y - 1, z - 1),
-                  Grad(hash(x1, y1, z1), x - 1, y - 1, z - 1))));
+    const double sx = ease(rx0), sy = ease(ry0);
+    const double a = lerp(sx, dot(lattice_[i + by0], rx0, ry0), dot(lattice_[j + by0], rx1, ry0));
+    const double b = lerp(sx, dot(lattice_[i + by1], rx0, ry1), dot(lattice_[j + by1], rx1, ry1));
+    return lerp(sy, a, b);
   }
 
  private:
-  static double Fade(double t) { return t * t * t * (t * (t * 6 - 15) + 10); }
-  static double Grad(int hash, double x, double y, double z) {
-    const int h = hash & 15;
-    const double u = h < 8 ? x : y;
-    const double v = h < 4 ? y : (h == 12 || h == 14 ? x : z);
-    return ((h & 1) ? -u : u) + ((h & 2) ? -v : v);
-  }
-  std::array<int, 512> perm_{};
+  static constexpr int64_t kModulus = 2147483647;
+  std::array<int, 2 * kSize + 2> lattice_{};
+  std::array<std::array<std::array<double, 2>, 2 * kSize + 2>, 4> gradients_{};
 };
 
 }  // namespace
 
 void PerlinNoise(BitmapData& bmp, const PerlinParams& p) {
   if (bmp.disposed() || p.octaves <= 0) return;
-  const GradientNoise noise(p.seed);
+  const LatticeNoise noise(p.seed);
   const int octaves = std::min(p.octaves, 32);
-  // Each channel reads its own plane of the noise.
+  double freqX = p.baseX == 0 ? 0 : 1 / p.baseX;
+  double freqY = p.baseY == 0 ? 0 : 1 / p.baseY;
+  LatticeNoise::Wrap base;
+  const LatticeNoise::Wrap* wrap = nullptr;
+  if (p.stitch) {
+    // The frequencies move to the nearest ones that fit a whole number of cells in the bitmap.
+    auto fit = [](double freq, double size) {
+      if (freq == 0) return freq;
+      const double lo = std::floor(size * freq) / size, hi = std::ceil(size * freq) / size;
+      return freq / lo < hi / freq ? lo : hi;
+    };
+    freqX = fit(freqX, bmp.width());
+    freqY = fit(freqY, bmp.height());
+    base.width = static_cast<int>(bmp.width() * freqX + 0.5);
+    base.height = static_cast<int>(bmp.height() * freqY + 0.5);
+    base.wrapX = static_cast<int>(LatticeNoise::kOffset + base.width);
+    base.wrapY = static_cast<int>(LatticeNoise::kOffset + base.height);
+    wrap = &base;
+  }
+  // Red, green, blue and alpha each read their own set of gradients; gray reads red's.
   const bool alpha = (p.channels & kAlphaChannel) && bmp.transparent();
   const int shifts[4] = {16, 8, 0, 24};
   bool wanted[4] = {(p.channels & kRedChannel) != 0, (p.channels & kGreenChannel) != 0,
                     (p.channels & kBlueChannel) != 0, alpha};
   if (p.gray) wanted[0] = true, wanted[1] = wanted[2] = false;
-  const double baseX = p.baseX == 0 ? 1 : std::fabs(p.baseX);
-  const double baseY = p.baseY == 0 ? 1 : std::fabs(p.baseY);
   for (int y = 0; y < bmp.height(); ++y) {
     uint32_t* row = bmp.Row(y);
     for (int x = 0; x < bmp.width(); ++x) {
       uint32_t channel[4] = {0, 0, 0, 255};
       for (int c = 0; c < 4; ++c) {
         if (!wanted[c]) continue;
-        double sum = 0, amplitude = 1, total = 0, frequency = 1;
+        LatticeNoise::Wrap w = base;
+        double sum = 0, ratio = 1, scale = 1;
         for (int o = 0; o < octaves; ++o) {
           const Point offset = o < static_cast<int>(p.offsets.size()) ? p.offsets[o] : Point{};
-          const double nx = (x + offset.x) * frequency / baseX;
-          const double ny = (y + offset.y) * frequency / baseY;
-          const int wrapX =
-              p.stitch ? std::max(1, static_cast<int>(bmp.width() * frequency / baseX)) : 0;
-          const int wrapY =
-              p.stitch ? std::max(1, static_cast<int>(bmp.height() * frequency / baseY)) : 0;
-          const double n = noise.At(nx, ny, c * 37.5 + 0.5, wrapX, wrapY);
-          sum += (p.fractal ? n : std::fabs(n)) * amplitude;
-          total += amplitude;
-          amplitude /= 2;
-          frequency *= 2;
+          const double n = noise.At(c, (x + offset.x) * freqX * scale,
+                                    (y + offset.y) * freqY * scale, wrap ? &w : nullptr);
+          sum += (p.fractal ? n : std::fabs(n)) / ratio;
+          ratio *= 2;
+          scale *= 2;
+          if (wrap) {
+            w.width *= 2;
+            w.wrapX = 2 * w.wrapX - LatticeNoise::kOffset;
+            w.height *= 2;
+            w.wrapY = 2 * w.wrapY - LatticeNoise::kOffset;
+          }
         }
-        double v = sum / total;
-        v = p.fractal ? (v + 1) / 2 : v;
-        channel[c] = static_cast<uint32_t>(std::clamp(v * 255, 0.0, 255.0));
+        const double v = p.fractal ? (sum * 255 + 255) / 2 : sum * 255;
+        channel[c] = static_cast<uint32_t>(std::clamp(v + 0.5, 0.0, 255.0));
       }
       if (p.gray) channel[1] = channel[2] = channel[0];
-      uint32_t argb = 0;
-      for (int c = 0; c < 4; ++c) argb |= channel[c] << shifts[c];
-      row[x] = bmp.Store(argb);
+      // The channels go into the bitmap as they come, not scaled by the alpha beside them;
+      // reading such a pixel back saturates the colours a low alpha cannot hold.
+      uint32_t word = 0;
+      for (int c = 0; c < 4; ++c) word |= channel[c] << shifts[c];
+      row[x] = word;
     }
   }
   bmp.Touch();
