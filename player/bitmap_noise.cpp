@@ -144,9 +144,11 @@ class LatticeNoise {
 }  // namespace
 
 void PerlinNoise(BitmapData& bmp, const PerlinParams& p) {
-  if (bmp.disposed() || p.octaves <= 0) return;
+  if (bmp.disposed()) return;
   const LatticeNoise noise(p.seed);
-  const int octaves = std::min(p.octaves, 32);
+  const int octaves = std::clamp(p.octaves, 0, 32);
+  // A zero base leaves nothing to sample: every channel asked for comes out 0.
+  const bool flat = p.baseX == 0 || p.baseY == 0;
   double freqX = p.baseX == 0 ? 0 : 1 / p.baseX;
   double freqY = p.baseY == 0 ? 0 : 1 / p.baseY;
   LatticeNoise::Wrap base;
@@ -166,12 +168,17 @@ void PerlinNoise(BitmapData& bmp, const PerlinParams& p) {
     base.wrapY = static_cast<int>(LatticeNoise::kOffset + base.height);
     wrap = &base;
   }
-  // Red, green, blue and alpha each read their own set of gradients; gray reads red's.
+  // The channels asked for take the sets of gradients in turn (red, green, blue, alpha), so a
+  // lone blue channel looks like a lone red one; gray counts as one channel.
   const bool alpha = (p.channels & kAlphaChannel) && bmp.transparent();
   const int shifts[4] = {16, 8, 0, 24};
   bool wanted[4] = {(p.channels & kRedChannel) != 0, (p.channels & kGreenChannel) != 0,
                     (p.channels & kBlueChannel) != 0, alpha};
   if (p.gray) wanted[0] = true, wanted[1] = wanted[2] = false;
+  int set[4] = {};
+  for (int c = 0, next = 0; c < 4; ++c) {
+    if (wanted[c]) set[c] = next++;
+  }
   for (int y = 0; y < bmp.height(); ++y) {
     uint32_t* row = bmp.Row(y);
     for (int x = 0; x < bmp.width(); ++x) {
@@ -182,7 +189,7 @@ void PerlinNoise(BitmapData& bmp, const PerlinParams& p) {
         double sum = 0, ratio = 1, scale = 1;
         for (int o = 0; o < octaves; ++o) {
           const Point offset = o < static_cast<int>(p.offsets.size()) ? p.offsets[o] : Point{};
-          const double n = noise.At(c, (x + offset.x) * freqX * scale,
+          const double n = noise.At(set[c], (x + offset.x) * freqX * scale,
                                     (y + offset.y) * freqY * scale, wrap ? &w : nullptr);
           sum += (p.fractal ? n : std::fabs(n)) / ratio;
           ratio *= 2;
@@ -194,8 +201,18 @@ void PerlinNoise(BitmapData& bmp, const PerlinParams& p) {
             w.wrapY = 2 * w.wrapY - LatticeNoise::kOffset;
           }
         }
-        const double v = p.fractal ? (sum * 255 + 255) / 2 : sum * 255;
-        channel[c] = static_cast<uint32_t>(std::clamp(v + 0.5, 0.0, 255.0));
+        if (flat) {
+          channel[c] = 0;
+          continue;
+        }
+        // Both round to a whole level of the sum first; fractal noise then halves it around the
+        // middle, dropping the half.
+        if (p.fractal) {
+          const double twice = std::clamp(std::floor(sum * 255 + 255.5), 0.0, 510.0);
+          channel[c] = static_cast<uint32_t>(twice) / 2;
+        } else {
+          channel[c] = static_cast<uint32_t>(std::clamp(sum * 255 + 0.5, 0.0, 255.0));
+        }
       }
       if (p.gray) channel[1] = channel[2] = channel[0];
       // The channels go into the bitmap as they come, not scaled by the alpha beside them;
