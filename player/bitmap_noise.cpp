@@ -149,8 +149,8 @@ void PerlinNoise(BitmapData& bmp, const PerlinParams& p) {
   const int octaves = std::clamp(p.octaves, 0, 32);
   // A zero base leaves nothing to sample: every channel asked for comes out 0.
   const bool flat = p.baseX == 0 || p.baseY == 0;
-  double freqX = p.baseX == 0 ? 0 : 1 / p.baseX;
-  double freqY = p.baseY == 0 ? 0 : 1 / p.baseY;
+  double freqX = p.baseX == 0 ? 0 : 1 / std::fabs(p.baseX);
+  double freqY = p.baseY == 0 ? 0 : 1 / std::fabs(p.baseY);
   LatticeNoise::Wrap base;
   const LatticeNoise::Wrap* wrap = nullptr;
   if (p.stitch) {
