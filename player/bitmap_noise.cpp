@@ -69,9 +69,10 @@ namespace {
 class LatticeNoise {
  public:
   static constexpr int kSize = 256, kMask = 255, kOffset = 4096;
+  // Kept in doubles: they double with every octave and may outgrow an int.
   struct Wrap {
-    int width = 0, height = 0;  // lattice cells across the tile
-    int wrapX = 0, wrapY = 0;   // the first cell index that wraps back
+    double width = 0, height = 0;  // lattice cells across the tile
+    double wrapX = 0, wrapY = 0;   // the first cell index that wraps back
   };
 
   explicit LatticeNoise(int32_t seed) {
@@ -104,25 +105,29 @@ class LatticeNoise {
   }
 
   double At(int channel, double x, double y, const Wrap* wrap) const {
-    auto split = [](double v, int& cell, double& frac) {
-      const double t = v + kOffset;
-      // Far-off coordinates only need their place in the 256-cell lattice.
-      const double whole = std::trunc(std::fmod(t, 1 << 30));
-      cell = static_cast<int>(whole);
-      frac = t - std::trunc(t);
+    auto split = [](double v, double& cell, double& frac) {
+      double t = v + kOffset;
+      if (!std::isfinite(t)) t = 0;
+      cell = std::trunc(t);
+      frac = t - cell;
     };
-    int bx0, by0;
+    double cx0, cy0;
     double rx0, ry0;
-    split(x, bx0, rx0);
-    split(y, by0, ry0);
-    int bx1 = bx0 + 1, by1 = by0 + 1;
+    split(x, cx0, rx0);
+    split(y, cy0, ry0);
+    double cx1 = cx0 + 1, cy1 = cy0 + 1;
     if (wrap) {
-      if (bx0 >= wrap->wrapX) bx0 -= wrap->width;
-      if (bx1 >= wrap->wrapX) bx1 -= wrap->width;
-      if (by0 >= wrap->wrapY) by0 -= wrap->height;
-      if (by1 >= wrap->wrapY) by1 -= wrap->height;
+      if (cx0 >= wrap->wrapX) cx0 -= wrap->width;
+      if (cx1 >= wrap->wrapX) cx1 -= wrap->width;
+      if (cy0 >= wrap->wrapY) cy0 -= wrap->height;
+      if (cy1 >= wrap->wrapY) cy1 -= wrap->height;
     }
-    bx0 &= kMask, bx1 &= kMask, by0 &= kMask, by1 &= kMask;
+    // Only a cell's place among the 256 matters.
+    auto cell = [](double c) {
+      const double m = std::fmod(c, kSize);
+      return static_cast<int>(m < 0 ? m + kSize : m) & kMask;
+    };
+    const int bx0 = cell(cx0), bx1 = cell(cx1), by0 = cell(cy0), by1 = cell(cy1);
     const double rx1 = rx0 - 1, ry1 = ry0 - 1;
     const int i = lattice_[bx0], j = lattice_[bx1];
     const auto& g = gradients_[channel];
@@ -147,13 +152,14 @@ void PerlinNoise(BitmapData& bmp, const PerlinParams& p) {
   if (bmp.disposed()) return;
   const LatticeNoise noise(p.seed);
   const int octaves = std::clamp(p.octaves, 0, 32);
-  // A zero base leaves nothing to sample: every channel asked for comes out 0.
-  const bool flat = p.baseX == 0 || p.baseY == 0;
+  // A base that is not a number spoils every sample, and the channels asked for come out 0; a
+  // zero base samples along a single lattice line.
+  const bool flat = std::isnan(p.baseX) || std::isnan(p.baseY);
   double freqX = p.baseX == 0 ? 0 : 1 / std::fabs(p.baseX);
   double freqY = p.baseY == 0 ? 0 : 1 / std::fabs(p.baseY);
   LatticeNoise::Wrap base;
   const LatticeNoise::Wrap* wrap = nullptr;
-  if (p.stitch) {
+  if (p.stitch && !flat) {
     // The frequencies move to the nearest ones that fit a whole number of cells in the bitmap.
     auto fit = [](double freq, double size) {
       if (freq == 0) return freq;
@@ -162,10 +168,10 @@ void PerlinNoise(BitmapData& bmp, const PerlinParams& p) {
     };
     freqX = fit(freqX, bmp.width());
     freqY = fit(freqY, bmp.height());
-    base.width = static_cast<int>(bmp.width() * freqX + 0.5);
-    base.height = static_cast<int>(bmp.height() * freqY + 0.5);
-    base.wrapX = static_cast<int>(LatticeNoise::kOffset + base.width);
-    base.wrapY = static_cast<int>(LatticeNoise::kOffset + base.height);
+    base.width = std::trunc(bmp.width() * freqX + 0.5);
+    base.height = std::trunc(bmp.height() * freqY + 0.5);
+    base.wrapX = LatticeNoise::kOffset + base.width;
+    base.wrapY = LatticeNoise::kOffset + base.height;
     wrap = &base;
   }
   // The channels asked for take the sets of gradients in turn (red, green, blue, alpha), so a
@@ -184,7 +190,10 @@ void PerlinNoise(BitmapData& bmp, const PerlinParams& p) {
     for (int x = 0; x < bmp.width(); ++x) {
       uint32_t channel[4] = {0, 0, 0, 255};
       for (int c = 0; c < 4; ++c) {
-        if (!wanted[c]) continue;
+        if (!wanted[c] || flat) {
+          if (wanted[c]) channel[c] = 0;
+          continue;
+        }
         LatticeNoise::Wrap w = base;
         double sum = 0, ratio = 1, scale = 1;
         for (int o = 0; o < octaves; ++o) {
@@ -200,10 +209,6 @@ void PerlinNoise(BitmapData& bmp, const PerlinParams& p) {
             w.height *= 2;
             w.wrapY = 2 * w.wrapY - LatticeNoise::kOffset;
           }
-        }
-        if (flat) {
-          channel[c] = 0;
-          continue;
         }
         // Both round to a whole level of the sum first; fractal noise then halves it around the
         // middle, dropping the half.

@@ -320,8 +320,6 @@ const MethodDef kMethods[] = {
                {vm.ToNumber(vm.GetMember(o, "x")), vm.ToNumber(vm.GetMember(o, "y"))});
          }
        }
-       if (std::isnan(p.baseX)) p.baseX = 0;
-       if (std::isnan(p.baseY)) p.baseY = 0;
        if (!Charge(vm, int64_t{b.width()} * b.height() * 4 * std::max(1, p.octaves) * 8))
          return Value(kFailed);
        PerlinNoise(b, p);
