@@ -3,7 +3,6 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <numeric>
 
 #include "player/bitmap_data.h"
 
@@ -231,33 +230,57 @@ void PerlinNoise(BitmapData& bmp, const PerlinParams& p) {
 }
 
 int32_t PixelDissolve(BitmapData& dst, const BitmapData& src, PixelRect rect, int dx, int dy,
-                      int32_t seed, int64_t count, uint32_t fill) {
+                      int32_t seed, uint32_t count, uint32_t fill) {
   const CopyArea area = ClipCopy(src, rect, dst, dx, dy);
   if (area.from.Empty()) return seed;
   const int64_t w = area.from.right - area.from.left, h = area.from.bottom - area.from.top;
   const int64_t total = w * h;
-  // The original dissolves one pixel more than asked (none asked still changes one), and a
-  // negative count, read as a huge unsigned one, dissolves the whole area.
-  count = count < 0 ? total : std::min(count + 1, total);
-  // Visit the area in an order that touches every pixel once: a stride coprime with its size,
-  // starting where the seed says.
-  const int64_t start = (static_cast<int64_t>(static_cast<uint32_t>(seed)) * 16807) % total;
-  int64_t stride = total > 2 ? (total * 5 / 8) | 1 : 1;
-  while (std::gcd(stride, total) != 1) stride += 2;
   const bool same = &src == &dst;
   const uint32_t stored = dst.Store(fill);
-  int64_t index = start;
-  for (int64_t i = 0; i < count; ++i) {
+  auto dissolve = [&](int64_t index) {
     const int sx = static_cast<int>(area.from.left + index % w);
     const int sy = static_cast<int>(area.from.top + index / w);
     uint32_t& d = dst.Row(sy - area.from.top + area.dy)[sx - area.from.left + area.dx];
     // The stored word goes across as it is: an opaque bitmap then keeps a translucent source's
     // premultiplied word, alpha and all.
     d = same ? stored : src.Row(sy)[sx];
-    index = (index + stride) % total;
-  }
+  };
+  // The first pixel of the area always goes; a count of none stops there, seed untouched.
+  dissolve(0);
   dst.Touch();
-  return static_cast<int32_t>((index * 16807 + 1) % 2147483647);
+  if (count == 0 || total < 2) return seed;
+  // The others are visited by a maximal-length shift register just wide enough to number them:
+  // each step halves the state and, when a one drops out, flips the tap bits. The seed is the
+  // starting state (none becomes the taps), and states past the area are passed over, so a
+  // large seed first shrinks into the register.
+  static constexpr uint32_t kTaps[] = {0x3,      0x6,      0xC,      0x14,     0x30,
+                                       0x60,     0xB8,     0x110,    0x240,    0x500,
+                                       0xCA0,    0x1B00,   0x3500,   0x6000,   0xB400,
+                                       0x12000,  0x20400,  0x72000,  0x90000,  0x140000,
+                                       0x300000, 0x420000, 0xD80000, 0x1200000, 0x3880000};
+  int bits = 2;
+  while (bits < 26 && (int64_t{1} << bits) <= total - 1) ++bits;
+  const uint32_t taps = kTaps[bits - 2];
+  uint32_t state = static_cast<uint32_t>(seed);
+  if (state == 0) state = taps;
+  auto step = [taps](uint32_t s) { return (s & 1) ? (s >> 1) ^ taps : s >> 1; };
+  auto nextInside = [&] {
+    // A large seed can shift down to nothing; it then starts again from the taps.
+    while (state == 0 || state >= total) state = state == 0 ? taps : step(state);
+  };
+  // A count past the area goes on turning the register; the area's states come round in a
+  // fixed order, so only the remainder of a whole round matters.
+  const int64_t rounds = std::min<int64_t>(count, total - 1);
+  for (int64_t i = 0; i < rounds; ++i) {
+    nextInside();
+    dissolve(state);
+    state = step(state);
+  }
+  for (int64_t i = (count - rounds) % (total - 1); i > 0; --i) {
+    nextInside();
+    state = step(state);
+  }
+  return static_cast<int32_t>(state);
 }
 
 }  // namespace swf
