@@ -34,8 +34,12 @@ uint32_t UnpremultiplyArgb(uint32_t p) {
   const uint32_t a = p >> 24;
   if (a == 255) return p;
   if (a == 0) return 0;
-  // Halves round down: a pixel read back comes out as the original gives it.
-  auto scale = [a](uint32_t c) { return std::min<uint32_t>(255, (c * 255 + (a - 1) / 2) / a); };
+  // The original divides through a truncated 8.8 reciprocal of alpha, rounding halves down, so
+  // a channel read back can land one below the exact quotient.
+  const uint32_t reciprocal = 0xFF00u / a;
+  auto scale = [reciprocal](uint32_t c) {
+    return std::min<uint32_t>(255, (c * reciprocal + 127) >> 8);
+  };
   return a << 24 | scale(Channel(p, 16)) << 16 | scale(Channel(p, 8)) << 8 | scale(Channel(p, 0));
 }
 
@@ -327,9 +331,14 @@ CompareResult Compare(const BitmapData& a, const BitmapData& b) {
 PixelRect ColorBounds(const BitmapData& bmp, uint32_t mask, uint32_t color, bool find) {
   int left = bmp.width(), top = bmp.height(), right = 0, bottom = 0;
   bool found = false;
+  // The original masks the stored (premultiplied) word and compares it with the colour as the
+  // bitmap would store it, unmasked; an opaque bitmap leaves alpha out of the comparison.
+  const uint32_t keep = bmp.transparent() ? 0xFFFFFFFFu : 0x00FFFFFFu;
+  const uint32_t want = (bmp.transparent() ? PremultiplyArgb(color) : color) & keep;
   for (int y = 0; y < bmp.height(); ++y) {
+    const uint32_t* row = bmp.Row(y);
     for (int x = 0; x < bmp.width(); ++x) {
-      if (((bmp.GetPixel32(x, y) & mask) == (color & mask)) != find) continue;
+      if (((row[x] & mask & keep) == want) != find) continue;
       left = std::min(left, x);
       top = std::min(top, y);
       right = std::max(right, x);

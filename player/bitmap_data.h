@@ -141,11 +141,11 @@ void Merge(BitmapData& dst, const BitmapData& src, PixelRect rect, int dx, int d
 void PaletteMap(BitmapData& dst, const BitmapData& src, PixelRect rect, int dx, int dy,
                 const std::vector<uint32_t>* const (&tables)[4]);
 
-// pixelDissolve: `count` + 1 pixels of the rectangle (all of it when `count` is negative), in an
-// order `seed` picks, take `src`'s (or, when `src` is `dst`, `fill`). Gives the seed that
-// continues the dissolve.
+// pixelDissolve: the rectangle's first pixel and `count` more (all of it once `count` reaches
+// its size), in an order `seed` picks, take `src`'s (or, when `src` is `dst`, `fill`). Gives
+// the seed that continues the dissolve.
 int32_t PixelDissolve(BitmapData& dst, const BitmapData& src, PixelRect rect, int dx, int dy,
-                      int32_t seed, int64_t count, uint32_t fill);
+                      int32_t seed, uint32_t count, uint32_t fill);
 
 // hitTest against a point or a rectangle of the bitmap at `at`: whether an alpha there
 // reaches `threshold`.

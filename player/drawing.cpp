@@ -27,14 +27,9 @@ void Drawing::BeginFill(const FillStyle& style) {
 
 void Drawing::EndFill() {
   if (!fill_) return;
-  // An open fill is closed with a straight edge back to where it began, without a stroke.
-  if (pen_.x != fillStart_.x || pen_.y != fillStart_.y) {
-    const uint32_t line = line_;
-    line_ = 0;
-    newPath_ = true;
-    LineTo(fillStart_);
-    line_ = line;
-  }
+  // An open fill is closed with a straight edge back to where it began, stroked with the
+  // current line like any other edge.
+  if (pen_.x != fillStart_.x || pen_.y != fillStart_.y) LineTo(fillStart_);
   fill_ = 0;
   newPath_ = true;
 }

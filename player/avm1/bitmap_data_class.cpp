@@ -284,14 +284,13 @@ const MethodDef kMethods[] = {
        if (const double e = SourceError(vm, a[0], a[1], r)) return Value(e);
        const auto [dx, dy] = PointArg(vm, a[2]);
        const int32_t seed = Int(vm, a[3]);
-       const double count = vm.ToNumber(a[4]);
+       // A negative count is read as a huge unsigned one.
+       const uint32_t count = Uint(vm, a[4]);
        const uint32_t fill = a.size() > 5 ? Uint(vm, a[5]) : 0;
        if (!Charge(vm, Area(Intersect(*r, a[0].AsObject()->bitmap->Bounds())))) {
          return Value(kFailed);
        }
-       return Value(PixelDissolve(
-           b, *a[0].AsObject()->bitmap, *r, dx, dy, seed,
-           std::isnan(count) ? 0 : static_cast<int64_t>(std::clamp(count, -1e12, 1e12)), fill));
+       return Value(PixelDissolve(b, *a[0].AsObject()->bitmap, *r, dx, dy, seed, count, fill));
      }},
     {"noise", 1,
      [](Interpreter& vm, BitmapData& b, std::span<const Value> a) {
@@ -320,8 +319,6 @@ const MethodDef kMethods[] = {
                {vm.ToNumber(vm.GetMember(o, "x")), vm.ToNumber(vm.GetMember(o, "y"))});
          }
        }
-       if (std::isnan(p.baseX)) p.baseX = 0;
-       if (std::isnan(p.baseY)) p.baseY = 0;
        if (!Charge(vm, int64_t{b.width()} * b.height() * 4 * std::max(1, p.octaves) * 8))
          return Value(kFailed);
        PerlinNoise(b, p);

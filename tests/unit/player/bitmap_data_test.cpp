@@ -108,3 +108,32 @@ TEST(BitmapData, DrawAndAttachedBitmapsGoThroughTheRasterizer) {
 }
 
 }  // namespace
+
+// The corpus only dissolves a 2x2 area; every register width must still reach every pixel of
+// an area once the count covers it, and a large seed, or one that shifts down to nothing, must
+// not stall the walk.
+TEST(BitmapData, DissolveReachesEveryPixelOfAnyArea) {
+  const struct {
+    int width, height;
+    int32_t seed;
+  } cases[] = {{3, 1, 0}, {3, 3, 7}, {5, 7, -1}, {17, 9, 100}, {64, 33, 0x7FFFFFFF},
+               {181, 181, 12345}, {300, 301, -2}, {255, 1, 0x171}};
+  for (const auto& c : cases) {
+    auto src = BitmapData::Create(c.width, c.height, true, 0xFF00FF00u);
+    auto dst = BitmapData::Create(c.width, c.height, true, 0);
+    ASSERT_TRUE(src && dst);
+    auto untouched = [&] {
+      int n = 0;
+      for (int y = 0; y < c.height; ++y) {
+        for (int x = 0; x < c.width; ++x) n += dst->GetPixel32(x, y) == 0;
+      }
+      return n;
+    };
+    const uint32_t total = static_cast<uint32_t>(c.width * c.height);
+    const swf::PixelRect all{0, 0, c.width, c.height};
+    swf::PixelDissolve(*dst, *src, all, 0, 0, c.seed, total - 2, 0);
+    EXPECT_EQ(untouched(), 1) << c.width << "x" << c.height;
+    swf::PixelDissolve(*dst, *src, all, 0, 0, c.seed, total - 1, 0);
+    EXPECT_EQ(untouched(), 0) << c.width << "x" << c.height;
+  }
+}
