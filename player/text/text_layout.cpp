@@ -223,6 +223,9 @@ void TextField::Layout(DeviceFonts* fonts) {
         line.pieces.back().count++;
         line.pieces.back().advances.push_back(advance[k]);
       }
+      // Widths are whole twips; adding up fractions of pixels must not leave them a hair short.
+      line.width = std::round(line.width * 20) / 20;
+      hanging = std::round(hanging * 20) / 20;
       if (start == stop) {
         DeviceMetrics m;
         const Font* font = nullptr;
@@ -247,8 +250,12 @@ void TextField::Layout(DeviceFonts* fonts) {
       }
       line.top = top;
       top += line.ascent + line.descent + line.leading;
-      // What scripts read as the text's width is the widest line's own, margins left out.
-      textWidth_ = std::max(textWidth_, line.width);
+      // What scripts read as the text's width is the widest line's own, margins left out. The
+      // spaces a line wraps after count only when it is aligned left.
+      const bool wrapped = stop < end;
+      textWidth_ = std::max(textWidth_, wrapped && para.align != TextAlign::Left
+                                            ? line.width - hanging
+                                            : line.width);
       fitWidth_ = std::max(fitWidth_, line.width + left + para.rightMargin);
       lines_.push_back(std::move(line));
       first = false;
