@@ -146,10 +146,40 @@ struct Composer {
     if (object.drawing && Charge(object.drawing->shape())) {
       DrawShapeCoverage(mask, object.drawing->shape(), {m, {}, movie, clip, aliased});
     }
+    if (object.field) object.field->DrawCoverage(mask, m, clip, aliased, fonts);
     for (const auto& [depth, child] : object.children) {
       // A mask inside a mask does not mask its siblings here; its own shapes still count.
       Coverage(*child, m * child->matrix, clip, mask);
     }
+  }
+
+  // Whole pixels a mask may cover under `m`: its bounds, and the text of its fields, which
+  // masks whole even where it runs past a field's box.
+  PixelRect MaskBounds(const DisplayObject& object, const Matrix& m) {
+    PixelRect area = PixelBounds(*movie, object, m, 0);
+    AddFieldText(object, m, area);
+    return area;
+  }
+  void AddFieldText(const DisplayObject& object, const Matrix& m, PixelRect& area) {
+    if (object.field && object.field->embedFonts) {
+      if (const std::optional<TwipsRect> box = object.field->TextBox(fonts)) {
+        Bounds b;
+        for (const Point p : {Point{double(box->xMin), double(box->yMin)},
+                              Point{double(box->xMax), double(box->yMin)},
+                              Point{double(box->xMin), double(box->yMax)},
+                              Point{double(box->xMax), double(box->yMax)}}) {
+          b.Add(m.Apply(p));
+        }
+        const auto clampInt = [](double v) { return static_cast<int>(std::clamp(v, -1e8, 1e8)); };
+        const PixelRect text{clampInt(std::floor(b.xMin)) - 1, clampInt(std::floor(b.yMin)) - 1,
+                             clampInt(std::ceil(b.xMax)) + 1, clampInt(std::ceil(b.yMax)) + 1};
+        area = area.Empty() ? text : PixelRect{std::min(area.left, text.left),
+                                               std::min(area.top, text.top),
+                                               std::max(area.right, text.right),
+                                               std::max(area.bottom, text.bottom)};
+      }
+    }
+    for (const auto& [depth, child] : object.children) AddFieldText(*child, m * child->matrix, area);
   }
 
   CoverageMask& TakeMask(const PixelRect& area) {
@@ -322,7 +352,7 @@ struct Composer {
       const Matrix childMatrix = m * child->matrix;
       if (child->clipDepth > 0) {
         // Only the part of the target the mask's shapes reach can show anything.
-        const PixelRect area = Intersect(PixelBounds(*movie, *child, childMatrix, 0), t.area);
+        const PixelRect area = Intersect(MaskBounds(*child, childMatrix), t.area);
         CoverageMask& mask = TakeMask(area);
         if (!area.Empty()) Coverage(*child, childMatrix, current, mask);
         masks.push_back({child->clipDepth, &mask});
@@ -339,7 +369,7 @@ struct Composer {
       if (child->maskedBy) {
         const DisplayObject& mask = *child->maskedBy;
         const Matrix maskMatrix = view * ToStage(mask);
-        const PixelRect area = Intersect(PixelBounds(*movie, mask, maskMatrix, 0), t.area);
+        const PixelRect area = Intersect(MaskBounds(mask, maskMatrix), t.area);
         CoverageMask& cut = TakeMask(area);
         if (!area.Empty()) Coverage(mask, maskMatrix, current, cut);
         current = &cut;

@@ -486,7 +486,9 @@ void Interpreter::InstallTextMethods() {
       });
   property(
       "text",
-      [](Interpreter& vm, DisplayObject&, TextField& f) {
+      [](Interpreter& vm, DisplayObject& d, TextField& f) {
+        // A variable set since the frame began shows at once to a script reading the text.
+        vm.SyncField(d);
         return Value(EncodeText(f.text(), Utf8(vm)));
       },
       [](Interpreter& vm, DisplayObject& d, TextField& f, const Value& v) {

@@ -4,6 +4,7 @@
 // measuring go through the movie's embedded fonts or, for device text, the host's DeviceFonts.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -109,6 +110,14 @@ class TextField {
   void Draw(const Canvas& canvas, const Matrix& toPixels, const ColorTransform& colors,
             const CoverageMask* clip, DeviceFonts* fonts, bool focused = false);
 
+  // What the field's glyphs cover, added to `mask`, for a field that masks other objects.
+  void DrawCoverage(CoverageMask& mask, const Matrix& toPixels, const CoverageMask* clip,
+                    bool aliased, DeviceFonts* fonts);
+
+  // Where the shown text's glyphs may lie, in the field's twips, whatever its box; none with
+  // no text.
+  std::optional<TwipsRect> TextBox(DeviceFonts* fonts);
+
   // The font a format asks for, when the field draws with the movie's fonts.
   const Font* EmbeddedFont(const CharFormat& format) const;
   int version() const { return version_; }
@@ -131,10 +140,16 @@ class TextField {
   // into that line, in pixels, the character starts.
   size_t LineOf(size_t index) const;
   double XInLine(const Line& line, size_t index) const;
-  // The coverage of the box less `inset` pixels on every side, within `clip`; false when the
-  // canvas has no room at all.
-  bool FieldMask(const Canvas& canvas, const Matrix& toPixels, const CoverageMask* clip,
+  // The coverage of the box less `inset` pixels on every side, over `area` and within `clip`;
+  // false when `area` is empty.
+  bool FieldMask(const PixelRect& area, const Matrix& toPixels, const CoverageMask* clip,
                  double inset, CoverageMask& mask) const;
+  // The first line scrolling leaves in view.
+  size_t FirstShownLine() const;
+  // The glyphs of the movie's fonts in the lines shown from `firstLine`, in the field's twips,
+  // handed to `emit` in runs of one colour (`colorOf` a character's index).
+  void EmbeddedGlyphs(size_t firstLine, const std::function<Rgba(size_t)>& colorOf,
+                      const std::function<void(const Shape&)>& emit) const;
   void DrawCaret(const Canvas& canvas, const Matrix& toPixels, const ColorTransform& colors,
                  const CoverageMask& inside, size_t firstLine) const;
   void DrawBox(const Canvas& canvas, const Matrix& toPixels, const ColorTransform& colors,

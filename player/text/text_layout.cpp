@@ -1,6 +1,7 @@
 // Laying a field's text out in lines, and drawing it.
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "player/movie.h"
 #include "player/render.h"
@@ -71,6 +72,26 @@ double TabAdvance(const std::vector<int>& stops, double x) {
   return 0;
 }
 
+// The part of the canvas drawing may touch.
+PixelRect CanvasArea(const Canvas& canvas) {
+  return Intersect(canvas.clip, PixelRect{0, 0, canvas.width, canvas.height});
+}
+
+// Adds a glyph's outline, placed by `place`, to `run`, whose one fill it takes.
+void AppendGlyph(Shape& run, const Shape& glyph, const Matrix& place) {
+  for (const Path& path : glyph.paths) {
+    if (path.fill0 == path.fill1) continue;
+    Path p;
+    p.fill0 = path.fill0 ? 1 : 0;
+    p.fill1 = path.fill1 ? 1 : 0;
+    p.edges.reserve(path.edges.size());
+    for (const Edge& e : path.edges) {
+      p.edges.push_back({place.Apply(e.from), place.Apply(e.control), place.Apply(e.to), e.curved});
+    }
+    run.paths.push_back(std::move(p));
+  }
+}
+
 }  // namespace
 
 void FallbackMetrics(const DeviceFontSpec& font, std::u32string_view text, DeviceMetrics& out) {
@@ -102,12 +123,12 @@ void TextField::Measure(const CharFormat& format, std::u32string_view text, Devi
       return;
     }
     const double scale = format.size / font->unitsPerEm;
-    out.ascent = font->ascent * scale;
-    out.descent = font->descent * scale;
+    // The movie's fonts measure in whole twips, every figure cut towards zero.
+    out.ascent = std::trunc(font->ascent * scale * 20) / 20;
+    out.descent = std::trunc(font->descent * scale * 20) / 20;
     for (size_t i = 0; i < text.size(); ++i) {
       const std::optional<size_t> g = text[i] <= 0xFFFF ? font->Find(static_cast<uint16_t>(text[i]))
                                                         : std::nullopt;
-      // Advances land on whole twips, cut towards zero.
       if (g) out.advances[i] = std::trunc(font->glyphs[*g].advance * scale * 20) / 20;
     }
     return;
@@ -157,14 +178,19 @@ void TextField::Layout(DeviceFonts* fonts) {
     do {
       Line line;
       line.first = start;
-      const double left = para.leftMargin + para.blockIndent + (first ? para.indent : 0) +
-                          (para.bullet ? kBulletIndent : 0);
+      // A negative indent pulls the first line back no further than the field's own edge.
+      const double left =
+          std::max(0.0, para.leftMargin + para.blockIndent + (first ? para.indent : 0)) +
+          (para.bullet ? kBulletIndent : 0);
       const double room = width - left - para.rightMargin;
       double x = 0;
       size_t stop = start, lastBreak = std::u32string::npos;
       while (stop < end) {
         if (shown[stop] == U'\t') advance[stop] = TabAdvance(para.tabStops, left + x);
-        if (wordWrap && x + advance[stop] > room && stop > start && shown[stop] != U' ') {
+        // A line that starts past its right edge (a first line indented that far) keeps its
+        // first word whole instead of giving up one character of it.
+        if (wordWrap && x + advance[stop] > room && stop > start && shown[stop] != U' ' &&
+            (room > 0 || lastBreak != std::u32string::npos)) {
           break;
         }
         if (shown[stop] == U' ') lastBreak = stop + 1;
@@ -197,6 +223,9 @@ void TextField::Layout(DeviceFonts* fonts) {
         line.pieces.back().count++;
         line.pieces.back().advances.push_back(advance[k]);
       }
+      // Widths are whole twips; adding up fractions of pixels must not leave them a hair short.
+      line.width = std::round(line.width * 20) / 20;
+      hanging = std::round(hanging * 20) / 20;
       if (start == stop) {
         DeviceMetrics m;
         const Font* font = nullptr;
@@ -221,8 +250,12 @@ void TextField::Layout(DeviceFonts* fonts) {
       }
       line.top = top;
       top += line.ascent + line.descent + line.leading;
-      // What scripts read as the text's width is the widest line's own, margins left out.
-      textWidth_ = std::max(textWidth_, line.width);
+      // What scripts read as the text's width is the widest line's own, margins left out. The
+      // spaces a line wraps after count only when it is aligned left.
+      const bool wrapped = stop < end;
+      textWidth_ = std::max(textWidth_, wrapped && para.align != TextAlign::Left
+                                            ? line.width - hanging
+                                            : line.width);
       fitWidth_ = std::max(fitWidth_, line.width + left + para.rightMargin);
       lines_.push_back(std::move(line));
       first = false;
@@ -366,13 +399,9 @@ double TextField::XInLine(const Line& line, size_t index) const {
   return x;
 }
 
-bool TextField::FieldMask(const Canvas& canvas, const Matrix& toPixels, const CoverageMask* clip,
+bool TextField::FieldMask(const PixelRect& area, const Matrix& toPixels, const CoverageMask* clip,
                           double inset, CoverageMask& mask) const {
-  mask.area = canvas.clip;
-  mask.area.left = std::max(mask.area.left, 0);
-  mask.area.top = std::max(mask.area.top, 0);
-  mask.area.right = std::min(mask.area.right, canvas.width);
-  mask.area.bottom = std::min(mask.area.bottom, canvas.height);
+  mask.area = area;
   if (mask.area.Empty()) return false;
   mask.coverage.assign(static_cast<size_t>(mask.area.right - mask.area.left) *
                            static_cast<size_t>(mask.area.bottom - mask.area.top),
@@ -411,7 +440,7 @@ void TextField::Draw(const Canvas& canvas, const Matrix& placed, const ColorTran
   // the gutter, not at the box's edge. The caret may stand in the gutter, so it is cut by the
   // whole box.
   CoverageMask inside;
-  if (!FieldMask(canvas, toPixels, clip, kGutter, inside)) return;
+  if (!FieldMask(CanvasArea(canvas), toPixels, clip, kGutter, inside)) return;
   // The box less its gutter in canvas pixels, for device text.
   const double in = kGutter * 20;
   const double inLeft = bounds.xMin + in, inTop = bounds.yMin + in;
@@ -431,8 +460,7 @@ void TextField::Draw(const Canvas& canvas, const Matrix& placed, const ColorTran
   box.right = std::min(box.right, inside.area.right);
   box.bottom = std::min(box.bottom, inside.area.bottom);
   const double scaleY = std::hypot(toPixels.c, toPixels.d) * 20;
-  const size_t firstLine = std::min<size_t>(static_cast<size_t>(std::max(scroll, 1)) - 1,
-                                            lines_.size() - 1);
+  const size_t firstLine = FirstShownLine();
   const double shift = lines_[firstLine].top;
   const double room = (bounds.yMax - bounds.yMin) / 20.0;
   // The selection shows only while the field has the focus: the selected text turns white on
@@ -492,56 +520,122 @@ void TextField::Draw(const Canvas& canvas, const Matrix& placed, const ColorTran
     for (const Piece& piece : line.pieces) {
       const CharFormat& format = formats_[piece.first];
       const double left = kGutter + line.x + piece.x - hscroll;
-      if (!piece.font) {
-        // Device text goes out in runs, split where the selection starts and ends.
-        double x = left;
-        for (size_t k = 0; k < piece.count;) {
-          const size_t at = piece.first + k;
-          size_t stop = piece.first + piece.count;
-          if (selecting && at < selLow) stop = std::min(stop, selLow);
-          if (selecting && at >= selLow && at < selHigh) stop = std::min(stop, selHigh);
-          // A tab draws nothing; it only moves the next run on by what the layout gave it.
-          if (!password && text_[at] == U'\t') {
-            x += piece.advances[k++];
-            continue;
-          }
-          for (size_t t = at + 1; t < stop; ++t) {
-            if (!password && text_[t] == U'\t') stop = t;
-          }
-          DeviceTextRun run;
-          run.font = {format.font, format.size * scaleY, format.bold, format.italic};
-          run.text = password ? std::u32string(stop - at, U'*') : text_.substr(at, stop - at);
-          run.origin = toPixels.Apply({bounds.xMin + x * 20, bounds.yMin + baseline * 20});
-          run.color = colors.Apply(colorAt(at, format));
-          run.clip = box;
-          if (fonts && !box.Empty()) fonts->Draw(canvas, run);
-          for (; piece.first + k < stop; ++k) x += piece.advances[k];
-        }
-        continue;
-      }
-      const double scale = format.size * 20 / piece.font->unitsPerEm;
+      // The movie's fonts draw below, a run of glyphs at a time.
+      if (piece.font) continue;
+      // Device text goes out in runs, split where the selection starts and ends.
       double x = left;
+      for (size_t k = 0; k < piece.count;) {
+        const size_t at = piece.first + k;
+        size_t stop = piece.first + piece.count;
+        if (selecting && at < selLow) stop = std::min(stop, selLow);
+        if (selecting && at >= selLow && at < selHigh) stop = std::min(stop, selHigh);
+        // A tab draws nothing; it only moves the next run on by what the layout gave it.
+        if (!password && text_[at] == U'\t') {
+          x += piece.advances[k++];
+          continue;
+        }
+        for (size_t t = at + 1; t < stop; ++t) {
+          if (!password && text_[t] == U'\t') stop = t;
+        }
+        DeviceTextRun run;
+        run.font = {format.font, format.size * scaleY, format.bold, format.italic};
+        run.text = password ? std::u32string(stop - at, U'*') : text_.substr(at, stop - at);
+        run.origin = toPixels.Apply({bounds.xMin + x * 20, bounds.yMin + baseline * 20});
+        run.color = colors.Apply(colorAt(at, format));
+        run.clip = box;
+        if (fonts && !box.Empty()) fonts->Draw(canvas, run);
+        for (; piece.first + k < stop; ++k) x += piece.advances[k];
+      }
+    }
+  }
+  EmbeddedGlyphs(
+      firstLine, [&](size_t i) { return colorAt(i, formats_[i]); },
+      [&](const Shape& run) {
+    DrawShape(canvas, run, {toPixels, colors, nullptr, &inside});
+  });
+  if (focused && editable && !selecting) {
+    CoverageMask whole;
+    if (FieldMask(CanvasArea(canvas), toPixels, clip, 0, whole)) {
+      DrawCaret(canvas, toPixels, colors, whole, firstLine);
+    }
+  }
+}
+
+size_t TextField::FirstShownLine() const {
+  return std::min<size_t>(static_cast<size_t>(std::max(scroll, 1)) - 1, lines_.size() - 1);
+}
+
+void TextField::EmbeddedGlyphs(size_t firstLine, const std::function<Rgba(size_t)>& colorOf,
+                               const std::function<void(const Shape&)>& emit) const {
+  // Glyphs of one colour go out as one outline: where neighbours meet or overlap inside a
+  // pixel their coverage adds up as one shape's does, instead of leaving a faint seam.
+  const double shift = lines_[firstLine].top;
+  const double room = (bounds.yMax - bounds.yMin) / 20.0;
+  Shape run;
+  run.nonZero = true;
+  run.fills.emplace_back();
+  const auto flush = [&] {
+    if (!run.paths.empty()) emit(run);
+    run.paths.clear();
+  };
+  for (size_t li = firstLine; li < lines_.size(); ++li) {
+    const Line& line = lines_[li];
+    const double y = kGutter + line.top - shift;
+    if (y > room) break;
+    const double baseline = y + line.ascent;
+    for (const Piece& piece : line.pieces) {
+      if (!piece.font) continue;
+      const double scale = formats_[piece.first].size * 20 / piece.font->unitsPerEm;
+      double x = kGutter + line.x + piece.x - hscroll;
       for (size_t k = 0; k < piece.count; ++k) {
         const char32_t c = password ? U'*' : text_[piece.first + k];
         const std::optional<size_t> g =
             c <= 0xFFFF ? piece.font->Find(static_cast<uint16_t>(c)) : std::nullopt;
-        if (g) {
-          glyph = piece.font->glyphs[*g].shape;
-          if (!glyph.fills.empty()) glyph.fills[0].color = colorAt(piece.first + k, format);
-          const Matrix place = toPixels * Matrix{scale, 0, 0, scale, bounds.xMin + x * 20,
-                                                 bounds.yMin + baseline * 20};
-          DrawShape(canvas, glyph, {place, colors, nullptr, &inside});
+        if (g && !piece.font->glyphs[*g].shape.fills.empty()) {
+          const Rgba color = colorOf(piece.first + k);
+          if (!(color == run.fills[0].color)) {
+            flush();
+            run.fills[0].color = color;
+          }
+          AppendGlyph(run, piece.font->glyphs[*g].shape,
+                      Matrix{scale, 0, 0, scale, bounds.xMin + x * 20, bounds.yMin + baseline * 20});
         }
         x += piece.advances[k];
       }
     }
   }
-  if (focused && editable && !selecting) {
-    CoverageMask whole;
-    if (FieldMask(canvas, toPixels, clip, 0, whole)) {
-      DrawCaret(canvas, toPixels, colors, whole, firstLine);
-    }
+  flush();
+}
+
+void TextField::DrawCoverage(CoverageMask& mask, const Matrix& toPixels, const CoverageMask* clip,
+                             bool aliased, DeviceFonts* fonts) {
+  FitToText(fonts);
+  Layout(fonts);
+  // Only the movie's own glyphs mask, whole, even where they run past the field's box; the
+  // box, its colours and device text count for nothing.
+  if (!embedFonts || lines_.empty()) return;
+  EmbeddedGlyphs(FirstShownLine(), [](size_t) { return Rgba{}; }, [&](const Shape& run) {
+    DrawShapeCoverage(mask, run, {toPixels, {}, nullptr, clip, aliased});
+  });
+}
+
+std::optional<TwipsRect> TextField::TextBox(DeviceFonts* fonts) {
+  FitToText(fonts);
+  Layout(fonts);
+  if (lines_.empty() || text_.empty()) return std::nullopt;
+  const size_t first = FirstShownLine();
+  double left = 0, right = 0, top = 0, bottom = 0;
+  for (size_t li = first; li < lines_.size(); ++li) {
+    const Line& line = lines_[li];
+    // Glyphs may reach past their advances, by as much as their height at most.
+    const double x = kGutter + line.x - hscroll, reach = line.ascent + line.descent;
+    const double y = kGutter + line.top - lines_[first].top;
+    left = li == first ? x - reach : std::min(left, x - reach);
+    right = li == first ? x + line.width + reach : std::max(right, x + line.width + reach);
+    top = li == first ? y : top;
+    bottom = y + reach;
   }
+  return FieldRect(bounds, left, top, right, bottom);
 }
 
 void TextField::DrawCaret(const Canvas& canvas, const Matrix& toPixels,

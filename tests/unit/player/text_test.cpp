@@ -113,6 +113,9 @@ TEST(Text, DeviceTextBreaksAndAlignsLines) {
   const Case cases[] = {
       {"ab cd", 100, false, swf::TextAlign::Left, {{U"ab cd", {2, 10}}}, 50, 10},
       {"ab cd", 44, true, swf::TextAlign::Left, {{U"ab ", {2, 10}}, {U"cd", {2, 20}}}, 30, 20},
+      // Aligned otherwise, the space a line wraps after hangs and leaves textWidth too.
+      {"ab cd", 44, true, swf::TextAlign::Center, {{U"ab ", {12, 10}}, {U"cd", {12, 20}}}, 20,
+       20},
       {"ab\ncd", 100, false, swf::TextAlign::Right, {{U"ab", {78, 10}}, {U"cd", {78, 20}}}, 20,
        20},
       {"abcdef", 34, true, swf::TextAlign::Center, {{U"abc", {2, 10}}, {U"def", {2, 20}}}, 30, 20},
