@@ -1,6 +1,7 @@
 #pragma once
 // The bytecode loop: one Executor runs one activation's code. Private to the interpreter.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -607,6 +608,8 @@ struct Executor {
   bool Push(const DecodedAction& d);
   // Where the operands are not both numbers (or both strings) the general path takes over.
   [[gnu::noinline]] bool StepMember(const DecodedAction& d);
+  // The rest, kept out of Step so that the actions run most take no larger frame for them.
+  [[gnu::noinline]] bool StepGeneral(const DecodedAction& d);
   bool Step(const Action& a);
   [[gnu::noinline]] bool StepCalls(const Action& a);
   [[gnu::noinline]] bool StepValues(const Action& a);
@@ -614,10 +617,26 @@ struct Executor {
   [[gnu::noinline]] bool StepObjects(const Action& a);
   [[gnu::noinline]] bool StepTimeline(const Action& a);
   bool Run();
-  // Whether an action calls out (where a script notices its clip is gone), and whether it is.
-  static bool MayRemoveClips(uint8_t code);
+  // What the loop must look at after an action, by its code: whether it calls out (where a
+  // script notices its clip is gone; a method call only when made on an object), and whether
+  // it may move clips under the script. Most actions do neither, and cost one look-up here.
+  enum : uint8_t { kCallsOut = 1, kOnObject = 2, kMovesClips = 4 };
+  static constexpr std::array<uint8_t, 256> kActionTraits = [] {
+    std::array<uint8_t, 256> t{};
+    for (ActionCode c : {ActionCode::CallMethod, ActionCode::NewMethod}) {
+      t[static_cast<uint8_t>(c)] = kCallsOut | kOnObject;
+    }
+    for (ActionCode c : {ActionCode::CallFunction, ActionCode::NewObject, ActionCode::Call}) {
+      t[static_cast<uint8_t>(c)] = kCallsOut;
+    }
+    for (ActionCode c : {ActionCode::NextFrame, ActionCode::PrevFrame, ActionCode::GotoFrame,
+                         ActionCode::GotoFrame2, ActionCode::GotoLabel, ActionCode::RemoveSprite,
+                         ActionCode::SetTarget, ActionCode::SetTarget2}) {
+      t[static_cast<uint8_t>(c)] |= kMovesClips;
+    }
+    return t;
+  }();
   bool BaseClipGone();
-  static bool MovesClips(uint8_t code);
   void KeepTarget();
   bool RunTry(const Action& a);
   bool FrameLoaded(size_t frame);

@@ -188,6 +188,10 @@ bool Executor::Step(const DecodedAction& d) {
     default:
       break;
   }
+  return StepGeneral(d);
+}
+
+bool Executor::StepGeneral(const DecodedAction& d) {
   Action a = d.action;
   a.offset -= base;
   a.next -= base;
