@@ -12,7 +12,18 @@
 namespace swf::avm1 {
 namespace {
 
-double Modulo(double a, double b) { return std::fmod(a, b); }
+// The remainder as fmod gives it, whole numbers within 32 bits the cheap way (the library's
+// fmod works bit by bit). Such a remainder is exact either way; its sign is the dividend's,
+// zero included, and the divisor's sign does not matter.
+double Modulo(double x, double y) {
+  constexpr double kLimit = 2147483647.0;
+  const double divisor = std::fabs(y);
+  if (x >= -kLimit && x <= kLimit && divisor >= 1 && divisor <= kLimit) {
+    const auto a = static_cast<int32_t>(x), b = static_cast<int32_t>(divisor);
+    if (a == x && b == divisor) return std::copysign(static_cast<double>(a % b), x);
+  }
+  return std::fmod(x, y);
+}
 
 // Joining copies both sides into a new string; when the script may not make it (it ran out
 // of budget, or strings would take too much memory) the block stops and the join gives an
@@ -158,7 +169,7 @@ bool Executor::Step(const DecodedAction& d) {
           left = x / y;
           break;
         case ActionCode::Modulo:
-          left = std::fmod(x, y);
+          left = Modulo(x, y);
           break;
         case ActionCode::Less2:
         case ActionCode::Greater: {
