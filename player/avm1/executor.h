@@ -144,7 +144,18 @@ struct Executor {
     }
     for (auto it = act.scope.rbegin(); it != act.scope.rend(); ++it) {
       Object* o = *it == act.base ? act.target : *it;
-      if (o && vm.HasProperty(o, name)) {
+      if (!o) continue;
+      // A plain variable held by the scope object itself reads as it is: one lookup, where
+      // asking first and reading after would make two. Clips, arrays' lengths, accessors
+      // and the prototype link take the general way.
+      if (o->kind != ObjectKind::Clip) {
+        if (const Property* p = o->FindOwn(name, CaseSensitive());
+            p && !p->getter && !Is(name, "__proto__") &&
+            !(o->kind == ObjectKind::Array && Is(name, "length"))) {
+          return p->value;
+        }
+      }
+      if (vm.HasProperty(o, name)) {
         if (holder && o->kind == ObjectKind::Clip) *holder = o;
         return vm.GetMember(o, name);
       }
@@ -513,6 +524,7 @@ struct Executor {
     std::vector<Value> args;
     if (!(n > 0)) return args;
     const size_t count = std::min(ToIndex(n), stack.size());
+    args.reserve(count);
     for (size_t i = 0; i < count; ++i) args.push_back(Pop());
     return args;
   }
