@@ -38,6 +38,10 @@ bool Executor::Run() {
       d = decoded->After(d, at);
     }
     if (!d || d->action.next > end || d->action.code == 0) return true;
+    if ((kActionTraits[d->action.code] & kQuick) && withs.empty() &&
+        RunQuick(d, end, first, limit)) {
+      continue;
+    }
     if (vm.budget_ == 0) {
       vm.stopped_ = true;
       return false;

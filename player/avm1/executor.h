@@ -618,6 +618,12 @@ struct Executor {
   // The actions that run often, from their decoded form; the rest go on to Step(Action).
   bool Step(const DecodedAction& d);
   bool Push(const DecodedAction& d);
+  // Runs `d` and the quick actions after it, as many as it can, leaving `d` at the last one
+  // run and `pc` after it; gives how many ran (none: the loop runs `d` itself).
+  size_t RunQuick(const DecodedAction*& d, size_t end, size_t first, size_t limit);
+  // An operator on two numbers, into `out`; false for a SWF 4 division by zero, whose result
+  // is text.
+  bool NumberOp(uint8_t code, double x, double y, Value& out) const;
   // Where the operands are not both numbers (or both strings) the general path takes over.
   [[gnu::noinline]] bool StepMember(const DecodedAction& d);
   // The rest, kept out of Step so that the actions run most take no larger frame for them.
@@ -632,7 +638,8 @@ struct Executor {
   // What the loop must look at after an action, by its code: whether it calls out (where a
   // script notices its clip is gone; a method call only when made on an object), and whether
   // it may move clips under the script. Most actions do neither, and cost one look-up here.
-  enum : uint8_t { kCallsOut = 1, kOnObject = 2, kMovesClips = 4 };
+  // Quick: an action RunQuick may take on.
+  enum : uint8_t { kCallsOut = 1, kOnObject = 2, kMovesClips = 4, kQuick = 8 };
   static constexpr std::array<uint8_t, 256> kActionTraits = [] {
     std::array<uint8_t, 256> t{};
     for (ActionCode c : {ActionCode::CallMethod, ActionCode::NewMethod}) {
@@ -645,6 +652,14 @@ struct Executor {
                          ActionCode::GotoFrame2, ActionCode::GotoLabel, ActionCode::RemoveSprite,
                          ActionCode::SetTarget, ActionCode::SetTarget2}) {
       t[static_cast<uint8_t>(c)] |= kMovesClips;
+    }
+    for (ActionCode c :
+         {ActionCode::Push, ActionCode::Pop, ActionCode::StoreRegister, ActionCode::Not,
+          ActionCode::Increment, ActionCode::Decrement, ActionCode::Add2, ActionCode::Subtract,
+          ActionCode::Multiply, ActionCode::Divide, ActionCode::Modulo, ActionCode::Less2,
+          ActionCode::Greater, ActionCode::Equals2, ActionCode::Add, ActionCode::Less,
+          ActionCode::Equals, ActionCode::Jump, ActionCode::If}) {
+      t[static_cast<uint8_t>(c)] |= kQuick;
     }
     return t;
   }();
