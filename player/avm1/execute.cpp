@@ -254,6 +254,21 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
   const FunctionCode& code = *function->code;
   const bool cs = CaseSensitive();
   Activation act;
+  // A call's registers, like its stack, live in memory an earlier call has given back.
+  if (!spareStacks_.empty()) {
+    act.registers = std::move(spareStacks_.back());
+    spareStacks_.pop_back();
+  }
+  struct GiveBackRegisters {
+    std::vector<std::vector<Value>>& spare;
+    std::vector<Value>& registers;
+    ~GiveBackRegisters() {
+      constexpr size_t kMaxKept = 4096;
+      if (registers.capacity() == 0 || registers.capacity() > kMaxKept) return;
+      registers.clear();
+      spare.push_back(std::move(registers));
+    }
+  } giveBackRegisters{spareStacks_, act.registers};
   act.function = true;
   act.scope = function->scope;
   act.target = function->target;
