@@ -20,10 +20,14 @@ bool Executor::Run() {
   }
   // A record must end inside this code, which may be a function body within a larger block.
   const size_t end = base + code.size();
+  // Neither the range this loop runs in nor the code changes while it runs.
+  const size_t first = rangeStart, limit = std::min(rangeEnd, code.size());
   const DecodedAction* d = nullptr;
   while (!returned && !vm.stopped_) {
-    if (pc < rangeStart || pc >= rangeEnd || pc >= code.size()) return true;
-    while (!withs.empty() && pc >= withs.back().end) withs.pop_back();
+    if (pc < first || pc >= limit) return true;
+    if (!withs.empty()) {
+      while (!withs.empty() && pc >= withs.back().end) withs.pop_back();
+    }
     // Going on in order, or taking a jump already taken once, needs no lookup.
     const size_t at = base + pc;
     if (d && at == d->action.next && d->following) {
@@ -34,6 +38,10 @@ bool Executor::Run() {
       d = decoded->After(d, at);
     }
     if (!d || d->action.next > end || d->action.code == 0) return true;
+    if ((kActionTraits[d->action.code] & kQuick) && withs.empty() &&
+        RunQuick(d, end, first, limit)) {
+      continue;
+    }
     if (vm.budget_ == 0) {
       vm.stopped_ = true;
       return false;
@@ -41,38 +49,23 @@ bool Executor::Run() {
     --vm.budget_;
     pc = d->action.next - base;
     const uint8_t c = d->action.code;
+    const uint8_t traits = kActionTraits[c];
     // A method called on nothing calls nothing.
-    const bool onObject = c == static_cast<uint8_t>(ActionCode::CallMethod) ||
-                          c == static_cast<uint8_t>(ActionCode::NewMethod);
-    const bool calls = MayRemoveClips(c) && (!onObject || (stack.size() >= 2 &&
-                                                           stack[stack.size() - 2].IsObject()));
+    const bool calls = (traits & kCallsOut) && (!(traits & kOnObject) ||
+                                               (stack.size() >= 2 &&
+                                                stack[stack.size() - 2].IsObject()));
     const bool stepped = Step(*d);
-    if (vm.deferredThrow_ && vm.deferredDepth_ >= vm.depth_) {
+    if (vm.deferredThrow_ && vm.deferredDepth_ >= vm.depth_) [[unlikely]] {
       Value thrown = std::move(*vm.deferredThrow_);
       vm.deferredThrow_.reset();
       throw ScriptException{std::move(thrown)};
     }
     if (!stepped) return false;
+    if (!(traits & (kCallsOut | kMovesClips))) continue;
     if (calls && BaseClipGone()) return true;
-    if (calls || MovesClips(c)) KeepTarget();
+    if (calls || (traits & kMovesClips)) KeepTarget();
   }
   return true;
-}
-
-bool Executor::MovesClips(uint8_t code) {
-  switch (static_cast<ActionCode>(code)) {
-    case ActionCode::NextFrame:
-    case ActionCode::PrevFrame:
-    case ActionCode::GotoFrame:
-    case ActionCode::GotoFrame2:
-    case ActionCode::GotoLabel:
-    case ActionCode::RemoveSprite:
-    case ActionCode::SetTarget:
-    case ActionCode::SetTarget2:
-      return true;
-    default:
-      return false;
-  }
 }
 
 void Executor::KeepTarget() {
@@ -82,19 +75,6 @@ void Executor::KeepTarget() {
   // A script told to act on its own removed clip again stays there (see SetTarget).
   if (keptOnRemovedBase && act.target == act.base) return;
   act.target = act.base && !vm.ClipGone(act.base) ? act.base : Root();
-}
-
-bool Executor::MayRemoveClips(uint8_t code) {
-  switch (static_cast<ActionCode>(code)) {
-    case ActionCode::CallMethod:
-    case ActionCode::CallFunction:
-    case ActionCode::NewObject:
-    case ActionCode::NewMethod:
-    case ActionCode::Call:
-      return true;
-    default:
-      return false;
-  }
 }
 
 bool Executor::BaseClipGone() {
@@ -274,6 +254,21 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
   const FunctionCode& code = *function->code;
   const bool cs = CaseSensitive();
   Activation act;
+  // A call's registers, like its stack, live in memory an earlier call has given back.
+  if (!spareStacks_.empty()) {
+    act.registers = std::move(spareStacks_.back());
+    spareStacks_.pop_back();
+  }
+  struct GiveBackRegisters {
+    std::vector<std::vector<Value>>& spare;
+    std::vector<Value>& registers;
+    ~GiveBackRegisters() {
+      constexpr size_t kMaxKept = 4096;
+      if (registers.capacity() == 0 || registers.capacity() > kMaxKept) return;
+      registers.clear();
+      spare.push_back(std::move(registers));
+    }
+  } giveBackRegisters{spareStacks_, act.registers};
   act.function = true;
   act.scope = function->scope;
   act.target = function->target;

@@ -1,6 +1,7 @@
 #pragma once
 // The bytecode loop: one Executor runs one activation's code. Private to the interpreter.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -133,7 +134,18 @@ struct Executor {
     }
     for (auto it = act.scope.rbegin(); it != act.scope.rend(); ++it) {
       Object* o = *it == act.base ? act.target : *it;
-      if (o && vm.HasProperty(o, name)) {
+      if (!o) continue;
+      // A plain variable held by the scope object itself reads as it is: one lookup, where
+      // asking first and reading after would make two. Clips, arrays' lengths, accessors
+      // and the prototype link take the general way.
+      if (o->kind != ObjectKind::Clip) {
+        if (const Property* p = o->FindOwn(name, CaseSensitive());
+            p && !p->getter && !Is(name, "__proto__") &&
+            !(o->kind == ObjectKind::Array && Is(name, "length"))) {
+          return p->value;
+        }
+      }
+      if (vm.HasProperty(o, name)) {
         if (holder && o->kind == ObjectKind::Clip) *holder = o;
         return vm.GetMember(o, name);
       }
@@ -622,6 +634,7 @@ struct Executor {
     std::vector<Value> args;
     if (!(n > 0)) return args;
     const size_t count = std::min(ToIndex(n), stack.size());
+    args.reserve(count);
     for (size_t i = 0; i < count; ++i) args.push_back(Pop());
     return args;
   }
@@ -715,8 +728,16 @@ struct Executor {
   // The actions that run often, from their decoded form; the rest go on to Step(Action).
   bool Step(const DecodedAction& d);
   bool Push(const DecodedAction& d);
+  // Runs `d` and the quick actions after it, as many as it can, leaving `d` at the last one
+  // run and `pc` after it; gives how many ran (none: the loop runs `d` itself).
+  size_t RunQuick(const DecodedAction*& d, size_t end, size_t first, size_t limit);
+  // An operator on two numbers, into `out`; false for a SWF 4 division by zero, whose result
+  // is text.
+  bool NumberOp(uint8_t code, double x, double y, Value& out) const;
   // Where the operands are not both numbers (or both strings) the general path takes over.
   [[gnu::noinline]] bool StepMember(const DecodedAction& d);
+  // The rest, kept out of Step so that the actions run most take no larger frame for them.
+  [[gnu::noinline]] bool StepGeneral(const DecodedAction& d);
   bool Step(const Action& a);
   [[gnu::noinline]] bool StepCalls(const Action& a);
   [[gnu::noinline]] bool StepValues(const Action& a);
@@ -724,10 +745,35 @@ struct Executor {
   [[gnu::noinline]] bool StepObjects(const Action& a);
   [[gnu::noinline]] bool StepTimeline(const Action& a);
   bool Run();
-  // Whether an action calls out (where a script notices its clip is gone), and whether it is.
-  static bool MayRemoveClips(uint8_t code);
+  // What the loop must look at after an action, by its code: whether it calls out (where a
+  // script notices its clip is gone; a method call only when made on an object), and whether
+  // it may move clips under the script. Most actions do neither, and cost one look-up here.
+  // Quick: an action RunQuick may take on.
+  enum : uint8_t { kCallsOut = 1, kOnObject = 2, kMovesClips = 4, kQuick = 8 };
+  static constexpr std::array<uint8_t, 256> kActionTraits = [] {
+    std::array<uint8_t, 256> t{};
+    for (ActionCode c : {ActionCode::CallMethod, ActionCode::NewMethod}) {
+      t[static_cast<uint8_t>(c)] = kCallsOut | kOnObject;
+    }
+    for (ActionCode c : {ActionCode::CallFunction, ActionCode::NewObject, ActionCode::Call}) {
+      t[static_cast<uint8_t>(c)] = kCallsOut;
+    }
+    for (ActionCode c : {ActionCode::NextFrame, ActionCode::PrevFrame, ActionCode::GotoFrame,
+                         ActionCode::GotoFrame2, ActionCode::GotoLabel, ActionCode::RemoveSprite,
+                         ActionCode::SetTarget, ActionCode::SetTarget2}) {
+      t[static_cast<uint8_t>(c)] |= kMovesClips;
+    }
+    for (ActionCode c :
+         {ActionCode::Push, ActionCode::Pop, ActionCode::StoreRegister, ActionCode::Not,
+          ActionCode::Increment, ActionCode::Decrement, ActionCode::Add2, ActionCode::Subtract,
+          ActionCode::Multiply, ActionCode::Divide, ActionCode::Modulo, ActionCode::Less2,
+          ActionCode::Greater, ActionCode::Equals2, ActionCode::Add, ActionCode::Less,
+          ActionCode::Equals, ActionCode::Jump, ActionCode::If}) {
+      t[static_cast<uint8_t>(c)] |= kQuick;
+    }
+    return t;
+  }();
   bool BaseClipGone();
-  static bool MovesClips(uint8_t code);
   void KeepTarget();
   bool RunTry(const Action& a);
   bool FrameLoaded(size_t frame);

@@ -309,7 +309,13 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
   for (int hops = 0; at && hops < kMaxProtoChain; ++hops, at = at->proto) {
     Property* p = at->FindOwn(name, cs);
     if (!p) continue;
-    if (!p->getter && !p->setter) break;
+    if (!p->getter && !p->setter) {
+      // The object's own property takes the value where it stands (unless it is read-only):
+      // no need to look for it again.
+      if (at != o) break;
+      if (!(p->flags & kReadOnly)) p->value = std::move(value);
+      return;
+    }
     const uint32_t key = CallKey(p->callKey);
     if (!AccessorFree(key)) {
       p->value = std::move(value);

@@ -1,6 +1,7 @@
 #include "player/avm1/object.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace swf::avm1 {
 
@@ -60,6 +61,14 @@ uint32_t FoldedHash(std::string_view name) {
   uint32_t h = 2166136261u;
   for (char c : name) h = (h ^ static_cast<uint8_t>(Folded(c))) * 16777619u;
   return h;
+}
+
+// NamesEqual, with the common miss (same length, different first letter) settled before
+// anything is called: most lookups pass over several names before the one they want.
+bool SameName(std::string_view a, std::string_view b, bool caseSensitive) {
+  if (a.size() != b.size()) return false;
+  if (!caseSensitive) return NamesEqual(a, b, false);
+  return a.empty() || (a[0] == b[0] && std::memcmp(a.data(), b.data(), a.size()) == 0);
 }
 
 }  // namespace
@@ -158,7 +167,7 @@ size_t PropertyList::IndexOf(std::string_view name, bool caseSensitive) const {
   if (items_.size() < kIndexFrom) {
     for (size_t i = 0; i < items_.size(); ++i) {
       const Property& p = items_[i];
-      if (!p.hidden && NamesEqual(p.name, name, caseSensitive)) return i;
+      if (!p.hidden && SameName(p.name, name, caseSensitive)) return i;
     }
     return kNone;
   }
@@ -172,7 +181,7 @@ size_t PropertyList::IndexOf(std::string_view name, bool caseSensitive) const {
     const uint32_t at = slots_[i] - 1;
     if (hashes_[at] != hash || at >= found) continue;
     const Property& p = items_[at];
-    if (!p.hidden && NamesEqual(p.name, name, caseSensitive)) found = at;
+    if (!p.hidden && SameName(p.name, name, caseSensitive)) found = at;
   }
   return found;
 }

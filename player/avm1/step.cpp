@@ -12,7 +12,18 @@
 namespace swf::avm1 {
 namespace {
 
-double Modulo(double a, double b) { return std::fmod(a, b); }
+// The remainder as fmod gives it, whole numbers within 32 bits the cheap way (the library's
+// fmod works bit by bit). Such a remainder is exact either way; its sign is the dividend's,
+// zero included, and the divisor's sign does not matter.
+[[gnu::always_inline]] inline double Modulo(double x, double y) {
+  constexpr double kLimit = 2147483647.0;
+  const double divisor = std::fabs(y);
+  if (x >= -kLimit && x <= kLimit && divisor >= 1 && divisor <= kLimit) {
+    const auto a = static_cast<int32_t>(x), b = static_cast<int32_t>(divisor);
+    if (a == x && b == divisor) return std::copysign(static_cast<double>(a % b), x);
+  }
+  return std::fmod(x, y);
+}
 
 // Joining copies both sides into a new string; when the script may not make it (it ran out
 // of budget, or strings would take too much memory) the block stops and the join gives an
@@ -37,6 +48,148 @@ Property* NumberedElement(const Value& object, const Value& name) {
 }
 
 }  // namespace
+
+[[gnu::always_inline]] inline bool Executor::NumberOp(uint8_t code, double x, double y, Value& out) const {
+  switch (static_cast<ActionCode>(code)) {
+    case ActionCode::Add2:
+    case ActionCode::Add:
+      out = x + y;
+      break;
+    case ActionCode::Subtract:
+      out = x - y;
+      break;
+    case ActionCode::Multiply:
+      out = x * y;
+      break;
+    case ActionCode::Divide:
+      if (y == 0 && version < 5) return false;
+      out = x / y;
+      break;
+    case ActionCode::Modulo:
+      out = Modulo(x, y);
+      break;
+    case ActionCode::Less2:
+    case ActionCode::Greater: {
+      const bool less = code == static_cast<uint8_t>(ActionCode::Less2);
+      out = std::isnan(x) || std::isnan(y) ? Value() : Value(less ? x < y : y < x);
+      break;
+    }
+    case ActionCode::Equals2:
+      // NaN equals itself here, as in the general comparison.
+      out = x == y || (std::isnan(x) && std::isnan(y));
+      break;
+    case ActionCode::Less:
+      out = Truth(x < y);
+      break;
+    default:  // Equals
+      out = Truth(x == y);
+      break;
+  }
+  return true;
+}
+
+size_t Executor::RunQuick(const DecodedAction*& d, size_t end, size_t first, size_t limit) {
+  // Straight runs of actions on numbers, booleans and registers (a loop's counting, its test
+  // and its arithmetic) go on here one after another, with none of the checks an action that
+  // may call out needs after it: none of these can call a script, end it, or move a clip.
+  // Anything else, or a value of another type, goes back to the loop, which runs it.
+  std::vector<Value>& s = stack;
+  // Nothing here calls out, so the budget and the position live in locals until the run ends;
+  // so does what the run only reads, which writing a value would otherwise make it read again.
+  uint64_t budget = vm.budget_;
+  const size_t base = this->base, size = code.size();
+  Value* const registers = act.registers.data();
+  const size_t registerCount = act.registers.size();
+  size_t at = pc, done = 0;
+  auto finish = [&] {
+    vm.budget_ = budget;
+    pc = at;
+    return done;
+  };
+  for (const DecodedAction* a = d;;) {
+    const size_t n = s.size();
+    const auto c = static_cast<ActionCode>(a->action.code);
+    if (a->broken || budget == 0) return finish();
+    switch (c) {
+      case ActionCode::Push:
+        for (const PushOperand& op : a->operands) {
+          if (op.kind == PushOperand::Kind::Register) {
+            const Value* v = op.index < registerCount
+                                 ? &registers[op.index]
+                                 : act.Register(static_cast<uint8_t>(op.index));
+            s.push_back(v ? *v : Value());
+          } else if (op.kind == PushOperand::Kind::Value) {
+            s.push_back(op.value);
+          } else {
+            const ConstantPool* pool = act.constants.get();
+            s.push_back(pool && op.index < pool->size() ? (*pool)[op.index] : Value());
+          }
+        }
+        break;
+      case ActionCode::Pop:
+        if (n) s.pop_back();
+        break;
+      case ActionCode::StoreRegister:
+        if (Value* v = a->reg < registerCount ? &registers[a->reg] : act.Register(a->reg)) {
+          *v = n ? s.back() : Value();
+        }
+        break;
+      case ActionCode::Not:
+        if (!n || !s.back().IsBool()) return finish();
+        s.back() = !s.back().AsBool();
+        break;
+      case ActionCode::Increment:
+      case ActionCode::Decrement:
+        if (!n || !s.back().IsNumber()) return finish();
+        s.back() = s.back().AsNumber() + (c == ActionCode::Increment ? 1 : -1);
+        break;
+      case ActionCode::Add2:
+      case ActionCode::Subtract:
+      case ActionCode::Multiply:
+      case ActionCode::Divide:
+      case ActionCode::Modulo:
+      case ActionCode::Less2:
+      case ActionCode::Greater:
+      case ActionCode::Equals2:
+      case ActionCode::Add:
+      case ActionCode::Less:
+      case ActionCode::Equals:
+        if (n < 2 || !s[n - 2].IsNumber() || !s[n - 1].IsNumber()) return finish();
+        if (c == ActionCode::Divide && version < 5 && s[n - 1].AsNumber() == 0) return finish();
+        NumberOp(a->action.code, s[n - 2].AsNumber(), s[n - 1].AsNumber(), s[n - 2]);
+        s.pop_back();
+        break;
+      case ActionCode::Jump:
+      case ActionCode::If:
+        if (a->target < static_cast<int64_t>(base) ||
+            a->target - static_cast<int64_t>(base) > static_cast<int64_t>(size)) {
+          return finish();
+        }
+        if (c == ActionCode::If) {
+          if (!n || !s.back().IsBool()) return finish();
+        }
+        break;
+      default:
+        return finish();
+    }
+    // The action has run (a jump decides below): it counts against the budget as in the loop.
+    --budget;
+    ++done;
+    d = a;
+    at = a->action.next - base;
+    if (c == ActionCode::Jump || c == ActionCode::If) {
+      const bool taken = c == ActionCode::Jump || s.back().AsBool();
+      if (c == ActionCode::If) s.pop_back();
+      if (taken) at = static_cast<size_t>(a->target) - base;
+    }
+    if (at < first || at >= limit) return finish();
+    const DecodedAction* next = base + at == a->action.next ? a->following
+                                : base + at == static_cast<uint64_t>(a->target) ? a->jumpTo
+                                                                                : nullptr;
+    if (!next || next->action.next > end || next->action.code == 0) return finish();
+    a = next;
+  }
+}
 
 bool Executor::Push(const DecodedAction& d) {
   for (const PushOperand& op : d.operands) {
@@ -141,41 +294,8 @@ bool Executor::Step(const DecodedAction& d) {
         stack.pop_back();
         return true;
       }
-      const double x = left.AsNumber(), y = right.AsNumber();
-      switch (static_cast<ActionCode>(d.action.code)) {
-        case ActionCode::Add2:
-        case ActionCode::Add:
-          left = x + y;
-          break;
-        case ActionCode::Subtract:
-          left = x - y;
-          break;
-        case ActionCode::Multiply:
-          left = x * y;
-          break;
-        case ActionCode::Divide:
-          if (y == 0 && version < 5) return StepSwf4(d.action);  // "#ERROR#"
-          left = x / y;
-          break;
-        case ActionCode::Modulo:
-          left = std::fmod(x, y);
-          break;
-        case ActionCode::Less2:
-        case ActionCode::Greater: {
-          const bool less = d.action.code == static_cast<uint8_t>(ActionCode::Less2);
-          left = std::isnan(x) || std::isnan(y) ? Value() : Value(less ? x < y : y < x);
-          break;
-        }
-        case ActionCode::Equals2:
-          // NaN equals itself here, as in the general comparison.
-          left = x == y || (std::isnan(x) && std::isnan(y));
-          break;
-        case ActionCode::Less:
-          left = Truth(x < y);
-          break;
-        default:  // Equals
-          left = Truth(x == y);
-          break;
+      if (!NumberOp(d.action.code, left.AsNumber(), right.AsNumber(), left)) {
+        return StepSwf4(d.action);  // "#ERROR#"
       }
       stack.pop_back();
       return true;
@@ -188,6 +308,10 @@ bool Executor::Step(const DecodedAction& d) {
     default:
       break;
   }
+  return StepGeneral(d);
+}
+
+bool Executor::StepGeneral(const DecodedAction& d) {
   Action a = d.action;
   a.offset -= base;
   a.next -= base;
