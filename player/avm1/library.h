@@ -30,6 +30,8 @@ void InstallSound(Interpreter& vm);
 void InstallSharedObject(Interpreter& vm);
 void InstallLocalConnection(Interpreter& vm);
 void InstallXmlSocket(Interpreter& vm);
+// flash.net (after AsBroadcaster, whose initialize its prototypes go through).
+void InstallFileReference(Interpreter& vm);
 // ASnative and ASSetNative, with the player's functions numbered as the original numbers them
 // (after everything they number is installed).
 void InstallNativeTable(Interpreter& vm);

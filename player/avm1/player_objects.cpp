@@ -502,6 +502,7 @@ void InstallPlayerObjects(Interpreter& vm) {
   InstallSystem(vm);
   InstallPrintJob(vm);
   InstallContextMenu(vm);
+  InstallFileReference(vm);
   InstallExternalInterface(vm);
 }
 
