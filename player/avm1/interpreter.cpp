@@ -106,7 +106,10 @@ void Interpreter::BoxInto(Object* o, const Value& v) {
 }
 
 bool Interpreter::CoercedByScript(const Value& v, Value& out) {
-  const char* name = v.IsString() ? "String" : v.IsNumber() ? "Number" : v.IsBool() ? "Boolean" : nullptr;
+  const char* name = v.IsString()   ? "String"
+                     : v.IsNumber() ? "Number"
+                     : v.IsBool()   ? "Boolean"
+                                    : nullptr;
   Object* own = v.IsString() ? stringCtor_ : v.IsNumber() ? numberCtor_ : booleanCtor_;
   if (!name) return false;
   // Only the global's own properties and its prototypes count: never its __resolve.
@@ -449,16 +452,30 @@ Value Interpreter::Construct(const Value& constructor, std::span<const Value> ar
   const Value prototype = GetMember(f, "prototype");
   Object* o = NewObject(prototype.AsObject());
   if (!o) return {};
-  // A prototype that is no object links to nothing, yet reads back as it was.
-  if (!prototype.IsObject() && !prototype.IsUndefined()) {
+  // The link is the new object's first property, hidden but there for ASSetPropFlags and
+  // hasOwnProperty to find; a prototype that is no object links to nothing, yet reads back as
+  // it was.
+  if (!prototype.IsUndefined())
     o->props.push_back({"__proto__", prototype, kDontEnum | kDontDelete});
-  }
   // SWF 6 movies see both names on the new object, later ones only __constructor__.
   if (version_ >= 6) o->SetOwn("__constructor__", f, CaseSensitive(), kDontEnum);
   if (version_ <= 6) o->SetOwn("constructor", f, CaseSensitive(), kDontEnum);
   nextCallConstructs_ = f->code != nullptr;
   Call(f, o, args);
   nextCallConstructs_ = false;
+  // An object its constructor made one of the player's own kinds (a sound, a text format, an
+  // XML document) keeps its link and maker out of its property list, as the player's own
+  // objects do.
+  if (o->kind != ObjectKind::Plain && o->proto == prototype.AsObject()) {
+    const bool cs = CaseSensitive();
+    o->props.RemoveIf([&](const Property& p) {
+      return !p.getter &&
+             ((NamesEqual(p.name, "__proto__", cs) && p.value.AsObject() == o->proto) ||
+              ((NamesEqual(p.name, "__constructor__", cs) ||
+                NamesEqual(p.name, "constructor", cs)) &&
+               p.value.AsObject() == f));
+    });
+  }
   return o;
 }
 
