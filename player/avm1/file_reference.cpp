@@ -28,7 +28,7 @@ void InstallFileReference(Interpreter& vm) {
   flash->SetOwn("net", net, cs);
 
   // A FileReference is an object of the player's own kind; what describes the chosen file is
-  // read-only to scripts until a file is chosen.
+  // listed by for-in but read-only to scripts.
   Object* file = DefineClass(
       vm, net, "FileReference", [](Interpreter& vm, const Value& self, std::span<const Value>) {
         Object* o = Unclaimed(vm, self);
@@ -37,10 +37,10 @@ void InstallFileReference(Interpreter& vm) {
         const bool cs = vm.CaseSensitive();
         for (const char* name :
              {"name", "type", "size", "modificationDate", "creationDate", "creator"}) {
-          o->SetOwn(name, Value(), cs, kDontEnum | kReadOnly);
+          o->SetOwn(name, Value(), cs, kReadOnly);
         }
-        o->SetOwn("postData", Value(), cs, kDontEnum);
-        o->SetOwn("_listeners", vm.NewArray(), cs, kDontEnum);
+        o->SetOwn("postData", Value(), cs);
+        o->SetOwn("_listeners", vm.NewArray(), cs);
         return Value();
       });
   if (Object* proto = PrototypeOf(vm, file)) {
@@ -53,14 +53,14 @@ void InstallFileReference(Interpreter& vm) {
     }
   }
 
-  // A FileReferenceList stays a plain object: its list holds the files chosen, none yet.
+  // A FileReferenceList stays a plain object; its list of chosen files starts empty.
   Object* list = DefineClass(vm, net, "FileReferenceList",
                              [](Interpreter& vm, const Value& self, std::span<const Value>) {
                                Object* o = Unclaimed(vm, self);
                                if (!o) return Value();
                                const bool cs = vm.CaseSensitive();
-                               o->SetOwn("fileList", Null{}, cs, kDontEnum);
-                               o->SetOwn("_listeners", vm.NewArray(), cs, kDontEnum);
+                               o->SetOwn("fileList", vm.NewArray(), cs);
+                               o->SetOwn("_listeners", vm.NewArray(), cs);
                                return Value();
                              });
   if (Object* proto = PrototypeOf(vm, list)) {

@@ -463,10 +463,11 @@ Value Interpreter::Construct(const Value& constructor, std::span<const Value> ar
   nextCallConstructs_ = f->code != nullptr;
   Call(f, o, args);
   nextCallConstructs_ = false;
-  // An object its constructor made one of the player's own kinds (a sound, a text format, an
-  // XML document) keeps its link and maker out of its property list, as the player's own
+  // An object its constructor made one of the player's own kinds (a sound, a filter, an XML
+  // document) keeps its link and maker out of its property list, as the player's own
   // objects do.
-  if (o->kind != ObjectKind::Plain && o->proto == prototype.AsObject()) {
+  const bool claimed = o->kind != ObjectKind::Plain || !o->internal.empty() || o->bitmap;
+  if (claimed && o->proto == prototype.AsObject()) {
     const bool cs = CaseSensitive();
     o->props.RemoveIf([&](const Property& p) {
       return !p.getter &&

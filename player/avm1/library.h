@@ -83,8 +83,20 @@ inline Value Claim(Interpreter& vm, const Value& self) {
 // Some of the player's objects keep their prototype link: a script cannot rewrite it until
 // ASSetPropFlags frees it.
 inline void LockPrototypeLink(Interpreter& vm, Object* o) {
-  if (!o || o->FindOwn("__proto__", vm.CaseSensitive())) return;
-  o->props.push_back({"__proto__", Value(o->proto), kDontEnum | kDontDelete | kReadOnly});
+  if (!o) return;
+  constexpr uint16_t kLocked = kDontEnum | kDontDelete | kReadOnly;
+  if (Property* link = o->FindOwn("__proto__", vm.CaseSensitive())) {
+    link->flags |= kLocked;
+    return;
+  }
+  o->props.push_back({"__proto__", Value(o->proto), kLocked});
+}
+
+// Some constructors lock everything they leave on the new object, its link and maker too:
+// hidden, undeletable and read-only until ASSetPropFlags frees them.
+inline void LockOwnProperties(Object* o) {
+  if (!o) return;
+  for (Property& p : o->props) p.flags |= kDontEnum | kDontDelete | kReadOnly;
 }
 
 // Objects waiting for the clock to move on (calls gathered for the end of a frame, a connection
