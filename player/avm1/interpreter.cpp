@@ -441,6 +441,18 @@ Value Interpreter::Call(const Value& function, const Value& thisValue,
   return {};
 }
 
+void Interpreter::MarkInstance(Object* o, const Value& prototype, Object* constructor) {
+  // The link is the new object's first property, hidden but there for ASSetPropFlags and
+  // hasOwnProperty to find; a prototype that is no object links to nothing, yet reads back as
+  // it was.
+  if (!prototype.IsUndefined()) {
+    o->props.push_back({"__proto__", prototype, kDontEnum | kDontDelete});
+  }
+  // SWF 6 movies see both names on the new object, later ones only __constructor__.
+  if (version_ >= 6) o->SetOwn("__constructor__", constructor, CaseSensitive(), kDontEnum);
+  if (version_ <= 6) o->SetOwn("constructor", constructor, CaseSensitive(), kDontEnum);
+}
+
 Value Interpreter::Construct(const Value& constructor, std::span<const Value> args) {
   Object* f = constructor.AsObject();
   if (!f || !f->IsCallable()) return {};
@@ -452,14 +464,7 @@ Value Interpreter::Construct(const Value& constructor, std::span<const Value> ar
   const Value prototype = GetMember(f, "prototype");
   Object* o = NewObject(prototype.AsObject());
   if (!o) return {};
-  // The link is the new object's first property, hidden but there for ASSetPropFlags and
-  // hasOwnProperty to find; a prototype that is no object links to nothing, yet reads back as
-  // it was.
-  if (!prototype.IsUndefined())
-    o->props.push_back({"__proto__", prototype, kDontEnum | kDontDelete});
-  // SWF 6 movies see both names on the new object, later ones only __constructor__.
-  if (version_ >= 6) o->SetOwn("__constructor__", f, CaseSensitive(), kDontEnum);
-  if (version_ <= 6) o->SetOwn("constructor", f, CaseSensitive(), kDontEnum);
+  MarkInstance(o, prototype, f);
   nextCallConstructs_ = f->code != nullptr;
   Call(f, o, args);
   nextCallConstructs_ = false;
