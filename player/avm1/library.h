@@ -2,7 +2,9 @@
 // The player's library beyond the language core: XML, LoadVars, the geometry classes, Date,
 // and the objects that stand for the player and its surroundings (Stage, System, ...). Each
 // family installs itself on _global; helpers here keep their definitions short.
+#include <algorithm>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <string>
@@ -131,6 +133,25 @@ inline void AddAccessor(Interpreter& vm, Object* on, const char* name, NativeFun
   if (set) p.setter = vm.NewNative(std::move(set));
   if (!p.getter) return;
   on->props.push_back(std::move(p));
+}
+
+// The geometry classes define their prototype's members in this order and, unlike the
+// player's other classes, list them all to for-in. What is not named keeps its place first.
+inline void ListMembersInOrder(Object* proto, std::initializer_list<const char*> order) {
+  if (!proto) return;
+  std::vector<Property> named, rest;
+  for (Property& p : proto->props) rest.push_back(std::move(p));
+  for (const char* name : order) {
+    auto at =
+        std::find_if(rest.begin(), rest.end(), [&](const Property& p) { return p.name == name; });
+    if (at == rest.end()) continue;
+    at->flags = static_cast<uint16_t>(at->flags & ~kDontEnum);
+    named.push_back(std::move(*at));
+    rest.erase(at);
+  }
+  proto->props.clear();
+  for (Property& p : rest) proto->props.push_back(std::move(p));
+  for (Property& p : named) proto->props.push_back(std::move(p));
 }
 
 inline double NumberArg(Interpreter& vm, std::span<const Value> args, size_t i) {
