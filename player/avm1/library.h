@@ -135,8 +135,9 @@ inline void AddAccessor(Interpreter& vm, Object* on, const char* name, NativeFun
   on->props.push_back(std::move(p));
 }
 
-// The geometry classes define their prototype's members in this order and, unlike the
-// player's other classes, list them all to for-in. What is not named keeps its place first.
+// Some classes (the geometry ones, BitmapData) define their prototype's members in this order
+// and, unlike the player's others, list them all to for-in. What is not named keeps its place
+// first.
 inline void ListMembersInOrder(Object* proto, std::initializer_list<const char*> order) {
   if (!proto) return;
   std::vector<Property> named, rest;
