@@ -135,8 +135,8 @@ inline void AddAccessor(Interpreter& vm, Object* on, const char* name, NativeFun
   on->props.push_back(std::move(p));
 }
 
-// Some classes (the geometry ones, BitmapData) define their prototype's members in this order
-// and, unlike the player's others, list them all to for-in. What is not named keeps its place
+// Some classes (the geometry ones, BitmapData, XMLNode) define their prototype's members in this
+// order and, unlike the player's others, list them all to for-in. What is not named keeps its place
 // first.
 inline void ListMembersInOrder(Object* proto, std::initializer_list<const char*> order) {
   if (!proto) return;
