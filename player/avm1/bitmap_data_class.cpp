@@ -435,6 +435,34 @@ void InstallBitmapData(Interpreter& vm) {
               });
   }
   InstallBitmapDrawing(vm, proto, ctor);
+  ListMembersInOrder(proto, {"width",
+                             "height",
+                             "rectangle",
+                             "transparent",
+                             "getPixel",
+                             "setPixel",
+                             "fillRect",
+                             "copyPixels",
+                             "applyFilter",
+                             "scroll",
+                             "threshold",
+                             "draw",
+                             "pixelDissolve",
+                             "getPixel32",
+                             "setPixel32",
+                             "floodFill",
+                             "getColorBoundsRect",
+                             "perlinNoise",
+                             "colorTransform",
+                             "hitTest",
+                             "paletteMap",
+                             "merge",
+                             "noise",
+                             "copyChannel",
+                             "clone",
+                             "dispose",
+                             "generateFilterRect",
+                             "compare"});
 }
 
 }  // namespace swf::avm1

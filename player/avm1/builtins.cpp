@@ -126,7 +126,17 @@ void Interpreter::InstallBuiltins() {
     if (v.IsUndefined() || v.IsNull()) return vm.NewObject(nullptr);
     return makeObject(vm, self, args);
   };
-  constructor("Object", objectProto_, callObject, makeObject);
+  Object* objectCtor = constructor("Object", objectProto_, callObject, nullptr);
+  // `new Object()` with nothing to wrap makes an object as `new` makes any other.
+  objectCtor->construct = [makeObject, objectCtor](Interpreter& vm, const Value& self,
+                                                   std::span<const Value> args) -> Value {
+    const Value made = makeObject(vm, self, args);
+    const Value v = Arg(args, 0);
+    if (Object* o = made.AsObject(); o && (v.IsUndefined() || v.IsNull())) {
+      vm.MarkInstance(o, Value(o->proto), objectCtor);
+    }
+    return made;
+  };
   method(objectProto_, "toString", [](Interpreter& vm, const Value& self, std::span<const Value>) {
     Object* o = self.AsObject();
     if (o && o->kind == ObjectKind::Boxed) return Value(vm.ToString(o->primitive));
@@ -196,10 +206,14 @@ void Interpreter::InstallBuiltins() {
       [](Interpreter& vm, const Value&, std::span<const Value> args) {
         return args.empty() ? Value(vm.NewObject(nullptr)) : args[0];
       },
-      [](Interpreter& vm, const Value&, std::span<const Value>) {
-        return Value(vm.NewPlainObject());
-      });
-  (void)functionCtor;
+      nullptr);
+  // `new Function()` makes a plain object, marked as `new` marks what it makes.
+  functionCtor->construct = [functionCtor](Interpreter& vm, const Value&,
+                                           std::span<const Value>) -> Value {
+    Object* o = vm.NewPlainObject();
+    if (o) vm.MarkInstance(o, Value(o->proto), functionCtor);
+    return Value(o);
+  };
   // The `this` call and apply give a function: an object as it is, a primitive made an
   // object, and nothing at all the global object.
   auto thisObject = [](Interpreter& vm, const Value& v) -> Value {

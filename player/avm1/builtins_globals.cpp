@@ -119,12 +119,14 @@ void Interpreter::InstallGlobalFunctions() {
   if (errorProto && error) {
     error->SetOwn("prototype", errorProto, cs, kDontEnum | kDontDelete);
     errorProto->SetOwn("constructor", error, cs, kDontEnum);
-    errorProto->SetOwn("name", "Error", cs, kDontEnum);
-    errorProto->SetOwn("message", "Error", cs, kDontEnum);
-    AddMethod(*this, errorProto, "toString",
-              [](Interpreter& vm, const Value& self, std::span<const Value>) {
-                return Value(vm.ToString(vm.GetMember(self, "message")));
-              });
+    // Unlike the player's other prototypes, Error's lists its members to for-in.
+    errorProto->SetOwn("message", "Error", cs);
+    errorProto->SetOwn("name", "Error", cs);
+    errorProto->SetOwn("toString",
+                       NewNative([](Interpreter& vm, const Value& self, std::span<const Value>) {
+                         return Value(vm.ToString(vm.GetMember(self, "message")));
+                       }),
+                       cs);
     global_->SetOwn("Error", error, cs, kDontEnum);
   }
 }

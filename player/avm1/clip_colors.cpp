@@ -37,7 +37,10 @@ void InstallColor(Interpreter& vm) {
                              [](Interpreter& vm, const Value& self, std::span<const Value> a) {
                                if (Object* o = self.AsObject()) {
                                  o->SetOwn("target", Arg(a, 0), vm.CaseSensitive(), kDontEnum);
-                                 if (o->kind != ObjectKind::Clip) LockPrototypeLink(vm, o);
+                                 if (o->kind != ObjectKind::Clip) {
+                                   LockPrototypeLink(vm, o);
+                                   LockOwnProperties(o);
+                                 }
                                }
                                return Value();
                              });

@@ -40,16 +40,16 @@ std::string Describe(Interpreter& vm, const Value& self, std::initializer_list<c
   return out + ")";
 }
 
-// A constructor without arguments gives the defaults; with any, the arguments as they are
-// (missing ones undefined).
+// A constructor without arguments gives every member 0, the last named first (as one chained
+// assignment sets them); with any, the arguments in order as they are (missing ones undefined).
 void Fill(Interpreter& vm, const Value& self, std::span<const Value> args,
-          std::initializer_list<const char*> names, std::initializer_list<double> defaults) {
-  auto d = defaults.begin();
-  size_t i = 0;
-  for (const char* name : names) {
-    Set(vm, self, name, args.empty() ? Value(*d) : Arg(args, i));
-    ++d, ++i;
+          std::initializer_list<const char*> names) {
+  if (args.empty()) {
+    for (auto name = std::rbegin(names); name != std::rend(names); ++name) Set(vm, self, *name, 0);
+    return;
   }
+  size_t i = 0;
+  for (const char* name : names) Set(vm, self, name, Arg(args, i++));
 }
 
 using Native = Value (*)(Interpreter&, const Value&, std::span<const Value>);
@@ -68,7 +68,7 @@ Value NewPoint(Interpreter& vm, Value x, Value y) {
 void InstallPoint(Interpreter& vm, Object* geom) {
   Object* ctor = DefineClass(vm, geom, "Point",
                              [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-                               Fill(vm, self, a, {"x", "y"}, {0, 0});
+                               Fill(vm, self, a, {"x", "y"});
                                return Value();
                              });
   Object* proto = PrototypeOf(vm, ctor);
@@ -198,7 +198,7 @@ bool IsEmpty(Interpreter& vm, const Value& r) {
 void InstallRectangle(Interpreter& vm, Object* geom) {
   Object* ctor = DefineClass(vm, geom, "Rectangle",
                              [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-                               Fill(vm, self, a, {"x", "y", "width", "height"}, {0, 0, 0, 0});
+                               Fill(vm, self, a, {"x", "y", "width", "height"});
                                return Value();
                              });
   Object* proto = PrototypeOf(vm, ctor);
@@ -369,6 +369,34 @@ void InstallGeometry(Interpreter& vm) {
   InstallRectangle(vm, geom);
   InstallMatrix(vm, geom);
   InstallColorTransform(vm, geom);
+  auto proto = [&](const char* cls) { return PrototypeOf(vm, Get(vm, geom, cls).AsObject()); };
+  ListMembersInOrder(proto("Point"), {"length", "clone", "offset", "equals", "subtract", "add",
+                                      "normalize", "toString"});
+  ListMembersInOrder(proto("Rectangle"), {"clone",
+                                          "setEmpty",
+                                          "isEmpty",
+                                          "left",
+                                          "right",
+                                          "top",
+                                          "bottom",
+                                          "topLeft",
+                                          "bottomRight",
+                                          "size",
+                                          "inflate",
+                                          "inflatePoint",
+                                          "offset",
+                                          "offsetPoint",
+                                          "contains",
+                                          "containsPoint",
+                                          "containsRectangle",
+                                          "intersection",
+                                          "intersects",
+                                          "union",
+                                          "equals",
+                                          "toString"});
+  ListMembersInOrder(proto("Matrix"), {"concat", "invert", "createBox", "createGradientBox",
+                                       "clone", "identity", "rotate", "translate", "scale",
+                                       "deltaTransformPoint", "transformPoint", "toString"});
 }
 
 }  // namespace swf::avm1

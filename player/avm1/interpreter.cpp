@@ -107,7 +107,10 @@ void Interpreter::BoxInto(Object* o, const Value& v) {
 }
 
 bool Interpreter::CoercedByScript(const Value& v, Value& out) {
-  const char* name = v.IsString() ? "String" : v.IsNumber() ? "Number" : v.IsBool() ? "Boolean" : nullptr;
+  const char* name = v.IsString()   ? "String"
+                     : v.IsNumber() ? "Number"
+                     : v.IsBool()   ? "Boolean"
+                                    : nullptr;
   Object* own = v.IsString() ? stringCtor_ : v.IsNumber() ? numberCtor_ : booleanCtor_;
   if (!name) return false;
   // Only the global's own properties and its prototypes count: never its __resolve.
@@ -445,6 +448,18 @@ Value Interpreter::Call(const Value& function, const Value& thisValue,
   return {};
 }
 
+void Interpreter::MarkInstance(Object* o, const Value& prototype, Object* constructor) {
+  // The link is the new object's first property, hidden but there for ASSetPropFlags and
+  // hasOwnProperty to find; a prototype that is no object links to nothing, yet reads back as
+  // it was.
+  if (!prototype.IsUndefined()) {
+    o->props.push_back({"__proto__", prototype, kDontEnum | kDontDelete});
+  }
+  // SWF 6 movies see both names on the new object, later ones only __constructor__.
+  if (version_ >= 6) o->SetOwn("__constructor__", constructor, CaseSensitive(), kDontEnum);
+  if (version_ <= 6) o->SetOwn("constructor", constructor, CaseSensitive(), kDontEnum);
+}
+
 Value Interpreter::Construct(const Value& constructor, std::span<const Value> args) {
   Object* f = constructor.AsObject();
   if (!f || !f->IsCallable()) return {};
@@ -456,16 +471,24 @@ Value Interpreter::Construct(const Value& constructor, std::span<const Value> ar
   const Value prototype = GetMember(f, "prototype");
   Object* o = NewObject(prototype.AsObject());
   if (!o) return {};
-  // A prototype that is no object links to nothing, yet reads back as it was.
-  if (!prototype.IsObject() && !prototype.IsUndefined()) {
-    o->props.push_back({"__proto__", prototype, kDontEnum | kDontDelete});
-  }
-  // SWF 6 movies see both names on the new object, later ones only __constructor__.
-  if (version_ >= 6) o->SetOwn("__constructor__", f, CaseSensitive(), kDontEnum);
-  if (version_ <= 6) o->SetOwn("constructor", f, CaseSensitive(), kDontEnum);
+  MarkInstance(o, prototype, f);
   nextCallConstructs_ = f->code != nullptr;
   Call(f, o, args);
   nextCallConstructs_ = false;
+  // An object its constructor made one of the player's own kinds (a sound, a filter, an XML
+  // document) keeps its link and maker out of its property list, as the player's own
+  // objects do.
+  const bool claimed = o->kind != ObjectKind::Plain || !o->internal.empty() || o->bitmap;
+  if (claimed && o->proto == prototype.AsObject()) {
+    const bool cs = CaseSensitive();
+    o->props.RemoveIf([&](const Property& p) {
+      return !p.getter &&
+             ((NamesEqual(p.name, "__proto__", cs) && p.value.AsObject() == o->proto) ||
+              ((NamesEqual(p.name, "__constructor__", cs) ||
+                NamesEqual(p.name, "constructor", cs)) &&
+               p.value.AsObject() == f));
+    });
+  }
   return o;
 }
 

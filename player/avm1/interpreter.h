@@ -200,6 +200,9 @@ class Interpreter {
   std::vector<std::string> EnumerableNames(Object* object);
   Value Call(const Value& function, const Value& thisValue, std::span<const Value> args);
   Value Construct(const Value& constructor, std::span<const Value> args);
+  // What `new` leaves on every object it makes before the constructor runs: the prototype link
+  // (`prototype` as it was read) and the constructor's name for it.
+  void MarkInstance(Object* o, const Value& prototype, Object* constructor);
   // Whether the innermost bytecode function running was started by `new`.
   bool InConstructor() const { return !constructing_.empty() && constructing_.back(); }
 

@@ -27,7 +27,11 @@ void InstallLibrary(Interpreter& vm) {
     LockPrototypeLink(vm, vm.GetMember(system, "IME").AsObject());
     // What an installed application is described by: nothing a movie can use, only made.
     DefineClass(vm, system, "Product", [](Interpreter& vm, const Value& self, auto) {
-      LockPrototypeLink(vm, Unclaimed(vm, self));
+      Object* o = Unclaimed(vm, self);
+      if (!o) return Value();
+      o->SetOwn("name", Value(), vm.CaseSensitive());
+      LockPrototypeLink(vm, o);
+      LockOwnProperties(o);
       return Value();
     });
   }

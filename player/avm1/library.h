@@ -2,7 +2,9 @@
 // The player's library beyond the language core: XML, LoadVars, the geometry classes, Date,
 // and the objects that stand for the player and its surroundings (Stage, System, ...). Each
 // family installs itself on _global; helpers here keep their definitions short.
+#include <algorithm>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <string>
@@ -30,6 +32,8 @@ void InstallSound(Interpreter& vm);
 void InstallSharedObject(Interpreter& vm);
 void InstallLocalConnection(Interpreter& vm);
 void InstallXmlSocket(Interpreter& vm);
+// flash.net (after AsBroadcaster, whose initialize its prototypes go through).
+void InstallFileReference(Interpreter& vm);
 // ASnative and ASSetNative, with the player's functions numbered as the original numbers them
 // (after everything they number is installed).
 void InstallNativeTable(Interpreter& vm);
@@ -81,8 +85,20 @@ inline Value Claim(Interpreter& vm, const Value& self) {
 // Some of the player's objects keep their prototype link: a script cannot rewrite it until
 // ASSetPropFlags frees it.
 inline void LockPrototypeLink(Interpreter& vm, Object* o) {
-  if (!o || o->FindOwn("__proto__", vm.CaseSensitive())) return;
-  o->props.push_back({"__proto__", Value(o->proto), kDontEnum | kDontDelete | kReadOnly});
+  if (!o) return;
+  constexpr uint16_t kLocked = kDontEnum | kDontDelete | kReadOnly;
+  if (Property* link = o->FindOwn("__proto__", vm.CaseSensitive())) {
+    link->flags |= kLocked;
+    return;
+  }
+  o->props.push_back({"__proto__", Value(o->proto), kLocked});
+}
+
+// Some constructors lock everything they leave on the new object, its link and maker too:
+// hidden, undeletable and read-only until ASSetPropFlags frees them.
+inline void LockOwnProperties(Object* o) {
+  if (!o) return;
+  for (Property& p : o->props) p.flags |= kDontEnum | kDontDelete | kReadOnly;
 }
 
 // Objects waiting for the clock to move on (calls gathered for the end of a frame, a connection
@@ -117,6 +133,26 @@ inline void AddAccessor(Interpreter& vm, Object* on, const char* name, NativeFun
   if (set) p.setter = vm.NewNative(std::move(set));
   if (!p.getter) return;
   on->props.push_back(std::move(p));
+}
+
+// Some classes (the geometry ones, BitmapData, XMLNode) define their prototype's members in this
+// order and, unlike the player's others, list them all to for-in. What is not named keeps its place
+// first.
+inline void ListMembersInOrder(Object* proto, std::initializer_list<const char*> order) {
+  if (!proto) return;
+  std::vector<Property> named, rest;
+  for (Property& p : proto->props) rest.push_back(std::move(p));
+  for (const char* name : order) {
+    auto at =
+        std::find_if(rest.begin(), rest.end(), [&](const Property& p) { return p.name == name; });
+    if (at == rest.end()) continue;
+    at->flags = static_cast<uint16_t>(at->flags & ~kDontEnum);
+    named.push_back(std::move(*at));
+    rest.erase(at);
+  }
+  proto->props.clear();
+  for (Property& p : rest) proto->props.push_back(std::move(p));
+  for (Property& p : named) proto->props.push_back(std::move(p));
 }
 
 inline double NumberArg(Interpreter& vm, std::span<const Value> args, size_t i) {

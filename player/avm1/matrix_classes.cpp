@@ -173,14 +173,20 @@ bool ReadColorTransform(const Value& v, double (&out)[8]) {
 }
 
 void InstallMatrix(Interpreter& vm, Object* geom) {
-  Object* ctor = DefineClass(
-      vm, geom, "Matrix", [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-        for (size_t i = 0; i < 6; ++i) {
-          vm.SetMember(self, kMatrixFields[i],
-                       a.empty() ? Value(i == 0 || i == 3 ? 1.0 : 0.0) : Arg(a, i));
-        }
-        return Value();
-      });
+  Object* ctor = DefineClass(vm, geom, "Matrix",
+                             [](Interpreter& vm, const Value& self, std::span<const Value> a) {
+                               if (a.empty()) {
+                                 // The identity, made as chained assignments make it: d then a, c
+                                 // then b, ty then tx.
+                                 const std::pair<const char*, double> identity[] = {
+                                     {"d", 1}, {"a", 1}, {"c", 0}, {"b", 0}, {"ty", 0}, {"tx", 0}};
+                                 for (const auto& [name, v] : identity) vm.SetMember(self, name, v);
+                                 return Value();
+                               }
+                               for (size_t i = 0; i < 6; ++i)
+                                 vm.SetMember(self, kMatrixFields[i], Arg(a, i));
+                               return Value();
+                             });
   if (Object* proto = PrototypeOf(vm, ctor)) InstallMatrixMethods(vm, proto);
 }
 

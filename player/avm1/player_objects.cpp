@@ -251,7 +251,6 @@ void InstallContextMenu(Interpreter& vm) {
   Object* menu = DefineClass(vm, vm.Global(), "ContextMenu",
                              [](Interpreter& vm, const Value& self, std::span<const Value> a) {
                                vm.SetMember(self, "onSelect", Arg(a, 0));
-                               vm.SetMember(self, "customItems", vm.NewArray());
                                Object* builtIn = vm.NewPlainObject();
                                if (builtIn) {
                                  for (const char* n : {"print", "forward_back", "rewind", "loop",
@@ -260,6 +259,7 @@ void InstallContextMenu(Interpreter& vm) {
                                  }
                                }
                                vm.SetMember(self, "builtInItems", builtIn);
+                               vm.SetMember(self, "customItems", vm.NewArray());
                                return Value();
                              });
   if (Object* proto = PrototypeOf(vm, menu)) {
@@ -502,6 +502,7 @@ void InstallPlayerObjects(Interpreter& vm) {
   InstallSystem(vm);
   InstallPrintJob(vm);
   InstallContextMenu(vm);
+  InstallFileReference(vm);
   InstallExternalInterface(vm);
 }
 

@@ -347,6 +347,27 @@ void InstallXml(Interpreter& vm) {
   if (!nodeProto) return;
   InstallNodeProperties(vm, nodeProto);
   InstallNodeMethods(vm, nodeProto);
+  ListMembersInOrder(nodeProto, {"cloneNode",
+                                 "removeNode",
+                                 "insertBefore",
+                                 "appendChild",
+                                 "hasChildNodes",
+                                 "toString",
+                                 "getNamespaceForPrefix",
+                                 "getPrefixForNamespace",
+                                 "attributes",
+                                 "childNodes",
+                                 "firstChild",
+                                 "lastChild",
+                                 "nextSibling",
+                                 "nodeName",
+                                 "nodeType",
+                                 "nodeValue",
+                                 "parentNode",
+                                 "previousSibling",
+                                 "prefix",
+                                 "localName",
+                                 "namespaceURI"});
 
   Object* xmlCtor = DefineClass(
       vm, vm.Global(), "XML",

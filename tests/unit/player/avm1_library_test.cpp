@@ -148,3 +148,43 @@ TEST(Avm1Library, LoadsWaitForTheHostAndDecodeWhatCame) {
 }
 
 }  // namespace
+
+namespace {
+
+// What `new` leaves on an object before anything else: the link then the maker, unless the
+// constructor made it one of the player's own kinds; some constructors lock all of it.
+TEST(Avm1Library, WhatNewLeavesOnAnObject) {
+  struct Case {
+    const char* cls;
+    std::vector<std::string> firstOwn;  // the object's own names, oldest first
+    bool locked;
+  };
+  const Case cases[] = {
+      {"Object", {"__proto__", "__constructor__"}, false},
+      {"ContextMenu",
+       {"__proto__", "__constructor__", "onSelect", "builtInItems", "customItems"},
+       false},
+      {"Color", {"__proto__", "__constructor__", "target"}, true},
+      {"Sound", {}, false},
+  };
+  for (const Case& c : cases) {
+    Interpreter vm(8, nullptr);
+    swf::avm1::Object* o = New(vm, c.cls, {}).AsObject();
+    ASSERT_NE(o, nullptr) << c.cls;
+    std::vector<std::string> own;
+    bool locked = true;
+    for (const swf::avm1::Property& p : o->props) {
+      if (own.size() < c.firstOwn.size()) own.push_back(p.name);
+      locked = locked && (p.flags & 7) == 7;
+      if (!c.firstOwn.empty()) continue;
+      EXPECT_NE(p.name, "__proto__") << c.cls;
+      EXPECT_NE(p.name, "__constructor__") << c.cls;
+    }
+    EXPECT_EQ(own, c.firstOwn) << c.cls;
+    if (c.locked) EXPECT_TRUE(locked) << c.cls;
+    // The link stays a link however it is listed.
+    EXPECT_TRUE(vm.InstanceOf(Value(o), vm.GetMember(vm.Global(), c.cls))) << c.cls;
+  }
+}
+
+}  // namespace
