@@ -470,9 +470,13 @@ Bounds BoundsUnder(const Movie& around, const DisplayObject& object, const Matri
     const TwipsRect& r = shape->bounds;
     own.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
     own.Add({static_cast<double>(r.xMax), static_cast<double>(r.yMax)});
-  } else if (const Bitmap* bitmap = std::get_if<Bitmap>(character)) {
+  } else if (const Bitmap* bitmap = std::get_if<Bitmap>(character);
+             bitmap && bitmap->width > 0 && bitmap->height > 0) {
     own.Add({0, 0});
     own.Add({bitmap->width * 20.0, bitmap->height * 20.0});
+  } else if (const VideoStream* video = std::get_if<VideoStream>(character)) {
+    own.Add({0, 0});
+    own.Add({video->width * 20.0, video->height * 20.0});
   }
   if (object.bitmap && !object.bitmap->disposed()) {
     own.Add({0, 0});

@@ -182,8 +182,32 @@ Value PointArg(Interpreter& vm, const Value& point, bool toGlobal, const Display
 
 }  // namespace
 
+// A video's own properties. No stream is ever decoded, so the picture it holds is 0 by 0.
+static bool VideoProperty(Interpreter& vm, DisplayObject& video, std::string_view name, Value& out,
+                   const Value* set) {
+  auto is = [&](std::string_view n) { return NamesEqual(name, n, vm.CaseSensitive()); };
+  if (is("width") || is("height")) {
+    if (!set) out = 0.0;
+  } else if (is("smoothing")) {
+    if (set) video.smoothing = ToBoolean(*set, vm.Version());
+    out = video.smoothing;
+  } else if (is("deblocking")) {
+    if (set) {
+      const double n = vm.ToNumber(*set);
+      video.deblocking = std::isfinite(n) && n >= 0 && n <= 255 ? static_cast<uint8_t>(n) : 0;
+    }
+    out = static_cast<double>(video.deblocking);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Value& out) {
   DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
+  if (o && o->kind == DisplayKind::Video && VideoProperty(*this, *o, name, out, nullptr)) {
+    return true;
+  }
   if (!o || name.empty() || (name[0] != '_')) return false;
   // Clip properties keep their case-blind names even where variables are case-sensitive; the
   // names of other timelines follow the movie's case rules like variables.
@@ -252,6 +276,10 @@ bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Va
 
 bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, const Value& value) {
   DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
+  if (Value ignored; o && o->kind == DisplayKind::Video &&
+                     VideoProperty(*this, *o, name, ignored, &value)) {
+    return true;
+  }
   if (!o || name.empty() || name[0] != '_') return false;
   auto is = [&](std::string_view n) { return NamesEqual(name, n, false); };
   auto number = [&](double& out) {
