@@ -709,7 +709,7 @@ void Interpreter::InstallClipMethods() {
       const Point p = root->matrix.Apply({x, y});
       if (ToBoolean(arg(args, 2), vm.Version())) {
         const Matrix toPixels = Matrix{1.0 / 20, 0, 0, 1.0 / 20, 0, 0} * ToStage(*o);
-        return Value(ObjectContains(*movie, *o, toPixels, {p.x / 20, p.y / 20}));
+        return Value(ObjectShapeContains(*movie, *o, toPixels, {p.x / 20, p.y / 20}));
       }
       return Value(!mine.empty && p.x >= mine.xMin && p.x <= mine.xMax && p.y >= mine.yMin &&
                    p.y <= mine.yMax);
