@@ -667,7 +667,8 @@ DisplayObject* DisplayList::Duplicate(DisplayObject& source, int32_t depth, std:
   object->matrix = source.matrix;
   object->colors = source.colors;
   object->blendMode = source.blendMode;
-  object->filters = source.filters;
+  // A field from a character starts again without the filters a script gave the original.
+  if (!(source.field && source.characterId)) object->filters = source.filters;
   object->cacheAsBitmap = source.cacheAsBitmap;
   object->ratio = source.ratio;
   object->shownRatio = source.shownRatio;

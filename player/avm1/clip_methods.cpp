@@ -323,6 +323,8 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
       const auto extent = static_cast<int32_t>(std::clamp(std::round(n * 20), 0.0, 1e8));
       (is("_width") ? b.xMax : b.yMax) = (is("_width") ? b.xMin : b.yMin) + extent;
       o->field->Touch();
+      // A field that sizes itself to its text does so again at once.
+      o->field->FitToText(host_->Display()->deviceFonts());
       return true;
     }
     // The clip's box in its parent is sized as a whole: its turned but unscaled box is
