@@ -281,6 +281,7 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
   }
   const bool cs = CaseSensitive();
   if (NamesEqual(name, "__proto__", cs)) {
+    if (o->fixedProto) return;
     if (const Property* kept = o->FindOwn(name, cs); kept && (kept->flags & kReadOnly)) return;
     if (!o->watchers.empty()) value = Watched(o, name, std::move(value));
     o->proto = value.AsObject();

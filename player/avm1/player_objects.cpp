@@ -392,18 +392,27 @@ void SendPending(Interpreter& vm, Object* o) {
 }
 
 void InstallNetConnection(Interpreter& vm) {
-  Object* ctor = DefineClass(vm, vm.Global(), "NetConnection",
-                             [](Interpreter& vm, const Value& self, std::span<const Value>) {
-                               if (Object* o = Unclaimed(vm, self)) {
-                                 o->internal.assign(kNetSlots, Value(0));
-                                 o->internal[kUrl] = o->internal[kHeaders] = o->internal[kPending] =
-                                     std::string();
-                                 o->SetOwn("isConnected", false, vm.CaseSensitive(), kDontEnum);
-                               }
-                               return Value();
-                             });
+  const auto init = [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    if (Object* o = Unclaimed(vm, self)) {
+      o->internal.assign(kNetSlots, Value(0));
+      o->internal[kUrl] = o->internal[kHeaders] = o->internal[kPending] = std::string();
+      o->SetOwn("isConnected", false, vm.CaseSensitive(), kDontEnum);
+    }
+    return Value();
+  };
+  Object* ctor = DefineClass(vm, vm.Global(), "NetConnection", init);
   Object* proto = PrototypeOf(vm, ctor);
   if (!proto) return;
+  // `new NetConnection` makes the connection itself rather than taking the object `new` would
+  // hand it: the connection has no constructor properties, and its prototype link stays the
+  // one it was made with. A subclass's super() still sets up the object it is given.
+  ctor->construct = [ctor, init](Interpreter& vm, const Value&, std::span<const Value> a) {
+    Object* o = vm.NewObject(vm.GetMember(ctor, "prototype").AsObject());
+    if (!o) return Value();
+    o->fixedProto = true;
+    init(vm, Value(o), a);
+    return Value(o);
+  };
   // Connections with calls waiting for the end of the frame.
   const NextTickList waiting = OnNextTick(vm, [](Interpreter& vm, Object* o) {
     if (o->internal.size() == kNetSlots) SendPending(vm, o);

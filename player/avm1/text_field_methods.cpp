@@ -10,6 +10,7 @@
 #include "player/avm1/builtin_support.h"
 #include "player/avm1/filter_objects.h"
 #include "player/avm1/interpreter.h"
+#include "player/avm1/library.h"
 #include "player/avm1/script_error.h"
 #include "player/avm1/text.h"
 #include "player/compose.h"
@@ -369,7 +370,11 @@ void Interpreter::InstallTextMethods() {
   // there), the constructor does not show it, and the methods are SWF 6's.
   const bool swf5 = Version() < 6;
   textFieldProto_ = NewObject(swf5 ? nullptr : objectProto_);
-  Object* field = NewNative([](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
+  // From SWF 7 on, `new TextField` makes an object of the field's own kind, one no other
+  // class's constructor can claim; it is no field on the stage.
+  Object* field = NewNative([](Interpreter& vm, const Value& self, std::span<const Value>) {
+    return vm.Version() >= 7 ? Claim(vm, self) : Value();
+  });
   if (!textFieldProto_ || !field) return;
   field->SetOwn("prototype", textFieldProto_, cs, kDontEnum | kDontDelete | (swf5 ? kSwf6Only : 0));
   for (Property& p : field->props) p.hidden = HiddenFromVersion(p.flags, Version());
