@@ -396,8 +396,9 @@ bool ShapeFlagHit(const Movie& around, const DisplayObject& object, const Matrix
   if (text && (m.b != 0 || m.c != 0)) {
     Bounds box;
     const TwipsRect& r = text->bounds;
-    for (const Point corner : {Point{double(r.xMin), double(r.yMin)}, Point{double(r.xMax), double(r.yMin)},
-                               Point{double(r.xMin), double(r.yMax)}, Point{double(r.xMax), double(r.yMax)}}) {
+    for (const Point corner :
+         {Point{double(r.xMin), double(r.yMin)}, Point{double(r.xMax), double(r.yMin)},
+          Point{double(r.xMin), double(r.yMax)}, Point{double(r.xMax), double(r.yMax)}}) {
       box.Add(m.Apply(corner));
     }
     if (pixel.x >= box.xMin && pixel.x <= box.xMax && pixel.y >= box.yMin && pixel.y <= box.yMax) {
@@ -409,10 +410,12 @@ bool ShapeFlagHit(const Movie& around, const DisplayObject& object, const Matrix
   std::vector<std::pair<int32_t, bool>> layers;  // up to which depth, and whether it covers
   for (const auto& [depth, child] : object.children) {
     while (!layers.empty() && depth > layers.back().first) layers.pop_back();
-    const bool open = std::all_of(layers.begin(), layers.end(), [](const auto& l) { return l.second; });
+    const bool open =
+        std::all_of(layers.begin(), layers.end(), [](const auto& l) { return l.second; });
     const Matrix childMatrix = m * child->matrix;
     if (child->clipDepth > 0) {
-      layers.emplace_back(child->clipDepth, open && ShapeFlagHit(movie, *child, childMatrix, pixel));
+      layers.emplace_back(child->clipDepth,
+                          open && ShapeFlagHit(movie, *child, childMatrix, pixel));
       continue;
     }
     if (open && ShapeFlagHit(movie, *child, childMatrix, pixel)) return true;

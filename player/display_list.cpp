@@ -683,7 +683,8 @@ DisplayObject* DisplayList::Duplicate(DisplayObject& source, int32_t depth, std:
   // A field placed from a character starts again from that character, as placing it anew
   // would: only where and how it is shown is copied. One a script made has nothing else to
   // start from.
-  if (source.field && !source.characterId) object->field = std::make_shared<TextField>(*source.field);
+  if (source.field && !source.characterId)
+    object->field = std::make_shared<TextField>(*source.field);
   object->name = std::move(name);
   object->dynamic = true;
   object->scripted = source.scripted;

@@ -180,10 +180,8 @@ Value PointArg(Interpreter& vm, const Value& point, bool toGlobal, const Display
   return {};
 }
 
-}  // namespace
-
 // A video's own properties. No stream is ever decoded, so the picture it holds is 0 by 0.
-static bool VideoProperty(Interpreter& vm, DisplayObject& video, std::string_view name, Value& out,
+bool VideoProperty(Interpreter& vm, DisplayObject& video, std::string_view name, Value& out,
                    const Value* set) {
   auto is = [&](std::string_view n) { return NamesEqual(name, n, vm.CaseSensitive()); };
   if (is("width") || is("height")) {
@@ -202,6 +200,8 @@ static bool VideoProperty(Interpreter& vm, DisplayObject& video, std::string_vie
   }
   return true;
 }
+
+}  // namespace
 
 bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Value& out) {
   DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
@@ -276,8 +276,8 @@ bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Va
 
 bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, const Value& value) {
   DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
-  if (Value ignored; o && o->kind == DisplayKind::Video &&
-                     VideoProperty(*this, *o, name, ignored, &value)) {
+  if (Value ignored;
+      o && o->kind == DisplayKind::Video && VideoProperty(*this, *o, name, ignored, &value)) {
     return true;
   }
   if (!o || name.empty() || name[0] != '_') return false;

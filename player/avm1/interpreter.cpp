@@ -572,7 +572,10 @@ std::string Interpreter::TypeOf(const Value& v) {
   if (o->kind == ObjectKind::Clip) {
     const DisplayObject* shown = host_ ? host_->Find(o->clip) : nullptr;
     // Only a movie clip is of its own type; buttons, text fields and videos are objects.
-    return shown && !shown->IsClip() ? "object" : "movieclip";
+    return shown && (shown->IsButton() || shown->kind == DisplayKind::EditText ||
+                     shown->kind == DisplayKind::Video)
+               ? "object"
+               : "movieclip";
   }
   if (o->kind == ObjectKind::Function) return "function";
   return "object";

@@ -420,7 +420,8 @@ void Interpreter::InstallTextMethods() {
   const size_t swf8From = textFieldProto_->props.size();
   // Unknown names leave the setting as it was.
   property(
-      "gridFitType", [](Interpreter&, DisplayObject&, TextField& f) { return Value(f.gridFitType); },
+      "gridFitType",
+      [](Interpreter&, DisplayObject&, TextField& f) { return Value(f.gridFitType); },
       [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
         const std::string s = vm.ToString(v);
         for (const char* name : {"none", "pixel", "subpixel"}) {
@@ -513,8 +514,8 @@ void Interpreter::InstallTextMethods() {
         return f.tabIndex ? Value(*f.tabIndex) : Value();
       },
       [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
-        f.tabIndex = v.IsUndefined() || v.IsNull() ? std::nullopt
-                                                   : std::optional<double>(vm.ToNumber(v));
+        f.tabIndex =
+            v.IsUndefined() || v.IsNull() ? std::nullopt : std::optional<double>(vm.ToNumber(v));
       });
   property(
       "autoSize",
@@ -649,13 +650,13 @@ void Interpreter::InstallTextMethods() {
   property(
       "restrict",
       [](Interpreter& vm, DisplayObject&, TextField& f) {
-        return f.restrict ? Value(EncodeText(*f.restrict, Utf8(vm))) : Value(Null{});
+        return f.restrictTo ? Value(EncodeText(*f.restrictTo, Utf8(vm))) : Value(Null{});
       },
       [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
         if (v.IsUndefined() || v.IsNull()) {
-          f.restrict.reset();
+          f.restrictTo.reset();
         } else {
-          f.restrict = DecodeText(vm.ToString(v), Utf8(vm));
+          f.restrictTo = DecodeText(vm.ToString(v), Utf8(vm));
         }
       });
   FIELD_FLAG("condenseWhite", condenseWhite);

@@ -304,8 +304,8 @@ void TextField::Replace(size_t begin, size_t end, std::u32string_view text,
 }
 
 bool TextField::Allows(char32_t c) const {
-  if (!restrict) return true;
-  const std::u32string& r = *restrict;
+  if (!restrictTo) return true;
+  const std::u32string& r = *restrictTo;
   // A list that starts by excluding lets everything else through.
   bool allowed = !r.empty() && r[0] == U'^';
   bool excluding = false;

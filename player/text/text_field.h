@@ -70,7 +70,7 @@ class TextField {
   Rgba borderColor{0, 0, 0, 255}, backgroundColor{255, 255, 255, 255};
   size_t maxChars = 0;  // 0: no limit
   // The characters typing may enter, as scripts write them ("A-Z", "^0-9", "\\-"); none: any.
-  std::optional<std::u32string> restrict;
+  std::optional<std::u32string> restrictTo;
   // The finer anti-aliasing settings scripts give the field. Kept and reported; this renderer
   // draws every field with its one anti-aliasing.
   std::string antiAliasType = "normal", gridFitType = "pixel";
@@ -99,7 +99,7 @@ class TextField {
   // What one keystroke of typing does: inserts at the caret, replacing the selection, within
   // maxChars. False when nothing changed.
   bool TypeText(std::u32string_view text);
-  // Whether `restrict` lets typing enter `c`.
+  // Whether `restrictTo` lets typing enter `c`.
   bool Allows(char32_t c) const;
   // Backspace (forward false) and Delete (forward true).
   bool DeleteText(bool forward);
