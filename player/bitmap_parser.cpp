@@ -178,8 +178,9 @@ ErrorKind ParseJpeg(TagCode code, std::span<const uint8_t> body,
   ByteReader r(body);
   id = r.U16();
   std::span<const uint8_t> image, alpha;
-  if (code == TagCode::DefineBitsJpeg3) {
+  if (code == TagCode::DefineBitsJpeg3 || code == TagCode::DefineBitsJpeg4) {
     const uint32_t alphaOffset = r.U32();
+    if (code == TagCode::DefineBitsJpeg4) r.U16();  // deblocking strength, not applied
     image = r.Bytes(alphaOffset);
     alpha = r.Rest();
   } else {
@@ -188,7 +189,10 @@ ErrorKind ParseJpeg(TagCode code, std::span<const uint8_t> body,
   if (!r.Ok()) return ErrorKind::Truncated;
   if (code != TagCode::DefineBits) jpegTables = {};
 
-  // Later movies may embed PNG or GIF here; the engine does not decode those yet.
+  // An image that cannot be decoded (later movies may embed PNG or GIF here, which the engine
+  // does not decode yet) still defines its character: placed, it is an object scripts find,
+  // only one that shows nothing.
+  out = Bitmap{};
   if (StartsWith(image, {0x89, 'P', 'N', 'G'}) || StartsWith(image, {'G', 'I', 'F', '8'})) {
     return ErrorKind::None;
   }

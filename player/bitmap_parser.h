@@ -20,9 +20,9 @@ inline constexpr size_t kMaxBitmapPixels = 16u << 20;  // one bitmap
 ErrorKind ParseLossless(TagCode code, std::span<const uint8_t> body, size_t& pixelBudget,
                         uint16_t& id, Bitmap& out);
 
-// DefineBits (with the movie's JPEGTables), DefineBitsJPEG2 and DefineBitsJPEG3. An image
-// the decoder cannot read leaves `out` empty without an error: the movie still plays, with
-// fills of that bitmap drawing nothing.
+// DefineBits (with the movie's JPEGTables) and DefineBitsJPEG2 to 4. An image the decoder
+// cannot read gives a 0 by 0 bitmap without an error: the movie still plays, the object placed
+// from it is there for scripts, and fills of that bitmap draw nothing.
 ErrorKind ParseJpeg(TagCode code, std::span<const uint8_t> body,
                     std::span<const uint8_t> jpegTables, size_t& pixelBudget, uint16_t& id,
                     std::optional<Bitmap>& out);

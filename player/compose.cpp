@@ -406,6 +406,53 @@ bool ShapeHit(const Movie& around, const DisplayObject& object, const Matrix& m,
   return false;
 }
 
+bool InBox(const TwipsRect& r, const Matrix& m, Point pixel) {
+  const Matrix inverse = m.Inverse();
+  if (!inverse.IsFinite()) return false;
+  const Point p = inverse.Apply(pixel);
+  return p.x >= r.xMin && p.x <= r.xMax && p.y >= r.yMin && p.y <= r.yMax;
+}
+
+// hitTest's shape test. Clip layers inside `object` cut what they cover (a layer takes no hit
+// itself); script masks inside it and visibility do not count. An edit field takes the hit
+// across its box, and static text turned or slanted on the way to the stage across the upright
+// box around it there, as the original answers.
+bool ShapeFlagHit(const Movie& around, const DisplayObject& object, const Matrix& m, Point pixel) {
+  const Movie& movie = Library(object, around);
+  if (object.field && InBox(object.field->bounds, m, pixel)) return true;
+  const Shape* text = movie.staticTexts.contains(object.characterId)
+                          ? std::get_if<Shape>(movie.Find(object.characterId))
+                          : nullptr;
+  if (text && (m.b != 0 || m.c != 0)) {
+    Bounds box;
+    const TwipsRect& r = text->bounds;
+    for (const Point corner :
+         {Point{double(r.xMin), double(r.yMin)}, Point{double(r.xMax), double(r.yMin)},
+          Point{double(r.xMin), double(r.yMax)}, Point{double(r.xMax), double(r.yMax)}}) {
+      box.Add(m.Apply(corner));
+    }
+    if (pixel.x >= box.xMin && pixel.x <= box.xMax && pixel.y >= box.yMin && pixel.y <= box.yMax) {
+      return true;
+    }
+  } else if (OwnHit(movie, object, m, pixel)) {
+    return true;
+  }
+  std::vector<std::pair<int32_t, bool>> layers;  // up to which depth, and whether it covers
+  for (const auto& [depth, child] : object.children) {
+    while (!layers.empty() && depth > layers.back().first) layers.pop_back();
+    const bool open =
+        std::all_of(layers.begin(), layers.end(), [](const auto& l) { return l.second; });
+    const Matrix childMatrix = m * child->matrix;
+    if (child->clipDepth > 0) {
+      layers.emplace_back(child->clipDepth,
+                          open && ShapeFlagHit(movie, *child, childMatrix, pixel));
+      continue;
+    }
+    if (open && ShapeFlagHit(movie, *child, childMatrix, pixel)) return true;
+  }
+  return false;
+}
+
 // A character as a button's hit state shows it: a shape, or a sprite's first frame.
 bool CharacterHit(const Movie& movie, uint16_t id, const Matrix& m, Point pixel, int nesting) {
   const Character* character = movie.Find(id);
@@ -500,9 +547,13 @@ Bounds BoundsUnder(const Movie& around, const DisplayObject& object, const Matri
     const TwipsRect& r = shape->bounds;
     own.Add({static_cast<double>(r.xMin), static_cast<double>(r.yMin)});
     own.Add({static_cast<double>(r.xMax), static_cast<double>(r.yMax)});
-  } else if (const Bitmap* bitmap = std::get_if<Bitmap>(character)) {
+  } else if (const Bitmap* bitmap = std::get_if<Bitmap>(character);
+             bitmap && bitmap->width > 0 && bitmap->height > 0) {
     own.Add({0, 0});
     own.Add({bitmap->width * 20.0, bitmap->height * 20.0});
+  } else if (const VideoStream* video = std::get_if<VideoStream>(character)) {
+    own.Add({0, 0});
+    own.Add({video->width * 20.0, video->height * 20.0});
   }
   if (object.bitmap && !object.bitmap->disposed()) {
     own.Add({0, 0});
@@ -548,6 +599,16 @@ bool ButtonContains(const Movie& movie, const DisplayObject& button, const Matri
 
 bool ObjectContains(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel) {
   return ShapeHit(movie, object, m, pixel);
+}
+
+bool ObjectShapeContains(const Movie& movie, const DisplayObject& object, const Matrix& m,
+                         Point pixel) {
+  // A clip a script masks is hit only where its mask is.
+  if (const DisplayObject* mask = object.maskedBy) {
+    const Matrix toMask = m * ToStage(object).Inverse() * ToStage(*mask);
+    if (!ShapeFlagHit(movie, *mask, toMask, pixel)) return false;
+  }
+  return ShapeFlagHit(movie, object, m, pixel);
 }
 
 Matrix ViewMatrix(const TwipsRect& stage, ScaleMode mode, int width, int height) {

@@ -58,5 +58,9 @@ Bounds ObjectBounds(const Movie& movie, const DisplayObject& object, const Matri
 // Whether a shape of `object` (or of anything in it), mapped by `m` into pixels, lies under
 // `pixel`, masks ignored.
 bool ObjectContains(const Movie& movie, const DisplayObject& object, const Matrix& m, Point pixel);
+// hitTest(x, y, true): like ObjectContains, but clip layers inside `object` and a mask a script
+// set on it cut the hit, and edit fields and turned static text count as boxes.
+bool ObjectShapeContains(const Movie& movie, const DisplayObject& object, const Matrix& m,
+                         Point pixel);
 
 }  // namespace swf

@@ -245,6 +245,11 @@ std::unique_ptr<DisplayObject> DisplayList::Instantiate(uint16_t id, const Displ
   object->bornTick = tick_;
   if (std::holds_alternative<Bitmap>(*character)) object->kind = DisplayKind::Bitmap;
   if (std::holds_alternative<Button>(*character)) object->kind = DisplayKind::Button;
+  if (const auto* video = std::get_if<VideoStream>(character)) {
+    object->kind = DisplayKind::Video;
+    object->smoothing = video->smoothing;
+    object->deblocking = video->deblocking;
+  }
   if (const auto* def = std::get_if<EditTextDef>(character)) {
     object->kind = DisplayKind::EditText;
     object->field = std::make_shared<TextField>(library, def, library->header.version);
@@ -662,7 +667,8 @@ DisplayObject* DisplayList::Duplicate(DisplayObject& source, int32_t depth, std:
   object->matrix = source.matrix;
   object->colors = source.colors;
   object->blendMode = source.blendMode;
-  object->filters = source.filters;
+  // A field from a character starts again without the filters a script gave the original.
+  if (!(source.field && source.characterId)) object->filters = source.filters;
   object->cacheAsBitmap = source.cacheAsBitmap;
   object->ratio = source.ratio;
   object->shownRatio = source.shownRatio;
@@ -671,8 +677,14 @@ DisplayObject* DisplayList::Duplicate(DisplayObject& source, int32_t depth, std:
   object->yscale = source.yscale;
   object->rotation = source.rotation;
   object->clipActions = source.clipActions;
+  object->smoothing = source.smoothing;
+  object->deblocking = source.deblocking;
   if (source.drawing) object->drawing = std::make_shared<Drawing>(*source.drawing);
-  if (source.field) object->field = std::make_shared<TextField>(*source.field);
+  // A field placed from a character starts again from that character, as placing it anew
+  // would: only where and how it is shown is copied. One a script made has nothing else to
+  // start from.
+  if (source.field && !source.characterId)
+    object->field = std::make_shared<TextField>(*source.field);
   object->name = std::move(name);
   object->dynamic = true;
   object->scripted = source.scripted;

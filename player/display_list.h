@@ -38,7 +38,7 @@ inline constexpr int32_t kMinScriptDepth = -16384;
 inline constexpr int32_t kMaxScriptDepth = 2130690044;
 
 // What kind of character an object shows; each kind draws, measures and hit-tests its own way.
-enum class DisplayKind { Shape, Bitmap, Sprite, Root, Button, EditText };
+enum class DisplayKind { Shape, Bitmap, Sprite, Root, Button, EditText, Video };
 
 struct DisplayObject {
   DisplayKind kind = DisplayKind::Shape;
@@ -92,6 +92,7 @@ struct DisplayObject {
   // with the script's BitmapData and shows whatever is done to them.
   std::shared_ptr<BitmapData> bitmap;
   bool smoothing = false;
+  uint8_t deblocking = 0;  // videos: as the video asks (0), off (1) or a filter's strength
   // Edit fields: the field's text, properties and layout.
   std::shared_ptr<TextField> field;
   // onClipEvent handlers it was placed with.
@@ -116,6 +117,11 @@ struct DisplayObject {
 
   bool IsClip() const { return kind == DisplayKind::Sprite || kind == DisplayKind::Root; }
   bool IsButton() const { return kind == DisplayKind::Button; }
+  // Clips, buttons, edit fields and videos are objects scripts reach by name; a named shape,
+  // bitmap or static text leads them to the clip holding it.
+  bool HasScriptObject() const {
+    return IsClip() || IsButton() || kind == DisplayKind::EditText || kind == DisplayKind::Video;
+  }
   size_t TotalFrames() const { return timeline ? timeline->frameCount : 1; }
   int32_t ScriptDepth() const { return depth - kScriptDepthOffset; }
 };

@@ -61,6 +61,8 @@ void Drawing::SetLineFill(const FillStyle& fill) {
 }
 
 void Drawing::MoveTo(Point to) {
+  // Moving on from an open fill closes it first, with the line the pen draws with now.
+  if (fill_ && (pen_.x != fillStart_.x || pen_.y != fillStart_.y)) LineTo(fillStart_);
   pen_ = to;
   if (fill_) fillStart_ = to;
   newPath_ = true;

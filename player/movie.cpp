@@ -296,6 +296,7 @@ bool IsDefinition(TagCode code) {
     case TagCode::DefineBits:
     case TagCode::DefineBitsJpeg2:
     case TagCode::DefineBitsJpeg3:
+    case TagCode::DefineBitsJpeg4:
     case TagCode::DefineBitsLossless:
     case TagCode::DefineBitsLossless2:
     case TagCode::DefineSprite:
@@ -320,6 +321,7 @@ bool IsDefinition(TagCode code) {
     case TagCode::DefineText:
     case TagCode::DefineText2:
     case TagCode::DefineEditText:
+    case TagCode::DefineVideoStream:
       return true;
     default:
       return false;
@@ -407,7 +409,8 @@ MovieError ParseDefinition(const Tag& tag, ParseState& st) {
     }
     case TagCode::DefineBits:
     case TagCode::DefineBitsJpeg2:
-    case TagCode::DefineBitsJpeg3: {
+    case TagCode::DefineBitsJpeg3:
+    case TagCode::DefineBitsJpeg4: {
       std::optional<Bitmap> bitmap;
       kind = ParseJpeg(code, tag.body, st.jpegTables, st.pixelBudget, id, bitmap);
       if (kind == ErrorKind::None && bitmap) movie.dictionary.try_emplace(id, std::move(*bitmap));
@@ -476,6 +479,21 @@ MovieError ParseDefinition(const Tag& tag, ParseState& st) {
       EditTextDef field;
       kind = ParseEditText(tag.body, id, field);
       if (kind == ErrorKind::None) movie.dictionary.try_emplace(id, std::move(field));
+      break;
+    }
+    case TagCode::DefineVideoStream: {
+      ByteReader r(tag.body);
+      id = r.U16();
+      VideoStream video;
+      video.frameCount = r.U16();
+      video.width = r.U16();
+      video.height = r.U16();
+      const uint8_t flags = r.U8();
+      video.codec = r.U8();
+      if (!r.Ok()) return TagError(ErrorKind::Truncated, tag);
+      video.deblocking = (flags >> 1) & 7;
+      video.smoothing = (flags & 1) != 0;
+      movie.dictionary.try_emplace(id, video);
       break;
     }
     case TagCode::DefineSprite: {

@@ -167,8 +167,19 @@ struct Button {
   bool firstKind = false;
 };
 
+// DefineVideoStream: a screen for video frames. No frame is decoded, but the object still
+// takes its place on the stage at its size, and scripts read its settings.
+struct VideoStream {
+  uint16_t frameCount = 0;
+  uint16_t width = 0, height = 0;  // pixels
+  uint8_t deblocking = 0;          // 0: as the video asks; 1: off; higher: stronger
+  bool smoothing = false;
+  uint8_t codec = 0;
+};
+
 // Static text (DefineText) is read into a Shape: it draws, measures and hit-tests as one.
-using Character = std::variant<Shape, Bitmap, Sprite, Button, MorphShape, Font, EditTextDef>;
+using Character =
+    std::variant<Shape, Bitmap, Sprite, Button, MorphShape, Font, EditTextDef, VideoStream>;
 
 struct Movie : BitmapSource {
   MovieHeader header;

@@ -43,6 +43,7 @@ enum class TagCode : uint16_t {
   DefineFont2 = 48,
   ExportAssets = 56,
   DoInitAction = 59,
+  DefineVideoStream = 60,
   ScriptLimits = 65,
   DefineFontInfo2 = 62,
   FileAttributes = 69,

@@ -629,6 +629,11 @@ void Interpreter::InstallBuiltins() {
         name, NewObject(objectProto_),
         [](Interpreter&, const Value&, std::span<const Value>) { return Value(); }, nullptr);
   }
+  // Videos placed on a timeline are instances of Video.
+  if (const Property* video = global_->FindOwn("Video", cs)) {
+    videoProto_ = video->value.AsObject() ? PrototypeOf(*this, video->value.AsObject()) : nullptr;
+    if (videoProto_) InstallVideoMethods(*this, videoProto_);
+  }
   InstallXmlSocket(*this);
   if (!global_->FindOwn("Accessibility", cs)) {
     Object* accessibility = NewObject(objectProto_);

@@ -180,6 +180,27 @@ Value PointArg(Interpreter& vm, const Value& point, bool toGlobal, const Display
   return {};
 }
 
+// A video's own properties. No stream is ever decoded, so the picture it holds is 0 by 0.
+bool VideoProperty(Interpreter& vm, DisplayObject& video, std::string_view name, Value& out,
+                   const Value* set) {
+  auto is = [&](std::string_view n) { return NamesEqual(name, n, vm.CaseSensitive()); };
+  if (is("width") || is("height")) {
+    if (!set) out = 0.0;
+  } else if (is("smoothing")) {
+    if (set) video.smoothing = ToBoolean(*set, vm.Version());
+    out = video.smoothing;
+  } else if (is("deblocking")) {
+    if (set) {
+      const double n = vm.ToNumber(*set);
+      video.deblocking = std::isfinite(n) && n >= 0 && n <= 255 ? static_cast<uint8_t>(n) : 0;
+    }
+    out = static_cast<double>(video.deblocking);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 namespace {
@@ -188,6 +209,9 @@ constexpr const char* kQualityNames[] = {"LOW", "MEDIUM", "HIGH", "BEST"};
 
 bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Value& out) {
   DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
+  if (o && o->kind == DisplayKind::Video && VideoProperty(*this, *o, name, out, nullptr)) {
+    return true;
+  }
   if (!o || name.empty() || (name[0] != '_')) return false;
   // Clip properties keep their case-blind names even where variables are case-sensitive; the
   // names of other timelines follow the movie's case rules like variables.
@@ -256,6 +280,10 @@ bool Interpreter::GetClipProperty(const ClipRef& clip, std::string_view name, Va
 
 bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, const Value& value) {
   DisplayObject* o = host_ ? host_->Find(clip) : nullptr;
+  if (Value ignored;
+      o && o->kind == DisplayKind::Video && VideoProperty(*this, *o, name, ignored, &value)) {
+    return true;
+  }
   if (!o || name.empty() || name[0] != '_') return false;
   auto is = [&](std::string_view n) { return NamesEqual(name, n, false); };
   auto number = [&](double& out) {
@@ -305,6 +333,8 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
       const auto extent = static_cast<int32_t>(std::clamp(std::round(n * 20), 0.0, 1e8));
       (is("_width") ? b.xMax : b.yMax) = (is("_width") ? b.xMin : b.yMin) + extent;
       o->field->Touch();
+      // A field that sizes itself to its text does so again at once.
+      o->field->FitToText(host_->Display()->deviceFonts());
       return true;
     }
     // The clip's box in its parent is sized as a whole: its turned but unscaled box is
@@ -709,7 +739,7 @@ void Interpreter::InstallClipMethods() {
       const Point p = root->matrix.Apply({x, y});
       if (ToBoolean(arg(args, 2), vm.Version())) {
         const Matrix toPixels = Matrix{1.0 / 20, 0, 0, 1.0 / 20, 0, 0} * ToStage(*o);
-        return Value(ObjectContains(*movie, *o, toPixels, {p.x / 20, p.y / 20}));
+        return Value(ObjectShapeContains(*movie, *o, toPixels, {p.x / 20, p.y / 20}));
       }
       return Value(!mine.empty && p.x >= mine.xMin && p.x <= mine.xMax && p.y >= mine.yMin &&
                    p.y <= mine.yMax);

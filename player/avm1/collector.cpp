@@ -56,8 +56,8 @@ size_t Interpreter::Collect() {
   deferredThrow_.reset();
   Marker m;
   for (Object* o : {global_, standInRoot_, objectProto_, functionProto_, arrayProto_, stringProto_,
-                    numberProto_, booleanProto_, clipProto_, clipClasses_, stringCtor_, numberCtor_,
-                    booleanCtor_}) {
+                    numberProto_, booleanProto_, clipProto_, buttonProto_, textFieldProto_,
+                    videoProto_, clipClasses_, stringCtor_, numberCtor_, booleanCtor_}) {
     m.Object(o);
   }
   for (const Value& v : stack_) m.Value(v);

@@ -72,7 +72,9 @@ Object* Interpreter::ClipObject(const ClipRef& clip) {
   const bool button = shown && shown->IsButton();
   // Before SWF 6 a button is no object of its own: scripts reach the timeline that holds it.
   if (button && version_ < 6 && shown->parent) return ClipObject(ClipRef{shown->parent->id});
-  Object* o = NewObject(button && buttonProto_ ? buttonProto_ : clipProto_);
+  Object* proto = button && buttonProto_ ? buttonProto_ : clipProto_;
+  if (shown && shown->kind == DisplayKind::Video && videoProto_) proto = videoProto_;
+  Object* o = NewObject(proto);
   if (!o) return nullptr;
   o->kind = ObjectKind::Clip;
   o->clip = clip;
@@ -283,6 +285,7 @@ void Interpreter::SetMember(const Value& object, std::string_view name, Value va
   }
   const bool cs = CaseSensitive();
   if (NamesEqual(name, "__proto__", cs)) {
+    if (o->fixedProto) return;
     if (const Property* kept = o->FindOwn(name, cs); kept && (kept->flags & kReadOnly)) return;
     if (!o->watchers.empty()) value = Watched(o, name, std::move(value));
     o->proto = value.AsObject();
@@ -419,6 +422,16 @@ std::vector<std::string> Interpreter::EnumerableNames(Object* object) {
   for (size_t level = levelStarts.size(); level-- > 0;) {
     for (size_t i = levelStarts[level]; i < end; ++i) ordered.push_back(std::move(names[i]));
     end = levelStarts[level];
+  }
+  // A clip lists the named objects on its stage after its properties, the highest depth
+  // first; a named shape is listed too, though its name leads to the clip itself.
+  if (const DisplayObject* shown = IsClip(object) && host_ ? host_->Find(object->clip) : nullptr) {
+    names = std::move(ordered);
+    for (auto it = shown->children.rbegin(); it != shown->children.rend(); ++it) {
+      const std::string& name = it->second->name;
+      if (!name.empty() && !seen(name)) names.push_back(name);
+    }
+    return names;
   }
   return ordered;
 }
@@ -588,9 +601,11 @@ std::string Interpreter::TypeOf(const Value& v) {
   if (!o) return std::string(PrimitiveTypeName(v));
   if (o->kind == ObjectKind::Clip) {
     const DisplayObject* shown = host_ ? host_->Find(o->clip) : nullptr;
-    // Only a movie clip is of its own type; buttons and text fields are objects.
-    return shown && (shown->IsButton() || shown->kind == DisplayKind::EditText) ? "object"
-                                                                                : "movieclip";
+    // Only a movie clip is of its own type; buttons, text fields and videos are objects.
+    return shown && (shown->IsButton() || shown->kind == DisplayKind::EditText ||
+                     shown->kind == DisplayKind::Video)
+               ? "object"
+               : "movieclip";
   }
   if (o->kind == ObjectKind::Function) return "function";
   return "object";

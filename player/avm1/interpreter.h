@@ -306,6 +306,16 @@ class Interpreter {
   Object* clipProto_ = nullptr;
   Object* buttonProto_ = nullptr;
   Object* textFieldProto_ = nullptr;
+  Object* videoProto_ = nullptr;
+  // The stage's settings as scripts set them through Stage. They are the player's, not the
+  // Stage object's: that stays a plain object, one a class constructor may still claim.
+  struct StageSettings {
+    std::string scaleMode = "showAll";
+    std::string align;
+    std::string displayState = "normal";
+    bool showMenu = true;
+  };
+  StageSettings stageSettings_;
 
   // Edit fields (text_field_methods.cpp). A field bound to a variable shows the variable's
   // value; SyncFields brings every field under `clip` up to date (the host calls it after each

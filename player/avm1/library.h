@@ -39,6 +39,8 @@ void InstallFileReference(Interpreter& vm);
 void InstallNativeTable(Interpreter& vm);
 // Stage's properties, System, PrintJob, ContextMenu and ExternalInterface (after flash.geom).
 void InstallPlayerObjects(Interpreter& vm);
+// Video's methods: it shows no stream, so attaching one or clearing the picture changes nothing.
+void InstallVideoMethods(Interpreter& vm, Object* proto);
 // ExternalInterface's translators between values and the XML a page bridge passes.
 void InstallExternalInterfaceHelpers(Interpreter& vm, Object* externalInterface);
 // A ColorTransform's eight numbers (multipliers red, green, blue, alpha, then the offsets).

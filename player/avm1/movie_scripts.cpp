@@ -161,8 +161,7 @@ std::optional<ClipRef> MovieScripts::Child(const ClipRef& clip, std::string_view
   if (!o || name.empty()) return std::nullopt;
   for (const auto& [depth, child] : o->children) {
     if (child->name.empty() || !NamesEqual(child->name, name, caseSensitive)) continue;
-    // A named shape has no object of its own: its name leads scripts to the clip holding it.
-    if (!child->IsClip() && !child->IsButton() && !child->field) return clip;
+    if (!child->HasScriptObject() && !child->field) return clip;
     return ClipRef{child->id};
   }
   return std::nullopt;

@@ -197,6 +197,8 @@ struct Object {
   std::vector<Value> internal;
   // A BitmapData's pixels, shared with the clips that show them.
   std::shared_ptr<BitmapData> bitmap;
+  // Its prototype link is the one it was made with: a script writing __proto__ changes nothing.
+  bool fixedProto = false;
   bool marked = false;  // reached in the collector's current pass
 
   bool IsCallable() const { return kind == ObjectKind::Function || kind == ObjectKind::Super; }

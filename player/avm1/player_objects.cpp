@@ -24,23 +24,13 @@ bool SameLetters(std::string_view a, std::string_view b) { return NamesEqual(a, 
 
 // --- Stage ---------------------------------------------------------------------------------
 
-// What the stage's settings are now; kept on the Stage object's hidden side.
-enum StageSlot : size_t { kScaleMode, kAlign, kDisplayState, kShowMenu, kStageSlots };
-
-std::vector<Value>* StageState(const Value& self) {
-  Object* o = self.AsObject();
-  if (!o || o->internal.size() != kStageSlots) return nullptr;
-  return &o->internal;
-}
-
 Object* StageObject(Interpreter& vm) { return vm.GetMember(vm.Global(), "Stage").AsObject(); }
 
 // A stage that does not scale is as big as the window it is shown in; any other is as big
 // as the movie says.
 double StageSize(Interpreter& vm, bool width) {
-  const auto* s = StageState(StageObject(vm));
   const auto [viewWidth, viewHeight] = vm.ViewSize();
-  if (s && (*s)[kScaleMode] == Value("noScale") && viewWidth > 0 && viewHeight > 0) {
+  if (vm.stageSettings_.scaleMode == "noScale" && viewWidth > 0 && viewHeight > 0) {
     return width ? viewWidth : viewHeight;
   }
   const Movie* movie = vm.Host() && vm.Host()->Display() ? vm.Host()->Display()->movie() : nullptr;
@@ -64,7 +54,6 @@ void ResizingStage(Interpreter& vm, Change change) {
 void InstallStage(Interpreter& vm) {
   Object* stage = StageObject(vm);
   if (!stage) return;
-  stage->internal = {Value("showAll"), Value(""), Value("normal"), Value(true)};
   for (const bool width : {true, false}) {
     AddAccessor(vm, stage, width ? "width" : "height",
                 [width](Interpreter& vm, const Value&, std::span<const Value>) {
@@ -73,32 +62,26 @@ void InstallStage(Interpreter& vm) {
   }
   AddAccessor(
       vm, stage, "scaleMode",
-      [](Interpreter&, const Value& self, std::span<const Value>) {
-        auto* s = StageState(self);
-        return s ? (*s)[kScaleMode] : Value();
+      [](Interpreter& vm, const Value&, std::span<const Value>) {
+        return Value(vm.stageSettings_.scaleMode);
       },
       // An unknown mode is showAll.
-      [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-        auto* s = StageState(self);
-        if (!s) return Value();
+      [](Interpreter& vm, const Value&, std::span<const Value> a) {
         const std::string want = vm.ToString(Arg(a, 0));
         std::string mode = "showAll";
         for (const char* m : {"exactFit", "noBorder", "noScale"}) {
           if (SameLetters(want, m)) mode = m;
         }
-        ResizingStage(vm, [&] { (*s)[kScaleMode] = mode; });
+        ResizingStage(vm, [&] { vm.stageSettings_.scaleMode = mode; });
         return Value();
       });
   // Any of the letters L, T, R and B anywhere in the text, written back in that order.
   AddAccessor(
       vm, stage, "align",
-      [](Interpreter&, const Value& self, std::span<const Value>) {
-        auto* s = StageState(self);
-        return s ? (*s)[kAlign] : Value();
+      [](Interpreter& vm, const Value&, std::span<const Value>) {
+        return Value(vm.stageSettings_.align);
       },
-      [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-        auto* s = StageState(self);
-        if (!s) return Value();
+      [](Interpreter& vm, const Value&, std::span<const Value> a) {
         const std::string text = vm.ToString(Arg(a, 0));
         std::string align;
         for (const char letter : {'L', 'T', 'R', 'B'}) {
@@ -109,37 +92,33 @@ void InstallStage(Interpreter& vm) {
             }
           }
         }
-        (*s)[kAlign] = align;
+        vm.stageSettings_.align = align;
         return Value();
       });
   // Listeners hear onFullScreen when the state really changes; other texts are ignored.
   AddAccessor(
       vm, stage, "displayState",
-      [](Interpreter&, const Value& self, std::span<const Value>) {
-        auto* s = StageState(self);
-        return s ? (*s)[kDisplayState] : Value();
+      [](Interpreter& vm, const Value&, std::span<const Value>) {
+        return Value(vm.stageSettings_.displayState);
       },
       [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-        auto* s = StageState(self);
-        if (!s) return Value();
         const std::string want = vm.ToString(Arg(a, 0));
         const char* state = SameLetters(want, "fullScreen") ? "fullScreen"
                             : SameLetters(want, "normal")   ? "normal"
                                                             : nullptr;
-        if (!state || (*s)[kDisplayState] == Value(state)) return Value();
-        (*s)[kDisplayState] = state;
+        if (!state || vm.stageSettings_.displayState == state) return Value();
+        vm.stageSettings_.displayState = state;
         const Value args[] = {Value("onFullScreen"), Value(std::string(state) == "fullScreen")};
         CallMethod(vm, self, "broadcastMessage", args);
         return Value();
       });
   AddAccessor(
       vm, stage, "showMenu",
-      [](Interpreter&, const Value& self, std::span<const Value>) {
-        auto* s = StageState(self);
-        return s ? (*s)[kShowMenu] : Value();
+      [](Interpreter& vm, const Value&, std::span<const Value>) {
+        return Value(vm.stageSettings_.showMenu);
       },
-      [](Interpreter& vm, const Value& self, std::span<const Value> a) {
-        if (auto* s = StageState(self)) (*s)[kShowMenu] = ToBoolean(Arg(a, 0), vm.Version());
+      [](Interpreter& vm, const Value&, std::span<const Value> a) {
+        vm.stageSettings_.showMenu = ToBoolean(Arg(a, 0), vm.Version());
         return Value();
       });
 }
@@ -413,18 +392,27 @@ void SendPending(Interpreter& vm, Object* o) {
 }
 
 void InstallNetConnection(Interpreter& vm) {
-  Object* ctor = DefineClass(vm, vm.Global(), "NetConnection",
-                             [](Interpreter& vm, const Value& self, std::span<const Value>) {
-                               if (Object* o = Unclaimed(vm, self)) {
-                                 o->internal.assign(kNetSlots, Value(0));
-                                 o->internal[kUrl] = o->internal[kHeaders] = o->internal[kPending] =
-                                     std::string();
-                                 o->SetOwn("isConnected", false, vm.CaseSensitive(), kDontEnum);
-                               }
-                               return Value();
-                             });
+  const auto init = [](Interpreter& vm, const Value& self, std::span<const Value>) {
+    if (Object* o = Unclaimed(vm, self)) {
+      o->internal.assign(kNetSlots, Value(0));
+      o->internal[kUrl] = o->internal[kHeaders] = o->internal[kPending] = std::string();
+      o->SetOwn("isConnected", false, vm.CaseSensitive(), kDontEnum);
+    }
+    return Value();
+  };
+  Object* ctor = DefineClass(vm, vm.Global(), "NetConnection", init);
   Object* proto = PrototypeOf(vm, ctor);
   if (!proto) return;
+  // `new NetConnection` makes the connection itself rather than taking the object `new` would
+  // hand it: the connection has no constructor properties, and its prototype link stays the
+  // one it was made with. A subclass's super() still sets up the object it is given.
+  ctor->construct = [ctor, init](Interpreter& vm, const Value&, std::span<const Value> a) {
+    Object* o = vm.NewObject(vm.GetMember(ctor, "prototype").AsObject());
+    if (!o) return Value();
+    o->fixedProto = true;
+    init(vm, Value(o), a);
+    return Value(o);
+  };
   // Connections with calls waiting for the end of the frame.
   const NextTickList waiting = OnNextTick(vm, [](Interpreter& vm, Object* o) {
     if (o->internal.size() == kNetSlots) SendPending(vm, o);
@@ -495,6 +483,14 @@ void InstallNetConnection(Interpreter& vm) {
 }
 
 }  // namespace
+
+void InstallVideoMethods(Interpreter& vm, Object* proto) {
+  // for-in lists the newest first, and the original lists clear before attachVideo.
+  for (const char* name : {"attachVideo", "clear"}) {
+    AddMethod(vm, proto, name,
+              [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
+  }
+}
 
 void InstallPlayerObjects(Interpreter& vm) {
   InstallNetConnection(vm);

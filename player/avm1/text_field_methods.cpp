@@ -8,7 +8,9 @@
 
 #include "player/avm1/arrays.h"
 #include "player/avm1/builtin_support.h"
+#include "player/avm1/filter_objects.h"
 #include "player/avm1/interpreter.h"
+#include "player/avm1/library.h"
 #include "player/avm1/script_error.h"
 #include "player/avm1/text.h"
 #include "player/compose.h"
@@ -368,7 +370,11 @@ void Interpreter::InstallTextMethods() {
   // there), the constructor does not show it, and the methods are SWF 6's.
   const bool swf5 = Version() < 6;
   textFieldProto_ = NewObject(swf5 ? nullptr : objectProto_);
-  Object* field = NewNative([](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
+  // From SWF 7 on, `new TextField` makes an object of the field's own kind, one no other
+  // class's constructor can claim; it is no field on the stage.
+  Object* field = NewNative([](Interpreter& vm, const Value& self, std::span<const Value>) {
+    return vm.Version() >= 7 ? Claim(vm, self) : Value();
+  });
   if (!textFieldProto_ || !field) return;
   field->SetOwn("prototype", textFieldProto_, cs, kDontEnum | kDontDelete | (swf5 ? kSwf6Only : 0));
   for (Property& p : field->props) p.hidden = HiddenFromVersion(p.flags, Version());
@@ -412,16 +418,55 @@ void Interpreter::InstallTextMethods() {
       })
   // Made in the reverse of the order for-in lists them.
   const size_t swf8From = textFieldProto_->props.size();
-  for (const char* name : {"gridFitType", "antiAliasType"}) {
-    property(name, [](Interpreter&, DisplayObject&, TextField&) { return Value("none"); },
-             nullptr);
-  }
-  for (const char* name : {"thickness", "sharpness"}) {
-    property(name, [](Interpreter&, DisplayObject&, TextField&) { return Value(0); }, nullptr);
-  }
+  // Unknown names leave the setting as it was.
   property(
-      "filters", [](Interpreter& vm, DisplayObject&, TextField&) { return Value(vm.NewArray()); },
-      nullptr);
+      "gridFitType",
+      [](Interpreter&, DisplayObject&, TextField& f) { return Value(f.gridFitType); },
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
+        const std::string s = vm.ToString(v);
+        for (const char* name : {"none", "pixel", "subpixel"}) {
+          if (s == name) f.gridFitType = name;
+        }
+      });
+  property(
+      "antiAliasType",
+      [](Interpreter&, DisplayObject&, TextField& f) { return Value(f.antiAliasType); },
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
+        const std::string s = vm.ToString(v);
+        if (s == "normal" || s == "advanced") f.antiAliasType = s;
+      });
+  property(
+      "thickness", [](Interpreter&, DisplayObject&, TextField& f) { return Value(f.thickness); },
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
+        if (const double n = vm.ToNumber(v); std::isfinite(n)) f.thickness = n;
+      });
+  property(
+      "sharpness", [](Interpreter&, DisplayObject&, TextField& f) { return Value(f.sharpness); },
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
+        if (const double n = vm.ToNumber(v); std::isfinite(n)) f.sharpness = n;
+      });
+  // A field's filters work as a clip's do (filter_objects.cpp): copies cross both ways.
+  property(
+      "filters",
+      [](Interpreter& vm, DisplayObject& d, TextField&) {
+        std::vector<Value> out;
+        for (const Filter& f : d.filters) out.push_back(FilterToObject(vm, f));
+        return Value(vm.NewArray(std::move(out)));
+      },
+      [](Interpreter& vm, DisplayObject& d, TextField&, const Value& list) {
+        std::vector<Filter> filters;
+        if (list.IsObject()) {
+          const double n = std::min(vm.ToNumber(vm.GetMember(list, "length")),
+                                    static_cast<double>(kMaxFiltersPerObject));
+          for (int i = 0; i < n; ++i) {
+            Filter f;
+            if (FilterFromObject(vm, vm.GetMember(list, std::to_string(i)), f)) {
+              filters.push_back(std::move(f));
+            }
+          }
+        }
+        d.filters = std::move(filters);
+      });
   // Those five are there from SWF 8 on: older movies see them listed but cannot read them.
   for (size_t i = swf8From; i < textFieldProto_->props.size(); ++i) {
     Property& p = textFieldProto_->props[i];
@@ -463,8 +508,15 @@ void Interpreter::InstallTextMethods() {
         for (CharFormat& cf : f.MutableFormats()) cf.color = c;
         f.Touch();
       });
-  property("tabIndex", [](Interpreter&, DisplayObject&, TextField&) { return Value(); },
-           nullptr);
+  property(
+      "tabIndex",
+      [](Interpreter&, DisplayObject&, TextField& f) {
+        return f.tabIndex ? Value(*f.tabIndex) : Value();
+      },
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
+        f.tabIndex =
+            v.IsUndefined() || v.IsNull() ? std::nullopt : std::optional<double>(vm.ToNumber(v));
+      });
   property(
       "autoSize",
       [](Interpreter&, DisplayObject&, TextField& f) {
@@ -557,7 +609,13 @@ void Interpreter::InstallTextMethods() {
         const double n = vm.ToNumber(v);
         f.maxChars = std::isnan(n) || n < 1 ? 0 : static_cast<size_t>(std::min(n, 65535.0));
       });
-  FIELD_FLAG("embedFonts", embedFonts);
+  property(
+      "embedFonts", [](Interpreter&, DisplayObject&, TextField& f) { return Value(f.embedFonts); },
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
+        f.embedFonts = ToBoolean(v, vm.Version());
+        f.outlinesMissing = false;
+        f.Touch();
+      });
   property(
       "html", [](Interpreter&, DisplayObject&, TextField& f) { return Value(f.html); },
       [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
@@ -591,8 +649,18 @@ void Interpreter::InstallTextMethods() {
         return Value(std::round(f.TextHeight(Fonts(vm))));
       },
       nullptr);
-  property("restrict", [](Interpreter&, DisplayObject&, TextField&) { return Value(Null{}); },
-           nullptr);
+  property(
+      "restrict",
+      [](Interpreter& vm, DisplayObject&, TextField& f) {
+        return f.restrictTo ? Value(EncodeText(*f.restrictTo, Utf8(vm))) : Value(Null{});
+      },
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
+        if (v.IsUndefined() || v.IsNull()) {
+          f.restrictTo.reset();
+        } else {
+          f.restrictTo = DecodeText(vm.ToString(v), Utf8(vm));
+        }
+      });
   FIELD_FLAG("condenseWhite", condenseWhite);
   FIELD_FLAG("mouseWheelEnabled", mouseWheelEnabled);
   property(

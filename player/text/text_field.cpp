@@ -261,7 +261,7 @@ TextField::TextField(const Movie* movie, const EditTextDef* def, int version)
     newFormat.font = def->fontClass;
   }
   // A field with outlines but without a usable font shows device text instead.
-  if (embedFonts && (!font || font->glyphs.empty())) embedFonts = false;
+  outlinesMissing = embedFonts && (!font || font->glyphs.empty());
   newFormat.size = def->height / 20.0;
   newFormat.color = def->color;
   newFormat.color.a = 255;
@@ -303,9 +303,34 @@ void TextField::Replace(size_t begin, size_t end, std::u32string_view text,
   Changed();
 }
 
+bool TextField::Allows(char32_t c) const {
+  if (!restrictTo) return true;
+  const std::u32string& r = *restrictTo;
+  // A list that starts by excluding lets everything else through.
+  bool allowed = !r.empty() && r[0] == U'^';
+  bool excluding = false;
+  for (size_t i = 0; i < r.size(); ++i) {
+    if (r[i] == U'^') {
+      excluding = !excluding;
+      continue;
+    }
+    const bool escaped = r[i] == U'\\' && i + 1 < r.size();
+    if (escaped) ++i;
+    char32_t low = r[i], high = r[i];
+    if (i + 2 < r.size() && r[i + 1] == U'-') {
+      i += 2;
+      if (r[i] == U'\\' && i + 1 < r.size()) ++i;
+      high = r[i];
+    }
+    if (c >= low && c <= high) allowed = !excluding;
+  }
+  return allowed;
+}
+
 bool TextField::TypeText(std::u32string_view text) {
   std::u32string typed = Normalised(text);
   if (!multiline) std::erase(typed, U'\r');
+  std::erase_if(typed, [this](char32_t c) { return c != U'\r' && !Allows(c); });
   const size_t b = std::min(selBegin, selEnd), e = std::max(selBegin, selEnd);
   if (maxChars) {
     const size_t kept = text_.size() - (std::min(e, text_.size()) - std::min(b, text_.size()));

@@ -61,11 +61,22 @@ class TextField {
   TwipsRect bounds;
   bool wordWrap = false, multiline = false, password = false, border = false, background = false;
   bool selectable = true, editable = false, html = false, embedFonts = false;
+  // Made with outlines but without a font that has them: it shows device text, though it
+  // still says it embeds its fonts, until a script sets embedFonts.
+  bool outlinesMissing = false;
+  bool DrawsEmbedded() const { return embedFonts && !outlinesMissing; }
   bool condenseWhite = false;
   bool mouseWheelEnabled = true;
   AutoSize autoSize = AutoSize::None;
   Rgba borderColor{0, 0, 0, 255}, backgroundColor{255, 255, 255, 255};
   size_t maxChars = 0;  // 0: no limit
+  // The characters typing may enter, as scripts write them ("A-Z", "^0-9", "\\-"); none: any.
+  std::optional<std::u32string> restrictTo;
+  // The finer anti-aliasing settings scripts give the field. Kept and reported; this renderer
+  // draws every field with its one anti-aliasing.
+  std::string antiAliasType = "normal", gridFitType = "pixel";
+  double sharpness = 0, thickness = 0;
+  std::optional<double> tabIndex;  // its place in the tab order, once a script gave one
   std::string variable;
   CharFormat newFormat;  // what typed and plainly set text gets
   int scroll = 1;        // first line shown, from 1
@@ -89,6 +100,8 @@ class TextField {
   // What one keystroke of typing does: inserts at the caret, replacing the selection, within
   // maxChars. False when nothing changed.
   bool TypeText(std::u32string_view text);
+  // Whether `restrictTo` lets typing enter `c`.
+  bool Allows(char32_t c) const;
   // Backspace (forward false) and Delete (forward true).
   bool DeleteText(bool forward);
   // Direct access for format changes; Touch() after changing, so the layout is redone.

@@ -115,7 +115,7 @@ const Font* TextField::EmbeddedFont(const CharFormat& format) const {
 void TextField::Measure(const CharFormat& format, std::u32string_view text, DeviceFonts* fonts,
                         const Font*& font, DeviceMetrics& out) const {
   font = nullptr;
-  if (embedFonts) {
+  if (DrawsEmbedded()) {
     font = EmbeddedFont(format);
     out.advances.assign(text.size(), 0);
     if (!font) {
@@ -314,6 +314,8 @@ int TextField::MaxScroll(DeviceFonts* fonts) {
 }
 
 int TextField::MaxHScroll(DeviceFonts* fonts) {
+  // Wrapped lines are never wider than the box, so there is nothing to scroll sideways.
+  if (wordWrap) return 0;
   Layout(fonts);
   const double room = (bounds.xMax - bounds.xMin) / 20.0 - 2 * kGutter;
   return std::max(0, static_cast<int>(std::ceil(fitWidth_ - room)));
@@ -375,7 +377,7 @@ void TextField::DrawBox(const Canvas& canvas, const Matrix& toPixels, const Colo
       DrawShape(canvas, Rectangle(side, borderColor, std::nullopt), {pixels, colors, nullptr, clip});
     }
   }
-  if (embedFonts) {
+  if (DrawsEmbedded()) {
     // Drawn with the movie's fonts, the outline closes on that last pixel, though only partly
     // (between a half and two thirds in the original's renders; we take three fifths).
     Rgba corner = borderColor;
@@ -422,7 +424,7 @@ void TextField::Draw(const Canvas& canvas, const Matrix& placed, const ColorTran
   FitToText(fonts);
   Layout(fonts);
   Matrix toPixels = placed;
-  if (!embedFonts) {
+  if (!DrawsEmbedded()) {
     // Device text only draws upright and unmirrored, so a field of it that is turned, skewed
     // or flipped shows nothing at all, box included. A turn too slight to move the box's far
     // corners by a pixel is not a turn.
@@ -497,7 +499,7 @@ void TextField::Draw(const Canvas& canvas, const Matrix& placed, const ColorTran
     if (line.bulletX && line.first < formats_.size()) {
       const CharFormat& format = formats_[line.first];
       const double x = kGutter + *line.bulletX - hscroll;
-      if (!embedFonts) {
+      if (!DrawsEmbedded()) {
         DeviceTextRun run;
         run.font = {format.font, format.size * scaleY, format.bold, format.italic};
         run.text = U"\u2022";

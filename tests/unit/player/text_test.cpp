@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -212,16 +213,26 @@ TEST(Text, TypingKeepsToTheFieldsLimits) {
     const char* before;
     std::u32string typed;
     std::u32string after;
+    std::optional<std::u32string> restrictTo = std::nullopt;
   };
   const Case cases[] = {
-      {0, false, "ab", U"c", U"abc"},         {3, false, "ab", U"cd", U"abc"},
-      {3, false, "abc", U"d", U"abc"},        {0, false, "a", U"b\nc", U"abc"},
+      {0, false, "ab", U"c", U"abc"},
+      {3, false, "ab", U"cd", U"abc"},
+      {3, false, "abc", U"d", U"abc"},
+      {0, false, "a", U"b\nc", U"abc"},
       {0, true, "a", U"b\r\nc", U"ab\rc"},
+      // restrict: ranges, a leading ^ for all but, ^ switching midway, escapes, nothing at all.
+      {0, false, "", U"aZ9-", U"Z9", U"A-Z0-9"},
+      {0, false, "", U"ab1", U"ab", U"^0-9"},
+      {0, false, "", U"acz", U"az", U"a-z^c"},
+      {0, false, "", U"a-^", U"-^", U"\\-\\^"},
+      {0, false, "x", U"y", U"x", U""},
   };
   for (const Case& c : cases) {
     swf::TextField f(nullptr, nullptr, 8);
     f.maxChars = c.maxChars;
     f.multiline = c.multiline;
+    f.restrictTo = c.restrictTo;
     f.SetText(swf::DecodeText(c.before, true));
     f.selBegin = f.selEnd = f.text().size();
     f.TypeText(c.typed);
