@@ -672,7 +672,11 @@ DisplayObject* DisplayList::Duplicate(DisplayObject& source, int32_t depth, std:
   object->rotation = source.rotation;
   object->clipActions = source.clipActions;
   if (source.drawing) object->drawing = std::make_shared<Drawing>(*source.drawing);
-  if (source.field) object->field = std::make_shared<TextField>(*source.field);
+  if (source.field) {
+    object->field = std::make_shared<TextField>(*source.field);
+    // A copy's place in the Tab order is not the original's.
+    object->field->tabIndex.reset();
+  }
   object->name = std::move(name);
   object->dynamic = true;
   object->scripted = source.scripted;

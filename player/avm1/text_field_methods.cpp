@@ -463,8 +463,18 @@ void Interpreter::InstallTextMethods() {
         for (CharFormat& cf : f.MutableFormats()) cf.color = c;
         f.Touch();
       });
-  property("tabIndex", [](Interpreter&, DisplayObject&, TextField&) { return Value(); },
-           nullptr);
+  property(
+      "tabIndex",
+      [](Interpreter&, DisplayObject&, TextField& f) {
+        return f.tabIndex ? Value(*f.tabIndex) : Value();
+      },
+      [](Interpreter& vm, DisplayObject&, TextField& f, const Value& v) {
+        if (v.IsUndefined()) {
+          f.tabIndex.reset();
+        } else {
+          f.tabIndex = vm.ToNumber(v);
+        }
+      });
   property(
       "autoSize",
       [](Interpreter&, DisplayObject&, TextField& f) {

@@ -65,6 +65,7 @@ class TextField {
   AutoSize autoSize = AutoSize::None;
   Rgba borderColor{0, 0, 0, 255}, backgroundColor{255, 255, 255, 255};
   size_t maxChars = 0;  // 0: no limit
+  std::optional<double> tabIndex;  // its place in the Tab order, when a script gave one
   std::string variable;
   CharFormat newFormat;  // what typed and plainly set text gets
   int scroll = 1;        // first line shown, from 1
