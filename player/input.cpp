@@ -410,6 +410,20 @@ void InputRouter::KeyDown(int code, int ascii) {
   Everyone(kEventKeyDown, "Key", "onKeyDown");
   const uint8_t key = HandlerKey(code, ascii);
   if (key && KeyPress(key)) return;
+  // A field that has the focus and takes typing gets the character, after the listeners.
+  if (const DisplayObject* field = in.focus ? display_.Find(in.focus) : nullptr;
+      field && !field->removed && field->field && field->field->editable && code != 9) {
+    avm1::Interpreter& vm = scripts_.vm();
+    const avm1::ClipRef ref{field->id};
+    if (code == 8 || code == 46) {
+      vm.TypeIntoField(ref, {}, code == 8 ? -1 : 1);
+    } else if (ascii == 13 || ascii >= 32) {
+      const char32_t typed = ascii == 13 ? U'\r' : static_cast<char32_t>(ascii);
+      vm.TypeIntoField(ref, std::u32string_view(&typed, 1));
+    }
+    display_.Flush();
+    return;
+  }
   if (code == 9) {
     MoveFocus(in.keys[16]);
   } else if (code == 13 || code == 32) {

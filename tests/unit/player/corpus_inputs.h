@@ -56,7 +56,7 @@ inline std::map<std::string, std::vector<InputEvent>> ReadInputs(
       for (size_t i = 0; i < raw.size(); ++i) {
         if (raw[i] == '\\' && i + 1 < raw.size()) {
           const char c = raw[++i];
-          e.text += c == 'n' ? '\r' : c == 's' ? ' ' : c;
+          e.text += c == 'n' ? '\r' : c;
         } else {
           e.text += raw[i];
         }
@@ -89,7 +89,8 @@ inline int AsciiOf(int code) {
 }
 
 inline void Feed(swf::Player& player, const InputEvent& e) {
-  const swf::Point at{e.a + 0.5, e.b + 0.5};
+  // Pointer positions come in whole pixels, as a window reports them.
+  const swf::Point at{static_cast<double>(e.a), static_cast<double>(e.b)};
   switch (e.kind) {
     case InputEvent::Key:
       for (int i = 0; i < e.b; ++i) {
