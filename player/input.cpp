@@ -334,9 +334,8 @@ void InputRouter::MouseDown(Point pixel, const Matrix& view) {
   Everyone(kEventMouseDown, "Mouse", "onMouseDown");
   UpdateHover(pixel, view);
   pressed_ = hover_;
-  // A press on an object that takes clicks takes the focus away, before the object hears of
-  // it; a press on the bare stage leaves the focus where it was.
-  if (pressed_ && scripts_.vm().Input().focus) {
+  // A press anywhere but on a field takes the focus away, before the pressed object hears of it.
+  if (scripts_.vm().Input().focus) {
     bool onField = false;
     for (const DisplayObject* level : Levels()) {
       if (!level->removed && level->visible && FieldAt(*level, view * level->matrix, pixel)) {
