@@ -370,6 +370,8 @@ void InputRouter::MouseDown(Point pixel, const Matrix& view) {
 
 void InputRouter::MouseUp(Point pixel, const Matrix& view) {
   if (pixel.x != pixel_.x || pixel.y != pixel_.y) MouseMove(pixel, view);
+  // A drag begun since the pointer last moved still follows it to where it is let go.
+  if (scripts_.vm().Input().drag.clip) Drag(view);
   down_ = false;
   scripts_.vm().Input().keys[1] = false;
   Everyone(kEventMouseUp, "Mouse", "onMouseUp");
