@@ -682,9 +682,11 @@ DisplayObject* DisplayList::Duplicate(DisplayObject& source, int32_t depth, std:
   if (source.drawing) object->drawing = std::make_shared<Drawing>(*source.drawing);
   // A field placed from a character starts again from that character, as placing it anew
   // would: only where and how it is shown is copied. One a script made has nothing else to
-  // start from.
-  if (source.field && !source.characterId)
+  // start from, but its place in the Tab order is not the original's.
+  if (source.field && !source.characterId) {
     object->field = std::make_shared<TextField>(*source.field);
+    object->field->tabIndex.reset();
+  }
   object->name = std::move(name);
   object->dynamic = true;
   object->scripted = source.scripted;

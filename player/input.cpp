@@ -151,14 +151,15 @@ struct Candidate {
   size_t end;  // one past the last entry inside this one
 };
 
-void Flatten(const DisplayObject& parent, const Matrix& m, std::vector<Candidate>& out) {
+void Flatten(const DisplayObject& parent, const Matrix& m, std::vector<Candidate>& out,
+             bool fields = false) {
   for (auto it = parent.children.rbegin(); it != parent.children.rend(); ++it) {
     const DisplayObject& child = *it->second;
     if (!child.visible || child.removed || child.clipDepth > 0) continue;
-    if (!child.IsClip() && !child.IsButton()) continue;
+    if (!child.IsClip() && !child.IsButton() && !(fields && child.field)) continue;
     const size_t at = out.size();
     out.push_back({child.id, m * child.matrix, 0});
-    if (child.IsClip()) Flatten(child, m * child.matrix, out);
+    if (child.IsClip()) Flatten(child, m * child.matrix, out, fields);
     out[at].end = out.size();
   }
 }
@@ -333,6 +334,19 @@ void InputRouter::MouseDown(Point pixel, const Matrix& view) {
   Everyone(kEventMouseDown, "Mouse", "onMouseDown");
   UpdateHover(pixel, view);
   pressed_ = hover_;
+  // A press anywhere but on a field takes the focus away, before the pressed object hears of it.
+  if (scripts_.vm().Input().focus) {
+    bool onField = false;
+    for (const DisplayObject* level : Levels()) {
+      if (!level->removed && level->visible && FieldAt(*level, view * level->matrix, pixel)) {
+        onField = true;
+      }
+    }
+    if (!onField) {
+      scripts_.vm().SetFocus(0);
+      display_.Flush();
+    }
+  }
   if (pressed_) {
     Fire(pressed_, kEventPress, kCondOverUpToOverDown, kButtonDown);
     return;
@@ -356,6 +370,8 @@ void InputRouter::MouseDown(Point pixel, const Matrix& view) {
 
 void InputRouter::MouseUp(Point pixel, const Matrix& view) {
   if (pixel.x != pixel_.x || pixel.y != pixel_.y) MouseMove(pixel, view);
+  // A drag begun since the pointer last moved still follows it to where it is let go.
+  if (scripts_.vm().Input().drag.clip) Drag(view);
   down_ = false;
   scripts_.vm().Input().keys[1] = false;
   Everyone(kEventMouseUp, "Mouse", "onMouseUp");
@@ -395,6 +411,20 @@ void InputRouter::KeyDown(int code, int ascii) {
   Everyone(kEventKeyDown, "Key", "onKeyDown");
   const uint8_t key = HandlerKey(code, ascii);
   if (key && KeyPress(key)) return;
+  // A field that has the focus and takes typing gets the character, after the listeners.
+  if (const DisplayObject* field = in.focus ? display_.Find(in.focus) : nullptr;
+      field && !field->removed && field->field && field->field->editable && code != 9) {
+    avm1::Interpreter& vm = scripts_.vm();
+    const avm1::ClipRef ref{field->id};
+    if (code == 8 || code == 46) {
+      vm.TypeIntoField(ref, {}, code == 8 ? -1 : 1);
+    } else if (ascii == 13 || ascii >= 32) {
+      const char32_t typed = ascii == 13 ? U'\r' : static_cast<char32_t>(ascii);
+      vm.TypeIntoField(ref, std::u32string_view(&typed, 1));
+    }
+    display_.Flush();
+    return;
+  }
   if (code == 9) {
     MoveFocus(in.keys[16]);
   } else if (code == 13 || code == 32) {
@@ -425,6 +455,8 @@ bool InputRouter::KeyPress(uint8_t key) {
   while (!stack.empty()) {
     const DisplayObject* o = stack.back();
     stack.pop_back();
+    // Hidden objects, and whatever they hold, do not hear keys.
+    if (!o->visible) continue;
     if (o->IsButton() && o->parent) {
       if (const Button* def = std::get_if<Button>(Lib(*o).Find(o->characterId))) {
         for (const ButtonAction& action : def->actions) {
@@ -466,7 +498,8 @@ void InputRouter::MoveFocus(bool backwards) {
     return avm1::ToBoolean(v, vm.Version());
   };
   std::vector<Candidate> list;
-  for (const DisplayObject* level : Levels()) Flatten(*level, Matrix{}, list);
+  // Hidden objects and whatever they hold are passed over.
+  for (const DisplayObject* level : Levels()) Flatten(*level, Matrix{}, list, true);
   for (size_t i = 0; i < list.size(); ++i) {
     const uint64_t id = list[i].id;
     const DisplayObject* o = display_.Find(id);
@@ -475,8 +508,12 @@ void InputRouter::MoveFocus(bool backwards) {
       continue;
     }
     const bool clip = o->IsClip();
+    const bool field = o->field != nullptr;
+    const bool typed = field && o->field->editable;
     std::optional<bool> tabbable = flag(id, "tabEnabled");
     const avm1::Value index = member(id, "tabIndex");
+    // A field takes part only while it can be typed into, and then unless a script says not.
+    if (field) tabbable = typed && tabbable.value_or(true);
     // Unless a script says otherwise, buttons, clips acting as them and clips given a place
     // in the tab order take part.
     if (!tabbable && (o = display_.Find(id))) {
@@ -485,7 +522,13 @@ void InputRouter::MoveFocus(bool backwards) {
     if (*tabbable) {
       if ((o = display_.Find(id))) {
         const Bounds b = ObjectBounds(Lib(*o), *o, ToStage(*o));
-        all.push_back({id, index.IsNumber() ? std::optional<double>(index.AsNumber()) : std::nullopt,
+        // Tab indexes are whole 32-bit numbers (4294967293 comes before -2), and -1 is the
+        // same as none.
+        std::optional<double> place;
+        if (index.IsNumber() && avm1::ToInt32(index.AsNumber()) != -1) {
+          place = avm1::ToInt32(index.AsNumber());
+        }
+        all.push_back({id, place,
                        b.empty ? 0 : b.xMin, b.empty ? 0 : b.yMin});
       }
     }
@@ -514,7 +557,21 @@ void InputRouter::MoveFocus(bool backwards) {
     const size_t i = static_cast<size_t>(at - all.begin());
     next = backwards ? (i + all.size() - 1) % all.size() : (i + 1) % all.size();
   }
-  vm.SetFocus(all[next].id);
+  // The keyboard moves the pointer's over state with it: what was over is rolled out of and
+  // a button (or a clip acting as one) given the focus is rolled over, before the focus moves.
+  const uint64_t target = all[next].id;
+  if (target != hover_) {
+    const uint64_t old = hover_;
+    hover_ = 0;
+    if (old) Fire(old, kEventRollOut, kCondOverUpToIdle, kButtonUp);
+    const DisplayObject* o = display_.Find(target);
+    if (o && !o->removed && (o->IsButton() || ActsAsButton(*o)) &&
+        (o = display_.Find(target)) && Enabled(*o)) {
+      hover_ = target;
+      Fire(target, kEventRollOver, kCondIdleToOverUp, kButtonOver);
+    }
+  }
+  vm.SetFocus(target);
   focusShown_ = true;
   display_.Flush();
 }

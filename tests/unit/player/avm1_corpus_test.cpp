@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "corpus_inputs.h"
 #include "player/folder_loads.h"
 #include "player/player.h"
 #include "player/text/device_fonts_native.h"
@@ -50,7 +51,7 @@ struct Approximations {
 
 // What a case's test.toml asks for, read in one pass.
 struct CaseSettings {
-  int frames = 1;  // num_frames, or num_ticks taken as frames
+  int frames = 1;                     // num_frames, or num_ticks taken as frames
   int viewWidth = 0, viewHeight = 0;  // viewport_dimensions, or 0 by 0
   // Cases marked log_fetch expect the requests a movie sends among the trace lines, in the
   // form the original suite recorded them.
@@ -147,7 +148,8 @@ bool LineMatches(const std::string& got, const std::string& want, const Approxim
   return false;
 }
 
-std::vector<std::string> RunCase(const fs::path& dir, const CaseSettings& settings) {
+std::vector<std::string> RunCase(const fs::path& dir, const CaseSettings& settings,
+                                 const std::vector<corpus::InputEvent>& events) {
   std::vector<std::string> traced;
   // Device text measures the same way on every machine with the same fonts installed.
   static swf::NativeDeviceFonts fonts;
@@ -171,9 +173,18 @@ std::vector<std::string> RunCase(const fs::path& dir, const CaseSettings& settin
   }
   if (!player.Load(bytes).Ok()) return traced;
   loads.Deliver();
+  // What a person did during the run comes once the frame it belongs to has run.
+  auto feed = [&](int frame) {
+    for (const corpus::InputEvent& e : events) {
+      if (e.frame == frame) corpus::Feed(player, e);
+    }
+    loads.Deliver();
+  };
+  feed(1);
   for (int f = 1; f < settings.frames; ++f) {
     player.Tick();
     loads.Deliver();
+    feed(f + 1);
   }
   return traced;
 }
@@ -196,14 +207,24 @@ TEST(Avm1Corpus, ListedCasesPassAndNoneCrashesOrHangs) {
     }
   }
   std::sort(cases.begin(), cases.end());
+  const auto inputs =
+      corpus::ReadInputs(fs::path(BRIMLOFT_SOURCE_DIR) / "tests/unit/player/avm1_inputs.txt");
   std::set<std::string> passing;
+  // BRIMLOFT_AVM1_ONLY=name runs that case alone and prints what it traced.
+  const char* only = std::getenv("BRIMLOFT_AVM1_ONLY");
   for (const fs::path& dir : cases) {
     const std::string name = fs::relative(dir, root).generic_string();
+    if (only && name != only) continue;
     // Reaching the next line at all is what proves the case neither crashed nor hung.
     const CaseSettings settings = ReadSettings(dir / "test.toml");
-    const std::vector<std::string> got = RunCase(dir, settings);
+    const auto found = inputs.find(name);
+    const std::vector<std::string> got = RunCase(
+        dir, settings, found == inputs.end() ? std::vector<corpus::InputEvent>{} : found->second);
     const std::vector<std::string> want = Lines(ReadText(dir / "output.txt"));
     const Approximations& approx = settings.approximations;
+    if (only) {
+      for (const std::string& line : got) std::printf("%s\n", line.c_str());
+    }
     if (std::equal(got.begin(), got.end(), want.begin(), want.end(),
                    [&](const std::string& g, const std::string& w) {
                      return LineMatches(g, w, approx);
@@ -219,6 +240,7 @@ TEST(Avm1Corpus, ListedCasesPassAndNoneCrashesOrHangs) {
     }
   }
   for (const std::string& name : listed) {
+    if (only) break;
     EXPECT_TRUE(fs::exists(root / name)) << name << " is listed but not in the corpus";
   }
   std::printf("%zu of %zu script cases pass\n", passing.size(), cases.size());

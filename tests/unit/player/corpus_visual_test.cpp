@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "corpus_inputs.h"
 #include "player/player.h"
 #include "player/text/device_fonts_native.h"
 
@@ -196,31 +197,6 @@ void WritePng(const fs::path& path, int width, int height, const std::vector<uin
   png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), width * 4, nullptr);
 }
 
-// What the original runs pressed and clicked before an image was taken, which the corpus does not
-// keep: "CASE TRIGGER key CODE" (a key pressed and released) or "CASE TRIGGER click X Y" (stage
-// pixels), given before the frame of that trigger is drawn.
-struct InputEvent {
-  int trigger = 0;
-  bool click = false;
-  int a = 0, b = 0;
-};
-
-std::map<std::string, std::vector<InputEvent>> ReadInputs() {
-  std::ifstream in(fs::path(BRIMLOFT_SOURCE_DIR) / "tests/unit/player/visual_inputs.txt");
-  std::map<std::string, std::vector<InputEvent>> out;
-  for (std::string line; std::getline(in, line);) {
-    if (Trim(line).empty() || Trim(line)[0] == '#') continue;
-    std::istringstream words(line);
-    std::string name, kind;
-    InputEvent e;
-    words >> name >> e.trigger >> kind >> e.a;
-    e.click = kind == "click";
-    if (e.click) words >> e.b;
-    out[name].push_back(e);
-  }
-  return out;
-}
-
 struct Result {
   std::string name;
   bool passed = false;
@@ -248,9 +224,11 @@ Result RunCase(const fs::path& dir, const std::string& name) {
   player.SetQuality(settings.quality);
   const int width = std::max(1, settings.viewWidth ? settings.viewWidth : player.StageWidth());
   const int height = std::max(1, settings.viewHeight ? settings.viewHeight : player.StageHeight());
-  static const auto inputs = ReadInputs();
+  static const auto inputs =
+      corpus::ReadInputs(fs::path(BRIMLOFT_SOURCE_DIR) / "tests/unit/player/visual_inputs.txt");
   const auto found = inputs.find(name);
-  const std::vector<InputEvent> events = found == inputs.end() ? std::vector<InputEvent>{} : found->second;
+  const std::vector<corpus::InputEvent> events =
+      found == inputs.end() ? std::vector<corpus::InputEvent>{} : found->second;
   std::map<int, std::vector<std::pair<std::string, const Comparison*>>> byFrame;
   for (const auto& [image, c] : settings.comparisons) {
     const int frame = std::clamp(c.trigger > 0 ? c.trigger : settings.frames, 1, kMaxFrames);
@@ -262,16 +240,8 @@ Result RunCase(const fs::path& dir, const std::string& name) {
   std::ostringstream detail;
   for (const auto& [target, comparisons] : byFrame) {
     for (; frame < target; ++frame) player.Tick();
-    for (const InputEvent& e : events) {
-      if (e.trigger != target) continue;
-      if (e.click) {
-        player.MouseMove({e.a + 0.5, e.b + 0.5});
-        player.MouseDown({e.a + 0.5, e.b + 0.5});
-        player.MouseUp({e.a + 0.5, e.b + 0.5});
-      } else {
-        player.KeyDown(e.a, e.a >= 32 && e.a < 127 ? e.a : 0);
-        player.KeyUp(e.a, e.a >= 32 && e.a < 127 ? e.a : 0);
-      }
+    for (const corpus::InputEvent& e : events) {
+      if (e.frame == target) corpus::Feed(player, e);
     }
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
     const swf::Canvas canvas{

@@ -176,8 +176,10 @@ TEST(Input, PointerAndKeysRunTheHandlersInOrder) {
        {"over state", "b rollOver", "root mouseDown", "b press", "c onDragOver", "c onRelease"}},
       {"k 75 107", {"75", "true", "b key k"}},
       {"k 65 97", {"65", "false"}},
-      // Tab gives b the focus; Enter then clicks it.
-      {"t k 13 13", {"9", "false", "13", "false", "b press", "b release"}},
+      // Tab gives b the focus, rolling over it as the pointer would; Enter then clicks it.
+      {"t k 13 13",
+       {"9", "false", "over state", "b rollOver", "13", "false", "b press", "over state",
+        "b release"}},
   };
   for (const auto& c : cases) {
     Loaded m;
@@ -220,9 +222,12 @@ TEST(Input, TabMovesTheFocusInReadingOrder) {
     m.player.KeyUp(9, 0);
     ASSERT_TRUE(m.player.CallLabel("/", "focus"));
   }
-  // The key listener hears each Tab too.
-  EXPECT_EQ(m.traced, (std::vector<std::string>{"9", "false", "_level0.b", "9", "false",
-                                                "_level0.c", "9", "false", "_level0.b"}));
+  // The key listener hears each Tab first; the over state moves with the focus.
+  EXPECT_EQ(m.traced,
+            (std::vector<std::string>{"9", "false", "over state", "b rollOver", "_level0.b", "9",
+                                      "false", "b rollOut", "c onRollOver", "_level0.c", "9",
+                                      "false", "c onRollOut", "over state", "b rollOver",
+                                      "_level0.b"}));
 }
 
 TEST(Input, MalformedButtonsAreRefused) {

@@ -1,0 +1,130 @@
+// The input the original corpus runs were given (keys pressed, text typed, the mouse moved and
+// clicked), which the corpus does not keep. Both corpus tests read it from a data file, one line
+// per event, and feed it to a Player once the frame it belongs to has run:
+//
+//   CASE FRAME key CODE [N]    a key pressed and released (N times)
+//   CASE FRAME keydown CODE    a key pressed (held until its keyup)
+//   CASE FRAME keyup CODE
+//   CASE FRAME type TEXT       characters typed, each pressed and released ("\n" is Enter)
+//   CASE FRAME move X Y        the pointer moved to stage pixels
+//   CASE FRAME press X Y       the left button pressed there
+//   CASE FRAME release X Y
+//   CASE FRAME click X Y       moved there, pressed and released
+#pragma once
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "player/player.h"
+
+namespace corpus {
+
+struct InputEvent {
+  enum Kind { Key, KeyDown, KeyUp, Type, Move, Press, Release, Click } kind = Key;
+  int frame = 0;
+  int a = 0, b = 0;  // a key code and how many times, or stage pixels
+  std::string text;
+};
+
+// A line that does not read as an event is dropped rather than guessed at.
+inline std::map<std::string, std::vector<InputEvent>> ReadInputs(
+    const std::filesystem::path& file) {
+  static const std::map<std::string, InputEvent::Kind> kKinds = {
+      {"key", InputEvent::Key},         {"keydown", InputEvent::KeyDown},
+      {"keyup", InputEvent::KeyUp},     {"type", InputEvent::Type},
+      {"move", InputEvent::Move},       {"press", InputEvent::Press},
+      {"release", InputEvent::Release}, {"click", InputEvent::Click}};
+  std::ifstream in(file);
+  std::map<std::string, std::vector<InputEvent>> out;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::istringstream words(line);
+    std::string name, kind;
+    InputEvent e;
+    if (!(words >> name >> e.frame >> kind) || name[0] == '#') continue;
+    const auto k = kKinds.find(kind);
+    if (k == kKinds.end()) continue;
+    e.kind = k->second;
+    if (e.kind == InputEvent::Type) {
+      std::string raw;
+      std::getline(words >> std::ws, raw);
+      for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\\' && i + 1 < raw.size()) {
+          const char c = raw[++i];
+          e.text += c == 'n' ? '\r' : c;
+        } else {
+          e.text += raw[i];
+        }
+      }
+      if (e.text.empty()) continue;
+    } else if (!(words >> e.a) || (e.kind >= InputEvent::Move && !(words >> e.b))) {
+      continue;
+    } else if (e.kind == InputEvent::Key && !(words >> e.b)) {
+      e.b = 1;
+    }
+    out[name].push_back(e);
+  }
+  return out;
+}
+
+// The key code a keyboard reports for a typed character: letters by their capital, Enter, and
+// the rest by their own code.
+inline int KeyCodeOf(char c) {
+  if (c == '\r' || c == '\n') return 13;
+  return std::toupper(static_cast<unsigned char>(c));
+}
+
+// The character a key gives pressed alone: letters in lower case, digits, space and the
+// control keys that have one; arrows and the like give none.
+inline int AsciiOf(int code) {
+  if (code >= 'A' && code <= 'Z') return code + ('a' - 'A');
+  const bool own = code == 8 || code == 9 || code == 13 || code == 27 || code == 32 ||
+                   (code >= '0' && code <= '9');
+  return own ? code : 0;
+}
+
+inline void Feed(swf::Player& player, const InputEvent& e) {
+  // Pointer positions come in whole pixels, as a window reports them.
+  const swf::Point at{static_cast<double>(e.a), static_cast<double>(e.b)};
+  switch (e.kind) {
+    case InputEvent::Key:
+      for (int i = 0; i < e.b; ++i) {
+        player.KeyDown(e.a, AsciiOf(e.a));
+        player.KeyUp(e.a, AsciiOf(e.a));
+      }
+      break;
+    case InputEvent::KeyDown:
+      player.KeyDown(e.a, AsciiOf(e.a));
+      break;
+    case InputEvent::KeyUp:
+      player.KeyUp(e.a, AsciiOf(e.a));
+      break;
+    case InputEvent::Type:
+      for (const char c : e.text) {
+        player.KeyDown(KeyCodeOf(c), static_cast<unsigned char>(c));
+        player.KeyUp(KeyCodeOf(c), static_cast<unsigned char>(c));
+      }
+      break;
+    case InputEvent::Move:
+      player.MouseMove(at);
+      break;
+    case InputEvent::Press:
+      player.MouseDown(at);
+      break;
+    case InputEvent::Release:
+      player.MouseUp(at);
+      break;
+    case InputEvent::Click:
+      player.MouseMove(at);
+      player.MouseDown(at);
+      player.MouseUp(at);
+      break;
+  }
+}
+
+}  // namespace corpus
