@@ -502,7 +502,8 @@ void TextField::Draw(const Canvas& canvas, const Matrix& placed, const ColorTran
       if (!DrawsEmbedded()) {
         DeviceTextRun run;
         run.font = {format.font, format.size * scaleY, format.bold, format.italic};
-        run.text = U"\u2022";
+        // Filled rather than copied from a literal, which GCC 12 wrongly warns may overlap.
+        run.text.assign(1, char32_t{0x2022});
         run.origin = toPixels.Apply({bounds.xMin + x * 20, bounds.yMin + baseline * 20});
         run.color = colors.Apply(format.color);
         run.clip = box;
