@@ -74,8 +74,7 @@ HRESULT FlashControl::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG,
     case OLEIVERB_INPLACEACTIVATE:
     case OLEIVERB_UIACTIVATE:
       if (FaultRequested("InPlaceActivate")) return E_FAIL;
-      // The movie takes the keyboard when its host window has the focus or it is pressed, so
-      // UI activation is in-place activation.
+      // The movie takes no keyboard focus yet, so UI activation is in-place activation.
       return Guarded(
           [&] { return ActivateInPlace(activeSite ? activeSite : site_.Get(), posRect); });
     case OLEIVERB_HIDE:
@@ -245,9 +244,6 @@ HRESULT FlashControl::RoutePointer(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
       case WM_LBUTTONUP:
         player_->MouseUp(at);
-        // A click on the movie gives it the keyboard. Asked for on the release, so that the
-        // focus moving cannot cut short a press that drags the window.
-        if (inPlaceSite_) inPlaceSite_->SetFocus(TRUE);
         if (captured_ && inPlaceSite_) inPlaceSite_->SetCapture(FALSE);
         captured_ = false;
         break;
