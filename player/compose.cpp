@@ -413,6 +413,29 @@ bool InBox(const TwipsRect& r, const Matrix& m, Point pixel) {
   return p.x >= r.xMin && p.x <= r.xMax && p.y >= r.yMin && p.y <= r.yMax;
 }
 
+// Whether a child of `object` (under matrix `m`) is hit: a clip layer takes no hit itself, but
+// cuts the children it covers to where it is hit (`layerHit`); `childHit` tests the others.
+template <typename LayerHit, typename ChildTest>
+bool ChildHit(const DisplayObject& object, const Matrix& m, LayerHit layerHit, ChildTest childHit) {
+  struct Layer {
+    int32_t untilDepth;
+    bool contains;
+  };
+  std::vector<Layer> layers;
+  for (const auto& [depth, child] : object.children) {
+    while (!layers.empty() && depth > layers.back().untilDepth) layers.pop_back();
+    const bool open =
+        std::all_of(layers.begin(), layers.end(), [](const Layer& l) { return l.contains; });
+    const Matrix childMatrix = m * child->matrix;
+    if (child->clipDepth > 0) {
+      layers.push_back({child->clipDepth, open && layerHit(*child, childMatrix)});
+      continue;
+    }
+    if (open && childHit(*child, childMatrix)) return true;
+  }
+  return false;
+}
+
 // hitTest's shape test. Clip layers inside `object` cut what they cover (a layer takes no hit
 // itself); script masks inside it and visibility do not count. An edit field takes the hit
 // across its box, and static text turned or slanted on the way to the stage across the upright
@@ -437,20 +460,10 @@ bool ShapeFlagHit(const Movie& around, const DisplayObject& object, const Matrix
   } else if (OwnHit(movie, object, m, pixel)) {
     return true;
   }
-  std::vector<std::pair<int32_t, bool>> layers;  // up to which depth, and whether it covers
-  for (const auto& [depth, child] : object.children) {
-    while (!layers.empty() && depth > layers.back().first) layers.pop_back();
-    const bool open =
-        std::all_of(layers.begin(), layers.end(), [](const auto& l) { return l.second; });
-    const Matrix childMatrix = m * child->matrix;
-    if (child->clipDepth > 0) {
-      layers.emplace_back(child->clipDepth,
-                          open && ShapeFlagHit(movie, *child, childMatrix, pixel));
-      continue;
-    }
-    if (open && ShapeFlagHit(movie, *child, childMatrix, pixel)) return true;
-  }
-  return false;
+  const auto hit = [&](const DisplayObject& child, const Matrix& at) {
+    return ShapeFlagHit(movie, child, at, pixel);
+  };
+  return ChildHit(object, m, hit, hit);
 }
 
 // A character as a button's hit state shows it: a shape, or a sprite's first frame.
@@ -474,23 +487,13 @@ bool Hit(const Movie& around, const DisplayObject& object, const Matrix& m, Poin
   const Movie& movie = Library(object, around);
   if (OwnHit(movie, object, m, pixel)) return true;
   if (object.IsButton() && ButtonContains(movie, object, m, pixel)) return true;
-  struct Mask {
-    int32_t untilDepth;
-    bool contains;
+  const auto layerHit = [&](const DisplayObject& layer, const Matrix& at) {
+    return ShapeHit(movie, layer, at, pixel);
   };
-  std::vector<Mask> masks;
-  for (const auto& [depth, child] : object.children) {
-    while (!masks.empty() && depth > masks.back().untilDepth) masks.pop_back();
-    const bool open =
-        std::all_of(masks.begin(), masks.end(), [](const Mask& k) { return k.contains; });
-    const Matrix childMatrix = m * child->matrix;
-    if (child->clipDepth > 0) {
-      masks.push_back({child->clipDepth, open && ShapeHit(movie, *child, childMatrix, pixel)});
-      continue;
-    }
-    if (open && child->visible && Hit(movie, *child, childMatrix, pixel)) return true;
-  }
-  return false;
+  const auto childHit = [&](const DisplayObject& child, const Matrix& at) {
+    return child.visible && Hit(movie, child, at, pixel);
+  };
+  return ChildHit(object, m, layerHit, childHit);
 }
 
 }  // namespace
