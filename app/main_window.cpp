@@ -93,6 +93,10 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       OnSize(wParam, LOWORD(lParam), HIWORD(lParam));
       return 0;
+    case WM_SETFOCUS:
+      // Coming back to the window gives the keyboard back to the movie, as it had it before.
+      if (controlHost_) SetFocus(controlHost_);
+      return 0;
     case WM_PAINT: {
       // Everything visible is drawn by the control's host; this only validates.
       const PaintDC validated(window_);

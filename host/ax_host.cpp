@@ -282,6 +282,7 @@ class AxHost final : public IAxWinHostWindow,
   }
   bool Captured() const { return captured_ && ::GetCapture() == window_; }
   bool Focused() const { return focused_; }
+  void SetFocused(bool focused) { focused_ = focused; }
   void Detach() {
     if (!control_) return;
     if (inPlace_) inPlace_->InPlaceDeactivate();
@@ -349,6 +350,9 @@ LRESULT CALLBACK AxHostWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
       break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
+      // The keyboard belongs to the control while its host window has the focus, however the
+      // focus came (the projector gives it when a movie loads, a press on the movie asks for it).
+      host->SetFocused(message == WM_SETFOCUS);
       host->Forward(message, wParam, lParam, &result);
       break;
     case WM_SETCURSOR:

@@ -255,6 +255,32 @@ std::optional<std::string> Player::CurrentLabel(std::string_view target) {
   return scripts_->CurrentLabel(*clip);
 }
 
+std::optional<std::string> Player::GetProperty(std::string_view target, int index) {
+  const std::optional<avm1::ClipRef> clip = Target(target);
+  if (!clip) return std::nullopt;
+  const std::optional<avm1::Value> v = scripts_->vm().GetClipPropertyAt(*clip, index);
+  if (!v) return std::nullopt;
+  return scripts_->vm().ToString(*v);
+}
+
+std::optional<double> Player::GetPropertyNumber(std::string_view target, int index) {
+  const std::optional<avm1::ClipRef> clip = Target(target);
+  if (!clip) return std::nullopt;
+  const std::optional<avm1::Value> v = scripts_->vm().GetClipPropertyAt(*clip, index);
+  if (!v) return std::nullopt;
+  return scripts_->vm().ToNumber(*v);
+}
+
+bool Player::SetProperty(std::string_view target, int index, std::string_view value) {
+  const std::optional<avm1::ClipRef> clip = Target(target);
+  return clip && scripts_->vm().SetClipPropertyAt(*clip, index, avm1::Value(std::string(value)));
+}
+
+bool Player::SetProperty(std::string_view target, int index, double value) {
+  const std::optional<avm1::ClipRef> clip = Target(target);
+  return clip && scripts_->vm().SetClipPropertyAt(*clip, index, avm1::Value(value));
+}
+
 void Player::SetTraceSink(TraceSink sink) {
   trace_ = std::move(sink);
   if (scripts_) scripts_->SetTrace(trace_);

@@ -131,6 +131,13 @@ class Player {
   bool SetPlaying(std::string_view target, bool playing);
   std::optional<size_t> CurrentFrame(std::string_view target);
   std::optional<std::string> CurrentLabel(std::string_view target);
+  // A clip's property by number (0 `_x` ... 21 `_ymouse`), read and written as a movie's
+  // GetProperty and SetProperty would. Nothing (or false) when the target or number is not
+  // there.
+  std::optional<std::string> GetProperty(std::string_view target, int index);
+  std::optional<double> GetPropertyNumber(std::string_view target, int index);
+  bool SetProperty(std::string_view target, int index, std::string_view value);
+  bool SetProperty(std::string_view target, int index, double value);
 
   // A movie's fscommand: a GetURL whose URL starts "FSCommand:". Called inside the action, so
   // a variable the handler sets is there for the movie's next action.

@@ -75,16 +75,11 @@ LRESULT HostSubclass::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
       return 0;
     case WM_MOUSEMOVE:
       if (!dragging_) break;
-      if (owner_) {
-        POINT cursor{};
-        GetCursorPos(&cursor);
-        SetWindowPos(owner_->MainHandle(), nullptr,
-                     dragWindowOrigin_.x + cursor.x - dragCursorOrigin_.x,
-                     dragWindowOrigin_.y + cursor.y - dragCursorOrigin_.y, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER);
-      }
+      FollowDrag();
       return 0;
     case WM_LBUTTONUP:
+      // The last stretch of a drag may come with the release alone, its moves folded into it.
+      FollowDrag();
       // The control hears of the release while any capture it took still stands, so that it
       // can end its own press; only then is the capture let go.
       ForwardToControl(message, wParam, lParam);
@@ -112,6 +107,21 @@ LRESULT HostSubclass::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
   return 0;
 }
 
+// Where the cursor was when the message being handled was sent: a busy machine reads the
+// present position late, and the window must travel exactly as far as the cursor did.
+POINT HostSubclass::MessageCursor() {
+  const DWORD at = GetMessagePos();
+  return {static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+}
+
+void HostSubclass::FollowDrag() {
+  if (!dragging_ || !owner_) return;
+  const POINT cursor = MessageCursor();
+  SetWindowPos(owner_->MainHandle(), nullptr, dragWindowOrigin_.x + cursor.x - dragCursorOrigin_.x,
+               dragWindowOrigin_.y + cursor.y - dragCursorOrigin_.y, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER);
+}
+
 void HostSubclass::ForwardToControl(UINT message, WPARAM wParam, LPARAM lParam) {
   if (!owner_ || !owner_->Control()) return;
   ComPtr<IOleInPlaceObjectWindowless> windowless;
@@ -129,7 +139,7 @@ void HostSubclass::OnLeftButtonDown(WPARAM wParam, LPARAM lParam) {
   if (!owner_ || ControlHasCapture() || !owner_->ClickToMove()) return;
   SetCapture(hwnd_);
   dragging_ = 1;
-  GetCursorPos(&dragCursorOrigin_);
+  dragCursorOrigin_ = MessageCursor();
   RECT window{};
   GetWindowRect(owner_->MainHandle(), &window);
   dragWindowOrigin_ = {window.left, window.top};

@@ -74,6 +74,9 @@ class HostSubclass {
   void PresentLayered();
   void ForwardToControl(UINT message, WPARAM wParam, LPARAM lParam);
   void OnLeftButtonDown(WPARAM wParam, LPARAM lParam);
+  static POINT MessageCursor();
+  // Moves the main window as far as the cursor has travelled since the press, while dragging.
+  void FollowDrag();
   bool ControlHasCapture() const;
   bool OpenContextMenu(LPARAM lParam);
   void RedrawMain();

@@ -98,6 +98,35 @@ std::optional<ClipRef> Interpreter::ResolveClipFromScript(std::string_view targe
   }
 }
 
+std::optional<Value> Interpreter::GetClipPropertyAt(const ClipRef& clip, int index) {
+  Object* o = ClipObject(clip);
+  if (!o || index < 0 || index >= static_cast<int>(std::size(Executor::kPropertyNames))) {
+    return std::nullopt;
+  }
+  EnterHost();
+  try {
+    RootScope root(*this);
+    return root.exec.GetProperty(Value(o), index);
+  } catch (const ScriptException&) {
+    return std::nullopt;
+  }
+}
+
+bool Interpreter::SetClipPropertyAt(const ClipRef& clip, int index, const Value& value) {
+  Object* o = ClipObject(clip);
+  if (!o || index < 0 || index >= static_cast<int>(std::size(Executor::kPropertyNames))) {
+    return false;
+  }
+  EnterHost();
+  try {
+    RootScope root(*this);
+    root.exec.SetProperty(Value(o), index, value);
+    return true;
+  } catch (const ScriptException&) {
+    return false;
+  }
+}
+
 bool Interpreter::CallFrame(const ClipRef& clip, size_t frame) {
   ClipState state;
   if (!host_ || !host_->State(clip, state) || frame >= state.totalFrames) return false;

@@ -110,6 +110,11 @@ class Interpreter {
   bool SetPathVariable(std::string_view path, std::string_view value);
   // The clip a host target names ("" and "/" for the main timeline).
   std::optional<ClipRef> ResolveClip(std::string_view target);
+  // A clip's property by the number GetProperty and SetProperty use (0 `_x` ... 21 `_ymouse`),
+  // with the conversions a script's own would make. Nothing (or false) for a number outside
+  // them.
+  std::optional<Value> GetClipPropertyAt(const ClipRef& clip, int index);
+  bool SetClipPropertyAt(const ClipRef& clip, int index, const Value& value);
   // The clip a path names as the running script reads it: relative to the clip it acts on,
   // from the main timeline when no script runs.
   std::optional<ClipRef> ResolveClipFromScript(std::string_view target);

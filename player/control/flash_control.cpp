@@ -633,6 +633,59 @@ HRESULT FlashControl::TCallLabel(BSTR target, BSTR label) {
   });
 }
 
+HRESULT FlashControl::TSetProperty(BSTR target, int property, BSTR value) {
+  const auto where = TargetText(target);
+  const auto text = InText(value, control::kMaxVariableValueChars);
+  if (!where || !text || !Loaded()) return E_FAIL;
+  return Guarded([&]() -> HRESULT {
+    const std::shared_ptr<swf::Player> keep = player_;
+    if (!keep->SetProperty(*where, property, Utf8(*text))) return E_FAIL;
+    Invalidate();
+    return S_OK;
+  });
+}
+
+HRESULT FlashControl::TSetPropertyNum(BSTR target, int property, double value) {
+  const auto where = TargetText(target);
+  if (!where || !Loaded()) return E_FAIL;
+  return Guarded([&]() -> HRESULT {
+    const std::shared_ptr<swf::Player> keep = player_;
+    if (!keep->SetProperty(*where, property, value)) return E_FAIL;
+    Invalidate();
+    return S_OK;
+  });
+}
+
+HRESULT FlashControl::TGetProperty(BSTR target, int property, BSTR* value) {
+  if (!value) return E_POINTER;
+  *value = nullptr;
+  const auto where = TargetText(target);
+  if (!where || !Loaded()) return E_FAIL;
+  return Guarded([&]() -> HRESULT {
+    const std::shared_ptr<swf::Player> keep = player_;
+    const std::optional<std::string> text = keep->GetProperty(*where, property);
+    return text ? OutText(Wide(*text), value) : E_FAIL;
+  });
+}
+
+HRESULT FlashControl::TGetPropertyNum(BSTR target, int property, double* value) {
+  if (!value) return E_POINTER;
+  *value = 0;
+  const auto where = TargetText(target);
+  if (!where || !Loaded()) return E_FAIL;
+  return Guarded([&]() -> HRESULT {
+    const std::shared_ptr<swf::Player> keep = player_;
+    const std::optional<double> number = keep->GetPropertyNumber(*where, property);
+    if (!number) return E_FAIL;
+    *value = *number;
+    return S_OK;
+  });
+}
+
+HRESULT FlashControl::TGetPropertyAsNumber(BSTR target, int property, double* value) {
+  return TGetPropertyNum(target, property, value);
+}
+
 HRESULT FlashControl::SetVariable(BSTR name, BSTR value) {
   const auto key = InText(name, control::kMaxVariableNameChars);
   const auto text = InText(value, control::kMaxVariableValueChars);
@@ -664,11 +717,6 @@ HRESULT FlashControl::GetVariable(BSTR name, BSTR* value) {
 HRESULT FlashControl::SetZoomRect(long, long, long, long) { return E_NOTIMPL; }
 HRESULT FlashControl::Zoom(int) { return E_NOTIMPL; }
 HRESULT FlashControl::Pan(long, long, int) { return E_NOTIMPL; }
-HRESULT FlashControl::TSetProperty(BSTR, int, BSTR) { return E_NOTIMPL; }
-HRESULT FlashControl::TGetProperty(BSTR, int, BSTR* value) { return NotImplemented(value); }
-HRESULT FlashControl::TSetPropertyNum(BSTR, int, double) { return E_NOTIMPL; }
-HRESULT FlashControl::TGetPropertyNum(BSTR, int, double*) { return E_NOTIMPL; }
-HRESULT FlashControl::TGetPropertyAsNumber(BSTR, int, double*) { return E_NOTIMPL; }
 HRESULT FlashControl::get_MovieData(BSTR* data) { return NotImplemented(data); }
 HRESULT FlashControl::put_MovieData(BSTR) { return E_NOTIMPL; }
 

@@ -74,7 +74,8 @@ HRESULT FlashControl::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG,
     case OLEIVERB_INPLACEACTIVATE:
     case OLEIVERB_UIACTIVATE:
       if (FaultRequested("InPlaceActivate")) return E_FAIL;
-      // The movie takes no keyboard focus yet, so UI activation is in-place activation.
+      // The movie has the keyboard while its host window has the focus, so UI activation is
+      // in-place activation.
       return Guarded(
           [&] { return ActivateInPlace(activeSite ? activeSite : site_.Get(), posRect); });
     case OLEIVERB_HIDE:
@@ -226,8 +227,9 @@ HRESULT FlashControl::RoutePointer(UINT message, WPARAM wParam, LPARAM lParam) {
   return Guarded([&]() -> HRESULT {
     player_->SetViewport(static_cast<swf::ScaleMode>(scaleMode_), posRect_.right - posRect_.left,
                          posRect_.bottom - posRect_.top);
-    // The pixel's centre, as QueryHitPoint and Draw see it.
-    const swf::Point at{pointer_.x + 0.5, pointer_.y + 0.5};
+    // Movies read the pointer in whole pixels (`_xmouse` is never a fraction), so it stands at
+    // the pixel's corner; QueryHitPoint and the cursor use the same point.
+    const swf::Point at{static_cast<double>(pointer_.x), static_cast<double>(pointer_.y)};
     switch (message) {
       case WM_MOUSEMOVE:
         player_->MouseMove(at);
@@ -285,7 +287,7 @@ void FlashControl::SetMovieCursor() {
     SetCursor(nullptr);
     return;
   }
-  const swf::Point at{pointer_.x + 0.5, pointer_.y + 0.5};
+  const swf::Point at{static_cast<double>(pointer_.x), static_cast<double>(pointer_.y)};
   LPCSTR shape = IDC_ARROW;
   switch (player_->CursorAt(at)) {
     case swf::Cursor::Hand:

@@ -165,8 +165,10 @@ HRESULT FlashControl::QueryHitPoint(DWORD aspect, LPCRECT bounds, POINT point, L
   *result = HITRESULT_OUTSIDE;
   if (!Loaded() || !PtInRect(bounds, point)) return S_OK;
   return Guarded([&]() -> HRESULT {
-    // The pixel's centre, in the view that Draw gives the same bounds.
-    const swf::Point at{point.x - bounds->left + 0.5, point.y - bounds->top + 0.5};
+    // The pixel's corner, where a press on it reaches the movie, in the view that Draw gives
+    // the same bounds.
+    const swf::Point at{static_cast<double>(point.x - bounds->left),
+                        static_cast<double>(point.y - bounds->top)};
     if (player_->HitTest(at, static_cast<swf::ScaleMode>(scaleMode_), bounds->right - bounds->left,
                          bounds->bottom - bounds->top)) {
       *result = HITRESULT_HIT;
@@ -182,7 +184,7 @@ HRESULT FlashControl::QueryHitRect(DWORD aspect, LPCRECT bounds, LPCRECT area, L
   *result = HITRESULT_OUTSIDE;
   const IntRect overlap = control::Intersect(ToIntRect(*bounds), ToIntRect(*area));
   if (!Loaded() || overlap.Empty()) return S_OK;
-  // Probes on a grid of at most 32 x 32 pixel centres: enough to find what a pointer's
+  // Probes on a grid of at most 32 x 32 pixels: enough to find what a pointer's
   // rectangle touches without testing every pixel of a large one.
   const int stepX = std::max(1, overlap.Width() / 32), stepY = std::max(1, overlap.Height() / 32);
   for (int y = overlap.top; y < overlap.bottom; y += stepY) {

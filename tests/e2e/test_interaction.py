@@ -65,6 +65,19 @@ class Interaction(MovieRuns, unittest.TestCase):
         program.wait_until(lambda s: (s["x"], s["y"]) == (200, 150), "the press dragged the window")
         self.assertEqual(program.close(), 0)
 
+    def test_keys_reach_the_movie_as_it_starts_and_after_a_click_on_it(self):
+        # The movie's button answers the keys a and b, wherever the pointer is.
+        program = self.run_movie("keys", "--key", "a", "key a", "--key", "b", "key b",
+                                 *send(("QVL.WIN.SETXY", "200,150"), ("QVL.WIN.TITLE", "ready")))
+        program.wait_until(lambda s: s["title"] == "ready", "the movie did not start")
+        xdotool("mousemove", 200 + 30, 150 + 30)
+        xdotool("key", "a")
+        program.wait_until(lambda s: s["title"] == "key a", "the first key did not reach the movie")
+        xdotool("click", 1)
+        xdotool("key", "b")
+        program.wait_until(lambda s: s["title"] == "key b", "a key after a click did not reach it")
+        self.assertEqual(program.close(), 0)
+
     def test_right_click_opens_the_menu_whose_about_item_shows_the_about_box(self):
         program = self.run_movie("menu", *send(("QVL.WIN.SETXY", "300,200"),
                                                ("QVL.WIN.TITLE", "ready")))

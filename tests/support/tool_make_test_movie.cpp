@@ -41,6 +41,8 @@ int main(int argc, char** argv) {
   bool compressed = false, endless = false;
   std::optional<std::string> text;
   std::optional<std::string> buttonTitle;
+  // A key (its character) and the title its press gives the window, through the button.
+  std::vector<std::pair<char, std::string>> keyTitles;
   // The last frame's script, then one per label.
   std::vector<std::pair<std::string, swfb::Actions>> scripts(1);
   auto sendCommand = [&](const std::string& command, const std::string& argument) {
@@ -88,6 +90,9 @@ int main(int argc, char** argv) {
       text = next();
     } else if (arg == "--button") {
       buttonTitle = next();
+    } else if (arg == "--key") {
+      const std::string key = next();
+      keyTitles.emplace_back(key.empty() ? ' ' : key[0], next());
     } else if (arg == "--load") {
       const std::string url = next();
       const std::string target = next();
@@ -149,15 +154,23 @@ int main(int argc, char** argv) {
   place.depth = 1;
   place.characterId = panelId;
   movie.PlaceObject2(place);
-  if (buttonTitle) {
+  if (buttonTitle || !keyTitles.empty()) {
     swfb::Shape face;
     face.SetFill0(face.AddFill(swfb::Fill::Solid({220, 30, 30, 255})));
     face.Rectangle({-40 * 20, 40 * 20, -25 * 20, 25 * 20});
     const uint16_t faceId = movie.DefineShape(face, 3);
     const swfb::Movie::ButtonRecord records[] = {
         {1 | 2 | 4 | 8, faceId, 1, swfb::Matrix::Translate(width * 10, height * 10), {}}};
-    const swfb::Movie::ButtonAction actions[] = {
-        {0x04, swfb::Actions().GetUrl("FSCommand:QVL.WIN.TITLE", *buttonTitle).Bytes()}};
+    std::vector<swfb::Movie::ButtonAction> actions;
+    if (buttonTitle) {
+      actions.push_back(
+          {0x04, swfb::Actions().GetUrl("FSCommand:QVL.WIN.TITLE", *buttonTitle).Bytes()});
+    }
+    // A key press condition is the key's code in the top seven bits.
+    for (const auto& [key, title] : keyTitles) {
+      actions.push_back({static_cast<uint16_t>(static_cast<unsigned char>(key) << 9),
+                         swfb::Actions().GetUrl("FSCommand:QVL.WIN.TITLE", title).Bytes()});
+    }
     swfb::Place button;
     button.depth = 4;
     button.characterId = movie.DefineButton2(records, actions);

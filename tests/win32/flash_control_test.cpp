@@ -256,7 +256,7 @@ HRESULT Activate(Flash control, TestSite& site) {
 void Close(Flash control) { Query<IOleObject>(control)->Close(OLECLOSE_NOSAVE); }
 
 // A press on a button is the movie's (the control takes the capture), one on the background
-// is not; the hand shows over the button. Positions are the container's, the control at (20, 10).
+// is not; the hand shows over the button; the movie reads the pointer in whole pixels. Positions are the container's, the control at (20, 10).
 TEST(FlashControl, TakesPressesOnButtonsAndShowsTheHandOverThem) {
   TestSite site;
   LoadedControl c(24, true);
@@ -270,9 +270,13 @@ TEST(FlashControl, TakesPressesOnButtonsAndShowsTheHandOverThem) {
     LPARAM at;
     LPCSTR cursor;
     BOOL captured;
-  } cases[] = {{onButton, IDC_HAND, TRUE}, {background, IDC_ARROW, FALSE}};
+    double xmouse;  // the movie reads the pointer in whole pixels
+  } cases[] = {{onButton, IDC_HAND, TRUE, 30}, {background, IDC_ARROW, FALSE, 80}};
   for (const auto& k : cases) {
     windowless->OnWindowMessage(WM_MOUSEMOVE, 0, k.at, &result);
+    double xmouse = -1;
+    EXPECT_EQ(c.control->TGetPropertyAsNumber(Bstr(L"/"), 20, &xmouse), S_OK);
+    EXPECT_EQ(xmouse, k.xmouse);
     EXPECT_EQ(windowless->OnWindowMessage(WM_SETCURSOR, 0, client, &result), S_OK);
     EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, k.cursor));
     windowless->OnWindowMessage(WM_LBUTTONDOWN, MK_LBUTTON, k.at, &result);

@@ -111,6 +111,34 @@ TEST(HostApi, CalledFramesRunAndThePlayheadStays) {
   }
 }
 
+// Properties by number convert as a script's GetProperty and SetProperty do: text becomes a
+// number where the property is one, and a read-only or unknown property is refused or kept.
+TEST(HostApi, PropertiesByNumber) {
+  Loaded m(PathMovie());
+  EXPECT_TRUE(m.player.SetProperty("/clip", 0, "12.5"));   // _x
+  EXPECT_TRUE(m.player.SetProperty("_level0.clip", 6, 40.0));  // _alpha, kept in 256ths
+  EXPECT_TRUE(m.player.SetProperty("/clip", 13, "renamed"));  // _name
+  EXPECT_TRUE(m.player.SetProperty("/renamed", 1, "junk"));  // _y: not a number, kept
+  EXPECT_FALSE(m.player.SetProperty("/nowhere", 0, "1"));
+  EXPECT_FALSE(m.player.SetProperty("/renamed", 22, "1"));
+  const struct {
+    const char* target;
+    int index;
+    std::optional<std::string> text;
+  } cases[] = {
+      {"/renamed", 0, "12.5"},          {"/renamed", 6, "39.84375"},
+      {"/renamed", 1, "0"},             {"/renamed", 11, "/renamed"},
+      {"/", 5, "3"},                    {"/renamed/inner", 13, "inner"},
+      {"/clip", 0, std::nullopt},       {"/", -1, std::nullopt},
+      {"/", 22, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(m.player.GetProperty(c.target, c.index), c.text) << c.target << " " << c.index;
+  }
+  EXPECT_EQ(m.player.GetPropertyNumber("/renamed", 0), 12.5);
+  EXPECT_EQ(m.player.GetPropertyNumber("/", 4), 1.0);  // _currentframe counts from 1
+}
+
 TEST(HostApi, FsCommandAnswerIsReadByTheNextAction) {
   // Each request is followed by `answer = reply`: the host's reply must already be there.
   Actions first;
