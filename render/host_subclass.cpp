@@ -75,11 +75,11 @@ LRESULT HostSubclass::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
       return 0;
     case WM_MOUSEMOVE:
       if (!dragging_) break;
-      FollowDrag();
+      FollowDrag(lParam);
       return 0;
     case WM_LBUTTONUP:
       // The last stretch of a drag may come with the release alone, its moves folded into it.
-      FollowDrag();
+      FollowDrag(lParam);
       // The control hears of the release while any capture it took still stands, so that it
       // can end its own press; only then is the capture let go.
       ForwardToControl(message, wParam, lParam);
@@ -107,16 +107,17 @@ LRESULT HostSubclass::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
   return 0;
 }
 
-// Where the cursor was when the message being handled was sent: a busy machine reads the
-// present position late, and the window must travel exactly as far as the cursor did.
-POINT HostSubclass::MessageCursor() {
-  const DWORD at = GetMessagePos();
-  return {static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+// Where the message puts the cursor, on the screen: a busy machine reads the present
+// position late, and the window must travel exactly as far as the cursor did.
+POINT HostSubclass::MessageCursor(LPARAM lParam) const {
+  POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  ClientToScreen(hwnd_, &at);
+  return at;
 }
 
-void HostSubclass::FollowDrag() {
+void HostSubclass::FollowDrag(LPARAM lParam) {
   if (!dragging_ || !owner_) return;
-  const POINT cursor = MessageCursor();
+  const POINT cursor = MessageCursor(lParam);
   SetWindowPos(owner_->MainHandle(), nullptr, dragWindowOrigin_.x + cursor.x - dragCursorOrigin_.x,
                dragWindowOrigin_.y + cursor.y - dragCursorOrigin_.y, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER);
@@ -139,7 +140,7 @@ void HostSubclass::OnLeftButtonDown(WPARAM wParam, LPARAM lParam) {
   if (!owner_ || ControlHasCapture() || !owner_->ClickToMove()) return;
   SetCapture(hwnd_);
   dragging_ = 1;
-  dragCursorOrigin_ = MessageCursor();
+  dragCursorOrigin_ = MessageCursor(lParam);
   RECT window{};
   GetWindowRect(owner_->MainHandle(), &window);
   dragWindowOrigin_ = {window.left, window.top};

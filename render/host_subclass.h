@@ -74,9 +74,9 @@ class HostSubclass {
   void PresentLayered();
   void ForwardToControl(UINT message, WPARAM wParam, LPARAM lParam);
   void OnLeftButtonDown(WPARAM wParam, LPARAM lParam);
-  static POINT MessageCursor();
+  POINT MessageCursor(LPARAM lParam) const;
   // Moves the main window as far as the cursor has travelled since the press, while dragging.
-  void FollowDrag();
+  void FollowDrag(LPARAM lParam);
   bool ControlHasCapture() const;
   bool OpenContextMenu(LPARAM lParam);
   void RedrawMain();
