@@ -516,15 +516,15 @@ namespace {
 Bounds MapBounds(const Bounds& b, const Matrix& m) {
   Bounds out;
   if (b.empty) return out;
+  // Measured in whole twips at every level. A corner an infinite scale sends nowhere (an
+  // infinity, or infinity times zero) lands on the lowest 32-bit twip, as it does in the
+  // integer the original keeps it in.
+  auto twips = [](double v) { return std::isfinite(v) ? std::round(v) : -2147483648.0; };
   for (const Point corner : {Point{b.xMin, b.yMin}, Point{b.xMax, b.yMin}, Point{b.xMin, b.yMax},
                              Point{b.xMax, b.yMax}}) {
-    out.Add(m.Apply(corner));
+    const Point p = m.Apply(corner);
+    out.Add({twips(p.x), twips(p.y)});
   }
-  // Measured in whole twips at every level.
-  out.xMin = std::round(out.xMin);
-  out.yMin = std::round(out.yMin);
-  out.xMax = std::round(out.xMax);
-  out.yMax = std::round(out.yMax);
   return out;
 }
 

@@ -1,5 +1,6 @@
 // MovieClip.prototype and the clip properties: what scripts call and read on a clip by name.
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "player/avm1/drawing_styles.h"
@@ -348,12 +349,15 @@ bool Interpreter::SetClipProperty(const ClipRef& clip, std::string_view name, co
     turned.b = std::sin(turn);
     turned.c = -turned.b;
     const Bounds unscaled = ObjectBounds(*movie, *o, turned);
-    if (unscaled.empty) return true;
     const double width = unscaled.xMax - unscaled.xMin, height = unscaled.yMax - unscaled.yMin;
     const bool wide = is("_width");
-    // Bounds come in whole twips: less than half of one is nothing to stretch.
-    if (std::round(wide ? width : height) <= 0) return true;
-    const double scale = n * 20 / (wide ? width : height) * 100;
+    // Bounds come in whole twips: less than half of one is nothing to stretch. Stretching
+    // nothing to some size takes an infinite scale, which leaves whatever the clip gets
+    // later nowhere; asking for no size at all leaves it as it is.
+    const double extent = std::round(wide ? width : height) <= 0 ? 0 : (wide ? width : height);
+    if (extent == 0 && n == 0) return true;
+    const double scale = extent == 0 ? std::copysign(std::numeric_limits<double>::infinity(), n)
+                                     : n * 20 / extent * 100;
     double other = wide ? YScale(*o) : XScale(*o);
     const Bounds now = ParentBounds(*movie, *o);
     const double across = wide ? height : width;

@@ -456,8 +456,13 @@ Value Interpreter::Call(const Value& function, const Value& thisValue,
   Object* f = function.AsObject();
   if (!f || !f->IsCallable() || stopped_ || !EnterCall()) return {};
   DepthGuard guard(depth_);
-  if (f->native) return f->native(*this, thisValue, args);
-  if (f->code) return CallCode(f, thisValue, args);
+  // `super` handed on as a `this` (super.method.apply(super, ...)) stands for the object it
+  // was made for: a native class's method finds its own state there, not on `super`.
+  const Object* asThis = thisValue.AsObject();
+  const Value& self =
+      asThis && asThis->kind == ObjectKind::Super ? Value(asThis->boundThis) : thisValue;
+  if (f->native) return f->native(*this, self, args);
+  if (f->code) return CallCode(f, self, args);
   return {};
 }
 

@@ -158,7 +158,10 @@ void TextField::Layout(DeviceFonts* fonts) {
     const Font* font = nullptr;
     Measure(formats_[i], std::u32string_view(shown).substr(i, j - i), fonts, font, m);
     for (size_t k = i; k < j; ++k) {
-      advance[k] = m.advances[k - i] + formats_[i].letterSpacing;
+      // Spacing that would stop a character moving the pen forward is left out for it, so
+      // tight negative spacing on small text never runs characters back over each other.
+      const double spaced = m.advances[k - i] + formats_[i].letterSpacing;
+      advance[k] = spaced > 0 ? spaced : m.advances[k - i];
       ascent[k] = m.ascent;
       descent[k] = m.descent;
       fontOf[k] = font;

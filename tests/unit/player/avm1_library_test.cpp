@@ -116,6 +116,19 @@ TEST(Avm1Library, SharedObjectsLastTheRun) {
   EXPECT_TRUE(vm.Call(vm.GetMember(so, "getLocal"), so, std::vector<Value>{"a:b"}).IsNull());
 }
 
+// A subclass's method may pass `super` on as the `this` of its superclass's native method
+// (super.connect.apply(super, arguments)); the method must still find its own object.
+TEST(Avm1Library, SuperAsThisStandsForItsObject) {
+  Interpreter vm(8, nullptr);
+  const Value connection = New(vm, "NetConnection", {});
+  const Value connect = vm.GetMember(connection, "connect");
+  const Value super = vm.MakeSuper(connect.AsObject(), connection);
+  ASSERT_TRUE(super.IsObject());
+  const Value args[] = {super, vm.NewArray()};
+  vm.Call(vm.GetMember(connect, "apply"), connect, args);
+  EXPECT_EQ(vm.ToString(vm.GetMember(connection, "isConnected")), "true");
+}
+
 TEST(Avm1Library, LoadsWaitForTheHostAndDecodeWhatCame) {
   Interpreter vm(8, nullptr);
   std::vector<Interpreter::UrlRequest> sent;
