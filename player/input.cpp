@@ -98,6 +98,8 @@ bool InputRouter::Enabled(const DisplayObject& object) {
 }
 
 bool InputRouter::ActsAsButton(const DisplayObject& clip) {
+  // Fields and videos may carry the same handlers, but the pointer does not work them.
+  if (!clip.IsClip()) return false;
   if (clip.clipActions) {
     for (const ClipAction& a : *clip.clipActions) {
       if (a.events & kButtonEvents) return true;
@@ -235,8 +237,10 @@ void InputRouter::Everyone(uint32_t event, const char* broadcaster, const char* 
   std::sort(clips.begin(), clips.end(), std::greater<>());
   const bool key = event == kEventKeyDown || event == kEventKeyUp;
   const uint64_t focus = scripts_.vm().Input().focus;
-  // Key events reach the focused object's method, and every clip's handlers for them.
-  if (key && focus) display_.Queue({focus, nullptr, event, nullptr});
+  // Key events reach the focused clip's or button's method (a field has none for them), and
+  // every clip's handlers for them.
+  const DisplayObject* focused = key && focus ? display_.Find(focus) : nullptr;
+  if (focused && !focused->field) display_.Queue({focus, nullptr, event, nullptr});
   for (uint64_t id : clips) {
     const DisplayObject* clip = display_.Find(id);
     if (!clip) continue;
@@ -540,6 +544,8 @@ void InputRouter::MoveFocus(bool backwards) {
       std::any_of(all.begin(), all.end(), [](const Stop& c) { return c.tabIndex.has_value(); });
   if (indexed) {
     std::erase_if(all, [](const Stop& c) { return !c.tabIndex; });
+    // Objects sharing a tab index go from the bottom of the display up.
+    std::reverse(all.begin(), all.end());
     std::stable_sort(all.begin(), all.end(),
                      [](const Stop& a, const Stop& b) { return *a.tabIndex < *b.tabIndex; });
   } else {
@@ -564,9 +570,7 @@ void InputRouter::MoveFocus(bool backwards) {
     const uint64_t old = hover_;
     hover_ = 0;
     if (old) Fire(old, kEventRollOut, kCondOverUpToIdle, kButtonUp);
-    const DisplayObject* o = display_.Find(target);
-    if (o && !o->removed && (o->IsButton() || ActsAsButton(*o)) &&
-        (o = display_.Find(target)) && Enabled(*o)) {
+    if (RollsOnFocus(target)) {
       hover_ = target;
       Fire(target, kEventRollOver, kCondIdleToOverUp, kButtonOver);
     }
@@ -574,6 +578,29 @@ void InputRouter::MoveFocus(bool backwards) {
   vm.SetFocus(target);
   focusShown_ = true;
   display_.Flush();
+}
+
+bool InputRouter::RollsOnFocus(uint64_t id) {
+  const DisplayObject* o = display_.Find(id);
+  // Asking whether a clip acts as a button may run scripts, which may take it away.
+  return o && !o->removed && (o->IsButton() || ActsAsButton(*o)) && (o = display_.Find(id)) &&
+         Enabled(*o);
+}
+
+void InputRouter::DeliverFocusRolls() {
+  std::vector<uint64_t>& waiting = scripts_.vm().Input().focusRolls;
+  // The events run scripts, which may call setFocus again: those wait their turn behind.
+  for (size_t i = 0; i < waiting.size(); ++i) {
+    const uint64_t target = waiting[i];
+    const uint64_t old = hover_;
+    hover_ = 0;
+    if (old) Fire(old, kEventRollOut, kCondOverUpToIdle, kButtonUp);
+    if (target && RollsOnFocus(target)) {
+      hover_ = target;
+      Fire(target, kEventRollOver, kCondIdleToOverUp, kButtonOver);
+    }
+  }
+  waiting.clear();
 }
 
 Cursor InputRouter::CursorAt(Point pixel, const Matrix& view) {

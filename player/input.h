@@ -45,6 +45,9 @@ class InputRouter {
   // Whether the focus was last moved with the keyboard, so that its highlight shows; a press
   // of the pointer hides it.
   bool FocusShown() const { return focusShown_; }
+  // Runs the roll events that scripts' setFocus calls left waiting: each moves the over state
+  // from what had it to the object given the focus, when that takes the pointer.
+  void DeliverFocusRolls();
 
  private:
   // The movie whose characters `object` shows.
@@ -54,6 +57,9 @@ class InputRouter {
   bool ActsAsButton(const DisplayObject& clip);
   bool Enabled(const DisplayObject& object);
   bool TracksAsMenu(const DisplayObject& object);
+  // Whether `id` is a button, or a clip acting as one, that is enabled: what rolls over when
+  // the focus reaches it.
+  bool RollsOnFocus(uint64_t id);
   bool Contains(const DisplayObject& object, const Matrix& m, Point pixel);
   DisplayObject* Pick(DisplayObject& parent, const Matrix& m, Point pixel);
   // Runs what a transition of `target` means: a button's state and actions, or a clip's
