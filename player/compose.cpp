@@ -470,8 +470,19 @@ bool ShapeFlagHit(const Movie& around, const DisplayObject& object, const Matrix
 bool CharacterHit(const Movie& movie, uint16_t id, const Matrix& m, Point pixel, int nesting) {
   const Character* character = movie.Find(id);
   if (const Shape* shape = std::get_if<Shape>(character)) return ShapeContains(*shape, m, pixel);
+  if (nesting >= kMaxNesting) return false;
+  // A button in a button's hit state is hit where its own hit state is.
+  if (const Button* button = std::get_if<Button>(character)) {
+    for (const ButtonRecord& record : button->records) {
+      if ((record.states & kButtonHit) &&
+          CharacterHit(movie, record.characterId, m * record.matrix, pixel, nesting + 1)) {
+        return true;
+      }
+    }
+    return false;
+  }
   const Sprite* sprite = std::get_if<Sprite>(character);
-  if (!sprite || nesting >= kMaxNesting) return false;
+  if (!sprite) return false;
   for (const DisplayCommand& command : sprite->timeline.At(0).commands) {
     const auto* place = std::get_if<PlaceObject>(&command);
     if (place && place->characterId &&

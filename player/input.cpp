@@ -25,14 +25,15 @@ Matrix ToStage(const DisplayObject& o) {
   return m;
 }
 
-// The topmost field under `pixel` that takes a click (to select in or type into), or null.
+// The topmost field under `pixel` that takes a click (to select in or type into), or null. A
+// field that cannot be selected takes none, even one that takes typing.
 const DisplayObject* FieldAt(const DisplayObject& parent, const Matrix& m, Point pixel) {
   for (auto it = parent.children.rbegin(); it != parent.children.rend(); ++it) {
     const DisplayObject& child = *it->second;
     if (!child.visible || child.removed || child.clipDepth > 0) continue;
     const Matrix toPixels = m * child.matrix;
     const bool flat = toPixels.a * toPixels.d - toPixels.b * toPixels.c == 0;
-    if (child.field && (child.field->selectable || child.field->editable) && !flat) {
+    if (child.field && child.field->selectable && !flat) {
       const Point p = toPixels.Inverse().Apply(pixel);
       const TwipsRect& r = child.field->bounds;
       if (p.x >= r.xMin && p.x < r.xMax && p.y >= r.yMin && p.y < r.yMax) return &child;
@@ -98,6 +99,8 @@ bool InputRouter::Enabled(const DisplayObject& object) {
 }
 
 bool InputRouter::ActsAsButton(const DisplayObject& clip) {
+  // Fields and videos may carry the same handlers, but the pointer does not work them.
+  if (!clip.IsClip()) return false;
   if (clip.clipActions) {
     for (const ClipAction& a : *clip.clipActions) {
       if (a.events & kButtonEvents) return true;
@@ -180,11 +183,36 @@ DisplayObject* InputRouter::Pick(DisplayObject& parent, const Matrix& m, Point p
       ++i;
       continue;
     }
-    // A clip acting as a button takes the pointer for everything inside it.
-    if (Contains(*o, c.toPixels, pixel) && (o = display_.Find(c.id)) && Enabled(*o)) {
-      return display_.Find(c.id);
+    // A clip acting as a button takes the pointer for everything inside it, but a button
+    // drawn inside a button takes it before its holder.
+    if (Contains(*o, c.toPixels, pixel)) {
+      if (o->IsButton()) {
+        if (DisplayObject* inner = InnerButton(c.id, c.toPixels, pixel)) return inner;
+      }
+      if ((o = display_.Find(c.id)) && Enabled(*o)) return display_.Find(c.id);
     }
     i = c.end;
+  }
+  return nullptr;
+}
+
+DisplayObject* InputRouter::InnerButton(uint64_t button, const Matrix& m, Point pixel) {
+  const DisplayObject* holder = display_.Find(button);
+  if (!holder) return nullptr;
+  // Asking whether one is enabled may run scripts, so the buttons are taken first.
+  std::vector<std::pair<uint64_t, Matrix>> inner;
+  for (auto it = holder->children.rbegin(); it != holder->children.rend(); ++it) {
+    const DisplayObject& child = *it->second;
+    if (child.IsButton() && child.visible && !child.removed) {
+      inner.emplace_back(child.id, m * child.matrix);
+    }
+  }
+  for (const auto& [id, at] : inner) {
+    if (DisplayObject* deeper = InnerButton(id, at, pixel)) return deeper;
+    DisplayObject* o = display_.Find(id);
+    if (o && !o->removed && ButtonContains(Lib(*o), *o, at, pixel) && Enabled(*o)) {
+      return display_.Find(id);
+    }
   }
   return nullptr;
 }
@@ -235,8 +263,10 @@ void InputRouter::Everyone(uint32_t event, const char* broadcaster, const char* 
   std::sort(clips.begin(), clips.end(), std::greater<>());
   const bool key = event == kEventKeyDown || event == kEventKeyUp;
   const uint64_t focus = scripts_.vm().Input().focus;
-  // Key events reach the focused object's method, and every clip's handlers for them.
-  if (key && focus) display_.Queue({focus, nullptr, event, nullptr});
+  // Key events reach the focused clip's or button's method (a field has none for them), and
+  // every clip's handlers for them.
+  const DisplayObject* focused = key && KeysReach(focus) ? display_.Find(focus) : nullptr;
+  if (focused && !focused->field) display_.Queue({focus, nullptr, event, nullptr});
   for (uint64_t id : clips) {
     const DisplayObject* clip = display_.Find(id);
     if (!clip) continue;
@@ -321,6 +351,7 @@ void InputRouter::MouseMove(Point pixel, const Matrix& view) {
   pointerSeen_ = true;
   avm1::InputState& in = scripts_.vm().Input();
   in.mouse = view.Inverse().Apply(pixel);
+  released_ = in.focus;
   if (in.drag.clip) Drag(view);
   Everyone(kEventMouseMove, "Mouse", "onMouseMove");
   UpdateHover(pixel, view);
@@ -428,10 +459,11 @@ void InputRouter::KeyDown(int code, int ascii) {
   if (code == 9) {
     MoveFocus(in.keys[16]);
   } else if (code == 13 || code == 32) {
-    // Enter and space click what has the focus, when that takes clicks.
-    const DisplayObject* focus = in.focus ? display_.Find(in.focus) : nullptr;
-    if (focus && !focus->removed && (focus->IsButton() || ActsAsButton(*focus)) &&
-        Enabled(*focus)) {
+    // Enter and space click what has the focus, when that takes clicks and shows the focus
+    // with a rectangle (its own setting, or else the movie's).
+    const DisplayObject* focus = KeysReach(in.focus) ? display_.Find(in.focus) : nullptr;
+    if (focus && !focus->removed && focus->focusRect.value_or(in.focusRect) &&
+        (focus->IsButton() || ActsAsButton(*focus)) && Enabled(*focus)) {
       const uint64_t id = focus->id;
       Fire(id, kEventPress, kCondOverUpToOverDown, kButtonDown);
       Fire(id, kEventRelease, kCondOverDownToOverUp, hover_ == id ? kButtonOver : kButtonUp);
@@ -472,6 +504,8 @@ bool InputRouter::KeyPress(uint8_t key) {
       }
     }
     for (auto it = o->children.rbegin(); it != o->children.rend(); ++it) {
+      // A button held by a button does not hear keys: its holder answers for it.
+      if (o->IsButton() && it->second->IsButton()) continue;
       stack.push_back(it->second.get());
     }
   }
@@ -540,6 +574,8 @@ void InputRouter::MoveFocus(bool backwards) {
       std::any_of(all.begin(), all.end(), [](const Stop& c) { return c.tabIndex.has_value(); });
   if (indexed) {
     std::erase_if(all, [](const Stop& c) { return !c.tabIndex; });
+    // Objects sharing a tab index go from the bottom of the display up.
+    std::reverse(all.begin(), all.end());
     std::stable_sort(all.begin(), all.end(),
                      [](const Stop& a, const Stop& b) { return *a.tabIndex < *b.tabIndex; });
   } else {
@@ -557,16 +593,29 @@ void InputRouter::MoveFocus(bool backwards) {
     const size_t i = static_cast<size_t>(at - all.begin());
     next = backwards ? (i + all.size() - 1) % all.size() : (i + 1) % all.size();
   }
+  const uint64_t target = all[next].id;
+  if (target == focus) {
+    // The only stop: Tab lets go of it, and the next one takes it again as if newly reached,
+    // a field's text all selected. Let go, a field keeps a caret at the end of its text.
+    DisplayObject* o = display_.Find(target);
+    TextField* field = o && !o->removed ? o->field.get() : nullptr;
+    const bool release = KeysReach(focus);
+    released_ = release ? focus : 0;
+    focusShown_ = !release;
+    if (field) {
+      field->selEnd = field->text().size();
+      field->selBegin = release ? field->selEnd : 0;
+    }
+    return;
+  }
+  released_ = 0;
   // The keyboard moves the pointer's over state with it: what was over is rolled out of and
   // a button (or a clip acting as one) given the focus is rolled over, before the focus moves.
-  const uint64_t target = all[next].id;
   if (target != hover_) {
     const uint64_t old = hover_;
     hover_ = 0;
     if (old) Fire(old, kEventRollOut, kCondOverUpToIdle, kButtonUp);
-    const DisplayObject* o = display_.Find(target);
-    if (o && !o->removed && (o->IsButton() || ActsAsButton(*o)) &&
-        (o = display_.Find(target)) && Enabled(*o)) {
+    if (RollsOnFocus(target)) {
       hover_ = target;
       Fire(target, kEventRollOver, kCondIdleToOverUp, kButtonOver);
     }
@@ -574,6 +623,30 @@ void InputRouter::MoveFocus(bool backwards) {
   vm.SetFocus(target);
   focusShown_ = true;
   display_.Flush();
+}
+
+bool InputRouter::RollsOnFocus(uint64_t id) {
+  const DisplayObject* o = display_.Find(id);
+  // Asking whether a clip acts as a button may run scripts, which may take it away.
+  return o && !o->removed && (o->IsButton() || ActsAsButton(*o)) && (o = display_.Find(id)) &&
+         Enabled(*o);
+}
+
+void InputRouter::DeliverFocusRolls() {
+  std::vector<uint64_t>& waiting = scripts_.vm().Input().focusRolls;
+  // The events run scripts, which may call setFocus again: those wait their turn behind.
+  for (size_t i = 0; i < waiting.size(); ++i) {
+    const uint64_t target = waiting[i];
+    released_ = 0;
+    const uint64_t old = hover_;
+    hover_ = 0;
+    if (old) Fire(old, kEventRollOut, kCondOverUpToIdle, kButtonUp);
+    if (target && RollsOnFocus(target)) {
+      hover_ = target;
+      Fire(target, kEventRollOver, kCondIdleToOverUp, kButtonOver);
+    }
+  }
+  waiting.clear();
 }
 
 Cursor InputRouter::CursorAt(Point pixel, const Matrix& view) {

@@ -45,6 +45,9 @@ class InputRouter {
   // Whether the focus was last moved with the keyboard, so that its highlight shows; a press
   // of the pointer hides it.
   bool FocusShown() const { return focusShown_; }
+  // Runs the roll events that scripts' setFocus calls left waiting: each moves the over state
+  // from what had it to the object given the focus, when that takes the pointer.
+  void DeliverFocusRolls();
 
  private:
   // The movie whose characters `object` shows.
@@ -54,8 +57,13 @@ class InputRouter {
   bool ActsAsButton(const DisplayObject& clip);
   bool Enabled(const DisplayObject& object);
   bool TracksAsMenu(const DisplayObject& object);
+  // Whether `id` is a button, or a clip acting as one, that is enabled: what rolls over when
+  // the focus reaches it.
+  bool RollsOnFocus(uint64_t id);
   bool Contains(const DisplayObject& object, const Matrix& m, Point pixel);
   DisplayObject* Pick(DisplayObject& parent, const Matrix& m, Point pixel);
+  // The topmost enabled button under `pixel` among those `button` holds, the innermost first.
+  DisplayObject* InnerButton(uint64_t button, const Matrix& m, Point pixel);
   // Runs what a transition of `target` means: a button's state and actions, or a clip's
   // handler; then what it queued.
   void Fire(uint64_t target, uint32_t clipEvent, uint16_t condition, uint8_t buttonState);
@@ -64,6 +72,8 @@ class InputRouter {
   // Runs the handler of `key`, if any object has one; false when none has.
   bool KeyPress(uint8_t key);
   void MoveFocus(bool backwards);
+  // Whether keys reach `focus`, and Enter and space click it.
+  bool KeysReach(uint64_t focus) const { return focus && focus != released_; }
   void Drag(const Matrix& view);
   void UpdateHover(Point pixel, const Matrix& view);
 
@@ -76,6 +86,9 @@ class InputRouter {
   bool down_ = false;
   bool pointerSeen_ = false;  // the host has placed the pointer at least once
   bool focusShown_ = false;
+  // The focused object that has lost the keyboard's hold: the pointer moved after the focus
+  // got there, so keys no longer reach it until the focus moves again. 0 when none.
+  uint64_t released_ = 0;
   Point pixel_;
 };
 

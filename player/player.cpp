@@ -61,6 +61,7 @@ void Player::Start(std::unique_ptr<Movie> movie) {
       [this](const DisplayObject& o) { return scripts_ && scripts_->WatchesUnload(o); });
   display_.Reset(movie_.get());
   scripts_->vm().SyncFields(display_.Root());
+  input_->DeliverFocusRolls();
   // A load the first frame asked for that failed already says so by the end of that frame,
   // as one asked for later does by the end of its tick.
   bool failed = false;
@@ -311,6 +312,7 @@ void Player::Tick() {
   if (scripts_) scripts_->FramePassed();
   // The timeline may have taken away what had the focus, or moved something under the pointer.
   if (scripts_) scripts_->vm().DropFocusWithin(0);
+  if (input_) input_->DeliverFocusRolls();
   if (input_) input_->Refresh(InputView());
 }
 
@@ -386,27 +388,39 @@ Matrix Player::InputView() const {
 }
 
 void Player::MouseMove(Point pixel) {
-  if (input_) input_->MouseMove(pixel, InputView());
+  if (!input_) return;
+  input_->MouseMove(pixel, InputView());
+  input_->DeliverFocusRolls();
 }
 
 void Player::MouseDown(Point pixel) {
-  if (input_) input_->MouseDown(pixel, InputView());
+  if (!input_) return;
+  input_->MouseDown(pixel, InputView());
+  input_->DeliverFocusRolls();
 }
 
 void Player::MouseUp(Point pixel) {
-  if (input_) input_->MouseUp(pixel, InputView());
+  if (!input_) return;
+  input_->MouseUp(pixel, InputView());
+  input_->DeliverFocusRolls();
 }
 
 void Player::MouseWheel(int delta) {
-  if (input_) input_->MouseWheel(delta);
+  if (!input_) return;
+  input_->MouseWheel(delta);
+  input_->DeliverFocusRolls();
 }
 
 void Player::KeyDown(int code, int ascii) {
-  if (input_) input_->KeyDown(code, ascii);
+  if (!input_) return;
+  input_->KeyDown(code, ascii);
+  input_->DeliverFocusRolls();
 }
 
 void Player::KeyUp(int code, int ascii) {
-  if (input_) input_->KeyUp(code, ascii);
+  if (!input_) return;
+  input_->KeyUp(code, ascii);
+  input_->DeliverFocusRolls();
 }
 
 Cursor Player::CursorAt(Point pixel) {

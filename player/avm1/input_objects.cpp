@@ -40,6 +40,19 @@ TextField* FocusedField(Interpreter& vm) {
   return d && d->field && d->field->selectable ? d->field.get() : nullptr;
 }
 
+// Even focus given again to what has it moves the over state off and back on. The focus
+// events may set the focus again; the roll events keep the order of the calls, not of their
+// ends.
+bool FocusFromScript(Interpreter& vm, uint64_t object) {
+  std::vector<uint64_t>& rolls = vm.Input().focusRolls;
+  const size_t at = rolls.size();
+  rolls.push_back(object);
+  if (vm.SetFocus(object)) return true;
+  // Refused before any script ran, so nothing was queued behind it.
+  rolls.resize(at);
+  return false;
+}
+
 int32_t ClampTwips(double twips) {
   if (std::isnan(twips)) return 0;
   return static_cast<int32_t>(std::lround(std::clamp(twips, -1e9, 1e9)));
@@ -226,7 +239,7 @@ void Interpreter::InstallInputObjects() {
   AddMethod(*this, selection, "setFocus",
             [](Interpreter& vm, const Value&, std::span<const Value> a) {
               const Value target = Arg(a, 0);
-              if (target.IsUndefined() || target.IsNull()) return Value(vm.SetFocus(0));
+              if (target.IsUndefined() || target.IsNull()) return Value(FocusFromScript(vm, 0));
               const DisplayObject* o = Shown(vm, target);
               if (!o && target.IsString()) {
                 if (std::optional<ClipRef> clip = vm.ResolveClip(target.AsString())) {
@@ -235,7 +248,7 @@ void Interpreter::InstallInputObjects() {
               }
               if (!o) return Value(false);
               if (o->IsClip() && !TakesFocus(vm, *o)) return Value(false);
-              return Value(vm.SetFocus(o->id));
+              return Value(FocusFromScript(vm, o->id));
             });
   // The selection inside the focused text field: without one (or before a script set it) there
   // is none.

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "player/geometry.h"
 
@@ -27,6 +28,9 @@ struct InputState {
   bool numLock = false;
   uint64_t focus = 0;  // the object with the keyboard focus; 0 when none
   bool focusRect = true;  // whether focus shows a rectangle, movie-wide (_root._focusrect)
+  // Where a script's setFocus calls moved the over state, oldest first (0: onto nothing). The
+  // roll events they mean wait until the script has ended.
+  std::vector<uint64_t> focusRolls;
   DragState drag;
   uint64_t dropTarget = 0;  // what the dragged clip was last dropped on or over
 };
