@@ -14,6 +14,8 @@
 
 namespace swf::avm1 {
 
+struct QuickBlock;
+
 struct Action {
   uint8_t code = 0;
   std::span<const uint8_t> payload;  // empty for codes below 0x80
@@ -73,6 +75,10 @@ struct DecodedAction {
   // on in order or taking a jump need not look again.
   mutable const DecodedAction* following = nullptr;
   mutable const DecodedAction* jumpTo = nullptr;
+  // The run of number work starting here, read the first time the loop comes to it (null when
+  // there is none worth running as one).
+  mutable std::shared_ptr<const QuickBlock> quick;
+  mutable bool quickRead = false;
 };
 
 // The decoded form of a block of bytecode, read lazily one record at a time as code reaches it

@@ -13,6 +13,7 @@
 #include "player/avm1/action_reader.h"
 #include "player/avm1/activation.h"
 #include "player/avm1/interpreter.h"
+#include "player/avm1/quick_block.h"
 #include "player/avm1/text.h"
 
 namespace swf::avm1 {
@@ -731,6 +732,10 @@ struct Executor {
   // Runs `d` and the quick actions after it, as many as it can, leaving `d` at the last one
   // run and `pc` after it; gives how many ran (none: the loop runs `d` itself).
   size_t RunQuick(const DecodedAction*& d, size_t end, size_t first, size_t limit);
+  // Runs the run of number work `q` as a whole when everything it needs holds, leaving `at`
+  // where the script goes on; gives the last record run, or null when it did not run.
+  const DecodedAction* RunBlock(const QuickBlock& q, size_t end, size_t first, size_t limit,
+                                uint64_t& budget, size_t& done, size_t& at);
   // An operator on two numbers, into `out`; false for a SWF 4 division by zero, whose result
   // is text.
   bool NumberOp(uint8_t code, double x, double y, Value& out) const;

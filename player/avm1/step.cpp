@@ -12,19 +12,6 @@
 namespace swf::avm1 {
 namespace {
 
-// The remainder as fmod gives it, whole numbers within 32 bits the cheap way (the library's
-// fmod works bit by bit). Such a remainder is exact either way; its sign is the dividend's,
-// zero included, and the divisor's sign does not matter.
-[[gnu::always_inline]] inline double Modulo(double x, double y) {
-  constexpr double kLimit = 2147483647.0;
-  const double divisor = std::fabs(y);
-  if (x >= -kLimit && x <= kLimit && divisor >= 1 && divisor <= kLimit) {
-    const auto a = static_cast<int32_t>(x), b = static_cast<int32_t>(divisor);
-    if (a == x && b == divisor) return std::copysign(static_cast<double>(a % b), x);
-  }
-  return std::fmod(x, y);
-}
-
 // Joining copies both sides into a new string; when the script may not make it (it ran out
 // of budget, or strings would take too much memory) the block stops and the join gives an
 // empty string.
@@ -50,39 +37,20 @@ Property* NumberedElement(const Value& object, const Value& name) {
 }  // namespace
 
 [[gnu::always_inline]] inline bool Executor::NumberOp(uint8_t code, double x, double y, Value& out) const {
-  switch (static_cast<ActionCode>(code)) {
-    case ActionCode::Add2:
-    case ActionCode::Add:
-      out = x + y;
-      break;
-    case ActionCode::Subtract:
-      out = x - y;
-      break;
-    case ActionCode::Multiply:
-      out = x * y;
-      break;
+  const auto c = static_cast<ActionCode>(code);
+  switch (c) {
     case ActionCode::Divide:
       if (y == 0 && version < 5) return false;
-      out = x / y;
-      break;
+      [[fallthrough]];
+    case ActionCode::Add2:
+    case ActionCode::Add:
+    case ActionCode::Subtract:
+    case ActionCode::Multiply:
     case ActionCode::Modulo:
-      out = Modulo(x, y);
+      out = Arithmetic(c, x, y);
       break;
-    case ActionCode::Less2:
-    case ActionCode::Greater: {
-      const bool less = code == static_cast<uint8_t>(ActionCode::Less2);
-      out = std::isnan(x) || std::isnan(y) ? Value() : Value(less ? x < y : y < x);
-      break;
-    }
-    case ActionCode::Equals2:
-      // NaN equals itself here, as in the general comparison.
-      out = x == y || (std::isnan(x) && std::isnan(y));
-      break;
-    case ActionCode::Less:
-      out = Truth(x < y);
-      break;
-    default:  // Equals
-      out = Truth(x == y);
+    default:
+      out = Compare(c, x, y);
       break;
   }
   return true;
@@ -107,9 +75,25 @@ size_t Executor::RunQuick(const DecodedAction*& d, size_t end, size_t first, siz
     return done;
   };
   for (const DecodedAction* a = d;;) {
+    if (a->broken || budget == 0) return finish();
+    if (!a->quickRead) {
+      a->quickRead = true;
+      a->quick = ReadQuickBlock(*decoded, a);
+    }
+    if (const QuickBlock* q = a->quick.get()) {
+      if (const DecodedAction* last = RunBlock(*q, end, first, limit, budget, done, at)) {
+        d = a = last;
+        if (at < first || at >= limit) return finish();
+        const DecodedAction* next = base + at == a->action.next ? a->following
+                                    : base + at == static_cast<uint64_t>(a->target) ? a->jumpTo
+                                                                                    : nullptr;
+        if (!next || next->action.next > end || next->action.code == 0) return finish();
+        a = next;
+        continue;
+      }
+    }
     const size_t n = s.size();
     const auto c = static_cast<ActionCode>(a->action.code);
-    if (a->broken || budget == 0) return finish();
     switch (c) {
       case ActionCode::Push:
         for (const PushOperand& op : a->operands) {
