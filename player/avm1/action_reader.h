@@ -62,9 +62,9 @@ struct DecodedAction {
   // A payload too short for what the action needs, or (Push) a malformed operand after the
   // ones read: the script ends there, as it does when reading the bytes as it goes.
   bool broken = false;
-  std::vector<PushOperand> operands;  // Push
-  uint8_t reg = 0;                    // StoreRegister
-  int64_t target = 0;                 // Jump and If: where they go
+  std::vector<PushOperand> operands;         // Push
+  uint8_t reg = 0;                           // StoreRegister
+  int64_t target = 0;                        // Jump and If: where they go
   std::shared_ptr<const ConstantPool> pool;  // ConstantPool
   // DefineFunction and DefineFunction2: what the record defines, without the constants it
   // takes from the code defining it; and the last definition made from it, reused while

@@ -90,7 +90,7 @@ struct Executor {
     if (!vm.Host()) return act.base;
     const Object* at = act.target;
     return vm.ClipObject(at && at->kind == ObjectKind::Clip ? vm.Host()->RootOf(at->clip)
-                                                             : vm.Host()->Root());
+                                                            : vm.Host()->Root());
   }
 
   // --- variables -------------------------------------------------------------------------
@@ -512,9 +512,8 @@ struct Executor {
     // A target is always found again by its path: a clip given by reference names the first
     // clip along its path, and anything else names what it prints as.
     Object* given = target.AsObject();
-    const std::string path = given && given->kind == ObjectKind::Clip
-                                 ? vm.ClipDotPath(given->clip)
-                                 : vm.ToString(target);
+    const std::string path = given && given->kind == ObjectKind::Clip ? vm.ClipDotPath(given->clip)
+                                                                      : vm.ToString(target);
     const Value found = ResolveTarget(path);
     WarnIfPrimitive(found);
     Object* o = found.AsObject();

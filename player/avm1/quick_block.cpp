@@ -257,8 +257,8 @@ std::shared_ptr<const QuickBlock> ReadQuickBlock(DecodedCode& code, const Decode
   return q;
 }
 
-const DecodedAction* Executor::RunBlock(const QuickBlock& q, size_t end, size_t first,
-                                        size_t limit, uint64_t& budget, size_t& done, size_t& at) {
+const DecodedAction* Executor::RunBlock(const QuickBlock& q, size_t end, size_t first, size_t limit,
+                                        uint64_t& budget, size_t& done, size_t& at) {
   // Everything the actions would check one by one, checked once: anything amiss and the
   // actions run one at a time, as they would without the block.
   if (budget < q.actions || (q.divides && version < 5)) return nullptr;

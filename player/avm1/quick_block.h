@@ -74,7 +74,7 @@ struct QuickOp {
   Kind kind;
   ActionCode code = ActionCode::End;  // Compare
   uint8_t dst = 0, a = 0, b = 0;
-  uint16_t exit = 0;                  // Compare and If: how the run leaves
+  uint16_t exit = 0;                      // Compare and If: how the run leaves
   const DecodedAction* action = nullptr;  // Compare and If: the action it is
 };
 

@@ -36,7 +36,8 @@ Property* NumberedElement(const Value& object, const Value& name) {
 
 }  // namespace
 
-[[gnu::always_inline]] inline bool Executor::NumberOp(uint8_t code, double x, double y, Value& out) const {
+[[gnu::always_inline]] inline bool Executor::NumberOp(uint8_t code, double x, double y,
+                                                      Value& out) const {
   const auto c = static_cast<ActionCode>(code);
   switch (c) {
     case ActionCode::Divide:
@@ -84,7 +85,7 @@ size_t Executor::RunQuick(const DecodedAction*& d, size_t end, size_t first, siz
       if (const DecodedAction* last = RunBlock(*q, end, first, limit, budget, done, at)) {
         d = a = last;
         if (at < first || at >= limit) return finish();
-        const DecodedAction* next = base + at == a->action.next ? a->following
+        const DecodedAction* next = base + at == a->action.next                     ? a->following
                                     : base + at == static_cast<uint64_t>(a->target) ? a->jumpTo
                                                                                     : nullptr;
         if (!next || next->action.next > end || next->action.code == 0) return finish();
@@ -167,7 +168,7 @@ size_t Executor::RunQuick(const DecodedAction*& d, size_t end, size_t first, siz
       if (taken) at = static_cast<size_t>(a->target) - base;
     }
     if (at < first || at >= limit) return finish();
-    const DecodedAction* next = base + at == a->action.next ? a->following
+    const DecodedAction* next = base + at == a->action.next                     ? a->following
                                 : base + at == static_cast<uint64_t>(a->target) ? a->jumpTo
                                                                                 : nullptr;
     if (!next || next->action.next > end || next->action.code == 0) return finish();
@@ -216,8 +217,8 @@ bool Executor::Step(const DecodedAction& d) {
       if (d.broken) return false;
       if (d.action.code == static_cast<uint8_t>(ActionCode::If)) {
         // A comparison leaves a boolean: no conversion to make then.
-        const bool taken = n && stack.back().IsBool() ? stack.back().AsBool()
-                                                      : ToBoolean(Pop(), version);
+        const bool taken =
+            n && stack.back().IsBool() ? stack.back().AsBool() : ToBoolean(Pop(), version);
         if (n && stack.size() == n) stack.pop_back();
         if (!taken) return true;
       }
@@ -241,8 +242,8 @@ bool Executor::Step(const DecodedAction& d) {
       return DefineFunction(d);
     case ActionCode::Not:
       if (!n) break;
-      stack.back() = Truth(!(stack.back().IsBool() ? stack.back().AsBool()
-                                                   : ToBoolean(stack.back(), version)));
+      stack.back() = Truth(
+          !(stack.back().IsBool() ? stack.back().AsBool() : ToBoolean(stack.back(), version)));
       return true;
     case ActionCode::StrictEquals:
       if (n < 2) break;
@@ -334,9 +335,9 @@ bool Executor::StepMember(const DecodedAction& d) {
       const Value object = Pop();
       // An existing element written at a whole number, as the general path would write it
       // when nothing (a setter, a watcher, a read-only flag) stands in the way.
-      if (Property* p = NumberedElement(object, name);
-          p && !p->getter && !p->setter && !(p->flags & kReadOnly) &&
-          object.AsObject()->watchers.empty()) {
+      if (Property* p = NumberedElement(object, name); p && !p->getter && !p->setter &&
+                                                       !(p->flags & kReadOnly) &&
+                                                       object.AsObject()->watchers.empty()) {
         p->value = std::move(value);
         GrowArray(object.AsObject(), static_cast<int32_t>(name.AsNumber()));
         break;
@@ -470,7 +471,11 @@ bool Executor::StepCalls(const Action& a) {
       // A player function called by its bare name (watch, getNextHighestDepth) works on the
       // timeline the script runs on.
       Object* fo = f.AsObject();
-      Push(vm.Call(f, holder ? Value(holder) : fo && fo->native ? Value(act.target) : Value(), args));
+      Push(vm.Call(f,
+                   holder             ? Value(holder)
+                   : fo && fo->native ? Value(act.target)
+                                      : Value(),
+                   args));
       break;
     }
     case ActionCode::CallMethod: {
@@ -1010,8 +1015,7 @@ bool Executor::StepTimeline(const Action& a) {
       if (v.IsObject()) v = Value(vm.ToString(v));
       const double frame = v.IsNumber() ? v.AsNumber() : v.IsString() ? vm.ToNumber(v) : NAN;
       if (std::isfinite(frame) && frame == std::trunc(frame)) {
-        const int32_t index =
-            static_cast<int32_t>(static_cast<uint32_t>(ToInt32(frame)) - 1u);
+        const int32_t index = static_cast<int32_t>(static_cast<uint32_t>(ToInt32(frame)) - 1u);
         if (index >= 0 && !FrameLoaded(static_cast<size_t>(index))) SkipActions(skip);
       }
       break;
