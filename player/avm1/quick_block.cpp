@@ -276,7 +276,7 @@ const DecodedAction* Executor::RunBlock(const QuickBlock& q, size_t end, size_t 
     if (!registers[l.index].IsNumber()) return nullptr;
     slots[l.slot] = registers[l.index].AsNumber();
   }
-  const ConstantPool* pool = act.constants.get();
+  const ConstantPool* pool = act.Pool();
   for (const QuickBlock::Load& l : q.constants) {
     if (!pool || l.index >= pool->size() || !(*pool)[l.index].IsNumber()) return nullptr;
     slots[l.slot] = (*pool)[l.index].AsNumber();

@@ -34,6 +34,24 @@ Property* NumberedElement(const Value& object, const Value& name) {
   return o->props.FindIndex(static_cast<uint32_t>(i));
 }
 
+// A value property the object holds itself under a name given as text, where the general
+// path would find it first and take it as it is; null where anything else might answer (a
+// clip, `super`, an accessor, the prototype link, an array's length).
+[[gnu::always_inline]] inline Property* OwnValueProperty(const Value& object, const Value& name,
+                                                         bool cs) {
+  Object* o = object.AsObject();
+  if (!o || !name.IsString() || o->kind == ObjectKind::Clip || o->kind == ObjectKind::Super) {
+    return nullptr;
+  }
+  const std::string& n = name.AsString();
+  if (NamesEqual(n, "__proto__", cs) ||
+      (o->kind == ObjectKind::Array && NamesEqual(n, "length", cs))) {
+    return nullptr;
+  }
+  Property* p = o->FindOwn(n, cs);
+  return p && !p->getter ? p : nullptr;
+}
+
 }  // namespace
 
 [[gnu::always_inline]] inline bool Executor::NumberOp(uint8_t code, double x, double y,
@@ -106,7 +124,7 @@ size_t Executor::RunQuick(const DecodedAction*& d, size_t end, size_t first, siz
           } else if (op.kind == PushOperand::Kind::Value) {
             s.push_back(op.value);
           } else {
-            const ConstantPool* pool = act.constants.get();
+            const ConstantPool* pool = act.Pool();
             s.push_back(pool && op.index < pool->size() ? (*pool)[op.index] : Value());
           }
         }
@@ -144,6 +162,30 @@ size_t Executor::RunQuick(const DecodedAction*& d, size_t end, size_t first, siz
         NumberOp(a->action.code, s[n - 2].AsNumber(), s[n - 1].AsNumber(), s[n - 2]);
         s.pop_back();
         break;
+      case ActionCode::GetMember: {
+        // An own value or an array's element, read as the general path would read it.
+        if (n < 2) return finish();
+        const Property* p = NumberedElement(s[n - 2], s[n - 1]);
+        if (!p) p = OwnValueProperty(s[n - 2], s[n - 1], CaseSensitive());
+        if (!p || p->getter) return finish();
+        s[n - 2] = p->value;
+        s.pop_back();
+        break;
+      }
+      case ActionCode::SetMember: {
+        // An own value (or an array's existing element) that nothing stands guard over.
+        if (n < 3) return finish();
+        Object* o = s[n - 3].AsObject();
+        if (!o || !o->watchers.empty()) return finish();
+        Property* p = NumberedElement(s[n - 3], s[n - 2]);
+        if (!p && o->kind != ObjectKind::Array)
+          p = OwnValueProperty(s[n - 3], s[n - 2], CaseSensitive());
+        if (!p || p->getter || p->setter || (p->flags & kReadOnly)) return finish();
+        p->value = std::move(s[n - 1]);
+        if (o->kind == ObjectKind::Array) GrowArray(o, static_cast<int32_t>(s[n - 2].AsNumber()));
+        s.resize(n - 3);
+        break;
+      }
       case ActionCode::Jump:
       case ActionCode::If:
         if (a->target < static_cast<int64_t>(base) ||
@@ -192,7 +234,7 @@ bool Executor::Push(const DecodedAction& d) {
         break;
       }
       case PushOperand::Kind::Constant: {
-        const ConstantPool* pool = act.constants.get();
+        const ConstantPool* pool = act.Pool();
         stack.push_back(pool && op.index < pool->size() ? (*pool)[op.index] : Value());
         break;
       }
@@ -235,7 +277,7 @@ bool Executor::Step(const DecodedAction& d) {
       return true;
     case ActionCode::ConstantPool:
       if (d.broken) return false;
-      act.constants = d.pool;
+      act.constants = &d.pool;
       return true;
     case ActionCode::DefineFunction:
     case ActionCode::DefineFunction2:
@@ -476,6 +518,7 @@ bool Executor::StepCalls(const Action& a) {
                    : fo && fo->native ? Value(act.target)
                                       : Value(),
                    args));
+      GiveBack(args);
       break;
     }
     case ActionCode::CallMethod: {
@@ -495,6 +538,7 @@ bool Executor::StepCalls(const Action& a) {
         Object* o = object.AsObject();
         Push(vm.Call(f, o && o->kind == ObjectKind::Super ? Value(o->boundThis) : object, args));
       }
+      GiveBack(args);
       break;
     }
     case ActionCode::NewObject: {
