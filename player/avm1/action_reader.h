@@ -14,6 +14,8 @@
 
 namespace swf::avm1 {
 
+struct QuickBlock;
+
 struct Action {
   uint8_t code = 0;
   std::span<const uint8_t> payload;  // empty for codes below 0x80
@@ -60,9 +62,9 @@ struct DecodedAction {
   // A payload too short for what the action needs, or (Push) a malformed operand after the
   // ones read: the script ends there, as it does when reading the bytes as it goes.
   bool broken = false;
-  std::vector<PushOperand> operands;  // Push
-  uint8_t reg = 0;                    // StoreRegister
-  int64_t target = 0;                 // Jump and If: where they go
+  std::vector<PushOperand> operands;         // Push
+  uint8_t reg = 0;                           // StoreRegister
+  int64_t target = 0;                        // Jump and If: where they go
   std::shared_ptr<const ConstantPool> pool;  // ConstantPool
   // DefineFunction and DefineFunction2: what the record defines, without the constants it
   // takes from the code defining it; and the last definition made from it, reused while
@@ -73,6 +75,10 @@ struct DecodedAction {
   // on in order or taking a jump need not look again.
   mutable const DecodedAction* following = nullptr;
   mutable const DecodedAction* jumpTo = nullptr;
+  // The run of number work starting here, read the first time the loop comes to it (null when
+  // there is none worth running as one).
+  mutable std::shared_ptr<const QuickBlock> quick;
+  mutable bool quickRead = false;
 };
 
 // The decoded form of a block of bytecode, read lazily one record at a time as code reaches it

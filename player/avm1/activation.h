@@ -68,7 +68,7 @@ class ScopeChain {
 };
 
 struct Activation {
-  ScopeChain scope;  // outermost first; the global object is looked at after it
+  ScopeChain scope;          // outermost first; the global object is looked at after it
   Object* target = nullptr;  // the clip goto, play and unqualified variables act on
   Object* base = nullptr;    // the clip the code belongs to (SetTarget "" returns to it)
   // A function's own variables. A call makes the object only once something is put in it (a
@@ -88,7 +88,14 @@ struct Activation {
     if (outerRegisters && index < outerRegisters->size()) return &(*outerRegisters)[index];
     return nullptr;
   }
-  std::shared_ptr<const ConstantPool> constants;
+  // The constants the code reads, held by what outlives the activation (the function being
+  // called, the ConstantPool record, the interpreter): taking them costs no count per call.
+  const std::shared_ptr<const ConstantPool>* constants = nullptr;
+  const std::shared_ptr<const ConstantPool>& Constants() const {
+    static const std::shared_ptr<const ConstantPool> none;
+    return constants ? *constants : none;
+  }
+  const ConstantPool* Pool() const { return constants ? constants->get() : nullptr; }
 };
 
 }  // namespace swf::avm1

@@ -236,7 +236,7 @@ Value Interpreter::Execute(const FunctionCode& code, Activation& act, std::vecto
   }
   const std::span<const uint8_t> all(*code.bytes);
   Executor e(*this, act, all.subspan(code.start, code.size), stack);
-  e.bytes = code.bytes;
+  // The function holds its bytes for as long as it runs; the executor need not count them too.
   e.base = code.start;
   e.decoded = code.decoded.get();
   // Built-ins that take a clip path (a Sound's target) read it from the running script's clip.
@@ -290,7 +290,7 @@ Value Interpreter::CallCode(Object* function, const Value& thisValue, std::span<
   }
   // A method called on something that is not an object sees the clip it was defined on.
   act.thisValue = thisValue.IsObject() ? thisValue : Value(function->target);
-  act.constants = code.constants ? code.constants : noConstants_;
+  act.constants = code.constants ? &code.constants : &noConstants_;
   // A DefineFunction2 function that neither keeps `arguments` or `super` in a register nor
   // lets its code name them never sees them: they are not made at all.
   const uint8_t flags = code.function2 ? static_cast<uint8_t>(code.flags & 0xFF) : 0;
@@ -431,7 +431,7 @@ void Interpreter::RunNested(std::span<const uint8_t> code, const ClipRef& clip) 
   act.base = self;
   act.thisValue = self;
   act.outerRegisters = &globalRegisters_;
-  act.constants = noConstants_;
+  act.constants = &noConstants_;
   if (!EnterCall()) return;
   // Each block starts with four empty registers of its own, which the functions it calls
   // reach past their own.

@@ -13,6 +13,7 @@
 #include "player/avm1/action_reader.h"
 #include "player/avm1/activation.h"
 #include "player/avm1/interpreter.h"
+#include "player/avm1/quick_block.h"
 #include "player/avm1/text.h"
 
 namespace swf::avm1 {
@@ -42,7 +43,9 @@ struct Executor {
   size_t pc = 0;
   std::vector<Value> ownStack;
   std::vector<Value>& stack;  // frame scripts share one stack, each function call has its own
-  std::shared_ptr<const std::vector<uint8_t>> bytes;  // what `code` lies in, from `base` on
+  // What `code` lies in, held here where the executor read the code itself (a function
+  // being called holds its own).
+  std::shared_ptr<const std::vector<uint8_t>> bytes;
   size_t base = 0;
   std::vector<WithScope> withs;
   // A try, catch or finally body runs as its own loop over the same code and ends when it
@@ -89,12 +92,15 @@ struct Executor {
     if (!vm.Host()) return act.base;
     const Object* at = act.target;
     return vm.ClipObject(at && at->kind == ObjectKind::Clip ? vm.Host()->RootOf(at->clip)
-                                                             : vm.Host()->Root());
+                                                            : vm.Host()->Root());
   }
 
   // --- variables -------------------------------------------------------------------------
 
   bool Special(std::string_view name, Value& out) {
+    // Every special name but `this` starts with an underscore, which has no case: most names
+    // are told apart by their first letter.
+    if (name.empty() || (name[0] != '_' && name[0] != 't' && name[0] != 'T')) return false;
     if (act.thisByName && Is(name, "this")) {
       out = act.thisValue;
       return true;
@@ -511,9 +517,8 @@ struct Executor {
     // A target is always found again by its path: a clip given by reference names the first
     // clip along its path, and anything else names what it prints as.
     Object* given = target.AsObject();
-    const std::string path = given && given->kind == ObjectKind::Clip
-                                 ? vm.ClipDotPath(given->clip)
-                                 : vm.ToString(target);
+    const std::string path = given && given->kind == ObjectKind::Clip ? vm.ClipDotPath(given->clip)
+                                                                      : vm.ToString(target);
     const Value found = ResolveTarget(path);
     WarnIfPrimitive(found);
     Object* o = found.AsObject();
@@ -595,9 +600,9 @@ struct Executor {
   bool DefineFunction(const DecodedAction& d) {
     if (d.broken || code.size() - (d.action.next - base) < d.function->size) return false;
     std::shared_ptr<const FunctionCode> fn = d.made.lock();
-    if (!fn || fn->constants != act.constants) {
+    if (!fn || fn->constants != act.Constants()) {
       auto made = std::make_shared<FunctionCode>(*d.function);
-      made->constants = act.constants;
+      made->constants = act.Constants();
       made->decoded = decoded->shared_from_this();
       fn = made;
       d.made = fn;
@@ -629,14 +634,26 @@ struct Executor {
     return true;
   }
 
+  // The arguments of a call, in memory an ended call gave back (see GiveBack).
   std::vector<Value> PopArgs() {
     const double n = PopNumber();
     std::vector<Value> args;
+    if (!vm.spareStacks_.empty()) {
+      args = std::move(vm.spareStacks_.back());
+      vm.spareStacks_.pop_back();
+    }
     if (!(n > 0)) return args;
     const size_t count = std::min(ToIndex(n), stack.size());
     args.reserve(count);
     for (size_t i = 0; i < count; ++i) args.push_back(Pop());
     return args;
+  }
+
+  void GiveBack(std::vector<Value>& args) {
+    constexpr size_t kMaxKept = 4096;
+    if (args.capacity() == 0 || args.capacity() > kMaxKept) return;
+    args.clear();
+    vm.spareStacks_.push_back(std::move(args));
   }
 
   // --- comparisons -----------------------------------------------------------------------
@@ -731,6 +748,10 @@ struct Executor {
   // Runs `d` and the quick actions after it, as many as it can, leaving `d` at the last one
   // run and `pc` after it; gives how many ran (none: the loop runs `d` itself).
   size_t RunQuick(const DecodedAction*& d, size_t end, size_t first, size_t limit);
+  // Runs the run of number work `q` as a whole when everything it needs holds, leaving `at`
+  // where the script goes on; gives the last record run, or null when it did not run.
+  const DecodedAction* RunBlock(const QuickBlock& q, size_t end, size_t first, size_t limit,
+                                uint64_t& budget, size_t& done, size_t& at);
   // An operator on two numbers, into `out`; false for a SWF 4 division by zero, whose result
   // is text.
   bool NumberOp(uint8_t code, double x, double y, Value& out) const;
@@ -763,12 +784,13 @@ struct Executor {
                          ActionCode::SetTarget, ActionCode::SetTarget2}) {
       t[static_cast<uint8_t>(c)] |= kMovesClips;
     }
-    for (ActionCode c :
-         {ActionCode::Push, ActionCode::Pop, ActionCode::StoreRegister, ActionCode::Not,
-          ActionCode::Increment, ActionCode::Decrement, ActionCode::Add2, ActionCode::Subtract,
-          ActionCode::Multiply, ActionCode::Divide, ActionCode::Modulo, ActionCode::Less2,
-          ActionCode::Greater, ActionCode::Equals2, ActionCode::Add, ActionCode::Less,
-          ActionCode::Equals, ActionCode::Jump, ActionCode::If}) {
+    for (ActionCode c : {ActionCode::Push,    ActionCode::Pop,       ActionCode::StoreRegister,
+                         ActionCode::Not,     ActionCode::Increment, ActionCode::Decrement,
+                         ActionCode::Add2,    ActionCode::Subtract,  ActionCode::Multiply,
+                         ActionCode::Divide,  ActionCode::Modulo,    ActionCode::Less2,
+                         ActionCode::Greater, ActionCode::Equals2,   ActionCode::Add,
+                         ActionCode::Less,    ActionCode::Equals,    ActionCode::Jump,
+                         ActionCode::If,      ActionCode::GetMember, ActionCode::SetMember}) {
       t[static_cast<uint8_t>(c)] |= kQuick;
     }
     return t;

@@ -18,7 +18,6 @@ struct RootScope {
     act.target = root;
     act.base = root;
     act.thisValue = root;
-    act.constants = std::make_shared<const ConstantPool>();
   }
 };
 

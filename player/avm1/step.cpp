@@ -12,19 +12,6 @@
 namespace swf::avm1 {
 namespace {
 
-// The remainder as fmod gives it, whole numbers within 32 bits the cheap way (the library's
-// fmod works bit by bit). Such a remainder is exact either way; its sign is the dividend's,
-// zero included, and the divisor's sign does not matter.
-[[gnu::always_inline]] inline double Modulo(double x, double y) {
-  constexpr double kLimit = 2147483647.0;
-  const double divisor = std::fabs(y);
-  if (x >= -kLimit && x <= kLimit && divisor >= 1 && divisor <= kLimit) {
-    const auto a = static_cast<int32_t>(x), b = static_cast<int32_t>(divisor);
-    if (a == x && b == divisor) return std::copysign(static_cast<double>(a % b), x);
-  }
-  return std::fmod(x, y);
-}
-
 // Joining copies both sides into a new string; when the script may not make it (it ran out
 // of budget, or strings would take too much memory) the block stops and the join gives an
 // empty string.
@@ -47,42 +34,42 @@ Property* NumberedElement(const Value& object, const Value& name) {
   return o->props.FindIndex(static_cast<uint32_t>(i));
 }
 
+// A value property the object holds itself under a name given as text, where the general
+// path would find it first and take it as it is; null where anything else might answer (a
+// clip, `super`, an accessor, the prototype link, an array's length).
+[[gnu::always_inline]] inline Property* OwnValueProperty(const Value& object, const Value& name,
+                                                         bool cs) {
+  Object* o = object.AsObject();
+  if (!o || !name.IsString() || o->kind == ObjectKind::Clip || o->kind == ObjectKind::Super) {
+    return nullptr;
+  }
+  const std::string& n = name.AsString();
+  if (NamesEqual(n, "__proto__", cs) ||
+      (o->kind == ObjectKind::Array && NamesEqual(n, "length", cs))) {
+    return nullptr;
+  }
+  Property* p = o->FindOwn(n, cs);
+  return p && !p->getter ? p : nullptr;
+}
+
 }  // namespace
 
-[[gnu::always_inline]] inline bool Executor::NumberOp(uint8_t code, double x, double y, Value& out) const {
-  switch (static_cast<ActionCode>(code)) {
-    case ActionCode::Add2:
-    case ActionCode::Add:
-      out = x + y;
-      break;
-    case ActionCode::Subtract:
-      out = x - y;
-      break;
-    case ActionCode::Multiply:
-      out = x * y;
-      break;
+[[gnu::always_inline]] inline bool Executor::NumberOp(uint8_t code, double x, double y,
+                                                      Value& out) const {
+  const auto c = static_cast<ActionCode>(code);
+  switch (c) {
     case ActionCode::Divide:
       if (y == 0 && version < 5) return false;
-      out = x / y;
-      break;
+      [[fallthrough]];
+    case ActionCode::Add2:
+    case ActionCode::Add:
+    case ActionCode::Subtract:
+    case ActionCode::Multiply:
     case ActionCode::Modulo:
-      out = Modulo(x, y);
+      out = Arithmetic(c, x, y);
       break;
-    case ActionCode::Less2:
-    case ActionCode::Greater: {
-      const bool less = code == static_cast<uint8_t>(ActionCode::Less2);
-      out = std::isnan(x) || std::isnan(y) ? Value() : Value(less ? x < y : y < x);
-      break;
-    }
-    case ActionCode::Equals2:
-      // NaN equals itself here, as in the general comparison.
-      out = x == y || (std::isnan(x) && std::isnan(y));
-      break;
-    case ActionCode::Less:
-      out = Truth(x < y);
-      break;
-    default:  // Equals
-      out = Truth(x == y);
+    default:
+      out = Compare(c, x, y);
       break;
   }
   return true;
@@ -107,9 +94,25 @@ size_t Executor::RunQuick(const DecodedAction*& d, size_t end, size_t first, siz
     return done;
   };
   for (const DecodedAction* a = d;;) {
+    if (a->broken || budget == 0) return finish();
+    if (!a->quickRead) {
+      a->quickRead = true;
+      a->quick = ReadQuickBlock(*decoded, a);
+    }
+    if (const QuickBlock* q = a->quick.get()) {
+      if (const DecodedAction* last = RunBlock(*q, end, first, limit, budget, done, at)) {
+        d = a = last;
+        if (at < first || at >= limit) return finish();
+        const DecodedAction* next = base + at == a->action.next                     ? a->following
+                                    : base + at == static_cast<uint64_t>(a->target) ? a->jumpTo
+                                                                                    : nullptr;
+        if (!next || next->action.next > end || next->action.code == 0) return finish();
+        a = next;
+        continue;
+      }
+    }
     const size_t n = s.size();
     const auto c = static_cast<ActionCode>(a->action.code);
-    if (a->broken || budget == 0) return finish();
     switch (c) {
       case ActionCode::Push:
         for (const PushOperand& op : a->operands) {
@@ -121,7 +124,7 @@ size_t Executor::RunQuick(const DecodedAction*& d, size_t end, size_t first, siz
           } else if (op.kind == PushOperand::Kind::Value) {
             s.push_back(op.value);
           } else {
-            const ConstantPool* pool = act.constants.get();
+            const ConstantPool* pool = act.Pool();
             s.push_back(pool && op.index < pool->size() ? (*pool)[op.index] : Value());
           }
         }
@@ -159,6 +162,30 @@ size_t Executor::RunQuick(const DecodedAction*& d, size_t end, size_t first, siz
         NumberOp(a->action.code, s[n - 2].AsNumber(), s[n - 1].AsNumber(), s[n - 2]);
         s.pop_back();
         break;
+      case ActionCode::GetMember: {
+        // An own value or an array's element, read as the general path would read it.
+        if (n < 2) return finish();
+        const Property* p = NumberedElement(s[n - 2], s[n - 1]);
+        if (!p) p = OwnValueProperty(s[n - 2], s[n - 1], CaseSensitive());
+        if (!p || p->getter) return finish();
+        s[n - 2] = p->value;
+        s.pop_back();
+        break;
+      }
+      case ActionCode::SetMember: {
+        // An own value (or an array's existing element) that nothing stands guard over.
+        if (n < 3) return finish();
+        Object* o = s[n - 3].AsObject();
+        if (!o || !o->watchers.empty()) return finish();
+        Property* p = NumberedElement(s[n - 3], s[n - 2]);
+        if (!p && o->kind != ObjectKind::Array)
+          p = OwnValueProperty(s[n - 3], s[n - 2], CaseSensitive());
+        if (!p || p->getter || p->setter || (p->flags & kReadOnly)) return finish();
+        p->value = std::move(s[n - 1]);
+        if (o->kind == ObjectKind::Array) GrowArray(o, static_cast<int32_t>(s[n - 2].AsNumber()));
+        s.resize(n - 3);
+        break;
+      }
       case ActionCode::Jump:
       case ActionCode::If:
         if (a->target < static_cast<int64_t>(base) ||
@@ -183,7 +210,7 @@ size_t Executor::RunQuick(const DecodedAction*& d, size_t end, size_t first, siz
       if (taken) at = static_cast<size_t>(a->target) - base;
     }
     if (at < first || at >= limit) return finish();
-    const DecodedAction* next = base + at == a->action.next ? a->following
+    const DecodedAction* next = base + at == a->action.next                     ? a->following
                                 : base + at == static_cast<uint64_t>(a->target) ? a->jumpTo
                                                                                 : nullptr;
     if (!next || next->action.next > end || next->action.code == 0) return finish();
@@ -207,7 +234,7 @@ bool Executor::Push(const DecodedAction& d) {
         break;
       }
       case PushOperand::Kind::Constant: {
-        const ConstantPool* pool = act.constants.get();
+        const ConstantPool* pool = act.Pool();
         stack.push_back(pool && op.index < pool->size() ? (*pool)[op.index] : Value());
         break;
       }
@@ -232,8 +259,8 @@ bool Executor::Step(const DecodedAction& d) {
       if (d.broken) return false;
       if (d.action.code == static_cast<uint8_t>(ActionCode::If)) {
         // A comparison leaves a boolean: no conversion to make then.
-        const bool taken = n && stack.back().IsBool() ? stack.back().AsBool()
-                                                      : ToBoolean(Pop(), version);
+        const bool taken =
+            n && stack.back().IsBool() ? stack.back().AsBool() : ToBoolean(Pop(), version);
         if (n && stack.size() == n) stack.pop_back();
         if (!taken) return true;
       }
@@ -250,15 +277,15 @@ bool Executor::Step(const DecodedAction& d) {
       return true;
     case ActionCode::ConstantPool:
       if (d.broken) return false;
-      act.constants = d.pool;
+      act.constants = &d.pool;
       return true;
     case ActionCode::DefineFunction:
     case ActionCode::DefineFunction2:
       return DefineFunction(d);
     case ActionCode::Not:
       if (!n) break;
-      stack.back() = Truth(!(stack.back().IsBool() ? stack.back().AsBool()
-                                                   : ToBoolean(stack.back(), version)));
+      stack.back() = Truth(
+          !(stack.back().IsBool() ? stack.back().AsBool() : ToBoolean(stack.back(), version)));
       return true;
     case ActionCode::StrictEquals:
       if (n < 2) break;
@@ -350,9 +377,9 @@ bool Executor::StepMember(const DecodedAction& d) {
       const Value object = Pop();
       // An existing element written at a whole number, as the general path would write it
       // when nothing (a setter, a watcher, a read-only flag) stands in the way.
-      if (Property* p = NumberedElement(object, name);
-          p && !p->getter && !p->setter && !(p->flags & kReadOnly) &&
-          object.AsObject()->watchers.empty()) {
+      if (Property* p = NumberedElement(object, name); p && !p->getter && !p->setter &&
+                                                       !(p->flags & kReadOnly) &&
+                                                       object.AsObject()->watchers.empty()) {
         p->value = std::move(value);
         GrowArray(object.AsObject(), static_cast<int32_t>(name.AsNumber()));
         break;
@@ -486,7 +513,12 @@ bool Executor::StepCalls(const Action& a) {
       // A player function called by its bare name (watch, getNextHighestDepth) works on the
       // timeline the script runs on.
       Object* fo = f.AsObject();
-      Push(vm.Call(f, holder ? Value(holder) : fo && fo->native ? Value(act.target) : Value(), args));
+      Push(vm.Call(f,
+                   holder             ? Value(holder)
+                   : fo && fo->native ? Value(act.target)
+                                      : Value(),
+                   args));
+      GiveBack(args);
       break;
     }
     case ActionCode::CallMethod: {
@@ -506,6 +538,7 @@ bool Executor::StepCalls(const Action& a) {
         Object* o = object.AsObject();
         Push(vm.Call(f, o && o->kind == ObjectKind::Super ? Value(o->boundThis) : object, args));
       }
+      GiveBack(args);
       break;
     }
     case ActionCode::NewObject: {
@@ -1026,8 +1059,7 @@ bool Executor::StepTimeline(const Action& a) {
       if (v.IsObject()) v = Value(vm.ToString(v));
       const double frame = v.IsNumber() ? v.AsNumber() : v.IsString() ? vm.ToNumber(v) : NAN;
       if (std::isfinite(frame) && frame == std::trunc(frame)) {
-        const int32_t index =
-            static_cast<int32_t>(static_cast<uint32_t>(ToInt32(frame)) - 1u);
+        const int32_t index = static_cast<int32_t>(static_cast<uint32_t>(ToInt32(frame)) - 1u);
         if (index >= 0 && !FrameLoaded(static_cast<size_t>(index))) SkipActions(skip);
       }
       break;

@@ -232,6 +232,56 @@ TEST(Avm1Actions, FunctionsAndTheirLimits) {
   EXPECT_EQ(RunScript(6, FunctionAndCall(true).bytes), std::vector<std::string>{});
 }
 
+// trace(f()) for `function f()` given as a DefineFunction2 body with registers 1 to 3.
+Code TraceOfRegisterFunction(const Code& body) {
+  std::vector<uint8_t> define{'f', 0, 0, 0, 4, 0x2A, 0};
+  define.push_back(static_cast<uint8_t>(body.bytes.size()));
+  define.push_back(static_cast<uint8_t>(body.bytes.size() >> 8));
+  return Code().Record(0x8E, define).Then(body).Num(0).Str("f").Op(0x3D).Trace();
+}
+
+TEST(Avm1Actions, ArithmeticOnRegisters) {
+  auto reg = [](uint8_t r) { return Code().Record(0x96, {4, r}); };
+  auto store = [](uint8_t r) { return Code().Record(0x87, {r}).Op(0x17); };
+  // s = 0; i = 0; while (i < 5) { s += i; i++ } return s + i
+  Code loop = Code().Num(0).Then(store(1)).Num(0).Then(store(2));
+  const Code body =
+      Code().Then(reg(1)).Then(reg(2)).Op(0x47).Then(store(1)).Then(reg(2)).Op(0x50).Then(store(2));
+  const Code test = Code().Then(reg(2)).Num(5).Op(0x48).Op(0x12);
+  loop.Then(test).Jump(0x9D, static_cast<int16_t>(body.bytes.size() + 5)).Then(body);
+  loop.Jump(0x99, static_cast<int16_t>(-(test.bytes.size() + 5 + body.bytes.size() + 5)));
+  loop.Then(reg(1)).Then(reg(2)).Op(0x47).Op(0x3E);
+  const struct {
+    const char* name;
+    Code body;
+    std::string traced;
+  } cases[] = {
+      {"a counting loop", loop, "15"},
+      {"a register's value pushed before it is written stays",
+       Code()
+           .Num(2)
+           .Then(store(1))
+           .Then(reg(1))
+           .Num(5)
+           .Record(0x87, {1})
+           .Op(0x17)
+           .Then(reg(1))
+           .Op(0x47)
+           .Op(0x3E),
+       "7"},
+      {"a comparison with NaN is undefined",
+       Code().Num(0).Num(0).Op(0x0D).Then(store(1)).Then(reg(1)).Num(1).Op(0x48).Op(0x3E),
+       "undefined"},
+      {"text in a register joins",
+       Code().Str("a").Then(store(1)).Then(reg(1)).Num(1).Op(0x47).Op(0x3E), "a1"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RunScript(6, TraceOfRegisterFunction(c.body).bytes),
+              std::vector<std::string>{c.traced})
+        << c.name;
+  }
+}
+
 TEST(Avm1Actions, MalformedAndRunawayScriptsStopAndTheNextOneRuns) {
   const std::vector<std::vector<uint8_t>> broken = {
       {0x96, 0x05, 0x00, 0x00, 'a'},                        // record longer than the block
@@ -393,8 +443,12 @@ TEST(Avm1Actions, ClipsKeepWhatScriptsGiveThem) {
        0,
        {"5", "6", "undefined"}},
       {"a library sound's length paces its end: 2 loops of 100 ms end on the 5th 24 fps tick",
-       sound, 4, {"100", "0"}},
-      {"a library sound's length paces its end (the tick it ends on)", sound, 5,
+       sound,
+       4,
+       {"100", "0"}},
+      {"a library sound's length paces its end (the tick it ends on)",
+       sound,
+       5,
        {"100", "0", "done"}},
   };
   for (const ClipCase& c : cases) {
