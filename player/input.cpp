@@ -211,6 +211,8 @@ void InputRouter::Fire(uint64_t target, uint32_t clipEvent, uint16_t condition,
                        uint8_t buttonState) {
   DisplayObject* o = display_.Find(target);
   if (!o || o->removed) return;
+  // A disabled object hears nothing of the pointer and keeps the state it was in.
+  if (!Enabled(*o) || !(o = display_.Find(target))) return;
   if (o->IsButton()) {
     if (buttonState) display_.SetButtonState(*o, buttonState);
     const Button* def = std::get_if<Button>(Lib(*o).Find(o->characterId));
@@ -307,6 +309,12 @@ void InputRouter::UpdateHover(Point pixel, const Matrix& view) {
   }
   if (id == hover_) return;
   const uint64_t old = hover_;
+  // An object disabled while the pointer is over it stays over, untold; enabled again under a
+  // pointer that never left, it has nothing new to hear.
+  if (!id && old) {
+    const DisplayObject* o = display_.Find(old);
+    if (o && !o->removed && o->visible && !Enabled(*o)) return;
+  }
   hover_ = id;
   if (old) Fire(old, kEventRollOut, kCondOverUpToIdle, kButtonUp);
   if (id) Fire(id, kEventRollOver, kCondIdleToOverUp, kButtonOver);
@@ -397,6 +405,10 @@ void InputRouter::MouseWheel(int delta) {
       over ? avm1::Value(vm.ClipObject(avm1::ClipRef{over->id})) : avm1::Value()};
   vm.Broadcast("Mouse", "onMouseWheel", args);
   display_.Flush();
+}
+
+void InputRouter::OtherButton(int key, bool down) {
+  scripts_.vm().Input().keys[static_cast<size_t>(key)] = down;
 }
 
 void InputRouter::KeyDown(int code, int ascii) {

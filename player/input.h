@@ -31,6 +31,8 @@ class InputRouter {
   void MouseUp(Point pixel, const Matrix& view);
   // `delta` in lines, positive away from the user.
   void MouseWheel(int delta);
+  // A button other than the left one, by the key code scripts read it as.
+  void OtherButton(int key, bool down);
   // Key codes as the platform's virtual keys number them; `ascii` is the character the key
   // makes (0 for none).
   void KeyDown(int code, int ascii);

@@ -375,6 +375,10 @@ void Player::MouseWheel(int delta) {
   if (input_) input_->MouseWheel(delta);
 }
 
+void Player::OtherButton(int key, bool down) {
+  if (input_ && (key == 2 || key == 4)) input_->OtherButton(key, down);
+}
+
 void Player::KeyDown(int code, int ascii) {
   if (input_) input_->KeyDown(code, ascii);
 }

@@ -89,6 +89,9 @@ class Player {
   void MouseDown(Point pixel);  // the left button
   void MouseUp(Point pixel);
   void MouseWheel(int delta);  // in lines, positive away from the user
+  // The right or the middle button: scripts read them as keys 2 and 4 while they are held;
+  // nothing of the movie's is clicked by them.
+  void OtherButton(int key, bool down);
   // `code` as the platform's virtual keys number them, `ascii` the character typed (0 if none).
   void KeyDown(int code, int ascii);
   void KeyUp(int code, int ascii);

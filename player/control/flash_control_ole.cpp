@@ -247,6 +247,14 @@ HRESULT FlashControl::RoutePointer(UINT message, WPARAM wParam, LPARAM lParam) {
         if (captured_ && inPlaceSite_) inPlaceSite_->SetCapture(FALSE);
         captured_ = false;
         break;
+      case WM_RBUTTONDOWN:
+      case WM_RBUTTONUP:
+        player_->OtherButton(2, message == WM_RBUTTONDOWN);
+        break;
+      case WM_MBUTTONDOWN:
+      case WM_MBUTTONUP:
+        player_->OtherButton(4, message == WM_MBUTTONDOWN);
+        break;
       case WM_MOUSEWHEEL:
         // A notch is three lines, as the system scrolls text by default.
         player_->MouseWheel(GET_WHEEL_DELTA_WPARAM(wParam) * 3 / WHEEL_DELTA);

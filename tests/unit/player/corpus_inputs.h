@@ -5,6 +5,8 @@
 //   CASE FRAME key CODE [N]    a key pressed and released (N times)
 //   CASE FRAME keydown CODE    a key pressed (held until its keyup)
 //   CASE FRAME keyup CODE
+//   CASE FRAME buttondown KEY  the right (2) or middle (4) mouse button pressed, or let go
+//   CASE FRAME buttonup KEY
 //   CASE FRAME type TEXT       characters typed, each pressed and released ("\n" is Enter)
 //   CASE FRAME move X Y        the pointer moved to stage pixels
 //   CASE FRAME press X Y       the left button pressed there
@@ -25,7 +27,8 @@
 namespace corpus {
 
 struct InputEvent {
-  enum Kind { Key, KeyDown, KeyUp, Type, Move, Press, Release, Click } kind = Key;
+  enum Kind { Key, KeyDown, KeyUp, ButtonDown, ButtonUp, Type, Move, Press, Release, Click };
+  Kind kind = Key;
   int frame = 0;
   int a = 0, b = 0;  // a key code and how many times, or stage pixels
   std::string text;
@@ -36,7 +39,8 @@ inline std::map<std::string, std::vector<InputEvent>> ReadInputs(
     const std::filesystem::path& file) {
   static const std::map<std::string, InputEvent::Kind> kKinds = {
       {"key", InputEvent::Key},         {"keydown", InputEvent::KeyDown},
-      {"keyup", InputEvent::KeyUp},     {"type", InputEvent::Type},
+      {"keyup", InputEvent::KeyUp},     {"buttondown", InputEvent::ButtonDown},
+      {"buttonup", InputEvent::ButtonUp}, {"type", InputEvent::Type},
       {"move", InputEvent::Move},       {"press", InputEvent::Press},
       {"release", InputEvent::Release}, {"click", InputEvent::Click}};
   std::ifstream in(file);
@@ -103,6 +107,10 @@ inline void Feed(swf::Player& player, const InputEvent& e) {
       break;
     case InputEvent::KeyUp:
       player.KeyUp(e.a, AsciiOf(e.a));
+      break;
+    case InputEvent::ButtonDown:
+    case InputEvent::ButtonUp:
+      player.OtherButton(e.a, e.kind == InputEvent::ButtonDown);
       break;
     case InputEvent::Type:
       for (const char c : e.text) {
