@@ -411,7 +411,7 @@ void InputRouter::OtherButton(int key, bool down) {
   scripts_.vm().Input().keys[static_cast<size_t>(key)] = down;
 }
 
-void InputRouter::KeyDown(int code, int ascii) {
+void InputRouter::KeyDown(int code, std::u32string_view typed) {
   avm1::InputState& in = scripts_.vm().Input();
   if (code > 0 && code < 256) {
     if (code == 20 && !in.keys[20]) in.capsLock = !in.capsLock;
@@ -419,8 +419,19 @@ void InputRouter::KeyDown(int code, int ascii) {
     in.keys[static_cast<size_t>(code)] = true;
   }
   in.lastCode = code;
-  in.lastAscii = ascii;
+  in.lastAscii = typed.empty() ? 0 : static_cast<int>(typed.front());
   Everyone(kEventKeyDown, "Key", "onKeyDown");
+  if (typed.empty()) {
+    Deliver(code, 0);
+    return;
+  }
+  // A key after a dead key may make two characters (the accent the next key did not take, then
+  // its own): each goes its own way, to a key handler or into the focused field.
+  for (const char32_t c : typed) Deliver(code, static_cast<int>(c));
+}
+
+void InputRouter::Deliver(int code, int ascii) {
+  avm1::InputState& in = scripts_.vm().Input();
   const uint8_t key = HandlerKey(code, ascii);
   if (key && KeyPress(key)) return;
   // A field that has the focus and takes typing gets the character, after the listeners.

@@ -4,6 +4,7 @@
 // dragging, and the keyboard focus moved with Tab.
 #include <cstdint>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 #include "player/display_list.h"
@@ -33,9 +34,9 @@ class InputRouter {
   void MouseWheel(int delta);
   // A button other than the left one, by the key code scripts read it as.
   void OtherButton(int key, bool down);
-  // Key codes as the platform's virtual keys number them; `ascii` is the character the key
-  // makes (0 for none).
-  void KeyDown(int code, int ascii);
+  // Key codes as the platform's virtual keys number them; `typed` holds the characters the key
+  // makes (none, one, or after a dead key two), `ascii` the one it made (0 for none).
+  void KeyDown(int code, std::u32string_view typed);
   void KeyUp(int code, int ascii);
   Cursor CursorAt(Point pixel, const Matrix& view);
   // After a frame: what lies under a pointer that did not move may have changed.
@@ -65,6 +66,8 @@ class InputRouter {
   void Everyone(uint32_t event, const char* broadcaster, const char* message);
   // Runs the handler of `key`, if any object has one; false when none has.
   bool KeyPress(uint8_t key);
+  // What one character of a key press does: a key handler, typing, Tab, or a click.
+  void Deliver(int code, int ascii);
   void MoveFocus(bool backwards);
   void Drag(const Matrix& view);
   void UpdateHover(Point pixel, const Matrix& view);

@@ -380,7 +380,12 @@ void Player::OtherButton(int key, bool down) {
 }
 
 void Player::KeyDown(int code, int ascii) {
-  if (input_) input_->KeyDown(code, ascii);
+  const char32_t c = static_cast<char32_t>(ascii);
+  KeyDown(code, ascii ? std::u32string_view(&c, 1) : std::u32string_view());
+}
+
+void Player::KeyDown(int code, std::u32string_view typed) {
+  if (input_) input_->KeyDown(code, typed);
 }
 
 void Player::KeyUp(int code, int ascii) {

@@ -94,6 +94,9 @@ class Player {
   void OtherButton(int key, bool down);
   // `code` as the platform's virtual keys number them, `ascii` the character typed (0 if none).
   void KeyDown(int code, int ascii);
+  // A key that makes other characters than its own: none (a dead key), one beyond ASCII, or
+  // two (a dead key's accent that the next key did not take, then that key's character).
+  void KeyDown(int code, std::u32string_view typed);
   void KeyUp(int code, int ascii);
   // The pointer the movie wants at `pixel`: the hand over what takes a click.
   Cursor CursorAt(Point pixel);

@@ -5,6 +5,8 @@
 //   CASE FRAME key CODE [N]    a key pressed and released (N times)
 //   CASE FRAME keydown CODE    a key pressed (held until its keyup)
 //   CASE FRAME keyup CODE
+//   CASE FRAME keytext CODE TEXT  a key pressed and released that makes TEXT (UTF-8): what a
+//                              key gives after a dead key, or nothing ("keytext 222" alone)
 //   CASE FRAME buttondown KEY  the right (2) or middle (4) mouse button pressed, or let go
 //   CASE FRAME buttonup KEY
 //   CASE FRAME type TEXT       characters typed, each pressed and released ("\n" is Enter)
@@ -27,7 +29,19 @@
 namespace corpus {
 
 struct InputEvent {
-  enum Kind { Key, KeyDown, KeyUp, ButtonDown, ButtonUp, Type, Move, Press, Release, Click };
+  enum Kind {
+    Key,
+    KeyDown,
+    KeyUp,
+    KeyText,
+    ButtonDown,
+    ButtonUp,
+    Type,
+    Move,
+    Press,
+    Release,
+    Click
+  };
   Kind kind = Key;
   int frame = 0;
   int a = 0, b = 0;  // a key code and how many times, or stage pixels
@@ -38,11 +52,17 @@ struct InputEvent {
 inline std::map<std::string, std::vector<InputEvent>> ReadInputs(
     const std::filesystem::path& file) {
   static const std::map<std::string, InputEvent::Kind> kKinds = {
-      {"key", InputEvent::Key},         {"keydown", InputEvent::KeyDown},
-      {"keyup", InputEvent::KeyUp},     {"buttondown", InputEvent::ButtonDown},
-      {"buttonup", InputEvent::ButtonUp}, {"type", InputEvent::Type},
-      {"move", InputEvent::Move},       {"press", InputEvent::Press},
-      {"release", InputEvent::Release}, {"click", InputEvent::Click}};
+      {"key", InputEvent::Key},
+      {"keydown", InputEvent::KeyDown},
+      {"keyup", InputEvent::KeyUp},
+      {"keytext", InputEvent::KeyText},
+      {"buttondown", InputEvent::ButtonDown},
+      {"buttonup", InputEvent::ButtonUp},
+      {"type", InputEvent::Type},
+      {"move", InputEvent::Move},
+      {"press", InputEvent::Press},
+      {"release", InputEvent::Release},
+      {"click", InputEvent::Click}};
   std::ifstream in(file);
   std::map<std::string, std::vector<InputEvent>> out;
   for (std::string line; std::getline(in, line);) {
@@ -66,6 +86,9 @@ inline std::map<std::string, std::vector<InputEvent>> ReadInputs(
         }
       }
       if (e.text.empty()) continue;
+    } else if (e.kind == InputEvent::KeyText) {
+      if (!(words >> e.a)) continue;
+      std::getline(words >> std::ws, e.text);
     } else if (!(words >> e.a) || (e.kind >= InputEvent::Move && !(words >> e.b))) {
       continue;
     } else if (e.kind == InputEvent::Key && !(words >> e.b)) {
@@ -108,6 +131,21 @@ inline void Feed(swf::Player& player, const InputEvent& e) {
     case InputEvent::KeyUp:
       player.KeyUp(e.a, AsciiOf(e.a));
       break;
+    case InputEvent::KeyText: {
+      std::u32string typed;
+      for (size_t i = 0; i < e.text.size();) {
+        const auto lead = static_cast<unsigned char>(e.text[i]);
+        const size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t c = n == 1 ? lead : lead & (0x3F >> (n - 1));
+        for (size_t k = 1; k < n && i + k < e.text.size(); ++k)
+          c = (c << 6) | (e.text[i + k] & 0x3F);
+        typed += c;
+        i += n;
+      }
+      player.KeyDown(e.a, typed);
+      player.KeyUp(e.a, 0);
+      break;
+    }
     case InputEvent::ButtonDown:
     case InputEvent::ButtonUp:
       player.OtherButton(e.a, e.kind == InputEvent::ButtonDown);
