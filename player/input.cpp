@@ -418,6 +418,10 @@ void InputRouter::KeyDown(int code, std::u32string_view typed) {
     if (code == 144 && !in.keys[144]) in.numLock = !in.numLock;
     in.keys[static_cast<size_t>(code)] = true;
   }
+  // With Ctrl held (and not Alt, with which it makes AltGr) a letter makes its control
+  // character, whatever a host reported.
+  const char32_t control = static_cast<char32_t>(code - 'A' + 1);
+  if (in.keys[17] && !in.keys[18] && code >= 'A' && code <= 'Z') typed = {&control, 1};
   in.lastCode = code;
   in.lastAscii = typed.empty() ? 0 : static_cast<int>(typed.front());
   Everyone(kEventKeyDown, "Key", "onKeyDown");
@@ -439,7 +443,9 @@ void InputRouter::Deliver(int code, int ascii) {
       field && !field->removed && field->field && field->field->editable && code != 9) {
     avm1::Interpreter& vm = scripts_.vm();
     const avm1::ClipRef ref{field->id};
-    if (code == 8 || code == 46) {
+    if (ascii >= 1 && ascii <= 26 && code >= 'A' && code <= 'Z') {
+      EditShortcut(field->id, code);
+    } else if (code == 8 || code == 46) {
       vm.TypeIntoField(ref, {}, code == 8 ? -1 : 1);
     } else if (ascii == 13 || ascii >= 32) {
       const char32_t typed = ascii == 13 ? U'\r' : static_cast<char32_t>(ascii);
@@ -459,6 +465,37 @@ void InputRouter::Deliver(int code, int ascii) {
       Fire(id, kEventPress, kCondOverUpToOverDown, kButtonDown);
       Fire(id, kEventRelease, kCondOverDownToOverUp, hover_ == id ? kButtonOver : kButtonUp);
     }
+  }
+}
+
+void InputRouter::EditShortcut(uint64_t id, int code) {
+  DisplayObject* d = display_.Find(id);
+  if (!d || !d->field) return;
+  TextField& f = *d->field;
+  const size_t b = std::min({f.selBegin, f.selEnd, f.text().size()});
+  const size_t e = std::min(std::max(f.selBegin, f.selEnd), f.text().size());
+  Clipboard* clipboard = scripts_.vm().Input().clipboard;
+  avm1::Interpreter& vm = scripts_.vm();
+  switch (code) {
+    case 'A':
+      f.selBegin = 0;
+      f.selEnd = f.text().size();
+      break;
+    case 'C':
+    case 'X':
+      // What a password field hides cannot be taken out of it.
+      if (f.password || b == e || !clipboard) break;
+      clipboard->SetText(std::u32string_view(f.text()).substr(b, e - b));
+      if (code == 'X') vm.TypeIntoField(avm1::ClipRef{id}, {}, 1);
+      break;
+    case 'V':
+      // Pasting goes through the field's rules for typing: its allowed characters, its length.
+      if (const std::u32string text = clipboard ? clipboard->Text() : U""; !text.empty()) {
+        vm.TypeIntoField(avm1::ClipRef{id}, text);
+      }
+      break;
+    default:
+      break;
   }
 }
 

@@ -68,6 +68,8 @@ class InputRouter {
   bool KeyPress(uint8_t key);
   // What one character of a key press does: a key handler, typing, Tab, or a click.
   void Deliver(int code, int ascii);
+  // Ctrl with a letter in the focused field `id`: select all, copy, cut or paste.
+  void EditShortcut(uint64_t id, int code);
   void MoveFocus(bool backwards);
   void Drag(const Matrix& view);
   void UpdateHover(Point pixel, const Matrix& view);

@@ -17,6 +17,7 @@
 #include "player/canvas.h"
 #include "player/compose.h"
 #include "player/display_list.h"
+#include "player/host_services.h"
 #include "player/input.h"
 #include "player/movie.h"
 
@@ -180,6 +181,12 @@ class Player {
   // Where device text is measured and drawn (it must outlive the player); without it device
   // text lays out with fixed metrics and is not drawn.
   void SetDeviceFonts(DeviceFonts* fonts) { display_.SetDeviceFonts(fonts); }
+  // The host's clipboard (it must outlive the player) and file dialog; set them before Load.
+  void SetClipboard(Clipboard* clipboard);
+  void SetFileDialogOpener(FileDialogOpener opener);
+  // What the user chose in the dialog the opener opened: files, or none when cancelled. The
+  // movie hears of it now.
+  void AnswerFileDialog(const std::vector<ChosenFile>& files);
 
   const Movie& movie() const { return *movie_; }
   const DisplayList& displayList() const { return display_; }
@@ -219,6 +226,8 @@ class Player {
   TraceSink trace_;
   FsCommandHandler fsCommand_;
   UrlLoader urlLoader_;
+  Clipboard* clipboard_ = nullptr;
+  FileDialogOpener fileDialogOpener_;
   std::map<uint64_t, PendingLoad> loads_;
   uint64_t nextLoad_ = 1;
 };

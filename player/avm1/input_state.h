@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "player/geometry.h"
+#include "player/host_services.h"
 
 namespace swf::avm1 {
 
@@ -29,6 +30,7 @@ struct InputState {
   bool focusRect = true;  // whether focus shows a rectangle, movie-wide (_root._focusrect)
   DragState drag;
   uint64_t dropTarget = 0;  // what the dragged clip was last dropped on or over
+  Clipboard* clipboard = nullptr;  // the host's, for cut, copy and paste in edit fields
 };
 
 }  // namespace swf::avm1

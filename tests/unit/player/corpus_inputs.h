@@ -14,6 +14,9 @@
 //   CASE FRAME press X Y       the left button pressed there
 //   CASE FRAME release X Y
 //   CASE FRAME click X Y       moved there, pressed and released
+//   CASE FRAME clipboard TEXT  TEXT (UTF-8) copied in another program, for the movie to paste
+//   CASE FRAME choose NAME...  the file dialog the movie opened answered with these files
+//   CASE FRAME cancel          the file dialog cancelled
 #pragma once
 
 #include <cctype>
@@ -29,18 +32,10 @@
 namespace corpus {
 
 struct InputEvent {
+  // Move to Click take a point; Type and what follows it take text.
   enum Kind {
-    Key,
-    KeyDown,
-    KeyUp,
-    KeyText,
-    ButtonDown,
-    ButtonUp,
-    Type,
-    Move,
-    Press,
-    Release,
-    Click
+    Key, KeyDown, KeyUp, ButtonDown, ButtonUp, Move, Press, Release, Click,
+    Type, KeyText, Clipboard, Choose, Cancel
   };
   Kind kind = Key;
   int frame = 0;
@@ -52,17 +47,13 @@ struct InputEvent {
 inline std::map<std::string, std::vector<InputEvent>> ReadInputs(
     const std::filesystem::path& file) {
   static const std::map<std::string, InputEvent::Kind> kKinds = {
-      {"key", InputEvent::Key},
-      {"keydown", InputEvent::KeyDown},
-      {"keyup", InputEvent::KeyUp},
-      {"keytext", InputEvent::KeyText},
-      {"buttondown", InputEvent::ButtonDown},
-      {"buttonup", InputEvent::ButtonUp},
-      {"type", InputEvent::Type},
-      {"move", InputEvent::Move},
-      {"press", InputEvent::Press},
-      {"release", InputEvent::Release},
-      {"click", InputEvent::Click}};
+      {"key", InputEvent::Key},         {"keydown", InputEvent::KeyDown},
+      {"keyup", InputEvent::KeyUp},     {"buttondown", InputEvent::ButtonDown},
+      {"buttonup", InputEvent::ButtonUp}, {"move", InputEvent::Move},
+      {"press", InputEvent::Press},     {"release", InputEvent::Release},
+      {"click", InputEvent::Click},     {"type", InputEvent::Type},
+      {"keytext", InputEvent::KeyText}, {"clipboard", InputEvent::Clipboard},
+      {"choose", InputEvent::Choose},   {"cancel", InputEvent::Cancel}};
   std::ifstream in(file);
   std::map<std::string, std::vector<InputEvent>> out;
   for (std::string line; std::getline(in, line);) {
@@ -86,8 +77,8 @@ inline std::map<std::string, std::vector<InputEvent>> ReadInputs(
         }
       }
       if (e.text.empty()) continue;
-    } else if (e.kind == InputEvent::KeyText) {
-      if (!(words >> e.a)) continue;
+    } else if (e.kind >= InputEvent::KeyText) {
+      if (e.kind == InputEvent::KeyText && !(words >> e.a)) continue;
       std::getline(words >> std::ws, e.text);
     } else if (!(words >> e.a) || (e.kind >= InputEvent::Move && !(words >> e.b))) {
       continue;
@@ -115,7 +106,32 @@ inline int AsciiOf(int code) {
   return own ? code : 0;
 }
 
-inline void Feed(swf::Player& player, const InputEvent& e) {
+inline std::u32string Utf32(const std::string& text) {
+  std::u32string out;
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t c = n == 1 ? lead : lead & (0x3F >> (n - 1));
+    for (size_t k = 1; k < n && i + k < text.size(); ++k) c = (c << 6) | (text[i + k] & 0x3F);
+    out += c;
+    i += n;
+  }
+  return out;
+}
+
+// The desktop a corpus run's user sits at: a clipboard, and a file dialog that stays open until
+// the recorded answer comes.
+struct Desk : swf::Clipboard {
+  std::u32string text;
+  std::u32string Text() override { return text; }
+  void SetText(std::u32string_view t) override { text = t; }
+  void Serve(swf::Player& player) {
+    player.SetClipboard(this);
+    player.SetFileDialogOpener([](const swf::FileDialogRequest&) { return true; });
+  }
+};
+
+inline void Feed(swf::Player& player, Desk& desk, const InputEvent& e) {
   // Pointer positions come in whole pixels, as a window reports them.
   const swf::Point at{static_cast<double>(e.a), static_cast<double>(e.b)};
   switch (e.kind) {
@@ -131,19 +147,19 @@ inline void Feed(swf::Player& player, const InputEvent& e) {
     case InputEvent::KeyUp:
       player.KeyUp(e.a, AsciiOf(e.a));
       break;
-    case InputEvent::KeyText: {
-      std::u32string typed;
-      for (size_t i = 0; i < e.text.size();) {
-        const auto lead = static_cast<unsigned char>(e.text[i]);
-        const size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t c = n == 1 ? lead : lead & (0x3F >> (n - 1));
-        for (size_t k = 1; k < n && i + k < e.text.size(); ++k)
-          c = (c << 6) | (e.text[i + k] & 0x3F);
-        typed += c;
-        i += n;
-      }
-      player.KeyDown(e.a, typed);
+    case InputEvent::KeyText:
+      player.KeyDown(e.a, Utf32(e.text));
       player.KeyUp(e.a, 0);
+      break;
+    case InputEvent::Clipboard:
+      desk.text = Utf32(e.text);
+      break;
+    case InputEvent::Choose:
+    case InputEvent::Cancel: {
+      std::vector<swf::ChosenFile> files;
+      std::istringstream names(e.text);
+      for (std::string name; names >> name;) files.push_back({name, 0});
+      player.AnswerFileDialog(files);
       break;
     }
     case InputEvent::ButtonDown:
