@@ -239,6 +239,8 @@ void InputRouter::Fire(uint64_t target, uint32_t clipEvent, uint16_t condition,
                        uint8_t buttonState) {
   DisplayObject* o = display_.Find(target);
   if (!o || o->removed) return;
+  // A disabled object hears nothing of the pointer and keeps the state it was in.
+  if (!Enabled(*o) || !(o = display_.Find(target))) return;
   if (o->IsButton()) {
     if (buttonState) display_.SetButtonState(*o, buttonState);
     const Button* def = std::get_if<Button>(Lib(*o).Find(o->characterId));
@@ -337,6 +339,12 @@ void InputRouter::UpdateHover(Point pixel, const Matrix& view) {
   }
   if (id == hover_) return;
   const uint64_t old = hover_;
+  // An object disabled while the pointer is over it stays over, untold; enabled again under a
+  // pointer that never left, it has nothing new to hear.
+  if (!id && old) {
+    const DisplayObject* o = display_.Find(old);
+    if (o && !o->removed && o->visible && !Enabled(*o)) return;
+  }
   hover_ = id;
   if (old) Fire(old, kEventRollOut, kCondOverUpToIdle, kButtonUp);
   if (id) Fire(id, kEventRollOver, kCondIdleToOverUp, kButtonOver);
@@ -430,16 +438,35 @@ void InputRouter::MouseWheel(int delta) {
   display_.Flush();
 }
 
-void InputRouter::KeyDown(int code, int ascii) {
+void InputRouter::OtherButton(int key, bool down) {
+  scripts_.vm().Input().keys[static_cast<size_t>(key)] = down;
+}
+
+void InputRouter::KeyDown(int code, std::u32string_view typed) {
   avm1::InputState& in = scripts_.vm().Input();
   if (code > 0 && code < 256) {
     if (code == 20 && !in.keys[20]) in.capsLock = !in.capsLock;
     if (code == 144 && !in.keys[144]) in.numLock = !in.numLock;
     in.keys[static_cast<size_t>(code)] = true;
   }
+  // With Ctrl held (and not Alt, with which it makes AltGr) a letter makes its control
+  // character, whatever a host reported.
+  const char32_t control = static_cast<char32_t>(code - 'A' + 1);
+  if (in.keys[17] && !in.keys[18] && code >= 'A' && code <= 'Z') typed = {&control, 1};
   in.lastCode = code;
-  in.lastAscii = ascii;
+  in.lastAscii = typed.empty() ? 0 : static_cast<int>(typed.front());
   Everyone(kEventKeyDown, "Key", "onKeyDown");
+  if (typed.empty()) {
+    Deliver(code, 0);
+    return;
+  }
+  // A key after a dead key may make two characters (the accent the next key did not take, then
+  // its own): each goes its own way, to a key handler or into the focused field.
+  for (const char32_t c : typed) Deliver(code, static_cast<int>(c));
+}
+
+void InputRouter::Deliver(int code, int ascii) {
+  avm1::InputState& in = scripts_.vm().Input();
   const uint8_t key = HandlerKey(code, ascii);
   if (key && KeyPress(key)) return;
   // A field that has the focus and takes typing gets the character, after the listeners.
@@ -447,7 +474,9 @@ void InputRouter::KeyDown(int code, int ascii) {
       field && !field->removed && field->field && field->field->editable && code != 9) {
     avm1::Interpreter& vm = scripts_.vm();
     const avm1::ClipRef ref{field->id};
-    if (code == 8 || code == 46) {
+    if (ascii >= 1 && ascii <= 26 && code >= 'A' && code <= 'Z') {
+      EditShortcut(field->id, code);
+    } else if (code == 8 || code == 46) {
       vm.TypeIntoField(ref, {}, code == 8 ? -1 : 1);
     } else if (ascii == 13 || ascii >= 32) {
       const char32_t typed = ascii == 13 ? U'\r' : static_cast<char32_t>(ascii);
@@ -468,6 +497,37 @@ void InputRouter::KeyDown(int code, int ascii) {
       Fire(id, kEventPress, kCondOverUpToOverDown, kButtonDown);
       Fire(id, kEventRelease, kCondOverDownToOverUp, hover_ == id ? kButtonOver : kButtonUp);
     }
+  }
+}
+
+void InputRouter::EditShortcut(uint64_t id, int code) {
+  DisplayObject* d = display_.Find(id);
+  if (!d || !d->field) return;
+  TextField& f = *d->field;
+  const size_t b = std::min({f.selBegin, f.selEnd, f.text().size()});
+  const size_t e = std::min(std::max(f.selBegin, f.selEnd), f.text().size());
+  Clipboard* clipboard = scripts_.vm().Input().clipboard;
+  avm1::Interpreter& vm = scripts_.vm();
+  switch (code) {
+    case 'A':
+      f.selBegin = 0;
+      f.selEnd = f.text().size();
+      break;
+    case 'C':
+    case 'X':
+      // What a password field hides cannot be taken out of it.
+      if (f.password || b == e || !clipboard) break;
+      clipboard->SetText(std::u32string_view(f.text()).substr(b, e - b));
+      if (code == 'X') vm.TypeIntoField(avm1::ClipRef{id}, {}, 1);
+      break;
+    case 'V':
+      // Pasting goes through the field's rules for typing: its allowed characters, its length.
+      if (const std::u32string text = clipboard ? clipboard->Text() : U""; !text.empty()) {
+        vm.TypeIntoField(avm1::ClipRef{id}, text);
+      }
+      break;
+    default:
+      break;
   }
 }
 

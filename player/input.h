@@ -4,6 +4,7 @@
 // dragging, and the keyboard focus moved with Tab.
 #include <cstdint>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 #include "player/display_list.h"
@@ -31,9 +32,11 @@ class InputRouter {
   void MouseUp(Point pixel, const Matrix& view);
   // `delta` in lines, positive away from the user.
   void MouseWheel(int delta);
-  // Key codes as the platform's virtual keys number them; `ascii` is the character the key
-  // makes (0 for none).
-  void KeyDown(int code, int ascii);
+  // A button other than the left one, by the key code scripts read it as.
+  void OtherButton(int key, bool down);
+  // Key codes as the platform's virtual keys number them; `typed` holds the characters the key
+  // makes (none, one, or after a dead key two), `ascii` the one it made (0 for none).
+  void KeyDown(int code, std::u32string_view typed);
   void KeyUp(int code, int ascii);
   Cursor CursorAt(Point pixel, const Matrix& view);
   // After a frame: what lies under a pointer that did not move may have changed.
@@ -71,6 +74,10 @@ class InputRouter {
   void Everyone(uint32_t event, const char* broadcaster, const char* message);
   // Runs the handler of `key`, if any object has one; false when none has.
   bool KeyPress(uint8_t key);
+  // What one character of a key press does: a key handler, typing, Tab, or a click.
+  void Deliver(int code, int ascii);
+  // Ctrl with a letter in the focused field `id`: select all, copy, cut or paste.
+  void EditShortcut(uint64_t id, int code);
   void MoveFocus(bool backwards);
   // Whether keys reach `focus`, and Enter and space click it.
   bool KeysReach(uint64_t focus) const { return focus && focus != released_; }

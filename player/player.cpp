@@ -51,6 +51,8 @@ void Player::Start(std::unique_ptr<Movie> movie) {
   if (scriptBudget_ != 0) scripts_->vm().SetInstructionBudget(scriptBudget_);
   scripts_->vm().SetUrlSink([this](const avm1::Interpreter::UrlRequest& r) { RouteUrl(r); });
   scripts_->vm().SetViewSize(inputWidth_, inputHeight_);
+  scripts_->vm().Input().clipboard = clipboard_;
+  scripts_->vm().SetFileDialogOpener(fileDialogOpener_);
   input_ = std::make_unique<InputRouter>(*movie_, display_, *scripts_);
   input_->SetSelectableTextQuery(textQuery_);
   display_.SetActionHook([this](const FrameActions& actions) {
@@ -187,6 +189,22 @@ void Player::ApplyArrived(PendingLoad& load) {
   } else if (target) {
     display_.LoadInto(*target, std::move(shared));
   }
+}
+
+void Player::SetClipboard(Clipboard* clipboard) {
+  clipboard_ = clipboard;
+  if (scripts_) scripts_->vm().Input().clipboard = clipboard;
+}
+
+void Player::SetFileDialogOpener(FileDialogOpener opener) {
+  fileDialogOpener_ = std::move(opener);
+  if (scripts_) scripts_->vm().SetFileDialogOpener(fileDialogOpener_);
+}
+
+void Player::AnswerFileDialog(const std::vector<ChosenFile>& files) {
+  if (!scripts_) return;
+  scripts_->vm().AnswerFileDialog(files);
+  display_.Flush();
 }
 
 void Player::DeliverData(uint64_t replyId, const std::optional<std::string>& bytes) {
@@ -411,9 +429,18 @@ void Player::MouseWheel(int delta) {
   input_->DeliverFocusRolls();
 }
 
+void Player::OtherButton(int key, bool down) {
+  if (input_ && (key == 2 || key == 4)) input_->OtherButton(key, down);
+}
+
 void Player::KeyDown(int code, int ascii) {
+  const char32_t c = static_cast<char32_t>(ascii);
+  KeyDown(code, ascii ? std::u32string_view(&c, 1) : std::u32string_view());
+}
+
+void Player::KeyDown(int code, std::u32string_view typed) {
   if (!input_) return;
-  input_->KeyDown(code, ascii);
+  input_->KeyDown(code, typed);
   input_->DeliverFocusRolls();
 }
 

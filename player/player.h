@@ -17,6 +17,7 @@
 #include "player/canvas.h"
 #include "player/compose.h"
 #include "player/display_list.h"
+#include "player/host_services.h"
 #include "player/input.h"
 #include "player/movie.h"
 
@@ -89,8 +90,14 @@ class Player {
   void MouseDown(Point pixel);  // the left button
   void MouseUp(Point pixel);
   void MouseWheel(int delta);  // in lines, positive away from the user
+  // The right or the middle button: scripts read them as keys 2 and 4 while they are held;
+  // nothing of the movie's is clicked by them.
+  void OtherButton(int key, bool down);
   // `code` as the platform's virtual keys number them, `ascii` the character typed (0 if none).
   void KeyDown(int code, int ascii);
+  // A key that makes other characters than its own: none (a dead key), one beyond ASCII, or
+  // two (a dead key's accent that the next key did not take, then that key's character).
+  void KeyDown(int code, std::u32string_view typed);
   void KeyUp(int code, int ascii);
   // The pointer the movie wants at `pixel`: the hand over what takes a click.
   Cursor CursorAt(Point pixel);
@@ -181,6 +188,12 @@ class Player {
   // Where device text is measured and drawn (it must outlive the player); without it device
   // text lays out with fixed metrics and is not drawn.
   void SetDeviceFonts(DeviceFonts* fonts) { display_.SetDeviceFonts(fonts); }
+  // The host's clipboard (it must outlive the player) and file dialog; set them before Load.
+  void SetClipboard(Clipboard* clipboard);
+  void SetFileDialogOpener(FileDialogOpener opener);
+  // What the user chose in the dialog the opener opened: files, or none when cancelled. The
+  // movie hears of it now.
+  void AnswerFileDialog(const std::vector<ChosenFile>& files);
 
   const Movie& movie() const { return *movie_; }
   const DisplayList& displayList() const { return display_; }
@@ -220,6 +233,8 @@ class Player {
   TraceSink trace_;
   FsCommandHandler fsCommand_;
   UrlLoader urlLoader_;
+  Clipboard* clipboard_ = nullptr;
+  FileDialogOpener fileDialogOpener_;
   std::map<uint64_t, PendingLoad> loads_;
   uint64_t nextLoad_ = 1;
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "player/geometry.h"
+#include "player/host_services.h"
 
 namespace swf::avm1 {
 
@@ -33,6 +34,7 @@ struct InputState {
   std::vector<uint64_t> focusRolls;
   DragState drag;
   uint64_t dropTarget = 0;  // what the dragged clip was last dropped on or over
+  Clipboard* clipboard = nullptr;  // the host's, for cut, copy and paste in edit fields
 };
 
 }  // namespace swf::avm1

@@ -22,6 +22,7 @@
 #include "player/avm1/object.h"
 #include "player/avm1/text.h"
 #include "player/avm1/value.h"
+#include "player/host_services.h"
 
 namespace swf::avm1 {
 
@@ -84,6 +85,20 @@ class Interpreter {
   };
   using UrlSink = std::function<void(const UrlRequest&)>;
   void SetUrlSink(UrlSink sink) { urlSink_ = std::move(sink); }
+  // The host's file dialog. FileReference asks it to open, and hears the user's answer through
+  // the answerer it installs; an empty list is a dialog cancelled.
+  void SetFileDialogOpener(FileDialogOpener opener) { fileDialogOpener_ = std::move(opener); }
+  bool OpenFileDialog(const FileDialogRequest& r) {
+    return fileDialogOpener_ && fileDialogOpener_(r);
+  }
+  using FileDialogAnswerer = std::function<void(Interpreter&, const std::vector<ChosenFile>&)>;
+  void SetFileDialogAnswerer(FileDialogAnswerer answerer) {
+    fileDialogAnswerer_ = std::move(answerer);
+  }
+  void AnswerFileDialog(const std::vector<ChosenFile>& files) {
+    EnterHost();
+    if (fileDialogAnswerer_) fileDialogAnswerer_(*this, files);
+  }
   // The size in pixels of the window the movie is shown in (0 when not known): a stage that
   // scripts set not to scale is that big, and its listeners hear when that changes.
   void SetViewSize(int width, int height);
@@ -411,6 +426,8 @@ class Interpreter {
   void EnterHost();
   TraceSink trace_;
   UrlSink urlSink_;
+  FileDialogOpener fileDialogOpener_;
+  FileDialogAnswerer fileDialogAnswerer_;
   int viewWidth_ = 0, viewHeight_ = 0;
   std::vector<std::unique_ptr<Object>> heap_;
   Object* global_ = nullptr;

@@ -171,6 +171,7 @@ HRESULT FlashControl::LoadMovieText(std::wstring_view text) {
   IntroduceToBindHost(Site(), file);
   auto player = std::make_shared<swf::Player>();
   player->SetDeviceFonts(deviceFonts_.get());
+  player->SetClipboard(&clipboard_);
   Wire(*player);
   // The first frame's scripts run inside Load and may already raise fscommands.
   player_ = player;

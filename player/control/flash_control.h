@@ -23,6 +23,7 @@
 #include "player/control/event_connection.h"
 #include "player/control/frame_clock.h"
 #include "player/control/gdi_device_fonts.h"
+#include "player/control/system_clipboard.h"
 #include "player/control/player_event_source.h"
 #include "player/player.h"
 
@@ -286,6 +287,7 @@ class FlashControl final : public IShockwaveFlash,
   // Device text of the movie: measured while it plays, drawn after each frame's pixels. Made
   // before the player, so that it outlives it.
   std::shared_ptr<GdiDeviceFonts> deviceFonts_ = std::make_shared<GdiDeviceFonts>();
+  SystemClipboard clipboard_;
   // Shared so that a movie replaced or unloaded by a container answering its fscommand lives
   // until its script has returned.
   std::shared_ptr<swf::Player> player_;

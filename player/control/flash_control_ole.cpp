@@ -3,6 +3,7 @@
 #include <olectl.h>
 #include <windowsx.h>
 
+#include <string>
 #include <utility>
 
 #include "player/control/com_util.h"
@@ -249,6 +250,14 @@ HRESULT FlashControl::RoutePointer(UINT message, WPARAM wParam, LPARAM lParam) {
         if (captured_ && inPlaceSite_) inPlaceSite_->SetCapture(FALSE);
         captured_ = false;
         break;
+      case WM_RBUTTONDOWN:
+      case WM_RBUTTONUP:
+        player_->OtherButton(2, message == WM_RBUTTONDOWN);
+        break;
+      case WM_MBUTTONDOWN:
+      case WM_MBUTTONUP:
+        player_->OtherButton(4, message == WM_MBUTTONDOWN);
+        break;
       case WM_MOUSEWHEEL:
         // A notch is three lines, as the system scrolls text by default.
         player_->MouseWheel(GET_WHEEL_DELTA_WPARAM(wParam) * 3 / WHEEL_DELTA);
@@ -264,16 +273,24 @@ HRESULT FlashControl::RoutePointer(UINT message, WPARAM wParam, LPARAM lParam) {
 HRESULT FlashControl::RouteKey(UINT message, WPARAM wParam, LPARAM lParam) {
   return Guarded([&]() -> HRESULT {
     const UINT code = static_cast<UINT>(wParam) & 0xFF;
-    // The character the key makes with the keyboard's state as it is now.
+    // The characters the key makes with the keyboard's state as it is now: none for a dead
+    // key, two when the key after one does not take its accent.
     BYTE keys[256] = {};
-    WORD typed = 0;
-    int ascii = 0;
-    if (GetKeyboardState(keys) &&
-        ToAscii(code, (static_cast<UINT>(lParam) >> 16) & 0xFF, keys, &typed, 0) == 1) {
-      ascii = typed & 0xFF;
+    WORD typed[2] = {};
+    int count = 0;
+    if (GetKeyboardState(keys)) {
+      count = ToAscii(code, (static_cast<UINT>(lParam) >> 16) & 0xFF, keys, typed, 0);
     }
+    const char bytes[2] = {static_cast<char>(typed[0] & 0xFF), static_cast<char>(typed[1] & 0xFF)};
+    const int ascii = count >= 1 ? static_cast<unsigned char>(bytes[0]) : 0;
     if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
-      player_->KeyDown(static_cast<int>(code), ascii);
+      // The bytes are in the ANSI code page; the movie takes them as Unicode.
+      wchar_t wide[2] = {};
+      const int n =
+          count >= 1 ? MultiByteToWideChar(CP_ACP, 0, bytes, count > 1 ? 2 : 1, wide, 2) : 0;
+      std::u32string text;
+      for (int i = 0; i < n; ++i) text += static_cast<char32_t>(wide[i]);
+      player_->KeyDown(static_cast<int>(code), text);
     } else {
       player_->KeyUp(static_cast<int>(code), ascii);
     }

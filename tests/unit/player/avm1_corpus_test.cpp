@@ -155,6 +155,8 @@ std::vector<std::string> RunCase(const fs::path& dir, const CaseSettings& settin
   static swf::NativeDeviceFonts fonts;
   swf::Player player;
   player.SetDeviceFonts(&fonts);
+  corpus::Desk desk;
+  desk.Serve(player);
   if (settings.viewWidth > 0) {
     player.SetViewport(swf::ScaleMode::ShowAll, settings.viewWidth, settings.viewHeight);
   }
@@ -176,7 +178,7 @@ std::vector<std::string> RunCase(const fs::path& dir, const CaseSettings& settin
   // What a person did during the run comes once the frame it belongs to has run.
   auto feed = [&](int frame) {
     for (const corpus::InputEvent& e : events) {
-      if (e.frame == frame) corpus::Feed(player, e);
+      if (e.frame == frame) corpus::Feed(player, desk, e);
     }
     loads.Deliver();
   };

@@ -5,11 +5,18 @@
 //   CASE FRAME key CODE [N]    a key pressed and released (N times)
 //   CASE FRAME keydown CODE    a key pressed (held until its keyup)
 //   CASE FRAME keyup CODE
+//   CASE FRAME keytext CODE TEXT  a key pressed and released that makes TEXT (UTF-8): what a
+//                              key gives after a dead key, or nothing ("keytext 222" alone)
+//   CASE FRAME buttondown KEY  the right (2) or middle (4) mouse button pressed, or let go
+//   CASE FRAME buttonup KEY
 //   CASE FRAME type TEXT       characters typed, each pressed and released ("\n" is Enter)
 //   CASE FRAME move X Y        the pointer moved to stage pixels
 //   CASE FRAME press X Y       the left button pressed there
 //   CASE FRAME release X Y
 //   CASE FRAME click X Y       moved there, pressed and released
+//   CASE FRAME clipboard TEXT  TEXT (UTF-8) copied in another program, for the movie to paste
+//   CASE FRAME choose NAME...  the file dialog the movie opened answered with these files
+//   CASE FRAME cancel          the file dialog cancelled
 #pragma once
 
 #include <cctype>
@@ -25,7 +32,12 @@
 namespace corpus {
 
 struct InputEvent {
-  enum Kind { Key, KeyDown, KeyUp, Type, Move, Press, Release, Click } kind = Key;
+  // Move to Click take a point; Type and what follows it take text.
+  enum Kind {
+    Key, KeyDown, KeyUp, ButtonDown, ButtonUp, Move, Press, Release, Click,
+    Type, KeyText, Clipboard, Choose, Cancel
+  };
+  Kind kind = Key;
   int frame = 0;
   int a = 0, b = 0;  // a key code and how many times, or stage pixels
   std::string text;
@@ -36,9 +48,12 @@ inline std::map<std::string, std::vector<InputEvent>> ReadInputs(
     const std::filesystem::path& file) {
   static const std::map<std::string, InputEvent::Kind> kKinds = {
       {"key", InputEvent::Key},         {"keydown", InputEvent::KeyDown},
-      {"keyup", InputEvent::KeyUp},     {"type", InputEvent::Type},
-      {"move", InputEvent::Move},       {"press", InputEvent::Press},
-      {"release", InputEvent::Release}, {"click", InputEvent::Click}};
+      {"keyup", InputEvent::KeyUp},     {"buttondown", InputEvent::ButtonDown},
+      {"buttonup", InputEvent::ButtonUp}, {"move", InputEvent::Move},
+      {"press", InputEvent::Press},     {"release", InputEvent::Release},
+      {"click", InputEvent::Click},     {"type", InputEvent::Type},
+      {"keytext", InputEvent::KeyText}, {"clipboard", InputEvent::Clipboard},
+      {"choose", InputEvent::Choose},   {"cancel", InputEvent::Cancel}};
   std::ifstream in(file);
   std::map<std::string, std::vector<InputEvent>> out;
   for (std::string line; std::getline(in, line);) {
@@ -62,6 +77,9 @@ inline std::map<std::string, std::vector<InputEvent>> ReadInputs(
         }
       }
       if (e.text.empty()) continue;
+    } else if (e.kind >= InputEvent::KeyText) {
+      if (e.kind == InputEvent::KeyText && !(words >> e.a)) continue;
+      std::getline(words >> std::ws, e.text);
     } else if (!(words >> e.a) || (e.kind >= InputEvent::Move && !(words >> e.b))) {
       continue;
     } else if (e.kind == InputEvent::Key && !(words >> e.b)) {
@@ -88,7 +106,32 @@ inline int AsciiOf(int code) {
   return own ? code : 0;
 }
 
-inline void Feed(swf::Player& player, const InputEvent& e) {
+inline std::u32string Utf32(const std::string& text) {
+  std::u32string out;
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t c = n == 1 ? lead : lead & (0x3F >> (n - 1));
+    for (size_t k = 1; k < n && i + k < text.size(); ++k) c = (c << 6) | (text[i + k] & 0x3F);
+    out += c;
+    i += n;
+  }
+  return out;
+}
+
+// The desktop a corpus run's user sits at: a clipboard, and a file dialog that stays open until
+// the recorded answer comes.
+struct Desk : swf::Clipboard {
+  std::u32string text;
+  std::u32string Text() override { return text; }
+  void SetText(std::u32string_view t) override { text = t; }
+  void Serve(swf::Player& player) {
+    player.SetClipboard(this);
+    player.SetFileDialogOpener([](const swf::FileDialogRequest&) { return true; });
+  }
+};
+
+inline void Feed(swf::Player& player, Desk& desk, const InputEvent& e) {
   // Pointer positions come in whole pixels, as a window reports them.
   const swf::Point at{static_cast<double>(e.a), static_cast<double>(e.b)};
   switch (e.kind) {
@@ -103,6 +146,25 @@ inline void Feed(swf::Player& player, const InputEvent& e) {
       break;
     case InputEvent::KeyUp:
       player.KeyUp(e.a, AsciiOf(e.a));
+      break;
+    case InputEvent::KeyText:
+      player.KeyDown(e.a, Utf32(e.text));
+      player.KeyUp(e.a, 0);
+      break;
+    case InputEvent::Clipboard:
+      desk.text = Utf32(e.text);
+      break;
+    case InputEvent::Choose:
+    case InputEvent::Cancel: {
+      std::vector<swf::ChosenFile> files;
+      std::istringstream names(e.text);
+      for (std::string name; names >> name;) files.push_back({name, 0});
+      player.AnswerFileDialog(files);
+      break;
+    }
+    case InputEvent::ButtonDown:
+    case InputEvent::ButtonUp:
+      player.OtherButton(e.a, e.kind == InputEvent::ButtonDown);
       break;
     case InputEvent::Type:
       for (const char c : e.text) {

@@ -229,6 +229,8 @@ Result RunCase(const fs::path& dir, const std::string& name) {
   const auto found = inputs.find(name);
   const std::vector<corpus::InputEvent> events =
       found == inputs.end() ? std::vector<corpus::InputEvent>{} : found->second;
+  corpus::Desk desk;
+  desk.Serve(player);
   std::map<int, std::vector<std::pair<std::string, const Comparison*>>> byFrame;
   for (const auto& [image, c] : settings.comparisons) {
     const int frame = std::clamp(c.trigger > 0 ? c.trigger : settings.frames, 1, kMaxFrames);
@@ -241,7 +243,7 @@ Result RunCase(const fs::path& dir, const std::string& name) {
   for (const auto& [target, comparisons] : byFrame) {
     for (; frame < target; ++frame) player.Tick();
     for (const corpus::InputEvent& e : events) {
-      if (e.frame == target) corpus::Feed(player, e);
+      if (e.frame == target) corpus::Feed(player, desk, e);
     }
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
     const swf::Canvas canvas{
