@@ -21,11 +21,8 @@ void MakeBroadcaster(Interpreter& vm, Object* proto) {
 }  // namespace
 
 void InstallFileReference(Interpreter& vm) {
-  const bool cs = vm.CaseSensitive();
-  Object* flash = vm.GetMember(vm.Global(), "flash").AsObject();
-  Object* net = vm.NewPlainObject();
-  if (!flash || !net) return;
-  flash->SetOwn("net", net, cs);
+  Object* net = FlashPackage(vm, "net");
+  if (!net) return;
 
   // A FileReference is an object of the player's own kind; what describes the chosen file is
   // listed by for-in but read-only to scripts.

@@ -27,7 +27,6 @@ enum Class : int {
   kColorMatrix = 6,
   kGradientBevel = 7,
   kDisplacementMap = 8,
-  kBase = 9,
 };
 
 // Where each setting lives in an object's `internal`. Lists (gradient stops, matrices) follow
@@ -585,18 +584,13 @@ Value FilterToObject(Interpreter& vm, const Filter& f) {
 }
 
 void InstallFilters(Interpreter& vm) {
-  const bool cs = vm.CaseSensitive();
-  Object* flash = vm.GetMember(vm.Global(), "flash").AsObject();
-  Object* filters = vm.NewPlainObject();
-  if (!flash || !filters) return;
-  flash->SetOwn("filters", filters, cs);
+  Object* filters = FlashPackage(vm, "filters");
+  if (!filters) return;
 
+  // The base class makes nothing of its own: its instances stay plain objects.
   Object* baseCtor =
       DefineClass(vm, filters, "BitmapFilter",
-                  [](Interpreter& vm, const Value& self, std::span<const Value>) {
-                    if (Object* o = Unclaimed(vm, self)) InitSlots(o, kBase);
-                    return Value();
-                  });
+                  [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
   Object* baseProto = PrototypeOf(vm, baseCtor);
   AddMethod(vm, baseProto, "clone", [](Interpreter&, const Value&, std::span<const Value>) {
     return Value();

@@ -355,16 +355,8 @@ void InstallRectangle(Interpreter& vm, Object* geom) {
 }  // namespace
 
 void InstallGeometry(Interpreter& vm) {
-  const bool cs = vm.CaseSensitive();
-  Object* flash = vm.GetMember(vm.Global(), "flash").AsObject();
-  if (!flash) {
-    flash = vm.NewPlainObject();
-    if (!flash) return;
-    vm.Global()->SetOwn("flash", flash, cs, kDontEnum);
-  }
-  Object* geom = vm.NewPlainObject();
+  Object* geom = FlashPackage(vm, "geom");
   if (!geom) return;
-  flash->SetOwn("geom", geom, cs);
   InstallPoint(vm, geom);
   InstallRectangle(vm, geom);
   InstallMatrix(vm, geom);

@@ -6,6 +6,11 @@
 namespace swf::avm1 {
 
 void InstallLibrary(Interpreter& vm) {
+  // The packages are listed newest first, so they are made in the order the original makes
+  // them, whichever class needs one first.
+  for (const char* name : {"text", "display", "filters", "geom", "net", "external", "automation"}) {
+    FlashPackage(vm, name);
+  }
   InstallXml(vm);
   InstallLoadVars(vm);
   InstallMovieClipLoader(vm);
@@ -18,6 +23,7 @@ void InstallLibrary(Interpreter& vm) {
   InstallSound(vm);
   InstallSharedObject(vm);
   InstallLocalConnection(vm);
+  InstallUnusedPackages(vm);
   InstallNativeTable(vm);
 
   for (const char* name : {"Math", "Key", "Mouse", "Selection"}) {

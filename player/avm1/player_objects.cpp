@@ -269,10 +269,8 @@ void InstallContextMenu(Interpreter& vm) {
 
 void InstallExternalInterface(Interpreter& vm) {
   const bool cs = vm.CaseSensitive();
-  Object* flash = vm.GetMember(vm.Global(), "flash").AsObject();
-  Object* external = vm.NewPlainObject();
-  if (!flash || !external) return;
-  flash->SetOwn("external", external, cs);
+  Object* external = FlashPackage(vm, "external");
+  if (!external) return;
   Object* ei =
       DefineClass(vm, external, "ExternalInterface",
                   [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
