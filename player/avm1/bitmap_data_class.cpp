@@ -370,14 +370,8 @@ Value NewBitmapObject(Interpreter& vm, std::shared_ptr<BitmapData> pixels) {
 
 void InstallBitmapData(Interpreter& vm) {
   const bool cs = vm.CaseSensitive();
-  Object* flash = vm.GetMember(vm.Global(), "flash").AsObject();
-  if (!flash) return;
-  Object* display = vm.GetMember(flash, "display").AsObject();
-  if (!display) {
-    display = vm.NewPlainObject();
-    if (!display) return;
-    flash->SetOwn("display", display, cs);
-  }
+  Object* display = FlashPackage(vm, "display");
+  if (!display) return;
   // Sets up `self` as a bitmap; false when the arguments make none.
   static constexpr auto init = [](Interpreter& vm, Object* self, std::span<const Value> a) {
     if (!self || a.size() < 2) return false;

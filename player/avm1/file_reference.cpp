@@ -77,11 +77,8 @@ void Broadcast(Interpreter& vm, Object* to, const char* message) {
 }  // namespace
 
 void InstallFileReference(Interpreter& vm) {
-  const bool cs = vm.CaseSensitive();
-  Object* flash = vm.GetMember(vm.Global(), "flash").AsObject();
-  Object* net = vm.NewPlainObject();
-  if (!flash || !net) return;
-  flash->SetOwn("net", net, cs);
+  Object* net = FlashPackage(vm, "net");
+  if (!net) return;
 
   auto browsing = std::make_shared<Browsing>();
   vm.AddRootSource([browsing](const std::function<void(Object*)>& keep) {

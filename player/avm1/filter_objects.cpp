@@ -27,7 +27,6 @@ enum Class : int {
   kColorMatrix = 6,
   kGradientBevel = 7,
   kDisplacementMap = 8,
-  kBase = 9,
 };
 
 // Where each setting lives in an object's `internal`. Lists (gradient stops, matrices) follow
@@ -585,25 +584,41 @@ Value FilterToObject(Interpreter& vm, const Filter& f) {
 }
 
 void InstallFilters(Interpreter& vm) {
-  const bool cs = vm.CaseSensitive();
-  Object* flash = vm.GetMember(vm.Global(), "flash").AsObject();
-  Object* filters = vm.NewPlainObject();
-  if (!flash || !filters) return;
-  flash->SetOwn("filters", filters, cs);
+  Object* filters = FlashPackage(vm, "filters");
+  if (!filters) return;
 
+  // The base class makes nothing of its own: its instances stay plain objects.
   Object* baseCtor =
       DefineClass(vm, filters, "BitmapFilter",
-                  [](Interpreter& vm, const Value& self, std::span<const Value>) {
-                    if (Object* o = Unclaimed(vm, self)) InitSlots(o, kBase);
-                    return Value();
-                  });
+                  [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
   Object* baseProto = PrototypeOf(vm, baseCtor);
-  AddMethod(vm, baseProto, "clone", [](Interpreter&, const Value&, std::span<const Value>) {
-    return Value();
-  });
+  // Every filter class copies its filters through the one clone they inherit.
+  if (baseProto) {
+    baseProto->SetOwn("clone",
+                      vm.NewNative([](Interpreter& vm, const Value& self, std::span<const Value>) {
+                        Object* from = FilterObject(self);
+                        Object* copy = from ? NewFilter(vm, ClassOf(from)) : nullptr;
+                        if (!copy) return Value();
+                        copy->internal = from->internal;
+                        return Value(copy);
+                      }),
+                      vm.CaseSensitive());
+  }
 
   InstallClipEffects(vm);
-  for (const ClassInfo& info : Classes()) {
+  // The classes are made in the original's order, which for-in shows.
+  constexpr Class kMadeInOrder[] = {kDropShadow,  kBlur,         kGlow,
+                                    kBevel,       kGradientGlow, kGradientBevel,
+                                    kConvolution, kColorMatrix,  kDisplacementMap};
+  std::vector<ClassInfo> classes = Classes();
+  std::stable_sort(classes.begin(), classes.end(), [&](const ClassInfo& a, const ClassInfo& b) {
+    const auto rank = [&](int cls) {
+      return std::find(std::begin(kMadeInOrder), std::end(kMadeInOrder), cls) -
+             std::begin(kMadeInOrder);
+    };
+    return rank(a.cls) < rank(b.cls);
+  });
+  for (const ClassInfo& info : classes) {
     const int cls = info.cls;
     Object* ctor = DefineClass(
         vm, filters, info.name,
@@ -634,20 +649,12 @@ void InstallFilters(Interpreter& vm) {
             return Value();
           });
     }
-    AddMethod(vm, proto, "clone", [cls](Interpreter& vm, const Value& self, std::span<const Value>) {
-      Object* from = FilterObject(self);
-      Object* copy = from && ClassOf(from) == cls ? NewFilter(vm, cls) : nullptr;
-      if (!copy) return Value();
-      copy->internal = from->internal;
-      return Value(copy);
-    });
     // The original's filter properties show in for-in.
     for (Property& p : proto->props) {
       if (p.name != "constructor") p.flags = static_cast<uint16_t>(p.flags & ~kDontEnum);
     }
   }
 }
-
 
 namespace {
 

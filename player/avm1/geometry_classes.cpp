@@ -128,17 +128,21 @@ void InstallPoint(Interpreter& vm, Object* geom) {
               const double dy = Num(vm, Arg(a, 0), "y") - Num(vm, Arg(a, 1), "y");
               return Value(std::sqrt(dx * dx + dy * dy));
             }},
-           {"interpolate",
+           {"polar",
             [](Interpreter& vm, const Value&, std::span<const Value> a) {
+              const double len = NumberArg(vm, a, 0), angle = NumberArg(vm, a, 1);
+              return NewPoint(vm, len * std::cos(angle), len * std::sin(angle));
+            }},
+           {"interpolate", [](Interpreter& vm, const Value&, std::span<const Value> a) {
               const double f = NumberArg(vm, a, 2);
               const Value p = Arg(a, 0), q = Arg(a, 1);
               return NewPoint(vm, Num(vm, q, "x") + f * (Num(vm, p, "x") - Num(vm, q, "x")),
                               Num(vm, q, "y") + f * (Num(vm, p, "y") - Num(vm, q, "y")));
-            }},
-           {"polar", [](Interpreter& vm, const Value&, std::span<const Value> a) {
-              const double len = NumberArg(vm, a, 0), angle = NumberArg(vm, a, 1);
-              return NewPoint(vm, len * std::cos(angle), len * std::sin(angle));
             }}});
+  // The class's own functions are listed to for-in.
+  for (Property& p : ctor->props) {
+    if (p.name != "prototype") p.flags = static_cast<uint16_t>(p.flags & ~kDontEnum);
+  }
 }
 
 // --- Rectangle -----------------------------------------------------------------------------
@@ -355,18 +359,10 @@ void InstallRectangle(Interpreter& vm, Object* geom) {
 }  // namespace
 
 void InstallGeometry(Interpreter& vm) {
-  const bool cs = vm.CaseSensitive();
-  Object* flash = vm.GetMember(vm.Global(), "flash").AsObject();
-  if (!flash) {
-    flash = vm.NewPlainObject();
-    if (!flash) return;
-    vm.Global()->SetOwn("flash", flash, cs, kDontEnum);
-  }
-  Object* geom = vm.NewPlainObject();
+  Object* geom = FlashPackage(vm, "geom");
   if (!geom) return;
-  flash->SetOwn("geom", geom, cs);
-  InstallPoint(vm, geom);
   InstallRectangle(vm, geom);
+  InstallPoint(vm, geom);
   InstallMatrix(vm, geom);
   InstallColorTransform(vm, geom);
   auto proto = [&](const char* cls) { return PrototypeOf(vm, Get(vm, geom, cls).AsObject()); };

@@ -18,6 +18,11 @@
 namespace swf::avm1 {
 
 void InstallLibrary(Interpreter& vm);
+// The package `flash.<name>` (geom, filters, net...), made with `flash` itself when first asked
+// for; null only when the heap is full.
+Object* FlashPackage(Interpreter& vm, const char* name);
+// flash.automation and flash.text: classes a projector has no use for, there to be found.
+void InstallUnusedPackages(Interpreter& vm);
 void InstallXml(Interpreter& vm);
 void InstallLoadVars(Interpreter& vm);
 void InstallMovieClipLoader(Interpreter& vm);

@@ -135,14 +135,33 @@ void InstallSystem(Interpreter& vm) {
     AddMethod(vm, system, name,
               [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
   }
-  if (Object* security = vm.NewPlainObject()) {
+  // The original makes this one with `new Object`, so it names its maker as such an object
+  // does; its methods are listed to for-in.
+  if (Object* security = vm.Construct(vm.GetMember(vm.Global(), "Object"), {}).AsObject()) {
     system->SetOwn("security", security, cs, kDontEnum);
+    for (const char* name : {"allowDomain", "allowInsecureDomain", "loadPolicyFile",
+                             "chooseLocalSwfPath", "escapeDomain"}) {
+      security->SetOwn(name, vm.NewNative([](Interpreter&, const Value&, std::span<const Value>) {
+        return Value();
+      }),
+                       cs);
+    }
     // A projector plays a movie from a file, which may read other local files.
     security->SetOwn("sandboxType", "localWithFile", cs, kReadOnly);
-    for (const char* name : {"allowDomain", "allowInsecureDomain", "loadPolicyFile"}) {
-      AddMethod(vm, security, name,
-                [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
+    // Nothing asks a projector's movie where a policy file is, so a resolver resolves nothing.
+    Object* resolver = PrototypeOf(vm, DefineClass(vm, security, "PolicyFileResolver",
+                                                   [](Interpreter&, const Value&,
+                                                      std::span<const Value>) { return Value(); }));
+    if (resolver) {
+      resolver->SetOwn(
+          "resolve",
+          vm.NewNative([](Interpreter&, const Value&, std::span<const Value>) { return Value(); }),
+          cs);
+      const Value broadcaster = vm.GetMember(vm.Global(), "AsBroadcaster");
+      const Value args[] = {Value(resolver)};
+      vm.Call(vm.GetMember(broadcaster, "initialize"), broadcaster, args);
     }
+    if (Property* p = security->FindOwn("PolicyFileResolver", cs)) p->flags = 0;
   }
   if (Object* caps = vm.NewPlainObject()) {
     system->SetOwn("capabilities", caps, cs, kDontEnum);
@@ -269,10 +288,8 @@ void InstallContextMenu(Interpreter& vm) {
 
 void InstallExternalInterface(Interpreter& vm) {
   const bool cs = vm.CaseSensitive();
-  Object* flash = vm.GetMember(vm.Global(), "flash").AsObject();
-  Object* external = vm.NewPlainObject();
-  if (!flash || !external) return;
-  flash->SetOwn("external", external, cs);
+  Object* external = FlashPackage(vm, "external");
+  if (!external) return;
   Object* ei =
       DefineClass(vm, external, "ExternalInterface",
                   [](Interpreter&, const Value&, std::span<const Value>) { return Value(); });
