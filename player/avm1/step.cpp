@@ -93,6 +93,15 @@ size_t Executor::RunQuick(const DecodedAction*& d, size_t end, size_t first, siz
     pc = at;
     return done;
   };
+  // The action at `at` when it follows `from` or is its jump target, and lies whole in range.
+  auto nextAt = [&](const DecodedAction* from) -> const DecodedAction* {
+    if (at < first || at >= limit) return nullptr;
+    const DecodedAction* next = base + at == from->action.next                     ? from->following
+                                : base + at == static_cast<uint64_t>(from->target) ? from->jumpTo
+                                                                                   : nullptr;
+    if (!next || next->action.next > end || next->action.code == 0) return nullptr;
+    return next;
+  };
   for (const DecodedAction* a = d;;) {
     if (a->broken || budget == 0) return finish();
     if (!a->quickRead) {
@@ -102,11 +111,8 @@ size_t Executor::RunQuick(const DecodedAction*& d, size_t end, size_t first, siz
     if (const QuickBlock* q = a->quick.get()) {
       if (const DecodedAction* last = RunBlock(*q, end, first, limit, budget, done, at)) {
         d = a = last;
-        if (at < first || at >= limit) return finish();
-        const DecodedAction* next = base + at == a->action.next                     ? a->following
-                                    : base + at == static_cast<uint64_t>(a->target) ? a->jumpTo
-                                                                                    : nullptr;
-        if (!next || next->action.next > end || next->action.code == 0) return finish();
+        const DecodedAction* next = nextAt(a);
+        if (!next) return finish();
         a = next;
         continue;
       }
@@ -209,11 +215,8 @@ size_t Executor::RunQuick(const DecodedAction*& d, size_t end, size_t first, siz
       if (c == ActionCode::If) s.pop_back();
       if (taken) at = static_cast<size_t>(a->target) - base;
     }
-    if (at < first || at >= limit) return finish();
-    const DecodedAction* next = base + at == a->action.next                     ? a->following
-                                : base + at == static_cast<uint64_t>(a->target) ? a->jumpTo
-                                                                                : nullptr;
-    if (!next || next->action.next > end || next->action.code == 0) return finish();
+    const DecodedAction* next = nextAt(a);
+    if (!next) return finish();
     a = next;
   }
 }
