@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <unordered_set>
 
 #include "player/avm1/activation.h"
 #include "player/avm1/arrays.h"
@@ -399,11 +400,18 @@ bool Interpreter::DeleteMember(const Value& object, std::string_view name) {
 
 std::vector<std::string> Interpreter::EnumerableNames(Object* object) {
   std::vector<std::string> names;
+  // Names already listed, folded as lookups fold them: a set, so that listing an object of
+  // many properties costs in proportion to them rather than to their square.
+  std::unordered_set<std::string> listed;
+  const bool caseSensitive = CaseSensitive();
   auto seen = [&](const std::string& n) {
-    for (const std::string& m : names) {
-      if (NamesEqual(m, n, CaseSensitive())) return true;
+    std::string key = n;
+    if (!caseSensitive) {
+      for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      }
     }
-    return false;
+    return !listed.insert(std::move(key)).second;
   };
   // The newest property comes first, as the original lists them; what an object inherits
   // comes before its own names, the farthest prototype's first. A name the object or a nearer
